@@ -1,0 +1,11 @@
+#include "app/app_state.h"
+
+#include <stddef.h>
+#include <string.h>
+
+AppState g_app;
+
+void resetWindowState(AppState* state) {
+    const size_t from = offsetof(AppState, mainWindow);
+    memset(reinterpret_cast<char*>(state) + from, 0, sizeof(AppState) - from);
+}

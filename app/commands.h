@@ -1,0 +1,7 @@
+// The menu commands of the main window.
+#pragma once
+
+#include <windows.h>
+
+void handleCommand(HWND window, int command);
+void showAbout(HWND owner);

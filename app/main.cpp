@@ -1,0 +1,35 @@
+// Entry point of the checker.
+#include <windows.h>
+
+#include "app/app_state.h"
+#include "app/command_line.h"
+#include "app/main_window.h"
+#include "app/mini_list_view.h"
+#include "app/product.h"
+#include "app/wow64.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    parseCommandLine(commandLine, &g_app);
+    g_app.is64BitWindows = detectWow64();
+    resetWindowState(&g_app);
+    g_app.instance = instance;
+    g_app.collectionOptions = DEFAULT_COLLECTION_OPTIONS;
+    // The Windows release is identified here.
+    g_app.exitCode = -1;
+
+    // The device list panel's drawing resources are created here.
+    registerMiniListViewClass(instance);
+
+    const char title[] = PRODUCT_NAME " (" PRODUCT_VERSION ")";
+    if (createMainWindow(instance, title)) {
+        MSG message;
+        while (GetMessageA(&message, NULL, 0, 0)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+
+    // The device list panel's drawing resources are deleted here.
+    unregisterMiniListViewClass(instance);
+    return g_app.exitCode;
+}

@@ -1,0 +1,10 @@
+// The in-house list view control. Its window class is registered for the life of the program
+// so that dialogs could use it; the program itself never creates one.
+#pragma once
+
+#include <windows.h>
+
+extern const char MINI_LIST_VIEW_CLASS[];
+
+bool registerMiniListViewClass(HINSTANCE instance);
+void unregisterMiniListViewClass(HINSTANCE instance);

@@ -1,0 +1,15 @@
+# Cross-build for 32-bit Windows with MinGW-w64, win32 thread model (the posix one drags in
+# libwinpthread and GetTickCount64, which Windows XP lacks).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+
+set(CMAKE_C_COMPILER   i686-w64-mingw32-gcc-win32)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
+set(CMAKE_RC_COMPILER  i686-w64-mingw32-windres)
+set(CMAKE_OBJDUMP      i686-w64-mingw32-objdump)
+
+set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

@@ -1,0 +1,33 @@
+// The test log: one fixed-capacity UTF-16 text that grows line by line during a test run and
+// is shown whole in the log view afterwards.
+#pragma once
+
+#include <windows.h>
+#include <stddef.h>
+#include <stdint.h>
+
+enum {
+    LOG_CAPACITY = 1048576,  // characters of text the log accepts
+    LOG_SPARE = 256,         // room behind the capacity for a last line ending and the overflow notice
+};
+
+struct LogBuffer {
+    int32_t capacity;
+    wchar_t* text;  // capacity + LOG_SPARE characters; null when the allocation failed
+    int32_t length;
+    int32_t changed;
+    int32_t overflowReported;
+};
+
+void createLog(LogBuffer* log);
+// createLog with the storage taken from allocateStorage, which must hand out process-heap
+// blocks or null; tests use it to make the allocation fail.
+void createLogWith(LogBuffer* log, void* (*allocateStorage)(size_t bytes));
+int32_t clear(LogBuffer* log);
+int32_t appendWide(LogBuffer* log, const wchar_t* text);
+int32_t appendNarrow(LogBuffer* log, const char* text);
+int32_t releaseLog(LogBuffer* log);
+
+// Puts the whole log into the view when something was appended since the last refresh, and
+// scrolls the view to the end, where the conclusion stands.
+void refreshLogView(LogBuffer* log, HWND logView);

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds everything and runs every test under Wine.
+# Usage: scripts/run-tests.sh [ctest arguments...]   (build folder: $HV_BUILD_DIR, default ./build)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${HV_BUILD_DIR:-$root/build}
+
+"$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" -DHV_BUILD_TESTS=ON >/dev/null
+cmake --build "$build" -j2
+
+# shellcheck source=wine-env.sh
+. "$root/scripts/wine-env.sh"
+wine_env_start "$build/wine/test" win32 xvfb
+cd "$build"
+ctest --output-on-failure --timeout 300 "$@"

@@ -1,0 +1,85 @@
+# Sourced by the run and test scripts: a private Wine prefix in the build tree, one Xvfb when
+# there is no display, a persistent wineserver, and the cleanup of all of them.
+#
+#   wine_env_start PREFIX_DIR [win32|win64] [xvfb|display]
+#   wine_env_stop            (also run on exit)
+
+HV_XVFB_PID=
+HV_WINE_STARTED=
+
+wine_env_stop() {
+  if [ -n "$HV_WINE_STARTED" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    HV_WINE_STARTED=
+  fi
+  if [ -n "$HV_XVFB_PID" ]; then
+    kill "$HV_XVFB_PID" >/dev/null 2>&1 || true
+    wait "$HV_XVFB_PID" 2>/dev/null || true
+    HV_XVFB_PID=
+  fi
+}
+
+hv_start_xvfb() {
+  local fifo display
+  fifo=$(mktemp -u /tmp/hv-xvfb.XXXXXX)
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  HV_XVFB_PID=$!
+  read -r -t 30 display <"$fifo" || true
+  rm -f "$fifo"
+  if [ -z "$display" ]; then
+    echo "wine-env: Xvfb did not start" >&2
+    return 1
+  fi
+  export DISPLAY=":$display"
+}
+
+# Settings every prefix gets: fonts, no crash dialog, and (for Xvfb, which has no window
+# manager) a virtual desktop, without which every window show waits about two seconds.
+hv_prefix_settings() {
+  local desktop=$1 reg
+  reg=$(mktemp /tmp/hv-prefix.XXXXXX.reg)
+  {
+    printf 'REGEDIT4\n\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\n'
+    printf '"Arial"="Liberation Sans"\n"Courier New"="Liberation Mono"\n"Times New Roman"="Liberation Serif"\n\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\n"ShowCrashDialog"=dword:00000000\n\n'
+    if [ "$desktop" = yes ]; then
+      printf '[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\n"Desktop"="Default"\n\n'
+      printf '[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\n"Default"="1024x768"\n\n'
+    fi
+  } >"$reg"
+  wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
+  rm -f "$reg"
+  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+  cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+  for f in /usr/share/fonts/truetype/liberation/*.ttf; do
+    [ -e "$f" ] && cp -n "$f" "$WINEPREFIX/drive_c/windows/Fonts/"
+  done
+  return 0
+}
+
+wine_env_start() {
+  local prefix=$1 arch=${2:-win32} screen=${3:-xvfb} fresh=no
+  trap wine_env_stop EXIT
+  export WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ "$screen" = xvfb ]; then
+    hv_start_xvfb || return 1
+  fi
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    wineboot -i >"$WINEPREFIX.boot.log" 2>&1 || { echo "wine-env: wineboot failed, see $WINEPREFIX.boot.log" >&2; return 1; }
+    fresh=yes
+  fi
+  if [ "$fresh" = yes ] || [ ! -f "$WINEPREFIX/.hv-$screen" ]; then
+    hv_prefix_settings "$([ "$screen" = xvfb ] && echo yes || echo no)"
+    wineserver -w
+    rm -f "$WINEPREFIX"/.hv-*
+    touch "$WINEPREFIX/.hv-$screen"
+  fi
+  # A persistent server keeps each later Wine start fast; its output never goes to a pipe.
+  wineserver -p >/dev/null 2>&1
+  HV_WINE_STARTED=1
+  wine cmd /c exit >/dev/null 2>&1
+}

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <imagehlp.h>
+
+#include <string>
+#include <vector>
+
+#include "app/integrity_check.h"
+#include "app/pe_checksum.h"
+#include "support/test_files.h"
+
+namespace {
+
+// A minimal PE32 image: DOS header, PE signature, file header, a 224-byte optional header.
+std::vector<uint8_t> minimalImage(size_t size = 512) {
+    std::vector<uint8_t> image(size, 0);
+    for (size_t i = 0; i < size; ++i) image[i] = uint8_t(i * 7 + 3);
+    image[0] = 'M';
+    image[1] = 'Z';
+    const uint32_t peOffset = 0x80;
+    for (int i = 0; i < 4; ++i) image[0x3C + i] = uint8_t(peOffset >> (8 * i));
+    image[peOffset] = 'P';
+    image[peOffset + 1] = 'E';
+    image[peOffset + 2] = 0;
+    image[peOffset + 3] = 0;
+    image[peOffset + 4 + 16] = 224;  // SizeOfOptionalHeader
+    image[peOffset + 4 + 17] = 0;
+    image[peOffset + 24] = 0x0B;  // PE32 magic
+    image[peOffset + 25] = 0x01;
+    return image;
+}
+
+const size_t kChecksumField = 0x80 + 4 + 20 + 64;
+
+uint32_t storedChecksum(const std::vector<uint8_t>& image) {
+    return image[kChecksumField] | image[kChecksumField + 1] << 8 | image[kChecksumField + 2] << 16 |
+           uint32_t(image[kChecksumField + 3]) << 24;
+}
+
+TEST(ImageChecksum, MatchesTheWindowsImageChecksum) {
+    // CheckSumMappedFile is Windows' own definition of the header checksum.
+    for (size_t size : {512u, 513u, 4096u, 4097u}) {
+        std::vector<uint8_t> image = minimalImage(size);
+        image[kChecksumField] = 0x11;  // whatever is stored must not count
+        DWORD headerSum = 0, windowsSum = 0;
+        ASSERT_NE(nullptr, CheckSumMappedFile(image.data(), DWORD(image.size()), &headerSum, &windowsSum));
+        EXPECT_EQ(windowsSum, computeImageChecksum(image.data(), image.size(), kChecksumField)) << "size " << size;
+    }
+}
+
+TEST(ImageChecksum, StampedImagePassesAndAnyChangedByteFails) {
+    std::vector<uint8_t> image = minimalImage();
+    EXPECT_EQ(INTEGRITY_NOT_STAMPED, checkImageIntegrity(image.data(), image.size()));
+    ASSERT_EQ(INTEGRITY_OK, stampImage(image.data(), image.size()));
+    EXPECT_NE(0u, storedChecksum(image));
+    EXPECT_EQ(INTEGRITY_OK, checkImageIntegrity(image.data(), image.size()));
+
+    for (size_t i = 0; i < image.size(); ++i) {
+        if (i >= kChecksumField && i < kChecksumField + 4) continue;
+        std::vector<uint8_t> changed = image;
+        changed[i] ^= 0x01;
+        const int32_t result = checkImageIntegrity(changed.data(), changed.size());
+        // A changed header byte may make the file no executable at all; it never passes.
+        EXPECT_NE(INTEGRITY_OK, result) << "byte " << i;
+    }
+
+    std::vector<uint8_t> appended = image;
+    appended.push_back(0);
+    EXPECT_EQ(INTEGRITY_MISMATCH, checkImageIntegrity(appended.data(), appended.size()));
+    std::vector<uint8_t> cut(image.begin(), image.end() - 2);
+    EXPECT_EQ(INTEGRITY_MISMATCH, checkImageIntegrity(cut.data(), cut.size()));
+}
+
+TEST(ImageChecksum, MalformedHeadersAreNoExecutable) {
+    struct Case {
+        const char* what;
+        void (*damage)(std::vector<uint8_t>&);
+    } cases[] = {
+        {"no MZ", [](std::vector<uint8_t>& i) { i[1] = 'X'; }},
+        {"PE offset past the end", [](std::vector<uint8_t>& i) { i[0x3D] = 0x10; }},
+        {"PE offset that wraps", [](std::vector<uint8_t>& i) { i[0x3C] = 0xF0; i[0x3D] = i[0x3E] = i[0x3F] = 0xFF; }},
+        {"PE offset leaving no room for the headers", [](std::vector<uint8_t>& i) { i[0x3C] = 0xF8; i[0x3D] = 0x01; }},
+        {"no PE signature", [](std::vector<uint8_t>& i) { i[0x81] = 'X'; }},
+        {"unknown optional header magic", [](std::vector<uint8_t>& i) { i[0x80 + 25] = 0x02; }},
+        {"optional header too short for the field", [](std::vector<uint8_t>& i) { i[0x80 + 20] = 60; }},
+        {"file ends inside the field", [](std::vector<uint8_t>& i) { i.resize(kChecksumField + 2); }},
+        {"file shorter than a DOS header", [](std::vector<uint8_t>& i) { i.resize(40); }},
+        {"empty file", [](std::vector<uint8_t>& i) { i.clear(); }},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> image = minimalImage();
+        c.damage(image);
+        EXPECT_EQ(INTEGRITY_NOT_EXECUTABLE, checkImageIntegrity(image.data(), image.size())) << c.what;
+        EXPECT_EQ(INTEGRITY_NOT_EXECUTABLE, stampImage(image.data(), image.size())) << c.what;
+    }
+    EXPECT_EQ(INTEGRITY_NOT_EXECUTABLE, checkImageIntegrity(nullptr, 0));
+}
+
+TEST(ExecutableIntegrity, TheBuiltCheckerIsStamped) {
+    EXPECT_EQ(INTEGRITY_OK, checkExecutableIntegrity(checkerExePath().c_str()));
+}
+
+TEST(ExecutableIntegrity, FilesOnDisk) {
+    TempDirectory dir;
+    std::vector<uint8_t> image = minimalImage(3001);
+    ASSERT_EQ(INTEGRITY_OK, stampImage(image.data(), image.size()));
+    const std::string good = dir.write("good.exe", image);
+    EXPECT_EQ(INTEGRITY_OK, checkExecutableIntegrity(good.c_str()));
+
+    image[2000] ^= 0x80;
+    EXPECT_EQ(INTEGRITY_MISMATCH, checkExecutableIntegrity(dir.write("changed.exe", image).c_str()));
+    EXPECT_EQ(INTEGRITY_NOT_STAMPED, checkExecutableIntegrity(dir.write("plain.exe", minimalImage()).c_str()));
+    EXPECT_EQ(INTEGRITY_NOT_EXECUTABLE, checkExecutableIntegrity(dir.write("text.txt", std::vector<uint8_t>(100, 'a')).c_str()));
+    EXPECT_EQ(INTEGRITY_NOT_EXECUTABLE, checkExecutableIntegrity(dir.write("empty.exe", std::vector<uint8_t>()).c_str()));
+    EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity((dir.path() + "\\missing.exe").c_str()));
+    EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity(dir.path().c_str()));
+    EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity(""));
+    EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity(nullptr));
+}
+
+TEST(ExecutableIntegrity, FileTooLargeIsNotRead) {
+    TempDirectory dir;
+    const std::string path = dir.write("large.exe", minimalImage());
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    LONG high = 0;
+    SetFilePointer(file, INTEGRITY_MAX_FILE_SIZE + 1, &high, FILE_BEGIN);
+    ASSERT_TRUE(SetEndOfFile(file));
+    CloseHandle(file);
+    EXPECT_EQ(INTEGRITY_TOO_LARGE, checkExecutableIntegrity(path.c_str()));
+}
+
+TEST(ExecutableIntegrity, EveryResultHasItsOwnDescription) {
+    const int32_t results[] = {INTEGRITY_OK, INTEGRITY_CANNOT_READ, INTEGRITY_NOT_EXECUTABLE,
+                               INTEGRITY_NOT_STAMPED, INTEGRITY_MISMATCH, INTEGRITY_TOO_LARGE};
+    for (int32_t a : results)
+        for (int32_t b : results)
+            if (a != b) EXPECT_STRNE(describeIntegrityResult(a), describeIntegrityResult(b));
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+// Starts the real checker and drives it from this process: finds its windows, reads them,
+// posts commands, answers its message boxes and captures pixels.
+#pragma once
+
+#include <windows.h>
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+extern const wchar_t CHECKER_WINDOW_CLASS[];
+
+class CheckerProcess {
+public:
+    explicit CheckerProcess(const std::string& arguments = std::string());
+    ~CheckerProcess();  // ends the process if it still runs
+    CheckerProcess(const CheckerProcess&) = delete;
+    CheckerProcess& operator=(const CheckerProcess&) = delete;
+
+    bool started() const { return process_ != NULL; }
+    DWORD id() const { return processId_; }
+    bool running() const;
+
+    // The main window of this process, visible or not; null when none appeared in time.
+    HWND waitForMainWindow(DWORD timeoutMs);
+    // Waits until the process is idle in its message loop with nothing left in its queue.
+    bool waitIdle(DWORD timeoutMs = 10000);
+    // A visible dialog box (message box, file dialog) of this process; null when none appeared.
+    HWND waitForDialog(DWORD timeoutMs) const;
+    // The exit code, or nothing (false) when the process did not end in time.
+    bool waitExit(DWORD timeoutMs, int32_t* exitCode);
+
+    HWND mainWindow() const { return mainWindow_; }
+    HWND logView() const;
+    std::wstring logText() const;
+    void postCommand(WORD command) const;
+
+private:
+    HANDLE process_ = NULL;
+    DWORD processId_ = 0;
+    HWND mainWindow_ = NULL;
+};
+
+// Windows of this process of a class, or all when cls is null.
+std::vector<HWND> windowsOfProcess(DWORD processId, const wchar_t* cls);
+std::wstring windowText(HWND window);
+std::wstring className(HWND window);
+// The message text of a message box.
+std::wstring messageBoxText(HWND box);
+// Presses a message box's OK button and waits until the box has gone.
+bool pressOk(HWND box);
+
+// The client area of a window as 0x00RRGGBB pixels, row by row.
+struct Capture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t at(int x, int y) const { return pixels[size_t(y) * width + x]; }
+};
+Capture captureClient(HWND window);
+
+// Polls a condition until it holds or the time is up.
+template <typename Condition>
+bool waitFor(DWORD timeoutMs, Condition condition) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(10);
+    }
+}
