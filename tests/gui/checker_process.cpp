@@ -1,5 +1,7 @@
 #include "gui/checker_process.h"
 
+#include <stdio.h>
+
 #include "support/test_files.h"
 
 const wchar_t CHECKER_WINDOW_CLASS[] = L"HVVESSO0ControlPanel0MainWindow0";
@@ -102,6 +104,61 @@ void CheckerProcess::postCommand(WORD command) const {
     PostMessageW(mainWindow_, WM_COMMAND, MAKEWPARAM(command, 0), 0);
 }
 
+namespace {
+
+// Runs a function inside the checker on a thread of its own and returns the thread's exit code.
+bool runRemoteThread(HANDLE process, LPTHREAD_START_ROUTINE start, void* parameter, DWORD* exitCode) {
+    HANDLE thread = CreateRemoteThread(process, NULL, 0, start, parameter, 0, NULL);
+    if (!thread) return false;
+    const bool done = WaitForSingleObject(thread, 20000) == WAIT_OBJECT_0;
+    if (done) GetExitCodeThread(thread, exitCode);
+    CloseHandle(thread);
+    return done;
+}
+
+}  // namespace
+
+std::vector<std::wstring> CheckerProcess::probe() const {
+    std::vector<std::wstring> lines;
+    const std::string dll = testProgramFolder() + "window_probe.dll";
+    HMODULE local = LoadLibraryA(dll.c_str());
+    if (!local) return lines;
+    const FARPROC localEntry = GetProcAddress(local, "probeMainWindow");
+
+    // LoadLibraryA in the checker: kernel32 sits at the same address in every process.
+    void* remotePath = VirtualAllocEx(process_, NULL, dll.size() + 1, MEM_COMMIT, PAGE_READWRITE);
+    DWORD remoteBase = 0;
+    if (remotePath && localEntry &&
+        WriteProcessMemory(process_, remotePath, dll.c_str(), dll.size() + 1, NULL) &&
+        runRemoteThread(process_, reinterpret_cast<LPTHREAD_START_ROUTINE>(
+                                      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA"))),
+                        remotePath, &remoteBase) &&
+        remoteBase != 0) {
+        const DWORD_PTR entry = DWORD_PTR(localEntry) - DWORD_PTR(local) + remoteBase;
+        DWORD result = 1;
+        if (runRemoteThread(process_, reinterpret_cast<LPTHREAD_START_ROUTINE>(entry), NULL, &result) && result == 0) {
+            char path[MAX_PATH + 64];
+            const DWORD folder = GetTempPathA(MAX_PATH, path);
+            _snprintf(path + folder, 63, "hv-probe-%lu.txt", processId_);
+            HANDLE file = CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, NULL);
+            if (file != INVALID_HANDLE_VALUE) {
+                std::wstring text(GetFileSize(file, NULL) / sizeof(wchar_t), L'\0');
+                DWORD got = 0;
+                ReadFile(file, &text[0], DWORD(text.size() * sizeof(wchar_t)), &got, NULL);
+                CloseHandle(file);
+                size_t start = 0, end;
+                while ((end = text.find(L'\n', start)) != std::wstring::npos) {
+                    lines.push_back(text.substr(start, end - start));
+                    start = end + 1;
+                }
+            }
+        }
+    }
+    if (remotePath) VirtualFreeEx(process_, remotePath, 0, MEM_RELEASE);
+    FreeLibrary(local);
+    return lines;
+}
+
 std::vector<HWND> windowsOfProcess(DWORD processId, const wchar_t* cls) {
     std::vector<HWND> found;
     WindowSearch search = {processId, cls, &found};
@@ -143,35 +200,80 @@ bool pressOk(HWND box) {
     return waitFor(5000, [box] { return !IsWindow(box); });
 }
 
+namespace {
+
+// A top-down 32-bit bitmap selected into a memory DC.
+class DibCanvas {
+public:
+    DibCanvas(int width, int height) : width_(width), height_(height) {
+        BITMAPINFO info;
+        ZeroMemory(&info, sizeof(info));
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        dc_ = CreateCompatibleDC(NULL);
+        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, NULL, 0);
+        old_ = SelectObject(dc_, bitmap_);
+    }
+    ~DibCanvas() {
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    DibCanvas(const DibCanvas&) = delete;
+    DibCanvas& operator=(const DibCanvas&) = delete;
+
+    HDC dc() const { return dc_; }
+    Capture pixels() const {
+        GdiFlush();
+        Capture capture;
+        capture.width = width_;
+        capture.height = height_;
+        const uint32_t* source = static_cast<const uint32_t*>(bits_);
+        capture.pixels.assign(source, source + size_t(width_) * height_);
+        for (uint32_t& p : capture.pixels) p &= 0xFFFFFF;
+        return capture;
+    }
+
+private:
+    int width_, height_;
+    HDC dc_;
+    HBITMAP bitmap_;
+    HGDIOBJ old_;
+    void* bits_ = NULL;
+};
+
+}  // namespace
+
 Capture captureClient(HWND window) {
-    Capture capture;
+    // Read from the screen: a window DC of another process reads back black under Wine.
     RECT client;
     GetClientRect(window, &client);
-    capture.width = client.right;
-    capture.height = client.bottom;
-    if (capture.width <= 0 || capture.height <= 0) return capture;
+    if (client.right <= 0 || client.bottom <= 0) return Capture();
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    DibCanvas canvas(client.right, client.bottom);
+    HDC screen = GetDC(NULL);
+    BitBlt(canvas.dc(), 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
+    ReleaseDC(NULL, screen);
+    return canvas.pixels();
+}
 
-    BITMAPINFO info;
-    ZeroMemory(&info, sizeof(info));
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = capture.width;
-    info.bmiHeader.biHeight = -capture.height;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = NULL;
-    HDC screen = GetDC(window);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, capture.width, capture.height, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-    const uint32_t* source = static_cast<const uint32_t*>(bits);
-    capture.pixels.assign(source, source + size_t(capture.width) * capture.height);
-    for (uint32_t& p : capture.pixels) p &= 0xFFFFFF;
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(window, screen);
-    return capture;
+Capture renderText(const LOGFONTW& font, const wchar_t* text, uint32_t background, int width, int height) {
+    DibCanvas canvas(width, height);
+    HBRUSH fill = CreateSolidBrush(RGB(background >> 16 & 0xFF, background >> 8 & 0xFF, background & 0xFF));
+    RECT all = {0, 0, width, height};
+    FillRect(canvas.dc(), &all, fill);
+    DeleteObject(fill);
+    HFONT handle = CreateFontIndirectW(&font);
+    HGDIOBJ oldFont = SelectObject(canvas.dc(), handle);
+    SetTextColor(canvas.dc(), RGB(0, 0, 0));
+    SetBkMode(canvas.dc(), TRANSPARENT);
+    TextOutW(canvas.dc(), 0, 0, text, lstrlenW(text));
+    SelectObject(canvas.dc(), oldFont);
+    DeleteObject(handle);
+    return canvas.pixels();
 }

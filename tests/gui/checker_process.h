@@ -35,6 +35,9 @@ public:
     HWND logView() const;
     std::wstring logText() const;
     void postCommand(WORD command) const;
+    // Runs the test probe inside the checker (window_probe.dll) and returns the lines it wrote:
+    // menus, class values and the log font, which only the owning process can read under Wine.
+    std::vector<std::wstring> probe() const;
 
 private:
     HANDLE process_ = NULL;
@@ -59,6 +62,8 @@ struct Capture {
     uint32_t at(int x, int y) const { return pixels[size_t(y) * width + x]; }
 };
 Capture captureClient(HWND window);
+// Black text drawn here, in a bitmap of the given background, to compare with what a window shows.
+Capture renderText(const LOGFONTW& font, const wchar_t* text, uint32_t background, int width, int height);
 
 // Polls a condition until it holds or the time is up.
 template <typename Condition>

@@ -1,0 +1,106 @@
+// Loaded into the running checker by the GUI tests (see CheckerProcess::probe): reads what only
+// the owning process can read under Wine (menus, the class, the font object) and writes it as
+// text lines to %TEMP%\hv-probe-<process id>.txt.
+#include <windows.h>
+
+#include <stdio.h>
+
+#include <string>
+
+namespace {
+
+HWND findMainWindow() {
+    struct Search {
+        static BOOL CALLBACK visit(HWND window, LPARAM parameter) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            wchar_t name[64] = L"";
+            GetClassNameW(window, name, 64);
+            if (owner == GetCurrentProcessId() && lstrcmpW(name, L"HVVESSO0ControlPanel0MainWindow0") == 0) {
+                *reinterpret_cast<HWND*>(parameter) = window;
+                return FALSE;
+            }
+            return TRUE;
+        }
+    };
+    HWND found = NULL;
+    EnumWindows(Search::visit, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+void line(std::wstring& out, const wchar_t* format, ...) {
+    wchar_t buffer[512];
+    va_list args;
+    va_start(args, format);
+    _vsnwprintf(buffer, 511, format, args);
+    va_end(args);
+    buffer[511] = 0;
+    out += buffer;
+    out += L"\n";
+}
+
+void describeMenu(std::wstring& out, HMENU menu, const wchar_t* indent) {
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        wchar_t text[256] = L"";
+        MENUITEMINFOW info;
+        ZeroMemory(&info, sizeof(info));
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING | MIIM_SUBMENU | MIIM_STATE;
+        info.dwTypeData = text;
+        info.cch = 256;
+        GetMenuItemInfoW(menu, i, TRUE, &info);
+        if (info.fType & MFT_SEPARATOR) {
+            line(out, L"%lsseparator", indent);
+        } else if (info.hSubMenu) {
+            line(out, L"%lspopup|%ls", indent, text);
+            describeMenu(out, info.hSubMenu, L"  ");
+        } else {
+            line(out, L"%lsitem|%u|%ls|%ls", indent, info.wID, text,
+                 (info.fState & MFS_CHECKED) ? L"checked" : L"unchecked");
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) DWORD WINAPI probeMainWindow(LPVOID) {
+    std::wstring out;
+    HWND window = findMainWindow();
+    if (!window) {
+        line(out, L"error|no main window");
+    } else {
+        line(out, L"class-style|%lu", GetClassLongW(window, GCL_STYLE));
+        line(out, L"class-background|%lu", GetClassLongW(window, GCL_HBRBACKGROUND));
+        HICON icon = reinterpret_cast<HICON>(GetClassLongW(window, GCL_HICON));
+        HICON resourceIcon = LoadIconW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(100));
+        line(out, L"class-icon|%ls", icon && icon == resourceIcon ? L"resource-100" : L"other");
+        line(out, L"class-cursor|%ls",
+             reinterpret_cast<HCURSOR>(GetClassLongW(window, GCL_HCURSOR)) == LoadCursorA(NULL, IDC_ARROW) ? L"arrow" : L"other");
+
+        HWND view = GetDlgItem(window, 500);
+        HFONT font = reinterpret_cast<HFONT>(SendMessageW(view, WM_GETFONT, 0, 0));
+        LOGFONTW logFont;
+        ZeroMemory(&logFont, sizeof(logFont));
+        if (font && GetObjectW(font, sizeof(logFont), &logFont))
+            line(out, L"log-font|%ls|%ld|%ld", logFont.lfFaceName, logFont.lfHeight, logFont.lfWeight);
+        else
+            line(out, L"log-font|none");
+
+        HMENU bar = GetMenu(window);
+        // What the window does with the check mark of "Show Device List" when a menu opens.
+        CheckMenuItem(bar, 200, MF_BYCOMMAND | MF_CHECKED);
+        SendMessageW(window, WM_INITMENU, reinterpret_cast<WPARAM>(bar), 0);
+        describeMenu(out, bar, L"");
+    }
+
+    wchar_t path[MAX_PATH + 64];
+    const DWORD folder = GetTempPathW(MAX_PATH, path);
+    _snwprintf(path + folder, 63, L"hv-probe-%lu.txt", GetCurrentProcessId());
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return 1;
+    DWORD written = 0;
+    WriteFile(file, out.data(), DWORD(out.size() * sizeof(wchar_t)), &written, NULL);
+    CloseHandle(file);
+    return 0;
+}
