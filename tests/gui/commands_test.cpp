@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "gui/checker_process.h"
+#include "driver/checker_driver.h"
 #include "support/test_files.h"
 
 namespace {

@@ -29,12 +29,3 @@ std::string TempDirectory::write(const std::string& name, const std::vector<uint
     files_.push_back(full);
     return full;
 }
-
-std::string testProgramFolder() {
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(NULL, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of("\\/") + 1);
-}
-
-std::string checkerExePath() { return testProgramFolder() + "HalvaneDevicesChecker.exe"; }

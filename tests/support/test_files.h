@@ -1,5 +1,4 @@
-// Files for tests: a temporary folder removed with its content, and the paths of the programs
-// the build puts next to the test programs.
+// Files for tests: a temporary folder removed with its content.
 #pragma once
 
 #include <stdint.h>
@@ -23,7 +22,4 @@ private:
     std::vector<std::string> files_;
 };
 
-// The folder of the running test program, with a trailing backslash.
-std::string testProgramFolder();
-// The built checker, which the build places beside the test programs.
-std::string checkerExePath();
+#include "driver/checker_driver.h"  // checkerExePath

@@ -1,8 +1,7 @@
-#include "gui/checker_process.h"
+#include "driver/checker_driver.h"
 
 #include <stdio.h>
 
-#include "support/test_files.h"
 
 const wchar_t CHECKER_WINDOW_CLASS[] = L"HVVESSO0ControlPanel0MainWindow0";
 
@@ -120,7 +119,7 @@ bool runRemoteThread(HANDLE process, LPTHREAD_START_ROUTINE start, void* paramet
 
 std::vector<std::wstring> CheckerProcess::probe() const {
     std::vector<std::wstring> lines;
-    const std::string dll = testProgramFolder() + "window_probe.dll";
+    const std::string dll = programFolder() + "window_probe.dll";
     HMODULE local = LoadLibraryA(dll.c_str());
     if (!local) return lines;
     const FARPROC localEntry = GetProcAddress(local, "probeMainWindow");
@@ -248,19 +247,75 @@ private:
 
 }  // namespace
 
-Capture captureClient(HWND window) {
-    // Read from the screen: a window DC of another process reads back black under Wine.
-    RECT client;
-    GetClientRect(window, &client);
-    if (client.right <= 0 || client.bottom <= 0) return Capture();
-    POINT origin = {0, 0};
-    ClientToScreen(window, &origin);
-    DibCanvas canvas(client.right, client.bottom);
+namespace {
+
+Capture captureScreenRect(const RECT& area) {
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) return Capture();
+    DibCanvas canvas(width, height);
     HDC screen = GetDC(NULL);
-    BitBlt(canvas.dc(), 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
+    BitBlt(canvas.dc(), 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
     ReleaseDC(NULL, screen);
     return canvas.pixels();
 }
+
+}  // namespace
+
+// Both read from the screen: a window DC of another process reads back black under Wine.
+Capture captureClient(HWND window) {
+    RECT client;
+    GetClientRect(window, &client);
+    MapWindowPoints(window, NULL, reinterpret_cast<POINT*>(&client), 2);
+    return captureScreenRect(client);
+}
+
+Capture captureWindow(HWND window) {
+    RECT frame;
+    GetWindowRect(window, &frame);
+    return captureScreenRect(frame);
+}
+
+bool writeBmp(const Capture& capture, const char* path) {
+    if (capture.width <= 0 || capture.height <= 0) return false;
+    const DWORD rowBytes = (DWORD(capture.width) * 3 + 3) & ~3u;
+    BITMAPFILEHEADER file;
+    ZeroMemory(&file, sizeof(file));
+    BITMAPINFOHEADER info;
+    ZeroMemory(&info, sizeof(info));
+    info.biSize = sizeof(info);
+    info.biWidth = capture.width;
+    info.biHeight = capture.height;  // bottom-up
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    info.biSizeImage = rowBytes * capture.height;
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(info);
+    file.bfSize = file.bfOffBits + info.biSizeImage;
+    FILE* out = fopen(path, "wb");
+    if (!out) return false;
+    bool ok = fwrite(&file, sizeof(file), 1, out) == 1 && fwrite(&info, sizeof(info), 1, out) == 1;
+    std::vector<unsigned char> row(rowBytes, 0);
+    for (int y = capture.height - 1; ok && y >= 0; --y) {
+        for (int x = 0; x < capture.width; ++x) {
+            const uint32_t p = capture.at(x, y);
+            row[x * 3] = p & 0xFF;
+            row[x * 3 + 1] = p >> 8 & 0xFF;
+            row[x * 3 + 2] = p >> 16 & 0xFF;
+        }
+        ok = fwrite(row.data(), 1, rowBytes, out) == rowBytes;
+    }
+    return fclose(out) == 0 && ok;
+}
+
+std::string programFolder() {
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(NULL, path, MAX_PATH);
+    std::string folder(path);
+    return folder.substr(0, folder.find_last_of("\\/") + 1);
+}
+
+std::string checkerExePath() { return programFolder() + "HalvaneDevicesChecker.exe"; }
 
 Capture renderText(const LOGFONTW& font, const wchar_t* text, uint32_t background, int width, int height) {
     DibCanvas canvas(width, height);

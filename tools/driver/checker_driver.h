@@ -1,5 +1,6 @@
-// Starts the real checker and drives it from this process: finds its windows, reads them,
-// posts commands, answers its message boxes and captures pixels.
+// Starts the real checker and drives it from another process: finds its windows, reads them,
+// posts commands, answers its message boxes and captures pixels. Used by the GUI tests and by
+// the run command.
 #pragma once
 
 #include <windows.h>
@@ -62,8 +63,17 @@ struct Capture {
     uint32_t at(int x, int y) const { return pixels[size_t(y) * width + x]; }
 };
 Capture captureClient(HWND window);
+// The whole window, frame and menu bar included, as shown on the screen.
+Capture captureWindow(HWND window);
+// Writes a capture as a 24-bit BMP file.
+bool writeBmp(const Capture& capture, const char* path);
 // Black text drawn here, in a bitmap of the given background, to compare with what a window shows.
 Capture renderText(const LOGFONTW& font, const wchar_t* text, uint32_t background, int width, int height);
+
+// The folder of the running program, with a trailing backslash.
+std::string programFolder();
+// The built checker, which the build places beside the test and tool programs.
+std::string checkerExePath();
 
 // Polls a condition until it holds or the time is up.
 template <typename Condition>
