@@ -9,12 +9,15 @@
 #include "app/main_window.h"
 #include "app/product.h"
 #include "app/resource_ids.h"
+#include "inventory/device_inventory.h"
+#include "report/test_run.h"
 
 namespace {
 
 void launchTest(HWND window) {
-    // Device collection and the test run join here; until then no test has run and the exit
-    // code stays at its start value.
+    collectDevices();
+    const TestRunContext context = {&g_app.log, &g_inventory, &g_app.os, g_app.is64BitWindows, g_app.initValue};
+    g_app.exitCode = runTest(context);
     refreshLogView(&g_app.log, g_app.logView);
     if (g_app.startHidden) {
         if (g_app.showAfterTest) {

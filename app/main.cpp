@@ -7,6 +7,7 @@
 #include "app/mini_list_view.h"
 #include "app/product.h"
 #include "app/wow64.h"
+#include "report/system_identification.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     parseCommandLine(commandLine, &g_app);
@@ -14,7 +15,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     resetWindowState(&g_app);
     g_app.instance = instance;
     g_app.collectionOptions = DEFAULT_COLLECTION_OPTIONS;
-    // The Windows release is identified here.
+    identifyOs(&g_app.os);
     g_app.exitCode = -1;
 
     // The device list panel's drawing resources are created here.

@@ -6,6 +6,7 @@
 #include "app/commands.h"
 #include "app/integrity_check.h"
 #include "app/resource_ids.h"
+#include "inventory/device_inventory.h"
 
 const char MAIN_WINDOW_CLASS[] = "HVVESSO0ControlPanel0MainWindow0";
 
@@ -30,7 +31,7 @@ void createWindowResources() {
     ownFile[length < sizeof(ownFile) ? length : sizeof(ownFile) - 1] = 0;
     g_app.initValue = checkExecutableIntegrity(ownFile);
 
-    // The audio side (device inventory and its first collection pass) opens here.
+    openInventory(g_app.collectionOptions);
 }
 
 void createLogView(HWND window) {
@@ -52,7 +53,7 @@ void destroyWindowResources() {
         g_app.popupMenu = NULL;
     }
     releaseLog(&g_app.log);
-    // The audio side closes here.
+    closeInventory();
 }
 
 }  // namespace

@@ -1,0 +1,18 @@
+#include "inventory/inventory_platform.h"
+
+#include <objbase.h>
+
+namespace {
+
+const InventoryPlatform kReal = {
+    waveInGetNumDevs, waveInGetDevCapsW, waveOutGetNumDevs, waveOutGetDevCapsW,
+    timeBeginPeriod, timeEndPeriod,
+    CoInitialize, CoUninitialize,
+    LoadLibraryA, FreeLibrary, GetModuleHandleA, GetProcAddress,
+};
+
+}  // namespace
+
+InventoryPlatform g_inventoryPlatform = kReal;
+
+const InventoryPlatform& realInventoryPlatform() { return kReal; }

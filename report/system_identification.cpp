@@ -1,0 +1,136 @@
+#include "report/system_identification.h"
+
+#include <stdio.h>
+#include <string.h>
+#include <wchar.h>
+
+namespace {
+
+const char* const kClassNames[] = {"< XP", "WIN XP", "WIN Server 2003", "WIN VISTA", "WIN 7",
+                                   "WIN 8", "WIN 8.1", "WIN 10", "> WIN10"};
+
+const char* driverFileSuffix(int32_t osClass) {
+    switch (osClass) {
+    case OS_BEFORE_XP:
+    case OS_XP: return "_xp.sys";
+    case OS_SERVER_2003: return "_2003.sys";
+    case OS_VISTA: return "_vista.sys";
+    case OS_WIN7:
+    case OS_WIN8:
+    case OS_WIN81: return "_win7.sys";
+    case OS_WIN10:
+    case OS_AFTER_WIN10: return "_win10.sys";
+    default: return "";
+    }
+}
+
+const DWORD kExtendedInfoSize = 156;  // OSVERSIONINFOEXA
+const DWORD kBasicInfoSize = 148;     // OSVERSIONINFOA
+const DWORD kRtlInfoSize = 276;       // RTL_OSVERSIONINFOEXW
+
+}  // namespace
+
+VersionApi realVersionApi() {
+    VersionApi api;
+    api.getVersionExA = GetVersionExA;
+    api.rtlGetVersion = NULL;
+    if (HMODULE ntdll = GetModuleHandleA("Ntdll.dll"))
+        api.rtlGetVersion = reinterpret_cast<LONG(WINAPI*)(OSVERSIONINFOEXW*)>(
+            reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+    return api;
+}
+
+int32_t identifyOs(OsIdentification* os) { return identifyOsWith(os, realVersionApi()); }
+
+int32_t identifyOsWith(OsIdentification* os, const VersionApi& api) {
+    ZeroMemory(os, sizeof(*os));
+    OSVERSIONINFOEXA info;
+    ZeroMemory(&info, sizeof(info));
+    info.dwOSVersionInfoSize = kExtendedInfoSize;
+    if (!api.getVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info))) {
+        ZeroMemory(&info, sizeof(info));
+        info.dwOSVersionInfoSize = kBasicInfoSize;
+        if (!api.getVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info))) {
+            os->osClass = OS_UNKNOWN;
+            return os->osClass;
+        }
+    }
+    DWORD major = info.dwMajorVersion, minor = info.dwMinorVersion;
+    DWORD build = info.dwBuildNumber, platform = info.dwPlatformId;
+    // Without a compatibility entry in the manifest, GetVersionExA reports Windows 8.1 and 10 as
+    // 6.2; RtlGetVersion tells the truth.
+    if (api.rtlGetVersion) {
+        OSVERSIONINFOEXW real;
+        ZeroMemory(&real, sizeof(real));
+        real.dwOSVersionInfoSize = kRtlInfoSize;
+        if (api.rtlGetVersion(&real) == 0 && real.dwMajorVersion >= 6) {
+            major = real.dwMajorVersion;
+            minor = real.dwMinorVersion;
+            build = real.dwBuildNumber;
+            platform = real.dwPlatformId;
+        }
+    }
+    os->osMajor = major;
+    os->osMinor = minor;
+    os->osBuild = build;
+    os->osPlatformId = platform;
+    // The product type only exists in the extended record; the basic one leaves it 0.
+    os->osClass = classifyOs(major, minor, info.wProductType);
+    return os->osClass;
+}
+
+int32_t classifyOs(uint32_t major, uint32_t minor, uint8_t productType) {
+    if (major <= 5) {
+        if (minor == 0) return OS_BEFORE_XP;
+        return minor == 2 ? OS_SERVER_2003 : OS_XP;
+    }
+    if (major == 6) {
+        switch (minor) {
+        case 0: return OS_VISTA;
+        case 1: return productType == VER_NT_WORKSTATION ? OS_WIN7 : OS_VISTA;
+        case 2: return OS_WIN8;
+        case 3: return OS_WIN81;
+        default: return OS_UNKNOWN;
+        }
+    }
+    if (major == 10) return OS_WIN10;
+    if (major > 10) return OS_AFTER_WIN10;
+    return OS_UNKNOWN;
+}
+
+void formatOsLine(const OsIdentification& os, int32_t is64BitWindows, char* line, size_t size) {
+    if (!line || size == 0) return;
+    const char* name = os.osClass >= 0 && os.osClass <= OS_AFTER_WIN10 ? kClassNames[os.osClass] : "unknown";
+    _snprintf(line, size, "Operating System: %s %s Build: %i", name, is64BitWindows ? "64Bits" : "32Bits",
+              int(os.osBuild));
+    line[size - 1] = 0;
+}
+
+void driverIconReference(const char* fileBase, int selector, int32_t osClass, int32_t is64BitWindows,
+                         wchar_t* reference) {
+    char narrow[128];
+    _snprintf(narrow, sizeof(narrow), "%s%s%s%s", fileBase ? fileBase : "", is64BitWindows == 1 ? "64" : "",
+              driverFileSuffix(osClass), selector == 1 ? ",-101" : ",-100");
+    narrow[sizeof(narrow) - 1] = 0;
+    ZeroMemory(reference, 128 * sizeof(wchar_t));
+    MultiByteToWideChar(CP_ACP, 0, narrow, -1, reference, 128);
+    reference[127] = 0;
+}
+
+void toSysnativePath(wchar_t* path, size_t capacity) {
+    if (!path || capacity == 0) return;
+    wchar_t* found = wcsstr(path, L"System32");
+    if (!found) found = wcsstr(path, L"system32");
+    if (!found) return;
+    // Built in a scratch area and written back cut to the caller's buffer: the new text is one
+    // unit longer than the old.
+    static const wchar_t kSysnative[] = L"Sysnative";
+    wchar_t scratch[1024];
+    size_t length = 0;
+    for (const wchar_t* p = path; p < found && length < 1023; ++p) scratch[length++] = *p;
+    for (const wchar_t* p = kSysnative; *p && length < 1023; ++p) scratch[length++] = *p;
+    for (const wchar_t* p = found + 8; *p && length < 1023; ++p) scratch[length++] = *p;
+    if (length > capacity - 1) length = capacity - 1;
+    memcpy(path, scratch, length * sizeof(wchar_t));
+    path[length] = 0;
+}

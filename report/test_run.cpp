@@ -1,0 +1,96 @@
+#include "report/test_run.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "app/product.h"
+#include "probe/driver_catalog.h"
+
+namespace {
+
+const char kSeparator[] = "------------------------------------------------------------------";
+
+const wchar_t* sourceTag(uint32_t kind) {
+    switch (kind & KIND_MASK) {
+    case KIND_KS: return L"KS ";
+    case KIND_MME: return L"MME";
+    case KIND_WDM: return L"WDM";
+    default: return L"---";
+    }
+}
+
+void appendLines(LogBuffer* log, const RecordList& list, int direction) {
+    char count[64];
+    _snprintf(count, sizeof(count), direction == 1 ? "INPUT DEVICE: %i" : "OUTPUT DEVICE: %i",
+              int(recordCount(list)));
+    count[sizeof(count) - 1] = 0;
+    appendNarrow(log, count);
+    appendNarrow(log, kSeparator);
+    wchar_t line[DEVICE_LINE_SIZE];
+    for (uint32_t i = 1; i <= recordCount(list); ++i) {
+        formatDeviceLine(*recordAt(list, i), direction, line, DEVICE_LINE_SIZE);
+        appendWide(log, line);
+    }
+    appendNarrow(log, " ");
+}
+
+}  // namespace
+
+void formatDeviceLine(const DeviceRecord& record, int direction, wchar_t* line, size_t size) {
+    if (!line || size == 0) return;
+    const wchar_t* word = direction == 1 ? L"IN" : L"OUT";
+    wchar_t hardwareId[128];
+    ZeroMemory(hardwareId, sizeof(hardwareId));
+    if (record.hardwareId[0]) MultiByteToWideChar(CP_ACP, 0, record.hardwareId, -1, hardwareId, 128);
+    hardwareId[127] = 0;
+    if ((record.kind & KIND_MASK) == KIND_KS)
+        _snwprintf(line, size, L"%ls %ls %ls | %ls | %ls", word, sourceTag(record.kind), record.pinNameW, hardwareId,
+                   record.driverNameW);
+    else
+        _snwprintf(line, size, L"%ls %ls %ls | %ls | %ls | ICON: %ls ", word, sourceTag(record.kind), record.pinNameW,
+                   hardwareId, record.mmDeviceGuid, record.iconPath);
+    line[size - 1] = 0;
+}
+
+int32_t runTest(const TestRunContext& context) {
+    LogBuffer* log = context.log;
+    appendLines(log, context.inventory->inputDevices, 1);
+    appendLines(log, context.inventory->outputDevices, 0);
+    appendNarrow(log, kSeparator);
+
+    int32_t total = 0;
+    const CheckContext check = {log, context.inventory, context.os->osClass};
+    for (const DriverCatalogEntry& catalogRow : DRIVER_CATALOG) {
+        DriverCatalogEntry row = catalogRow;
+        wchar_t recordingIcon[128], playbackIcon[128];
+        if (row.driverFileBase) {
+            driverIconReference(row.driverFileBase, 1, context.os->osClass, context.is64BitWindows, recordingIcon);
+            driverIconReference(row.driverFileBase, 0, context.os->osClass, context.is64BitWindows, playbackIcon);
+            row.recordingIcon = recordingIcon;
+            row.playbackIcon = playbackIcon;
+        }
+        total += checkDriver(row, check);
+    }
+
+    appendNarrow(log, kSeparator);
+    char line[1024];
+    _snprintf(line, sizeof(line), "Initialization value: %i", int(context.initValue));
+    line[sizeof(line) - 1] = 0;
+    appendNarrow(log, line);
+    SYSTEMTIME now;
+    GetSystemTime(&now);  // UTC, so that reports from anywhere compare
+    _snprintf(line, sizeof(line), "TEST DATE: %04i/%02i/%02i - %02i:%02i:%02i (Checker Version %s)", now.wYear,
+              now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, PRODUCT_VERSION);
+    line[sizeof(line) - 1] = 0;
+    appendNarrow(log, line);
+    formatOsLine(*context.os, context.is64BitWindows, line, sizeof(line));
+    appendNarrow(log, line);
+    if (total > 0)
+        _snprintf(line, sizeof(line), "CONCLUSION: %i error detected (You may consider re-installing audio drivers)",
+                  int(total));
+    else
+        _snprintf(line, sizeof(line), "CONCLUSION: OK (nothing bad detected)");
+    line[sizeof(line) - 1] = 0;
+    appendNarrow(log, line);
+    return total;
+}
