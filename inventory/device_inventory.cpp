@@ -8,9 +8,9 @@ DeviceInventory g_inventory;
 
 namespace {
 
-void* allocate(size_t bytes) { return HeapAlloc(GetProcessHeap(), 0, bytes); }
+void* allocate(size_t bytes) { return g_inventoryPlatform.allocate(bytes); }
 void release(void* block) {
-    if (block) HeapFree(GetProcessHeap(), 0, block);
+    if (block) g_inventoryPlatform.release(block);
 }
 
 char* recordBytes(const RecordList& list, uint32_t zeroBased) {
@@ -122,7 +122,7 @@ DeviceRecord* appendRecord(RecordList* list, const DeviceRecord* record) {
         const uint64_t grown = uint64_t(list->capacityBytes) +
                                uint64_t(list->growStep) * (list->recordSize / list->growStep + 1);
         void* moved = grown <= 0xFFFFFFFFu
-                          ? HeapReAlloc(GetProcessHeap(), 0, list->items, size_t(grown))
+                          ? g_inventoryPlatform.reallocate(list->items, size_t(grown))
                           : NULL;
         if (!moved) {
             // The list is left without storage; the old block is not leaked.

@@ -1,6 +1,7 @@
 // The Windows calls the device inventory makes, as one table: the product uses the real
 // functions; tests put a fake device world in their place (wave devices, modules, COM and timer
-// bookkeeping), so that the inventory's own logic runs unchanged in both.
+// bookkeeping, list memory that can run out), so that the inventory's own logic runs unchanged
+// in both.
 #pragma once
 
 #include <windows.h>
@@ -19,6 +20,10 @@ struct InventoryPlatform {
     BOOL(WINAPI* freeLibrary)(HMODULE module);
     HMODULE(WINAPI* getModuleHandleA)(LPCSTR name);
     FARPROC(WINAPI* getProcAddress)(HMODULE module, LPCSTR name);
+    // Storage of the lists and of their sort work areas.
+    void* (*allocate)(size_t bytes);
+    void* (*reallocate)(void* block, size_t bytes);  // null on failure, the block untouched
+    void (*release)(void* block);
 };
 
 // The table in force; tests replace it for the length of a test and restore it.

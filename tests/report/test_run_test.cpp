@@ -1,0 +1,279 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "report/test_run.h"
+#include "support/check_world.h"
+#include "support/fake_world.h"
+#include "support/golden.h"
+
+namespace {
+
+std::wstring deviceLine(const RecordSpec& spec, int direction) {
+    const DeviceRecord record = makeRecord(spec);
+    wchar_t line[DEVICE_LINE_SIZE];
+    formatDeviceLine(record, direction, line, DEVICE_LINE_SIZE);
+    return line;
+}
+
+TEST(FormatDeviceLine, LayoutsByKind) {
+    RecordSpec ks;
+    ks.kind = KIND_KS;
+    ks.name = L"Halvane Point";
+    ks.hardwareId = "HalvaneVSOWDM";
+    ks.driverName = L"\\\\?\\root#media#0000#{6994ad04}\\wave";
+    ks.iconPath = L"never shown";
+    ks.deviceGuid = L"never shown";
+    EXPECT_EQ(L"IN KS  Halvane Point | HalvaneVSOWDM | \\\\?\\root#media#0000#{6994ad04}\\wave", deviceLine(ks, 1));
+    EXPECT_EQ(L"OUT KS  Halvane Point | HalvaneVSOWDM | \\\\?\\root#media#0000#{6994ad04}\\wave", deviceLine(ks, 0));
+
+    RecordSpec mme;
+    mme.kind = KIND_MME;
+    mme.name = L"VESSO Output (Halvane Virtual V";
+    mme.hardwareId = "HalvaneVSOWDM";
+    mme.driverName = L"never shown";
+    mme.deviceGuid = L"{fe7d1f1b-0000-4a4b-8c1b-000000000001}";
+    mme.iconPath = L"%ProgramFiles%\\Halvane\\VESSO\\pin_out.ico";
+    EXPECT_EQ(L"IN MME VESSO Output (Halvane Virtual V | HalvaneVSOWDM | {fe7d1f1b-0000-4a4b-8c1b-000000000001} | "
+              L"ICON: %ProgramFiles%\\Halvane\\VESSO\\pin_out.ico ",
+              deviceLine(mme, 1));
+    EXPECT_EQ(L"OUT MME VESSO Output (Halvane Virtual V | HalvaneVSOWDM | {fe7d1f1b-0000-4a4b-8c1b-000000000001} | "
+              L"ICON: %ProgramFiles%\\Halvane\\VESSO\\pin_out.ico ",
+              deviceLine(mme, 7));  // any direction but 1 is output
+
+    RecordSpec wdm;
+    wdm.kind = KIND_WDM | KS_CAPTURE_FLAG;  // only the low 16 bits choose the tag
+    wdm.name = L"Speakers";
+    EXPECT_EQ(L"OUT WDM Speakers |  |  | ICON:  ", deviceLine(wdm, 0));
+
+    RecordSpec other;
+    other.kind = 2;
+    other.name = L"odd";
+    other.hardwareId = "X";
+    EXPECT_EQ(L"IN --- odd | X |  | ICON:  ", deviceLine(other, 1));
+}
+
+TEST(FormatDeviceLine, HardwareIdIsConvertedAndCut) {
+    RecordSpec spec;
+    spec.kind = KIND_KS;
+    spec.hardwareId = "caf\xE9";
+    EXPECT_EQ(L"IN KS   | caf\x00E9 | ", deviceLine(spec, 1));
+    DeviceRecord record = makeRecord(spec);
+    record.kind = KIND_KS;
+    memset(record.hardwareId, 'h', sizeof(record.hardwareId));  // no terminator at all
+    wchar_t line[DEVICE_LINE_SIZE];
+    formatDeviceLine(record, 1, line, DEVICE_LINE_SIZE);
+    EXPECT_EQ(L"IN KS   | " + std::wstring(127, L'h') + L" | ", std::wstring(line));
+}
+
+TEST(FormatDeviceLine, LongFieldsAreCutToTheLine) {
+    RecordSpec spec;
+    spec.name = std::wstring(255, L'n');
+    spec.iconPath = std::wstring(511, L'i');
+    wchar_t line[64];
+    formatDeviceLine(makeRecord(spec), 1, line, 64);
+    EXPECT_EQ(63u, wcslen(line));
+}
+
+class TestRunTest : public testing::Test {
+protected:
+    void SetUp() override { createLog(&log); }
+    void TearDown() override { releaseLog(&log); }
+    int32_t run(const DeviceInventory& inventory) {
+        const TestRunContext context = {&log, &inventory, &os, is64, initValue};
+        return runTest(context);
+    }
+    std::wstring text() const { return std::wstring(log.text, log.length); }
+
+    FakeWorld devices;
+    LogBuffer log;
+    OsIdentification os = {7, 10, 0, 19045, 2};
+    int32_t is64 = 1;
+    int32_t initValue = 0;
+};
+
+TEST_F(TestRunTest, EmptyMachine) {
+    openInventory(0x10020D);
+    EXPECT_EQ(0, run(g_inventory));
+    closeInventory();
+    EXPECT_TRUE(matchesGolden(text(), "empty_machine.txt"));
+}
+
+// Builds the world of the every-message golden: the first driver installed with every fault a
+// list can show, a wrong version, an installation problem, a driver with no device listed, and
+// wave devices of other makers.
+struct EveryMessageWorld {
+    explicit EveryMessageWorld(FakeWorld& devices) {
+        const DriverCatalogEntry& vesso = DRIVER_CATALOG[0];
+        devices.addDriver(vesso.interfaceGuid, vesso.expectedVersion);
+        devices.addDriver(DRIVER_CATALOG[1].interfaceGuid, 0x01000306);
+        devices.addDriver(DRIVER_CATALOG[2].interfaceGuid, DRIVER_CATALOG[2].expectedVersion);
+        devices.addDriver(DRIVER_CATALOG[3].interfaceGuid, DRIVER_CATALOG[3].expectedVersion);
+        world.addInterface(vesso, true, L"Halvane Point Capture");  // capture alias only: silent error
+        world.addInterface(DRIVER_CATALOG[3], false, L"Halvane VESSO-C");
+
+        // For each side and each endpoint kind: a record with a wrong driver name, pin name and
+        // icon, and a second record sharing the hardware ID, the catalogue's icon and the GUID.
+        for (bool recording : {true, false}) {
+            RecordList& list = recording ? world.inventory.inputDevices : world.inventory.outputDevices;
+            for (uint32_t kind : {KIND_MME, KIND_WDM}) {
+                RecordSpec bad = CheckWorld::correctDevice(vesso, kind, recording);
+                const std::wstring label = std::wstring(kind == KIND_MME ? L"Wave " : L"Endpoint ") +
+                                           (recording ? L"Rec" : L"Play");
+                bad.name = label + L" A";
+                bad.driverName = L"Other Driver";
+                bad.iconPath = L"C:\\icons\\generic.ico";
+                world.add(list, bad);
+                RecordSpec twin = CheckWorld::correctDevice(vesso, kind, recording);
+                twin.name = label + L" B";
+                for (wchar_t& c : twin.deviceGuid) c = wchar_t(towupper(c));
+                world.add(list, twin);
+            }
+            // Kernel streaming: a wrong name, and a second filter with the same hardware ID and
+            // the same interface path.
+            RecordSpec ks = CheckWorld::correctDevice(vesso, KIND_KS, recording);
+            ks.name = std::wstring(L"KS ") + (recording ? L"Rec" : L"Play") + L" A";
+            world.add(list, ks);
+            ks.name = std::wstring(L"KS ") + (recording ? L"Rec" : L"Play") + L" B";
+            world.add(list, ks);
+            // Somebody else's devices.
+            RecordSpec other;
+            other.name = recording ? L"Microphone (USB Audio)" : L"Speakers (High Definition Audio)";
+            other.hardwareId = "USB\\VID_0D8C&PID_0014";
+            other.deviceGuid = recording ? L"{a1}" : L"{b2}";
+            other.iconPath = L"%SystemRoot%\\system32\\mmres.dll,-3010";
+            world.add(list, other);
+        }
+        world.sortLists();
+    }
+    CheckWorld world;
+};
+
+TEST_F(TestRunTest, EveryMessageOfTheChecks) {
+    EveryMessageWorld every(devices);
+    const int32_t total = run(every.world.inventory);
+    // 1 silent + 4 endpoint sides x 6 + 2 kernel-streaming sides x 3; 1 bad version; 2
+    // installation problem; 6 not listed.
+    EXPECT_EQ(31 + 1 + 2 + 6, total);
+    EXPECT_TRUE(matchesGolden(text(), "every_message.txt"));
+
+    // Every form of the message table is in that report.
+    const wchar_t* const forms[] = {
+        L"CHECKING Halvane Tondrel NODA3 : Not Installed",
+        L"CHECKING Halvane Vesso A (version 01000306): Bad version number (or the driver is not updated, or this "
+        L"RududuZedadid is not updated)",
+        L"CHECKING Halvane Vesso B (version 01000305): Installation Problem Detected",
+        L"CHECKING Halvane Point Capture (version 01000305)",
+        L"   *ERROR TOTAL FOUND: 31",
+    };
+    for (const wchar_t* form : forms) EXPECT_NE(std::wstring::npos, text().find(form)) << toUtf8(form);
+    for (const wchar_t* source : {L"MME", L"KS", L"WDM"}) {
+        for (const wchar_t* device : {L"Recording", L"Playback"})
+            EXPECT_NE(std::wstring::npos,
+                      text().find(std::wstring(L"   *ERROR ") + source + L" " + device + L" Device not listed."))
+                << toUtf8(source) << " " << toUtf8(device);
+        for (const wchar_t* end : {L"Input", L"Output"}) {
+            const std::wstring side = std::wstring(L"   *ERROR ") + source + L" " + end + L" - ";
+            std::vector<const wchar_t*> what = {L"Bad Driver Name: ", L"Found same hardware ID used by: "};
+            if (std::wstring(source) == L"KS") {
+                what.push_back(L"Found same driver string used by: ");
+            } else {
+                what.push_back(L"Bad Pin Name: ");
+                what.push_back(L"Bad Pin Icon: ");
+                what.push_back(L"Found same Icon used by: ");
+                what.push_back(L"Found same MMEDeviceGUID used by: ");
+            }
+            for (const wchar_t* w : what) EXPECT_NE(std::wstring::npos, text().find(side + w)) << toUtf8(side + w);
+        }
+    }
+}
+
+TEST_F(TestRunTest, TotalsAddUpOverTheRows) {
+    CheckWorld world;
+    const DriverCatalogEntry& vesso = DRIVER_CATALOG[0];
+    const DriverCatalogEntry& vessoB = DRIVER_CATALOG[2];
+    devices.addDriver(vesso.interfaceGuid, vesso.expectedVersion + 1);                   // 1
+    devices.addDriver(vessoB.interfaceGuid, vessoB.expectedVersion);                     // 3 below
+    world.addInterface(vessoB, false, L"Halvane VESSO-B");
+    world.addCorrectDevices(vessoB);
+    RecordSpec second = CheckWorld::correctDevice(vessoB, KIND_WDM, false);  // Found same hardware ID
+    second.name = L"Zz second endpoint";
+    second.iconPath = L"other.ico";
+    second.deviceGuid = L"{other}";
+    world.add(world.inventory.outputDevices, second);
+    world.sortLists();
+    for (uint32_t i = 1; i <= world.inventory.inputDevices.count; ++i) {
+        DeviceRecord* r = recordAt(world.inventory.inputDevices, i);
+        if (r->kind == KIND_MME) strcpy(r->driverName, "Halvane Vesso");        // Bad Driver Name
+        if (r->kind == KIND_KS) strcpy(r->pinName, "Halvane VESSO-b");           // Bad Driver Name
+    }
+    EXPECT_EQ(4, run(world.inventory));
+    const std::vector<std::wstring> lines = logLines(log);
+    EXPECT_EQ(L"CONCLUSION: 4 error detected (You may consider re-installing audio drivers)", lines.back());
+}
+
+TEST_F(TestRunTest, ClosingBlock) {
+    CheckWorld world;
+    initValue = -4;
+    os = {2, 5, 2, 3790, 2};
+    is64 = 0;
+    SYSTEMTIME before, after;
+    GetSystemTime(&before);
+    run(world.inventory);
+    GetSystemTime(&after);
+    const std::vector<std::wstring> lines = logLines(log);
+    ASSERT_GE(lines.size(), 5u);
+    const size_t n = lines.size();
+    EXPECT_EQ(L"------------------------------------------------------------------", lines[n - 5]);
+    EXPECT_EQ(L"Initialization value: -4", lines[n - 4]);
+    EXPECT_EQ(L"Operating System: WIN Server 2003 32Bits Build: 3790", lines[n - 2]);
+    EXPECT_EQ(L"CONCLUSION: OK (nothing bad detected)", lines[n - 1]);
+
+    // The date is UTC: it is the system time around the run, whatever the local zone says.
+    wchar_t first[80], last[80];
+    _snwprintf(first, 80, L"TEST DATE: %04i/%02i/%02i - %02i:%02i:%02i (Checker Version 1.0.8.8)", before.wYear,
+               before.wMonth, before.wDay, before.wHour, before.wMinute, before.wSecond);
+    _snwprintf(last, 80, L"TEST DATE: %04i/%02i/%02i - %02i:%02i:%02i (Checker Version 1.0.8.8)", after.wYear,
+               after.wMonth, after.wDay, after.wHour, after.wMinute, after.wSecond);
+    EXPECT_TRUE(lines[n - 3] == first || lines[n - 3] == last) << toUtf8(lines[n - 3]);
+    SYSTEMTIME local;
+    GetLocalTime(&local);
+    if (local.wHour != after.wHour) {
+        wchar_t localLine[80];
+        _snwprintf(localLine, 80, L"TEST DATE: %04i/%02i/%02i - %02i", local.wYear, local.wMonth, local.wDay,
+                   local.wHour);
+        EXPECT_NE(0u, lines[n - 3].find(localLine));
+    }
+}
+
+TEST_F(TestRunTest, TwoRunsLeaveTwoReports) {
+    openInventory(0x10020D);
+    run(g_inventory);
+    const int32_t firstLength = log.length;
+    const std::wstring first = text();
+    run(g_inventory);
+    closeInventory();
+    EXPECT_EQ(first, text().substr(0, firstLength));
+    EXPECT_EQ(first.substr(first.find(L"INPUT DEVICE")).substr(0, 200), text().substr(firstLength, 200));
+    EXPECT_EQ(0u, text().substr(firstLength).find(L"INPUT DEVICE: 0\r\n"));
+}
+
+TEST_F(TestRunTest, DeviceListsInListOrder) {
+    devices.waveIn = {{L"Mic", 1, false}, {L"Line In", 2, false}};
+    devices.waveOut = {{L"Speakers", 2, false}};
+    openInventory(0x10020D);
+    run(g_inventory);
+    closeInventory();
+    const std::vector<std::wstring> lines = logLines(log);
+    ASSERT_GE(lines.size(), 10u);
+    EXPECT_EQ(L"INPUT DEVICE: 2", lines[0]);
+    EXPECT_EQ(L"IN MME Line In |  |  | ICON:  ", lines[2]);
+    EXPECT_EQ(L"IN MME Mic |  |  | ICON:  ", lines[3]);
+    EXPECT_EQ(L" ", lines[4]);
+    EXPECT_EQ(L"OUTPUT DEVICE: 1", lines[5]);
+    EXPECT_EQ(L"OUT MME Speakers |  |  | ICON:  ", lines[7]);
+    EXPECT_EQ(L" ", lines[8]);
+}
+
+}  // namespace

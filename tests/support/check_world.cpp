@@ -1,0 +1,80 @@
+#include "support/check_world.h"
+
+CheckWorld::CheckWorld() {
+    ZeroMemory(&inventory, sizeof(inventory));
+    initList(&inventory.ksInterfaces);
+    initList(&inventory.inputDevices);
+    initList(&inventory.outputDevices);
+}
+
+CheckWorld::~CheckWorld() {
+    freeList(&inventory.ksInterfaces);
+    freeList(&inventory.inputDevices);
+    freeList(&inventory.outputDevices);
+}
+
+DeviceRecord* CheckWorld::add(RecordList& list, const RecordSpec& spec) {
+    const DeviceRecord record = makeRecord(spec);
+    return appendRecord(&list, &record);
+}
+
+DeviceRecord* CheckWorld::addInterface(const DriverCatalogEntry& row, bool capture, const std::wstring& name) {
+    RecordSpec spec;
+    spec.kind = capture ? KS_CAPTURE_FLAG : 0;
+    spec.name = name;
+    spec.hardwareId = row.driverHardwareId;
+    spec.driverName = name + L" Interface";
+    return add(inventory.ksInterfaces, spec);
+}
+
+RecordSpec CheckWorld::correctDevice(const DriverCatalogEntry& row, uint32_t kind, bool recording,
+                                     const wchar_t* icon) {
+    RecordSpec spec;
+    spec.kind = kind;
+    spec.hardwareId = row.driverHardwareId;
+    const std::wstring side = recording ? L"in" : L"out";
+    if (kind == KIND_KS) {
+        spec.name = widen(row.ksName);
+        spec.driverName = L"\\\\?\\root#media#0001#{" + widen(row.driverHardwareId) + L"}\\" + side;
+        return spec;
+    }
+    spec.name = widen(recording ? row.recordingPinName : row.playbackPinName) + L" (" + widen(row.displayName) + L")";
+    if (kind == KIND_MME) spec.name = spec.name.substr(0, 31);  // wave device names are cut
+    spec.driverName = widen(row.displayName);
+    const wchar_t* rowIcon = recording ? row.recordingIcon : row.playbackIcon;
+    spec.iconPath = std::wstring(L"C:\\Program Files\\Halvane\\") + (icon ? icon : rowIcon ? rowIcon : L"");
+    spec.deviceGuid = L"{0.0." + std::wstring(recording ? L"1" : L"0") + L".00000000}.{" + widen(row.driverHardwareId) +
+                      (kind == KIND_MME ? L"-mme-" : L"-wdm-") + side + L"}";
+    return spec;
+}
+
+void CheckWorld::addCorrectDevices(const DriverCatalogEntry& row, const wchar_t* recordingIcon,
+                                   const wchar_t* playbackIcon) {
+    for (uint32_t kind : {KIND_MME, KIND_KS, KIND_WDM}) {
+        add(inventory.inputDevices, correctDevice(row, kind, true, recordingIcon));
+        add(inventory.outputDevices, correctDevice(row, kind, false, playbackIcon));
+    }
+}
+
+void CheckWorld::sortLists() {
+    sortDevices(&inventory.inputDevices);
+    sortDevices(&inventory.outputDevices);
+}
+
+std::vector<std::wstring> logLines(const LogBuffer& log) {
+    std::vector<std::wstring> lines;
+    const std::wstring text(log.text, log.length);
+    size_t start = 0, end;
+    while ((end = text.find(L"\r\n", start)) != std::wstring::npos) {
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+std::wstring widen(const char* text) {
+    wchar_t wide[1024] = L"";
+    MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 1024);
+    return wide;
+}

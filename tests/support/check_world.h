@@ -1,0 +1,38 @@
+// An inventory built record by record, for the driver checks and the test run: the lists a
+// collection pass would leave, with each catalogued driver's devices registered correctly or
+// with chosen faults.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "inventory/device_inventory.h"
+#include "probe/driver_catalog.h"
+#include "report/log_buffer.h"
+#include "support/records.h"
+
+class CheckWorld {
+public:
+    CheckWorld();
+    ~CheckWorld();
+    CheckWorld(const CheckWorld&) = delete;
+    CheckWorld& operator=(const CheckWorld&) = delete;
+
+    DeviceInventory inventory;
+
+    DeviceRecord* add(RecordList& list, const RecordSpec& spec);
+    // The kernel-streaming interface of a row's driver (capture alias or render alias).
+    DeviceRecord* addInterface(const DriverCatalogEntry& row, bool capture, const std::wstring& name);
+    // Every device of a row registered as it should be: MME, KS and WDM on both sides.
+    void addCorrectDevices(const DriverCatalogEntry& row, const wchar_t* recordingIcon = nullptr,
+                           const wchar_t* playbackIcon = nullptr);
+    void sortLists();
+
+    // What a MME, KS or WDM device of the row looks like when registered correctly.
+    static RecordSpec correctDevice(const DriverCatalogEntry& row, uint32_t kind, bool recording,
+                                    const wchar_t* icon = nullptr);
+};
+
+// The lines of a log, without their CR LF.
+std::vector<std::wstring> logLines(const LogBuffer& log);
+std::wstring widen(const char* text);

@@ -1,0 +1,237 @@
+#include "support/fake_world.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <map>
+
+#include "inventory/inventory_platform.h"
+#include "probe/driver_control.h"
+
+namespace {
+
+FakeWorld* g_world = nullptr;
+
+// Handles the fakes give out: addresses of these markers, never dereferenced by the product.
+char g_ksuserModule, g_kernelModule, g_someExport;
+
+struct FakeSet {
+    GUID guid;
+};
+struct FakeHandle {
+    size_t interfaceIndex;
+};
+
+// --- wave devices -----------------------------------------------------------------------------
+
+template <typename Caps>
+MMRESULT fillCaps(const std::vector<FakeWaveDevice>& devices, UINT_PTR id, Caps* caps, UINT size) {
+    if (id == UINT_PTR(WAVE_MAPPER) || id == UINT_PTR(UINT(WAVE_MAPPER))) g_world->waveMapperAsked = true;
+    if (size != sizeof(Caps)) return MMSYSERR_INVALPARAM;
+    if (id >= devices.size()) return MMSYSERR_BADDEVICEID;
+    const FakeWaveDevice& device = devices[id];
+    if (device.failing) return MMSYSERR_NODRIVER;
+    ZeroMemory(caps, sizeof(*caps));
+    const size_t units = device.name.size() < 32 ? device.name.size() : 32;
+    memcpy(caps->szPname, device.name.data(), units * sizeof(wchar_t));
+    caps->wChannels = device.channels;
+    return MMSYSERR_NOERROR;
+}
+
+UINT WINAPI fakeWaveInGetNumDevs() { return UINT(g_world->waveIn.size()); }
+UINT WINAPI fakeWaveOutGetNumDevs() { return UINT(g_world->waveOut.size()); }
+MMRESULT WINAPI fakeWaveInGetDevCapsW(UINT_PTR id, LPWAVEINCAPSW caps, UINT size) {
+    return fillCaps(g_world->waveIn, id, caps, size);
+}
+MMRESULT WINAPI fakeWaveOutGetDevCapsW(UINT_PTR id, LPWAVEOUTCAPSW caps, UINT size) {
+    return fillCaps(g_world->waveOut, id, caps, size);
+}
+
+// --- timer, COM, modules ----------------------------------------------------------------------
+
+MMRESULT WINAPI fakeTimeBeginPeriod(UINT) {
+    ++g_world->timeBeginCalls;
+    return TIMERR_NOERROR;
+}
+MMRESULT WINAPI fakeTimeEndPeriod(UINT) {
+    ++g_world->timeEndCalls;
+    return TIMERR_NOERROR;
+}
+HRESULT WINAPI fakeCoInitialize(LPVOID) {
+    ++g_world->coInitializeCalls;
+    return g_world->coInitializeResult;
+}
+void WINAPI fakeCoUninitialize() { ++g_world->coUninitializeCalls; }
+
+HMODULE WINAPI fakeLoadLibraryA(LPCSTR name) {
+    if (_stricmp(name, "ksuser.dll") != 0 || !g_world->ksuserPresent) return NULL;
+    ++g_world->ksuserLoads;
+    return reinterpret_cast<HMODULE>(&g_ksuserModule);
+}
+BOOL WINAPI fakeFreeLibrary(HMODULE module) {
+    if (module == reinterpret_cast<HMODULE>(&g_ksuserModule)) ++g_world->ksuserFrees;
+    return TRUE;
+}
+HMODULE WINAPI fakeGetModuleHandleA(LPCSTR name) {
+    return _stricmp(name, "Kernel32.dll") == 0 ? reinterpret_cast<HMODULE>(&g_kernelModule) : NULL;
+}
+FARPROC WINAPI fakeGetProcAddress(HMODULE module, LPCSTR name) {
+    const bool present =
+        (module == reinterpret_cast<HMODULE>(&g_ksuserModule) && !strcmp(name, "KsCreatePin") &&
+         g_world->ksCreatePinPresent) ||
+        (module == reinterpret_cast<HMODULE>(&g_kernelModule) && !strcmp(name, "CreateEventExA") &&
+         g_world->createEventExPresent);
+    return present ? reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&g_someExport)) : NULL;
+}
+
+// --- list memory ------------------------------------------------------------------------------
+
+bool nextAllocationFails() {
+    ++g_world->allocations;
+    return g_world->failAllocationNumber != 0 && g_world->allocations >= g_world->failAllocationNumber;
+}
+void* fakeAllocate(size_t bytes) {
+    if (nextAllocationFails()) return NULL;
+    void* block = HeapAlloc(GetProcessHeap(), 0, bytes);
+    if (block) ++g_world->liveBlocks;
+    return block;
+}
+void* fakeReallocate(void* block, size_t bytes) {
+    if (nextAllocationFails()) return NULL;
+    return HeapReAlloc(GetProcessHeap(), 0, block, bytes);
+}
+void fakeRelease(void* block) {
+    --g_world->liveBlocks;
+    HeapFree(GetProcessHeap(), 0, block);
+}
+
+// --- driver control devices -------------------------------------------------------------------
+
+std::string interfacePath(size_t interfaceIndex) {
+    char path[64];
+    _snprintf(path, sizeof(path), "\\\\?\\root#fakedriver#%04u#{control}", unsigned(interfaceIndex));
+    path[sizeof(path) - 1] = 0;
+    return path;
+}
+
+HDEVINFO WINAPI fakeGetClassDevsA(const GUID* guid, PCSTR, HWND, DWORD flags) {
+    if (!guid || flags != (DIGCF_PRESENT | DIGCF_DEVICEINTERFACE)) {
+        SetLastError(ERROR_INVALID_FLAGS);
+        return INVALID_HANDLE_VALUE;
+    }
+    ++g_world->openSets;
+    return reinterpret_cast<HDEVINFO>(new FakeSet{*guid});
+}
+
+BOOL WINAPI fakeEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA, const GUID* guid, DWORD index,
+                                     PSP_DEVICE_INTERFACE_DATA data) {
+    if (!data || data->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA)) {
+        SetLastError(ERROR_INVALID_USER_BUFFER);
+        return FALSE;
+    }
+    const FakeSet* s = reinterpret_cast<const FakeSet*>(set);
+    DWORD seen = 0;
+    for (size_t i = 0; i < g_world->interfaces.size(); ++i) {
+        if (!IsEqualGUID(g_world->interfaces[i].interfaceGuid, s->guid) || !IsEqualGUID(*guid, s->guid)) continue;
+        if (seen++ == index) {
+            data->InterfaceClassGuid = s->guid;
+            data->Flags = SPINT_ACTIVE;
+            data->Reserved = ULONG_PTR(i);
+            return TRUE;
+        }
+    }
+    SetLastError(ERROR_NO_MORE_ITEMS);
+    return FALSE;
+}
+
+BOOL WINAPI fakeGetDeviceInterfaceDetailA(HDEVINFO, PSP_DEVICE_INTERFACE_DATA data,
+                                          PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail, DWORD size, PDWORD required,
+                                          PSP_DEVINFO_DATA) {
+    const std::string path = interfacePath(size_t(data->Reserved));
+    const DWORD needed = DWORD(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + path.size() + 1);
+    if (required) *required = needed;
+    if (!detail) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    if (detail->cbSize != sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) {
+        SetLastError(ERROR_INVALID_USER_BUFFER);
+        return FALSE;
+    }
+    if (size < needed) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    memcpy(detail->DevicePath, path.c_str(), path.size() + 1);
+    return TRUE;
+}
+
+BOOL WINAPI fakeDestroyDeviceInfoList(HDEVINFO set) {
+    --g_world->openSets;
+    delete reinterpret_cast<FakeSet*>(set);
+    return TRUE;
+}
+
+HANDLE WINAPI fakeCreateFileA(LPCSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
+    for (size_t i = 0; i < g_world->interfaces.size(); ++i) {
+        if (interfacePath(i) != name) continue;
+        if (!g_world->interfaces[i].opens) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return INVALID_HANDLE_VALUE;
+        }
+        ++g_world->openHandles;
+        g_world->openedPaths.push_back(name);
+        return reinterpret_cast<HANDLE>(new FakeHandle{i});
+    }
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+}
+
+BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID, DWORD, LPVOID out, DWORD outSize, LPDWORD returned,
+                                LPOVERLAPPED) {
+    ++g_world->versionRequests;
+    const FakeDriverInterface& driver = g_world->interfaces[reinterpret_cast<FakeHandle*>(device)->interfaceIndex];
+    if (code != IOCTL_DRIVER_GET_VERSION || !driver.answers || outSize < 4) {
+        SetLastError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+    }
+    memcpy(out, &driver.version, 4);
+    if (returned) *returned = 4;
+    return TRUE;
+}
+
+BOOL WINAPI fakeCloseHandle(HANDLE handle) {
+    --g_world->openHandles;
+    delete reinterpret_cast<FakeHandle*>(handle);
+    return TRUE;
+}
+
+}  // namespace
+
+FakeWorld::FakeWorld() {
+    g_world = this;
+    g_inventoryPlatform = InventoryPlatform{
+        fakeWaveInGetNumDevs, fakeWaveInGetDevCapsW, fakeWaveOutGetNumDevs, fakeWaveOutGetDevCapsW,
+        fakeTimeBeginPeriod, fakeTimeEndPeriod, fakeCoInitialize, fakeCoUninitialize,
+        fakeLoadLibraryA, fakeFreeLibrary, fakeGetModuleHandleA, fakeGetProcAddress,
+        fakeAllocate, fakeReallocate, fakeRelease,
+    };
+    g_driverControlApi = DriverControlApi{
+        fakeGetClassDevsA, fakeEnumDeviceInterfaces, fakeGetDeviceInterfaceDetailA, fakeDestroyDeviceInfoList,
+        fakeCreateFileA, fakeDeviceIoControl, fakeCloseHandle,
+    };
+}
+
+FakeWorld::~FakeWorld() {
+    g_inventoryPlatform = realInventoryPlatform();
+    g_driverControlApi = realDriverControlApi();
+    g_world = nullptr;
+}
+
+FakeDriverInterface& FakeWorld::addDriver(const GUID& interfaceGuid, uint32_t version) {
+    FakeDriverInterface driver;
+    driver.interfaceGuid = interfaceGuid;
+    driver.version = version;
+    interfaces.push_back(driver);
+    return interfaces.back();
+}

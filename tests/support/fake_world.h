@@ -1,0 +1,60 @@
+// A fake device world for tests: wave devices of both directions, drivers answering their
+// version request (or not), the modules the inventory looks for, COM and timer bookkeeping and
+// list memory that can run out. Creating a FakeWorld puts it in place of Windows behind the
+// inventory's and the driver control's call tables; destroying it puts Windows back.
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+struct FakeWaveDevice {
+    std::wstring name;      // szPname; more than 31 units fill all 32 without a terminator
+    uint16_t channels = 2;
+    bool failing = false;   // its capabilities query fails
+};
+
+// One present device interface of a driver's control class. Several entries with the same
+// class GUID are several interfaces of that class, enumerated in this order.
+struct FakeDriverInterface {
+    GUID interfaceGuid;
+    uint32_t version = 0;   // what the driver writes in answer to the version request
+    bool opens = true;      // CreateFile succeeds (false: access denied)
+    bool answers = true;    // the request succeeds and fills the output (false: fails, writes nothing)
+};
+
+class FakeWorld {
+public:
+    FakeWorld();
+    ~FakeWorld();
+    FakeWorld(const FakeWorld&) = delete;
+    FakeWorld& operator=(const FakeWorld&) = delete;
+
+    // What the world holds; change it at any time.
+    std::vector<FakeWaveDevice> waveIn;
+    std::vector<FakeWaveDevice> waveOut;
+    std::vector<FakeDriverInterface> interfaces;
+    bool ksuserPresent = true;
+    bool ksCreatePinPresent = true;
+    bool createEventExPresent = true;  // Windows Vista and later
+    HRESULT coInitializeResult = S_OK;
+    // Allocations of list storage fail from this one on (counting from 1); 0: never.
+    int failAllocationNumber = 0;
+
+    // What the code under test did.
+    int timeBeginCalls = 0, timeEndCalls = 0;
+    int coInitializeCalls = 0, coUninitializeCalls = 0;
+    int ksuserLoads = 0, ksuserFrees = 0;
+    bool waveMapperAsked = false;
+    int allocations = 0;        // allocate and reallocate calls so far
+    int liveBlocks = 0;         // list blocks not yet released
+    int openSets = 0;           // device information sets not destroyed
+    int openHandles = 0;        // control devices not closed
+    int versionRequests = 0;
+    std::vector<std::string> openedPaths;
+
+    // Adds an interface answering with a version, and returns it for further changes.
+    FakeDriverInterface& addDriver(const GUID& interfaceGuid, uint32_t version);
+};

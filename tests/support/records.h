@@ -1,0 +1,19 @@
+// Device records for tests, filled the way the sources fill them.
+#pragma once
+
+#include <string>
+
+#include "inventory/device_inventory.h"
+
+struct RecordSpec {
+    uint32_t kind = KIND_MME;
+    std::wstring name;         // pinNameW (pinName is its ANSI copy)
+    std::string hardwareId;
+    std::wstring driverName;   // driverNameW (driverName is its ANSI copy)
+    std::wstring iconPath;
+    std::wstring deviceGuid;   // mmDeviceGuid
+    int32_t index = 0;
+    uint32_t channels = 0;
+};
+
+DeviceRecord makeRecord(const RecordSpec& spec);
