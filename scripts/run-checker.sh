@@ -16,10 +16,10 @@ cmake --build "$build" -j2 --target HalvaneDevicesChecker run_session
 session=(--screenshot 'C:\checker.bmp')
 if [ -n "${DISPLAY:-}" ]; then
   echo "Running on display $DISPLAY; close the checker's window to end."
-  wine_env_start "$build/wine/run" win32 display
+  wine_env_start "$build/wine/run" win32 display run
 else
   echo "No display: running on a private Xvfb."
-  wine_env_start "$build/wine/run" win32 xvfb
+  wine_env_start "$build/wine/run" win32 xvfb run
   session+=(--quit)
 fi
 

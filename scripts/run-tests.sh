@@ -11,6 +11,7 @@ cmake --build "$build" -j2
 
 # shellcheck source=wine-env.sh
 . "$root/scripts/wine-env.sh"
-wine_env_start "$build/wine/test" win32 xvfb
+# Tests run as 32-bit Windows 7, without audio drivers.
+wine_env_start "$build/wine/test" win32 xvfb test
 cd "$build"
 ctest --output-on-failure --timeout 300 "$@"

@@ -1,7 +1,10 @@
 # Sourced by the run and test scripts: a private Wine prefix in the build tree, one Xvfb when
 # there is no display, a persistent wineserver, and the cleanup of all of them.
 #
-#   wine_env_start PREFIX_DIR [win32|win64] [xvfb|display]
+#   wine_env_start PREFIX_DIR [win32|win64] [xvfb|display] [run|test]
+#
+# The "test" profile pins the prefix to Windows 7 and turns Wine's audio drivers off, so that
+# reports do not depend on the machine; "run" keeps Wine's defaults.
 #   wine_env_stop            (also run on exit)
 
 HV_XVFB_PID=
@@ -37,13 +40,17 @@ hv_start_xvfb() {
 # Settings every prefix gets: fonts, no crash dialog, and (for Xvfb, which has no window
 # manager) a virtual desktop, without which every window show waits about two seconds.
 hv_prefix_settings() {
-  local desktop=$1 reg
+  local desktop=$1 quiet_audio=$2 reg
   reg=$(mktemp /tmp/hv-prefix.XXXXXX.reg)
   {
     printf 'REGEDIT4\n\n'
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\n'
     printf '"Arial"="Liberation Sans"\n"Courier New"="Liberation Mono"\n"Times New Roman"="Liberation Serif"\n\n'
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\n"ShowCrashDialog"=dword:00000000\n\n'
+    if [ "$quiet_audio" = yes ]; then
+      # No audio driver: the tests' device lists must not depend on the machine's sound cards.
+      printf '[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\n"Audio"=""\n\n'
+    fi
     if [ "$desktop" = yes ]; then
       printf '[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\n"Desktop"="Default"\n\n'
       printf '[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\n"Default"="1024x768"\n\n'
@@ -60,7 +67,7 @@ hv_prefix_settings() {
 }
 
 wine_env_start() {
-  local prefix=$1 arch=${2:-win32} screen=${3:-xvfb} fresh=no
+  local prefix=$1 arch=${2:-win32} screen=${3:-xvfb} profile=${4:-run} fresh=no
   trap wine_env_stop EXIT
   export WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   if [ "$screen" = xvfb ]; then
@@ -72,11 +79,13 @@ wine_env_start() {
     wineboot -i >"$WINEPREFIX.boot.log" 2>&1 || { echo "wine-env: wineboot failed, see $WINEPREFIX.boot.log" >&2; return 1; }
     fresh=yes
   fi
-  if [ "$fresh" = yes ] || [ ! -f "$WINEPREFIX/.hv-$screen" ]; then
-    hv_prefix_settings "$([ "$screen" = xvfb ] && echo yes || echo no)"
+  local stamp="$WINEPREFIX/.hv-$screen-$profile"
+  if [ "$fresh" = yes ] || [ ! -f "$stamp" ]; then
+    hv_prefix_settings "$([ "$screen" = xvfb ] && echo yes || echo no)" "$([ "$profile" = test ] && echo yes || echo no)"
+    [ "$profile" = test ] && wine winecfg -v win7 >/dev/null 2>&1
     wineserver -w
     rm -f "$WINEPREFIX"/.hv-*
-    touch "$WINEPREFIX/.hv-$screen"
+    touch "$stamp"
   fi
   # A persistent server keeps each later Wine start fast; its output never goes to a pipe.
   wineserver -p >/dev/null 2>&1

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/checker_driver.h"
+#include "support/golden.h"
 #include "support/test_files.h"
 
 namespace {
@@ -43,26 +44,27 @@ TEST_F(CommandTest, RegistryErrorBox) {
                      L"Run this application in administrator mode...");
 }
 
+// The exit code is the last test's error total: 0 here, where nothing of the maker's is installed.
 TEST_F(CommandTest, QuitEndsTheProgramWithoutAsking) {
     checker.postCommand(100);
-    int32_t exitCode = 0;
+    int32_t exitCode = -1;
     ASSERT_TRUE(checker.waitExit(10000, &exitCode));
-    EXPECT_EQ(-1, exitCode);
+    EXPECT_EQ(0, exitCode);
 }
 
 TEST_F(CommandTest, QuitTwiceStillEndsCleanly) {
     checker.postCommand(100);
     checker.postCommand(100);
-    int32_t exitCode = 0;
+    int32_t exitCode = -1;
     ASSERT_TRUE(checker.waitExit(10000, &exitCode));
-    EXPECT_EQ(-1, exitCode);
+    EXPECT_EQ(0, exitCode);
 }
 
 TEST_F(CommandTest, CloseBoxEndsTheProgram) {
     PostMessageW(checker.mainWindow(), WM_CLOSE, 0, 0);
-    int32_t exitCode = 0;
+    int32_t exitCode = -1;
     ASSERT_TRUE(checker.waitExit(10000, &exitCode));
-    EXPECT_EQ(-1, exitCode);
+    EXPECT_EQ(0, exitCode);
 }
 
 TEST_F(CommandTest, UnknownIdentifiersChangeNothing) {
@@ -82,14 +84,21 @@ TEST_F(CommandTest, UnknownIdentifiersChangeNothing) {
     EXPECT_TRUE(IsWindowVisible(checker.logView()));
 }
 
-TEST_F(CommandTest, LaunchTestAgainKeepsTheWindowAndTheExitCode) {
+TEST_F(CommandTest, LaunchTestAgainAppendsASecondReport) {
+    const std::wstring first = checker.logText();
+    ASSERT_NE(std::wstring::npos, first.find(L"CONCLUSION: OK (nothing bad detected)\r\n"));
     checker.postCommand(60);
     ASSERT_TRUE(checker.waitIdle());
+    const std::wstring both = checker.logText();
+    // The second report follows the first conclusion directly, and is a whole report.
+    ASSERT_EQ(first, both.substr(0, first.size()));
+    EXPECT_TRUE(matchesGolden(both.substr(first.size()), "empty_machine.txt", "Operating System: ",
+                              "Operating System: WIN 7 32Bits Build: 7601"));
     EXPECT_TRUE(IsWindowVisible(checker.mainWindow()));
     checker.postCommand(100);
-    int32_t exitCode = 0;
+    int32_t exitCode = -1;
     ASSERT_TRUE(checker.waitExit(10000, &exitCode));
-    EXPECT_EQ(-1, exitCode);
+    EXPECT_EQ(0, exitCode);
 }
 
 // Chooses a file in the open-file dialog of "Check File Integrity..." and returns the result box.

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# os_versions.sh BIN_DIR WORK_DIR: runs the real checker ("-h -s") in a fresh win32 and a fresh
+# win64 Wine prefix under each Windows version Wine can pretend to be, and checks the report's
+# OS line: the release class, the bitness and the build number.
+set -u
+bin=$1
+work=$2
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+status=0
+
+# version  expected line after "Operating System: "  (Wine 8 reports these builds)
+expectations() {
+  local bits=$1
+  cat <<TABLE
+winxp WIN XP ${bits} Build: 2600
+win2003 WIN Server 2003 ${bits} Build: 3790
+vista WIN VISTA ${bits} Build: 6002
+win7 WIN 7 ${bits} Build: 7601
+win2008r2 WIN VISTA ${bits} Build: 7601
+win8 WIN 8 ${bits} Build: 9200
+win81 WIN 8.1 ${bits} Build: 9600
+win10 WIN 10 ${bits} Build: 18362
+TABLE
+}
+
+for arch in win32 win64; do
+  export WINEARCH=$arch WINEPREFIX="$work/os-$arch"
+  bits=32Bits
+  [ "$arch" = win64 ] && bits=64Bits
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >"$WINEPREFIX.boot.log" 2>&1 || { echo "wineboot failed for $arch"; status=1; continue; }
+    # No audio driver, and a virtual desktop: no window manager runs here.
+    cat >"$WINEPREFIX/drive_c/hv.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Drivers]
+"Audio"=""
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="1024x768"
+REG
+    wine regedit /S 'C:\hv.reg' >/dev/null 2>&1
+    wineserver -w
+  fi
+  wineserver -p >/dev/null 2>&1
+  while read -r version expected; do
+    winever=$version
+    # A 64-bit prefix has no 32-bit XP: its XP is the 64-bit edition, version 5.2.
+    if [ "$arch" = win64 ] && [ "$version" = winxp ]; then
+      winever=winxp64
+      expected="WIN Server 2003 64Bits Build: 3790"
+    fi
+    wine winecfg -v "$winever" >/dev/null 2>&1
+    output=$(wine "$bin/run_session.exe" --quit -- -h -s 2>/dev/null | tr -d '\r')
+    line=$(grep '^Operating System: ' <<<"$output")
+    if [ "$line" = "Operating System: $expected" ]; then
+      echo "ok   $arch $winever: $line"
+    else
+      echo "FAIL $arch $winever: got '$line', expected 'Operating System: $expected'"
+      status=1
+    fi
+    grep -q '^exit code: 0$' <<<"$output" || { echo "FAIL $arch $winever: exit code not 0"; status=1; }
+  done < <(expectations "$bits")
+  wineserver -k >/dev/null 2>&1
+done
+exit $status
