@@ -39,9 +39,14 @@ void appendLines(LogBuffer* log, const RecordList& list, int direction) {
 void formatDeviceLine(const DeviceRecord& record, int direction, wchar_t* line, size_t size) {
     if (!line || size == 0) return;
     const wchar_t* word = direction == 1 ? L"IN" : L"OUT";
+    // At most 127 characters, and never a byte read past the record's field, terminated or not.
     wchar_t hardwareId[128];
     ZeroMemory(hardwareId, sizeof(hardwareId));
-    if (record.hardwareId[0]) MultiByteToWideChar(CP_ACP, 0, record.hardwareId, -1, hardwareId, 128);
+    const int bytes = int(strnlen(record.hardwareId, sizeof(record.hardwareId)));
+    if (bytes > 0 && !MultiByteToWideChar(CP_ACP, 0, record.hardwareId, bytes, hardwareId, 127)) {
+        ZeroMemory(hardwareId, sizeof(hardwareId));
+        MultiByteToWideChar(CP_ACP, 0, record.hardwareId, bytes < 127 ? bytes : 127, hardwareId, 127);
+    }
     hardwareId[127] = 0;
     if ((record.kind & KIND_MASK) == KIND_KS)
         _snwprintf(line, size, L"%ls %ls %ls | %ls | %ls", word, sourceTag(record.kind), record.pinNameW, hardwareId,
