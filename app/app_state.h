@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include "endpoints/registry_store.h"
 #include "report/log_buffer.h"
 #include "report/system_identification.h"
 
@@ -27,6 +28,7 @@ struct AppState {
     int32_t panelShown;
     HMENU popupMenu;
     int32_t popupTarget;
+    EndpointRegistryTable endpointTable;  // rows of the device list panel
 };
 
 extern AppState g_app;

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "endpoints/audio_endpoints.h"
+#include "endpoints/registry_store.h"
 #include "inventory/inventory_platform.h"
 
 DeviceInventory g_inventory;
@@ -94,7 +96,10 @@ void collectWaveDevices(RecordList* list, bool recording) {
         toNarrow(record.pinNameW, record.pinName, PIN_NAME_SIZE);
         record.channels = channels;
         record.kind = KIND_MME;
-        // Completion from the endpoint registry store ("Capture" / "Render") joins here.
+        // Hardware ID, driver name, icon and endpoint GUID from the endpoint's registry entry;
+        // the record is listed whatever that finds.
+        completeFromEndpointRegistry(&record, recording ? L"Capture" : L"Render",
+                                     COMPLETE_HARDWARE_ID | COMPLETE_DRIVER_NAME);
         appendRecord(list, &record);
     }
 }
@@ -240,11 +245,12 @@ int32_t collectDevices() {
     // kernel-streaming filters (when available), then the wave devices.
     const struct {
         RecordList* list;
-        bool recording;
-    } sides[] = {{&inv.inputDevices, true}, {&inv.outputDevices, false}};
+        int direction;
+    } sides[] = {{&inv.inputDevices, 1}, {&inv.outputDevices, 0}};
     for (const auto& side : sides) {
-        // Core Audio endpoints and kernel-streaming filters of this side join here.
-        if (inv.options & OPT_MME) collectWaveDevices(side.list, side.recording);
+        if (inv.endpointsAvailable && (inv.options & OPT_ENDPOINTS)) enumerateAudioEndpoints(&inv, side.direction);
+        // Kernel-streaming filters of this side join here.
+        if (inv.options & OPT_MME) collectWaveDevices(side.list, side.direction == 1);
     }
 
     sortDevices(&inv.inputDevices);

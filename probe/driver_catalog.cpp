@@ -5,6 +5,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "inventory/text_compare.h"
 #include "probe/driver_control.h"
 
 const DriverCatalogEntry DRIVER_CATALOG[DRIVER_CATALOG_SIZE] = {
@@ -41,18 +42,6 @@ const DriverCatalogEntry DRIVER_CATALOG[DRIVER_CATALOG_SIZE] = {
 };
 
 namespace {
-
-// Equal when A-Z and a-z are taken as the same; every other character must match exactly.
-template <typename Char>
-bool equalIgnoringAsciiCase(const Char* a, const Char* b) {
-    for (;; ++a, ++b) {
-        Char ca = *a, cb = *b;
-        if (ca >= 'A' && ca <= 'Z') ca = Char(ca - 'A' + 'a');
-        if (cb >= 'A' && cb <= 'Z') cb = Char(cb - 'A' + 'a');
-        if (ca != cb) return false;
-        if (ca == 0) return true;
-    }
-}
 
 bool kindIs(const DeviceRecord& r, uint32_t kind) { return (r.kind & KIND_MASK) == kind; }
 

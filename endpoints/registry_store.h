@@ -1,0 +1,95 @@
+// The MMDevices endpoint store in the registry: completing device records from it, the entries
+// of the catalogued drivers' endpoints for the device list, and the registry reads they use.
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+
+#include "inventory/device_inventory.h"
+
+extern const wchar_t ENDPOINT_ROOT[];  // below HKEY_LOCAL_MACHINE
+
+// Values of an endpoint's "Properties" key.
+extern const wchar_t PROP_DESCRIPTION[];       // REG_SZ, the endpoint's own name
+extern const wchar_t PROP_ADAPTER_NAME[];      // REG_SZ, the audio device carrying it
+extern const wchar_t PROP_ICON_PATH[];         // REG_SZ, may hold %NAME% references
+extern const wchar_t PROP_DRIVER_TEXT[];       // REG_SZ, ':'-separated, hardware ID last
+extern const wchar_t PROP_EXCLUSIVE_FIRST[];   // REG_DWORD, badge "Ex"
+extern const wchar_t PROP_EXCLUSIVE_SECOND[];  // REG_DWORD, badge "P"
+extern const wchar_t PROP_OEM_FORMAT[];        // REG_BINARY, 8-byte prefix + WAVEFORMATEX...
+extern const wchar_t PROP_DEVICE_FORMAT[];     // REG_BINARY, the same layout
+
+enum : uint32_t {
+    ENDPOINT_PLAYBACK = 0x1,
+    ENDPOINT_RECORDING = 0x2,
+    ENDPOINT_EXCLUSIVE_READ = 0x10,
+    ENDPOINT_EXCLUSIVE_ON = 0x20,
+    ENDPOINT_PRIORITY_READ = 0x40,
+    ENDPOINT_PRIORITY_ON = 0x80,
+    ENDPOINT_64BIT_VIEW = 0x10000000,  // found only in the 64-bit registry view; written there too
+};
+
+// Flags of completeFromEndpointRegistry and readEndpointProperties.
+enum : uint32_t {
+    COMPLETE_HARDWARE_ID = 1,
+    COMPLETE_DRIVER_NAME = 2,
+    COMPLETE_DEVICE_GUID = 4,
+    COMPLETE_BY_GUID = 8,
+};
+
+enum {
+    REGISTRY_STRING_SIZE = 1024,  // destinations of readRegistryString, in characters
+    REGISTRY_BINARY_SIZE = 1024,  // destinations of readRegistryBinary, in bytes
+    FORMAT_HEADER_SIZE = 18,      // WAVEFORMATEX fields, bytes 8 to 25 of a format value
+    FORMAT_VALUE_SIZE = 256,
+    FORMAT_MIN_SIZE = 48,
+    FORMAT_MAX_SIZE = 255,
+    ENDPOINT_TABLE_SIZE = 10,
+};
+
+struct EndpointRegistryRecord {
+    uint32_t flags;
+    char hardwareId[256];
+    wchar_t propertiesKeyPath[1024];
+    wchar_t adapterName[128];
+    wchar_t endpointDescription[128];
+    wchar_t iconPath[512];
+    uint8_t oemFormatHeader[FORMAT_HEADER_SIZE];
+    uint8_t deviceFormatHeader[FORMAT_HEADER_SIZE];
+    uint8_t oemFormatValue[FORMAT_VALUE_SIZE];
+    int32_t oemFormatSize;
+    uint8_t deviceFormatValue[FORMAT_VALUE_SIZE];
+    int32_t deviceFormatSize;
+};
+
+struct EndpointRegistryTable {
+    EndpointRegistryRecord renderEntries[ENDPOINT_TABLE_SIZE];
+    EndpointRegistryRecord captureEntries[ENDPOINT_TABLE_SIZE];
+    int32_t pairCount;
+};
+
+// The registry calls of the store: the real ones; tests wrap them to count opened and closed keys.
+struct RegistryApi {
+    LONG(WINAPI* regOpenKeyExW)(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
+    LONG(WINAPI* regEnumKeyW)(HKEY key, DWORD index, LPWSTR name, DWORD nameSize);
+    LONG(WINAPI* regQueryValueExW)(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                   LPDWORD size);
+    LONG(WINAPI* regCloseKey)(HKEY key);
+};
+extern RegistryApi g_registryApi;
+const RegistryApi& realRegistryApi();
+
+// Each opens the key below HKEY_LOCAL_MACHINE with KEY_READ, then in the 64-bit view.
+int32_t readRegistryString(const wchar_t* keyPath, const wchar_t* valueName, wchar_t* destination);
+int32_t readRegistryDword(const wchar_t* keyPath, const wchar_t* valueName, uint32_t* destination);
+int32_t readRegistryBinary(const wchar_t* keyPath, const wchar_t* valueName, uint8_t* destination);
+
+int32_t completeFromEndpointRegistry(DeviceRecord* record, const wchar_t* directionKeyName, uint32_t flags);
+int32_t readEndpointProperties(DeviceRecord* record, const wchar_t* endpointKeyName, const wchar_t* directionKeyPath,
+                               uint32_t flags);
+int32_t readEndpointRegistryRecord(EndpointRegistryRecord* record, const char* hardwareId, uint32_t directionFlags);
+void fillEndpointRegistryTable(EndpointRegistryTable* table);
+
+// Expands %NAME% references, "%%", "%'" and "%:" in place; the text holds at most 1023
+// characters plus terminator.
+void expandIconPath(wchar_t* text);
