@@ -117,7 +117,9 @@ int32_t readRegistryString(const wchar_t* keyPath, const wchar_t* valueName, wch
     // Room for the largest accepted value and a terminator of our own: a value stored without
     // one is still ended, and one longer than the destination is cut.
     wchar_t value[kMaxStringBytes / sizeof(wchar_t) + 1];
-    DWORD type = 0, size = kMaxStringBytes;
+    // The whole buffer is offered: some registries want room for a terminator of their own
+    // behind a value stored without one.
+    DWORD type = 0, size = sizeof(value);
     if (g_registryApi.regQueryValueExW(key.get(), valueName, NULL, &type, reinterpret_cast<BYTE*>(value), &size) !=
             ERROR_SUCCESS ||
         type != REG_SZ || size > kMaxStringBytes)

@@ -1,0 +1,43 @@
+// The real registry for tests: the MMDevices endpoint store below HKEY_LOCAL_MACHINE, written
+// in the default or the 64-bit view and removed again. Tests own the whole store of their
+// private Wine prefix.
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+bool runsOnWow64();
+
+class TestRegistry {
+public:
+    TestRegistry();   // starts from an empty store in both views
+    ~TestRegistry();  // and leaves one
+    TestRegistry(const TestRegistry&) = delete;
+    TestRegistry& operator=(const TestRegistry&) = delete;
+
+    // "Render" or "Capture" key path of the store.
+    static std::wstring directionPath(const wchar_t* direction);
+    // The "Properties" key of an entry, created with its direction key.
+    static std::wstring propertiesPath(const wchar_t* direction, const std::wstring& entry);
+
+    // Creates an (empty) key; view is 0 or KEY_WOW64_64KEY.
+    void createKey(const std::wstring& path, REGSAM view = 0);
+    void setValue(const std::wstring& path, const wchar_t* name, DWORD type, const void* data, DWORD size,
+                  REGSAM view = 0);
+    // Exactly these bytes, through the native call: the Win32 one adds a terminator to text
+    // values under Wine, so a value stored without one could not be made otherwise.
+    void setRawValue(const std::wstring& path, const wchar_t* name, DWORD type, const void* data, DWORD size);
+    void setString(const std::wstring& path, const wchar_t* name, const std::wstring& value, REGSAM view = 0);
+    void setDword(const std::wstring& path, const wchar_t* name, DWORD value, REGSAM view = 0);
+    void setBinary(const std::wstring& path, const wchar_t* name, const std::vector<uint8_t>& value, REGSAM view = 0);
+
+    // An endpoint entry with the values the store reads for names and the hardware ID.
+    void addEndpoint(const wchar_t* direction, const std::wstring& entry, const std::wstring& description,
+                     const std::wstring& adapter, const std::wstring& driverText, const std::wstring& icon = L"",
+                     REGSAM view = 0);
+
+    static void deleteStore();
+};
