@@ -11,7 +11,9 @@ cmake --build "$build" -j2
 
 # shellcheck source=wine-env.sh
 . "$root/scripts/wine-env.sh"
-# Tests run as 32-bit Windows 7, without audio drivers.
+# Tests run as 32-bit Windows 7 without audio drivers; the registry store also in a 64-bit
+# prefix, where a 32-bit process sees two registry views.
 wine_env_start "$build/wine/test" win32 xvfb test
+wine_prefix_start "$build/wine/test64" win64 xvfb test
 cd "$build"
 ctest --output-on-failure --timeout 300 "$@"

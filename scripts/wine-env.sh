@@ -8,13 +8,14 @@
 #   wine_env_stop            (also run on exit)
 
 HV_XVFB_PID=
-HV_WINE_STARTED=
+HV_PREFIXES=()
 
 wine_env_stop() {
-  if [ -n "$HV_WINE_STARTED" ]; then
-    wineserver -k >/dev/null 2>&1 || true
-    HV_WINE_STARTED=
-  fi
+  local prefix
+  for prefix in "${HV_PREFIXES[@]}"; do
+    WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+  done
+  HV_PREFIXES=()
   if [ -n "$HV_XVFB_PID" ]; then
     kill "$HV_XVFB_PID" >/dev/null 2>&1 || true
     wait "$HV_XVFB_PID" 2>/dev/null || true
@@ -67,12 +68,20 @@ hv_prefix_settings() {
 }
 
 wine_env_start() {
-  local prefix=$1 arch=${2:-win32} screen=${3:-xvfb} profile=${4:-run} fresh=no
+  local prefix=$1 arch=${2:-win32} screen=${3:-xvfb} profile=${4:-run}
   trap wine_env_stop EXIT
-  export WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   if [ "$screen" = xvfb ]; then
     hv_start_xvfb || return 1
   fi
+  wine_prefix_start "$prefix" "$arch" "$screen" "$profile"
+}
+
+# Prepares one more prefix (made on first use) and starts its persistent wineserver; the
+# last one started stays in WINEPREFIX.
+wine_prefix_start() {
+  local prefix=$1 arch=${2:-win32} screen=${3:-xvfb} profile=${4:-run} fresh=no
+  export WINEPREFIX=$prefix WINEARCH=$arch
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
@@ -89,6 +98,6 @@ wine_env_start() {
   fi
   # A persistent server keeps each later Wine start fast; its output never goes to a pipe.
   wineserver -p >/dev/null 2>&1
-  HV_WINE_STARTED=1
+  HV_PREFIXES+=("$WINEPREFIX")
   wine cmd /c exit >/dev/null 2>&1
 }

@@ -237,7 +237,11 @@ TEST_F(EndpointStoreTest, MissingStoreAndEmptyDirectionKey) {
 }
 
 TEST_F(EndpointStoreTest, EntriesOnlyInThe64BitViewAreFound) {
-    if (!runsOnWow64()) GTEST_SKIP() << "one registry view only: not 64-bit Windows";
+    if (!runsOnWow64()) {
+        // The 64-bit prefix run sets HV_EXPECT_WOW64, so that this case can never go unnoticed.
+        ASSERT_EQ(nullptr, getenv("HV_EXPECT_WOW64")) << "expected to run on 64-bit Windows";
+        GTEST_SKIP() << "one registry view only: not 64-bit Windows";
+    }
     registry.addEndpoint(L"Render", kEntry1, L"VESSO Input", L"Halvane Virtual Vesso", L"x:HalvaneVSOWDM",
                          L"C:\\VESSO\\pin_in.ico", KEY_WOW64_64KEY);
     registry.addEndpoint(L"Capture", kEntry3, L"VESSO Output", L"Halvane Virtual Vesso", L"x:HalvaneVSOWDM",

@@ -1,10 +1,9 @@
 #!/bin/sh
-# Runs a Windows program under Wine in the build tree's private prefix (first argument), unless
-# the caller has chosen a prefix already. The prefix is prepared by scripts/run-tests.sh.
-default_prefix=$1
+# wine-run.sh PREFIX PROGRAM [ARGS...]: runs a Windows program under Wine in one of the build
+# tree's private prefixes, which scripts/run-tests.sh prepares.
+export WINEPREFIX=$1
+unset WINEARCH  # the prefix knows its own
 shift
-: "${WINEPREFIX:=$default_prefix}"
-export WINEPREFIX
 : "${WINEDEBUG:=-all}"
 export WINEDEBUG
 : "${WINEDLLOVERRIDES:=mscoree,mshtml=}"
