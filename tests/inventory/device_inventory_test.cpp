@@ -328,7 +328,7 @@ TEST_F(InventoryTest, AFailingWaveDeviceIsSkippedWithoutRenumbering) {
 }
 
 TEST_F(InventoryTest, AWaveNameFillingAllItsUnitsIsTerminated) {
-    world.waveIn = {{std::wstring(40, L'n'), 2, false}};
+    world.waveIn = {{std::wstring(40, L'n'), 2, false, true}};
     openInventory(0x10020D);
     ASSERT_EQ(1u, recordCount(g_inventory.inputDevices));
     EXPECT_EQ(std::wstring(32, L'n'), recordAt(g_inventory.inputDevices, 1)->pinNameW);

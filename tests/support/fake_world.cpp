@@ -32,7 +32,8 @@ MMRESULT fillCaps(const std::vector<FakeWaveDevice>& devices, UINT_PTR id, Caps*
     const FakeWaveDevice& device = devices[id];
     if (device.failing) return MMSYSERR_NODRIVER;
     ZeroMemory(caps, sizeof(*caps));
-    const size_t units = device.name.size() < 32 ? device.name.size() : 32;
+    const size_t limit = device.unterminated ? 32 : 31;
+    const size_t units = device.name.size() < limit ? device.name.size() : limit;
     memcpy(caps->szPname, device.name.data(), units * sizeof(wchar_t));
     caps->wChannels = device.channels;
     return MMSYSERR_NOERROR;

@@ -11,9 +11,10 @@
 #include <vector>
 
 struct FakeWaveDevice {
-    std::wstring name;      // szPname; more than 31 units fill all 32 without a terminator
+    std::wstring name;      // szPname, cut to 31 characters as Windows does
     uint16_t channels = 2;
     bool failing = false;   // its capabilities query fails
+    bool unterminated = false;  // a faulty driver: the name fills all 32 units
 };
 
 // One present device interface of a driver's control class. Several entries with the same
