@@ -7,6 +7,7 @@ packages=(
   g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32 binutils-mingw-w64-i686 mingw-w64-i686-dev
   googletest
   wine wine32:i386 wine64
+  pulseaudio libpulse0:i386
   xvfb xauth x11-utils imagemagick
   fonts-liberation fonts-wine
 )

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# pulse_devices.sh BIN_DIR WORK_DIR: the real checker with named audio devices. A private
+# PulseAudio server offers a null sink "Halvane Test Out" and a null source "Halvane Test In";
+# Wine's winepulse turns them into wave devices and Core Audio endpoints with entries in the
+# MMDevices store. The test writes an adapter name, a hardware ID and an icon path into those
+# entries, runs the checker ("-h -s") and checks that the report lists the WDM and MME records
+# of both directions with the hardware IDs, endpoint GUIDs and icon paths the registry holds.
+set -u
+bin=$1
+work=$2/pulse
+here=$(cd "$(dirname "$0")" && pwd)
+mkdir -p "$work"
+
+# --- a private PulseAudio server ---------------------------------------------------------------
+pulse=$work/server
+rm -rf "$pulse"
+mkdir -p "$pulse/run" "$pulse/state" "$pulse/config" "$pulse/home"
+sed "s|@SOCKET@|$pulse/native|" "$here/pulse/devices.pa" >"$pulse/devices.pa"
+printf 'autospawn = no\n' >"$pulse/client.conf"
+export PULSE_RUNTIME_PATH=$pulse/run PULSE_STATE_PATH=$pulse/state PULSE_CONFIG_PATH=$pulse/config
+export PULSE_CLIENTCONFIG=$pulse/client.conf PULSE_SERVER=unix:$pulse/native
+HOME=$pulse/home pulseaudio -n -F "$pulse/devices.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+  --disallow-exit --log-target=file:"$pulse/log" &
+pulse_pid=$!
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+  wineserver -k >/dev/null 2>&1
+  kill "$pulse_pid" >/dev/null 2>&1
+  wait "$pulse_pid" 2>/dev/null
+}
+trap cleanup EXIT
+for _ in $(seq 50); do [ -S "$pulse/native" ] && break; sleep 0.1; done
+[ -S "$pulse/native" ] || { echo "PulseAudio did not start:"; cat "$pulse/log"; exit 1; }
+
+# --- a 32-bit Windows 7 prefix that uses it --------------------------------------------------------
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  WINEARCH=win32 wineboot -i >"$work/boot.log" 2>&1 || { echo "wineboot failed"; exit 1; }
+  cat >"$WINEPREFIX/drive_c/hv.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Drivers]
+"Audio"="pulse"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="1024x768"
+REG
+  wine regedit /S 'C:\hv.reg' >/dev/null 2>&1
+  wine winecfg -v win7 >/dev/null 2>&1
+  wineserver -w
+fi
+wineserver -p >/dev/null 2>&1
+
+# A first run lets Wine write the MMDevices entries of the two devices.
+wine "$bin/HalvaneDevicesChecker.exe" -h >/dev/null 2>&1
+
+store='HKLM\Software\Microsoft\Windows\CurrentVersion\MMDevices\Audio'
+# The entry of a direction whose description is the given text.
+entry_of() {
+  wine reg query "$store\\$1" /s 2>/dev/null | tr -d '\r' | awk -v want="$2" '
+    /^HKEY_/ { key = $0; next }
+    index($0, "{A45C254E-DF1C-4EFD-8020-67D146A850E0},2") {
+      value = $0; sub(/.*REG_SZ[ \t]+/, "", value)
+      if (value == want) { n = split(key, parts, "\\"); print parts[n - 1]; exit }
+    }'
+}
+status=0
+declare -A guid
+for side in "Render:Halvane Test Out:HalvaneTestOutHW" "Capture:Halvane Test In:HalvaneTestInHW"; do
+  IFS=: read -r direction description hardware <<<"$side"
+  g=$(entry_of "$direction" "$description")
+  if [ -z "$g" ]; then
+    echo "FAIL no MMDevices entry for $description"
+    status=1
+    continue
+  fi
+  guid[$direction]=$g
+  key="$store\\$direction\\$g\\Properties"
+  wine reg add "$key" /v '{b3f8fa53-0004-438e-9003-51a46e139bfc},6' /t REG_SZ /d "$description" /f >/dev/null 2>&1
+  wine reg add "$key" /v '{83da6326-97a6-4088-9453-a1923f573b29},3' /t REG_SZ /d "{1}.ROOT\\MEDIA\\0001:$hardware" /f >/dev/null 2>&1
+  wine reg add "$key" /v '{259abffc-50a7-47ce-af08-68c9a7d73366},12' /t REG_SZ /d "%SystemRoot%\\system32\\$hardware.ico,-1" /f >/dev/null 2>&1
+done
+[ $status -eq 0 ] || exit $status
+
+report=$(wine "$bin/run_session.exe" --quit -- -h -s 2>/dev/null | tr -d '\r')
+expect() {
+  if grep -qxF -- "$1" <<<"$report"; then
+    echo "ok   $1"
+  else
+    echo "FAIL missing: $1"
+    status=1
+  fi
+}
+expect "OUT WDM Halvane Test Out | HalvaneTestOutHW | ${guid[Render]} | ICON: %SystemRoot%\\system32\\HalvaneTestOutHW.ico,-1 "
+expect "OUT MME Halvane Test Out | HalvaneTestOutHW | ${guid[Render]} | ICON: %SystemRoot%\\system32\\HalvaneTestOutHW.ico,-1 "
+expect "IN WDM Halvane Test In | HalvaneTestInHW | ${guid[Capture]} | ICON: %SystemRoot%\\system32\\HalvaneTestInHW.ico,-1 "
+expect "IN MME Halvane Test In | HalvaneTestInHW | ${guid[Capture]} | ICON: %SystemRoot%\\system32\\HalvaneTestInHW.ico,-1 "
+expect "CONCLUSION: OK (nothing bad detected)"
+grep -q '^exit code: 0$' <<<"$report" || { echo "FAIL exit code"; status=1; }
+[ $status -eq 0 ] || printf '%s\n' "--- report ---" "$report"
+exit $status
