@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "inventory/device_inventory.h"
+#include "support/fake_endpoints.h"
 #include "support/fake_world.h"
 #include "support/records.h"
+#include "support/test_registry.h"
 
 namespace {
 
@@ -349,6 +351,34 @@ TEST_F(InventoryTest, PassesDoNotAccumulate) {
     world.waveIn.pop_back();
     collectDevices();
     EXPECT_EQ((std::vector<std::wstring>{L"Mic"}), names(g_inventory.inputDevices));
+}
+
+TEST_F(InventoryTest, EndpointsOnlyFromWindowsVistaOnAndWithTheirOption) {
+    TestRegistry registry;
+    FakeEndpoints endpoints;
+    endpoints.add(eRender, L"{0.0.0.00000000}.{aaaaaaaa-0000-0000-0000-000000000001}", L"Speakers (Card)", L"Card");
+    endpoints.add(eCapture, L"{0.0.1.00000000}.{bbbbbbbb-0000-0000-0000-000000000002}", L"Z Mic (Card)", L"Card");
+    world.waveIn = {{L"A Mic", 1, false}};
+
+    openInventory(0x10020D);
+    ASSERT_EQ(2u, recordCount(g_inventory.inputDevices));
+    // Endpoints come first whatever their names; then the wave devices.
+    EXPECT_EQ(KIND_WDM, recordAt(g_inventory.inputDevices, 1)->kind);
+    EXPECT_STREQ(L"Z Mic (Card)", recordAt(g_inventory.inputDevices, 1)->pinNameW);
+    EXPECT_EQ(KIND_MME, recordAt(g_inventory.inputDevices, 2)->kind);
+    EXPECT_EQ(1u, recordCount(g_inventory.outputDevices));
+    closeInventory();
+
+    world.createEventExPresent = false;  // before Windows Vista
+    openInventory(0x10020D);
+    EXPECT_EQ(1u, recordCount(g_inventory.inputDevices));
+    EXPECT_EQ(0u, recordCount(g_inventory.outputDevices));
+    closeInventory();
+
+    world.createEventExPresent = true;
+    openInventory(0x10020D & ~0x4u);
+    EXPECT_EQ(1u, recordCount(g_inventory.inputDevices));
+    EXPECT_EQ(0u, endpoints.askedFlows.size() - 2);  // only the first opening asked
 }
 
 TEST_F(InventoryTest, ListsWithoutStorageReadAsEmpty) {
