@@ -53,8 +53,8 @@ REG
 fi
 wineserver -p >/dev/null 2>&1
 
-# A first run lets Wine write the MMDevices entries of the two devices.
-wine "$bin/HalvaneDevicesChecker.exe" -h >/dev/null 2>&1
+# A first run lets Wine write the MMDevices entries of the two devices (in a prefix just made,
+# Wine may need a second start before its audio driver is up).
 
 store='HKLM\Software\Microsoft\Windows\CurrentVersion\MMDevices\Audio'
 # The entry of a direction whose description is the given text.
@@ -66,6 +66,11 @@ entry_of() {
       if (value == want) { n = split(key, parts, "\\"); print parts[n - 1]; exit }
     }'
 }
+for _ in 1 2 3; do
+  wine "$bin/HalvaneDevicesChecker.exe" -h >/dev/null 2>&1
+  [ -n "$(entry_of Render 'Halvane Test Out')" ] && [ -n "$(entry_of Capture 'Halvane Test In')" ] && break
+  sleep 1
+done
 status=0
 declare -A guid
 for side in "Render:Halvane Test Out:HalvaneTestOutHW" "Capture:Halvane Test In:HalvaneTestInHW"; do

@@ -1,0 +1,122 @@
+// Kernel-streaming property requests to audio filters: the pin properties of one filter, and
+// the streaming pins it offers for capture or render.
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+
+const DWORD IOCTL_KS_PROPERTY_CODE = 0x2F0003;  // CTL_CODE(FILE_DEVICE_KS, 0, METHOD_NEITHER, FILE_ANY_ACCESS)
+const DWORD KS_REQUEST_WAIT_MS = 1000;
+const uint32_t KS_MAX_PINS = 8;
+// A filter claiming more pin types than this is examined only that far: no real filter has so
+// many, and each pin costs requests.
+const uint32_t KS_MAX_PIN_TYPES = 256;
+// The largest answer block accepted from a size query.
+const uint32_t KS_MAX_BLOCK_BYTES = 1024 * 1024;
+
+enum : uint32_t {
+    KSPROPERTY_PIN_CINSTANCES_ID = 0,
+    KSPROPERTY_PIN_CTYPES_ID = 1,
+    KSPROPERTY_PIN_DATAFLOW_ID = 2,
+    KSPROPERTY_PIN_DATARANGES_ID = 3,
+    KSPROPERTY_PIN_INTERFACES_ID = 5,
+    KSPROPERTY_PIN_MEDIUMS_ID = 6,
+    KSPROPERTY_PIN_COMMUNICATION_ID = 7,
+    KSPROPERTY_PIN_GLOBALCINSTANCES_ID = 8,
+    KSPROPERTY_PIN_CATEGORY_ID = 11,
+    KSPROPERTY_PIN_NAME_ID = 12,
+};
+
+enum : uint32_t {
+    KS_COMMUNICATION_SINK = 1,
+    KS_COMMUNICATION_BOTH = 3,
+    KS_DATAFLOW_IN = 1,
+    KS_DATAFLOW_OUT = 2,
+};
+
+extern const GUID KSPROPSETID_PIN_SET;
+extern const GUID KSINTERFACESETID_STANDARD_SET;
+extern const GUID KSMEDIUMSETID_STANDARD_SET;
+extern const GUID KSDATAFORMAT_SUBTYPE_WAVEFORMATEX_GUID;
+extern const GUID KSDATAFORMAT_SUBTYPE_PCM_GUID;
+extern const GUID KSDATAFORMAT_SUBTYPE_IEEE_FLOAT_GUID;
+
+// KSP_PIN: the 32-byte request record.
+struct KsPinRequest {
+    GUID set;
+    uint32_t id;
+    uint32_t flags;  // KSPROPERTY_TYPE_GET
+    uint32_t pinId;
+    uint32_t reserved;
+};
+
+struct KsPinInstances {
+    uint32_t possibleCount;
+    uint32_t currentCount;
+};
+
+struct KsPinInfo {
+    uint32_t pinId;
+    uint32_t interfaceCount;
+    const uint8_t* interfaces;
+    uint32_t mediumCount;
+    const uint8_t* mediums;
+    uint32_t dataRangeCount;
+    const uint8_t* dataRanges;
+    uint32_t dataFlow;
+    uint32_t communication;
+    KsPinInstances instances;
+    KsPinInstances globalInstances;
+    uint8_t* dataRangesBlock;
+    uint8_t* mediumsBlock;
+    uint8_t* interfacesBlock;
+    GUID category;
+    char name[260];
+    // Sizes of the three blocks: every walk stays inside them.
+    uint32_t dataRangesBytes;
+    uint32_t mediumsBytes;
+    uint32_t interfacesBytes;
+};
+
+struct KsFilter {
+    HANDLE handle;  // INVALID_HANDLE_VALUE when the open failed
+    KsPinInfo pins[KS_MAX_PINS];
+    int32_t pinCount;
+    wchar_t devicePath[260];
+    wchar_t friendlyName[280];
+};
+
+// The Windows calls of the requests: the real ones; tests put fake filters behind them.
+struct KsApi {
+    HANDLE(WINAPI* createFileW)(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                DWORD disposition, DWORD flags, HANDLE templateFile);
+    HANDLE(WINAPI* createEventA)(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState, LPCSTR name);
+    BOOL(WINAPI* deviceIoControl)(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
+                                  LPDWORD returned, LPOVERLAPPED overlapped);
+    DWORD(WINAPI* getLastError)();
+    DWORD(WINAPI* waitForSingleObject)(HANDLE handle, DWORD milliseconds);
+    BOOL(WINAPI* cancelIo)(HANDLE device);
+    BOOL(WINAPI* closeHandle)(HANDLE handle);
+    // The answer blocks of getPinPropertyAlloc (zero-filled); tests put guard pages behind them.
+    void* (*allocateBlock)(size_t bytes);
+    void (*releaseBlock)(void* block);
+};
+extern KsApi g_ksApi;
+const KsApi& realKsApi();
+
+// S_OK, E_FAIL or E_OUTOFMEMORY; *bytesReturned (optional) gets the byte count of the answer.
+HRESULT ksPropertyRequest(HANDLE filter, const KsPinRequest& request, void* output, uint32_t outputSize,
+                          uint32_t* bytesReturned);
+HRESULT getPinProperty(HANDLE filter, uint32_t pinId, uint32_t propertyId, void* output, uint32_t outputSize);
+// On success *block is a new block of *size bytes (zero-filled behind the answer) that the caller
+// frees with g_ksApi.releaseBlock; after a failed second request the block is the caller's as well.
+HRESULT getPinPropertyAlloc(HANDLE filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* size);
+
+// 0 accepted; -2 interfaces, -3 mediums, -4 data ranges or -6 instances not readable; -10 no
+// standard streaming interface; -11 no standard medium; -13 no accepted sub-format.
+int32_t queryPinInfo(const KsFilter* filter, uint32_t pinId, KsPinInfo* info);
+int32_t releasePinInfo(KsPinInfo* info);
+// 0 done; -1 the pin type count failed; -2 no pin types; -10 more than 8 pins qualified.
+int32_t collectStreamingPins(KsFilter* filter, int direction);
+KsFilter* openKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName);
+void closeKsFilter(KsFilter* filter);
