@@ -1,0 +1,294 @@
+#include "support/fake_ks.h"
+
+#include <string.h>
+
+#include <algorithm>
+
+namespace {
+
+FakeKs* g_ks = nullptr;
+DWORD g_lastError = 0;
+
+struct FakeFilterHandle {
+    size_t filter;
+};
+
+const GUID kAudioMajor = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+const GUID kWaveFormatExSpecifier = {0x05589F81, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
+
+void put32(std::vector<uint8_t>& v, uint32_t x) {
+    for (int i = 0; i < 4; ++i) v.push_back(uint8_t(x >> (8 * i)));
+}
+void putGuid(std::vector<uint8_t>& v, const GUID& g) {
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(&g);
+    v.insert(v.end(), p, p + 16);
+}
+
+std::vector<uint8_t> value32(uint32_t x) {
+    std::vector<uint8_t> v;
+    put32(v, x);
+    return v;
+}
+
+// The answer a filter gives to one request, and whether it fails.
+bool answerOf(const FakeKsFilter& filter, uint32_t pin, uint32_t id, FakeKsAnswer* answer) {
+    const auto raw = filter.raw.find(std::make_pair(pin, id));
+    if (raw != filter.raw.end()) {
+        *answer = raw->second;
+        return !answer->fails;
+    }
+    *answer = FakeKsAnswer();
+    if (id == KSPROPERTY_PIN_CTYPES_ID) {
+        if (filter.pinTypesFail) return false;
+        answer->bytes = value32(uint32_t(filter.pinTypes >= 0 ? filter.pinTypes : int64_t(filter.pins.size())));
+        return true;
+    }
+    if (pin >= filter.pins.size()) return false;
+    const FakeKsPin& p = filter.pins[pin];
+    if (std::find(p.failing.begin(), p.failing.end(), id) != p.failing.end()) return false;
+    switch (id) {
+    case KSPROPERTY_PIN_COMMUNICATION_ID: answer->bytes = value32(p.communication); return true;
+    case KSPROPERTY_PIN_DATAFLOW_ID: answer->bytes = value32(p.dataFlow); return true;
+    case KSPROPERTY_PIN_INTERFACES_ID: answer->bytes = FakeKs::multipleItems(p.interfaces); return true;
+    case KSPROPERTY_PIN_MEDIUMS_ID: answer->bytes = FakeKs::multipleItems(p.mediums); return true;
+    case KSPROPERTY_PIN_DATARANGES_ID: answer->bytes = FakeKs::dataRanges(p.subFormats); return true;
+    case KSPROPERTY_PIN_CINSTANCES_ID:
+    case KSPROPERTY_PIN_GLOBALCINSTANCES_ID:
+        answer->bytes = value32(1);
+        put32(answer->bytes, 0);
+        return true;
+    case KSPROPERTY_PIN_CATEGORY_ID: putGuid(answer->bytes, kAudioMajor); return true;
+    case KSPROPERTY_PIN_NAME_ID: {
+        const uint8_t* text = reinterpret_cast<const uint8_t*>(p.name.c_str());
+        answer->bytes.assign(text, text + (p.name.size() + 1) * sizeof(wchar_t));
+        return true;
+    }
+    default: return false;
+    }
+}
+
+// A completion that comes later, on a thread of its own, as a driver's would.
+struct LateCompletion {
+    HANDLE event;
+    void* output;
+    std::vector<uint8_t> bytes;
+    DWORD delayMs;
+    HANDLE cancelled;  // signalled by a cancel
+    bool ignoresCancel;
+    bool waitsForCancel;
+};
+
+std::vector<HANDLE> g_threads;
+std::vector<HANDLE> g_cancelEvents;
+std::vector<HANDLE> g_filterHandles;
+
+DWORD WINAPI completeLater(void* parameter) {
+    LateCompletion* c = static_cast<LateCompletion*>(parameter);
+    if (c->waitsForCancel) {
+        WaitForSingleObject(c->cancelled, INFINITE);
+        Sleep(50);  // a driver takes a moment to finish a cancelled request
+    } else if (c->ignoresCancel) {
+        Sleep(c->delayMs);
+        ++g_ks->lateWrites;
+        if (c->output) memcpy(c->output, c->bytes.data(), c->bytes.size());
+    } else {
+        if (WaitForSingleObject(c->cancelled, c->delayMs) == WAIT_TIMEOUT && c->output)
+            memcpy(c->output, c->bytes.data(), c->bytes.size());
+    }
+    SetEvent(c->event);
+    delete c;
+    return 0;
+}
+
+HANDLE WINAPI fakeCreateFileW(LPCWSTR name, DWORD, DWORD share, LPSECURITY_ATTRIBUTES, DWORD, DWORD flags, HANDLE) {
+    for (size_t i = 0; i < g_ks->filters.size(); ++i) {
+        if (g_ks->filters[i].path != name) continue;
+        if (!g_ks->filters[i].opens || share != 0 || !(flags & FILE_FLAG_OVERLAPPED)) {
+            g_lastError = ERROR_ACCESS_DENIED;
+            return INVALID_HANDLE_VALUE;
+        }
+        ++g_ks->openFilters;
+        HANDLE handle = reinterpret_cast<HANDLE>(new FakeFilterHandle{i});
+        g_filterHandles.push_back(handle);
+        return handle;
+    }
+    g_lastError = ERROR_FILE_NOT_FOUND;
+    return INVALID_HANDLE_VALUE;
+}
+
+HANDLE WINAPI fakeCreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manual, BOOL initial, LPCSTR name) {
+    HANDLE event = CreateEventA(security, manual, initial, name);
+    if (event) ++g_ks->liveEvents;
+    return event;
+}
+
+BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
+                                LPDWORD returned, LPOVERLAPPED overlapped) {
+    ++g_ks->requests;
+    if (returned) *returned = 0;
+    const KsPinRequest* request = static_cast<const KsPinRequest*>(in);
+    if (device == INVALID_HANDLE_VALUE || !device || code != IOCTL_KS_PROPERTY_CODE || inSize != 32 || !overlapped ||
+        !IsEqualGUID(request->set, KSPROPSETID_PIN_SET) || request->flags != 1) {
+        g_lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    if (!(reinterpret_cast<ULONG_PTR>(overlapped->hEvent) & 1)) g_ks->lowBitSet = false;
+    const HANDLE event = reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(overlapped->hEvent) & ~ULONG_PTR(1));
+    const FakeKsFilter& filter = g_ks->filters[reinterpret_cast<FakeFilterHandle*>(device)->filter];
+    g_ks->asked.push_back(std::make_pair(request->pinId, request->id));
+    g_ks->outputBuffers.push_back(out);
+
+    FakeKsAnswer answer;
+    const bool ok = answerOf(filter, request->pinId, request->id, &answer);
+    if (!ok) {
+        g_lastError = ERROR_NOT_FOUND;
+        return FALSE;
+    }
+    if (filter.timing != ANSWER_AT_ONCE) {
+        LateCompletion* c = new LateCompletion;
+        c->event = event;
+        c->output = outSize >= answer.bytes.size() ? out : nullptr;
+        c->bytes = answer.bytes;
+        c->delayMs = filter.completeAfterMs;
+        c->cancelled = CreateEventA(NULL, TRUE, FALSE, NULL);
+        g_cancelEvents.push_back(c->cancelled);
+        c->ignoresCancel = filter.timing == PEND_IGNORING_CANCEL;
+        c->waitsForCancel = filter.timing == PEND_UNTIL_CANCELLED;
+        g_threads.push_back(CreateThread(NULL, 0, completeLater, c, 0, NULL));
+        g_lastError = ERROR_IO_PENDING;
+        return FALSE;
+    }
+    const DWORD size = DWORD(answer.bytes.size());
+    if (outSize == 0) {
+        const DWORD query = DWORD(answer.sizeQuery >= 0 ? answer.sizeQuery : size);
+        if (returned) *returned = query;
+        if (query == 0) return TRUE;  // a driver answering a size query with nothing
+        g_lastError = ERROR_MORE_DATA;
+        return FALSE;
+    }
+    if (outSize < size) {
+        if (returned) *returned = size;
+        g_lastError = ERROR_INSUFFICIENT_BUFFER;
+        return FALSE;
+    }
+    memcpy(out, answer.bytes.data(), size);
+    if (returned) *returned = DWORD(answer.returned >= 0 ? answer.returned : size);
+    return TRUE;
+}
+
+DWORD WINAPI fakeGetLastError() { return g_lastError; }
+
+BOOL WINAPI fakeCancelIo(HANDLE) {
+    ++g_ks->cancels;
+    for (HANDLE cancelled : g_cancelEvents) SetEvent(cancelled);
+    return TRUE;
+}
+
+BOOL WINAPI fakeCloseHandle(HANDLE handle) {
+    // Filter handles are the fake's own objects; everything else is a real event.
+    auto own = std::find(g_filterHandles.begin(), g_filterHandles.end(), handle);
+    if (own != g_filterHandles.end()) {
+        g_filterHandles.erase(own);
+        --g_ks->openFilters;
+        delete reinterpret_cast<FakeFilterHandle*>(handle);
+        return TRUE;
+    }
+    --g_ks->liveEvents;
+    return CloseHandle(handle);
+}
+
+// Blocks that end at a page nobody may touch.
+void* guardedBlock(size_t bytes) {
+    if (!g_ks->guardPages) {
+        void* block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes);
+        if (block) ++g_ks->liveBlocks;
+        return block;
+    }
+    const size_t page = 4096;
+    const size_t pages = (bytes + page - 1) / page + 1;
+    uint8_t* base = static_cast<uint8_t*>(VirtualAlloc(NULL, pages * page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!base) return nullptr;
+    DWORD old;
+    VirtualProtect(base + (pages - 1) * page, page, PAGE_NOACCESS, &old);
+    ++g_ks->liveBlocks;
+    return base + (pages - 1) * page - bytes;
+}
+
+void releaseGuardedBlock(void* block) {
+    --g_ks->liveBlocks;
+    if (!g_ks->guardPages) {
+        HeapFree(GetProcessHeap(), 0, block);
+        return;
+    }
+    MEMORY_BASIC_INFORMATION info;
+    VirtualQuery(block, &info, sizeof(info));
+    VirtualFree(info.AllocationBase, 0, MEM_RELEASE);
+}
+
+}  // namespace
+
+FakeKs::FakeKs() {
+    g_ks = this;
+    g_ksApi = KsApi{fakeCreateFileW, fakeCreateEventA, fakeDeviceIoControl, fakeGetLastError,
+                    WaitForSingleObject, fakeCancelIo, fakeCloseHandle, guardedBlock, releaseGuardedBlock};
+}
+
+FakeKs::~FakeKs() {
+    for (HANDLE cancelled : g_cancelEvents) SetEvent(cancelled);  // let every waiting driver go
+    for (HANDLE thread : g_threads) {
+        WaitForSingleObject(thread, 10000);
+        CloseHandle(thread);
+    }
+    g_threads.clear();
+    for (HANDLE cancelled : g_cancelEvents) CloseHandle(cancelled);
+    g_cancelEvents.clear();
+    g_ksApi = realKsApi();
+    g_ks = nullptr;
+}
+
+FakeKsFilter& FakeKs::add(const std::wstring& path, int pinCount, uint32_t dataFlow) {
+    FakeKsFilter filter;
+    filter.path = path;
+    for (int i = 0; i < pinCount; ++i) {
+        FakeKsPin pin;
+        pin.dataFlow = dataFlow;
+        filter.pins.push_back(pin);
+    }
+    filters.push_back(filter);
+    return filters.back();
+}
+
+std::vector<uint8_t> FakeKs::multipleItems(const std::vector<KsIdentifier>& items) {
+    std::vector<uint8_t> v;
+    put32(v, uint32_t(8 + 24 * items.size()));
+    put32(v, uint32_t(items.size()));
+    for (const KsIdentifier& item : items) {
+        putGuid(v, item.set);
+        put32(v, item.id);
+        put32(v, 0);
+    }
+    return v;
+}
+
+std::vector<uint8_t> FakeKs::dataRanges(const std::vector<GUID>& subFormats) {
+    // KSDATARANGE_AUDIO: the 64-byte range header and channel, bit and rate limits.
+    const uint32_t rangeSize = 64 + 20;
+    std::vector<uint8_t> v;
+    put32(v, uint32_t(8 + rangeSize * subFormats.size()));
+    put32(v, uint32_t(subFormats.size()));
+    for (const GUID& subFormat : subFormats) {
+        put32(v, rangeSize);
+        put32(v, 0);
+        put32(v, 0);
+        put32(v, 0);
+        putGuid(v, kAudioMajor);
+        putGuid(v, subFormat);
+        putGuid(v, kWaveFormatExSpecifier);
+        put32(v, 2);
+        put32(v, 16);
+        put32(v, 24);
+        put32(v, 8000);
+        put32(v, 192000);
+    }
+    return v;
+}

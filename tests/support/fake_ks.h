@@ -1,0 +1,82 @@
+// Kernel-streaming filters for tests: fake filters answering IOCTL_KS_PROPERTY pin requests from
+// a description of their pins (or from raw answer bytes), at once or pending, put behind the
+// request layer's table of Windows calls while a FakeKs lives. Answer blocks can be given a
+// guard page right behind them, so that any read past a block faults.
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "probe/ks_property.h"
+
+struct KsIdentifier {
+    GUID set;
+    uint32_t id;
+};
+
+struct FakeKsPin {
+    uint32_t communication = KS_COMMUNICATION_SINK;
+    uint32_t dataFlow = KS_DATAFLOW_IN;
+    std::vector<KsIdentifier> interfaces = {{KSINTERFACESETID_STANDARD_SET, 0}};
+    std::vector<KsIdentifier> mediums = {{KSMEDIUMSETID_STANDARD_SET, 0}};
+    std::vector<GUID> subFormats = {KSDATAFORMAT_SUBTYPE_PCM_GUID};  // one audio data range each
+    std::wstring name = L"Pin";
+    std::vector<uint32_t> failing;  // property ids whose requests fail
+};
+
+// An answer given instead of the one the pin description makes.
+struct FakeKsAnswer {
+    std::vector<uint8_t> bytes;
+    int64_t sizeQuery = -1;  // what a size query reports; -1: the size of bytes
+    int64_t returned = -1;   // what a full request reports as byte count; -1: the size of bytes
+    bool fails = false;
+};
+
+enum FakeKsTiming {
+    ANSWER_AT_ONCE,
+    PEND_THEN_COMPLETE,     // completes after completeAfterMs
+    PEND_UNTIL_CANCELLED,   // never completes on its own; a cancel completes it
+    PEND_IGNORING_CANCEL,   // completes after completeAfterMs, cancelled or not
+};
+
+struct FakeKsFilter {
+    std::wstring path;
+    bool opens = true;
+    std::vector<FakeKsPin> pins;
+    bool pinTypesFail = false;
+    int64_t pinTypes = -1;  // the pin type count answered; -1: the number of pins
+    FakeKsTiming timing = ANSWER_AT_ONCE;
+    DWORD completeAfterMs = 0;
+    std::map<std::pair<uint32_t, uint32_t>, FakeKsAnswer> raw;  // (pin, property id)
+};
+
+class FakeKs {
+public:
+    FakeKs();
+    ~FakeKs();  // waits for late completions still to come, then puts Windows back
+    FakeKs(const FakeKs&) = delete;
+    FakeKs& operator=(const FakeKs&) = delete;
+
+    FakeKsFilter& add(const std::wstring& path, int pinCount = 0, uint32_t dataFlow = KS_DATAFLOW_IN);
+    static std::vector<uint8_t> multipleItems(const std::vector<KsIdentifier>& items);
+    static std::vector<uint8_t> dataRanges(const std::vector<GUID>& subFormats);
+
+    std::vector<FakeKsFilter> filters;
+    bool guardPages = false;  // answer blocks end at a no-access page
+
+    // What the code under test did.
+    int requests = 0;
+    int cancels = 0;
+    int openFilters = 0;
+    int liveEvents = 0;
+    int liveBlocks = 0;
+    int lateWrites = 0;                      // completions that came after the wait gave up
+    std::vector<const void*> outputBuffers;  // where the requests asked the driver to write
+    std::vector<std::pair<uint32_t, uint32_t>> asked;  // (pin, property id) in order
+    bool lowBitSet = true;                   // every OVERLAPPED event carried its low bit
+};
