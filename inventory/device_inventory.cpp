@@ -5,6 +5,7 @@
 #include "endpoints/audio_endpoints.h"
 #include "endpoints/registry_store.h"
 #include "inventory/inventory_platform.h"
+#include "inventory/ks_interfaces.h"
 
 DeviceInventory g_inventory;
 
@@ -239,7 +240,7 @@ int32_t collectDevices() {
     DeviceInventory& inv = g_inventory;
     resetList(&inv.inputDevices);
     resetList(&inv.outputDevices);
-    // The kernel-streaming interface map is rebuilt here.
+    collectKsInterfaces(&inv);
 
     // Recording side, then playback side: Core Audio endpoints (when available), then
     // kernel-streaming filters (when available), then the wave devices.
@@ -249,7 +250,7 @@ int32_t collectDevices() {
     } sides[] = {{&inv.inputDevices, 1}, {&inv.outputDevices, 0}};
     for (const auto& side : sides) {
         if (inv.endpointsAvailable && (inv.options & OPT_ENDPOINTS)) enumerateAudioEndpoints(&inv, side.direction);
-        // Kernel-streaming filters of this side join here.
+        if (inv.ksAvailable && (inv.options & OPT_KS)) collectKsDevices(&inv, side.direction);
         if (inv.options & OPT_MME) collectWaveDevices(side.list, side.direction == 1);
     }
 
