@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "inventory/ks_interfaces.h"
+
 namespace {
 
 FakeKs* g_ks = nullptr;
@@ -225,12 +227,151 @@ void releaseGuardedBlock(void* block) {
     VirtualFree(info.AllocationBase, 0, MEM_RELEASE);
 }
 
+// --- the interface list ---------------------------------------------------------------------------
+
+struct FakeSet {
+    int unused;
+};
+struct FakeKey {
+    size_t interfaceIndex;
+};
+
+HDEVINFO WINAPI fakeGetClassDevsA(const GUID* guid, PCSTR, HWND, DWORD flags) {
+    if (g_ks->classDevsFail || !guid || !IsEqualGUID(*guid, KSCATEGORY_AUDIO_CLASS) ||
+        flags != (DIGCF_PRESENT | DIGCF_DEVICEINTERFACE))
+        return INVALID_HANDLE_VALUE;
+    ++g_ks->openSets;
+    return reinterpret_cast<HDEVINFO>(new FakeSet());
+}
+
+BOOL WINAPI fakeEnumDeviceInterfaces(HDEVINFO, PSP_DEVINFO_DATA, const GUID* guid, DWORD index,
+                                     PSP_DEVICE_INTERFACE_DATA data) {
+    if (!data || data->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA) || !IsEqualGUID(*guid, KSCATEGORY_AUDIO_CLASS) ||
+        index >= g_ks->interfaces.size()) {
+        SetLastError(ERROR_NO_MORE_ITEMS);
+        return FALSE;
+    }
+    data->InterfaceClassGuid = KSCATEGORY_AUDIO_CLASS;
+    data->Flags = SPINT_ACTIVE;
+    data->Reserved = index;
+    return TRUE;
+}
+
+BOOL WINAPI fakeGetDeviceInterfaceDetailW(HDEVINFO, PSP_DEVICE_INTERFACE_DATA data,
+                                          PSP_DEVICE_INTERFACE_DETAIL_DATA_W detail, DWORD size, PDWORD required,
+                                          PSP_DEVINFO_DATA device) {
+    const FakeKsInterface& i = g_ks->interfaces[data->Reserved];
+    const DWORD needed = DWORD(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath) + (i.path.size() + 1) * 2);
+    if (required) *required = needed;
+    if (i.detailFails || !detail || detail->cbSize != sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) || size < needed ||
+        (device && device->cbSize != sizeof(SP_DEVINFO_DATA)))
+        return FALSE;
+    memcpy(detail->DevicePath, i.path.c_str(), (i.path.size() + 1) * 2);
+    if (device) device->Reserved = data->Reserved;
+    return TRUE;
+}
+
+BOOL WINAPI fakeGetDeviceInterfaceAlias(HDEVINFO, PSP_DEVICE_INTERFACE_DATA data, const GUID* aliasClass,
+                                        PSP_DEVICE_INTERFACE_DATA alias) {
+    const FakeKsInterface& i = g_ks->interfaces[data->Reserved];
+    const DWORD flags = IsEqualGUID(*aliasClass, KSCATEGORY_CAPTURE_CLASS) ? i.captureAlias
+                        : IsEqualGUID(*aliasClass, KSCATEGORY_RENDER_CLASS) ? i.renderAlias
+                                                                            : 0;
+    if (!flags || !alias || alias->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA)) return FALSE;
+    alias->InterfaceClassGuid = *aliasClass;
+    alias->Flags = flags;
+    return TRUE;
+}
+
+HKEY WINAPI fakeOpenDeviceInterfaceRegKey(HDEVINFO, PSP_DEVICE_INTERFACE_DATA data, DWORD, REGSAM) {
+    if (!g_ks->interfaces[data->Reserved].hasInterfaceKey) return reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE);
+    ++g_ks->openKeys;
+    return reinterpret_cast<HKEY>(new FakeKey{size_t(data->Reserved)});
+}
+
+LONG WINAPI fakeRegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size) {
+    const FakeKsInterface& i = g_ks->interfaces[reinterpret_cast<FakeKey*>(key)->interfaceIndex];
+    if (lstrcmpiW(name, L"FriendlyName") != 0 || !i.hasInterfaceName) return ERROR_FILE_NOT_FOUND;
+    const DWORD bytes = DWORD((i.interfaceName.size() + 1) * 2);
+    if (type) *type = REG_SZ;
+    if (*size < bytes) {
+        *size = bytes;
+        return ERROR_MORE_DATA;
+    }
+    memcpy(data, i.interfaceName.c_str(), bytes);
+    *size = bytes;
+    return ERROR_SUCCESS;
+}
+
+LONG WINAPI fakeRegCloseKey(HKEY key) {
+    --g_ks->openKeys;
+    delete reinterpret_cast<FakeKey*>(key);
+    return ERROR_SUCCESS;
+}
+
+BOOL WINAPI fakeGetDeviceRegistryPropertyW(HDEVINFO, PSP_DEVINFO_DATA device, DWORD property, PDWORD type,
+                                           PBYTE buffer, DWORD size, PDWORD required) {
+    const FakeKsInterface& i = g_ks->interfaces[device->Reserved];
+    const std::wstring* value = property == SPDRP_FRIENDLYNAME && i.hasFriendlyName ? &i.friendlyName
+                                : property == SPDRP_DRIVER && i.hasDriver           ? &i.driver
+                                                                                    : nullptr;
+    if (!value) {
+        SetLastError(ERROR_INVALID_DATA);
+        return FALSE;
+    }
+    const DWORD bytes = DWORD((value->size() + 1) * 2);
+    if (required) *required = bytes;
+    if (type) *type = REG_SZ;
+    if (size < bytes) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    memcpy(buffer, value->c_str(), bytes);
+    return TRUE;
+}
+
+BOOL WINAPI fakeGetDeviceRegistryPropertyA(HDEVINFO, PSP_DEVINFO_DATA device, DWORD property, PDWORD type,
+                                           PBYTE buffer, DWORD size, PDWORD required) {
+    const FakeKsInterface& i = g_ks->interfaces[device->Reserved];
+    if (property != SPDRP_HARDWAREID || i.hardwareIds.empty()) {
+        SetLastError(ERROR_INVALID_DATA);
+        return FALSE;
+    }
+    std::string multi;
+    for (const std::string& id : i.hardwareIds) multi += id + '\0';
+    multi += '\0';
+    if (required) *required = DWORD(multi.size());
+    if (type) *type = REG_MULTI_SZ;
+    if (size < multi.size()) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    memcpy(buffer, multi.data(), multi.size());
+    return TRUE;
+}
+
+BOOL WINAPI fakeDestroyDeviceInfoList(HDEVINFO set) {
+    --g_ks->openSets;
+    delete reinterpret_cast<FakeSet*>(set);
+    return TRUE;
+}
+
 }  // namespace
 
 FakeKs::FakeKs() {
     g_ks = this;
     g_ksApi = KsApi{fakeCreateFileW, fakeCreateEventA, fakeDeviceIoControl, fakeGetLastError,
                     WaitForSingleObject, fakeCancelIo, fakeCloseHandle, guardedBlock, releaseGuardedBlock};
+    g_ksSetupApi = KsSetupApi{fakeGetClassDevsA,
+                              fakeEnumDeviceInterfaces,
+                              fakeGetDeviceInterfaceDetailW,
+                              fakeGetDeviceInterfaceAlias,
+                              fakeOpenDeviceInterfaceRegKey,
+                              fakeRegQueryValueExW,
+                              fakeRegCloseKey,
+                              fakeGetDeviceRegistryPropertyW,
+                              fakeGetDeviceRegistryPropertyA,
+                              fakeDestroyDeviceInfoList};
 }
 
 FakeKs::~FakeKs() {
@@ -243,6 +384,7 @@ FakeKs::~FakeKs() {
     for (HANDLE cancelled : g_cancelEvents) CloseHandle(cancelled);
     g_cancelEvents.clear();
     g_ksApi = realKsApi();
+    g_ksSetupApi = realKsSetupApi();
     g_ks = nullptr;
 }
 
@@ -256,6 +398,33 @@ FakeKsFilter& FakeKs::add(const std::wstring& path, int pinCount, uint32_t dataF
     }
     filters.push_back(filter);
     return filters.back();
+}
+
+FakeKsInterface& FakeKs::addInterface(const std::wstring& path, const std::wstring& name,
+                                      const std::string& hardwareId, bool capture, bool render) {
+    FakeKsInterface i;
+    i.path = path;
+    i.captureAlias = capture ? SPINT_ACTIVE : 0;
+    i.renderAlias = render ? SPINT_ACTIVE : 0;
+    i.interfaceName = name;
+    i.friendlyName = name;
+    if (!hardwareId.empty()) i.hardwareIds = {hardwareId, "*" + hardwareId};
+    interfaces.push_back(i);
+    FakeKsFilter& filter = add(path);
+    if (capture) {
+        FakeKsPin pin;
+        pin.dataFlow = KS_DATAFLOW_OUT;
+        pin.name = L"Capture";
+        filter.pins.push_back(pin);
+    }
+    if (render) {
+        FakeKsPin pin;
+        pin.dataFlow = KS_DATAFLOW_IN;
+        pin.name = L"Render";
+        filter.pins.push_back(pin);
+    }
+    interfaces.back().path = path;
+    return interfaces.back();
 }
 
 std::vector<uint8_t> FakeKs::multipleItems(const std::vector<KsIdentifier>& items) {

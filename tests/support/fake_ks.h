@@ -1,6 +1,7 @@
 // Kernel-streaming filters for tests: fake filters answering IOCTL_KS_PROPERTY pin requests from
-// a description of their pins (or from raw answer bytes), at once or pending, put behind the
-// request layer's table of Windows calls while a FakeKs lives. Answer blocks can be given a
+// a description of their pins (or from raw answer bytes), at once or pending, and the
+// KSCATEGORY_AUDIO interfaces SetupAPI lists for them, put behind the request layer's and the
+// interface walk's tables of Windows calls while a FakeKs lives. Answer blocks can be given a
 // guard page right behind them, so that any read past a block faults.
 #pragma once
 
@@ -11,6 +12,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <setupapi.h>
 
 #include "probe/ks_property.h"
 
@@ -55,6 +58,22 @@ struct FakeKsFilter {
     std::map<std::pair<uint32_t, uint32_t>, FakeKsAnswer> raw;  // (pin, property id)
 };
 
+// One member of KSCATEGORY_AUDIO, its device and its interface key.
+struct FakeKsInterface {
+    std::wstring path;        // its filter, if any, is the FakeKsFilter of the same path
+    DWORD captureAlias = 0;   // alias flags in KSCATEGORY_CAPTURE; 0: no such alias
+    DWORD renderAlias = 0;    // alias flags in KSCATEGORY_RENDER
+    bool detailFails = false;
+    bool hasInterfaceKey = true;
+    bool hasInterfaceName = true;
+    std::wstring interfaceName;  // the interface key's "FriendlyName"
+    bool hasFriendlyName = true;
+    std::wstring friendlyName;   // SPDRP_FRIENDLYNAME
+    bool hasDriver = true;
+    std::wstring driver = L"{4d36e96c-e325-11ce-bfc1-08002be10318}\\0000";  // SPDRP_DRIVER
+    std::vector<std::string> hardwareIds;  // SPDRP_HARDWAREID
+};
+
 class FakeKs {
 public:
     FakeKs();
@@ -63,10 +82,16 @@ public:
     FakeKs& operator=(const FakeKs&) = delete;
 
     FakeKsFilter& add(const std::wstring& path, int pinCount = 0, uint32_t dataFlow = KS_DATAFLOW_IN);
+    // A listed interface with live aliases of the given directions, its names and hardware ID,
+    // and a filter with one streaming pin of each of those directions.
+    FakeKsInterface& addInterface(const std::wstring& path, const std::wstring& name, const std::string& hardwareId,
+                                  bool capture, bool render);
     static std::vector<uint8_t> multipleItems(const std::vector<KsIdentifier>& items);
     static std::vector<uint8_t> dataRanges(const std::vector<GUID>& subFormats);
 
     std::vector<FakeKsFilter> filters;
+    std::vector<FakeKsInterface> interfaces;
+    bool classDevsFail = false;
     bool guardPages = false;  // answer blocks end at a no-access page
 
     // What the code under test did.
@@ -79,4 +104,6 @@ public:
     std::vector<const void*> outputBuffers;  // where the requests asked the driver to write
     std::vector<std::pair<uint32_t, uint32_t>> asked;  // (pin, property id) in order
     bool lowBitSet = true;                   // every OVERLAPPED event carried its low bit
+    int openSets = 0;                        // device information sets not destroyed
+    int openKeys = 0;                        // interface keys not closed
 };

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "support/fake_ks.h"
+
 struct FakeWaveDevice {
     std::wstring name;      // szPname, cut to 31 characters as Windows does
     uint16_t channels = 2;
@@ -32,6 +34,9 @@ public:
     ~FakeWorld();
     FakeWorld(const FakeWorld&) = delete;
     FakeWorld& operator=(const FakeWorld&) = delete;
+
+    // Kernel-streaming interfaces and their filters (none unless a test adds them).
+    FakeKs ks;
 
     // What the world holds; change it at any time.
     std::vector<FakeWaveDevice> waveIn;
