@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "inventory/device_inventory.h"
+#include "probe/driver_catalog.h"
+#include "report/test_run.h"
+#include "support/check_world.h"
+#include "support/fake_endpoints.h"
+#include "support/fake_world.h"
+#include "support/golden.h"
+#include "support/test_registry.h"
+
+namespace {
+
+// Whole reports of worlds in which catalogued drivers are installed in every device list:
+// wave devices, kernel-streaming filters, Core Audio endpoints and their MMDevices entries.
+class KsReportTest : public testing::Test {
+protected:
+    void SetUp() override { createLog(&log); }
+    void TearDown() override {
+        closeInventory();
+        releaseLog(&log);
+    }
+
+    // Registers a catalogued driver as its installer would. Returns its filter.
+    FakeKsFilter& install(const DriverCatalogEntry& row, int number, const std::wstring& recordingIcon,
+                          const std::wstring& playbackIcon) {
+        devices.addDriver(row.interfaceGuid, row.expectedVersion);
+        const std::wstring n = std::to_wstring(number);
+        const std::wstring renderGuid = L"{aaaaaaaa-0000-0000-0000-00000000000" + n + L"}";
+        const std::wstring captureGuid = L"{bbbbbbbb-0000-0000-0000-00000000000" + n + L"}";
+        const std::wstring display = widen(row.displayName);
+        const std::wstring driverText = L"{1}.ROOT\\MEDIA\\000" + n + L":" + widen(row.driverHardwareId);
+        registry.addEndpoint(L"Render", renderGuid, widen(row.playbackPinName), display, driverText, playbackIcon);
+        registry.addEndpoint(L"Capture", captureGuid, widen(row.recordingPinName), display, driverText, recordingIcon);
+        const std::wstring playbackName = widen(row.playbackPinName) + L" (" + display + L")";
+        const std::wstring recordingName = widen(row.recordingPinName) + L" (" + display + L")";
+        devices.waveOut.push_back({playbackName, 2, false});
+        devices.waveIn.push_back({recordingName, 2, false});
+        endpoints.add(eRender, L"{0.0.0.00000000}." + renderGuid, playbackName, display);
+        endpoints.add(eCapture, L"{0.0.1.00000000}." + captureGuid, recordingName, display);
+        devices.ks.addInterface(L"\\\\?\\root#media#000" + n + L"#{6994ad04-93ef-11d0-a3cc-00a0c9223196}\\wave",
+                                widen(row.ksName), row.driverHardwareId, true, true)
+            .friendlyName = display;
+        return devices.ks.filters.back();
+    }
+    int32_t run() {
+        openInventory(0x10020D);
+        const TestRunContext context = {&log, &g_inventory, &os, 1, 0};
+        return runTest(context);
+    }
+    std::wstring text() const { return std::wstring(log.text, log.length); }
+
+    FakeWorld devices;
+    FakeEndpoints endpoints;
+    TestRegistry registry;
+    LogBuffer log;
+    OsIdentification os = {7, 10, 0, 19045, 2};
+};
+
+TEST_F(KsReportTest, TwoDriversInstalledCorrectlyInEveryList) {
+    install(DRIVER_CATALOG[0], 1, L"C:\\Program Files\\Halvane\\VESSO\\pin_out.ico",
+            L"C:\\Program Files\\Halvane\\VESSO\\pin_in.ico");
+    // The fourth driver's icons are resources of its driver file, for 64-bit Windows 10.
+    install(DRIVER_CATALOG[3], 2, L"%SystemRoot%\\System32\\drivers\\halvane_vessoc64_win10.sys,-101",
+            L"%SystemRoot%\\System32\\drivers\\halvane_vessoc64_win10.sys,-100");
+    // Somebody else's devices around them.
+    devices.waveOut.push_back({L"Speakers (High Definition Audio)", 2, false});
+    devices.ks.addInterface(L"\\\\?\\hdaudio#func_01#{6994ad04-93ef-11d0-a3cc-00a0c9223196}\\speakers",
+                            L"Speakers", "HDAUDIO\\FUNC_01&VEN_10EC", false, true);
+    EXPECT_EQ(0, run());
+    EXPECT_TRUE(matchesGolden(text(), "two_drivers_installed.txt"));
+}
+
+TEST_F(KsReportTest, AFilterPendingForEverCostsAboutASecondPerRequest) {
+    FakeKsFilter& filter = install(DRIVER_CATALOG[0], 1, L"C:\\Program Files\\Halvane\\VESSO\\pin_out.ico",
+                                   L"C:\\Program Files\\Halvane\\VESSO\\pin_in.ico");
+    filter.timing = PEND_UNTIL_CANCELLED;
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(2, run());
+    const DWORD took = GetTickCount() - start;
+    // One pin type count request per direction, each given up after a second and cancelled.
+    EXPECT_EQ(2, devices.ks.cancels);
+    EXPECT_GE(took, 1900u);
+    EXPECT_LT(took, 4000u);
+    EXPECT_TRUE(matchesGolden(text(), "filter_pending_for_ever.txt"));
+}
+
+}  // namespace
