@@ -15,5 +15,6 @@ cmake --build "$build" -j2
 # prefix, where a 32-bit process sees two registry views.
 wine_env_start "$build/wine/test" win32 xvfb test
 wine_prefix_start "$build/wine/test64" win64 xvfb test
+unset WINEARCH  # each test names its prefix, which knows its own
 cd "$build"
 ctest --output-on-failure --timeout 300 "$@"

@@ -23,6 +23,7 @@ HOME=$pulse/home pulseaudio -n -F "$pulse/devices.pa" --daemonize=no --exit-idle
   --disallow-exit --log-target=file:"$pulse/log" &
 pulse_pid=$!
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset WINEARCH  # the prefix decides once it exists
 cleanup() {
   wineserver -k >/dev/null 2>&1
   kill "$pulse_pid" >/dev/null 2>&1
