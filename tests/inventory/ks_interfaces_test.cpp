@@ -153,6 +153,26 @@ TEST_F(KsInterfacesTest, FiltersWithoutPinsOfTheDirectionOrThatCannotOpenAreNotL
     EXPECT_EQ(4u, recordCount(inventory.ksInterfaces));  // the map does not open filters
 }
 
+TEST_F(KsInterfacesTest, LongNamesAndPathsAreCutToTheirFields) {
+    ks.addInterface(L"\\\\?\\" + std::wstring(254, L'p'), std::wstring(400, L'n'), "HW", false, true);
+    collectAll();
+    ASSERT_EQ(1u, recordCount(inventory.outputDevices));
+    const DeviceRecord* r = recordAt(inventory.outputDevices, 1);
+    EXPECT_EQ(std::wstring(255, L'n'), r->pinNameW);
+    EXPECT_EQ(std::string(255, 'n'), r->pinName);
+    EXPECT_EQ(255u, wcslen(r->driverNameW));  // the 258-unit path, cut to the field
+    EXPECT_EQ(std::wstring(255, L'n'), recordAt(inventory.ksInterfaces, 1)->driverNameW);
+
+    // A path longer than the filter's field is cut there too.
+    const std::wstring longPath = L"\\\\?\\" + std::wstring(300, L'q');
+    ks.add(longPath, 1);
+    KsFilter* filter = openKsFilter(longPath.c_str(), std::wstring(300, L'f').c_str());
+    ASSERT_NE(nullptr, filter);
+    EXPECT_EQ(259u, wcslen(filter->devicePath));
+    EXPECT_EQ(279u, wcslen(filter->friendlyName));
+    closeKsFilter(filter);
+}
+
 TEST_F(KsInterfacesTest, NoInterfaceSet) {
     ks.addInterface(L"\\\\?\\x", L"X", "HW", true, true);
     ks.classDevsFail = true;
