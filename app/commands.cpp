@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include "app/app_state.h"
+#include "app/device_list_commands.h"
 #include "app/integrity_check.h"
 #include "app/pe_checksum.h"
 #include "app/main_window.h"
@@ -85,8 +86,23 @@ void handleCommand(HWND window, int command) {
     case CMD_ABOUT:
         showAbout(window);
         break;
+    case CMD_SHOW_DEVICE_LIST:
+    case CMD_REFRESH_DEVICE_LIST:
+    case CMD_ALL_44K:
+    case CMD_ALL_48K:
+    case CMD_PLAYBACK_44K:
+    case CMD_PLAYBACK_48K:
+    case CMD_RECORDING_44K:
+    case CMD_RECORDING_48K:
+    case 300:
+    case 301:
+    case 352:
+    case 354:
+    case 356:
+    case 358:
+        handleDeviceListCommand(window, command);
+        break;
     default:
-        // The device list commands (200 to 358) join here; anything else is ignored.
         break;
     }
 }

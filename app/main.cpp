@@ -3,6 +3,7 @@
 
 #include "app/app_state.h"
 #include "app/command_line.h"
+#include "app/device_list_panel.h"
 #include "app/main_window.h"
 #include "app/mini_list_view.h"
 #include "app/product.h"
@@ -18,7 +19,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     identifyOs(&g_app.os);
     g_app.exitCode = -1;
 
-    // The device list panel's drawing resources are created here.
+    createPanelResources();
     registerMiniListViewClass(instance);
 
     const char title[] = PRODUCT_NAME " (" PRODUCT_VERSION ")";
@@ -30,7 +31,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         }
     }
 
-    // The device list panel's drawing resources are deleted here.
+    deletePanelResources();
     unregisterMiniListViewClass(instance);
     return g_app.exitCode;
 }

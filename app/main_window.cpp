@@ -4,6 +4,8 @@
 
 #include "app/app_state.h"
 #include "app/commands.h"
+#include "app/device_list_commands.h"
+#include "app/device_list_panel.h"
 #include "app/integrity_check.h"
 #include "app/resource_ids.h"
 #include "inventory/device_inventory.h"
@@ -109,8 +111,8 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint;
-        BeginPaint(window, &paint);
-        // The device list panel paints here while it is shown.
+        HDC dc = BeginPaint(window, &paint);
+        if (g_app.panelShown) paintPanel(dc);
         EndPaint(window, &paint);
         return 0;
     }
@@ -127,7 +129,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_LBUTTONDOWN:
         return 0;
     case WM_RBUTTONDOWN:
-        // The device list panel's context menu opens here while the panel is shown.
+        if (g_app.panelShown) openContextMenu(window, short(LOWORD(lParam)), short(HIWORD(lParam)));
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);

@@ -1,0 +1,166 @@
+#include "app/device_list_commands.h"
+
+#include "app/app_state.h"
+#include "app/device_list_panel.h"
+#include "app/resource_ids.h"
+#include "endpoints/format_editing.h"
+#include "inventory/device_inventory.h"
+
+namespace {
+
+const int CMD_RATE_44K = 300;
+const int CMD_RATE_48K = 301;
+const int CMD_CHANNELS_BASE = 350;  // 352, 354, 356, 358: 2, 4, 6, 8 channels
+
+struct FormatChange {
+    bool channels;  // else the sample rate
+    uint32_t value;
+};
+
+int32_t apply(const FormatChange& change, const EndpointRegistryRecord& record) {
+    EndpointRegistryRecord copy = record;  // the panel changes only by the refresh
+    return change.channels ? setEndpointChannels(change.value, &copy) : setEndpointSampleRate(change.value, &copy);
+}
+
+// The records a format command edits, in order.
+int recordsOf(int command, const EndpointRegistryRecord** records) {
+    EndpointRegistryTable& table = g_app.endpointTable;
+    const int pairs = table.pairCount < ENDPOINT_TABLE_SIZE ? table.pairCount : ENDPOINT_TABLE_SIZE;
+    int n = 0;
+    switch (command) {
+    case CMD_ALL_44K:
+    case CMD_ALL_48K:
+        for (int i = 0; i < pairs; ++i) {
+            records[n++] = &table.renderEntries[i];
+            records[n++] = &table.captureEntries[i];
+        }
+        break;
+    case CMD_PLAYBACK_44K:
+    case CMD_PLAYBACK_48K:
+        for (int i = 0; i < pairs; ++i) records[n++] = &table.renderEntries[i];
+        break;
+    case CMD_RECORDING_44K:
+    case CMD_RECORDING_48K:
+        for (int i = 0; i < pairs; ++i) records[n++] = &table.captureEntries[i];
+        break;
+    default: {
+        // The box last right-clicked; a row the last refresh no longer has is left alone.
+        const int row = g_app.popupTarget & 0xFFFF;
+        if (row < pairs)
+            records[n++] = (g_app.popupTarget & PANEL_PLAYBACK_BOX) ? &table.renderEntries[row]
+                                                                    : &table.captureEntries[row];
+    }
+    }
+    return n;
+}
+
+FormatChange changeOf(int command) {
+    switch (command) {
+    case CMD_ALL_44K:
+    case CMD_PLAYBACK_44K:
+    case CMD_RECORDING_44K:
+    case CMD_RATE_44K: return FormatChange{false, 44100};
+    case CMD_ALL_48K:
+    case CMD_PLAYBACK_48K:
+    case CMD_RECORDING_48K:
+    case CMD_RATE_48K: return FormatChange{false, 48000};
+    default: return FormatChange{true, uint32_t(command - CMD_CHANNELS_BASE)};
+    }
+}
+
+void changeFormats(HWND window, int command) {
+    const EndpointRegistryRecord* records[2 * ENDPOINT_TABLE_SIZE];
+    const int count = recordsOf(command, records);
+    const FormatChange change = changeOf(command);
+    for (int i = 0; i < count; ++i) {
+        if (apply(change, *records[i]) != 0) {
+            // Stop at the first refused write; the message box comes once this command returns.
+            PostMessageA(window, WM_COMMAND, CMD_REGISTRY_ERROR, 0);
+            return;
+        }
+    }
+    refreshDeviceList();
+    InvalidateRect(window, NULL, TRUE);
+}
+
+bool inBox(int x, int y, int left, int top) {
+    return x >= left && x <= left + PANEL_BOX_WIDTH && y >= top && y <= top + PANEL_BOX_HEIGHT;
+}
+
+}  // namespace
+
+void refreshDeviceList() {
+    collectDevices();
+    fillEndpointRegistryTable(&g_app.endpointTable);
+}
+
+void handleDeviceListCommand(HWND window, int command) {
+    switch (command) {
+    case CMD_SHOW_DEVICE_LIST:
+        if (!g_app.panelShown) {
+            ShowWindow(g_app.logView, SW_HIDE);
+            g_app.panelShown = 1;
+            refreshDeviceList();
+            InvalidateRect(window, NULL, TRUE);
+        } else {
+            g_app.panelShown = 0;
+            RECT client;
+            GetClientRect(window, &client);
+            SetWindowPos(g_app.logView, NULL, 0, 0, client.right, client.bottom, SWP_SHOWWINDOW);
+        }
+        break;
+    case CMD_REFRESH_DEVICE_LIST:
+        if (g_app.panelShown) {
+            refreshDeviceList();
+            InvalidateRect(window, NULL, TRUE);
+        }
+        break;
+    case CMD_ALL_44K:
+    case CMD_ALL_48K:
+    case CMD_PLAYBACK_44K:
+    case CMD_PLAYBACK_48K:
+    case CMD_RECORDING_44K:
+    case CMD_RECORDING_48K:
+    case CMD_RATE_44K:
+    case CMD_RATE_48K:
+    case CMD_CHANNELS_BASE + 2:
+    case CMD_CHANNELS_BASE + 4:
+    case CMD_CHANNELS_BASE + 6:
+    case CMD_CHANNELS_BASE + 8:
+        changeFormats(window, command);
+        break;
+    default:
+        break;
+    }
+}
+
+int32_t hitTestPanel(int x, int y) {
+    for (int row = 0; row < g_app.endpointTable.pairCount && row < ENDPOINT_TABLE_SIZE; ++row) {
+        const int top = PANEL_FIRST_BOX_TOP + PANEL_ROW_PITCH * row;
+        if (inBox(x, y, PANEL_PLAYBACK_LEFT, top)) return row | PANEL_PLAYBACK_BOX;
+        if (inBox(x, y, PANEL_RECORDING_LEFT, top)) return row | PANEL_RECORDING_BOX;
+    }
+    return -1;
+}
+
+int32_t openContextMenu(HWND window, int x, int y) {
+    const int32_t target = hitTestPanel(x, y);
+    if (target == -1) return -1;
+    g_app.popupTarget = target;
+    if (g_app.popupMenu) DestroyMenu(g_app.popupMenu);
+    g_app.popupMenu = CreatePopupMenu();
+    if (!g_app.popupMenu) return 0;
+    AppendMenuA(g_app.popupMenu, MF_STRING, CMD_RATE_44K, "Change Sample Rate to 44100 Hz");
+    AppendMenuA(g_app.popupMenu, MF_STRING, CMD_RATE_48K, "Change Sample Rate to 48000 Hz");
+    if (target & PANEL_PLAYBACK_BOX) {
+        AppendMenuA(g_app.popupMenu, MF_SEPARATOR, 0, NULL);
+        AppendMenuA(g_app.popupMenu, MF_STRING, CMD_CHANNELS_BASE + 2, "Set Device with 2 Channels");
+        AppendMenuA(g_app.popupMenu, MF_STRING, CMD_CHANNELS_BASE + 4, "Set Device with 4 Channels");
+        AppendMenuA(g_app.popupMenu, MF_STRING, CMD_CHANNELS_BASE + 6, "Set Device with 6 Channels");
+        AppendMenuA(g_app.popupMenu, MF_STRING, CMD_CHANNELS_BASE + 8, "Set Device with 8 Channels");
+    }
+    POINT at = {x, y};
+    ClientToScreen(window, &at);
+    TrackPopupMenu(g_app.popupMenu, TPM_RIGHTBUTTON, at.x, at.y, 0, window, NULL);
+    return 0;
+}
