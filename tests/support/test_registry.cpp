@@ -1,14 +1,31 @@
 #include "support/test_registry.h"
 
+#include <sddl.h>
+
 #include "endpoints/registry_store.h"
 
 namespace {
 
 typedef LONG(WINAPI* RegDeleteKeyExWFn)(HKEY, LPCWSTR, REGSAM, DWORD);
 
+// Gives everyone full access to a key again, after a test took write access away.
+void allowEverything(HKEY parent, const std::wstring& name, REGSAM view) {
+    HKEY key;
+    if (RegOpenKeyExW(parent, name.c_str(), 0, WRITE_DAC | view, &key) != ERROR_SUCCESS) return;
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KA;;;WD)", SDDL_REVISION_1, &descriptor, NULL)) {
+        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
+        LocalFree(descriptor);
+    }
+    RegCloseKey(key);
+}
+
 void deleteTree(HKEY parent, const std::wstring& name, REGSAM view) {
     HKEY key;
-    if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) {
+        allowEverything(parent, name, view);
+        if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return;
+    }
     wchar_t child[1024];
     while (RegEnumKeyW(key, 0, child, 1024) == ERROR_SUCCESS) {
         deleteTree(key, child, view);
