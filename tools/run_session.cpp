@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     // A hidden start without -s ends by itself, and its window may never be seen.
     HWND window = NULL;
     waitFor(30000, [&] { return !checker.running() || (window = checker.waitForMainWindow(0)) != NULL; });
-    const bool shown = window && checker.waitIdle(60000) &&
+    const bool shown = window && checker.waitForFirstReport(60000) &&
                        waitFor(5000, [&] { return !checker.running() || IsWindowVisible(window); }) &&
                        checker.running();
     if (shown) {

@@ -11,7 +11,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(checker.started());
         ASSERT_NE(nullptr, checker.waitForMainWindow(20000));
-        ASSERT_TRUE(checker.waitIdle());
+        ASSERT_TRUE(checker.waitForFirstReport());
     }
 
     // Posts a command, expects one message box owned by the main window, checks it and closes it.

@@ -67,7 +67,7 @@ TEST(NormalStart, ShowSwitchAloneStartsNormally) {
     for (const char* arguments : {"-s", "-x", "hs"}) {
         CheckerProcess checker(arguments);
         ASSERT_NE(nullptr, checker.waitForMainWindow(20000)) << arguments;
-        ASSERT_TRUE(checker.waitIdle()) << arguments;
+        ASSERT_TRUE(checker.waitForFirstReport()) << arguments;
         EXPECT_TRUE(IsWindowVisible(checker.mainWindow())) << arguments;
         EXPECT_TRUE(checker.running()) << arguments;
     }

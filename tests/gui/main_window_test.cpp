@@ -9,7 +9,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(checker.started());
         ASSERT_NE(nullptr, checker.waitForMainWindow(20000));
-        ASSERT_TRUE(checker.waitIdle());
+        ASSERT_TRUE(checker.waitForFirstReport());
     }
     CheckerProcess checker;
 };

@@ -77,6 +77,11 @@ bool CheckerProcess::waitIdle(DWORD timeoutMs) {
            SendMessageTimeoutW(mainWindow_, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
 }
 
+bool CheckerProcess::waitForFirstReport(DWORD timeoutMs) {
+    return waitFor(timeoutMs, [this] { return logText().find(L"CONCLUSION: ") != std::wstring::npos; }) &&
+           waitIdle(timeoutMs);
+}
+
 HWND CheckerProcess::waitForDialog(DWORD timeoutMs) const {
     HWND dialog = NULL;
     waitFor(timeoutMs, [&] {

@@ -27,6 +27,9 @@ public:
     HWND waitForMainWindow(DWORD timeoutMs);
     // Waits until the process is idle in its message loop with nothing left in its queue.
     bool waitIdle(DWORD timeoutMs = 10000);
+    // Waits until the log view shows the first report (the test posted at start-up has run):
+    // idleness alone can come before that posted command is handled.
+    bool waitForFirstReport(DWORD timeoutMs = 30000);
     // A visible dialog box (message box, file dialog) of this process; null when none appeared.
     HWND waitForDialog(DWORD timeoutMs) const;
     // The exit code, or nothing (false) when the process did not end in time.
