@@ -78,8 +78,12 @@ bool CheckerProcess::waitIdle(DWORD timeoutMs) {
 }
 
 bool CheckerProcess::waitForFirstReport(DWORD timeoutMs) {
-    return waitFor(timeoutMs, [this] { return logText().find(L"CONCLUSION: ") != std::wstring::npos; }) &&
-           waitIdle(timeoutMs);
+    bool found = false;
+    waitFor(timeoutMs, [&] {
+        found = logText().find(L"CONCLUSION: ") != std::wstring::npos;
+        return found || !running();
+    });
+    return found && waitIdle(timeoutMs);
 }
 
 HWND CheckerProcess::waitForDialog(DWORD timeoutMs) const {
