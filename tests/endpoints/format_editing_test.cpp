@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <sddl.h>
 
 #include <string>
 #include <vector>
@@ -130,21 +129,9 @@ TEST(ChannelMask, ForEachCount) {
     for (uint32_t channels = 0; channels < 10; ++channels) EXPECT_EQ(masks[channels], channelMaskFor(channels));
 }
 
-// A deny-write DACL on the entry's key, as a user without administrator rights meets it.
-void denyWrites(const std::wstring& path) {
-    PSECURITY_DESCRIPTOR descriptor = NULL;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(D;;0x6;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
-                                                                     &descriptor, NULL));
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, WRITE_DAC | KEY_READ, &key));
-    EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor));
-    RegCloseKey(key);
-    LocalFree(descriptor);
-}
-
 TEST_F(FormatEditingTest, RefusedWrites) {
     EndpointRegistryRecord record = entry(formatValue(48, 2, 48000, 16, 0x3), formatValue(48, 2, 48000, 16, 0x3));
-    denyWrites(path());
+    TestRegistry::denyWrites(path());
     EndpointRegistryRecord copy = record;
     EXPECT_EQ(-2, setEndpointSampleRate(44100, &copy));
     EXPECT_EQ(48000u, get32(stored(PROP_DEVICE_FORMAT), 12));

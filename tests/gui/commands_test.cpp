@@ -87,8 +87,7 @@ TEST_F(CommandTest, UnknownIdentifiersChangeNothing) {
 TEST_F(CommandTest, LaunchTestAgainAppendsASecondReport) {
     const std::wstring first = checker.logText();
     ASSERT_NE(std::wstring::npos, first.find(L"CONCLUSION: OK (nothing bad detected)\r\n"));
-    checker.postCommand(60);
-    ASSERT_TRUE(checker.waitIdle());
+    ASSERT_TRUE(checker.sendCommand(60));
     const std::wstring both = checker.logText();
     // The second report follows the first conclusion directly, and is a whole report.
     ASSERT_EQ(first, both.substr(0, first.size()));

@@ -1,6 +1,6 @@
 // Loaded into the running checker by the GUI tests (see CheckerProcess::probe): reads what only
-// the owning process can read under Wine (menus, the class, the font object) and writes it as
-// text lines to %TEMP%\hv-probe-<process id>.txt.
+// the owning process can read under Wine (menus, the class, the font object, the context menu on
+// screen) and writes it as text lines to %TEMP%\hv-probe-<process id>.txt.
 #include <windows.h>
 
 #include <stdio.h>
@@ -62,7 +62,43 @@ void describeMenu(std::wstring& out, HMENU menu, const wchar_t* indent) {
     }
 }
 
+DWORD writeResult(const std::wstring& out) {
+    wchar_t path[MAX_PATH + 64];
+    const DWORD folder = GetTempPathW(MAX_PATH, path);
+    _snwprintf(path + folder, 63, L"hv-probe-%lu.txt", GetCurrentProcessId());
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return 1;
+    DWORD written = 0;
+    WriteFile(file, out.data(), DWORD(out.size() * sizeof(wchar_t)), &written, NULL);
+    CloseHandle(file);
+    return 0;
+}
+
 }  // namespace
+
+// The items of the context menu the process shows right now (a visible "#32768" window).
+extern "C" __declspec(dllexport) DWORD WINAPI probePopupMenu(LPVOID) {
+    std::wstring out;
+    struct Search {
+        static BOOL CALLBACK visit(HWND window, LPARAM parameter) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            wchar_t name[64] = L"";
+            GetClassNameW(window, name, 64);
+            if (owner == GetCurrentProcessId() && lstrcmpW(name, L"#32768") == 0 && IsWindowVisible(window)) {
+                *reinterpret_cast<HWND*>(parameter) = window;
+                return FALSE;
+            }
+            return TRUE;
+        }
+    };
+    HWND popup = NULL;
+    EnumWindows(Search::visit, reinterpret_cast<LPARAM>(&popup));
+    HMENU menu = popup ? reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0)) : NULL;
+    if (menu) describeMenu(out, menu, L"");
+    else line(out, L"no popup menu");
+    return writeResult(out);
+}
 
 extern "C" __declspec(dllexport) DWORD WINAPI probeMainWindow(LPVOID) {
     std::wstring out;
@@ -94,13 +130,5 @@ extern "C" __declspec(dllexport) DWORD WINAPI probeMainWindow(LPVOID) {
         describeMenu(out, bar, L"");
     }
 
-    wchar_t path[MAX_PATH + 64];
-    const DWORD folder = GetTempPathW(MAX_PATH, path);
-    _snwprintf(path + folder, 63, L"hv-probe-%lu.txt", GetCurrentProcessId());
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE) return 1;
-    DWORD written = 0;
-    WriteFile(file, out.data(), DWORD(out.size() * sizeof(wchar_t)), &written, NULL);
-    CloseHandle(file);
-    return 0;
+    return writeResult(out);
 }

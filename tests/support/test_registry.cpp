@@ -54,6 +54,18 @@ void TestRegistry::deleteStore() {
     for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_64KEY)}) deleteTree(HKEY_LOCAL_MACHINE, ENDPOINT_ROOT, view);
 }
 
+void TestRegistry::denyWrites(const std::wstring& path) {
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, WRITE_DAC | KEY_READ, &key) != ERROR_SUCCESS) return;
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(D;;0x6;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                             &descriptor, NULL)) {
+        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
+        LocalFree(descriptor);
+    }
+    RegCloseKey(key);
+}
+
 TestRegistry::TestRegistry() { deleteStore(); }
 TestRegistry::~TestRegistry() { deleteStore(); }
 

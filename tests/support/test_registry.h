@@ -40,4 +40,7 @@ public:
                      REGSAM view = 0);
 
     static void deleteStore();
+    // Takes write access to a key below HKEY_LOCAL_MACHINE away from everyone, as a user without
+    // administrator rights meets it; the store's removal gives it back.
+    static void denyWrites(const std::wstring& path);
 };

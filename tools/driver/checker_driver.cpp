@@ -126,12 +126,12 @@ bool runRemoteThread(HANDLE process, LPTHREAD_START_ROUTINE start, void* paramet
 
 }  // namespace
 
-std::vector<std::wstring> CheckerProcess::probe() const {
+std::vector<std::wstring> CheckerProcess::probe(const char* function) const {
     std::vector<std::wstring> lines;
     const std::string dll = programFolder() + "window_probe.dll";
     HMODULE local = LoadLibraryA(dll.c_str());
     if (!local) return lines;
-    const FARPROC localEntry = GetProcAddress(local, "probeMainWindow");
+    const FARPROC localEntry = GetProcAddress(local, function);
 
     // LoadLibraryA in the checker: kernel32 sits at the same address in every process.
     void* remotePath = VirtualAllocEx(process_, NULL, dll.size() + 1, MEM_COMMIT, PAGE_READWRITE);
@@ -165,6 +165,11 @@ std::vector<std::wstring> CheckerProcess::probe() const {
     if (remotePath) VirtualFreeEx(process_, remotePath, 0, MEM_RELEASE);
     FreeLibrary(local);
     return lines;
+}
+
+bool CheckerProcess::sendCommand(WORD command, DWORD timeoutMs) const {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(mainWindow_, WM_COMMAND, MAKEWPARAM(command, 0), 0, SMTO_NORMAL, timeoutMs, &result) != 0;
 }
 
 std::vector<HWND> windowsOfProcess(DWORD processId, const wchar_t* cls) {

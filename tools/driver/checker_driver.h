@@ -39,9 +39,13 @@ public:
     HWND logView() const;
     std::wstring logText() const;
     void postCommand(WORD command) const;
-    // Runs the test probe inside the checker (window_probe.dll) and returns the lines it wrote:
-    // menus, class values and the log font, which only the owning process can read under Wine.
-    std::vector<std::wstring> probe() const;
+    // Sends a command and returns once the window has handled it (for commands that open no
+    // modal window of their own).
+    bool sendCommand(WORD command, DWORD timeoutMs = 30000) const;
+    // Runs a function of the test probe inside the checker (window_probe.dll) and returns the
+    // lines it wrote: menus, class values and the log font, which only the owning process can
+    // read under Wine. "probeMainWindow" or "probePopupMenu".
+    std::vector<std::wstring> probe(const char* function = "probeMainWindow") const;
 
 private:
     HANDLE process_ = NULL;
