@@ -86,23 +86,9 @@ void handleCommand(HWND window, int command) {
     case CMD_ABOUT:
         showAbout(window);
         break;
-    case CMD_SHOW_DEVICE_LIST:
-    case CMD_REFRESH_DEVICE_LIST:
-    case CMD_ALL_44K:
-    case CMD_ALL_48K:
-    case CMD_PLAYBACK_44K:
-    case CMD_PLAYBACK_48K:
-    case CMD_RECORDING_44K:
-    case CMD_RECORDING_48K:
-    case 300:
-    case 301:
-    case 352:
-    case 354:
-    case 356:
-    case 358:
-        handleDeviceListCommand(window, command);
-        break;
     default:
+        // The device list commands; any other identifier is ignored.
+        if (isDeviceListCommand(command)) handleDeviceListCommand(window, command);
         break;
     }
 }

@@ -83,11 +83,33 @@ void changeFormats(HWND window, int command) {
     InvalidateRect(window, NULL, TRUE);
 }
 
+bool isFormatCommand(int command) {
+    switch (command) {
+    case CMD_ALL_44K:
+    case CMD_ALL_48K:
+    case CMD_PLAYBACK_44K:
+    case CMD_PLAYBACK_48K:
+    case CMD_RECORDING_44K:
+    case CMD_RECORDING_48K:
+    case CMD_RATE_44K:
+    case CMD_RATE_48K:
+    case CMD_CHANNELS_BASE + 2:
+    case CMD_CHANNELS_BASE + 4:
+    case CMD_CHANNELS_BASE + 6:
+    case CMD_CHANNELS_BASE + 8: return true;
+    default: return false;
+    }
+}
+
 bool inBox(int x, int y, int left, int top) {
     return x >= left && x <= left + PANEL_BOX_WIDTH && y >= top && y <= top + PANEL_BOX_HEIGHT;
 }
 
 }  // namespace
+
+bool isDeviceListCommand(int command) {
+    return command == CMD_SHOW_DEVICE_LIST || command == CMD_REFRESH_DEVICE_LIST || isFormatCommand(command);
+}
 
 void refreshDeviceList() {
     collectDevices();
@@ -115,21 +137,8 @@ void handleDeviceListCommand(HWND window, int command) {
             InvalidateRect(window, NULL, TRUE);
         }
         break;
-    case CMD_ALL_44K:
-    case CMD_ALL_48K:
-    case CMD_PLAYBACK_44K:
-    case CMD_PLAYBACK_48K:
-    case CMD_RECORDING_44K:
-    case CMD_RECORDING_48K:
-    case CMD_RATE_44K:
-    case CMD_RATE_48K:
-    case CMD_CHANNELS_BASE + 2:
-    case CMD_CHANNELS_BASE + 4:
-    case CMD_CHANNELS_BASE + 6:
-    case CMD_CHANNELS_BASE + 8:
-        changeFormats(window, command);
-        break;
     default:
+        if (isFormatCommand(command)) changeFormats(window, command);
         break;
     }
 }

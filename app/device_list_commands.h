@@ -10,6 +10,8 @@ enum : int32_t {
     PANEL_RECORDING_BOX = 0x20000,
 };
 
+// The identifiers this file handles: 200, 201 and the format commands.
+bool isDeviceListCommand(int command);
 void handleDeviceListCommand(HWND window, int command);
 // A collection pass, then the panel rows from the registry.
 void refreshDeviceList();

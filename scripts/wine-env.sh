@@ -40,17 +40,18 @@ hv_start_xvfb() {
 
 # Settings every prefix gets: fonts, no crash dialog, and (for Xvfb, which has no window
 # manager) a virtual desktop, without which every window show waits about two seconds.
+# audio: "default" keeps Wine's choice, "none" turns audio drivers off, else the driver's name.
 hv_prefix_settings() {
-  local desktop=$1 quiet_audio=$2 reg
+  local desktop=$1 audio=$2 reg
   reg=$(mktemp /tmp/hv-prefix.XXXXXX.reg)
   {
     printf 'REGEDIT4\n\n'
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\n'
     printf '"Arial"="Liberation Sans"\n"Courier New"="Liberation Mono"\n"Times New Roman"="Liberation Serif"\n\n'
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\n"ShowCrashDialog"=dword:00000000\n\n'
-    if [ "$quiet_audio" = yes ]; then
-      # No audio driver: the tests' device lists must not depend on the machine's sound cards.
-      printf '[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\n"Audio"=""\n\n'
+    if [ "$audio" != default ]; then
+      [ "$audio" = none ] && audio=
+      printf '[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\n"Audio"="%s"\n\n' "$audio"
     fi
     if [ "$desktop" = yes ]; then
       printf '[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\n"Desktop"="Default"\n\n'
@@ -65,6 +66,18 @@ hv_prefix_settings() {
     [ -e "$f" ] && cp -n "$f" "$WINEPREFIX/drive_c/windows/Fonts/"
   done
   return 0
+}
+
+# A new prefix for a test of its own (the current WINEPREFIX): Windows 7 unless told, a
+# virtual desktop, and the audio driver given ("none" for none).
+hv_make_test_prefix() {
+  local arch=$1 audio=$2 version=${3:-win7}
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  WINEARCH=$arch wineboot -i >"$WINEPREFIX.boot.log" 2>&1 || { echo "wineboot failed, see $WINEPREFIX.boot.log" >&2; return 1; }
+  hv_prefix_settings yes "$audio"
+  wine winecfg -v "$version" >/dev/null 2>&1
+  wineserver -w
 }
 
 wine_env_start() {
@@ -90,7 +103,8 @@ wine_prefix_start() {
   fi
   local stamp="$WINEPREFIX/.hv-$screen-$profile"
   if [ "$fresh" = yes ] || [ ! -f "$stamp" ]; then
-    hv_prefix_settings "$([ "$screen" = xvfb ] && echo yes || echo no)" "$([ "$profile" = test ] && echo yes || echo no)"
+    # Tests must not depend on the machine's sound cards: no audio driver there.
+    hv_prefix_settings "$([ "$screen" = xvfb ] && echo yes || echo no)" "$([ "$profile" = test ] && echo none || echo default)"
     [ "$profile" = test ] && wine winecfg -v win7 >/dev/null 2>&1
     wineserver -w
     rm -f "$WINEPREFIX"/.hv-*

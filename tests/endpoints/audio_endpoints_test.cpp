@@ -5,6 +5,7 @@
 
 #include "endpoints/audio_endpoints.h"
 #include "endpoints/registry_store.h"
+#include "support/check_world.h"
 #include "support/fake_endpoints.h"
 #include "support/records.h"
 #include "support/test_registry.h"
@@ -39,27 +40,12 @@ TEST(ExtractEndpointGuid, TheFinalBracedGuid) {
 
 class EndpointSourceTest : public testing::Test {
 protected:
-    void SetUp() override {
-        memset(&inventory, 0, sizeof(inventory));
-        initList(&inventory.ksInterfaces);
-        initList(&inventory.inputDevices);
-        initList(&inventory.outputDevices);
-    }
-    void TearDown() override {
-        freeList(&inventory.ksInterfaces);
-        freeList(&inventory.inputDevices);
-        freeList(&inventory.outputDevices);
-        EXPECT_EQ(0, endpoints.liveObjects) << "a COM object was not released";
-    }
-    std::vector<std::wstring> names(const RecordList& list) {
-        std::vector<std::wstring> out;
-        for (uint32_t i = 1; i <= recordCount(list); ++i) out.push_back(recordAt(list, i)->pinNameW);
-        return out;
-    }
+    void TearDown() override { EXPECT_EQ(0, endpoints.liveObjects) << "a COM object was not released"; }
 
     TestRegistry registry;
     FakeEndpoints endpoints;
-    DeviceInventory inventory;
+    CheckWorld world;
+    DeviceInventory& inventory = world.inventory;
 };
 
 TEST_F(EndpointSourceTest, RecordsOfTheActiveEndpointsOfADirection) {
@@ -73,7 +59,7 @@ TEST_F(EndpointSourceTest, RecordsOfTheActiveEndpointsOfADirection) {
     EXPECT_EQ(0, enumerateAudioEndpoints(&inventory, 0));
     EXPECT_EQ(std::vector<EDataFlow>{eRender}, endpoints.askedFlows);
     EXPECT_EQ(std::vector<DWORD>{DEVICE_STATE_ACTIVE}, endpoints.askedMasks);
-    EXPECT_EQ((std::vector<std::wstring>{L"Speakers (Card)", L"Another (Card)"}), names(inventory.outputDevices));
+    EXPECT_EQ((std::vector<std::wstring>{L"Speakers (Card)", L"Another (Card)"}), pinNames(inventory.outputDevices));
     EXPECT_EQ(0u, recordCount(inventory.inputDevices));
     EXPECT_EQ(0, endpoints.itemCalls[1]) << "a disabled endpoint was asked for";
     EXPECT_EQ(0, endpoints.itemCalls[2]) << "an unplugged endpoint was asked for";
@@ -90,7 +76,7 @@ TEST_F(EndpointSourceTest, RecordsOfTheActiveEndpointsOfADirection) {
 
     EXPECT_EQ(0, enumerateAudioEndpoints(&inventory, 1));
     EXPECT_EQ(eCapture, endpoints.askedFlows.back());
-    EXPECT_EQ((std::vector<std::wstring>{L"Mic (Card)"}), names(inventory.inputDevices));
+    EXPECT_EQ((std::vector<std::wstring>{L"Mic (Card)"}), pinNames(inventory.inputDevices));
 }
 
 TEST_F(EndpointSourceTest, ResultCodesAndWhatIsListed) {
@@ -125,7 +111,7 @@ TEST_F(EndpointSourceTest, ResultCodesAndWhatIsListed) {
     enumerator->Release();
 
     EXPECT_EQ(0, enumerateAudioEndpoints(&inventory, 0));
-    EXPECT_EQ((std::vector<std::wstring>{L"no id", L"", L""}), names(inventory.outputDevices));
+    EXPECT_EQ((std::vector<std::wstring>{L"no id", L"", L""}), pinNames(inventory.outputDevices));
 }
 
 TEST_F(EndpointSourceTest, LongNamesAreCut) {

@@ -9,23 +9,28 @@
 
 namespace {
 
-HWND findMainWindow() {
+// A window of this process of the class, visible or not as asked.
+HWND findWindowOfThisProcess(const wchar_t* cls, bool visibleOnly) {
     struct Search {
+        const wchar_t* cls;
+        bool visibleOnly;
+        HWND found;
         static BOOL CALLBACK visit(HWND window, LPARAM parameter) {
+            Search* s = reinterpret_cast<Search*>(parameter);
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
             wchar_t name[64] = L"";
             GetClassNameW(window, name, 64);
-            if (owner == GetCurrentProcessId() && lstrcmpW(name, L"HVVESSO0ControlPanel0MainWindow0") == 0) {
-                *reinterpret_cast<HWND*>(parameter) = window;
+            if (owner == GetCurrentProcessId() && lstrcmpW(name, s->cls) == 0 &&
+                (!s->visibleOnly || IsWindowVisible(window))) {
+                s->found = window;
                 return FALSE;
             }
             return TRUE;
         }
-    };
-    HWND found = NULL;
-    EnumWindows(Search::visit, reinterpret_cast<LPARAM>(&found));
-    return found;
+    } search = {cls, visibleOnly, NULL};
+    EnumWindows(Search::visit, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 void line(std::wstring& out, const wchar_t* format, ...) {
@@ -79,21 +84,7 @@ DWORD writeResult(const std::wstring& out) {
 // The items of the context menu the process shows right now (a visible "#32768" window).
 extern "C" __declspec(dllexport) DWORD WINAPI probePopupMenu(LPVOID) {
     std::wstring out;
-    struct Search {
-        static BOOL CALLBACK visit(HWND window, LPARAM parameter) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t name[64] = L"";
-            GetClassNameW(window, name, 64);
-            if (owner == GetCurrentProcessId() && lstrcmpW(name, L"#32768") == 0 && IsWindowVisible(window)) {
-                *reinterpret_cast<HWND*>(parameter) = window;
-                return FALSE;
-            }
-            return TRUE;
-        }
-    };
-    HWND popup = NULL;
-    EnumWindows(Search::visit, reinterpret_cast<LPARAM>(&popup));
+    HWND popup = findWindowOfThisProcess(L"#32768", true);
     HMENU menu = popup ? reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0)) : NULL;
     if (menu) describeMenu(out, menu, L"");
     else line(out, L"no popup menu");
@@ -102,7 +93,7 @@ extern "C" __declspec(dllexport) DWORD WINAPI probePopupMenu(LPVOID) {
 
 extern "C" __declspec(dllexport) DWORD WINAPI probeMainWindow(LPVOID) {
     std::wstring out;
-    HWND window = findMainWindow();
+    HWND window = findWindowOfThisProcess(L"HVVESSO0ControlPanel0MainWindow0", false);
     if (!window) {
         line(out, L"error|no main window");
     } else {

@@ -6,18 +6,13 @@
 #include <vector>
 
 #include "inventory/device_inventory.h"
+#include "support/check_world.h"
 #include "support/fake_endpoints.h"
 #include "support/fake_world.h"
 #include "support/records.h"
 #include "support/test_registry.h"
 
 namespace {
-
-std::vector<std::wstring> names(const RecordList& list) {
-    std::vector<std::wstring> out;
-    for (uint32_t i = 1; i <= recordCount(list); ++i) out.push_back(recordAt(list, i)->pinNameW);
-    return out;
-}
 
 // A list on the fake world's memory, freed at the end of the test.
 class ListTest : public testing::Test {
@@ -150,7 +145,7 @@ TEST_F(ListTest, SortOrdersByKindThenName) {
     add(KIND_MME, L"B");
     EXPECT_EQ(1, sortDevices(&list));
     const std::vector<std::wstring> expected = {L"Z", L"A", L"A", L"B", L"b"};
-    EXPECT_EQ(expected, names(list));
+    EXPECT_EQ(expected, pinNames(list));
     EXPECT_EQ(KIND_WDM, recordAt(list, 1)->kind);
     EXPECT_EQ(KIND_KS, recordAt(list, 2)->kind);
     EXPECT_EQ(KIND_MME, recordAt(list, 3)->kind);
@@ -163,7 +158,7 @@ TEST_F(ListTest, ShortListsNeedNoWorkArea) {
     add(KIND_MME, L"before");
     world.failAllocationNumber = world.allocations + 1;  // any allocation would fail now
     EXPECT_EQ(1, sortDevices(&list));                    // the pair pass alone
-    EXPECT_EQ((std::vector<std::wstring>{L"before", L"only"}), names(list));
+    EXPECT_EQ((std::vector<std::wstring>{L"before", L"only"}), pinNames(list));
     EXPECT_EQ(nullptr, list.sortScratch);
 }
 
@@ -171,7 +166,7 @@ TEST_F(ListTest, SortWithoutAWorkAreaStopsAndKeepsEveryRecord) {
     for (const wchar_t* n : {L"d", L"c", L"b", L"a", L"e"}) add(KIND_MME, n);
     world.failAllocationNumber = world.allocations + 1;
     EXPECT_EQ(0, sortDevices(&list));
-    std::vector<std::wstring> got = names(list);
+    std::vector<std::wstring> got = pinNames(list);
     // The pair pass ran; nothing was lost or doubled.
     EXPECT_EQ((std::vector<std::wstring>{L"c", L"d", L"a", L"b", L"e"}), got);
 }
@@ -350,7 +345,7 @@ TEST_F(InventoryTest, PassesDoNotAccumulate) {
     EXPECT_EQ(2u, recordCount(g_inventory.inputDevices));
     world.waveIn.pop_back();
     collectDevices();
-    EXPECT_EQ((std::vector<std::wstring>{L"Mic"}), names(g_inventory.inputDevices));
+    EXPECT_EQ((std::vector<std::wstring>{L"Mic"}), pinNames(g_inventory.inputDevices));
 }
 
 TEST_F(InventoryTest, EndpointsOnlyFromWindowsVistaOnAndWithTheirOption) {

@@ -4,30 +4,16 @@
 #include <vector>
 
 #include "inventory/ks_interfaces.h"
+#include "support/check_world.h"
 #include "support/fake_ks.h"
 #include "support/records.h"
 #include "support/test_registry.h"
 
 namespace {
 
-std::vector<std::wstring> names(const RecordList& list) {
-    std::vector<std::wstring> out;
-    for (uint32_t i = 1; i <= recordCount(list); ++i) out.push_back(recordAt(list, i)->pinNameW);
-    return out;
-}
-
 class KsInterfacesTest : public testing::Test {
 protected:
-    void SetUp() override {
-        memset(&inventory, 0, sizeof(inventory));
-        initList(&inventory.ksInterfaces);
-        initList(&inventory.inputDevices);
-        initList(&inventory.outputDevices);
-    }
     void TearDown() override {
-        freeList(&inventory.ksInterfaces);
-        freeList(&inventory.inputDevices);
-        freeList(&inventory.outputDevices);
         EXPECT_EQ(0, ks.openSets) << "a device information set was not destroyed";
         EXPECT_EQ(0, ks.openKeys) << "an interface key was not closed";
         EXPECT_EQ(0, ks.openFilters) << "a filter was not closed";
@@ -42,7 +28,8 @@ protected:
     }
 
     FakeKs ks;
-    DeviceInventory inventory;
+    CheckWorld world;
+    DeviceInventory& inventory = world.inventory;
 };
 
 TEST_F(KsInterfacesTest, AnInterfaceWithBothAliases) {
@@ -78,10 +65,10 @@ TEST_F(KsInterfacesTest, RemovedOrMissingAliasesAndFailingMembersAreSkipped) {
     ks.addInterface(L"\\\\?\\nodetail", L"No Detail", "HW3", true, true).detailFails = true;
     ks.addInterface(L"\\\\?\\nohardware", L"No Hardware", "", true, true);
     collectAll();
-    EXPECT_EQ((std::vector<std::wstring>{L"Removed", L"Render Only"}), names(inventory.ksInterfaces));
+    EXPECT_EQ((std::vector<std::wstring>{L"Removed", L"Render Only"}), pinNames(inventory.ksInterfaces));
     EXPECT_EQ(0u, recordAt(inventory.ksInterfaces, 1)->kind);  // only its render alias counts
-    EXPECT_EQ(std::vector<std::wstring>{L"No Hardware"}, names(inventory.inputDevices));
-    EXPECT_EQ((std::vector<std::wstring>{L"Removed", L"Render Only", L"No Hardware"}), names(inventory.outputDevices));
+    EXPECT_EQ(std::vector<std::wstring>{L"No Hardware"}, pinNames(inventory.inputDevices));
+    EXPECT_EQ((std::vector<std::wstring>{L"Removed", L"Render Only", L"No Hardware"}), pinNames(inventory.outputDevices));
     EXPECT_STREQ("", recordAt(inventory.outputDevices, 3)->hardwareId);
 }
 
@@ -89,8 +76,8 @@ TEST_F(KsInterfacesTest, SameNamesGetLettersPerDirection) {
     for (int i = 0; i < 3; ++i)
         ks.addInterface(L"\\\\?\\n" + std::to_wstring(i), L"Speakers", "HW" + std::to_string(i), i == 2, true);
     collectAll();
-    EXPECT_EQ((std::vector<std::wstring>{L"Speakers", L"Speakers [A]", L"Speakers [B]"}), names(inventory.outputDevices));
-    EXPECT_EQ(std::vector<std::wstring>{L"Speakers"}, names(inventory.inputDevices));
+    EXPECT_EQ((std::vector<std::wstring>{L"Speakers", L"Speakers [A]", L"Speakers [B]"}), pinNames(inventory.outputDevices));
+    EXPECT_EQ(std::vector<std::wstring>{L"Speakers"}, pinNames(inventory.inputDevices));
     // Each takes the hardware ID of the first interface of that name.
     EXPECT_STREQ("HW0", recordAt(inventory.outputDevices, 3)->hardwareId);
 }
@@ -122,9 +109,9 @@ TEST_F(KsInterfacesTest, NameFallbacks) {
     collectAll();
 
     EXPECT_EQ((std::vector<std::wstring>{L"Described Driver", L"{hv-test-class}\\0009", L""}),
-              names(inventory.ksInterfaces));
+              pinNames(inventory.ksInterfaces));
     EXPECT_EQ((std::vector<std::wstring>{L"Described Driver", L"{hv-test-class}\\0009", L""}),
-              names(inventory.inputDevices));
+              pinNames(inventory.inputDevices));
     EXPECT_STREQ(L"", recordAt(inventory.ksInterfaces, 1)->driverNameW);  // no interface name
     HKEY key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Class", 0, KEY_ALL_ACCESS, &key) ==
@@ -148,7 +135,7 @@ TEST_F(KsInterfacesTest, FiltersWithoutPinsOfTheDirectionOrThatCannotOpenAreNotL
     ks.addInterface(L"\\\\?\\locked", L"Locked", "HW2", true, true);
     ks.filters.back().opens = false;
     collectAll();
-    EXPECT_EQ(std::vector<std::wstring>{L"Capture Pins"}, names(inventory.inputDevices));
+    EXPECT_EQ(std::vector<std::wstring>{L"Capture Pins"}, pinNames(inventory.inputDevices));
     EXPECT_EQ(0u, recordCount(inventory.outputDevices));
     EXPECT_EQ(4u, recordCount(inventory.ksInterfaces));  // the map does not open filters
 }

@@ -61,6 +61,12 @@ void CheckWorld::sortLists() {
     sortDevices(&inventory.outputDevices);
 }
 
+std::vector<std::wstring> pinNames(const RecordList& list) {
+    std::vector<std::wstring> names;
+    for (uint32_t i = 1; i <= recordCount(list); ++i) names.push_back(recordAt(list, i)->pinNameW);
+    return names;
+}
+
 std::vector<std::wstring> logLines(const LogBuffer& log) {
     std::vector<std::wstring> lines;
     const std::wstring text(log.text, log.length);

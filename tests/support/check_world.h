@@ -33,6 +33,8 @@ public:
                                     const wchar_t* icon = nullptr);
 };
 
+// The pinNameW of every record of a list, in list order.
+std::vector<std::wstring> pinNames(const RecordList& list);
 // The lines of a log, without their CR LF.
 std::vector<std::wstring> logLines(const LogBuffer& log);
 std::wstring widen(const char* text);

@@ -5,6 +5,8 @@
 set -u
 bin=$1
 work=$2
+# shellcheck source=../../scripts/wine-env.sh
+. "$(dirname "$0")/../../scripts/wine-env.sh"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 status=0
 
@@ -28,24 +30,7 @@ for arch in win32 win64; do
   bits=32Bits
   [ "$arch" = win64 ] && bits=64Bits
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    rm -rf "$WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
-    wineboot -i >"$WINEPREFIX.boot.log" 2>&1 || { echo "wineboot failed for $arch"; status=1; continue; }
-    # No audio driver, and a virtual desktop: no window manager runs here.
-    cat >"$WINEPREFIX/drive_c/hv.reg" <<'REG'
-REGEDIT4
-
-[HKEY_CURRENT_USER\Software\Wine\Drivers]
-"Audio"=""
-
-[HKEY_CURRENT_USER\Software\Wine\Explorer]
-"Desktop"="Default"
-
-[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
-"Default"="1024x768"
-REG
-    wine regedit /S 'C:\hv.reg' >/dev/null 2>&1
-    wineserver -w
+    hv_make_test_prefix "$arch" none || { echo "no $arch prefix"; status=1; continue; }
   fi
   wineserver -p >/dev/null 2>&1
   while read -r version expected; do

@@ -9,6 +9,8 @@ set -u
 bin=$1
 work=$2/pulse
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../../scripts/wine-env.sh
+. "$here/../../scripts/wine-env.sh"
 mkdir -p "$work"
 
 # --- a private PulseAudio server ---------------------------------------------------------------
@@ -35,22 +37,7 @@ for _ in $(seq 50); do [ -S "$pulse/native" ] && break; sleep 0.1; done
 
 # --- a 32-bit Windows 7 prefix that uses it --------------------------------------------------------
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  WINEARCH=win32 wineboot -i >"$work/boot.log" 2>&1 || { echo "wineboot failed"; exit 1; }
-  cat >"$WINEPREFIX/drive_c/hv.reg" <<'REG'
-REGEDIT4
-
-[HKEY_CURRENT_USER\Software\Wine\Drivers]
-"Audio"="pulse"
-
-[HKEY_CURRENT_USER\Software\Wine\Explorer]
-"Desktop"="Default"
-
-[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
-"Default"="1024x768"
-REG
-  wine regedit /S 'C:\hv.reg' >/dev/null 2>&1
-  wine winecfg -v win7 >/dev/null 2>&1
-  wineserver -w
+  hv_make_test_prefix win32 pulse || exit 1
 fi
 wineserver -p >/dev/null 2>&1
 
