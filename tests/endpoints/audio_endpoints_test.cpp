@@ -139,7 +139,7 @@ TEST_F(EndpointSourceTest, NothingWhenTheApiFails) {
 
 TEST_F(EndpointSourceTest, HardwareIdFromTheInterfaceOfTheSameDirectionElseFromTheRegistry) {
     // The interface map knows the render side of "Halvane Virtual Vesso" by its interface name.
-    RecordSpec renderInterface;
+    RecordFields renderInterface;
     renderInterface.kind = 0;
     renderInterface.name = L"Halvane Point";
     renderInterface.driverName = L"Halvane Virtual Vesso";

@@ -121,9 +121,9 @@ TEST_F(EndpointStoreTest, DwordAndBinaryValues) {
 // --- completing device records ------------------------------------------------------------------
 
 DeviceRecord waveRecord(const std::wstring& name) {
-    RecordSpec spec;
-    spec.name = name;
-    return makeRecord(spec);
+    RecordFields fields;
+    fields.name = name;
+    return makeRecord(fields);
 }
 
 TEST_F(EndpointStoreTest, WaveNameCutTo31CharactersMatchesItsEntry) {

@@ -23,10 +23,10 @@ protected:
         EXPECT_EQ(0, world.liveBlocks) << "list memory leaked";
     }
     void add(uint32_t kind, const std::wstring& name) {
-        RecordSpec spec;
-        spec.kind = kind;
-        spec.name = name;
-        const DeviceRecord r = makeRecord(spec);
+        RecordFields fields;
+        fields.kind = kind;
+        fields.name = name;
+        const DeviceRecord r = makeRecord(fields);
         ASSERT_NE(nullptr, appendRecord(&list, &r));
     }
     FakeWorld world;
@@ -50,9 +50,9 @@ TEST_F(ListTest, StartsWith8192BytesAndGrowsIn32768ByteSteps) {
 }
 
 TEST_F(ListTest, AppendCopiesTheRecordAndReturnsTheStoredCopy) {
-    RecordSpec spec;
-    spec.name = L"original";
-    DeviceRecord r = makeRecord(spec);
+    RecordFields fields;
+    fields.name = L"original";
+    DeviceRecord r = makeRecord(fields);
     DeviceRecord* stored = appendRecord(&list, &r);
     ASSERT_EQ(recordAt(list, 1), stored);
     lstrcpyW(r.pinNameW, L"changed");
@@ -78,8 +78,8 @@ TEST_F(ListTest, FailedGrowthFreesTheOldStorageAndLeavesTheListEmpty) {
     const uint32_t firstFit = 8192 / sizeof(DeviceRecord);
     for (uint32_t i = 0; i < firstFit; ++i) add(KIND_MME, L"r");
     world.failAllocationNumber = world.allocations + 1;
-    RecordSpec spec;
-    const DeviceRecord r = makeRecord(spec);
+    RecordFields fields;
+    const DeviceRecord r = makeRecord(fields);
     EXPECT_EQ(nullptr, appendRecord(&list, &r));
     EXPECT_EQ(nullptr, list.items);
     EXPECT_EQ(0, world.liveBlocks);
@@ -98,8 +98,8 @@ TEST_F(ListTest, GrowthThatWouldPassFourGigabytesFailsCleanly) {
     list.capacityBytes = 0xFFFF0000u;
     list.usedBytes = list.capacityBytes;
     list.freeBytes = 0;
-    RecordSpec spec;
-    const DeviceRecord r = makeRecord(spec);
+    RecordFields fields;
+    const DeviceRecord r = makeRecord(fields);
     EXPECT_EQ(nullptr, appendRecord(&list, &r));
     EXPECT_EQ(nullptr, list.items);
     EXPECT_EQ(0, world.liveBlocks);
@@ -126,7 +126,7 @@ TEST(CompareDevices, KindFirstThenExactUtf16Order) {
         {KIND_MME, L"", KIND_MME, L"a", -1},
     };
     for (const Case& c : cases) {
-        RecordSpec a, b;
+        RecordFields a, b;
         a.kind = c.kindA;
         a.name = c.a;
         b.kind = c.kindB;
@@ -188,13 +188,13 @@ TEST_F(ListTest, MatchesAReferenceSortOnThousandsOfRecords) {
         resetList(&list);
         std::vector<DeviceRecord> reference;
         for (uint32_t i = 0; i < size; ++i) {
-            RecordSpec spec;
-            spec.kind = kinds[random() % 4];
+            RecordFields fields;
+            fields.kind = kinds[random() % 4];
             // Short names from a small alphabet: many ties and shared prefixes.
             const int length = int(random() % 4);
-            for (int c = 0; c < length; ++c) spec.name += wchar_t(L"aAbB\x00E9"[random() % 5]);
-            spec.index = int32_t(i);
-            reference.push_back(makeRecord(spec));
+            for (int c = 0; c < length; ++c) fields.name += wchar_t(L"aAbB\x00E9"[random() % 5]);
+            fields.index = int32_t(i);
+            reference.push_back(makeRecord(fields));
             ASSERT_NE(nullptr, appendRecord(&list, &reference.back()));
         }
         ASSERT_EQ(1, sortDevices(&list));

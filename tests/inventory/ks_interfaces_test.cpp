@@ -169,7 +169,7 @@ TEST_F(KsInterfacesTest, NoInterfaceSet) {
 }
 
 TEST_F(KsInterfacesTest, FindKsInterfaceByEitherNameAndDirection) {
-    RecordSpec capture, render, blank;
+    RecordFields capture, render, blank;
     capture.kind = KS_CAPTURE_FLAG;
     capture.name = L"Device Name";
     capture.driverName = L"Interface Name";
@@ -181,8 +181,8 @@ TEST_F(KsInterfacesTest, FindKsInterfaceByEitherNameAndDirection) {
     blank.kind = 0;
     blank.name = L"Named";
     blank.hardwareId = "BLANK";
-    for (const RecordSpec* spec : {&capture, &render, &blank}) {
-        const DeviceRecord r = makeRecord(*spec);
+    for (const RecordFields* fields : {&capture, &render, &blank}) {
+        const DeviceRecord r = makeRecord(*fields);
         appendRecord(&inventory.ksInterfaces, &r);
     }
     EXPECT_STREQ("CAPTURE", findKsInterface(inventory, L"Interface Name", 1)->hardwareId);
@@ -194,13 +194,13 @@ TEST_F(KsInterfacesTest, FindKsInterfaceByEitherNameAndDirection) {
 }
 
 TEST_F(KsInterfacesTest, OnlyKsRecordsTakeANameInTheirDirection) {
-    RecordSpec wave;
+    RecordFields wave;
     wave.kind = KIND_MME;
     wave.name = L"Speakers";
     const DeviceRecord r = makeRecord(wave);
     appendRecord(&inventory.outputDevices, &r);
     EXPECT_FALSE(isKsNameTaken(inventory, L"Speakers", 0));
-    RecordSpec ks;
+    RecordFields ks;
     ks.kind = KIND_KS;
     ks.name = L"Speakers";
     const DeviceRecord k = makeRecord(ks);

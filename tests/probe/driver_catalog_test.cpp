@@ -85,10 +85,10 @@ TEST_F(CheckDriverTest, ACaptureInterfaceAloneIsASilentError) {
 
 TEST_F(CheckDriverTest, InterfaceHardwareIdIgnoresCase) {
     devices.addDriver(kVesso.interfaceGuid, kVesso.expectedVersion);
-    RecordSpec spec;
-    spec.name = L"lower case";
-    spec.hardwareId = "halvanevsowdm";
-    world.add(world.inventory.ksInterfaces, spec);
+    RecordFields fields;
+    fields.name = L"lower case";
+    fields.hardwareId = "halvanevsowdm";
+    world.add(world.inventory.ksInterfaces, fields);
     world.addCorrectDevices(kVesso);
     EXPECT_EQ(0, check(kVesso));
     EXPECT_EQ(Lines{L"CHECKING lower case (version 01000305)"}, lines());
@@ -122,13 +122,13 @@ TEST_F(CheckDriverTest, NothingListedBeforeVista) {
 
 TEST_F(CheckDriverTest, LegacyModeOnlyLooksForWaveDevices) {
     install(kVesso);
-    RecordSpec wrong = CheckWorld::correctDevice(kVesso, KIND_MME, true);
+    RecordFields wrong = CheckWorld::correctDevice(kVesso, KIND_MME, true);
     wrong.name = L"Wrong Name";
     wrong.driverName = L"Wrong Driver";
     wrong.iconPath = L"";
     world.add(world.inventory.inputDevices, wrong);
     // The playback wave device carries no hardware ID, but has the kernel-streaming name.
-    RecordSpec byName;
+    RecordFields byName;
     byName.name = widen(kVesso.ksName);
     world.add(world.inventory.outputDevices, byName);
     world.add(world.inventory.inputDevices, CheckWorld::correctDevice(kVesso, KIND_KS, true));
@@ -141,7 +141,7 @@ TEST_F(CheckDriverTest, LegacyModeOnlyLooksForWaveDevices) {
 
 TEST_F(CheckDriverTest, LegacyNameFallbackIsExact) {
     install(kVesso);
-    RecordSpec byName;
+    RecordFields byName;
     byName.name = L"halvane point";  // case differs
     world.add(world.inventory.inputDevices, byName);
     byName.name = widen(kVesso.ksName);
@@ -160,7 +160,7 @@ TEST_F(CheckDriverTest, SharedValuesNameTheFirstOtherRecordOnce) {
     install(kVessoA);
     world.addCorrectDevices(kVessoA);
     // Two more endpoint records with the same hardware ID: only the first other one is named.
-    RecordSpec second = CheckWorld::correctDevice(kVessoA, KIND_WDM, true);
+    RecordFields second = CheckWorld::correctDevice(kVessoA, KIND_WDM, true);
     second.name = L"VESSO-A Output (Halvane Vesso A) 2";
     second.iconPath = L"elsewhere.ico";
     second.deviceGuid = L"{second}";
@@ -178,7 +178,7 @@ TEST_F(CheckDriverTest, SharedValuesNameTheFirstOtherRecordOnce) {
 TEST_F(CheckDriverTest, EndpointGuidsCompareIgnoringCaseAndEmptyMatchesEmpty) {
     install(kVesso);
     world.addCorrectDevices(kVesso);
-    RecordSpec other = CheckWorld::correctDevice(kVesso, KIND_WDM, false);
+    RecordFields other = CheckWorld::correctDevice(kVesso, KIND_WDM, false);
     other.name = L"Some other endpoint";
     other.hardwareId = "OTHER";
     other.iconPath = L"other.ico";
@@ -192,10 +192,10 @@ TEST_F(CheckDriverTest, EndpointGuidsCompareIgnoringCaseAndEmptyMatchesEmpty) {
     // Both empty: the same too.
     CheckWorld fresh;
     install(kVesso);
-    RecordSpec mine = CheckWorld::correctDevice(kVesso, KIND_MME, true);
+    RecordFields mine = CheckWorld::correctDevice(kVesso, KIND_MME, true);
     mine.deviceGuid = L"";
     fresh.add(fresh.inventory.inputDevices, mine);
-    RecordSpec blank;
+    RecordFields blank;
     blank.name = L"No GUID either";
     fresh.add(fresh.inventory.inputDevices, blank);
     fresh.addInterface(kVesso, false, L"Vesso");
@@ -210,7 +210,7 @@ TEST_F(CheckDriverTest, SharedValuesOnlyWithinOneKind) {
     // The correct devices already share the hardware ID across kinds and across the two lists.
     world.addCorrectDevices(kVesso);
     // A kernel-streaming record with the recording endpoint's icon and GUID does not conflict.
-    RecordSpec crossKind = CheckWorld::correctDevice(kVesso, KIND_WDM, true);
+    RecordFields crossKind = CheckWorld::correctDevice(kVesso, KIND_WDM, true);
     crossKind.kind = KIND_KS;
     crossKind.name = L"ks";
     crossKind.hardwareId = "OTHER";

@@ -10,15 +10,15 @@
 
 namespace {
 
-std::wstring deviceLine(const RecordSpec& spec, int direction) {
-    const DeviceRecord record = makeRecord(spec);
+std::wstring deviceLine(const RecordFields& fields, int direction) {
+    const DeviceRecord record = makeRecord(fields);
     wchar_t line[DEVICE_LINE_SIZE];
     formatDeviceLine(record, direction, line, DEVICE_LINE_SIZE);
     return line;
 }
 
 TEST(FormatDeviceLine, LayoutsByKind) {
-    RecordSpec ks;
+    RecordFields ks;
     ks.kind = KIND_KS;
     ks.name = L"Halvane Point";
     ks.hardwareId = "HalvaneVSOWDM";
@@ -28,7 +28,7 @@ TEST(FormatDeviceLine, LayoutsByKind) {
     EXPECT_EQ(L"IN KS  Halvane Point | HalvaneVSOWDM | \\\\?\\root#media#0000#{6994ad04}\\wave", deviceLine(ks, 1));
     EXPECT_EQ(L"OUT KS  Halvane Point | HalvaneVSOWDM | \\\\?\\root#media#0000#{6994ad04}\\wave", deviceLine(ks, 0));
 
-    RecordSpec mme;
+    RecordFields mme;
     mme.kind = KIND_MME;
     mme.name = L"VESSO Output (Halvane Virtual V";
     mme.hardwareId = "HalvaneVSOWDM";
@@ -42,12 +42,12 @@ TEST(FormatDeviceLine, LayoutsByKind) {
               L"ICON: %ProgramFiles%\\Halvane\\VESSO\\pin_out.ico ",
               deviceLine(mme, 7));  // any direction but 1 is output
 
-    RecordSpec wdm;
+    RecordFields wdm;
     wdm.kind = KIND_WDM | KS_CAPTURE_FLAG;  // only the low 16 bits choose the tag
     wdm.name = L"Speakers";
     EXPECT_EQ(L"OUT WDM Speakers |  |  | ICON:  ", deviceLine(wdm, 0));
 
-    RecordSpec other;
+    RecordFields other;
     other.kind = 2;
     other.name = L"odd";
     other.hardwareId = "X";
@@ -55,11 +55,11 @@ TEST(FormatDeviceLine, LayoutsByKind) {
 }
 
 TEST(FormatDeviceLine, HardwareIdIsConvertedAndCut) {
-    RecordSpec spec;
-    spec.kind = KIND_KS;
-    spec.hardwareId = "caf\xE9";
-    EXPECT_EQ(L"IN KS   | caf\x00E9 | ", deviceLine(spec, 1));
-    DeviceRecord record = makeRecord(spec);
+    RecordFields fields;
+    fields.kind = KIND_KS;
+    fields.hardwareId = "caf\xE9";
+    EXPECT_EQ(L"IN KS   | caf\x00E9 | ", deviceLine(fields, 1));
+    DeviceRecord record = makeRecord(fields);
     record.kind = KIND_KS;
     memset(record.hardwareId, 'h', sizeof(record.hardwareId));  // no terminator at all
     wchar_t line[DEVICE_LINE_SIZE];
@@ -68,11 +68,11 @@ TEST(FormatDeviceLine, HardwareIdIsConvertedAndCut) {
 }
 
 TEST(FormatDeviceLine, LongFieldsAreCutToTheLine) {
-    RecordSpec spec;
-    spec.name = std::wstring(255, L'n');
-    spec.iconPath = std::wstring(511, L'i');
+    RecordFields fields;
+    fields.name = std::wstring(255, L'n');
+    fields.iconPath = std::wstring(511, L'i');
     wchar_t line[64];
-    formatDeviceLine(makeRecord(spec), 1, line, 64);
+    formatDeviceLine(makeRecord(fields), 1, line, 64);
     EXPECT_EQ(63u, wcslen(line));
 }
 
@@ -118,27 +118,27 @@ struct EveryMessageWorld {
         for (bool recording : {true, false}) {
             RecordList& list = recording ? world.inventory.inputDevices : world.inventory.outputDevices;
             for (uint32_t kind : {KIND_MME, KIND_WDM}) {
-                RecordSpec bad = CheckWorld::correctDevice(vesso, kind, recording);
+                RecordFields bad = CheckWorld::correctDevice(vesso, kind, recording);
                 const std::wstring label = std::wstring(kind == KIND_MME ? L"Wave " : L"Endpoint ") +
                                            (recording ? L"Rec" : L"Play");
                 bad.name = label + L" A";
                 bad.driverName = L"Other Driver";
                 bad.iconPath = L"C:\\icons\\generic.ico";
                 world.add(list, bad);
-                RecordSpec twin = CheckWorld::correctDevice(vesso, kind, recording);
+                RecordFields twin = CheckWorld::correctDevice(vesso, kind, recording);
                 twin.name = label + L" B";
                 for (wchar_t& c : twin.deviceGuid) c = wchar_t(towupper(c));
                 world.add(list, twin);
             }
             // Kernel streaming: a wrong name, and a second filter with the same hardware ID and
             // the same interface path.
-            RecordSpec ks = CheckWorld::correctDevice(vesso, KIND_KS, recording);
+            RecordFields ks = CheckWorld::correctDevice(vesso, KIND_KS, recording);
             ks.name = std::wstring(L"KS ") + (recording ? L"Rec" : L"Play") + L" A";
             world.add(list, ks);
             ks.name = std::wstring(L"KS ") + (recording ? L"Rec" : L"Play") + L" B";
             world.add(list, ks);
             // Somebody else's devices.
-            RecordSpec other;
+            RecordFields other;
             other.name = recording ? L"Microphone (USB Audio)" : L"Speakers (High Definition Audio)";
             other.hardwareId = "USB\\VID_0D8C&PID_0014";
             other.deviceGuid = recording ? L"{a1}" : L"{b2}";
@@ -197,7 +197,7 @@ TEST_F(TestRunTest, TotalsAddUpOverTheRows) {
     devices.addDriver(vessoB.interfaceGuid, vessoB.expectedVersion);                     // 3 below
     world.addInterface(vessoB, false, L"Halvane VESSO-B");
     world.addCorrectDevices(vessoB);
-    RecordSpec second = CheckWorld::correctDevice(vessoB, KIND_WDM, false);  // Found same hardware ID
+    RecordFields second = CheckWorld::correctDevice(vessoB, KIND_WDM, false);  // Found same hardware ID
     second.name = L"Zz second endpoint";
     second.iconPath = L"other.ico";
     second.deviceGuid = L"{other}";

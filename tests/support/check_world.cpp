@@ -13,39 +13,39 @@ CheckWorld::~CheckWorld() {
     freeList(&inventory.outputDevices);
 }
 
-DeviceRecord* CheckWorld::add(RecordList& list, const RecordSpec& spec) {
-    const DeviceRecord record = makeRecord(spec);
+DeviceRecord* CheckWorld::add(RecordList& list, const RecordFields& fields) {
+    const DeviceRecord record = makeRecord(fields);
     return appendRecord(&list, &record);
 }
 
 DeviceRecord* CheckWorld::addInterface(const DriverCatalogEntry& row, bool capture, const std::wstring& name) {
-    RecordSpec spec;
-    spec.kind = capture ? KS_CAPTURE_FLAG : 0;
-    spec.name = name;
-    spec.hardwareId = row.driverHardwareId;
-    spec.driverName = name + L" Interface";
-    return add(inventory.ksInterfaces, spec);
+    RecordFields fields;
+    fields.kind = capture ? KS_CAPTURE_FLAG : 0;
+    fields.name = name;
+    fields.hardwareId = row.driverHardwareId;
+    fields.driverName = name + L" Interface";
+    return add(inventory.ksInterfaces, fields);
 }
 
-RecordSpec CheckWorld::correctDevice(const DriverCatalogEntry& row, uint32_t kind, bool recording,
+RecordFields CheckWorld::correctDevice(const DriverCatalogEntry& row, uint32_t kind, bool recording,
                                      const wchar_t* icon) {
-    RecordSpec spec;
-    spec.kind = kind;
-    spec.hardwareId = row.driverHardwareId;
+    RecordFields fields;
+    fields.kind = kind;
+    fields.hardwareId = row.driverHardwareId;
     const std::wstring side = recording ? L"in" : L"out";
     if (kind == KIND_KS) {
-        spec.name = widen(row.ksName);
-        spec.driverName = L"\\\\?\\root#media#0001#{" + widen(row.driverHardwareId) + L"}\\" + side;
-        return spec;
+        fields.name = widen(row.ksName);
+        fields.driverName = L"\\\\?\\root#media#0001#{" + widen(row.driverHardwareId) + L"}\\" + side;
+        return fields;
     }
-    spec.name = widen(recording ? row.recordingPinName : row.playbackPinName) + L" (" + widen(row.displayName) + L")";
-    if (kind == KIND_MME) spec.name = spec.name.substr(0, 31);  // wave device names are cut
-    spec.driverName = widen(row.displayName);
+    fields.name = widen(recording ? row.recordingPinName : row.playbackPinName) + L" (" + widen(row.displayName) + L")";
+    if (kind == KIND_MME) fields.name = fields.name.substr(0, 31);  // wave device names are cut
+    fields.driverName = widen(row.displayName);
     const wchar_t* rowIcon = recording ? row.recordingIcon : row.playbackIcon;
-    spec.iconPath = std::wstring(L"C:\\Program Files\\Halvane\\") + (icon ? icon : rowIcon ? rowIcon : L"");
-    spec.deviceGuid = L"{0.0." + std::wstring(recording ? L"1" : L"0") + L".00000000}.{" + widen(row.driverHardwareId) +
+    fields.iconPath = std::wstring(L"C:\\Program Files\\Halvane\\") + (icon ? icon : rowIcon ? rowIcon : L"");
+    fields.deviceGuid = L"{0.0." + std::wstring(recording ? L"1" : L"0") + L".00000000}.{" + widen(row.driverHardwareId) +
                       (kind == KIND_MME ? L"-mme-" : L"-wdm-") + side + L"}";
-    return spec;
+    return fields;
 }
 
 void CheckWorld::addCorrectDevices(const DriverCatalogEntry& row, const wchar_t* recordingIcon,

@@ -20,7 +20,7 @@ public:
 
     DeviceInventory inventory;
 
-    DeviceRecord* add(RecordList& list, const RecordSpec& spec);
+    DeviceRecord* add(RecordList& list, const RecordFields& fields);
     // The kernel-streaming interface of a row's driver (capture alias or render alias).
     DeviceRecord* addInterface(const DriverCatalogEntry& row, bool capture, const std::wstring& name);
     // Every device of a row registered as it should be: MME, KS and WDM on both sides.
@@ -29,7 +29,7 @@ public:
     void sortLists();
 
     // What a MME, KS or WDM device of the row looks like when registered correctly.
-    static RecordSpec correctDevice(const DriverCatalogEntry& row, uint32_t kind, bool recording,
+    static RecordFields correctDevice(const DriverCatalogEntry& row, uint32_t kind, bool recording,
                                     const wchar_t* icon = nullptr);
 };
 

@@ -5,7 +5,7 @@
 
 #include "inventory/device_inventory.h"
 
-struct RecordSpec {
+struct RecordFields {
     uint32_t kind = KIND_MME;
     std::wstring name;         // pinNameW (pinName is its ANSI copy)
     std::string hardwareId;
@@ -16,4 +16,4 @@ struct RecordSpec {
     uint32_t channels = 0;
 };
 
-DeviceRecord makeRecord(const RecordSpec& spec);
+DeviceRecord makeRecord(const RecordFields& fields);
