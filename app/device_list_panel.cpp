@@ -6,6 +6,7 @@
 #include <wchar.h>
 
 #include "app/app_state.h"
+#include "app/little_endian.h"
 #include "report/system_identification.h"
 
 namespace {
@@ -51,13 +52,10 @@ private:
     HGDIOBJ brush_, pen_, font_;
 };
 
-uint32_t get16(const uint8_t* v, size_t at) { return uint32_t(v[at]) | uint32_t(v[at + 1]) << 8; }
-uint32_t get32(const uint8_t* v, size_t at) { return get16(v, at) | get16(v, at + 2) << 16; }
-
 // Fields of an 18-byte WAVEFORMATEX header.
-uint32_t rateOf(const uint8_t* header) { return get32(header, 4); }
-uint32_t bitsOf(const uint8_t* header) { return get16(header, 14); }
-uint32_t channelsOf(const uint8_t* header) { return get16(header, 2); }
+uint32_t rateOf(const uint8_t* header) { return readLe32(header + WAVE_SAMPLES_PER_SEC); }
+uint32_t bitsOf(const uint8_t* header) { return readLe16(header + WAVE_BITS_PER_SAMPLE); }
+uint32_t channelsOf(const uint8_t* header) { return readLe16(header + WAVE_CHANNELS); }
 
 // The endpoint's icon: an icon file, or an icon inside a file ("path,index"; a negative index is
 // a resource identifier), reached through Sysnative on 64-bit Windows.

@@ -1,12 +1,8 @@
 #include "app/pe_checksum.h"
 
+#include "app/little_endian.h"
+
 namespace {
-
-uint32_t readLe32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-uint16_t readLe16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 
 const size_t kDosHeaderSize = 64;
 const size_t kLfanewOffset = 0x3C;
@@ -24,8 +20,8 @@ int32_t findChecksumField(const uint8_t* image, size_t size, size_t* fieldOffset
         return INTEGRITY_NOT_EXECUTABLE;
     const uint8_t* pe = image + peOffset;
     if (pe[0] != 'P' || pe[1] != 'E' || pe[2] != 0 || pe[3] != 0) return INTEGRITY_NOT_EXECUTABLE;
-    const uint16_t optionalSize = readLe16(pe + 4 + 16);
-    const uint16_t magic = readLe16(pe + 4 + kFileHeaderSize);
+    const uint32_t optionalSize = readLe16(pe + 4 + 16);
+    const uint32_t magic = readLe16(pe + 4 + kFileHeaderSize);
     if (magic != 0x10B && magic != 0x20B) return INTEGRITY_NOT_EXECUTABLE;
     if (optionalSize < kChecksumInOptionalHeader + 4) return INTEGRITY_NOT_EXECUTABLE;
     const size_t field = size_t(peOffset) + 4 + kFileHeaderSize + kChecksumInOptionalHeader;

@@ -2,22 +2,17 @@
 
 #include <windows.h>
 
+#include "app/little_endian.h"
+
 namespace {
 
-// Offsets in a format value: an 8-byte prefix, then WAVEFORMATEXTENSIBLE.
-const size_t kChannels = 10, kSamplesPerSec = 12, kAvgBytesPerSec = 16, kBlockAlign = 20, kBitsPerSample = 22,
-             kChannelMask = 28;
-
-uint32_t get16(const uint8_t* v, size_t at) { return uint32_t(v[at]) | uint32_t(v[at + 1]) << 8; }
-uint32_t get32(const uint8_t* v, size_t at) { return get16(v, at) | get16(v, at + 2) << 16; }
-void put16(uint8_t* v, size_t at, uint32_t x) {
-    v[at] = uint8_t(x);
-    v[at + 1] = uint8_t(x >> 8);
-}
-void put32(uint8_t* v, size_t at, uint32_t x) {
-    put16(v, at, x);
-    put16(v, at + 2, x >> 16);
-}
+// Offsets in a whole format value: the 8-byte prefix, then WAVEFORMATEXTENSIBLE.
+const size_t kChannels = FORMAT_HEADER_OFFSET + WAVE_CHANNELS;
+const size_t kSamplesPerSec = FORMAT_HEADER_OFFSET + WAVE_SAMPLES_PER_SEC;
+const size_t kAvgBytesPerSec = FORMAT_HEADER_OFFSET + WAVE_AVG_BYTES_PER_SEC;
+const size_t kBlockAlign = FORMAT_HEADER_OFFSET + WAVE_BLOCK_ALIGN;
+const size_t kBitsPerSample = FORMAT_HEADER_OFFSET + WAVE_BITS_PER_SAMPLE;
+const size_t kChannelMask = FORMAT_HEADER_OFFSET + WAVE_CHANNEL_MASK;
 
 // Only values long enough for every field edited here are ever changed.
 bool editable(int32_t size) { return size >= FORMAT_MIN_SIZE && size <= FORMAT_VALUE_SIZE; }
@@ -89,21 +84,21 @@ uint32_t channelMaskFor(uint32_t channels) {
 
 int32_t setEndpointSampleRate(uint32_t rate, EndpointRegistryRecord* entry) {
     return editValues(
-        entry, [rate](const uint8_t* v) { return get32(v, kSamplesPerSec) != rate; },
+        entry, [rate](const uint8_t* v) { return readLe32(v + kSamplesPerSec) != rate; },
         [rate](uint8_t* v) {
-            put32(v, kAvgBytesPerSec, get16(v, kBlockAlign) * rate);
-            put32(v, kSamplesPerSec, rate);
+            writeLe32(v + kAvgBytesPerSec, readLe16(v + kBlockAlign) * rate);
+            writeLe32(v + kSamplesPerSec, rate);
         });
 }
 
 int32_t setEndpointChannels(uint32_t channels, EndpointRegistryRecord* entry) {
     return editValues(
-        entry, [channels](const uint8_t* v) { return get16(v, kChannels) != channels; },
+        entry, [channels](const uint8_t* v) { return readLe16(v + kChannels) != channels; },
         [channels](uint8_t* v) {
-            const uint32_t blockAlign = (get16(v, kBitsPerSample) / 8 * channels) & 0xFFFF;
-            put16(v, kBlockAlign, blockAlign);
-            put32(v, kAvgBytesPerSec, blockAlign * get32(v, kSamplesPerSec));
-            put16(v, kChannels, channels);
-            if (get32(v, kChannelMask) != 0) put32(v, kChannelMask, channelMaskFor(channels));
+            const uint32_t blockAlign = (readLe16(v + kBitsPerSample) / 8 * channels) & 0xFFFF;
+            writeLe16(v + kBlockAlign, blockAlign);
+            writeLe32(v + kAvgBytesPerSec, blockAlign * readLe32(v + kSamplesPerSec));
+            writeLe16(v + kChannels, channels);
+            if (readLe32(v + kChannelMask) != 0) writeLe32(v + kChannelMask, channelMaskFor(channels));
         });
 }

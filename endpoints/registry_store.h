@@ -47,6 +47,18 @@ enum {
     ENDPOINT_TABLE_SIZE = 10,
 };
 
+// Fields of the WAVEFORMATEXTENSIBLE in a format value, as offsets into its 18-byte header
+// (bytes 8 to 25 of the value); a field of the whole value lies FORMAT_HEADER_OFFSET further on.
+enum {
+    FORMAT_HEADER_OFFSET = 8,
+    WAVE_CHANNELS = 2,
+    WAVE_SAMPLES_PER_SEC = 4,
+    WAVE_AVG_BYTES_PER_SEC = 8,
+    WAVE_BLOCK_ALIGN = 12,
+    WAVE_BITS_PER_SAMPLE = 14,
+    WAVE_CHANNEL_MASK = 20,  // behind the header, in the extensible part
+};
+
 struct EndpointRegistryRecord {
     uint32_t flags;
     char hardwareId[256];

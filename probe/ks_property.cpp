@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "app/little_endian.h"
 #include "inventory/device_inventory.h"
 
 const GUID KSPROPSETID_PIN_SET = {0x8C134960, 0x51AD, 0x11CF, {0x87, 0x8A, 0x94, 0xF8, 0x01, 0xC1, 0x00, 0x00}};
@@ -42,7 +43,6 @@ void heapRelease(void* block) { HeapFree(GetProcessHeap(), 0, block); }
 const KsApi kReal = {CreateFileW, CreateEventA, DeviceIoControl, GetLastError, WaitForSingleObject,
                      CancelIo,    CloseHandle,  heapBlock,       heapRelease};
 
-uint32_t readLe32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
 // The identifier list of a pin holds one with the set and id (flags are not compared).
 bool hasIdentifier(const uint8_t* block, uint32_t blockBytes, uint32_t count, const GUID& set, uint32_t id) {
