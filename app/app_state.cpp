@@ -9,3 +9,5 @@ void resetWindowState(AppState* state) {
     const size_t from = offsetof(AppState, mainWindow);
     memset(reinterpret_cast<char*>(state) + from, 0, sizeof(AppState) - from);
 }
+
+void quitApplication() { PostMessageA(g_app.mainWindow, WM_DESTROY, 0, 0); }

@@ -4,9 +4,9 @@
 #include <windows.h>
 #include <stdint.h>
 
-#include "endpoints/registry_store.h"
-#include "report/log_buffer.h"
+#include "base/log_buffer.h"
 #include "report/system_identification.h"
+#include "sources/store/endpoint_store.h"
 
 // Options of the audio side, kept for every collection pass.
 const uint32_t DEFAULT_COLLECTION_OPTIONS = 0x10020D;
@@ -19,7 +19,7 @@ struct AppState {
     HWND mainWindow;
     HINSTANCE instance;
     uint32_t collectionOptions;
-    HFONT logFont;
+    HFONT logFont;  // held by the main window's owner of it; this is its handle
     OsIdentification os;
     HWND logView;
     LogBuffer log;
@@ -35,3 +35,6 @@ extern AppState g_app;
 
 // Zero-fills the record from mainWindow on, keeping the switches and the 64-bit flag.
 void resetWindowState(AppState* state);
+
+// Posts WM_DESTROY to the main window; the message loop then ends.
+void quitApplication();

@@ -7,9 +7,8 @@
 #include "app/device_list_commands.h"
 #include "app/integrity_check.h"
 #include "app/pe_checksum.h"
-#include "app/main_window.h"
-#include "app/product.h"
 #include "app/resource_ids.h"
+#include "base/product.h"
 #include "inventory/device_inventory.h"
 #include "report/test_run.h"
 

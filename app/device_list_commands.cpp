@@ -3,8 +3,9 @@
 #include "app/app_state.h"
 #include "app/device_list_panel.h"
 #include "app/resource_ids.h"
-#include "endpoints/format_editing.h"
+#include "checks/driver_catalog.h"
 #include "inventory/device_inventory.h"
+#include "sources/store/format_editing.h"
 
 namespace {
 

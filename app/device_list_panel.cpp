@@ -6,19 +6,20 @@
 #include <wchar.h>
 
 #include "app/app_state.h"
-#include "app/little_endian.h"
+#include "base/little_endian.h"
+#include "base/owners.h"
 #include "report/system_identification.h"
 
 namespace {
 
 struct PanelResources {
-    HBRUSH titleBrush;
-    HPEN titlePen;
-    HBRUSH boxBrush;
-    HPEN boxPen;
-    HBRUSH badgeBrush;
-    HFONT textFont;
-    HFONT formatFont;
+    GdiObject<HBRUSH> titleBrush;
+    GdiObject<HPEN> titlePen;
+    GdiObject<HBRUSH> boxBrush;
+    GdiObject<HPEN> boxPen;
+    GdiObject<HBRUSH> badgeBrush;
+    GdiObject<HFONT> textFont;
+    GdiObject<HFONT> formatFont;
 } g_res;
 
 const COLORREF kBlack = RGB(0, 0, 0);
@@ -89,25 +90,19 @@ void badge(HDC dc, const wchar_t* text, int left, int top) {
 }  // namespace
 
 void createPanelResources() {
-    g_res.titleBrush = CreateSolidBrush(RGB(230, 230, 230));
-    g_res.titlePen = CreatePen(PS_SOLID, 0, RGB(230, 230, 230));
-    g_res.boxBrush = CreateSolidBrush(RGB(255, 255, 255));
-    g_res.boxPen = CreatePen(PS_SOLID, 0, RGB(180, 180, 180));
-    g_res.badgeBrush = CreateSolidBrush(RGB(230, 230, 230));
-    g_res.textFont = arial(16, 400);
-    g_res.formatFont = arial(14, 700);
+    g_res.titleBrush.reset(CreateSolidBrush(RGB(230, 230, 230)));
+    g_res.titlePen.reset(CreatePen(PS_SOLID, 0, RGB(230, 230, 230)));
+    g_res.boxBrush.reset(CreateSolidBrush(RGB(255, 255, 255)));
+    g_res.boxPen.reset(CreatePen(PS_SOLID, 0, RGB(180, 180, 180)));
+    g_res.badgeBrush.reset(CreateSolidBrush(RGB(230, 230, 230)));
+    g_res.textFont.reset(arial(16, 400));
+    g_res.formatFont.reset(arial(14, 700));
 }
 
-void deletePanelResources() {
-    const HGDIOBJ objects[] = {g_res.titleBrush, g_res.titlePen, g_res.boxBrush, g_res.boxPen,
-                               g_res.badgeBrush, g_res.textFont, g_res.formatFont};
-    for (HGDIOBJ object : objects)
-        if (object) DeleteObject(object);
-    ZeroMemory(&g_res, sizeof(g_res));
-}
+void deletePanelResources() { g_res = PanelResources(); }
 
 void paintPanel(HDC dc) {
-    SelectedObjects saved(dc, g_res.titleBrush, g_res.titlePen, g_res.textFont);
+    SelectedObjects saved(dc, g_res.titleBrush.get(), g_res.titlePen.get(), g_res.textFont.get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kBlack);
     const struct {
@@ -128,19 +123,19 @@ void paintPanel(HDC dc) {
 }
 
 void paintDeviceBox(HDC dc, int left, int top, const EndpointRegistryRecord& record) {
-    SelectedObjects saved(dc, g_res.boxBrush, g_res.boxPen, g_res.textFont);
+    SelectedObjects saved(dc, g_res.boxBrush.get(), g_res.boxPen.get(), g_res.textFont.get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kBlack);
     const int right = left + PANEL_BOX_WIDTH;
     Rectangle(dc, left, top, right, top + PANEL_BOX_HEIGHT);
 
-    HICON icon = record.iconPath[0] ? loadEndpointIcon(record.iconPath) : NULL;
-    if (icon) DrawIconEx(dc, left + 1, top + 1, icon, 48, 48, 0, NULL, DI_NORMAL);
+    const IconHandle icon(record.iconPath[0] ? loadEndpointIcon(record.iconPath) : NULL);
+    if (icon.get()) DrawIconEx(dc, left + 1, top + 1, icon.get(), 48, 48, 0, NULL, DI_NORMAL);
 
     textLine(dc, record.endpointDescription, left + 60, top + 3, right, top + 18, kBlack, DT_LEFT);
     textLine(dc, record.adapterName, left + 60, top + 18, right, top + 34, kGrey, DT_LEFT);
 
-    SelectObject(dc, g_res.formatFont);
+    SelectObject(dc, g_res.formatFont.get());
     const uint8_t* device = record.deviceFormatHeader;
     const uint8_t* oem = record.oemFormatHeader;
     wchar_t line[160];
@@ -154,9 +149,7 @@ void paintDeviceBox(HDC dc, int left, int top, const EndpointRegistryRecord& rec
     const bool ratesDiffer = rateOf(oem) != rateOf(device);
     textLine(dc, line, left + 60, top + 34, right, top + PANEL_BOX_HEIGHT, ratesDiffer ? kRed : kGrey, DT_LEFT);
 
-    SelectObject(dc, g_res.badgeBrush);
+    SelectObject(dc, g_res.badgeBrush.get());
     if (record.flags & ENDPOINT_EXCLUSIVE_ON) badge(dc, L"Ex", left + 340, top + 5);
     if (record.flags & ENDPOINT_PRIORITY_ON) badge(dc, L"P", left + 340, top + 25);
-
-    if (icon) DestroyIcon(icon);
 }

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "endpoints/registry_store.h"
+#include "sources/store/endpoint_store.h"
 
 // Geometry shared with the hit test of the device list commands.
 enum {

@@ -3,60 +3,29 @@
 #include <windows.h>
 
 #include "app/pe_checksum.h"
-
-namespace {
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-private:
-    FileHandle(const FileHandle&);
-    FileHandle& operator=(const FileHandle&);
-    HANDLE handle_;
-};
-
-class HeapBlock {
-public:
-    explicit HeapBlock(size_t bytes) : block_(HeapAlloc(GetProcessHeap(), 0, bytes ? bytes : 1)) {}
-    ~HeapBlock() {
-        if (block_) HeapFree(GetProcessHeap(), 0, block_);
-    }
-    uint8_t* bytes() const { return static_cast<uint8_t*>(block_); }
-
-private:
-    HeapBlock(const HeapBlock&);
-    HeapBlock& operator=(const HeapBlock&);
-    void* block_;
-};
-
-}  // namespace
+#include "base/owners.h"
 
 int32_t checkExecutableIntegrity(const char* path) {
     if (!path || !path[0]) return INTEGRITY_CANNOT_READ;
-    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+    Handle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, NULL));
     if (!file.valid()) return INTEGRITY_CANNOT_READ;
     DWORD high = 0;
     const DWORD low = GetFileSize(file.get(), &high);
     if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return INTEGRITY_CANNOT_READ;
     if (high != 0 || low > INTEGRITY_MAX_FILE_SIZE) return INTEGRITY_TOO_LARGE;
 
-    HeapBlock content(low);
-    if (!content.bytes()) return INTEGRITY_TOO_LARGE;
+    HeapBlock content(low, false);
+    uint8_t* bytes = content.as<uint8_t>();
+    if (!bytes) return INTEGRITY_TOO_LARGE;
     DWORD total = 0;
     while (total < low) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), content.bytes() + total, low - total, &got, NULL) || got == 0)
+        if (!ReadFile(file.get(), bytes + total, low - total, &got, NULL) || got == 0)
             return INTEGRITY_CANNOT_READ;
         total += got;
     }
-    return checkImageIntegrity(content.bytes(), low);
+    return checkImageIntegrity(bytes, low);
 }
 
 const char* describeIntegrityResult(int32_t result) {

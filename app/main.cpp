@@ -6,7 +6,7 @@
 #include "app/device_list_panel.h"
 #include "app/main_window.h"
 #include "app/mini_list_view.h"
-#include "app/product.h"
+#include "base/product.h"
 #include "app/wow64.h"
 #include "report/system_identification.h"
 

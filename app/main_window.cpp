@@ -8,6 +8,7 @@
 #include "app/device_list_panel.h"
 #include "app/integrity_check.h"
 #include "app/resource_ids.h"
+#include "base/owners.h"
 #include "inventory/device_inventory.h"
 
 const char MAIN_WINDOW_CLASS[] = "HVVESSO0ControlPanel0MainWindow0";
@@ -18,6 +19,9 @@ const DWORD LOG_VIEW_STYLE = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | W
                              ES_MULTILINE | ES_AUTOHSCROLL | ES_READONLY | ES_WANTRETURN;
 const int LOG_VIEW_MARGIN = 2;
 
+// The log font, from window creation to destruction; AppState keeps its handle.
+GdiObject<HFONT> g_logFont;
+
 void createWindowResources() {
     createLog(&g_app.log);
 
@@ -26,7 +30,8 @@ void createWindowResources() {
     font.lfHeight = 16;
     font.lfWeight = 400;
     lstrcpynA(font.lfFaceName, "Courier New", LF_FACESIZE);
-    g_app.logFont = CreateFontIndirectA(&font);
+    g_logFont.reset(CreateFontIndirectA(&font));
+    g_app.logFont = g_logFont.get();
 
     char ownFile[1024];
     const DWORD length = GetModuleFileNameA(NULL, ownFile, sizeof(ownFile));
@@ -46,10 +51,8 @@ void createLogView(HWND window) {
 }
 
 void destroyWindowResources() {
-    if (g_app.logFont) {
-        DeleteObject(g_app.logFont);
-        g_app.logFont = NULL;
-    }
+    g_logFont.reset();
+    g_app.logFont = NULL;
     if (g_app.popupMenu) {
         DestroyMenu(g_app.popupMenu);
         g_app.popupMenu = NULL;
@@ -90,8 +93,6 @@ HWND createMainWindow(HINSTANCE instance, const char* title) {
     }
     return window;
 }
-
-void quitApplication() { PostMessageA(g_app.mainWindow, WM_DESTROY, 0, 0); }
 
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

@@ -7,6 +7,3 @@ extern const char MAIN_WINDOW_CLASS[];
 
 HWND createMainWindow(HINSTANCE instance, const char* title);
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Posts WM_DESTROY to the main window; the message loop then ends.
-void quitApplication();

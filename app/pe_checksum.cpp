@@ -1,6 +1,6 @@
 #include "app/pe_checksum.h"
 
-#include "app/little_endian.h"
+#include "base/little_endian.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "app/product.h"
-#include "probe/driver_catalog.h"
+#include "base/product.h"
+#include "checks/driver_checks.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "base/log_buffer.h"
 #include "inventory/device_inventory.h"
-#include "report/log_buffer.h"
 #include "report/system_identification.h"
 
 const size_t DEVICE_LINE_SIZE = 2048;

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "inventory/device_inventory.h"
-#include "probe/driver_catalog.h"
+#include "checks/driver_checks.h"
 #include "report/test_run.h"
 #include "support/fake_world.h"
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "driver/checker_driver.h"
-#include "endpoints/registry_store.h"
+#include "sources/store/endpoint_store.h"
 #include "support/test_registry.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "checks/driver_checks.h"
 #include "inventory/device_inventory.h"
-#include "probe/driver_catalog.h"
 #include "report/test_run.h"
 #include "support/check_world.h"
 #include "support/fake_endpoints.h"

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/log_buffer.h"
+#include "checks/driver_checks.h"
 #include "inventory/device_inventory.h"
-#include "probe/driver_catalog.h"
-#include "report/log_buffer.h"
 #include "support/records.h"
 
 class CheckWorld {

@@ -3,7 +3,7 @@
 #include <objbase.h>
 #include <propidl.h>
 
-#include "endpoints/audio_endpoints.h"
+#include "sources/endpoints/audio_endpoints.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "inventory/ks_interfaces.h"
+#include "sources/ks/ks_interfaces.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 
 #include <setupapi.h>
 
-#include "probe/ks_property.h"
+#include "sources/ks/ks_property.h"
 
 struct KsIdentifier {
     GUID set;

@@ -5,8 +5,10 @@
 
 #include <map>
 
+#include "base/device_record.h"
 #include "inventory/inventory_platform.h"
-#include "probe/driver_control.h"
+#include "sources/wave/wave_devices.h"
+#include "checks/driver_control.h"
 
 namespace {
 
@@ -211,12 +213,12 @@ BOOL WINAPI fakeCloseHandle(HANDLE handle) {
 
 FakeWorld::FakeWorld() {
     g_world = this;
+    g_waveApi = WaveApi{fakeWaveInGetNumDevs, fakeWaveInGetDevCapsW, fakeWaveOutGetNumDevs, fakeWaveOutGetDevCapsW};
     g_inventoryPlatform = InventoryPlatform{
-        fakeWaveInGetNumDevs, fakeWaveInGetDevCapsW, fakeWaveOutGetNumDevs, fakeWaveOutGetDevCapsW,
         fakeTimeBeginPeriod, fakeTimeEndPeriod, fakeCoInitialize, fakeCoUninitialize,
         fakeLoadLibraryA, fakeFreeLibrary, fakeGetModuleHandleA, fakeGetProcAddress,
-        fakeAllocate, fakeReallocate, fakeRelease,
     };
+    g_listMemory = ListMemory{fakeAllocate, fakeReallocate, fakeRelease};
     g_driverControlApi = DriverControlApi{
         fakeGetClassDevsA, fakeEnumDeviceInterfaces, fakeGetDeviceInterfaceDetailA, fakeDestroyDeviceInfoList,
         fakeCreateFileA, fakeDeviceIoControl, fakeCloseHandle,
@@ -224,7 +226,9 @@ FakeWorld::FakeWorld() {
 }
 
 FakeWorld::~FakeWorld() {
+    g_waveApi = realWaveApi();
     g_inventoryPlatform = realInventoryPlatform();
+    g_listMemory = realListMemory();
     g_driverControlApi = realDriverControlApi();
     g_world = nullptr;
 }

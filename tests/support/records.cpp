@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "base/text.h"
+
 DeviceRecord makeRecord(const RecordFields& fields) {
     DeviceRecord r;
     ZeroMemory(&r, sizeof(r));

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "inventory/device_inventory.h"
+#include "base/device_record.h"
 
 struct RecordFields {
     uint32_t kind = KIND_MME;

@@ -2,7 +2,7 @@
 
 #include <sddl.h>
 
-#include "endpoints/registry_store.h"
+#include "sources/store/endpoint_store.h"
 
 namespace {
 

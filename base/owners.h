@@ -1,0 +1,187 @@
+// One owner for each kind of Windows resource the program holds: a heap block, a kernel handle
+// (file, event, device), a device-information set, a COM pointer and the memory COM hands out, a
+// GDI object and an icon. Each releases what it holds when it goes out of scope, on every path,
+// and none can be copied. Handles obtained through a table of Windows calls (a seam that tests
+// replace) are released through that table's function, which the owner is given.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+#include <propidl.h>
+#include <setupapi.h>
+
+#include <stddef.h>
+
+// A block of the process heap, zero-filled when asked.
+class HeapBlock {
+public:
+    explicit HeapBlock(size_t bytes, bool zeroed = true)
+        : block_(HeapAlloc(GetProcessHeap(), zeroed ? HEAP_ZERO_MEMORY : 0, bytes ? bytes : 1)) {}
+    ~HeapBlock() {
+        if (block_) HeapFree(GetProcessHeap(), 0, block_);
+    }
+    HeapBlock(const HeapBlock&) = delete;
+    HeapBlock& operator=(const HeapBlock&) = delete;
+
+    void* get() const { return block_; }
+    template <typename T>
+    T* as() const {
+        return static_cast<T*>(block_);
+    }
+    // Hands the block over to a caller that frees it itself (or deliberately never does).
+    void* release() {
+        void* block = block_;
+        block_ = NULL;
+        return block;
+    }
+
+private:
+    void* block_;
+};
+
+// A kernel handle: a file, an event or a device. Null and INVALID_HANDLE_VALUE both mean none.
+class Handle {
+public:
+    typedef BOOL(WINAPI* Close)(HANDLE);
+    explicit Handle(HANDLE handle = NULL, Close close = CloseHandle) : handle_(handle), close_(close) {}
+    ~Handle() { reset(); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    bool valid() const { return handle_ != NULL && handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+    void reset() {
+        if (valid()) close_(handle_);
+        handle_ = NULL;
+    }
+    HANDLE release() {
+        HANDLE handle = handle_;
+        handle_ = NULL;
+        return handle;
+    }
+
+private:
+    HANDLE handle_;
+    Close close_;
+};
+
+// A SetupAPI device-information set.
+class DeviceInfoSet {
+public:
+    typedef BOOL(WINAPI* Destroy)(HDEVINFO);
+    DeviceInfoSet(HDEVINFO set, Destroy destroy) : set_(set), destroy_(destroy) {}
+    ~DeviceInfoSet() {
+        if (valid()) destroy_(set_);
+    }
+    DeviceInfoSet(const DeviceInfoSet&) = delete;
+    DeviceInfoSet& operator=(const DeviceInfoSet&) = delete;
+
+    bool valid() const { return set_ != INVALID_HANDLE_VALUE && set_ != NULL; }
+    HDEVINFO get() const { return set_; }
+
+private:
+    HDEVINFO set_;
+    Destroy destroy_;
+};
+
+// A COM interface pointer, released once.
+template <typename T>
+class ComPtr {
+public:
+    ComPtr() : p_(NULL) {}
+    ~ComPtr() { reset(); }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+
+    T* get() const { return p_; }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != NULL; }
+    // Where a call that hands out an interface stores it; anything held before is released.
+    T** out() {
+        reset();
+        return &p_;
+    }
+    void reset() {
+        if (p_) p_->Release();
+        p_ = NULL;
+    }
+
+private:
+    T* p_;
+};
+
+// Text that COM allocated for the caller (CoTaskMemFree).
+class CoTaskText {
+public:
+    CoTaskText() : text_(NULL) {}
+    ~CoTaskText() {
+        if (text_) CoTaskMemFree(text_);
+    }
+    CoTaskText(const CoTaskText&) = delete;
+    CoTaskText& operator=(const CoTaskText&) = delete;
+
+    LPWSTR* out() { return &text_; }
+    const wchar_t* get() const { return text_; }
+
+private:
+    LPWSTR text_;
+};
+
+// A property value, cleared once.
+class PropertyValue {
+public:
+    PropertyValue() { PropVariantInit(&value_); }
+    ~PropertyValue() { PropVariantClear(&value_); }
+    PropertyValue(const PropertyValue&) = delete;
+    PropertyValue& operator=(const PropertyValue&) = delete;
+
+    PROPVARIANT* out() { return &value_; }
+    const PROPVARIANT& get() const { return value_; }
+
+private:
+    PROPVARIANT value_;
+};
+
+// A GDI object: a font, brush or pen. Movable, so that a set of them can be replaced whole.
+template <typename T>
+class GdiObject {
+public:
+    explicit GdiObject(T object = NULL) : object_(object) {}
+    ~GdiObject() { reset(); }
+    GdiObject(const GdiObject&) = delete;
+    GdiObject& operator=(const GdiObject&) = delete;
+    GdiObject(GdiObject&& other) : object_(other.object_) { other.object_ = NULL; }
+    GdiObject& operator=(GdiObject&& other) {
+        if (this != &other) {
+            reset();
+            object_ = other.object_;
+            other.object_ = NULL;
+        }
+        return *this;
+    }
+
+    T get() const { return object_; }
+    void reset(T object = NULL) {
+        if (object_) DeleteObject(object_);
+        object_ = object;
+    }
+
+private:
+    T object_;
+};
+
+// An icon the program loaded or extracted (DestroyIcon). Only a real icon handle is ever held.
+class IconHandle {
+public:
+    explicit IconHandle(HICON icon = NULL) : icon_(icon) {}
+    ~IconHandle() {
+        if (icon_) DestroyIcon(icon_);
+    }
+    IconHandle(const IconHandle&) = delete;
+    IconHandle& operator=(const IconHandle&) = delete;
+
+    HICON get() const { return icon_; }
+
+private:
+    HICON icon_;
+};

@@ -1,0 +1,39 @@
+// The check run for one catalogued driver against the device lists of a collection pass: its
+// version, its kernel-streaming interface, and its MME, KS and WDM devices on both sides.
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+
+#include "base/log_buffer.h"
+#include "checks/driver_catalog.h"
+#include "inventory/device_inventory.h"
+
+// What a check reads besides the catalogue row.
+struct CheckContext {
+    LogBuffer* log;
+    const DeviceInventory* inventory;
+    int32_t osClass;
+};
+
+// Checks one driver and appends its lines to the log. Returns 0 (not installed, or no error),
+// 1 (wrong version), 2 (installation problem) or the number of errors found in the lists.
+int32_t checkDriver(const DriverCatalogEntry& row, const CheckContext& context);
+
+// Case-sensitive: the path ends in the tail (an empty tail always does).
+bool iconPathEndsWith(const wchar_t* path, const wchar_t* tail);
+// Case-sensitive: the name is a leading part of "stem (display)" or "stem(display)".
+bool pinNameMatches(const char* name, const char* stem, const char* displayName);
+
+// The lookups: each walks one list from its start and returns the first record that
+// qualifies, or null. Hardware IDs and GUIDs compare ignoring ASCII case.
+const DeviceRecord* findInterfaceByHardwareId(const DeviceInventory& inventory, const char* hardwareId, int capture);
+const DeviceRecord* findDeviceByHardwareId(const RecordList& list, uint32_t kind, const char* hardwareId);
+const DeviceRecord* findOtherByHardwareId(const DeviceRecord* self, const RecordList& list, uint32_t kind,
+                                          const char* hardwareId);
+const DeviceRecord* findOtherByIcon(const DeviceRecord* self, const RecordList& list, uint32_t kind,
+                                    const wchar_t* icon);
+const DeviceRecord* findOtherByDeviceGuid(const DeviceRecord* self, const RecordList& list, uint32_t kind,
+                                          const wchar_t* guid);
+const DeviceRecord* findOtherKsByDriverName(const DeviceRecord* self, const RecordList& list, const char* driverName);
+const DeviceRecord* findMmeByPinName(const RecordList& list, const char* name);

@@ -1,0 +1,59 @@
+#include "checks/driver_control.h"
+
+#include "base/owners.h"
+
+namespace {
+
+const DriverControlApi kReal = {
+    SetupDiGetClassDevsA, SetupDiEnumDeviceInterfaces, SetupDiGetDeviceInterfaceDetailA,
+    SetupDiDestroyDeviceInfoList, CreateFileA, DeviceIoControl, CloseHandle,
+};
+
+// The fixed part of SP_DEVICE_INTERFACE_DETAIL_DATA_A in a 32-bit process: the size field and
+// the first character of the path.
+const DWORD kDetailFixedSize = 5;
+// The path must fit the buffer Windows asked for; anything larger is not a detail record.
+const DWORD kDetailMaxSize = 64 * 1024;
+}  // namespace
+
+DriverControlApi g_driverControlApi = kReal;
+
+const DriverControlApi& realDriverControlApi() { return kReal; }
+
+HANDLE openDriverControl(const GUID& interfaceGuid) {
+    const DriverControlApi& api = g_driverControlApi;
+    DeviceInfoSet set(api.setupDiGetClassDevsA(&interfaceGuid, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE),
+                      api.setupDiDestroyDeviceInfoList);
+    if (!set.valid()) return INVALID_HANDLE_VALUE;
+
+    SP_DEVICE_INTERFACE_DATA data;
+    ZeroMemory(&data, sizeof(data));
+    data.cbSize = sizeof(data);  // 28
+    if (!api.setupDiEnumDeviceInterfaces(set.get(), NULL, &interfaceGuid, 0, &data)) return INVALID_HANDLE_VALUE;
+
+    DWORD required = 0;
+    api.setupDiGetDeviceInterfaceDetailA(set.get(), &data, NULL, 0, &required, NULL);
+    if (required <= kDetailFixedSize || required > kDetailMaxSize) return INVALID_HANDLE_VALUE;
+    // One spare byte so that the path is terminated whatever the answer holds.
+    HeapBlock buffer(size_t(required) + 1);
+    if (!buffer.get()) return INVALID_HANDLE_VALUE;
+    PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail = static_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(buffer.get());
+    detail->cbSize = kDetailFixedSize;
+    if (!api.setupDiGetDeviceInterfaceDetailA(set.get(), &data, detail, required, NULL, NULL))
+        return INVALID_HANDLE_VALUE;
+
+    return api.createFileA(detail->DevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                           0, NULL);
+}
+
+uint32_t queryDriverVersion(const GUID& interfaceGuid) {
+    HANDLE device = openDriverControl(interfaceGuid);
+    if (device == INVALID_HANDLE_VALUE) return 0;
+    uint32_t version = 0;
+    DWORD returned = 0;
+    // A driver that rejects the request leaves the value at 0, which reads as not installed.
+    g_driverControlApi.deviceIoControl(device, IOCTL_DRIVER_GET_VERSION, NULL, 0, &version, sizeof(version),
+                                       &returned, NULL);
+    g_driverControlApi.closeHandle(device);
+    return version;
+}

@@ -1,0 +1,198 @@
+#include "sources/ks/ks_interfaces.h"
+
+#include <stdio.h>
+#include <string.h>
+#include <wchar.h>
+
+#include "base/owners.h"
+#include "base/registry.h"
+#include "base/text.h"
+
+const GUID KSCATEGORY_AUDIO_CLASS = {0x6994AD04, 0x93EF, 0x11D0, {0xA3, 0xCC, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+const GUID KSCATEGORY_CAPTURE_CLASS = {0x65E8773D, 0x8F56, 0x11D0, {0xA3, 0xB9, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+const GUID KSCATEGORY_RENDER_CLASS = {0x65E8773E, 0x8F56, 0x11D0, {0xA3, 0xB9, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+
+namespace {
+
+const KsSetupApi kReal = {
+    SetupDiGetClassDevsA,        SetupDiEnumDeviceInterfaces,      SetupDiGetDeviceInterfaceDetailW,
+    SetupDiGetDeviceInterfaceAlias, SetupDiOpenDeviceInterfaceRegKey, RegQueryValueExW,
+    RegCloseKey,                 SetupDiGetDeviceRegistryPropertyW, SetupDiGetDeviceRegistryPropertyA,
+    SetupDiDestroyDeviceInfoList,
+};
+
+const DWORD kDetailBytes = 526;     // the fixed part and a path of 260 units with its terminator
+const DWORD kDetailFixedSize = 6;   // SP_DEVICE_INTERFACE_DETAIL_DATA_W in a 32-bit process
+const DWORD kNameUnits = 1024;
+const DWORD kHardwareIdBytes = 1024;
+const size_t kDetailPathUnits = (kDetailBytes - 4) / sizeof(wchar_t);
+
+// The detail buffer, with room for a terminator of our own behind the path.
+const size_t kDetailBlockBytes = kDetailBytes + sizeof(wchar_t);
+
+PSP_DEVICE_INTERFACE_DETAIL_DATA_W detailOf(HeapBlock& block) { return block.as<SP_DEVICE_INTERFACE_DETAIL_DATA_W>(); }
+
+HDEVINFO audioInterfaces() {
+    return g_ksSetupApi.getClassDevsA(&KSCATEGORY_AUDIO_CLASS, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+}
+
+// The member has a detail and a live alias in the class.
+bool qualifies(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* data, HeapBlock& detail, const GUID& aliasClass,
+               SP_DEVINFO_DATA* device) {
+    ZeroMemory(detail.get(), kDetailBlockBytes);
+    detailOf(detail)->cbSize = kDetailFixedSize;
+    ZeroMemory(device, sizeof(*device));
+    device->cbSize = sizeof(*device);
+    if (!g_ksSetupApi.getDeviceInterfaceDetailW(set, data, detailOf(detail), kDetailBytes, NULL, device)) return false;
+    detailOf(detail)->DevicePath[kDetailPathUnits] = 0;
+    SP_DEVICE_INTERFACE_DATA alias;
+    ZeroMemory(&alias, sizeof(alias));
+    alias.cbSize = sizeof(alias);
+    if (!g_ksSetupApi.getDeviceInterfaceAlias(set, data, &aliasClass, &alias)) return false;
+    return alias.Flags != 0 && !(alias.Flags & SPINT_REMOVED);
+}
+
+// The interface key's "FriendlyName" (of whatever type); false when there is none.
+bool interfaceFriendlyName(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* data, wchar_t* name) {
+    RegistryKey key(g_ksSetupApi.openDeviceInterfaceRegKey(set, data, 0, KEY_QUERY_VALUE), g_ksSetupApi.regCloseKey);
+    if (!key.valid()) return false;
+    DWORD size = kNameUnits * sizeof(wchar_t);
+    const bool read = g_ksSetupApi.regQueryValueExW(key.get(), L"FriendlyName", NULL, NULL,
+                                                    reinterpret_cast<BYTE*>(name), &size) == ERROR_SUCCESS;
+    if (read) name[size / sizeof(wchar_t) < kNameUnits ? size / sizeof(wchar_t) : kNameUnits] = 0;
+    return read;
+}
+
+// The device's friendly name, else its class key's "DriverDesc". When neither can be read but
+// the driver value can, the name is that value.
+void deviceName(HDEVINFO set, SP_DEVINFO_DATA* device, wchar_t* name) {
+    DWORD required = 0;
+    if (g_ksSetupApi.getDeviceRegistryPropertyW(set, device, SPDRP_FRIENDLYNAME, NULL, reinterpret_cast<BYTE*>(name),
+                                                1024, &required)) {
+        name[kNameUnits] = 0;
+        return;
+    }
+    ZeroMemory(name, (kNameUnits + 1) * sizeof(wchar_t));
+    if (!g_ksSetupApi.getDeviceRegistryPropertyW(set, device, SPDRP_DRIVER, NULL, reinterpret_cast<BYTE*>(name), 1024,
+                                                 &required))
+        return;
+    name[kNameUnits] = 0;
+    wchar_t classKey[kNameUnits + 64];
+    _snwprintf(classKey, kNameUnits + 64, L"SYSTEM\\CurrentControlSet\\Control\\Class\\%ls", name);
+    classKey[kNameUnits + 63] = 0;
+    readRegistryString(classKey, L"DriverDesc", name);
+}
+
+void setNames(const wchar_t* wide, wchar_t* wideField, char* narrowField, int size) {
+    lstrcpynW(wideField, wide, size);
+    toNarrow(wideField, narrowField, size);
+}
+
+}  // namespace
+
+KsSetupApi g_ksSetupApi = kReal;
+
+const KsSetupApi& realKsSetupApi() { return kReal; }
+
+int32_t collectKsInterfaces(RecordList* ksInterfaces) {
+    resetList(ksInterfaces);
+    HeapBlock detail(kDetailBlockBytes);
+    if (!detail.get()) return -1;
+    const struct {
+        const GUID* aliasClass;
+        uint32_t kind;
+    } passes[] = {{&KSCATEGORY_CAPTURE_CLASS, KS_CAPTURE_FLAG}, {&KSCATEGORY_RENDER_CLASS, 0}};
+    for (const auto& pass : passes) {
+        DeviceInfoSet set(audioInterfaces(), g_ksSetupApi.destroyDeviceInfoList);
+        if (!set.valid()) continue;
+        for (DWORD index = 0;; ++index) {
+            DeviceRecord record;
+            ZeroMemory(&record, sizeof(record));
+            record.kind = pass.kind;
+            SP_DEVICE_INTERFACE_DATA data;
+            ZeroMemory(&data, sizeof(data));
+            data.cbSize = sizeof(data);
+            if (!g_ksSetupApi.enumDeviceInterfaces(set.get(), NULL, &KSCATEGORY_AUDIO_CLASS, index, &data)) break;
+            SP_DEVINFO_DATA device;
+            if (qualifies(set.get(), &data, detail, *pass.aliasClass, &device)) {
+                wchar_t name[kNameUnits + 1] = L"";
+                if (interfaceFriendlyName(set.get(), &data, name))
+                    setNames(name, record.driverNameW, record.driverName, DRIVER_NAME_SIZE);
+                ZeroMemory(name, sizeof(name));
+                deviceName(set.get(), &device, name);
+                setNames(name, record.pinNameW, record.pinName, PIN_NAME_SIZE);
+                char hardwareIds[kHardwareIdBytes + 1] = "";
+                if (g_ksSetupApi.getDeviceRegistryPropertyA(set.get(), &device, SPDRP_HARDWAREID, NULL,
+                                                            reinterpret_cast<BYTE*>(hardwareIds), kHardwareIdBytes,
+                                                            NULL))
+                    lstrcpynA(record.hardwareId, hardwareIds, HARDWARE_ID_SIZE);  // the first string only
+            }
+            if (record.hardwareId[0]) appendRecord(ksInterfaces, &record);
+        }
+    }
+    return 0;
+}
+
+int32_t collectKsDevices(const RecordList& ksInterfaces, RecordList* list, int direction) {
+    const GUID& aliasClass = direction == 1 ? KSCATEGORY_CAPTURE_CLASS : KSCATEGORY_RENDER_CLASS;
+    DeviceInfoSet set(audioInterfaces(), g_ksSetupApi.destroyDeviceInfoList);
+    if (!set.valid()) return 0;
+    HeapBlock detail(kDetailBlockBytes);
+    if (!detail.get()) return 0;
+    for (DWORD index = 0;; ++index) {
+        SP_DEVICE_INTERFACE_DATA data;
+        ZeroMemory(&data, sizeof(data));
+        data.cbSize = sizeof(data);
+        if (!g_ksSetupApi.enumDeviceInterfaces(set.get(), NULL, &KSCATEGORY_AUDIO_CLASS, index, &data)) break;
+        SP_DEVINFO_DATA device;
+        if (!qualifies(set.get(), &data, detail, aliasClass, &device)) continue;
+        wchar_t name[kNameUnits + 1] = L"";
+        if (!interfaceFriendlyName(set.get(), &data, name)) name[0] = 0;
+        if (!name[0]) deviceName(set.get(), &device, name);
+        if (KsFilter* filter = openKsFilter(detailOf(detail)->DevicePath, name)) {
+            if (collectStreamingPins(filter, direction) == 0) addKsDeviceRecord(ksInterfaces, list, filter, direction);
+            closeKsFilter(filter);
+        }
+    }
+    return 0;
+}
+
+void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const KsFilter* filter, int direction) {
+    if (filter->pinCount < 1) return;
+    DeviceRecord record;
+    ZeroMemory(&record, sizeof(record));
+    record.kind = KIND_KS;
+    lstrcpynW(record.pinNameW, filter->friendlyName, PIN_NAME_SIZE);
+    setNames(filter->devicePath, record.driverNameW, record.driverName, DRIVER_NAME_SIZE);
+    if (const DeviceRecord* ksInterface = findKsInterface(ksInterfaces, record.pinNameW, direction))
+        lstrcpynA(record.hardwareId, ksInterface->hardwareId, HARDWARE_ID_SIZE);
+
+    // A name already listed in this direction gets " [A]", then " [B]", ... up to " [Z]".
+    wchar_t candidate[PIN_NAME_SIZE];
+    lstrcpynW(candidate, record.pinNameW, PIN_NAME_SIZE);
+    for (wchar_t letter = L'A'; isKsNameTaken(*list, candidate); ++letter) {
+        if (letter > L'Z') return;
+        _snwprintf(candidate, PIN_NAME_SIZE, L"%ls [%lc]", record.pinNameW, letter);
+        candidate[PIN_NAME_SIZE - 1] = 0;
+    }
+    setNames(candidate, record.pinNameW, record.pinName, PIN_NAME_SIZE);
+    appendRecord(list, &record);
+}
+
+const DeviceRecord* findKsInterface(const RecordList& list, const wchar_t* name, int direction) {
+    const bool capture = direction != 0;
+    for (uint32_t i = 1; i <= recordCount(list); ++i) {
+        const DeviceRecord* r = recordAt(list, i);
+        if (((r->kind & KS_CAPTURE_FLAG) != 0) != capture) continue;
+        if (wcscmp(r->driverNameW, name) == 0 || wcscmp(r->pinNameW, name) == 0) return r;
+    }
+    return NULL;
+}
+
+bool isKsNameTaken(const RecordList& list, const wchar_t* name) {
+    for (uint32_t i = 1; i <= recordCount(list); ++i) {
+        const DeviceRecord* r = recordAt(list, i);
+        if ((r->kind & KIND_MASK) == KIND_KS && wcscmp(r->pinNameW, name) == 0) return true;
+    }
+    return false;
+}

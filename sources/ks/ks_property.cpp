@@ -1,0 +1,256 @@
+#include "sources/ks/ks_property.h"
+
+#include <string.h>
+
+#include "base/little_endian.h"
+#include "base/owners.h"
+#include "base/text.h"
+
+const GUID KSPROPSETID_PIN_SET = {0x8C134960, 0x51AD, 0x11CF, {0x87, 0x8A, 0x94, 0xF8, 0x01, 0xC1, 0x00, 0x00}};
+const GUID KSINTERFACESETID_STANDARD_SET = {0x1A8766A0, 0x62CE, 0x11CF, {0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1, 0x00, 0x00}};
+const GUID KSMEDIUMSETID_STANDARD_SET = {0x4747B320, 0x62CE, 0x11CF, {0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1, 0x00, 0x00}};
+const GUID KSDATAFORMAT_SUBTYPE_WAVEFORMATEX_GUID = {0x00000000, 0x0000, 0x0010,
+                                                      {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+const GUID KSDATAFORMAT_SUBTYPE_PCM_GUID = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+const GUID KSDATAFORMAT_SUBTYPE_IEEE_FLOAT_GUID = {0x00000003, 0x0000, 0x0010,
+                                                    {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+
+namespace {
+
+const uint32_t kMultipleItemSize = 8;  // KSMULTIPLE_ITEM: Size, Count
+const uint32_t kIdentifierSize = 24;   // KSIDENTIFIER: Set, Id, Flags
+const uint32_t kDataRangeSize = 64;    // KSDATARANGE up to and with its Specifier
+const uint32_t kSubFormatOffset = 32;
+const uint32_t kNameBytes = 519;
+
+// Everything a request hands to the driver: the input record, the OVERLAPPED and the output
+// live together on the heap, so that a driver completing late never writes into a caller's
+// stack or a block already given back.
+struct RequestBlock {
+    OVERLAPPED overlapped;
+    KsPinRequest input;
+    uint8_t output[1];
+};
+
+void* heapBlock(size_t bytes) { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes); }
+void heapRelease(void* block) { HeapFree(GetProcessHeap(), 0, block); }
+
+const KsApi kReal = {CreateFileW, CreateEventA, DeviceIoControl, GetLastError, WaitForSingleObject,
+                     CancelIo,    CloseHandle,  heapBlock,       heapRelease};
+
+// The identifier list of a pin holds one with the set and id (flags are not compared).
+bool hasIdentifier(const uint8_t* block, uint32_t blockBytes, uint32_t count, const GUID& set, uint32_t id) {
+    const uint32_t fitting = (blockBytes - kMultipleItemSize) / kIdentifierSize;
+    if (count > fitting) count = fitting;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint8_t* entry = block + kMultipleItemSize + size_t(i) * kIdentifierSize;
+        if (memcmp(entry, &set, sizeof(GUID)) == 0 && readLe32(entry + 16) == id) return true;
+    }
+    return false;
+}
+
+bool acceptedSubFormat(const uint8_t* subFormat) {
+    static const uint8_t kNull[16] = {0};
+    const uint8_t* waveFormatEx = reinterpret_cast<const uint8_t*>(&KSDATAFORMAT_SUBTYPE_WAVEFORMATEX_GUID);
+    // The first two bytes of a WAVEFORMATEX-style sub-format carry the format tag.
+    return memcmp(subFormat + 2, waveFormatEx + 2, 14) == 0 ||
+           memcmp(subFormat, &KSDATAFORMAT_SUBTYPE_PCM_GUID, 16) == 0 ||
+           memcmp(subFormat, &KSDATAFORMAT_SUBTYPE_IEEE_FLOAT_GUID, 16) == 0 || memcmp(subFormat, kNull, 16) == 0;
+}
+
+// Walks the data ranges, each FormatSize bytes after the one before; a range shorter than its
+// header or running past the block ends the walk.
+bool hasAcceptedDataRange(const uint8_t* block, uint32_t blockBytes, uint32_t count) {
+    uint32_t offset = kMultipleItemSize;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (blockBytes < offset || blockBytes - offset < kDataRangeSize) return false;
+        const uint32_t formatSize = readLe32(block + offset);
+        if (formatSize < kDataRangeSize || formatSize > blockBytes - offset) return false;
+        if (acceptedSubFormat(block + offset + kSubFormatOffset)) return true;
+        offset += formatSize;
+    }
+    return false;
+}
+
+KsPinRequest pinRequest(uint32_t pinId, uint32_t propertyId) {
+    KsPinRequest request;
+    request.set = KSPROPSETID_PIN_SET;
+    request.id = propertyId;
+    request.flags = 1;  // KSPROPERTY_TYPE_GET
+    request.pinId = pinId;
+    request.reserved = 0;
+    return request;
+}
+
+// Reads a KSMULTIPLE_ITEM answer into a block of its own; false when it cannot be had or is too
+// short to hold its header.
+bool readMultipleItems(HANDLE filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* bytes,
+                       uint32_t* count, const uint8_t** first) {
+    if (FAILED(getPinPropertyAlloc(filter, pinId, propertyId, block, bytes)) || *bytes < kMultipleItemSize)
+        return false;
+    *count = readLe32(*block + 4);
+    *first = *block + kMultipleItemSize;
+    return true;
+}
+
+}  // namespace
+
+KsApi g_ksApi = kReal;
+
+const KsApi& realKsApi() { return kReal; }
+
+HRESULT ksPropertyRequest(HANDLE filter, const KsPinRequest& request, void* output, uint32_t outputSize,
+                          uint32_t* bytesReturned) {
+    if (bytesReturned) *bytesReturned = 0;
+    HeapBlock storage(sizeof(RequestBlock) + outputSize);
+    if (!storage.get()) return E_OUTOFMEMORY;
+    Handle event(g_ksApi.createEventA(NULL, FALSE, FALSE, NULL), g_ksApi.closeHandle);
+    if (!event.valid()) return E_OUTOFMEMORY;
+    RequestBlock* block = storage.as<RequestBlock>();
+    // The low bit keeps the completion away from any completion port the handle may have.
+    block->overlapped.hEvent = reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(event.get()) | 1);
+    block->input = request;
+
+    DWORD returned = 0;
+    HRESULT result = E_FAIL;
+    uint32_t count = 0;
+    if (g_ksApi.deviceIoControl(filter, IOCTL_KS_PROPERTY_CODE, &block->input, sizeof(block->input),
+                                outputSize ? block->output : NULL, outputSize, &returned, &block->overlapped)) {
+        result = S_OK;
+        count = returned;
+    } else {
+        const DWORD error = g_ksApi.getLastError();
+        if (error == ERROR_IO_PENDING) {
+            if (g_ksApi.waitForSingleObject(event.get(), KS_REQUEST_WAIT_MS) == WAIT_OBJECT_0) {
+                result = S_OK;
+            } else {
+                // Cancel it and wait for the driver to let go of the block; a driver that does
+                // not, keeps it: the block and its event are then left to it, never reused.
+                g_ksApi.cancelIo(filter);
+                if (g_ksApi.waitForSingleObject(event.get(), KS_REQUEST_WAIT_MS) != WAIT_OBJECT_0) {
+                    storage.release();
+                    event.release();
+                }
+            }
+        } else if ((error == ERROR_INSUFFICIENT_BUFFER || error == ERROR_MORE_DATA) && outputSize == 0) {
+            result = S_OK;  // a size query: the count is the size the driver needs
+            count = returned;
+        }
+    }
+    if (result == S_OK && outputSize) memcpy(output, block->output, outputSize);
+    if (bytesReturned) *bytesReturned = count;
+    return result;
+}
+
+HRESULT getPinProperty(HANDLE filter, uint32_t pinId, uint32_t propertyId, void* output, uint32_t outputSize) {
+    return ksPropertyRequest(filter, pinRequest(pinId, propertyId), output, outputSize, NULL);
+}
+
+HRESULT getPinPropertyAlloc(HANDLE filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* size) {
+    *block = NULL;
+    *size = 0;
+    const KsPinRequest request = pinRequest(pinId, propertyId);
+    uint32_t needed = 0;
+    const HRESULT query = ksPropertyRequest(filter, request, NULL, 0, &needed);
+    if (FAILED(query)) return query;
+    if (needed == 0) return E_FAIL;
+    if (needed > KS_MAX_BLOCK_BYTES) return E_OUTOFMEMORY;
+    *block = static_cast<uint8_t*>(g_ksApi.allocateBlock(needed));
+    if (!*block) return E_OUTOFMEMORY;
+    *size = needed;
+    // However long or short the second answer says it is, the block is `needed` bytes.
+    return ksPropertyRequest(filter, request, *block, needed, NULL);
+}
+
+int32_t queryPinInfo(const KsFilter* filter, uint32_t pinId, KsPinInfo* info) {
+    ZeroMemory(info, sizeof(*info));
+    info->pinId = pinId;
+    const HANDLE h = filter->handle;
+    getPinProperty(h, pinId, KSPROPERTY_PIN_COMMUNICATION_ID, &info->communication, 4);
+    if (!readMultipleItems(h, pinId, KSPROPERTY_PIN_INTERFACES_ID, &info->interfacesBlock, &info->interfacesBytes,
+                           &info->interfaceCount, &info->interfaces))
+        return -2;
+    if (!readMultipleItems(h, pinId, KSPROPERTY_PIN_MEDIUMS_ID, &info->mediumsBlock, &info->mediumsBytes,
+                           &info->mediumCount, &info->mediums))
+        return -3;
+    if (!readMultipleItems(h, pinId, KSPROPERTY_PIN_DATARANGES_ID, &info->dataRangesBlock, &info->dataRangesBytes,
+                           &info->dataRangeCount, &info->dataRanges))
+        return -4;
+    getPinProperty(h, pinId, KSPROPERTY_PIN_DATAFLOW_ID, &info->dataFlow, 4);
+    if (FAILED(getPinProperty(h, pinId, KSPROPERTY_PIN_CINSTANCES_ID, &info->instances, 8))) return -6;
+    getPinProperty(h, pinId, KSPROPERTY_PIN_GLOBALCINSTANCES_ID, &info->globalInstances, 8);
+    getPinProperty(h, pinId, KSPROPERTY_PIN_CATEGORY_ID, &info->category, 16);
+
+    wchar_t name[(kNameBytes + 1) / 2 + 1];
+    ZeroMemory(name, sizeof(name));
+    if (SUCCEEDED(getPinProperty(h, pinId, KSPROPERTY_PIN_NAME_ID, name, kNameBytes))) {
+        name[(kNameBytes + 1) / 2] = 0;  // the driver's text may fill the buffer without a terminator
+        toNarrow(name, info->name, sizeof(info->name));
+    }
+
+    if (!hasIdentifier(info->interfacesBlock, info->interfacesBytes, info->interfaceCount,
+                       KSINTERFACESETID_STANDARD_SET, 0))
+        return -10;  // no KSINTERFACE_STANDARD_STREAMING
+    if (!hasIdentifier(info->mediumsBlock, info->mediumsBytes, info->mediumCount, KSMEDIUMSETID_STANDARD_SET, 0))
+        return -11;  // no KSMEDIUM_TYPE_ANYINSTANCE
+    if (info->dataRangeCount == 0 ||
+        !hasAcceptedDataRange(info->dataRangesBlock, info->dataRangesBytes, info->dataRangeCount))
+        return -13;
+    return 0;
+}
+
+int32_t releasePinInfo(KsPinInfo* info) {
+    if (!info) return -1;
+    if (info->dataRangesBlock) g_ksApi.releaseBlock(info->dataRangesBlock);
+    if (info->interfacesBlock) g_ksApi.releaseBlock(info->interfacesBlock);
+    if (info->mediumsBlock) g_ksApi.releaseBlock(info->mediumsBlock);
+    ZeroMemory(info, sizeof(*info));
+    return 0;
+}
+
+int32_t collectStreamingPins(KsFilter* filter, int direction) {
+    uint32_t pinTypes = 0;
+    if (FAILED(getPinProperty(filter->handle, 0, KSPROPERTY_PIN_CTYPES_ID, &pinTypes, 4))) return -1;
+    if (int32_t(pinTypes) < 1) return -2;
+    if (pinTypes > KS_MAX_PIN_TYPES) pinTypes = KS_MAX_PIN_TYPES;
+    const uint32_t wantedFlow = direction == 1 ? KS_DATAFLOW_OUT : KS_DATAFLOW_IN;
+    for (uint32_t pin = 0; pin < pinTypes; ++pin) {
+        uint32_t communication = 0, flow = 0;
+        if (FAILED(getPinProperty(filter->handle, pin, KSPROPERTY_PIN_COMMUNICATION_ID, &communication, 4)) ||
+            (communication != KS_COMMUNICATION_SINK && communication != KS_COMMUNICATION_BOTH))
+            continue;
+        if (FAILED(getPinProperty(filter->handle, pin, KSPROPERTY_PIN_DATAFLOW_ID, &flow, 4)) ||
+            communication != KS_COMMUNICATION_SINK || flow != wantedFlow)
+            continue;
+        KsPinInfo info;
+        if (queryPinInfo(filter, pin, &info) != 0) {
+            releasePinInfo(&info);
+            continue;
+        }
+        if (filter->pinCount >= int32_t(KS_MAX_PINS)) {
+            releasePinInfo(&info);
+            return -10;
+        }
+        filter->pins[filter->pinCount++] = info;
+    }
+    return 0;
+}
+
+KsFilter* openKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName) {
+    KsFilter* filter = static_cast<KsFilter*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(KsFilter)));
+    if (!filter) return NULL;
+    filter->handle = g_ksApi.createFileW(devicePath, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
+                                         FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, NULL);
+    if (filter->handle == INVALID_HANDLE_VALUE) return filter;
+    lstrcpynW(filter->devicePath, devicePath, 260);
+    lstrcpynW(filter->friendlyName, friendlyName ? friendlyName : L"", 280);
+    return filter;
+}
+
+void closeKsFilter(KsFilter* filter) {
+    if (!filter) return;
+    for (int32_t i = 0; i < filter->pinCount && i < int32_t(KS_MAX_PINS); ++i) releasePinInfo(&filter->pins[i]);
+    if (filter->handle != INVALID_HANDLE_VALUE && filter->handle) g_ksApi.closeHandle(filter->handle);
+    ZeroMemory(filter, sizeof(*filter));
+    HeapFree(GetProcessHeap(), 0, filter);
+}

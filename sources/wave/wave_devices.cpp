@@ -1,0 +1,51 @@
+#include "sources/wave/wave_devices.h"
+
+#include <string.h>
+
+#include "base/text.h"
+
+namespace {
+
+const WaveApi kReal = {waveInGetNumDevs, waveInGetDevCapsW, waveOutGetNumDevs, waveOutGetDevCapsW};
+
+}  // namespace
+
+WaveApi g_waveApi = kReal;
+
+const WaveApi& realWaveApi() { return kReal; }
+
+void collectWaveDevices(RecordList* list, int direction, const RecordCompletion& completion) {
+    const WaveApi& api = g_waveApi;
+    const bool recording = direction == 1;
+    const int32_t count = int32_t(recording ? api.waveInGetNumDevs() : api.waveOutGetNumDevs());
+    // Ids 0 to count - 1 are the numbered devices; the wave mapper (WAVE_MAPPER) is never asked.
+    for (int32_t id = 0; id < count; ++id) {
+        wchar_t name[MAXPNAMELEN + 1];
+        uint32_t channels = 0;
+        if (recording) {
+            WAVEINCAPSW caps;
+            ZeroMemory(&caps, sizeof(caps));
+            if (api.waveInGetDevCapsW(UINT_PTR(id), &caps, sizeof(caps)) != MMSYSERR_NOERROR) continue;
+            memcpy(name, caps.szPname, sizeof(caps.szPname));
+            channels = caps.wChannels;
+        } else {
+            WAVEOUTCAPSW caps;
+            ZeroMemory(&caps, sizeof(caps));
+            if (api.waveOutGetDevCapsW(UINT_PTR(id), &caps, sizeof(caps)) != MMSYSERR_NOERROR) continue;
+            memcpy(name, caps.szPname, sizeof(caps.szPname));
+            channels = caps.wChannels;
+        }
+        name[MAXPNAMELEN] = 0;  // a driver may fill all 32 units without a terminator
+
+        DeviceRecord record;
+        ZeroMemory(&record, sizeof(record));
+        record.index = id;
+        lstrcpynW(record.pinNameW, name, PIN_NAME_SIZE);
+        toNarrow(record.pinNameW, record.pinName, PIN_NAME_SIZE);
+        record.channels = channels;
+        record.kind = KIND_MME;
+        // The record is listed whatever the completion finds.
+        completion.complete(completion.context, &record, direction);
+        appendRecord(list, &record);
+    }
+}

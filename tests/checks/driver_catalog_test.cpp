@@ -1,0 +1,301 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "checks/driver_checks.h"
+#include "support/check_world.h"
+#include "support/fake_world.h"
+
+namespace {
+
+typedef std::vector<std::wstring> Lines;
+
+const DriverCatalogEntry& kVesso = DRIVER_CATALOG[0];
+const DriverCatalogEntry& kVessoA = DRIVER_CATALOG[1];
+
+class CheckDriverTest : public testing::Test {
+protected:
+    void SetUp() override { createLog(&log); }
+    void TearDown() override { releaseLog(&log); }
+
+    int32_t check(const DriverCatalogEntry& row, int32_t osClass = 7) {
+        clear(&log);
+        world.sortLists();
+        const CheckContext context = {&log, &world.inventory, osClass};
+        return checkDriver(row, context);
+    }
+    Lines lines() const { return logLines(log); }
+    // An installed driver of the right version, with its render interface.
+    void install(const DriverCatalogEntry& row) {
+        devices.addDriver(row.interfaceGuid, row.expectedVersion);
+        world.addInterface(row, false, widen(row.displayName) + L" Device");
+    }
+
+    FakeWorld devices;
+    CheckWorld world;
+    LogBuffer log;
+};
+
+TEST_F(CheckDriverTest, EverythingInOrderWritesOneLine) {
+    install(kVesso);
+    world.addCorrectDevices(kVesso);
+    EXPECT_EQ(0, check(kVesso));
+    EXPECT_EQ(Lines{L"CHECKING Halvane Virtual Vesso Device (version 01000305)"}, lines());
+}
+
+TEST_F(CheckDriverTest, NotInstalled) {
+    EXPECT_EQ(0, check(kVesso));
+    EXPECT_EQ(Lines{L"CHECKING Halvane Virtual Vesso : Not Installed"}, lines());
+    devices.addDriver(kVesso.interfaceGuid, 0);  // present, but answering 0
+    EXPECT_EQ(0, check(kVesso));
+    EXPECT_EQ(Lines{L"CHECKING Halvane Virtual Vesso : Not Installed"}, lines());
+}
+
+TEST_F(CheckDriverTest, AnyOtherVersionIsBad) {
+    for (uint32_t version : {0x01000306u, 0x01000304u, 0x00000001u}) {
+        devices.interfaces.clear();
+        devices.addDriver(kVesso.interfaceGuid, version);
+        world.addInterface(kVesso, false, L"Vesso");
+        EXPECT_EQ(1, check(kVesso));
+        char expected[256];
+        _snprintf(expected, sizeof(expected),
+                  "CHECKING Halvane Virtual Vesso (version %08X): Bad version number (or the driver is not updated, "
+                  "or this RududuZedadid is not updated)",
+                  version);
+        EXPECT_EQ(Lines{widen(expected)}, lines());
+    }
+}
+
+TEST_F(CheckDriverTest, NoInterfaceIsAnInstallationProblem) {
+    devices.addDriver(kVesso.interfaceGuid, kVesso.expectedVersion);
+    world.addCorrectDevices(kVesso);  // devices in every list do not help
+    world.addInterface(kVessoA, false, L"another driver's interface");
+    EXPECT_EQ(2, check(kVesso));
+    EXPECT_EQ(Lines{L"CHECKING Halvane Virtual Vesso (version 01000305): Installation Problem Detected"}, lines());
+}
+
+TEST_F(CheckDriverTest, ACaptureInterfaceAloneIsASilentError) {
+    devices.addDriver(kVesso.interfaceGuid, kVesso.expectedVersion);
+    world.addInterface(kVesso, true, L"Capture Only");
+    world.addCorrectDevices(kVesso);
+    EXPECT_EQ(1, check(kVesso));
+    EXPECT_EQ((Lines{L"CHECKING Capture Only (version 01000305)", L"   *ERROR TOTAL FOUND: 1"}), lines());
+}
+
+TEST_F(CheckDriverTest, InterfaceHardwareIdIgnoresCase) {
+    devices.addDriver(kVesso.interfaceGuid, kVesso.expectedVersion);
+    RecordFields fields;
+    fields.name = L"lower case";
+    fields.hardwareId = "halvanevsowdm";
+    world.add(world.inventory.ksInterfaces, fields);
+    world.addCorrectDevices(kVesso);
+    EXPECT_EQ(0, check(kVesso));
+    EXPECT_EQ(Lines{L"CHECKING lower case (version 01000305)"}, lines());
+}
+
+TEST_F(CheckDriverTest, NothingListedOnWindows10) {
+    install(kVesso);
+    EXPECT_EQ(6, check(kVesso, 7));
+    EXPECT_EQ((Lines{L"CHECKING Halvane Virtual Vesso Device (version 01000305)",
+                     L"   *ERROR MME Recording Device not listed.", L"   *ERROR MME Playback Device not listed.",
+                     L"   *ERROR KS Recording Device not listed.", L"   *ERROR KS Playback Device not listed.",
+                     L"   *ERROR WDM Recording Device not listed.", L"   *ERROR WDM Playback Device not listed.",
+                     L"   *ERROR TOTAL FOUND: 6"}),
+              lines());
+}
+
+TEST_F(CheckDriverTest, NothingListedBeforeVista) {
+    install(kVesso);
+    for (int32_t osClass : {0, 1, 2}) {
+        EXPECT_EQ(4, check(kVesso, osClass)) << osClass;
+        EXPECT_EQ((Lines{L"CHECKING Halvane Virtual Vesso Device (version 01000305)",
+                         L"   *ERROR MME Recording Device not listed.", L"   *ERROR MME Playback Device not listed.",
+                         L"   *ERROR KS Recording Device not listed.", L"   *ERROR KS Playback Device not listed.",
+                         L"   *ERROR TOTAL FOUND: 4"}),
+                  lines())
+            << osClass;
+    }
+    // An unknown release is not an old one.
+    EXPECT_EQ(6, check(kVesso, -1));
+}
+
+TEST_F(CheckDriverTest, LegacyModeOnlyLooksForWaveDevices) {
+    install(kVesso);
+    RecordFields wrong = CheckWorld::correctDevice(kVesso, KIND_MME, true);
+    wrong.name = L"Wrong Name";
+    wrong.driverName = L"Wrong Driver";
+    wrong.iconPath = L"";
+    world.add(world.inventory.inputDevices, wrong);
+    // The playback wave device carries no hardware ID, but has the kernel-streaming name.
+    RecordFields byName;
+    byName.name = widen(kVesso.ksName);
+    world.add(world.inventory.outputDevices, byName);
+    world.add(world.inventory.inputDevices, CheckWorld::correctDevice(kVesso, KIND_KS, true));
+    world.add(world.inventory.outputDevices, CheckWorld::correctDevice(kVesso, KIND_KS, false));
+    EXPECT_EQ(0, check(kVesso, 1));
+    EXPECT_EQ(Lines{L"CHECKING Halvane Virtual Vesso Device (version 01000305)"}, lines());
+    // After Vista the same lists are wrong.
+    EXPECT_EQ(3 + 1 + 2, check(kVesso, 4));
+}
+
+TEST_F(CheckDriverTest, LegacyNameFallbackIsExact) {
+    install(kVesso);
+    RecordFields byName;
+    byName.name = L"halvane point";  // case differs
+    world.add(world.inventory.inputDevices, byName);
+    byName.name = widen(kVesso.ksName);
+    byName.kind = KIND_WDM;  // right name, wrong kind
+    world.add(world.inventory.outputDevices, byName);
+    world.add(world.inventory.inputDevices, CheckWorld::correctDevice(kVesso, KIND_KS, true));
+    world.add(world.inventory.outputDevices, CheckWorld::correctDevice(kVesso, KIND_KS, false));
+    EXPECT_EQ(2, check(kVesso, 1));
+    EXPECT_EQ((Lines{L"CHECKING Halvane Virtual Vesso Device (version 01000305)",
+                     L"   *ERROR MME Recording Device not listed.", L"   *ERROR MME Playback Device not listed.",
+                     L"   *ERROR TOTAL FOUND: 2"}),
+              lines());
+}
+
+TEST_F(CheckDriverTest, SharedValuesNameTheFirstOtherRecordOnce) {
+    install(kVessoA);
+    world.addCorrectDevices(kVessoA);
+    // Two more endpoint records with the same hardware ID: only the first other one is named.
+    RecordFields second = CheckWorld::correctDevice(kVessoA, KIND_WDM, true);
+    second.name = L"VESSO-A Output (Halvane Vesso A) 2";
+    second.iconPath = L"elsewhere.ico";
+    second.deviceGuid = L"{second}";
+    world.add(world.inventory.inputDevices, second);
+    second.name = L"VESSO-A Output (Halvane Vesso A) 3";
+    second.deviceGuid = L"{third}";
+    world.add(world.inventory.inputDevices, second);
+    EXPECT_EQ(1, check(kVessoA));
+    EXPECT_EQ((Lines{L"CHECKING Halvane Vesso A Device (version 01000305)",
+                     L"   *ERROR WDM Input - Found same hardware ID used by: VESSO-A Output (Halvane Vesso A) 2",
+                     L"   *ERROR TOTAL FOUND: 1"}),
+              lines());
+}
+
+TEST_F(CheckDriverTest, EndpointGuidsCompareIgnoringCaseAndEmptyMatchesEmpty) {
+    install(kVesso);
+    world.addCorrectDevices(kVesso);
+    RecordFields other = CheckWorld::correctDevice(kVesso, KIND_WDM, false);
+    other.name = L"Some other endpoint";
+    other.hardwareId = "OTHER";
+    other.iconPath = L"other.ico";
+    std::wstring upper = CheckWorld::correctDevice(kVesso, KIND_WDM, false).deviceGuid;
+    for (wchar_t& c : upper) c = wchar_t(towupper(c));
+    other.deviceGuid = upper;
+    world.add(world.inventory.outputDevices, other);
+    EXPECT_EQ(1, check(kVesso));
+    EXPECT_EQ(L"   *ERROR WDM Output - Found same MMEDeviceGUID used by: Some other endpoint", lines().at(1));
+
+    // Both empty: the same too.
+    CheckWorld fresh;
+    install(kVesso);
+    RecordFields mine = CheckWorld::correctDevice(kVesso, KIND_MME, true);
+    mine.deviceGuid = L"";
+    fresh.add(fresh.inventory.inputDevices, mine);
+    RecordFields blank;
+    blank.name = L"No GUID either";
+    fresh.add(fresh.inventory.inputDevices, blank);
+    fresh.addInterface(kVesso, false, L"Vesso");
+    clear(&log);
+    const CheckContext context = {&log, &fresh.inventory, 7};
+    checkDriver(kVesso, context);
+    EXPECT_EQ(L"   *ERROR MME Input - Found same MMEDeviceGUID used by: No GUID either", logLines(log).at(1));
+}
+
+TEST_F(CheckDriverTest, SharedValuesOnlyWithinOneKind) {
+    install(kVesso);
+    // The correct devices already share the hardware ID across kinds and across the two lists.
+    world.addCorrectDevices(kVesso);
+    // A kernel-streaming record with the recording endpoint's icon and GUID does not conflict.
+    RecordFields crossKind = CheckWorld::correctDevice(kVesso, KIND_WDM, true);
+    crossKind.kind = KIND_KS;
+    crossKind.name = L"ks";
+    crossKind.hardwareId = "OTHER";
+    world.add(world.inventory.inputDevices, crossKind);
+    EXPECT_EQ(0, check(kVesso));
+    EXPECT_EQ(1u, lines().size());
+}
+
+TEST_F(CheckDriverTest, ErrorsAddUpWithTheSilentOne) {
+    devices.addDriver(kVesso.interfaceGuid, kVesso.expectedVersion);
+    world.addInterface(kVesso, true, L"Capture Only");
+    world.addCorrectDevices(kVesso);
+    DeviceRecord* mme = nullptr;
+    for (uint32_t i = 1; i <= world.inventory.inputDevices.count; ++i)
+        if (recordAt(world.inventory.inputDevices, i)->kind == KIND_MME) mme = recordAt(world.inventory.inputDevices, i);
+    ASSERT_NE(nullptr, mme);
+    strcpy(mme->driverName, "Halvane virtual vesso");  // case matters here
+    strcpy(mme->pinName, "vESSO Output");
+    lstrcpyW(mme->iconPath, L"C:\\Program Files\\Halvane\\vesso\\pin_out.ico");
+    EXPECT_EQ(4, check(kVesso));
+    EXPECT_EQ((Lines{L"CHECKING Capture Only (version 01000305)",
+                     L"   *ERROR MME Input - Bad Driver Name: Halvane virtual vesso",
+                     L"   *ERROR MME Input - Bad Pin Name: vESSO Output",
+                     L"   *ERROR MME Input - Bad Pin Icon: C:\\Program Files\\Halvane\\vesso\\pin_out.ico",
+                     L"   *ERROR TOTAL FOUND: 4"}),
+              lines());
+}
+
+TEST(PinNameMatches, LeadingPartOfEitherForm) {
+    const char* stem = kVesso.recordingPinName;
+    const char* display = kVesso.displayName;
+    const std::string full = "VESSO Output (Halvane Virtual Vesso)";
+    struct Case {
+        std::string name;
+        bool matches;
+    } cases[] = {
+        {full, true},
+        {full.substr(0, 31), true},  // a wave device name, cut by Windows
+        {"VESSO Output", true},
+        {"VESSO Output(Halvane Virtual Vesso)", true},
+        {"", true},
+        {full + " 2", false},
+        {"vESSO Output", false},
+        {"VESSO Output (Halvane Virtual Vesso", true},
+        {"VESSO Output  (Halvane Virtual Vesso)", false},
+        {"VESSO Input (Halvane Virtual Vesso)", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.matches, pinNameMatches(c.name.c_str(), stem, display)) << c.name;
+}
+
+TEST(IconPathEndsWith, CaseSensitiveTail) {
+    const wchar_t* icon = kVesso.recordingIcon;
+    EXPECT_TRUE(iconPathEndsWith(L"C:\\Program Files\\Halvane\\VESSO\\pin_out.ico", icon));
+    EXPECT_TRUE(iconPathEndsWith(L"VESSO\\pin_out.ico", icon));
+    EXPECT_FALSE(iconPathEndsWith(L"C:\\Program Files\\Halvane\\vesso\\pin_out.ico", icon));
+    EXPECT_FALSE(iconPathEndsWith(L"pin_out.ico", icon));
+    EXPECT_FALSE(iconPathEndsWith(L"", icon));
+    EXPECT_TRUE(iconPathEndsWith(L"", L""));
+    EXPECT_TRUE(iconPathEndsWith(L"anything", L""));
+    EXPECT_FALSE(iconPathEndsWith(L"C:\\VESSO\\pin_out.ico ", icon));
+}
+
+TEST(DriverCatalog, TenRowsInOrder) {
+    const char* names[] = {"Halvane Virtual Vesso", "Halvane Vesso A", "Halvane Vesso B", "Halvane Vesso C",
+                           "Halvane Vesso D", "Halvane RZ40 Virtual I/O", "Halvane Clarel Vesso",
+                           "Halvane Tondrel NODA", "Halvane Tondrel AUX NODA", "Halvane Tondrel NODA3"};
+    const char* bases[] = {nullptr, nullptr, nullptr, "halvane_vessoc", "halvane_vessod", nullptr, nullptr,
+                           "halvane_tdnoda", "halvane_tdauxnoda", "halvane_tdnoda3"};
+    for (int i = 0; i < DRIVER_CATALOG_SIZE; ++i) {
+        const DriverCatalogEntry& row = DRIVER_CATALOG[i];
+        EXPECT_STREQ(names[i], row.displayName);
+        EXPECT_STREQ(bases[i], row.driverFileBase);
+        // Icons are either files named in the row or built from the driver file, never both.
+        EXPECT_EQ(row.driverFileBase == nullptr, row.recordingIcon != nullptr);
+        EXPECT_EQ(row.driverFileBase == nullptr, row.playbackIcon != nullptr);
+        // The recording device is the driver's Output end.
+        EXPECT_NE(nullptr, strstr(row.recordingPinName, "Output"));
+        EXPECT_NE(nullptr, strstr(row.playbackPinName, "Input"));
+        for (int j = 0; j < i; ++j) EXPECT_FALSE(IsEqualGUID(row.interfaceGuid, DRIVER_CATALOG[j].interfaceGuid));
+    }
+    wchar_t text[64];
+    StringFromGUID2(DRIVER_CATALOG[9].interfaceGuid, text, 64);
+    EXPECT_STREQ(L"{AFCE6DFE-B614-4EA5-95E0-957E81F276F3}", text);
+    StringFromGUID2(DRIVER_CATALOG[0].interfaceGuid, text, 64);
+    EXPECT_STREQ(L"{FE4F5263-11D5-4724-95BA-A978983B6369}", text);
+}
+
+}  // namespace

@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "sources/store/format_editing.h"
+#include "support/test_registry.h"
+
+namespace {
+
+const std::wstring kEntry = L"{0.0.0.00000000}.{11111111-2222-3333-4444-555555555555}";
+
+// A format value: the 8-byte prefix, WAVEFORMATEXTENSIBLE, and whatever follows.
+std::vector<uint8_t> formatValue(size_t size, uint16_t channels, uint32_t rate, uint16_t bits, uint32_t mask) {
+    std::vector<uint8_t> v(size);
+    for (size_t i = 0; i < size; ++i) v[i] = uint8_t(0x40 + i * 3);  // recognisable filler everywhere
+    auto put16 = [&](size_t at, uint32_t x) { v[at] = uint8_t(x); v[at + 1] = uint8_t(x >> 8); };
+    auto put32 = [&](size_t at, uint32_t x) { put16(at, x); put16(at + 2, x >> 16); };
+    put16(8, 0xFFFE);
+    put16(10, channels);
+    put32(12, rate);
+    const uint32_t blockAlign = bits / 8 * channels;
+    put32(16, blockAlign * rate);
+    put16(20, blockAlign);
+    put16(22, bits);
+    put16(24, 22);
+    put16(26, bits);
+    put32(28, mask);
+    return v;
+}
+
+uint32_t get16(const std::vector<uint8_t>& v, size_t at) { return uint32_t(v[at]) | uint32_t(v[at + 1]) << 8; }
+uint32_t get32(const std::vector<uint8_t>& v, size_t at) { return get16(v, at) | get16(v, at + 2) << 16; }
+
+class FormatEditingTest : public testing::Test {
+protected:
+    std::wstring path() const { return TestRegistry::propertiesPath(L"Render", kEntry); }
+    // Writes an endpoint entry with both values and reads its record as the panel has it.
+    EndpointRegistryRecord entry(const std::vector<uint8_t>& device, const std::vector<uint8_t>& oem,
+                                 REGSAM view = 0) {
+        registry.addEndpoint(L"Render", kEntry, L"VESSO Input", L"Halvane Virtual Vesso", L"x:HalvaneVSOWDM", L"",
+                             view);
+        registry.setBinary(path(), PROP_DEVICE_FORMAT, device, view);
+        registry.setBinary(path(), PROP_OEM_FORMAT, oem, view);
+        EndpointRegistryRecord record;
+        EXPECT_EQ(1, readEndpointRegistryRecord(&record, "HalvaneVSOWDM", ENDPOINT_PLAYBACK));
+        return record;
+    }
+    std::vector<uint8_t> stored(const wchar_t* name, REGSAM view = 0) {
+        HKEY key;
+        std::vector<uint8_t> value(1024);
+        DWORD size = DWORD(value.size()), type = 0;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path().c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return {};
+        RegQueryValueExW(key, name, NULL, &type, value.data(), &size);
+        RegCloseKey(key);
+        value.resize(size);
+        return value;
+    }
+    FILETIME lastWrite() {
+        HKEY key;
+        FILETIME time = {0, 0};
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path().c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+            RegQueryInfoKeyW(key, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, &time);
+            RegCloseKey(key);
+        }
+        return time;
+    }
+    TestRegistry registry;
+};
+
+TEST_F(FormatEditingTest, SampleRateRecomputesTheByteRate) {
+    EndpointRegistryRecord record = entry(formatValue(68, 2, 48000, 24, 0x3), formatValue(68, 2, 48000, 24, 0x3));
+    EndpointRegistryRecord copy = record;
+    EXPECT_EQ(0, setEndpointSampleRate(44100, &copy));
+    for (const wchar_t* name : {PROP_DEVICE_FORMAT, PROP_OEM_FORMAT}) {
+        const std::vector<uint8_t> v = stored(name);
+        ASSERT_EQ(68u, v.size());  // written back with exactly the length read
+        EXPECT_EQ(44100u, get32(v, 12));
+        EXPECT_EQ(264600u, get32(v, 16));
+        // Every byte but the two fields is as it was.
+        std::vector<uint8_t> expected = formatValue(68, 2, 48000, 24, 0x3);
+        for (size_t i = 12; i < 20; ++i) expected[i] = v[i];
+        EXPECT_EQ(expected, v);
+    }
+    copy = record;
+    EXPECT_EQ(0, setEndpointSampleRate(48000, &copy));  // the copy still held 48000: nothing to do
+    record = entry(stored(PROP_DEVICE_FORMAT), stored(PROP_OEM_FORMAT));
+    EXPECT_EQ(0, setEndpointSampleRate(48000, &record));
+    EXPECT_EQ(288000u, get32(stored(PROP_DEVICE_FORMAT), 16));
+}
+
+TEST_F(FormatEditingTest, AValueAlreadyAtTheRateIsNotWritten) {
+    EndpointRegistryRecord record = entry(formatValue(48, 2, 48000, 16, 0x3), formatValue(255, 2, 48000, 16, 0x3));
+    const std::vector<uint8_t> before = stored(PROP_DEVICE_FORMAT);
+    const FILETIME time = lastWrite();
+    Sleep(20);
+    EXPECT_EQ(0, setEndpointSampleRate(48000, &record));
+    EXPECT_EQ(before, stored(PROP_DEVICE_FORMAT));
+    const FILETIME after = lastWrite();
+    EXPECT_EQ(time.dwLowDateTime, after.dwLowDateTime);
+    EXPECT_EQ(time.dwHighDateTime, after.dwHighDateTime);
+    // No stored formats at all: nothing to write, and a success.
+    EndpointRegistryRecord empty;
+    memset(&empty, 0, sizeof(empty));
+    EXPECT_EQ(0, setEndpointSampleRate(44100, &empty));
+    EXPECT_EQ(0, setEndpointChannels(6, &empty));
+}
+
+TEST_F(FormatEditingTest, ChannelsRecomputeBlockAlignByteRateAndMask) {
+    EndpointRegistryRecord record = entry(formatValue(60, 2, 48000, 16, 0x3), formatValue(60, 2, 44100, 16, 0));
+    EXPECT_EQ(0, setEndpointChannels(6, &record));
+    const std::vector<uint8_t> device = stored(PROP_DEVICE_FORMAT);
+    EXPECT_EQ(6u, get16(device, 10));
+    EXPECT_EQ(12u, get16(device, 20));
+    EXPECT_EQ(12u * 48000, get32(device, 16));
+    EXPECT_EQ(0x3Fu, get32(device, 28));
+    const std::vector<uint8_t> oem = stored(PROP_OEM_FORMAT);
+    EXPECT_EQ(12u * 44100, get32(oem, 16));
+    EXPECT_EQ(0u, get32(oem, 28));  // a zero mask stays zero
+    EXPECT_EQ(16u, get16(oem, 22));
+    EXPECT_EQ(16u, get16(oem, 26));
+    EXPECT_EQ(0xFFFEu, get16(oem, 8));
+}
+
+TEST(ChannelMask, ForEachCount) {
+    const uint32_t masks[] = {0, 0, 0x3, 0x7, 0x33, 0x1F, 0x3F, 0x7F, 0xFF, 0};
+    for (uint32_t channels = 0; channels < 10; ++channels) EXPECT_EQ(masks[channels], channelMaskFor(channels));
+}
+
+TEST_F(FormatEditingTest, RefusedWrites) {
+    EndpointRegistryRecord record = entry(formatValue(48, 2, 48000, 16, 0x3), formatValue(48, 2, 48000, 16, 0x3));
+    TestRegistry::denyWrites(path());
+    EndpointRegistryRecord copy = record;
+    EXPECT_EQ(-2, setEndpointSampleRate(44100, &copy));
+    EXPECT_EQ(48000u, get32(stored(PROP_DEVICE_FORMAT), 12));
+    // Only the device value needs a change: one refused write.
+    copy = record;
+    copy.oemFormatValue[12] = 0x44;
+    copy.oemFormatValue[13] = 0xAC;
+    copy.oemFormatValue[14] = 0;
+    EXPECT_EQ(-1, setEndpointSampleRate(44100, &copy));
+    EXPECT_EQ(0, writeRegistryBinary(0, path().c_str(), L"x", copy.oemFormatValue, 4));
+}
+
+TEST_F(FormatEditingTest, EntriesOfThe64BitViewAreWrittenThere) {
+    if (!runsOnWow64()) {
+        ASSERT_EQ(nullptr, getenv("HV_EXPECT_WOW64")) << "expected to run on 64-bit Windows";
+        GTEST_SKIP() << "one registry view only: not 64-bit Windows";
+    }
+    EndpointRegistryRecord record =
+        entry(formatValue(48, 2, 48000, 16, 0x3), formatValue(48, 2, 48000, 16, 0x3), KEY_WOW64_64KEY);
+    ASSERT_TRUE(record.flags & ENDPOINT_64BIT_VIEW);
+    EXPECT_EQ(0, setEndpointSampleRate(44100, &record));
+    EXPECT_EQ(44100u, get32(stored(PROP_DEVICE_FORMAT, KEY_WOW64_64KEY), 12));
+    EXPECT_TRUE(stored(PROP_DEVICE_FORMAT, 0).empty()) << "the 32-bit view got a value";
+}
+
+}  // namespace
