@@ -8,6 +8,7 @@
 #include "app/app_state.h"
 #include "base/little_endian.h"
 #include "base/owners.h"
+#include "base/text.h"
 #include "report/system_identification.h"
 
 namespace {
@@ -58,19 +59,34 @@ uint32_t rateOf(const uint8_t* header) { return readLe32(header + WAVE_SAMPLES_P
 uint32_t bitsOf(const uint8_t* header) { return readLe16(header + WAVE_BITS_PER_SAMPLE); }
 uint32_t channelsOf(const uint8_t* header) { return readLe16(header + WAVE_CHANNELS); }
 
+// An icon resource of a file (a driver or program), by its identifier, loaded as data so that
+// nothing of the file runs.
+HICON loadIconResource(const wchar_t* path, int id) {
+    HMODULE module = LoadLibraryExW(path, NULL, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) return NULL;
+    HICON icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                               GetSystemMetrics(SM_CYICON), 0));
+    FreeLibrary(module);
+    return icon;
+}
+
 // The endpoint's icon: an icon file, or an icon inside a file ("path,index"; a negative index is
-// a resource identifier), reached through Sysnative on 64-bit Windows.
+// a resource identifier), reached through Sysnative on 64-bit Windows. Null when there is none;
+// never a count of icons.
 HICON loadEndpointIcon(const wchar_t* iconPath) {
     HICON icon = static_cast<HICON>(LoadImageW(NULL, iconPath, IMAGE_ICON, 0, 0, LR_LOADFROMFILE));
     if (icon) return icon;
     wchar_t path[512];
-    lstrcpynW(path, iconPath, 512);
+    copyText(path, iconPath, 512);
     if (g_app.is64BitWindows == 1) toSysnativePath(path, 512);
-    int index = 0;
+    long index = 0;
     if (wchar_t* comma = wcschr(path, L',')) {
-        index = _wtoi(comma + 1);
+        index = wcstol(comma + 1, NULL, 10);  // saturates instead of overflowing
         *comma = 0;
     }
+    // ExtractIcon takes -1 as "how many icons", so every negative index is looked up as the
+    // resource identifier it names; identifiers are 16-bit.
+    if (index < 0) return index >= -0xFFFF ? loadIconResource(path, int(-index)) : NULL;
     icon = ExtractIconW(g_app.instance, path, UINT(index));
     // ExtractIcon answers 1 for a file that is no executable or icon file.
     return reinterpret_cast<UINT_PTR>(icon) > 1 ? icon : NULL;

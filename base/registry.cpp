@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "base/text.h"
+
 namespace {
 
 const RegistryApi kReal = {RegOpenKeyExW, RegEnumKeyW, RegQueryValueExW, RegSetValueExW, RegCloseKey};
@@ -45,7 +47,7 @@ int32_t readStringValue(HKEY key, const wchar_t* valueName, wchar_t* destination
         type != REG_SZ || size > REGISTRY_MAX_STRING_BYTES)
         return 0;
     value[size / sizeof(wchar_t)] = 0;
-    lstrcpynW(destination, value, REGISTRY_STRING_SIZE);
+    copyText(destination, value, REGISTRY_STRING_SIZE);
     return 1;
 }
 
@@ -86,4 +88,11 @@ int32_t readRegistryBinary(const wchar_t* keyPath, const wchar_t* valueName, uin
     RegistryKey key;
     bool in64;
     return key.openEitherView(keyPath, &in64) ? readBinaryValue(key.get(), valueName, destination) : 0;
+}
+
+int32_t writeBinaryValue(HKEY key, const wchar_t* valueName, const uint8_t* data, uint32_t size) {
+    DWORD type = 0, existing = 0;
+    const LONG found = g_registryApi.regQueryValueExW(key, valueName, NULL, &type, NULL, &existing);
+    if (found != ERROR_SUCCESS && found != ERROR_MORE_DATA) return 0;
+    return g_registryApi.regSetValueExW(key, valueName, 0, REG_BINARY, data, size) == ERROR_SUCCESS ? 1 : 0;
 }

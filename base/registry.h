@@ -52,7 +52,7 @@ private:
 // The reads on an open key. Each checks the value's type and size and leaves the destination
 // untouched on every failure.
 // 1 when the value is REG_SZ of at most 4096 bytes; its text (up to its first terminator, cut
-// to 1023 characters) is then in the destination of 1024 characters.
+// on a whole character to 1023 characters) is then in the destination of 1024 characters.
 int32_t readStringValue(HKEY key, const wchar_t* valueName, wchar_t* destination);
 // 1 when the value is a REG_DWORD of 4 bytes.
 int32_t readDwordValue(HKEY key, const wchar_t* valueName, uint32_t* destination);
@@ -65,3 +65,7 @@ int32_t readBinaryValue(HKEY key, const wchar_t* valueName, uint8_t* destination
 int32_t readRegistryString(const wchar_t* keyPath, const wchar_t* valueName, wchar_t* destination);
 int32_t readRegistryDword(const wchar_t* keyPath, const wchar_t* valueName, uint32_t* destination);
 int32_t readRegistryBinary(const wchar_t* keyPath, const wchar_t* valueName, uint8_t* destination);
+
+// Writes a REG_BINARY value into an open key, only when a value of that name exists already:
+// 1 written; 0 missing or refused.
+int32_t writeBinaryValue(HKEY key, const wchar_t* valueName, const uint8_t* data, uint32_t size);

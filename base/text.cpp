@@ -2,6 +2,44 @@
 
 #include <windows.h>
 #include <string.h>
+#include <wchar.h>
+
+namespace {
+
+bool isHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool isLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// The longest prefix of the narrow text, at most `limit` bytes, that ends on a character
+// boundary of the ANSI code page (only double-byte code pages have characters of two bytes).
+size_t narrowBoundary(const char* narrow, size_t limit) {
+    CPINFO info;
+    if (!GetCPInfo(CP_ACP, &info) || info.MaxCharSize < 2) return limit;
+    size_t at = 0;
+    while (narrow[at]) {
+        const size_t width = IsDBCSLeadByte(BYTE(narrow[at])) && narrow[at + 1] ? 2 : 1;
+        if (at + width > limit) break;
+        at += width;
+    }
+    return at;
+}
+
+}  // namespace
+
+size_t wholeCharacterLength(const wchar_t* text, size_t units) {
+    if (units > 0 && isHighSurrogate(text[units - 1]) && isLowSurrogate(text[units])) --units;
+    return units;
+}
+
+size_t copyText(wchar_t* destination, const wchar_t* text, size_t capacity) {
+    if (!destination || capacity == 0) return 0;
+    if (!text) text = L"";
+    size_t length = 0;
+    while (length < capacity - 1 && text[length]) ++length;
+    length = wholeCharacterLength(text, length);
+    memmove(destination, text, length * sizeof(wchar_t));
+    destination[length] = 0;
+    return length;
+}
 
 void toNarrow(const wchar_t* wide, char* narrow, int size) {
     if (!narrow || size <= 0) return;
@@ -10,6 +48,38 @@ void toNarrow(const wchar_t* wide, char* narrow, int size) {
         return;
     }
     memset(narrow, 0, size_t(size));
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, size, NULL, NULL);
-    narrow[size - 1] = 0;
+    // The whole text first, in a scratch area large enough for any code page; then cut on a
+    // character boundary. A conversion into a buffer that is too small fails.
+    const int units = int(wcslen(wide));
+    const int needed = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, units, NULL, 0, NULL, NULL);
+    if (needed <= 0) return;
+    char stack[2048];
+    char* scratch = needed < int(sizeof(stack)) ? stack : static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, needed + 1));
+    if (!scratch) return;
+    const int written = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, units, scratch, needed, NULL, NULL);
+    scratch[written > 0 ? written : 0] = 0;
+    const size_t kept = narrowBoundary(scratch, size_t(size) - 1);
+    memcpy(narrow, scratch, kept);
+    narrow[kept] = 0;
+    if (scratch != stack) HeapFree(GetProcessHeap(), 0, scratch);
+}
+
+void makeLineSafe(wchar_t* text) {
+    if (!text) return;
+    for (wchar_t* p = text; *p; ++p) {
+        if (*p < 0x20 || *p == 0x7F) {
+            *p = L'?';
+        } else if (isHighSurrogate(*p)) {
+            if (isLowSurrogate(p[1])) ++p;
+            else *p = L'?';
+        } else if (isLowSurrogate(*p)) {
+            *p = L'?';
+        }
+    }
+}
+
+void makeLineSafe(char* text) {
+    if (!text) return;
+    for (char* p = text; *p; ++p)
+        if (BYTE(*p) < 0x20 || *p == 0x7F) *p = '?';
 }

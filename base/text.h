@@ -1,11 +1,26 @@
-// Text helpers shared by every layer: the ANSI copy of a wide text and the ASCII-only
+// Text helpers shared by every layer: copies that are cut on whole characters, the ANSI copy of
+// a wide text, making outside text safe for one report line, and the ASCII-only
 // case-insensitive comparison the checks and the registry store use.
 #pragma once
 
 #include <stddef.h>
 
-// The ANSI copy of a wide text, cut to the buffer of `size` bytes and always terminated.
+// Copies at most capacity - 1 units of the text and a terminator, never ending the copy between
+// the two halves of a surrogate pair. Returns the units copied.
+size_t copyText(wchar_t* destination, const wchar_t* text, size_t capacity);
+// The length a text cut to `units` units has when it must not split a surrogate pair.
+size_t wholeCharacterLength(const wchar_t* text, size_t units);
+
+// The ANSI copy of a wide text, cut to the buffer of `size` bytes on a whole character and
+// always terminated. A character the code page lacks becomes its default character: it is
+// never mapped to a different one that looks alike.
 void toNarrow(const wchar_t* wide, char* narrow, int size);
+
+// Makes a text that came from outside the program (a driver, the registry) safe for one line
+// of the report: control characters (U+0000 to U+001F, U+007F) and lone surrogate halves become
+// '?', so that a text can neither end a line nor start a new one.
+void makeLineSafe(wchar_t* text);
+void makeLineSafe(char* text);
 
 // Equal when A-Z and a-z are taken as the same and every other character matches exactly (no
 // locale), as stricmp and wcsicmp do in the default locale.

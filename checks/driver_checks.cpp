@@ -35,6 +35,7 @@ public:
         _vsnprintf(line, sizeof(line), format, args);
         va_end(args);
         line[sizeof(line) - 1] = 0;
+        makeLineSafe(line);  // names from drivers and the registry must not break the line
         appendNarrow(log_, line);
     }
     void wide(const wchar_t* format, ...) {
@@ -44,6 +45,7 @@ public:
         _vsnwprintf(line, 2048, format, args);
         va_end(args);
         line[2047] = 0;
+        makeLineSafe(line);
         appendWide(log_, line);
     }
 
@@ -174,7 +176,12 @@ int32_t checkDriver(const DriverCatalogEntry& row, const CheckContext& context) 
     Section s(context.log);
     const DeviceInventory& inventory = *context.inventory;
 
-    const uint32_t version = queryDriverVersion(row.interfaceGuid);
+    uint32_t version = 0;
+    if (askDriverVersion(row.interfaceGuid, &version) == DRIVER_NOT_RESPONDING) {
+        // Neither installed nor of any version: something is wrong, and the total must say so.
+        s.narrow("CHECKING %s : Driver Not Responding", row.displayName);
+        return 1;
+    }
     if (version == 0) {
         s.narrow("CHECKING %s : Not Installed", row.displayName);
         return 0;

@@ -17,7 +17,8 @@ struct CheckContext {
 };
 
 // Checks one driver and appends its lines to the log. Returns 0 (not installed, or no error),
-// 1 (wrong version), 2 (installation problem) or the number of errors found in the lists.
+// 1 (wrong version, or a driver that does not answer its version request), 2 (installation
+// problem) or the number of errors found in the lists.
 int32_t checkDriver(const DriverCatalogEntry& row, const CheckContext& context);
 
 // Case-sensitive: the path ends in the tail (an empty tail always does).

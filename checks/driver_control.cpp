@@ -1,5 +1,6 @@
 #include "checks/driver_control.h"
 
+#include "base/device_request.h"
 #include "base/owners.h"
 
 namespace {
@@ -7,6 +8,7 @@ namespace {
 const DriverControlApi kReal = {
     SetupDiGetClassDevsA, SetupDiEnumDeviceInterfaces, SetupDiGetDeviceInterfaceDetailA,
     SetupDiDestroyDeviceInfoList, CreateFileA, DeviceIoControl, CloseHandle,
+    CreateEventA, GetLastError, WaitForSingleObject, CancelIo, GetOverlappedResult,
 };
 
 // The fixed part of SP_DEVICE_INTERFACE_DETAIL_DATA_A in a 32-bit process: the size field and
@@ -42,18 +44,39 @@ HANDLE openDriverControl(const GUID& interfaceGuid) {
     if (!api.setupDiGetDeviceInterfaceDetailA(set.get(), &data, detail, required, NULL, NULL))
         return INVALID_HANDLE_VALUE;
 
+    // Overlapped, so that a driver that never answers cannot hold the program.
     return api.createFileA(detail->DevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                           0, NULL);
+                           FILE_FLAG_OVERLAPPED, NULL);
+}
+
+int32_t askDriverVersion(const GUID& interfaceGuid, uint32_t* version) {
+    const DriverControlApi& api = g_driverControlApi;
+    *version = 0;
+    Handle device(openDriverControl(interfaceGuid), api.closeHandle);
+    if (!device.valid()) return DRIVER_NOT_FOUND;
+    const DeviceRequestApi request = {api.createEventA, api.deviceIoControl,     api.getLastError,
+                                      api.waitForSingleObject, api.cancelIo, api.getOverlappedResult,
+                                      api.closeHandle};
+    uint32_t answer = 0;
+    DWORD bytes = 0, error = 0;
+    // No input; the answer is one 32-bit version. A driver that rejects the request leaves the
+    // version at 0, which reads as not installed.
+    switch (sendDeviceRequest(request, device.get(), IOCTL_DRIVER_GET_VERSION, NULL, 0, &answer, sizeof(answer),
+                              DRIVER_REQUEST_WAIT_MS, &bytes, &error)) {
+    case REQUEST_DONE_AT_ONCE:
+    case REQUEST_DONE_LATER:
+        *version = answer;
+        return DRIVER_ANSWERED;
+    case REQUEST_TIMED_OUT:
+    case REQUEST_GAVE_UP:
+        return DRIVER_NOT_RESPONDING;
+    default:
+        return DRIVER_ANSWERED;
+    }
 }
 
 uint32_t queryDriverVersion(const GUID& interfaceGuid) {
-    HANDLE device = openDriverControl(interfaceGuid);
-    if (device == INVALID_HANDLE_VALUE) return 0;
     uint32_t version = 0;
-    DWORD returned = 0;
-    // A driver that rejects the request leaves the value at 0, which reads as not installed.
-    g_driverControlApi.deviceIoControl(device, IOCTL_DRIVER_GET_VERSION, NULL, 0, &version, sizeof(version),
-                                       &returned, NULL);
-    g_driverControlApi.closeHandle(device);
+    askDriverVersion(interfaceGuid, &version);
     return version;
 }

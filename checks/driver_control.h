@@ -24,14 +24,31 @@ struct DriverControlApi {
     BOOL(WINAPI* deviceIoControl)(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
                                   LPDWORD returned, LPOVERLAPPED overlapped);
     BOOL(WINAPI* closeHandle)(HANDLE handle);
+    HANDLE(WINAPI* createEventA)(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState, LPCSTR name);
+    DWORD(WINAPI* getLastError)();
+    DWORD(WINAPI* waitForSingleObject)(HANDLE handle, DWORD milliseconds);
+    BOOL(WINAPI* cancelIo)(HANDLE device);
+    BOOL(WINAPI* getOverlappedResult)(HANDLE device, LPOVERLAPPED overlapped, LPDWORD transferred, BOOL wait);
 };
 
 extern DriverControlApi g_driverControlApi;
 const DriverControlApi& realDriverControlApi();
 
-// A handle to the first present device interface of the class, or INVALID_HANDLE_VALUE.
+// How long the version request may take before it is cancelled, and again after the cancel.
+const DWORD DRIVER_REQUEST_WAIT_MS = 1000;
+
+// A handle for overlapped requests to the first present device interface of the class, or
+// INVALID_HANDLE_VALUE.
 HANDLE openDriverControl(const GUID& interfaceGuid);
 
-// The version the driver reports; 0 when it has no present interface, cannot be opened or does
-// not fill in a version.
+enum {
+    DRIVER_ANSWERED = 0,         // *version holds the answer (0 when the driver refused)
+    DRIVER_NOT_FOUND = -1,       // no present interface, or it cannot be opened
+    DRIVER_NOT_RESPONDING = -2,  // the request did not complete in time (it was cancelled)
+};
+// Asks the driver for its version; the request never takes longer than about two waits.
+int32_t askDriverVersion(const GUID& interfaceGuid, uint32_t* version);
+
+// The version the driver reports; 0 when it has no present interface, cannot be opened, does
+// not fill in a version or does not answer.
 uint32_t queryDriverVersion(const GUID& interfaceGuid);

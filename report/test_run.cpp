@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "base/product.h"
+#include "base/text.h"
 #include "checks/driver_checks.h"
 
 namespace {
@@ -55,6 +56,9 @@ void formatDeviceLine(const DeviceRecord& record, int direction, wchar_t* line, 
         _snwprintf(line, size, L"%ls %ls %ls | %ls | %ls | ICON: %ls ", word, sourceTag(record.kind), record.pinNameW,
                    hardwareId, record.mmDeviceGuid, record.iconPath);
     line[size - 1] = 0;
+    // Names, IDs and paths come from drivers and the registry: whatever they hold, the device
+    // stays one line of the report.
+    makeLineSafe(line);
 }
 
 int32_t runTest(const TestRunContext& context) {

@@ -21,7 +21,7 @@ const DWORD kActiveOnly = 0x1;  // DEVICE_STATE_ACTIVE
 
 // A property that is no wide string (empty, or a null string pointer) gives an empty name.
 void copyName(const PROPVARIANT& value, wchar_t* destination, int size) {
-    if (value.vt == VT_LPWSTR && value.pwszVal) lstrcpynW(destination, value.pwszVal, size);
+    if (value.vt == VT_LPWSTR && value.pwszVal) copyText(destination, value.pwszVal, size_t(size));
     else destination[0] = 0;
 }
 
@@ -40,7 +40,7 @@ void extractEndpointGuid(const wchar_t* identifier, DeviceRecord* record) {
     const size_t length = wcslen(identifier);
     const wchar_t* brace = wcsrchr(identifier, L'{');
     if (!brace || length - size_t(brace - identifier) <= 16) return;
-    lstrcpynW(record->mmDeviceGuid, brace, DEVICE_GUID_SIZE);
+    copyText(record->mmDeviceGuid, brace, DEVICE_GUID_SIZE);
 }
 
 int32_t readAudioEndpoint(IMMDeviceCollection* collection, UINT index, DeviceRecord* record, int direction,

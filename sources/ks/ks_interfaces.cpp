@@ -17,14 +17,13 @@ namespace {
 const KsSetupApi kReal = {
     SetupDiGetClassDevsA,        SetupDiEnumDeviceInterfaces,      SetupDiGetDeviceInterfaceDetailW,
     SetupDiGetDeviceInterfaceAlias, SetupDiOpenDeviceInterfaceRegKey, RegQueryValueExW,
-    RegCloseKey,                 SetupDiGetDeviceRegistryPropertyW, SetupDiGetDeviceRegistryPropertyA,
-    SetupDiDestroyDeviceInfoList,
+    RegCloseKey,                 SetupDiGetDeviceRegistryPropertyW, SetupDiDestroyDeviceInfoList,
 };
 
 const DWORD kDetailBytes = 526;     // the fixed part and a path of 260 units with its terminator
 const DWORD kDetailFixedSize = 6;   // SP_DEVICE_INTERFACE_DETAIL_DATA_W in a 32-bit process
 const DWORD kNameUnits = 1024;
-const DWORD kHardwareIdBytes = 1024;
+const DWORD kHardwareIdUnits = 1024;
 const size_t kDetailPathUnits = (kDetailBytes - 4) / sizeof(wchar_t);
 
 // The detail buffer, with room for a terminator of our own behind the path.
@@ -84,7 +83,7 @@ void deviceName(HDEVINFO set, SP_DEVINFO_DATA* device, wchar_t* name) {
 }
 
 void setNames(const wchar_t* wide, wchar_t* wideField, char* narrowField, int size) {
-    lstrcpynW(wideField, wide, size);
+    copyText(wideField, wide, size_t(size));
     toNarrow(wideField, narrowField, size);
 }
 
@@ -121,11 +120,13 @@ int32_t collectKsInterfaces(RecordList* ksInterfaces) {
                 ZeroMemory(name, sizeof(name));
                 deviceName(set.get(), &device, name);
                 setNames(name, record.pinNameW, record.pinName, PIN_NAME_SIZE);
-                char hardwareIds[kHardwareIdBytes + 1] = "";
-                if (g_ksSetupApi.getDeviceRegistryPropertyA(set.get(), &device, SPDRP_HARDWAREID, NULL,
-                                                            reinterpret_cast<BYTE*>(hardwareIds), kHardwareIdBytes,
-                                                            NULL))
-                    lstrcpynA(record.hardwareId, hardwareIds, HARDWARE_ID_SIZE);  // the first string only
+                // Read wide and narrowed here, so that no conversion maps a character of another
+                // maker's ID to a look-alike of ours.
+                wchar_t hardwareIds[kHardwareIdUnits + 1] = L"";
+                if (g_ksSetupApi.getDeviceRegistryPropertyW(set.get(), &device, SPDRP_HARDWAREID, NULL,
+                                                            reinterpret_cast<BYTE*>(hardwareIds),
+                                                            kHardwareIdUnits * sizeof(wchar_t), NULL))
+                    toNarrow(hardwareIds, record.hardwareId, HARDWARE_ID_SIZE);  // the first string only
             }
             if (record.hardwareId[0]) appendRecord(ksInterfaces, &record);
         }
@@ -162,18 +163,20 @@ void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const K
     DeviceRecord record;
     ZeroMemory(&record, sizeof(record));
     record.kind = KIND_KS;
-    lstrcpynW(record.pinNameW, filter->friendlyName, PIN_NAME_SIZE);
+    copyText(record.pinNameW, filter->friendlyName, PIN_NAME_SIZE);
     setNames(filter->devicePath, record.driverNameW, record.driverName, DRIVER_NAME_SIZE);
     if (const DeviceRecord* ksInterface = findKsInterface(ksInterfaces, record.pinNameW, direction))
         lstrcpynA(record.hardwareId, ksInterface->hardwareId, HARDWARE_ID_SIZE);
 
     // A name already listed in this direction gets " [A]", then " [B]", ... up to " [Z]".
     wchar_t candidate[PIN_NAME_SIZE];
-    lstrcpynW(candidate, record.pinNameW, PIN_NAME_SIZE);
+    copyText(candidate, record.pinNameW, PIN_NAME_SIZE);
     for (wchar_t letter = L'A'; isKsNameTaken(*list, candidate); ++letter) {
         if (letter > L'Z') return;
-        _snwprintf(candidate, PIN_NAME_SIZE, L"%ls [%lc]", record.pinNameW, letter);
-        candidate[PIN_NAME_SIZE - 1] = 0;
+        wchar_t suffixed[PIN_NAME_SIZE + 8];
+        _snwprintf(suffixed, PIN_NAME_SIZE + 8, L"%ls [%lc]", record.pinNameW, letter);
+        suffixed[PIN_NAME_SIZE + 7] = 0;
+        copyText(candidate, suffixed, PIN_NAME_SIZE);
     }
     setNames(candidate, record.pinNameW, record.pinName, PIN_NAME_SIZE);
     appendRecord(list, &record);
@@ -181,6 +184,8 @@ void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const K
 
 const DeviceRecord* findKsInterface(const RecordList& list, const wchar_t* name, int direction) {
     const bool capture = direction != 0;
+    // An empty name names nothing: it must not take the ID of an interface that has no name.
+    if (!name || !name[0]) return NULL;
     for (uint32_t i = 1; i <= recordCount(list); ++i) {
         const DeviceRecord* r = recordAt(list, i);
         if (((r->kind & KS_CAPTURE_FLAG) != 0) != capture) continue;

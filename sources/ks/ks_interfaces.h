@@ -29,8 +29,6 @@ struct KsSetupApi {
     LONG(WINAPI* regCloseKey)(HKEY key);
     BOOL(WINAPI* getDeviceRegistryPropertyW)(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD property, PDWORD type,
                                              PBYTE buffer, DWORD size, PDWORD requiredSize);
-    BOOL(WINAPI* getDeviceRegistryPropertyA)(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD property, PDWORD type,
-                                             PBYTE buffer, DWORD size, PDWORD requiredSize);
     BOOL(WINAPI* destroyDeviceInfoList)(HDEVINFO set);
 };
 extern KsSetupApi g_ksSetupApi;
@@ -45,7 +43,8 @@ int32_t collectKsDevices(const RecordList& ksInterfaces, RecordList* list, int d
 void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const KsFilter* filter, int direction);
 
 // The first interface map record of the direction (1 recording: capture alias; else render
-// alias) whose driverNameW or pinNameW equals the name exactly; null when none.
+// alias) whose driverNameW or pinNameW equals the name exactly; null when none, and always null
+// for an empty name.
 const DeviceRecord* findKsInterface(const RecordList& ksInterfaces, const wchar_t* name, int direction);
 // The list already holds a KS record of exactly that name.
 bool isKsNameTaken(const RecordList& list, const wchar_t* name);

@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "base/little_endian.h"
-#include "base/owners.h"
+#include "base/device_request.h"
 #include "base/text.h"
 
 const GUID KSPROPSETID_PIN_SET = {0x8C134960, 0x51AD, 0x11CF, {0x87, 0x8A, 0x94, 0xF8, 0x01, 0xC1, 0x00, 0x00}};
@@ -23,20 +23,11 @@ const uint32_t kDataRangeSize = 64;    // KSDATARANGE up to and with its Specifi
 const uint32_t kSubFormatOffset = 32;
 const uint32_t kNameBytes = 519;
 
-// Everything a request hands to the driver: the input record, the OVERLAPPED and the output
-// live together on the heap, so that a driver completing late never writes into a caller's
-// stack or a block already given back.
-struct RequestBlock {
-    OVERLAPPED overlapped;
-    KsPinRequest input;
-    uint8_t output[1];
-};
-
 void* heapBlock(size_t bytes) { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes); }
 void heapRelease(void* block) { HeapFree(GetProcessHeap(), 0, block); }
 
-const KsApi kReal = {CreateFileW, CreateEventA, DeviceIoControl, GetLastError, WaitForSingleObject,
-                     CancelIo,    CloseHandle,  heapBlock,       heapRelease};
+const KsApi kReal = {CreateFileW, CreateEventA,        DeviceIoControl, GetLastError, WaitForSingleObject,
+                     CancelIo,    GetOverlappedResult, CloseHandle,     heapBlock,    heapRelease};
 
 // The identifier list of a pin holds one with the set and id (flags are not compared).
 bool hasIdentifier(const uint8_t* block, uint32_t blockBytes, uint32_t count, const GUID& set, uint32_t id) {
@@ -102,44 +93,29 @@ const KsApi& realKsApi() { return kReal; }
 HRESULT ksPropertyRequest(HANDLE filter, const KsPinRequest& request, void* output, uint32_t outputSize,
                           uint32_t* bytesReturned) {
     if (bytesReturned) *bytesReturned = 0;
-    HeapBlock storage(sizeof(RequestBlock) + outputSize);
-    if (!storage.get()) return E_OUTOFMEMORY;
-    Handle event(g_ksApi.createEventA(NULL, FALSE, FALSE, NULL), g_ksApi.closeHandle);
-    if (!event.valid()) return E_OUTOFMEMORY;
-    RequestBlock* block = storage.as<RequestBlock>();
-    // The low bit keeps the completion away from any completion port the handle may have.
-    block->overlapped.hEvent = reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(event.get()) | 1);
-    block->input = request;
-
-    DWORD returned = 0;
-    HRESULT result = E_FAIL;
-    uint32_t count = 0;
-    if (g_ksApi.deviceIoControl(filter, IOCTL_KS_PROPERTY_CODE, &block->input, sizeof(block->input),
-                                outputSize ? block->output : NULL, outputSize, &returned, &block->overlapped)) {
-        result = S_OK;
-        count = returned;
-    } else {
-        const DWORD error = g_ksApi.getLastError();
-        if (error == ERROR_IO_PENDING) {
-            if (g_ksApi.waitForSingleObject(event.get(), KS_REQUEST_WAIT_MS) == WAIT_OBJECT_0) {
-                result = S_OK;
-            } else {
-                // Cancel it and wait for the driver to let go of the block; a driver that does
-                // not, keeps it: the block and its event are then left to it, never reused.
-                g_ksApi.cancelIo(filter);
-                if (g_ksApi.waitForSingleObject(event.get(), KS_REQUEST_WAIT_MS) != WAIT_OBJECT_0) {
-                    storage.release();
-                    event.release();
-                }
-            }
-        } else if ((error == ERROR_INSUFFICIENT_BUFFER || error == ERROR_MORE_DATA) && outputSize == 0) {
-            result = S_OK;  // a size query: the count is the size the driver needs
-            count = returned;
+    const DeviceRequestApi api = {g_ksApi.createEventA, g_ksApi.deviceIoControl,  g_ksApi.getLastError,
+                                  g_ksApi.waitForSingleObject, g_ksApi.cancelIo, g_ksApi.getOverlappedResult,
+                                  g_ksApi.closeHandle};
+    DWORD bytes = 0, error = 0;
+    switch (sendDeviceRequest(api, filter, IOCTL_KS_PROPERTY_CODE, &request, sizeof(request), output, outputSize,
+                              KS_REQUEST_WAIT_MS, &bytes, &error)) {
+    case REQUEST_DONE_AT_ONCE:
+        if (bytesReturned) *bytesReturned = bytes;
+        return S_OK;
+    case REQUEST_FAILED_AT_ONCE:
+        // A size query: the count is the size the driver needs.
+        if ((error == ERROR_INSUFFICIENT_BUFFER || error == ERROR_MORE_DATA) && outputSize == 0) {
+            if (bytesReturned) *bytesReturned = bytes;
+            return S_OK;
         }
+        return E_FAIL;
+    case REQUEST_DONE_LATER:
+        return S_OK;  // a pended request reports no byte count
+    case REQUEST_NO_MEMORY:
+        return E_OUTOFMEMORY;
+    default:
+        return E_FAIL;
     }
-    if (result == S_OK && outputSize) memcpy(output, block->output, outputSize);
-    if (bytesReturned) *bytesReturned = count;
-    return result;
 }
 
 HRESULT getPinProperty(HANDLE filter, uint32_t pinId, uint32_t propertyId, void* output, uint32_t outputSize) {
@@ -242,8 +218,8 @@ KsFilter* openKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName) {
     filter->handle = g_ksApi.createFileW(devicePath, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
                                          FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, NULL);
     if (filter->handle == INVALID_HANDLE_VALUE) return filter;
-    lstrcpynW(filter->devicePath, devicePath, 260);
-    lstrcpynW(filter->friendlyName, friendlyName ? friendlyName : L"", 280);
+    copyText(filter->devicePath, devicePath, 260);
+    copyText(filter->friendlyName, friendlyName, 280);
     return filter;
 }
 

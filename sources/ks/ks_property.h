@@ -96,6 +96,7 @@ struct KsApi {
     DWORD(WINAPI* getLastError)();
     DWORD(WINAPI* waitForSingleObject)(HANDLE handle, DWORD milliseconds);
     BOOL(WINAPI* cancelIo)(HANDLE device);
+    BOOL(WINAPI* getOverlappedResult)(HANDLE device, LPOVERLAPPED overlapped, LPDWORD transferred, BOOL wait);
     BOOL(WINAPI* closeHandle)(HANDLE handle);
     // The answer blocks of getPinPropertyAlloc (zero-filled); tests put guard pages behind them.
     void* (*allocateBlock)(size_t bytes);

@@ -59,9 +59,9 @@ void hardwareIdOf(const wchar_t* driverText, char* hardwareId) {
     toNarrow(colon ? colon + 1 : driverText, hardwareId, 128);
 }
 
-void readFormat(const wchar_t* entry, const wchar_t* valueName, uint8_t* header, uint8_t* value, int32_t* size) {
+void readFormat(HKEY entry, const wchar_t* valueName, uint8_t* header, uint8_t* value, int32_t* size) {
     uint8_t buffer[REGISTRY_BINARY_SIZE];
-    const int32_t n = readRegistryBinary(entry, valueName, buffer);
+    const int32_t n = readBinaryValue(entry, valueName, buffer);
     // Shorter values have no room for the fields the format commands change; longer ones are
     // not kept whole.
     if (n < FORMAT_MIN_SIZE || n > FORMAT_MAX_SIZE) return;
@@ -76,14 +76,14 @@ int32_t readEndpointProperties(DeviceRecord* record, const wchar_t* endpointKeyN
                                uint32_t flags) {
     wchar_t entry[kPathSize];
     if (!entryPath(directionKeyPath, endpointKeyName, entry)) return 0;
-    if (flags & COMPLETE_DEVICE_GUID) lstrcpynW(record->mmDeviceGuid, endpointKeyName, DEVICE_GUID_SIZE);
+    if (flags & COMPLETE_DEVICE_GUID) copyText(record->mmDeviceGuid, endpointKeyName, DEVICE_GUID_SIZE);
 
     wchar_t value[REGISTRY_STRING_SIZE];
     if ((flags & COMPLETE_DRIVER_NAME) && readRegistryString(entry, PROP_ADAPTER_NAME, value)) {
-        lstrcpynW(record->driverNameW, value, DRIVER_NAME_SIZE);
+        copyText(record->driverNameW, value, DRIVER_NAME_SIZE);
         toNarrow(record->driverNameW, record->driverName, DRIVER_NAME_SIZE);
     }
-    if (readRegistryString(entry, PROP_ICON_PATH, value)) lstrcpynW(record->iconPath, value, ICON_PATH_SIZE);
+    if (readRegistryString(entry, PROP_ICON_PATH, value)) copyText(record->iconPath, value, ICON_PATH_SIZE);
     if ((flags & COMPLETE_HARDWARE_ID) && readRegistryString(entry, PROP_DRIVER_TEXT, value)) {
         hardwareIdOf(value, record->hardwareId);
         return 1;
@@ -97,7 +97,7 @@ int32_t completeFromEndpointRegistry(DeviceRecord* record, const wchar_t* direct
 
     if ((flags & COMPLETE_BY_GUID) && record->mmDeviceGuid[0]) {
         wchar_t name[DEVICE_GUID_SIZE];
-        lstrcpynW(name, record->mmDeviceGuid, DEVICE_GUID_SIZE);
+        copyText(name, record->mmDeviceGuid, DEVICE_GUID_SIZE);
         readEndpointProperties(record, name, direction, flags & ~uint32_t(COMPLETE_DEVICE_GUID));
         return 0;
     }
@@ -123,7 +123,7 @@ int32_t completeFromEndpointRegistry(DeviceRecord* record, const wchar_t* direct
                 _snwprintf(full, sizeof(full) / sizeof(full[0]), L"%ls%ls%ls)", description, opening, adapter);
                 full[sizeof(full) / sizeof(full[0]) - 1] = 0;
                 if (wcsncmp(record->pinNameW, full, nameLength) == 0) {
-                    lstrcpynW(matched, name, kKeyNameSize);
+                    copyText(matched, name, kKeyNameSize);
                     return true;
                 }
             }
@@ -191,20 +191,27 @@ int32_t readEndpointRegistryRecord(EndpointRegistryRecord* record, const char* h
 
     lstrcpynA(record->hardwareId, matchedId, 128);
     lstrcpynW(record->propertiesKeyPath, entry, 1024);
+    // One open serves every value; the view it opened in is the entry's own, where its values
+    // live and where the format commands write them, whatever view listed the direction key.
+    RegistryKey properties;
+    bool entryIn64;
+    if (!properties.openEitherView(entry, &entryIn64)) return 1;
+    record->flags = (record->flags & ~uint32_t(ENDPOINT_64BIT_VIEW)) | (entryIn64 ? uint32_t(ENDPOINT_64BIT_VIEW) : 0u);
     wchar_t value[REGISTRY_STRING_SIZE];
-    if (readRegistryString(entry, PROP_ADAPTER_NAME, value)) lstrcpynW(record->adapterName, value, 128);
-    if (readRegistryString(entry, PROP_DESCRIPTION, value)) lstrcpynW(record->endpointDescription, value, 128);
-    if (readRegistryString(entry, PROP_ICON_PATH, value)) {
+    if (readStringValue(properties.get(), PROP_ADAPTER_NAME, value)) copyText(record->adapterName, value, 128);
+    if (readStringValue(properties.get(), PROP_DESCRIPTION, value)) copyText(record->endpointDescription, value, 128);
+    if (readStringValue(properties.get(), PROP_ICON_PATH, value)) {
         expandIconPath(value);
-        lstrcpynW(record->iconPath, value, 512);
+        copyText(record->iconPath, value, 512);
     }
     uint32_t setting = 0;
-    if (readRegistryDword(entry, PROP_EXCLUSIVE_FIRST, &setting))
+    if (readDwordValue(properties.get(), PROP_EXCLUSIVE_FIRST, &setting))
         record->flags |= ENDPOINT_EXCLUSIVE_READ | (setting ? uint32_t(ENDPOINT_EXCLUSIVE_ON) : 0u);
-    if (readRegistryDword(entry, PROP_EXCLUSIVE_SECOND, &setting))
+    if (readDwordValue(properties.get(), PROP_EXCLUSIVE_SECOND, &setting))
         record->flags |= ENDPOINT_PRIORITY_READ | (setting ? uint32_t(ENDPOINT_PRIORITY_ON) : 0u);
-    readFormat(entry, PROP_OEM_FORMAT, record->oemFormatHeader, record->oemFormatValue, &record->oemFormatSize);
-    readFormat(entry, PROP_DEVICE_FORMAT, record->deviceFormatHeader, record->deviceFormatValue,
+    readFormat(properties.get(), PROP_OEM_FORMAT, record->oemFormatHeader, record->oemFormatValue,
+               &record->oemFormatSize);
+    readFormat(properties.get(), PROP_DEVICE_FORMAT, record->deviceFormatHeader, record->deviceFormatValue,
                &record->deviceFormatSize);
     return 1;
 }
@@ -256,6 +263,8 @@ void expandIconPath(wchar_t* text) {
         }
         p = close + 1;
     }
+    // A cut at the capacity never leaves the first half of a character behind.
+    if (length > 0 && out[length - 1] >= 0xD800 && out[length - 1] <= 0xDBFF) --length;
     out[length] = 0;
     memcpy(text, out, (length + 1) * sizeof(wchar_t));
 }

@@ -1,6 +1,7 @@
 #include "sources/store/format_editing.h"
 
 #include <windows.h>
+#include <string.h>
 
 #include "base/little_endian.h"
 #include "base/registry.h"
@@ -16,28 +17,58 @@ const size_t kBitsPerSample = FORMAT_HEADER_OFFSET + WAVE_BITS_PER_SAMPLE;
 const size_t kChannelMask = FORMAT_HEADER_OFFSET + WAVE_CHANNEL_MASK;
 
 // Only values long enough for every field edited here are ever changed.
-bool editable(int32_t size) { return size >= FORMAT_MIN_SIZE && size <= FORMAT_VALUE_SIZE; }
+bool editable(int32_t size) { return size >= FORMAT_MIN_SIZE && size <= FORMAT_MAX_SIZE; }
 
 struct FormatValue {
     uint8_t* bytes;
-    int32_t size;
+    int32_t* size;
     const wchar_t* name;
 };
 
-// Applies an edit to the values that need it, device format first, and writes each one back
-// with exactly the length read.
+// Applies an edit to the values of the entry that need it, device format first. Each value is
+// decided from what the registry holds now, not from the copy the table read earlier, and is
+// written back with exactly the length it has now. Only values the table held are edited, only
+// in the key and view the entry was read from: a key or value that has gone since is skipped
+// and counted as missing, never created again.
 template <typename NeedsChange, typename Change>
-int32_t editValues(EndpointRegistryRecord* entry, NeedsChange needsChange, Change change) {
+int32_t editValues(EndpointRegistryRecord* entry, FormatEditTally* tally, NeedsChange needsChange, Change change) {
     const FormatValue values[] = {
-        {entry->deviceFormatValue, entry->deviceFormatSize, PROP_DEVICE_FORMAT},
-        {entry->oemFormatValue, entry->oemFormatSize, PROP_OEM_FORMAT},
+        {entry->deviceFormatValue, &entry->deviceFormatSize, PROP_DEVICE_FORMAT},
+        {entry->oemFormatValue, &entry->oemFormatSize, PROP_OEM_FORMAT},
     };
-    const int32_t use64 = (entry->flags & ENDPOINT_64BIT_VIEW) ? 1 : 0;
+    int held = 0;
+    for (const FormatValue& v : values)
+        if (*v.size > 0) ++held;
+    if (held == 0) return 0;  // nothing stored for this entry: nothing to do
+
+    const REGSAM view = (entry->flags & ENDPOINT_64BIT_VIEW) ? KEY_WOW64_64KEY : 0;
+    RegistryKey key;
+    // Without write access the values are still read, so that only a value that needs a change
+    // counts as a refused write.
+    const wchar_t* path = entry->propertiesKeyPath;
+    const bool writable = path[0] && key.open(path, KEY_QUERY_VALUE | KEY_SET_VALUE, view);
+    if (!writable && !(path[0] && key.open(path, KEY_QUERY_VALUE, view))) {
+        if (tally) tally->missing += held;
+        return 0;
+    }
     int32_t failures = 0;
     for (const FormatValue& v : values) {
-        if (!editable(v.size) || !needsChange(v.bytes)) continue;
+        if (*v.size <= 0) continue;
+        uint8_t now[REGISTRY_BINARY_SIZE];
+        const int32_t n = readBinaryValue(key.get(), v.name, now);
+        if (!editable(n)) {
+            if (tally) ++tally->missing;
+            continue;
+        }
+        memcpy(v.bytes, now, size_t(n));
+        *v.size = n;
+        if (!needsChange(v.bytes)) continue;
         change(v.bytes);
-        if (!writeRegistryBinary(use64, entry->propertiesKeyPath, v.name, v.bytes, uint32_t(v.size))) --failures;
+        if (writable && writeBinaryValue(key.get(), v.name, v.bytes, uint32_t(n))) {
+            if (tally) ++tally->written;
+        } else {
+            --failures;
+        }
     }
     return failures;
 }
@@ -46,17 +77,12 @@ int32_t editValues(EndpointRegistryRecord* entry, NeedsChange needsChange, Chang
 
 int32_t writeRegistryBinary(int32_t use64BitView, const wchar_t* keyPath, const wchar_t* valueName,
                             const uint8_t* data, uint32_t size) {
-    const REGSAM view = use64BitView ? KEY_WOW64_64KEY : 0;
     RegistryKey key;
-    if (!key.open(keyPath, KEY_SET_VALUE, view)) {
-        HKEY created = NULL;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | view, NULL,
-                            &created, NULL) != ERROR_SUCCESS)
-            return 0;
-        RegistryKey owned(created, g_registryApi.regCloseKey);
-        return g_registryApi.regSetValueExW(owned.get(), valueName, 0, REG_BINARY, data, size) == ERROR_SUCCESS ? 1 : 0;
-    }
-    return g_registryApi.regSetValueExW(key.get(), valueName, 0, REG_BINARY, data, size) == ERROR_SUCCESS ? 1 : 0;
+    // Only an existing key: a key that has gone is never created again.
+    if (!keyPath || !keyPath[0] ||
+        !key.open(keyPath, KEY_QUERY_VALUE | KEY_SET_VALUE, use64BitView ? KEY_WOW64_64KEY : 0))
+        return 0;
+    return writeBinaryValue(key.get(), valueName, data, size);
 }
 
 uint32_t channelMaskFor(uint32_t channels) {
@@ -72,18 +98,18 @@ uint32_t channelMaskFor(uint32_t channels) {
     }
 }
 
-int32_t setEndpointSampleRate(uint32_t rate, EndpointRegistryRecord* entry) {
+int32_t setEndpointSampleRate(uint32_t rate, EndpointRegistryRecord* entry, FormatEditTally* tally) {
     return editValues(
-        entry, [rate](const uint8_t* v) { return readLe32(v + kSamplesPerSec) != rate; },
+        entry, tally, [rate](const uint8_t* v) { return readLe32(v + kSamplesPerSec) != rate; },
         [rate](uint8_t* v) {
             writeLe32(v + kAvgBytesPerSec, readLe16(v + kBlockAlign) * rate);
             writeLe32(v + kSamplesPerSec, rate);
         });
 }
 
-int32_t setEndpointChannels(uint32_t channels, EndpointRegistryRecord* entry) {
+int32_t setEndpointChannels(uint32_t channels, EndpointRegistryRecord* entry, FormatEditTally* tally) {
     return editValues(
-        entry, [channels](const uint8_t* v) { return readLe16(v + kChannels) != channels; },
+        entry, tally, [channels](const uint8_t* v) { return readLe16(v + kChannels) != channels; },
         [channels](uint8_t* v) {
             const uint32_t blockAlign = (readLe16(v + kBitsPerSample) / 8 * channels) & 0xFFFF;
             writeLe16(v + kBlockAlign, blockAlign);

@@ -6,14 +6,24 @@
 
 #include "sources/store/endpoint_store.h"
 
-// 1 written; 0 failed. The key lies below HKEY_LOCAL_MACHINE, in the 64-bit view when asked.
+// 1 written; 0 failed. The key lies below HKEY_LOCAL_MACHINE, in the 64-bit view when asked; a
+// key that does not exist is not created.
 int32_t writeRegistryBinary(int32_t use64BitView, const wchar_t* keyPath, const wchar_t* valueName,
                             const uint8_t* data, uint32_t size);
 
 // The speaker mask for a channel count (0 for counts without one).
 uint32_t channelMaskFor(uint32_t channels);
 
-// Each edits the entry's copies of the two values and writes those that change, device format
-// first. 0 no write failed; -1 one failed; -2 both failed.
-int32_t setEndpointSampleRate(uint32_t rate, EndpointRegistryRecord* entry);
-int32_t setEndpointChannels(uint32_t channels, EndpointRegistryRecord* entry);
+// What a format command did over its entries: values written, and values (or whole entries)
+// that had gone from the registry since the table was read.
+struct FormatEditTally {
+    int32_t written;
+    int32_t missing;
+};
+
+// Each reads the entry's two values as the registry holds them now (into the entry, a working
+// copy), edits those that need it and writes them back, device format first. 0 no write was
+// refused; -1 one was; -2 both were. The tally, when given, adds up what was written and
+// what was missing.
+int32_t setEndpointSampleRate(uint32_t rate, EndpointRegistryRecord* entry, FormatEditTally* tally = nullptr);
+int32_t setEndpointChannels(uint32_t channels, EndpointRegistryRecord* entry, FormatEditTally* tally = nullptr);

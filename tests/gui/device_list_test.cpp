@@ -240,8 +240,9 @@ TEST_F(DeviceListTest, ARefusedWriteStopsTheCommandAndShowsTheErrorOnce) {
     EXPECT_EQ(44100u, storedRate(render(1), PROP_DEVICE_FORMAT));  // the second refused
     EXPECT_TRUE(pressOk(box));
     EXPECT_EQ(nullptr, checker->waitForDialog(500));
-    // Not refreshed: the panel still shows the first row as it was loaded.
-    EXPECT_TRUE(anyPixel(shot(), 65, 64, 375, 80, reddish));
+    // Refreshed all the same: the panel shows what the registry holds, the first row now at
+    // 48 kHz in both values (no longer red).
+    EXPECT_FALSE(anyPixel(shot(), 65, 64, 375, 80, reddish));
 }
 
 TEST_F(DeviceListTest, AFormatCommandBeforeThePanelOnlyLoadsTheRows) {

@@ -72,6 +72,9 @@ bool answerOf(const FakeKsFilter& filter, uint32_t pin, uint32_t id, FakeKsAnswe
 // A completion that comes later, on a thread of its own, as a driver's would.
 struct LateCompletion {
     HANDLE event;
+    OVERLAPPED* overlapped;
+    LONG status;        // the request's final status when it is answered
+    DWORD information;  // and its byte count
     void* output;
     std::vector<uint8_t> bytes;
     DWORD delayMs;
@@ -84,19 +87,25 @@ std::vector<HANDLE> g_threads;
 std::vector<HANDLE> g_cancelEvents;
 std::vector<HANDLE> g_filterHandles;
 
+const LONG kStatusCancelled = LONG(0xC0000120);
+
 DWORD WINAPI completeLater(void* parameter) {
     LateCompletion* c = static_cast<LateCompletion*>(parameter);
+    bool answered = false;
     if (c->waitsForCancel) {
         WaitForSingleObject(c->cancelled, INFINITE);
         Sleep(50);  // a driver takes a moment to finish a cancelled request
     } else if (c->ignoresCancel) {
         Sleep(c->delayMs);
         ++g_ks->lateWrites;
-        if (c->output) memcpy(c->output, c->bytes.data(), c->bytes.size());
+        answered = true;
     } else {
-        if (WaitForSingleObject(c->cancelled, c->delayMs) == WAIT_TIMEOUT && c->output)
-            memcpy(c->output, c->bytes.data(), c->bytes.size());
+        answered = WaitForSingleObject(c->cancelled, c->delayMs) == WAIT_TIMEOUT;
     }
+    if (answered && c->output) memcpy(c->output, c->bytes.data(), c->bytes.size());
+    // As the system completes a request: its status and byte count, then the event.
+    c->overlapped->InternalHigh = answered ? c->information : 0;
+    c->overlapped->Internal = ULONG_PTR(answered ? c->status : kStatusCancelled);
     SetEvent(c->event);
     delete c;
     return 0;
@@ -142,22 +151,32 @@ BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSi
 
     FakeKsAnswer answer;
     const bool ok = answerOf(filter, request->pinId, request->id, &answer);
-    if (!ok) {
-        g_lastError = ERROR_NOT_FOUND;
-        return FALSE;
-    }
     if (filter.timing != ANSWER_AT_ONCE) {
+        // A pending request ends, when it is answered, with the status the same answer gives at
+        // once: an error for a failing property, an overflow for a size query.
         LateCompletion* c = new LateCompletion;
         c->event = event;
-        c->output = outSize >= answer.bytes.size() ? out : nullptr;
+        c->overlapped = overlapped;
+        const DWORD size = DWORD(answer.bytes.size());
+        c->status = !ok ? LONG(0xC0000225)                       // STATUS_NOT_FOUND
+                    : outSize == 0 ? LONG(0x80000005)           // STATUS_BUFFER_OVERFLOW
+                    : outSize < size ? LONG(0xC0000023)         // STATUS_BUFFER_TOO_SMALL
+                                     : 0;
+        c->information = size;
+        c->output = ok && outSize >= size ? out : nullptr;
         c->bytes = answer.bytes;
         c->delayMs = filter.completeAfterMs;
         c->cancelled = CreateEventA(NULL, TRUE, FALSE, NULL);
         g_cancelEvents.push_back(c->cancelled);
         c->ignoresCancel = filter.timing == PEND_IGNORING_CANCEL;
         c->waitsForCancel = filter.timing == PEND_UNTIL_CANCELLED;
+        overlapped->Internal = ULONG_PTR(0x103);  // STATUS_PENDING
         g_threads.push_back(CreateThread(NULL, 0, completeLater, c, 0, NULL));
         g_lastError = ERROR_IO_PENDING;
+        return FALSE;
+    }
+    if (!ok) {
+        g_lastError = ERROR_NOT_FOUND;
         return FALSE;
     }
     const DWORD size = DWORD(answer.bytes.size());
@@ -179,6 +198,14 @@ BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSi
 }
 
 DWORD WINAPI fakeGetLastError() { return g_lastError; }
+
+// The system's own reading of a completed OVERLAPPED (without waiting it touches only the
+// OVERLAPPED); its error goes where the fake keeps its last error.
+BOOL WINAPI fakeGetOverlappedResult(HANDLE device, LPOVERLAPPED overlapped, LPDWORD transferred, BOOL) {
+    if (GetOverlappedResult(device, overlapped, transferred, FALSE)) return TRUE;
+    g_lastError = GetLastError();
+    return FALSE;
+}
 
 BOOL WINAPI fakeCancelIo(HANDLE) {
     ++g_ks->cancels;
@@ -312,41 +339,26 @@ LONG WINAPI fakeRegCloseKey(HKEY key) {
 BOOL WINAPI fakeGetDeviceRegistryPropertyW(HDEVINFO, PSP_DEVINFO_DATA device, DWORD property, PDWORD type,
                                            PBYTE buffer, DWORD size, PDWORD required) {
     const FakeKsInterface& i = g_ks->interfaces[device->Reserved];
-    const std::wstring* value = property == SPDRP_FRIENDLYNAME && i.hasFriendlyName ? &i.friendlyName
-                                : property == SPDRP_DRIVER && i.hasDriver           ? &i.driver
-                                                                                    : nullptr;
-    if (!value) {
+    std::wstring value;  // with its terminator(s)
+    if (property == SPDRP_FRIENDLYNAME && i.hasFriendlyName) {
+        value = i.friendlyName + L'\0';
+    } else if (property == SPDRP_DRIVER && i.hasDriver) {
+        value = i.driver + L'\0';
+    } else if (property == SPDRP_HARDWAREID && !i.hardwareIds.empty()) {
+        for (const std::wstring& id : i.hardwareIds) value += id + L'\0';
+        value += L'\0';
+    } else {
         SetLastError(ERROR_INVALID_DATA);
         return FALSE;
     }
-    const DWORD bytes = DWORD((value->size() + 1) * 2);
+    const DWORD bytes = DWORD(value.size() * 2);
     if (required) *required = bytes;
-    if (type) *type = REG_SZ;
+    if (type) *type = property == SPDRP_HARDWAREID ? REG_MULTI_SZ : REG_SZ;
     if (size < bytes) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
-    memcpy(buffer, value->c_str(), bytes);
-    return TRUE;
-}
-
-BOOL WINAPI fakeGetDeviceRegistryPropertyA(HDEVINFO, PSP_DEVINFO_DATA device, DWORD property, PDWORD type,
-                                           PBYTE buffer, DWORD size, PDWORD required) {
-    const FakeKsInterface& i = g_ks->interfaces[device->Reserved];
-    if (property != SPDRP_HARDWAREID || i.hardwareIds.empty()) {
-        SetLastError(ERROR_INVALID_DATA);
-        return FALSE;
-    }
-    std::string multi;
-    for (const std::string& id : i.hardwareIds) multi += id + '\0';
-    multi += '\0';
-    if (required) *required = DWORD(multi.size());
-    if (type) *type = REG_MULTI_SZ;
-    if (size < multi.size()) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return FALSE;
-    }
-    memcpy(buffer, multi.data(), multi.size());
+    memcpy(buffer, value.data(), bytes);
     return TRUE;
 }
 
@@ -360,8 +372,9 @@ BOOL WINAPI fakeDestroyDeviceInfoList(HDEVINFO set) {
 
 FakeKs::FakeKs() {
     g_ks = this;
-    g_ksApi = KsApi{fakeCreateFileW, fakeCreateEventA, fakeDeviceIoControl, fakeGetLastError,
-                    WaitForSingleObject, fakeCancelIo, fakeCloseHandle, guardedBlock, releaseGuardedBlock};
+    g_ksApi = KsApi{fakeCreateFileW,     fakeCreateEventA, fakeDeviceIoControl,     fakeGetLastError,
+                    WaitForSingleObject, fakeCancelIo,     fakeGetOverlappedResult, fakeCloseHandle,
+                    guardedBlock,        releaseGuardedBlock};
     g_ksSetupApi = KsSetupApi{fakeGetClassDevsA,
                               fakeEnumDeviceInterfaces,
                               fakeGetDeviceInterfaceDetailW,
@@ -370,7 +383,6 @@ FakeKs::FakeKs() {
                               fakeRegQueryValueExW,
                               fakeRegCloseKey,
                               fakeGetDeviceRegistryPropertyW,
-                              fakeGetDeviceRegistryPropertyA,
                               fakeDestroyDeviceInfoList};
 }
 
@@ -408,7 +420,8 @@ FakeKsInterface& FakeKs::addInterface(const std::wstring& path, const std::wstri
     i.renderAlias = render ? SPINT_ACTIVE : 0;
     i.interfaceName = name;
     i.friendlyName = name;
-    if (!hardwareId.empty()) i.hardwareIds = {hardwareId, "*" + hardwareId};
+    const std::wstring id(hardwareId.begin(), hardwareId.end());
+    if (!id.empty()) i.hardwareIds = {id, L"*" + id};
     interfaces.push_back(i);
     FakeKsFilter& filter = add(path);
     if (capture) {

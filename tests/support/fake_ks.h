@@ -71,7 +71,7 @@ struct FakeKsInterface {
     std::wstring friendlyName;   // SPDRP_FRIENDLYNAME
     bool hasDriver = true;
     std::wstring driver = L"{4d36e96c-e325-11ce-bfc1-08002be10318}\\0000";  // SPDRP_DRIVER
-    std::vector<std::string> hardwareIds;  // SPDRP_HARDWAREID
+    std::vector<std::wstring> hardwareIds;  // SPDRP_HARDWAREID
 };
 
 class FakeKs {

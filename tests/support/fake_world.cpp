@@ -6,9 +6,9 @@
 #include <map>
 
 #include "base/device_record.h"
+#include "checks/driver_control.h"
 #include "inventory/inventory_platform.h"
 #include "sources/wave/wave_devices.h"
-#include "checks/driver_control.h"
 
 namespace {
 
@@ -22,7 +22,42 @@ struct FakeSet {
 };
 struct FakeHandle {
     size_t interfaceIndex;
+    bool overlapped;  // opened with FILE_FLAG_OVERLAPPED
 };
+std::vector<FakeHandle*> g_handles;
+
+// An answer that comes later, on a thread of its own, as a driver's would.
+struct LateAnswer {
+    HANDLE event;
+    OVERLAPPED* overlapped;
+    void* output;
+    uint32_t version;
+    DWORD delayMs;
+    FakeKsTiming timing;
+    HANDLE cancelled;
+};
+std::vector<HANDLE> g_threads;
+std::vector<HANDLE> g_cancelEvents;
+
+DWORD WINAPI answerLater(void* parameter) {
+    LateAnswer* a = static_cast<LateAnswer*>(parameter);
+    bool answered = false;
+    if (a->timing == PEND_UNTIL_CANCELLED) {
+        WaitForSingleObject(a->cancelled, INFINITE);
+    } else if (a->timing == PEND_IGNORING_CANCEL) {
+        Sleep(a->delayMs);
+        ++g_world->lateWrites;
+        answered = true;
+    } else {
+        answered = WaitForSingleObject(a->cancelled, a->delayMs) == WAIT_TIMEOUT;
+    }
+    if (answered) memcpy(a->output, &a->version, 4);
+    a->overlapped->InternalHigh = answered ? 4 : 0;
+    a->overlapped->Internal = answered ? 0 : ULONG_PTR(0xC0000120);  // STATUS_CANCELLED
+    SetEvent(a->event);
+    delete a;
+    return 0;
+}
 
 // --- wave devices -----------------------------------------------------------------------------
 
@@ -175,7 +210,7 @@ BOOL WINAPI fakeDestroyDeviceInfoList(HDEVINFO set) {
     return TRUE;
 }
 
-HANDLE WINAPI fakeCreateFileA(LPCSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
+HANDLE WINAPI fakeCreateFileA(LPCSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD flags, HANDLE) {
     for (size_t i = 0; i < g_world->interfaces.size(); ++i) {
         if (interfacePath(i) != name) continue;
         if (!g_world->interfaces[i].opens) {
@@ -184,18 +219,37 @@ HANDLE WINAPI fakeCreateFileA(LPCSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES, 
         }
         ++g_world->openHandles;
         g_world->openedPaths.push_back(name);
-        return reinterpret_cast<HANDLE>(new FakeHandle{i});
+        g_handles.push_back(new FakeHandle{i, (flags & FILE_FLAG_OVERLAPPED) != 0});
+        return reinterpret_cast<HANDLE>(g_handles.back());
     }
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
 }
 
-BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID, DWORD, LPVOID out, DWORD outSize, LPDWORD returned,
-                                LPOVERLAPPED) {
+BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
+                                LPDWORD returned, LPOVERLAPPED overlapped) {
     ++g_world->versionRequests;
-    const FakeDriverInterface& driver = g_world->interfaces[reinterpret_cast<FakeHandle*>(device)->interfaceIndex];
-    if (code != IOCTL_DRIVER_GET_VERSION || !driver.answers || outSize < 4) {
+    const FakeHandle* handle = reinterpret_cast<FakeHandle*>(device);
+    const FakeDriverInterface& driver = g_world->interfaces[handle->interfaceIndex];
+    // What the drivers take: their version code, no input, a 4-byte output, and an overlapped
+    // request on a handle opened for it.
+    if (code != 0x222040 || in || inSize != 0 || !out || outSize != 4 || !overlapped || !handle->overlapped) {
+        ++g_world->refusedRequests;
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!driver.answers) {
         SetLastError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+    }
+    if (driver.timing != ANSWER_AT_ONCE) {
+        LateAnswer* a = new LateAnswer{reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(overlapped->hEvent) & ~ULONG_PTR(1)),
+                                       overlapped, out, driver.version, driver.completeAfterMs, driver.timing,
+                                       CreateEventA(NULL, TRUE, FALSE, NULL)};
+        g_cancelEvents.push_back(a->cancelled);
+        overlapped->Internal = ULONG_PTR(0x103);  // STATUS_PENDING
+        g_threads.push_back(CreateThread(NULL, 0, answerLater, a, 0, NULL));
+        SetLastError(ERROR_IO_PENDING);
         return FALSE;
     }
     memcpy(out, &driver.version, 4);
@@ -204,8 +258,26 @@ BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID, DWORD, LPVOID
 }
 
 BOOL WINAPI fakeCloseHandle(HANDLE handle) {
-    --g_world->openHandles;
-    delete reinterpret_cast<FakeHandle*>(handle);
+    // Device handles are the fake's own objects; everything else is a real event.
+    for (size_t i = 0; i < g_handles.size(); ++i) {
+        if (reinterpret_cast<HANDLE>(g_handles[i]) != handle) continue;
+        --g_world->openHandles;
+        delete g_handles[i];
+        g_handles.erase(g_handles.begin() + i);
+        return TRUE;
+    }
+    --g_world->liveEvents;
+    return CloseHandle(handle);
+}
+
+HANDLE WINAPI fakeCreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manual, BOOL initial, LPCSTR name) {
+    HANDLE event = CreateEventA(security, manual, initial, name);
+    if (event) ++g_world->liveEvents;
+    return event;
+}
+
+BOOL WINAPI fakeCancelIo(HANDLE) {
+    for (HANDLE cancelled : g_cancelEvents) SetEvent(cancelled);
     return TRUE;
 }
 
@@ -221,11 +293,20 @@ FakeWorld::FakeWorld() {
     g_listMemory = ListMemory{fakeAllocate, fakeReallocate, fakeRelease};
     g_driverControlApi = DriverControlApi{
         fakeGetClassDevsA, fakeEnumDeviceInterfaces, fakeGetDeviceInterfaceDetailA, fakeDestroyDeviceInfoList,
-        fakeCreateFileA, fakeDeviceIoControl, fakeCloseHandle,
+        fakeCreateFileA, fakeDeviceIoControl, fakeCloseHandle, fakeCreateEventA, GetLastError,
+        WaitForSingleObject, fakeCancelIo, GetOverlappedResult,
     };
 }
 
 FakeWorld::~FakeWorld() {
+    for (HANDLE cancelled : g_cancelEvents) SetEvent(cancelled);  // let every waiting driver go
+    for (HANDLE thread : g_threads) {
+        WaitForSingleObject(thread, 10000);
+        CloseHandle(thread);
+    }
+    g_threads.clear();
+    for (HANDLE cancelled : g_cancelEvents) CloseHandle(cancelled);
+    g_cancelEvents.clear();
     g_waveApi = realWaveApi();
     g_inventoryPlatform = realInventoryPlatform();
     g_listMemory = realListMemory();

@@ -26,6 +26,8 @@ struct FakeDriverInterface {
     uint32_t version = 0;   // what the driver writes in answer to the version request
     bool opens = true;      // CreateFile succeeds (false: access denied)
     bool answers = true;    // the request succeeds and fills the output (false: fails, writes nothing)
+    FakeKsTiming timing = ANSWER_AT_ONCE;  // when it answers: at once, late, only when cancelled, ...
+    DWORD completeAfterMs = 0;
 };
 
 class FakeWorld {
@@ -59,6 +61,9 @@ public:
     int openSets = 0;           // device information sets not destroyed
     int openHandles = 0;        // control devices not closed
     int versionRequests = 0;
+    int refusedRequests = 0;    // version requests not made as the driver takes them
+    int liveEvents = 0;         // events of the requests not yet closed
+    int lateWrites = 0;         // answers that came after the request gave up
     std::vector<std::string> openedPaths;
 
     // Adds an interface answering with a version, and returns it for further changes.

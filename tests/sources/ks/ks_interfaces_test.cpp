@@ -189,7 +189,8 @@ TEST_F(KsInterfacesTest, FindKsInterfaceByEitherNameAndDirection) {
     EXPECT_STREQ("CAPTURE", findKsInterface(inventory.ksInterfaces, L"Device Name", 1)->hardwareId);
     EXPECT_STREQ("RENDER", findKsInterface(inventory.ksInterfaces, L"Device Name", 0)->hardwareId);
     EXPECT_EQ(nullptr, findKsInterface(inventory.ksInterfaces, L"device name", 0));  // exact
-    EXPECT_STREQ("BLANK", findKsInterface(inventory.ksInterfaces, L"", 0)->hardwareId);  // an empty interface name
+    // An empty name names nothing, not even the interface that has no name of its own.
+    EXPECT_EQ(nullptr, findKsInterface(inventory.ksInterfaces, L"", 0));
     EXPECT_EQ(nullptr, findKsInterface(inventory.ksInterfaces, L"", 1));
 }
 

@@ -84,11 +84,11 @@ TEST_F(FormatEditingTest, SampleRateRecomputesTheByteRate) {
         for (size_t i = 12; i < 20; ++i) expected[i] = v[i];
         EXPECT_EQ(expected, v);
     }
+    // The copy still says 48000, the registry 44100: the registry decides.
     copy = record;
-    EXPECT_EQ(0, setEndpointSampleRate(48000, &copy));  // the copy still held 48000: nothing to do
-    record = entry(stored(PROP_DEVICE_FORMAT), stored(PROP_OEM_FORMAT));
-    EXPECT_EQ(0, setEndpointSampleRate(48000, &record));
+    EXPECT_EQ(0, setEndpointSampleRate(48000, &copy));
     EXPECT_EQ(288000u, get32(stored(PROP_DEVICE_FORMAT), 16));
+    EXPECT_EQ(48000u, get32(std::vector<uint8_t>(copy.deviceFormatValue, copy.deviceFormatValue + 68), 12));
 }
 
 TEST_F(FormatEditingTest, AValueAlreadyAtTheRateIsNotWritten) {
@@ -135,11 +135,14 @@ TEST_F(FormatEditingTest, RefusedWrites) {
     EndpointRegistryRecord copy = record;
     EXPECT_EQ(-2, setEndpointSampleRate(44100, &copy));
     EXPECT_EQ(48000u, get32(stored(PROP_DEVICE_FORMAT), 12));
-    // Only the device value needs a change: one refused write.
+    // Only the device value needs a change, as the registry holds them now (the copy says
+    // otherwise): one refused write.
+    TestRegistry::deleteStore();
+    record = entry(formatValue(48, 2, 48000, 16, 0x3), formatValue(48, 2, 44100, 16, 0x3));
+    TestRegistry::denyWrites(path());
     copy = record;
-    copy.oemFormatValue[12] = 0x44;
-    copy.oemFormatValue[13] = 0xAC;
-    copy.oemFormatValue[14] = 0;
+    copy.oemFormatValue[12] = 0x80;
+    copy.oemFormatValue[13] = 0xBB;
     EXPECT_EQ(-1, setEndpointSampleRate(44100, &copy));
     EXPECT_EQ(0, writeRegistryBinary(0, path().c_str(), L"x", copy.oemFormatValue, 4));
 }
