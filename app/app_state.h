@@ -11,9 +11,24 @@
 // Options of the audio side, kept for every collection pass.
 const uint32_t DEFAULT_COLLECTION_OPTIONS = 0x10020D;
 
+// Process exit codes besides the error total of the last test.
+enum ExitCode {
+    EXIT_USAGE_SHOWN = 0,          // "-?": the usage box, no test
+    EXIT_NO_TEST_RAN = -1,         // the program ended before any test
+    EXIT_REPORT_NOT_WRITTEN = -2,  // a hidden run could not write its report file ("-o")
+};
+
+// Room for a full report file path; XP's file functions take no longer one without "\\?\".
+enum { REPORT_PATH_CAPACITY = MAX_PATH };
+
 struct AppState {
     int32_t startHidden;
     int32_t showAfterTest;
+    int32_t showUsage;     // "-?"
+    int32_t reportToFile;  // "-o" with a path: the log goes to reportPath after every test
+    // Full path resolved at start-up; empty when the path given cannot be resolved, so that
+    // every write fails rather than going somewhere else.
+    wchar_t reportPath[REPORT_PATH_CAPACITY];
     int32_t is64BitWindows;
     // Everything from here on is zero-filled at start-up.
     HWND mainWindow;
@@ -29,11 +44,13 @@ struct AppState {
     HMENU popupMenu;
     int32_t popupTarget;
     EndpointRegistryTable endpointTable;  // rows of the device list panel
+    int32_t reportFileErrorShown;  // a shown run tells of a failed report file once per session
 };
 
 extern AppState g_app;
 
-// Zero-fills the record from mainWindow on, keeping the switches and the 64-bit flag.
+// Zero-fills the record from mainWindow on, keeping the switches, the report path and the
+// 64-bit flag.
 void resetWindowState(AppState* state);
 
 // Posts WM_DESTROY to the main window; the message loop then ends.

@@ -5,3 +5,5 @@
 
 void handleCommand(HWND window, int command);
 void showAbout(HWND owner);
+// The switches and exit codes, for "-?"; there is no window yet.
+void showUsage();

@@ -3,6 +3,7 @@
 
 #include "app/app_state.h"
 #include "app/command_line.h"
+#include "app/commands.h"
 #include "app/device_list_panel.h"
 #include "app/main_window.h"
 #include "app/mini_list_view.h"
@@ -10,14 +11,19 @@
 #include "app/wow64.h"
 #include "report/system_identification.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
-    parseCommandLine(commandLine, &g_app);
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // The wide command line, so that a report path outside the ANSI code page survives.
+    parseCommandLine(argumentsOf(GetCommandLineW()), &g_app);
+    if (g_app.showUsage) {
+        showUsage();
+        return EXIT_USAGE_SHOWN;
+    }
     g_app.is64BitWindows = detectWow64();
     resetWindowState(&g_app);
     g_app.instance = instance;
     g_app.collectionOptions = DEFAULT_COLLECTION_OPTIONS;
     identifyOs(&g_app.os);
-    g_app.exitCode = -1;
+    g_app.exitCode = EXIT_NO_TEST_RAN;
 
     createPanelResources();
     registerMiniListViewClass(instance);

@@ -2,14 +2,20 @@
 # Sets up what is missing, builds the checker and runs it under Wine: on your display when
 # DISPLAY is set, otherwise on a private Xvfb. Prints the log view's text and the exit code and
 # saves a screenshot of the window as build/checker.png.
-# Usage: scripts/run-checker.sh [checker switches, e.g. -h -s]   (build folder: $HV_BUILD_DIR)
+# Usage: scripts/run-checker.sh [checker switches, e.g. -h -s -o report.txt]
+# (build folder: $HV_BUILD_DIR; a relative report path is relative to your current folder)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${HV_BUILD_DIR:-$root/build}
 
 "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" >/dev/null
-cmake --build "$build" -j2 --target HalvaneDevicesChecker run_session
+# The build's progress goes to a log; only a failed build shows it.
+echo "Building the checker (log: $build/build.log)..."
+if ! cmake --build "$build" -j2 --target HalvaneDevicesChecker run_session >"$build/build.log" 2>&1; then
+  tail -n 40 "$build/build.log" >&2
+  exit 1
+fi
 
 # shellcheck source=wine-env.sh
 . "$root/scripts/wine-env.sh"
@@ -23,8 +29,15 @@ else
   session+=(--quit)
 fi
 
+# Where no sound card exists, Wine's ALSA driver writes a dozen "ALSA lib ..." lines to stderr
+# while it looks for one. Only those lines are dropped: the audio drivers stay as Wine chose
+# them, and every other message, Wine's errors included, still shows.
+without_alsa_noise() {
+  { "$@" 2>&1 1>&3 3>&- | { grep --line-buffered -v '^ALSA lib ' || true; } >&2; } 3>&1
+}
+
 rm -f "$WINEPREFIX/drive_c/checker.bmp" "$build/checker.png"
-wine "$build/bin/run_session.exe" "${session[@]}" -- "$@"
+without_alsa_noise wine "$build/bin/run_session.exe" "${session[@]}" -- "$@"
 if [ -f "$WINEPREFIX/drive_c/checker.bmp" ]; then
   /usr/bin/convert "$WINEPREFIX/drive_c/checker.bmp" "$build/checker.png"
   rm -f "$WINEPREFIX/drive_c/checker.bmp"

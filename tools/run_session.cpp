@@ -6,6 +6,7 @@
 // With --quit the checker is closed through its "Quit..." command once the screenshot is taken;
 // without it the session waits for the user to close the window.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -23,26 +24,39 @@ void printUtf8(const std::wstring& text) {
     fwrite(utf8.data(), 1, utf8.size(), stdout);
 }
 
+// One argument as the checker's command line needs it: quoted when it holds a blank.
+std::wstring quoted(const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t") == std::wstring::npos) return argument;
+    return L"\"" + argument + L"\"";
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
-    const char* screenshot = NULL;
+int main() {
+    // The wide arguments, so that a report path outside the ANSI code page reaches the checker.
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv) return 2;
+    std::string screenshot;
     bool quit = false;
-    std::string switches;
+    std::wstring switches;
     for (int i = 1; i < argc; ++i) {
-        if (!strcmp(argv[i], "--screenshot") && i + 1 < argc) {
-            screenshot = argv[++i];
-        } else if (!strcmp(argv[i], "--quit")) {
+        if (!wcscmp(argv[i], L"--screenshot") && i + 1 < argc) {
+            const std::wstring path = argv[++i];
+            screenshot.assign(path.begin(), path.end());
+        } else if (!wcscmp(argv[i], L"--quit")) {
             quit = true;
-        } else if (!strcmp(argv[i], "--")) {
-            for (++i; i < argc; ++i) switches += std::string(switches.empty() ? "" : " ") + argv[i];
+        } else if (!wcscmp(argv[i], L"--")) {
+            for (++i; i < argc; ++i) switches += (switches.empty() ? L"" : L" ") + quoted(argv[i]);
         } else {
             fprintf(stderr, "usage: run_session.exe [--screenshot FILE.bmp] [--quit] [-- switches]\n");
             return 2;
         }
     }
 
-    CheckerProcess checker(switches);
+    LocalFree(argv);
+
+    CheckerProcess checker(switches, std::wstring());
     if (!checker.started()) {
         fprintf(stderr, "run_session: cannot start %s\n", checkerExePath().c_str());
         return 1;
@@ -58,14 +72,14 @@ int main(int argc, char** argv) {
         printUtf8(checker.logText());
         printf("\n----- end of log view -----\n");
         fflush(stdout);
-        if (screenshot) {
+        if (!screenshot.empty()) {
             RedrawWindow(window, NULL, NULL, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
             checker.waitIdle();
             Sleep(200);  // let the window manager finish drawing the frame
-            if (writeBmp(captureWindow(window), screenshot))
-                printf("screenshot: %s\n", screenshot);
+            if (writeBmp(captureWindow(window), screenshot.c_str()))
+                printf("screenshot: %s\n", screenshot.c_str());
             else
-                fprintf(stderr, "run_session: cannot write %s\n", screenshot);
+                fprintf(stderr, "run_session: cannot write %s\n", screenshot.c_str());
         }
         if (quit) checker.postCommand(100);
         else printf("close the checker's window to end the session\n");

@@ -1,53 +1,99 @@
 #include <gtest/gtest.h>
 
+#include <stddef.h>
 #include <string.h>
+#include <wchar.h>
+
+#include <string>
 
 #include "app/command_line.h"
+#include "app/report_file.h"
+#include "base/log_buffer.h"
+#include "support/golden.h"
+#include "support/test_files.h"
 
 namespace {
 
 struct SwitchCase {
-    const char* commandLine;
+    const wchar_t* commandLine;
     int startHidden;
     int showAfterTest;
+    int showUsage;
+    const wchar_t* reportPath;  // null: no report file
 };
 
-class ParseCommandLineTest : public testing::TestWithParam<SwitchCase> {};
+// Relative report paths resolve against the current directory, which these cases fix.
+class ParseCommandLineTest : public testing::TestWithParam<SwitchCase> {
+protected:
+    void SetUp() override {
+        GetCurrentDirectoryW(MAX_PATH, savedDirectory);
+        ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\windows"));
+    }
+    void TearDown() override { SetCurrentDirectoryW(savedDirectory); }
+
+    wchar_t savedDirectory[MAX_PATH];
+};
 
 TEST_P(ParseCommandLineTest, SetsExactlyTheSwitchesGiven) {
     const SwitchCase& c = GetParam();
     AppState state;
     memset(&state, 0, sizeof(state));
     parseCommandLine(c.commandLine, &state);
-    EXPECT_EQ(c.startHidden, state.startHidden) << "command line \"" << (c.commandLine ? c.commandLine : "(null)") << "\"";
-    EXPECT_EQ(c.showAfterTest, state.showAfterTest) << "command line \"" << (c.commandLine ? c.commandLine : "(null)") << "\"";
+    const std::string shown = c.commandLine ? toUtf8(c.commandLine) : "(null)";
+    EXPECT_EQ(c.startHidden, state.startHidden) << "command line \"" << shown << "\"";
+    EXPECT_EQ(c.showAfterTest, state.showAfterTest) << "command line \"" << shown << "\"";
+    EXPECT_EQ(c.showUsage, state.showUsage) << "command line \"" << shown << "\"";
+    EXPECT_EQ(c.reportPath ? 1 : 0, state.reportToFile) << "command line \"" << shown << "\"";
+    EXPECT_EQ(toUtf8(c.reportPath ? c.reportPath : L""), toUtf8(state.reportPath))
+        << "command line \"" << shown << "\"";
 }
 
 const SwitchCase kSwitchCases[] = {
-    {nullptr, 0, 0},
-    {"", 0, 0},
-    {"-", 0, 0},            // too short to hold a switch
-    {"h", 0, 0},
-    {"-h", 1, 0},
-    {"-H", 1, 0},
-    {"-s", 0, 1},           // alone it only sets the flag; the shell ignores it without -h
-    {"-S", 0, 1},
-    {"-h -s", 1, 1},
-    {"-H -S", 1, 1},
-    {"-h-s", 1, 1},         // blanks between switches are optional
-    {"-s-h", 1, 1},
-    {"-hs", 1, 0},          // one dash, two letters: only h counts
-    {"-sh", 0, 1},
-    {"-x", 0, 0},
-    {"hs", 0, 0},           // no dash
-    {"--h", 0, 0},          // the second dash is the letter after the first
-    {"---h", 1, 0},         // ...and the third dash starts a new switch
-    {"-", 0, 0},
-    {"abc -", 0, 0},        // a dash at the end stops the scan
-    {"x -h", 1, 0},         // switches may stand anywhere
-    {"\"C:\\a b\\tool.exe\" /q -h", 1, 0},
-    {"file-name.txt", 0, 0},  // a dash inside a word followed by another letter
-    {"file-hame", 1, 0},      // ...but any dash before h is a switch
+    {nullptr, 0, 0, 0, nullptr},
+    {L"", 0, 0, 0, nullptr},
+    {L"-", 0, 0, 0, nullptr},            // too short to hold a switch
+    {L"h", 0, 0, 0, nullptr},
+    {L"-h", 1, 0, 0, nullptr},
+    {L"-H", 1, 0, 0, nullptr},
+    {L"-s", 0, 1, 0, nullptr},           // alone it only sets the flag; the shell ignores it without -h
+    {L"-S", 0, 1, 0, nullptr},
+    {L"-h -s", 1, 1, 0, nullptr},
+    {L"-H -S", 1, 1, 0, nullptr},
+    {L"-h-s", 1, 1, 0, nullptr},         // blanks between switches are optional
+    {L"-s-h", 1, 1, 0, nullptr},
+    {L"-hs", 1, 0, 0, nullptr},          // one dash, two letters: only h counts
+    {L"-sh", 0, 1, 0, nullptr},
+    {L"-x", 0, 0, 0, nullptr},
+    {L"hs", 0, 0, 0, nullptr},           // no dash
+    {L"--h", 0, 0, 0, nullptr},          // the second dash is the letter after the first
+    {L"---h", 1, 0, 0, nullptr},         // ...and the third dash starts a new switch
+    {L"abc -", 0, 0, 0, nullptr},        // a dash at the end stops the scan
+    {L"x -h", 1, 0, 0, nullptr},         // switches may stand anywhere
+    {L"\"C:\\a b\\tool.exe\" /q -h", 1, 0, 0, nullptr},
+    {L"file-name.txt", 0, 0, 0, nullptr},  // a dash inside a word followed by another letter
+    {L"file-hame", 1, 0, 0, nullptr},      // ...but any dash before h is a switch
+    {L"--o r.txt", 0, 0, 0, nullptr},      // "o" without a dash of its own
+    {L"-?", 0, 0, 1, nullptr},
+    {L"-h -? -o r.txt", 1, 0, 1, L"C:\\windows\\r.txt"},
+    {L"-?h", 0, 0, 1, nullptr},
+    // The report file: the path is taken whole, so that its dashes are no switches.
+    {L"-h -o report.txt", 1, 0, 0, L"C:\\windows\\report.txt"},
+    {L"-o ..\\r.txt", 0, 0, 0, L"C:\\r.txt"},
+    {L"-h -o \"C:\\my reports\\r.txt\" -s", 1, 1, 0, L"C:\\my reports\\r.txt"},
+    {L"-o C:\\my-home\\r-s.txt", 0, 0, 0, L"C:\\my-home\\r-s.txt"},
+    {L"-o C:\\\"a b\"\\r-h.txt -s", 0, 1, 0, L"C:\\a b\\r-h.txt"},  // quotes around a part
+    {L"-oC:\\r.txt-h", 0, 0, 0, L"C:\\r.txt-h"},                      // no blank before the path
+    {L"-O\tD:\\x.txt\t-H", 1, 0, 0, L"D:\\x.txt"},
+    {L"-o \"-x.txt\"", 0, 0, 0, L"C:\\windows\\-x.txt"},  // quoted, a path may start with a dash
+    {L"-o \"C:\\open quote -h", 0, 0, 0, L"C:\\open quote -h"},  // an open quote runs to the end
+    {L"-o a.txt -o b.txt", 0, 0, 0, L"C:\\windows\\b.txt"},      // the last one counts
+    {L"-o C:\\Pr\u00fcfung\\\u043e\u0442\u0447\u0451\u0442\u4e2d.txt", 0, 0, 0,
+     L"C:\\Pr\u00fcfung\\\u043e\u0442\u0447\u0451\u0442\u4e2d.txt"},
+    // "-o" without a path is ignored, like a switch the program does not know.
+    {L"-o -h", 1, 0, 0, nullptr},
+    {L"-h -o", 1, 0, 0, nullptr},
+    {L"-h -o   ", 1, 0, 0, nullptr},
+    {L"-o \"\" -s", 0, 1, 0, nullptr},
 };
 
 INSTANTIATE_TEST_SUITE_P(Switches, ParseCommandLineTest, testing::ValuesIn(kSwitchCases));
@@ -57,8 +103,9 @@ TEST(ParseCommandLine, LeavesOtherFieldsAlone) {
     memset(&state, 0x5A, sizeof(state));
     state.startHidden = 0;
     state.showAfterTest = 0;
+    state.showUsage = 0;
     AppState before = state;
-    parseCommandLine("-h -s", &state);
+    parseCommandLine(L"-h -s -x", &state);
     EXPECT_EQ(1, state.startHidden);
     EXPECT_EQ(1, state.showAfterTest);
     before.startHidden = 1;
@@ -66,20 +113,149 @@ TEST(ParseCommandLine, LeavesOtherFieldsAlone) {
     EXPECT_EQ(0, memcmp(&before, &state, sizeof(state)));
 }
 
+// A path that cannot be held whole must not be cut into the name of another file.
+TEST(ParseCommandLine, AReportPathTooLongIsKeptAsUnwritable) {
+    AppState state;
+    memset(&state, 0x5A, sizeof(state));
+    parseCommandLine((L"-o C:\\" + std::wstring(300, L'a') + L".txt").c_str(), &state);
+    EXPECT_EQ(1, state.reportToFile);
+    EXPECT_EQ(0, state.reportPath[0]);
+    EXPECT_EQ(-1, writeReportFile(state.reportPath, L"report"));
+}
+
+TEST(ArgumentsOf, SkipProgramNameAsTheRuntimeDoes) {
+    const struct {
+        const wchar_t* processCommandLine;
+        const wchar_t* arguments;
+    } cases[] = {
+        {L"\"C:\\tools-h\\checker.exe\" -s", L"-s"},  // a dash in the program's path is no switch
+        {L"C:\\tools-h\\checker.exe \t -o r.txt", L"-o r.txt"},
+        {L"\"C:\\a b\\checker.exe\"-h", L"-h"},
+        {L"checker.exe", L""},
+        {L"\"C:\\unclosed -h", L""},
+        {L"", L""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(toUtf8(c.arguments), toUtf8(argumentsOf(c.processCommandLine))) << toUtf8(c.processCommandLine);
+}
+
 TEST(ResetWindowState, ZeroesFromMainWindowOnAndKeepsTheSwitches) {
     AppState state;
     memset(&state, 0x5A, sizeof(state));
     state.startHidden = 1;
     state.showAfterTest = 1;
+    state.showUsage = 1;
+    state.reportToFile = 1;
+    wcscpy(state.reportPath, L"C:\\r.txt");
     state.is64BitWindows = 1;
+    const AppState before = state;
     resetWindowState(&state);
-    EXPECT_EQ(1, state.startHidden);
-    EXPECT_EQ(1, state.showAfterTest);
+    AppState expected;
+    memset(&expected, 0, sizeof(expected));
+    memcpy(&expected, &before, offsetof(AppState, mainWindow));
+    EXPECT_EQ(0, memcmp(&expected, &state, sizeof(state)));
+    EXPECT_EQ(toUtf8(L"C:\\r.txt"), toUtf8(state.reportPath));
     EXPECT_EQ(1, state.is64BitWindows);
-    AppState zero;
-    memset(&zero, 0, sizeof(zero));
-    zero.startHidden = zero.showAfterTest = zero.is64BitWindows = 1;
-    EXPECT_EQ(0, memcmp(&zero, &state, sizeof(state)));
+    EXPECT_EQ(nullptr, state.mainWindow);
+}
+
+// The report file that "-o" names.
+
+std::string fileBytes(const std::wstring& path) {
+    std::string bytes;
+    EXPECT_TRUE(readWholeFile(path, &bytes));
+    return bytes;
+}
+
+TEST(ReportFile, Utf8WithByteOrderMarkAndTheTextUnchanged) {
+    const struct {
+        const wchar_t* text;
+        const char* bytes;
+    } cases[] = {
+        {nullptr, "\xEF\xBB\xBF"},
+        {L"", "\xEF\xBB\xBF"},
+        {L"CONCLUSION: OK\r\n", "\xEF\xBB\xBF" "CONCLUSION: OK\r\n"},
+        // Names outside the ANSI code page: Latin, CJK and a pair beyond the BMP.
+        {L"IN MME Mikr\u00e9 \u4e2d \U0001F3A4 |\r\n",
+         "\xEF\xBB\xBF" "IN MME Mikr\xC3\xA9 \xE4\xB8\xAD \xF0\x9F\x8E\xA4 |\r\n"},
+        // Unpaired surrogates from a driver's name become U+FFFD and the write goes on.
+        {L"a\xD800" L"b\xDC00" L"c\r\n", "\xEF\xBB\xBF" "a\xEF\xBF\xBD" "b\xEF\xBF\xBD" "c\r\n"},
+        {L"\xDFA4\xD83C", "\xEF\xBB\xBF" "\xEF\xBF\xBD\xEF\xBF\xBD"},  // a pair in the wrong order
+        {L"end\xD83C", "\xEF\xBB\xBF" "end\xEF\xBF\xBD"},
+    };
+    TempDirectory dir;
+    const std::wstring path = dir.widePath() + L"\\report.txt";
+    for (const auto& c : cases) {
+        EXPECT_EQ(0, writeReportFile(path.c_str(), c.text)) << c.bytes;
+        EXPECT_EQ(std::string(c.bytes), fileBytes(path));
+    }
+}
+
+// A log far longer than any piece the writer converts at once, with surrogate pairs on every
+// odd and even offset, comes back whole.
+TEST(ReportFile, AWholeLogSurvivesTheRoundTrip) {
+    LogBuffer log;
+    createLog(&log);
+    ASSERT_NE(nullptr, log.text);
+    std::wstring pairs = L"x";
+    for (int i = 0; i < 5000; ++i) pairs += L"\U0001F3A4";
+    ASSERT_EQ(0, appendWide(&log, pairs.c_str()));
+    for (int i = 0; i < 3000; ++i)
+        ASSERT_EQ(0, appendWide(&log, i % 2 ? L"OUT WDM \u041c\u0438\u043a\u0440\u043e\u0444\u043e\u043d \U0001F50A | x"
+                                            : L"IN MME Lautsprecher \u00e4\u00f6\u00fc | \u4e2d\u6587"));
+    TempDirectory dir;
+    const std::wstring path = dir.widePath() + L"\\Pr\u00fcfung \u4e2d.txt";
+    ASSERT_EQ(0, writeReportFile(path.c_str(), log.text));
+    const std::string bytes = fileBytes(path);
+    ASSERT_EQ(std::string("\xEF\xBB\xBF"), bytes.substr(0, 3));
+    EXPECT_TRUE(sameBytes(toUtf8(std::wstring(log.text, log.length)), bytes.substr(3)));
+    releaseLog(&log);
+}
+
+TEST(ReportFile, ReplacesTheFileAndLeavesNothingBeside) {
+    TempDirectory dir;
+    const std::wstring path = dir.widePath() + L"\\report.txt";
+    ASSERT_TRUE(writeWholeFile(path, std::string(100000, 'o')));
+    ASSERT_EQ(0, writeReportFile(path.c_str(), L"new\r\n"));
+    EXPECT_EQ(std::string("\xEF\xBB\xBFnew\r\n"), fileBytes(path));
+    EXPECT_EQ(std::vector<std::wstring>{L"report.txt"}, dir.names());
+}
+
+// Whatever stops the write, the file there stays as it was, no temporary file is left, and
+// the Windows reason is at hand for the message.
+TEST(ReportFile, AFailedWriteLeavesTheFileAsItWas) {
+    TempDirectory dir;
+    const std::wstring folder = dir.widePath();
+    ASSERT_TRUE(writeWholeFile(folder + L"\\read-only.txt", "old report"));
+    ASSERT_TRUE(SetFileAttributesW((folder + L"\\read-only.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(writeWholeFile(folder + L"\\held open.txt", "old report"));
+    ASSERT_TRUE(CreateDirectoryW((folder + L"\\a folder").c_str(), NULL));
+    HANDLE held = CreateFileW((folder + L"\\held open.txt").c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    const std::vector<std::wstring> namesBefore = dir.names();
+
+    const struct {
+        const wchar_t* name;  // in the folder; null: an empty path
+        int32_t result;
+        DWORD error;
+        const char* contentAfter;  // null: no file to look into
+    } cases[] = {
+        {L"no such folder\\report.txt", -3, 3, nullptr},
+        {L"read-only.txt", -2, 5, "old report"},
+        {L"a folder", -2, 5, nullptr},
+        {L"held open.txt", -5, 5, "old report"},  // another program has it open without sharing
+        {nullptr, -1, 123, nullptr},
+    };
+    for (const auto& c : cases) {
+        const std::wstring path = c.name ? folder + L"\\" + c.name : std::wstring();
+        SetLastError(0);
+        EXPECT_EQ(c.result, writeReportFile(path.c_str(), L"new report\r\n")) << toUtf8(path);
+        EXPECT_EQ(c.error, GetLastError()) << toUtf8(path);
+        if (c.contentAfter) EXPECT_EQ(std::string(c.contentAfter), fileBytes(path));
+        EXPECT_EQ(namesBefore, dir.names()) << toUtf8(path);
+    }
+    CloseHandle(held);
 }
 
 }  // namespace

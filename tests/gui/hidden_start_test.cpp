@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "driver/checker_driver.h"
 #include "support/golden.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -70,6 +74,162 @@ TEST(NormalStart, ShowSwitchAloneStartsNormally) {
         ASSERT_TRUE(checker.waitForFirstReport()) << arguments;
         EXPECT_TRUE(IsWindowVisible(checker.mainWindow())) << arguments;
         EXPECT_TRUE(checker.running()) << arguments;
+    }
+}
+
+// The report file ("-o"). What the log view shows, as the file must hold it.
+std::string asReportFile(const std::wstring& logText) { return "\xEF\xBB\xBF" + toUtf8(logText); }
+
+std::wstring fromUtf8(const std::string& bytes) {
+    if (bytes.empty()) return std::wstring();
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), &text[0], int(text.size())));
+    return text;
+}
+
+int32_t exitCodeOfHiddenRun(CheckerProcess& checker) {
+    int32_t exitCode = 0;
+    bool exited = false;
+    EXPECT_FALSE(everVisibleUntilExit(checker, 20000, &exitCode, &exited));
+    // A message box would keep a hidden run from ending.
+    EXPECT_TRUE(exited) << "did not end by itself";
+    return exitCode;
+}
+
+// Relative to the folder the checker starts in, with blanks, and outside the ANSI code page.
+TEST(HiddenStart, WritesTheReportFileBeforeExiting) {
+    for (const wchar_t* name : {L"report.txt", L"Pr\u00fcfung \u043e\u0442\u0447\u0451\u0442.txt"}) {
+        TempDirectory dir;
+        CheckerProcess checker(L"-h -o \"" + std::wstring(name) + L"\"", dir.widePath());
+        ASSERT_TRUE(checker.started());
+        EXPECT_EQ(0, exitCodeOfHiddenRun(checker)) << toUtf8(name);
+        std::string bytes;
+        ASSERT_TRUE(readWholeFile(dir.widePath() + L"\\" + name, &bytes)) << toUtf8(name);
+        ASSERT_EQ("\xEF\xBB\xBF", bytes.substr(0, 3)) << toUtf8(name);
+        // CR LF included, as the golden report has them.
+        EXPECT_TRUE(matchesGolden(fromUtf8(bytes.substr(3)), "empty_machine.txt", "Operating System: ",
+                                  "Operating System: WIN 7 32Bits Build: 7601"));
+        EXPECT_EQ(std::vector<std::wstring>{name}, dir.names()) << "a temporary file was left beside the report";
+    }
+}
+
+TEST(HiddenStart, TheReportFileHoldsWhatTheLogViewShows) {
+    TempDirectory dir;
+    const std::wstring path = dir.widePath() + L"\\report.txt";
+    CheckerProcess checker(L"-h -s -o " + path, std::wstring());
+    ASSERT_NE(nullptr, checker.waitForMainWindow(20000));
+    ASSERT_TRUE(waitFor(20000, [&] { return IsWindowVisible(checker.mainWindow()) != 0; }));
+    ASSERT_TRUE(checker.waitIdle());
+    std::string bytes;
+    ASSERT_TRUE(readWholeFile(path, &bytes));
+    EXPECT_TRUE(sameBytes(asReportFile(checker.logText()), bytes));
+    checker.postCommand(100);
+    int32_t exitCode = -1;
+    ASSERT_TRUE(checker.waitExit(10000, &exitCode));
+    EXPECT_EQ(0, exitCode);
+}
+
+// A script sees -2 (254 in a shell) instead of the error total, and any earlier report stays.
+TEST(HiddenStart, AReportFileThatCannotBeWrittenEndsWithMinusTwo) {
+    TempDirectory dir;
+    const std::wstring readOnly = dir.widePath() + L"\\earlier report.txt";
+    ASSERT_TRUE(writeWholeFile(readOnly, "earlier report"));
+    ASSERT_TRUE(SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::vector<std::wstring> namesBefore = dir.names();
+    for (const std::wstring& path : {dir.widePath() + L"\\no such folder\\report.txt", readOnly}) {
+        CheckerProcess checker(L"-h -o \"" + path + L"\"", std::wstring());
+        ASSERT_TRUE(checker.started());
+        EXPECT_EQ(-2, exitCodeOfHiddenRun(checker)) << toUtf8(path);
+        EXPECT_EQ(namesBefore, dir.names()) << toUtf8(path);
+    }
+    std::string bytes;
+    ASSERT_TRUE(readWholeFile(readOnly, &bytes));
+    EXPECT_EQ("earlier report", bytes);
+}
+
+TEST(NormalStart, TheReportFileGetsEveryReportOfTheSession) {
+    TempDirectory dir;
+    CheckerProcess checker(L"-o report.txt", dir.widePath());
+    ASSERT_NE(nullptr, checker.waitForMainWindow(20000));
+    ASSERT_TRUE(checker.waitForFirstReport());
+    const std::wstring path = dir.widePath() + L"\\report.txt";
+    std::string first;
+    ASSERT_TRUE(readWholeFile(path, &first));
+    EXPECT_TRUE(sameBytes(asReportFile(checker.logText()), first));
+
+    ASSERT_TRUE(checker.sendCommand(60));
+    std::string both;
+    ASSERT_TRUE(readWholeFile(path, &both));
+    const std::wstring logText = checker.logText();
+    EXPECT_TRUE(sameBytes(asReportFile(logText), both));
+    EXPECT_EQ(first, both.substr(0, first.size()));
+    EXPECT_NE(std::wstring::npos, logText.find(L"CONCLUSION: ", logText.find(L"CONCLUSION: ") + 1));
+    EXPECT_EQ(std::vector<std::wstring>{L"report.txt"}, dir.names());
+    checker.postCommand(100);
+    int32_t exitCode = -1;
+    ASSERT_TRUE(checker.waitExit(10000, &exitCode));
+    EXPECT_EQ(0, exitCode);
+}
+
+// Whoever sits at the screen hears of it once a session, and the tests go on.
+TEST(NormalStart, AReportFileThatCannotBeWrittenIsToldOnce) {
+    TempDirectory dir;
+    const std::wstring path = dir.widePath() + L"\\no such folder\\report.txt";
+    const struct {
+        const wchar_t* switches;
+        int32_t exitCode;
+    } cases[] = {{L"-o", 0}, {L"-h -s -o", -2}};
+    for (const auto& c : cases) {
+        CheckerProcess checker(std::wstring(c.switches) + L" \"" + path + L"\"", std::wstring());
+        ASSERT_NE(nullptr, checker.waitForMainWindow(20000)) << toUtf8(c.switches);
+        HWND box = checker.waitForDialog(30000);
+        ASSERT_NE(nullptr, box) << toUtf8(c.switches);
+        EXPECT_TRUE(IsWindowVisible(checker.mainWindow()));
+        EXPECT_EQ(checker.mainWindow(), GetWindow(box, GW_OWNER));
+        EXPECT_EQ(L"Report File", windowText(box));
+        const std::wstring text = messageBoxText(box);
+        EXPECT_EQ(0u, text.find(L"The report could not be written to the file\n" + path + L"\n\n")) << toUtf8(text);
+        EXPECT_NE(std::wstring::npos, text.find(L"(error 3)\n\nThe log view shows the report. Every later test "
+                                                L"tries the file again, without this message."))
+            << toUtf8(text);
+        ASSERT_TRUE(pressOk(box));
+
+        checker.postCommand(60);
+        ASSERT_TRUE(waitFor(30000, [&] {
+            const std::wstring log = checker.logText();
+            return log.find(L"CONCLUSION: ", log.find(L"CONCLUSION: ") + 1) != std::wstring::npos;
+        }));
+        ASSERT_TRUE(checker.waitIdle());
+        EXPECT_EQ(nullptr, checker.waitForDialog(500)) << toUtf8(c.switches);
+        checker.postCommand(100);
+        int32_t exitCode = 1;
+        ASSERT_TRUE(checker.waitExit(10000, &exitCode));
+        EXPECT_EQ(c.exitCode, exitCode) << toUtf8(c.switches);
+    }
+}
+
+TEST(StartUp, UsageShowsTheSwitchesAndRunsNoTest) {
+    for (const wchar_t* switches : {L"-?", L"-h -? -o report.txt"}) {
+        TempDirectory dir;
+        CheckerProcess checker(switches, dir.widePath());
+        HWND box = checker.waitForDialog(20000);
+        ASSERT_NE(nullptr, box) << toUtf8(switches);
+        EXPECT_EQ(L"Halvane Devices Checker", windowText(box));
+        EXPECT_EQ(L"Usage: HalvaneDevicesChecker.exe [-h [-s]] [-o <report file>] [-?]\n\n"
+                  L"-h\tRun one test without a window, then exit.\n"
+                  L"-s\tWith -h: show the window after the test.\n"
+                  L"-o\tWrite the log to this file (UTF-8) after every test;\n"
+                  L"\tquote a path with blanks.\n"
+                  L"-?\tShow this help.\n\n"
+                  L"Exit code: the error total of the last test;\n"
+                  L"-1 when no test ran; -2 when -h could not write the report file.",
+                  messageBoxText(box));
+        EXPECT_TRUE(windowsOfProcess(checker.id(), CHECKER_WINDOW_CLASS).empty());
+        ASSERT_TRUE(pressOk(box));
+        int32_t exitCode = -1;
+        ASSERT_TRUE(checker.waitExit(10000, &exitCode));
+        EXPECT_EQ(0, exitCode);
+        EXPECT_TRUE(dir.names().empty());
     }
 }
 

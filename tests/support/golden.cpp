@@ -96,3 +96,13 @@ testing::AssertionResult matchesGolden(const std::wstring& report, const std::st
                                        << lineAt(actual, i) << "\"\n  (golden " << golden.size() << " bytes, actual "
                                        << actual.size() << " bytes)";
 }
+
+testing::AssertionResult sameBytes(const std::string& expected, const std::string& actual) {
+    size_t i = 0;
+    while (i < expected.size() && i < actual.size() && expected[i] == actual[i]) ++i;
+    if (i == expected.size() && i == actual.size()) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "differs at byte " << i << " (line " << lineNumber(expected, i)
+                                       << "):\n  expected: \"" << lineAt(expected, i) << "\"\n  actual:   \""
+                                       << lineAt(actual, i) << "\"\n  (expected " << expected.size()
+                                       << " bytes, actual " << actual.size() << " bytes)";
+}

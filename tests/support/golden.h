@@ -15,3 +15,6 @@ testing::AssertionResult matchesGolden(const std::wstring& report, const std::st
 // The same, with one whole line of the golden (found by its start) replaced first.
 testing::AssertionResult matchesGolden(const std::wstring& report, const std::string& goldenName,
                                        const std::string& lineStart, const std::string& replacement);
+// Two texts compared byte for byte; a difference names its offset and line instead of
+// printing both texts whole.
+testing::AssertionResult sameBytes(const std::string& expected, const std::string& actual);

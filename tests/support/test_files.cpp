@@ -4,6 +4,29 @@
 
 #include <stdio.h>
 
+#include <algorithm>
+
+namespace {
+
+void removeTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring full = folder + L"\\" + name;
+            SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(full);
+            else DeleteFileW(full.c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
 TempDirectory::TempDirectory() {
     char base[MAX_PATH] = "";
     GetTempPathA(MAX_PATH, base);
@@ -14,10 +37,9 @@ TempDirectory::TempDirectory() {
     CreateDirectoryA(path_.c_str(), NULL);
 }
 
-TempDirectory::~TempDirectory() {
-    for (const std::string& f : files_) DeleteFileA(f.c_str());
-    RemoveDirectoryA(path_.c_str());
-}
+TempDirectory::~TempDirectory() { removeTree(widePath()); }
+
+std::wstring TempDirectory::widePath() const { return std::wstring(path_.begin(), path_.end()); }
 
 std::string TempDirectory::write(const std::string& name, const std::vector<uint8_t>& bytes) {
     const std::string full = path_ + "\\" + name;
@@ -26,6 +48,39 @@ std::string TempDirectory::write(const std::string& name, const std::vector<uint
         if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), f);
         fclose(f);
     }
-    files_.push_back(full);
     return full;
+}
+
+std::vector<std::wstring> TempDirectory::names() const {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((widePath() + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool readWholeFile(const std::wstring& path, std::string* bytes) {
+    bytes->clear();
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char chunk[65536];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(file, chunk, sizeof(chunk), &got, NULL) != 0) && got > 0) bytes->append(chunk, got);
+    CloseHandle(file);
+    return ok;
+}
+
+bool writeWholeFile(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, NULL) && written == bytes.size();
+    return CloseHandle(file) && ok;
 }

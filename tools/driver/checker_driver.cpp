@@ -28,19 +28,31 @@ BOOL CALLBACK collectChild(HWND window, LPARAM parameter) {
     return TRUE;
 }
 
+std::wstring widen(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    std::wstring wide(text.size(), L'\0');
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), &wide[0], int(wide.size()));
+    wide.resize(n > 0 ? n : 0);
+    return wide;
+}
+
 }  // namespace
 
-CheckerProcess::CheckerProcess(const std::string& arguments) {
-    std::string commandLine = "\"" + checkerExePath() + "\"";
-    if (!arguments.empty()) commandLine += " " + arguments;
-    STARTUPINFOA startup;
+CheckerProcess::CheckerProcess(const std::string& arguments)
+    : CheckerProcess(widen(arguments), std::wstring()) {}
+
+CheckerProcess::CheckerProcess(const std::wstring& arguments, const std::wstring& currentDirectory) {
+    std::wstring commandLine = L"\"" + widen(checkerExePath()) + L"\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
+    STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof(startup));
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info;
     ZeroMemory(&info, sizeof(info));
-    std::vector<char> writable(commandLine.begin(), commandLine.end());
+    std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
     writable.push_back(0);
-    if (CreateProcessA(NULL, writable.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info)) {
+    if (CreateProcessW(NULL, writable.data(), NULL, NULL, FALSE, 0, NULL,
+                       currentDirectory.empty() ? NULL : currentDirectory.c_str(), &startup, &info)) {
         CloseHandle(info.hThread);
         process_ = info.hProcess;
         processId_ = info.dwProcessId;

@@ -1,0 +1,22 @@
+// The report file that "-o" names: the whole log as UTF-8 with a byte-order mark, so that
+// Notepad on every Windows version reads it, written safely for the scripts that collect it.
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+
+enum ReportFileResult {
+    REPORT_FILE_OK = 0,
+    REPORT_FILE_NO_PATH = -1,         // no path: the one given could not be resolved
+    REPORT_FILE_NOT_REPLACEABLE = -2, // the path names a read-only file or a folder
+    REPORT_FILE_CANNOT_CREATE = -3,   // no temporary file beside it (missing folder, no rights)
+    REPORT_FILE_CANNOT_WRITE = -4,    // writing or flushing the temporary file failed (disk full)
+    REPORT_FILE_CANNOT_REPLACE = -5,  // the temporary file could not be moved over the path
+};
+
+// Writes text (up to its terminator; null writes an empty report) to a temporary file in the
+// folder of path, flushes it and moves it over path, so that the file at path is either the
+// one before or the whole new report. Unpaired UTF-16 surrogates become U+FFFD on every
+// Windows version. On failure the file at path is unchanged, the temporary file is gone and
+// GetLastError gives the Windows reason.
+int32_t writeReportFile(const wchar_t* path, const wchar_t* text);
