@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "checks/driver_checks.h"
+#include "checks/driver_control.h"
 #include "support/check_world.h"
 #include "support/fake_world.h"
 
@@ -273,29 +274,60 @@ TEST(IconPathEndsWith, CaseSensitiveTail) {
     EXPECT_FALSE(iconPathEndsWith(L"C:\\VESSO\\pin_out.ico ", icon));
 }
 
-TEST(DriverCatalog, TenRowsInOrder) {
-    const char* names[] = {"Halvane Virtual Vesso", "Halvane Vesso A", "Halvane Vesso B", "Halvane Vesso C",
-                           "Halvane Vesso D", "Halvane RZ40 Virtual I/O", "Halvane Clarel Vesso",
-                           "Halvane Tondrel NODA", "Halvane Tondrel AUX NODA", "Halvane Tondrel NODA3"};
-    const char* bases[] = {nullptr, nullptr, nullptr, "halvane_vessoc", "halvane_vessod", nullptr, nullptr,
-                           "halvane_tdnoda", "halvane_tdauxnoda", "halvane_tdnoda3"};
+// Every column of the ten rows, written out: a typo in the catalogue is a test failure.
+TEST(DriverCatalog, TheTenRowsAsPublished) {
+    struct Row {
+        const wchar_t* guid;
+        uint32_t version;
+        const char *hardwareId, *displayName, *recordingPin, *playbackPin;
+        const wchar_t *recordingIcon, *playbackIcon;
+        const char *ksName, *fileBase;
+    };
+    const Row rows[DRIVER_CATALOG_SIZE] = {
+        {L"{FE4F5263-11D5-4724-95BA-A978983B6369}", 0x01000305, "HalvaneVSOWDM", "Halvane Virtual Vesso",
+         "VESSO Output", "VESSO Input", L"VESSO\\pin_out.ico", L"VESSO\\pin_in.ico", "Halvane Point", nullptr},
+        {L"{DE2BA9C8-CF2E-41DF-8B64-441C516B64AE}", 0x01000305, "HalvaneVSOAWDM", "Halvane Vesso A",
+         "VESSO-A Output", "VESSO-A Input", L"VESSO-A\\pin_out.ico", L"VESSO-A\\pin_in.ico", "Halvane VESSO-A",
+         nullptr},
+        {L"{BC322BD5-6359-47D4-9926-363FE6A11024}", 0x01000305, "HalvaneVSOBWDM", "Halvane Vesso B",
+         "VESSO-B Output", "VESSO-B Input", L"VESSO-B\\pin_out.ico", L"VESSO-B\\pin_in.ico", "Halvane VESSO-B",
+         nullptr},
+        {L"{A222643E-744A-46F8-85FE-02883EC5C2E3}", 0x02010502, "Halvane101WDMVessoC", "Halvane Vesso C",
+         "VESSO-C Output", "VESSO-C Input", nullptr, nullptr, "Halvane VESSO-C", "halvane_vessoc"},
+        {L"{775D096D-0F0F-45FA-8EE1-4C1FD194910B}", 0x02010502, "Halvane102WDMVessoD", "Halvane Vesso D",
+         "VESSO-D Output", "VESSO-D Input", nullptr, nullptr, "Halvane VESSO-D", "halvane_vessod"},
+        {L"{DBFD22D6-5229-407D-A407-E15D7FF35253}", 0x01000305, "HalvaneRZ40NODA", "Halvane RZ40 Virtual I/O",
+         "RZ40 Output", "RZ40 Input", L"VESSORZ40\\pin_out.ico", L"VESSORZ40\\pin_in.ico", "Halvane RZ40 NODA",
+         nullptr},
+        {L"{BA04A117-26C3-4C87-A3BA-F3D7A1D8C4FE}", 0x01000305, "HalvaneCLNODA", "Halvane Clarel Vesso",
+         "Clarel Vesso Output", "Clarel Vesso Input", L"VESSOClarel\\pin_out.ico", L"VESSOClarel\\pin_in.ico",
+         "Halvane Clarel Vesso", nullptr},
+        {L"{F78A830F-E6D0-4F70-BC4D-B29B6713961F}", 0x02010502, "HalvaneTDNODA", "Halvane Tondrel NODA",
+         "Tondrel Output", "Tondrel Input", nullptr, nullptr, "Tondrel noda", "halvane_tdnoda"},
+        {L"{C97816B5-B7B9-415A-AC71-7A40FBD66481}", 0x02010502, "HalvaneTDAUXNODA", "Halvane Tondrel AUX NODA",
+         "Tondrel Aux Output", "Tondrel Aux Input", nullptr, nullptr, "Tondrel Aux noda", "halvane_tdauxnoda"},
+        {L"{AFCE6DFE-B614-4EA5-95E0-957E81F276F3}", 0x02010502, "Halvane100TDNODA3", "Halvane Tondrel NODA3",
+         "Tondrel NODA3 Output", "Tondrel NODA3 Input", nullptr, nullptr, "Tondrel NODA3", "halvane_tdnoda3"},
+    };
     for (int i = 0; i < DRIVER_CATALOG_SIZE; ++i) {
+        const Row& expected = rows[i];
         const DriverCatalogEntry& row = DRIVER_CATALOG[i];
-        EXPECT_STREQ(names[i], row.displayName);
-        EXPECT_STREQ(bases[i], row.driverFileBase);
-        // Icons are either files named in the row or built from the driver file, never both.
-        EXPECT_EQ(row.driverFileBase == nullptr, row.recordingIcon != nullptr);
-        EXPECT_EQ(row.driverFileBase == nullptr, row.playbackIcon != nullptr);
-        // The recording device is the driver's Output end.
-        EXPECT_NE(nullptr, strstr(row.recordingPinName, "Output"));
-        EXPECT_NE(nullptr, strstr(row.playbackPinName, "Input"));
-        for (int j = 0; j < i; ++j) EXPECT_FALSE(IsEqualGUID(row.interfaceGuid, DRIVER_CATALOG[j].interfaceGuid));
+        wchar_t guid[64];
+        StringFromGUID2(row.interfaceGuid, guid, 64);
+        EXPECT_STREQ(expected.guid, guid) << "row " << i + 1;
+        EXPECT_EQ(expected.version, row.expectedVersion) << "row " << i + 1;
+        EXPECT_STREQ(expected.hardwareId, row.driverHardwareId) << "row " << i + 1;
+        EXPECT_STREQ(expected.displayName, row.displayName) << "row " << i + 1;
+        EXPECT_STREQ(expected.recordingPin, row.recordingPinName) << "row " << i + 1;
+        EXPECT_STREQ(expected.playbackPin, row.playbackPinName) << "row " << i + 1;
+        EXPECT_STREQ(expected.recordingIcon, row.recordingIcon) << "row " << i + 1;
+        EXPECT_STREQ(expected.playbackIcon, row.playbackIcon) << "row " << i + 1;
+        EXPECT_STREQ(expected.ksName, row.ksName) << "row " << i + 1;
+        EXPECT_STREQ(expected.fileBase, row.driverFileBase) << "row " << i + 1;
     }
-    wchar_t text[64];
-    StringFromGUID2(DRIVER_CATALOG[9].interfaceGuid, text, 64);
-    EXPECT_STREQ(L"{AFCE6DFE-B614-4EA5-95E0-957E81F276F3}", text);
-    StringFromGUID2(DRIVER_CATALOG[0].interfaceGuid, text, 64);
-    EXPECT_STREQ(L"{FE4F5263-11D5-4724-95BA-A978983B6369}", text);
+    // CTL_CODE(FILE_DEVICE_UNKNOWN, 0x810, METHOD_BUFFERED, FILE_ANY_ACCESS); the fake drivers
+    // answer this literal code only.
+    EXPECT_EQ(0x222040u, IOCTL_DRIVER_GET_VERSION);
 }
 
 }  // namespace

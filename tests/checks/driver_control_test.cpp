@@ -22,6 +22,8 @@ TEST_F(DriverControlTest, AnswerIsReturnedUnchanged) {
     world.addDriver(kVesso, 0x01000305);
     EXPECT_EQ(0x01000305u, queryDriverVersion(kVesso));
     EXPECT_EQ(1, world.versionRequests);
+    // Asked as the drivers take it: code 0x222040 on an overlapped handle, no input, 4 bytes out.
+    EXPECT_EQ(0, world.refusedRequests);
 }
 
 TEST_F(DriverControlTest, NoInterfaceOfTheClass) {
@@ -59,6 +61,38 @@ TEST_F(DriverControlTest, OpenGivesAHandleTheCallerCloses) {
     EXPECT_EQ(1, world.openHandles);
     EXPECT_EQ(0, world.openSets);
     g_driverControlApi.closeHandle(device);
+}
+
+// A driver that does not complete its version request holds the checker for at most two waits
+// of a second, whatever it does with the cancel, and never writes into memory given back.
+TEST_F(DriverControlTest, DriversThatDoNotAnswerInTime) {
+    struct Case {
+        FakeKsTiming timing;
+        DWORD completeAfterMs;
+        int32_t result;
+        uint32_t version;
+    } cases[] = {
+        {PEND_THEN_COMPLETE, 200, DRIVER_ANSWERED, 0x01000305},   // late but within the wait
+        {PEND_UNTIL_CANCELLED, 0, DRIVER_NOT_RESPONDING, 0},       // answers only the cancel
+        {PEND_THEN_COMPLETE, 1500, DRIVER_NOT_RESPONDING, 0},      // too late: cancelled first
+        {PEND_IGNORING_CANCEL, 2600, DRIVER_NOT_RESPONDING, 0},    // keeps the request after the cancel
+    };
+    for (const Case& c : cases) {
+        world.interfaces.clear();
+        FakeDriverInterface& driver = world.addDriver(kVesso, 0x01000305);
+        driver.timing = c.timing;
+        driver.completeAfterMs = c.completeAfterMs;
+        uint32_t version = 7;
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(c.result, askDriverVersion(kVesso, &version)) << c.timing << " " << c.completeAfterMs;
+        EXPECT_LT(GetTickCount() - start, 2300u);
+        EXPECT_EQ(c.version, version);
+    }
+    EXPECT_EQ(0, world.refusedRequests);
+    // The driver that kept its request was left the request's event; every other one is closed.
+    EXPECT_EQ(1, world.liveEvents);
+    Sleep(900);
+    EXPECT_EQ(1, world.lateWrites);
 }
 
 TEST(DriverControlOnWindows, NoDriverOfTheCatalogueHere) {

@@ -71,7 +71,9 @@ protected:
             if (c == L'/') c = L'\\';
         installDriverFile();
         addPair(0, L"VESSO", L"Halvane Virtual Vesso", L"HalvaneVSOWDM", icon, icon);
-        addPair(1, L"VESSO-A", L"Halvane Vesso A", L"HalvaneVSOAWDM", icon, icon);
+        // Index -1 names icon resource 1 (for ExtractIcon it would ask how many icons there are).
+        addPair(1, L"VESSO-A", L"Halvane Vesso A", L"HalvaneVSOAWDM",
+                std::wstring(L"%SystemRoot%\\System32\\drivers\\") + kDriverFile + L",-1", icon);
         addPair(2, L"VESSO-C", L"Halvane Vesso C", L"Halvane101WDMVessoC",
                 std::wstring(L"%SystemRoot%\\System32\\drivers\\") + kDriverFile + L",-100",
                 std::wstring(L"%SystemRoot%\\System32\\drivers\\") + kDriverFile + L",-101");
@@ -194,6 +196,7 @@ TEST_F(DeviceListTest, PanelPaintsTheRows) {
     EXPECT_TRUE(anyPixel(s, 6, 31, 54, 79, blueish));
     EXPECT_TRUE(closeTo(s.at(6 + 24, 140 + 1 + 24), 255, 0, 0));
     EXPECT_TRUE(closeTo(s.at(391 + 24, 140 + 1 + 24), 255, 0, 0));
+    EXPECT_TRUE(closeTo(s.at(391 + 24, 85 + 1 + 24), 255, 0, 0));  // resource 1, from ",-1"
 }
 
 TEST_F(DeviceListTest, ContextMenus) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,13 @@ struct EveryMessageWorld {
         devices.addDriver(DRIVER_CATALOG[1].interfaceGuid, 0x01000306);
         devices.addDriver(DRIVER_CATALOG[2].interfaceGuid, DRIVER_CATALOG[2].expectedVersion);
         devices.addDriver(DRIVER_CATALOG[3].interfaceGuid, DRIVER_CATALOG[3].expectedVersion);
+        // Two drivers that do not answer their version request: one until it is cancelled, one
+        // that ignores the cancel and answers after the run gave up on it.
+        devices.addDriver(DRIVER_CATALOG[4].interfaceGuid, DRIVER_CATALOG[4].expectedVersion).timing =
+            PEND_UNTIL_CANCELLED;
+        FakeDriverInterface& late = devices.addDriver(DRIVER_CATALOG[5].interfaceGuid, DRIVER_CATALOG[5].expectedVersion);
+        late.timing = PEND_IGNORING_CANCEL;
+        late.completeAfterMs = 2500;
         world.addInterface(vesso, true, L"Halvane Point Capture");  // capture alias only: silent error
         world.addInterface(DRIVER_CATALOG[3], false, L"Halvane VESSO-C");
 
@@ -137,13 +145,20 @@ struct EveryMessageWorld {
             world.add(list, ks);
             ks.name = std::wstring(L"KS ") + (recording ? L"Rec" : L"Play") + L" B";
             world.add(list, ks);
-            // Somebody else's devices.
+            // Somebody else's devices, one with control characters in every text a driver or
+            // the registry gave it: each must stay one line of the report.
             RecordFields other;
             other.name = recording ? L"Microphone (USB Audio)" : L"Speakers (High Definition Audio)";
             other.hardwareId = "USB\\VID_0D8C&PID_0014";
             other.deviceGuid = recording ? L"{a1}" : L"{b2}";
             other.iconPath = L"%SystemRoot%\\system32\\mmres.dll,-3010";
             world.add(list, other);
+            RecordFields hostile;
+            hostile.name = recording ? L"Line\x1b[31m In\b" : L"Line\tOut\x7f";
+            hostile.hardwareId = "HW\x01ID";
+            hostile.deviceGuid = L"{c3}\r\n";
+            hostile.iconPath = L"C:\\a.ico\r\nOUT MME Fake | x | {d4} | ICON: b.ico\n";
+            world.add(list, hostile);
         }
         world.sortLists();
     }
@@ -152,11 +167,28 @@ struct EveryMessageWorld {
 
 TEST_F(TestRunTest, EveryMessageOfTheChecks) {
     EveryMessageWorld every(devices);
+    const DWORD start = GetTickCount();
     const int32_t total = run(every.world.inventory);
+    // Each driver that does not answer costs at most two waits of a second.
+    EXPECT_LT(GetTickCount() - start, 6000u);
     // 1 silent + 4 endpoint sides x 6 + 2 kernel-streaming sides x 3; 1 bad version; 2
-    // installation problem; 6 not listed.
-    EXPECT_EQ(31 + 1 + 2 + 6, total);
+    // installation problem; 6 not listed; 2 drivers not responding.
+    EXPECT_EQ(31 + 1 + 2 + 6 + 2, total);
     EXPECT_TRUE(matchesGolden(text(), "every_message.txt"));
+    EXPECT_EQ(0, devices.refusedRequests) << "a version request the drivers do not take";
+    // Every device is one line, under a count that matches, whatever its texts held.
+    const std::vector<std::wstring> lines = logLines(log);
+    for (const wchar_t* list : {L"INPUT DEVICE: 8", L"OUTPUT DEVICE: 8"}) {
+        const size_t at = std::find(lines.begin(), lines.end(), list) - lines.begin();
+        ASSERT_LT(at + 11, lines.size()) << toUtf8(list);
+        const std::wstring word = list[0] == L'I' ? L"IN " : L"OUT ";
+        for (size_t i = at + 2; i < at + 10; ++i) EXPECT_EQ(0u, lines[i].find(word)) << toUtf8(lines[i]);
+        EXPECT_EQ(L" ", lines[at + 10]);
+    }
+    for (const std::wstring& line : lines)
+        for (wchar_t c : line) EXPECT_TRUE(c >= 0x20 && c != 0x7F) << toUtf8(line);
+    Sleep(1000);  // the driver ignoring the cancel answers now, into memory it was left
+    EXPECT_EQ(1, devices.lateWrites);
 
     // Every form of the message table is in that report.
     const wchar_t* const forms[] = {
@@ -165,6 +197,8 @@ TEST_F(TestRunTest, EveryMessageOfTheChecks) {
         L"RududuZedadid is not updated)",
         L"CHECKING Halvane Vesso B (version 01000305): Installation Problem Detected",
         L"CHECKING Halvane Point Capture (version 01000305)",
+        L"CHECKING Halvane Vesso D : Driver Not Responding",
+        L"CHECKING Halvane RZ40 Virtual I/O : Driver Not Responding",
         L"   *ERROR TOTAL FOUND: 31",
     };
     for (const wchar_t* form : forms) EXPECT_NE(std::wstring::npos, text().find(form)) << toUtf8(form);

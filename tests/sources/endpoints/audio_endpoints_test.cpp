@@ -177,4 +177,19 @@ TEST_F(EndpointSourceTest, HardwareIdFromTheInterfaceOfTheSameDirectionElseFromT
     EXPECT_STREQ(L"Halvane Virtual Vesso", byName->driverNameW);  // the endpoint's, not the registry's
 }
 
+TEST_F(EndpointSourceTest, AnEndpointWithoutAdapterNameBorrowsNoHardwareId) {
+    // An unrelated render interface that has no "FriendlyName" of its own.
+    RecordFields unnamed;
+    unnamed.kind = 0;
+    unnamed.name = L"Some Other Device";
+    unnamed.hardwareId = "UNRELATED";
+    const DeviceRecord r = makeRecord(unnamed);
+    appendRecord(&inventory.ksInterfaces, &r);
+    registry.addEndpoint(L"Render", kRenderGuid, L"Out", L"", L"x:FromRegistry");
+    endpoints.add(eRender, kRenderId, L"Out", L"");
+    enumerateAudioEndpoints(&inventory, 0);
+    ASSERT_EQ(1u, recordCount(inventory.outputDevices));
+    EXPECT_STREQ("FromRegistry", recordAt(inventory.outputDevices, 1)->hardwareId);
+}
+
 }  // namespace

@@ -183,6 +183,15 @@ TEST_F(KsTest, PendingRequestCompletingInTime) {
     uint8_t* block = nullptr;
     uint32_t size = 0;
     EXPECT_EQ(E_FAIL, getPinPropertyAlloc(filter->handle, 0, KSPROPERTY_PIN_INTERFACES_ID, &block, &size));
+    // A request that pends and then fails has failed: its final status decides, and the
+    // caller's output is left as it was.
+    FakeKsAnswer failing;
+    failing.fails = true;
+    f.raw[std::make_pair(0u, KSPROPERTY_PIN_CATEGORY_ID)] = failing;
+    GUID category;
+    memset(&category, 0x5A, sizeof(category));
+    EXPECT_EQ(E_FAIL, getPinProperty(filter->handle, 0, KSPROPERTY_PIN_CATEGORY_ID, &category, 16));
+    EXPECT_EQ(0x5A5A5A5Au, category.Data1);
     closeKsFilter(filter);
     EXPECT_EQ(0, ks.cancels);
     EXPECT_EQ(0, ks.liveEvents);

@@ -114,6 +114,9 @@ TEST_F(EndpointStoreTest, HardwareIdIsWhatFollowsTheLastColon) {
         {L"WholeTextWithoutColon", "WholeTextWithoutColon"},
         {L"ends in a colon:", ""},
         {L"a:b:c", "c"},
+        // Another maker's ID in look-alike letters is never taken for a catalogued one.
+        {L"x:\xFF28\xFF41\xFF4C\xFF56\xFF41\xFF4E\xFF45\xFF36\xFF33\xFF2F\xFF37\xFF24\xFF2D", "?????????????"},
+        {L"x:\x210B\x0101lvaneVSOWDM", "??lvaneVSOWDM"},
     };
     for (const Case& c : cases) {
         TestRegistry::deleteStore();
@@ -259,6 +262,11 @@ TEST_F(EndpointStoreTest, FormatValuesOutside48To255BytesAreIgnored) {
 }
 
 TEST_F(EndpointStoreTest, TableListsDriversWithAPlaybackEntryInCatalogueOrder) {
+    // Ahead of everything, another maker's entries whose IDs only look like catalogued ones.
+    registry.addEndpoint(L"Render", L"{0.0.0.00000000}.{00000000-0000-0000-0000-00000000000a}", L"Fake",
+                         L"Other maker", L"x:\xFF28\xFF41\xFF4C\xFF56\xFF41\xFF4E\xFF45VSOAWDM");
+    registry.addEndpoint(L"Render", L"{0.0.0.00000000}.{00000000-0000-0000-0000-00000000000b}", L"Fake",
+                         L"Other maker", L"x:Halvane101WDMVesso\x0421");  // Cyrillic capital Es
     // Vesso C: both sides; Vesso A: playback only; Vesso B: recording only (not listed).
     registry.addEndpoint(L"Render", kEntry1, L"VESSO-C Input", L"Halvane Vesso C", L"x:Halvane101WDMVessoC");
     registry.addEndpoint(L"Capture", kEntry3, L"VESSO-C Output", L"Halvane Vesso C", L"x:Halvane101WDMVessoC");
@@ -274,6 +282,8 @@ TEST_F(EndpointStoreTest, TableListsDriversWithAPlaybackEntryInCatalogueOrder) {
     EXPECT_EQ(0, table.captureEntries[0].hardwareId[0]);
     EXPECT_STREQ("Halvane101WDMVessoC", table.renderEntries[1].hardwareId);
     EXPECT_STREQ("Halvane101WDMVessoC", table.captureEntries[1].hardwareId);
+    EXPECT_EQ(TestRegistry::propertiesPath(L"Render", kEntry2), table.renderEntries[0].propertiesKeyPath);
+    EXPECT_EQ(TestRegistry::propertiesPath(L"Render", kEntry1), table.renderEntries[1].propertiesKeyPath);
 
     TestRegistry::deleteStore();
     fillEndpointRegistryTable(&table);

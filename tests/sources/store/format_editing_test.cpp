@@ -147,6 +147,53 @@ TEST_F(FormatEditingTest, RefusedWrites) {
     EXPECT_EQ(0, writeRegistryBinary(0, path().c_str(), L"x", copy.oemFormatValue, 4));
 }
 
+bool keyExists(const std::wstring& path, REGSAM view = 0) {
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// An entry that went from the registry while its record was held is never brought back: no
+// key and no value is created, and what went is counted as missing, not as a refused write.
+TEST_F(FormatEditingTest, GoneKeysAndValuesAreSkippedNeverCreated) {
+    const EndpointRegistryRecord record =
+        entry(formatValue(48, 2, 48000, 16, 0x3), formatValue(48, 2, 48000, 16, 0x3));
+    // The OEM value goes, and the device value is now too short to be a format.
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, path().c_str(), 0, KEY_ALL_ACCESS, &key));
+    RegDeleteValueW(key, PROP_OEM_FORMAT);
+    RegCloseKey(key);
+    registry.setBinary(path(), PROP_DEVICE_FORMAT, std::vector<uint8_t>(20, 1));
+    EndpointRegistryRecord copy = record;
+    FormatEditTally tally = {0, 0};
+    EXPECT_EQ(0, setEndpointSampleRate(44100, &copy, &tally));
+    EXPECT_EQ(0, tally.written);
+    EXPECT_EQ(2, tally.missing);
+    EXPECT_EQ(std::vector<uint8_t>(20, 1), stored(PROP_DEVICE_FORMAT));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, path().c_str(), 0, KEY_READ, &key));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, PROP_OEM_FORMAT, NULL, NULL, NULL, NULL)) << "written again";
+    RegCloseKey(key);
+
+    // The whole entry goes: nothing is created in either view.
+    TestRegistry::deleteStore();
+    copy = record;
+    tally = {0, 0};
+    EXPECT_EQ(0, setEndpointSampleRate(44100, &copy, &tally));
+    EXPECT_EQ(0, setEndpointChannels(6, &copy, &tally));
+    EXPECT_EQ(4, tally.missing);
+    EXPECT_EQ(0, writeRegistryBinary(0, path().c_str(), PROP_DEVICE_FORMAT, copy.deviceFormatValue, 48));
+    for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_64KEY)})
+        EXPECT_FALSE(keyExists(TestRegistry::directionPath(L"Render"), view)) << "a key was created";
+
+    // A record with no path names no key at all (not HKEY_LOCAL_MACHINE itself).
+    EndpointRegistryRecord pathless = record;
+    pathless.propertiesKeyPath[0] = 0;
+    tally = {0, 0};
+    EXPECT_EQ(0, setEndpointSampleRate(44100, &pathless, &tally));
+    EXPECT_EQ(2, tally.missing);
+}
+
 TEST_F(FormatEditingTest, EntriesOfThe64BitViewAreWrittenThere) {
     if (!runsOnWow64()) {
         ASSERT_EQ(nullptr, getenv("HV_EXPECT_WOW64")) << "expected to run on 64-bit Windows";
@@ -158,6 +205,19 @@ TEST_F(FormatEditingTest, EntriesOfThe64BitViewAreWrittenThere) {
     EXPECT_EQ(0, setEndpointSampleRate(44100, &record));
     EXPECT_EQ(44100u, get32(stored(PROP_DEVICE_FORMAT, KEY_WOW64_64KEY), 12));
     EXPECT_TRUE(stored(PROP_DEVICE_FORMAT, 0).empty()) << "the 32-bit view got a value";
+
+    // An empty 32-bit copy of the entry (its key without "Properties") beside the real one, and
+    // another entry, so that the direction key lists entries in the default view: the entry's
+    // own view is the 64-bit one, and it is read and written there, per entry.
+    registry.createKey(TestRegistry::directionPath(L"Render") + L"\\" + kEntry);
+    registry.addEndpoint(L"Render", L"{0.0.0.00000000}.{99999999-0000-0000-0000-000000000000}", L"Other",
+                         L"Card", L"x:OTHER");
+    EndpointRegistryRecord stubbed;
+    ASSERT_EQ(1, readEndpointRegistryRecord(&stubbed, "HalvaneVSOWDM", ENDPOINT_PLAYBACK));
+    EXPECT_TRUE(stubbed.flags & ENDPOINT_64BIT_VIEW);
+    EXPECT_EQ(0, setEndpointSampleRate(48000, &stubbed));
+    EXPECT_EQ(48000u, get32(stored(PROP_DEVICE_FORMAT, KEY_WOW64_64KEY), 12));
+    EXPECT_FALSE(keyExists(path(), 0)) << "a Properties key was created in the 32-bit view";
 }
 
 }  // namespace
