@@ -66,6 +66,8 @@ void TestRegistry::denyWrites(const std::wstring& path) {
     RegCloseKey(key);
 }
 
+void TestRegistry::allowWrites(const std::wstring& path, REGSAM view) { allowEverything(HKEY_LOCAL_MACHINE, path, view); }
+
 TestRegistry::TestRegistry() { deleteStore(); }
 TestRegistry::~TestRegistry() { deleteStore(); }
 

@@ -43,4 +43,6 @@ public:
     // Takes write access to a key below HKEY_LOCAL_MACHINE away from everyone, as a user without
     // administrator rights meets it; the store's removal gives it back.
     static void denyWrites(const std::wstring& path);
+    // Gives everyone full access to the key again.
+    static void allowWrites(const std::wstring& path, REGSAM view = 0);
 };

@@ -5,6 +5,8 @@
 # MMDevices store. The test writes an adapter name, a hardware ID and an icon path into those
 # entries, runs the checker ("-h -s") and checks that the report lists the WDM and MME records
 # of both directions with the hardware IDs, endpoint GUIDs and icon paths the registry holds.
+# Then the entries get values as a broken installer leaves them (line breaks and escapes in the
+# icon path, another maker's look-alike hardware ID): every device is still one report line.
 set -u
 bin=$1
 work=$2/pulse
@@ -92,5 +94,44 @@ expect "IN WDM Halvane Test In | HalvaneTestInHW | ${guid[Capture]} | ICON: %Sys
 expect "IN MME Halvane Test In | HalvaneTestInHW | ${guid[Capture]} | ICON: %SystemRoot%\\system32\\HalvaneTestInHW.ico,-1 "
 expect "CONCLUSION: OK (nothing bad detected)"
 grep -q '^exit code: 0$' <<<"$report" || { echo "FAIL exit code"; status=1; }
+[ $status -eq 0 ] || { printf '%s\n' "--- report ---" "$report"; exit $status; }
+
+# --- the same devices with values as a broken installer leaves them ------------------------------
+# A REG_SZ value with exactly these characters, line breaks and escapes included, for regedit.
+hex_text() { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE | od -An -tx1 -v | tr -s ' \n' ',' | sed 's/^,//'; }
+icon=$'C:\\a.ico\r\nOUT MME Fake | x | {d4} | ICON: b.ico\e[31m\b'
+reg=$(mktemp /tmp/hv-hostile.XXXXXX.reg)
+{
+  # A Unicode .reg file: only there does hex(1) hold UTF-16 text.
+  printf 'Windows Registry Editor Version 5.00\n\n'
+  for direction in Render Capture; do
+    printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\MMDevices\\Audio\\%s\\%s\\Properties]\n' \
+      "$direction" "${guid[$direction]}"
+    printf '"{259abffc-50a7-47ce-af08-68c9a7d73366},12"=hex(1):%s00,00\n' "$(hex_text "$icon")"
+    # Another maker's ID in fullwidth letters, on the playback entry.
+    [ "$direction" = Render ] &&
+      printf '"{83da6326-97a6-4088-9453-a1923f573b29},3"=hex(1):%s00,00\n' "$(hex_text 'x:ＨａｌｖａｎｅVSOWDM')"
+    printf '\n'
+  done
+} | { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE; } >"$reg"
+wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
+rm -f "$reg"
+report=$(wine "$bin/run_session.exe" --quit -- -h -s 2>/dev/null | tr -d '\r')
+safe='C:\a.ico??OUT MME Fake | x | {d4} | ICON: b.ico?[31m?'
+expect "IN MME Halvane Test In | HalvaneTestInHW | ${guid[Capture]} | ICON: $safe "
+expect "IN WDM Halvane Test In | HalvaneTestInHW | ${guid[Capture]} | ICON: $safe "
+expect "OUT MME Halvane Test Out | ???????VSOWDM | ${guid[Render]} | ICON: $safe "
+# Each device list: as many lines as its count says, each one device.
+for list in "INPUT DEVICE:IN " "OUTPUT DEVICE:OUT "; do
+  heading=${list%%:*} word=${list#*:}
+  lines=$(awk -v h="$heading: " 'index($0, h) == 1 { n = substr($0, length(h) + 1); getline; on = 1; next }
+    on && $0 == " " { exit } on { print }' <<<"$report")
+  count=$(grep -m1 "^$heading: " <<<"$report" | sed 's/.*: //')
+  if [ "$(grep -c . <<<"$lines")" = "$count" ] && ! grep -qv "^$word" <<<"$lines"; then
+    echo "ok   $heading: $count lines of one device each"
+  else
+    echo "FAIL $heading: $count, but these lines:"; printf '%s\n' "$lines"; status=1
+  fi
+done
 [ $status -eq 0 ] || printf '%s\n' "--- report ---" "$report"
 exit $status
