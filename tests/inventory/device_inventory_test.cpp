@@ -4,9 +4,11 @@
 #include <vector>
 
 #include "inventory/device_inventory.h"
+#include "report/test_run.h"
 #include "support/check_world.h"
 #include "support/fake_endpoints.h"
 #include "support/fake_world.h"
+#include "support/golden.h"
 #include "support/test_registry.h"
 
 namespace {
@@ -164,6 +166,68 @@ TEST_F(InventoryTest, ListsWithoutStorageReadAsEmpty) {
     world.failAllocationNumber = 0;
     collectDevices();
     EXPECT_EQ(0u, recordCount(g_inventory.inputDevices));
+}
+
+// A store of many entries as machines keep them: left-over entries ahead of live ones with the
+// same names, names repeated, both forms of the full name, names that differ in case only,
+// entries without "Properties" or without one of the names, endpoint GUIDs in either case, and
+// the recording side only in the 64-bit view. Wave devices and endpoints are completed from it;
+// the report must stay the same, byte for byte, however the store is read.
+TEST_F(InventoryTest, ManyStoreEntriesGolden) {
+    TestRegistry registry;
+    FakeEndpoints endpoints;
+    const REGSAM views[] = {0, KEY_WOW64_64KEY};
+    registry.createKey(TestRegistry::directionPath(L"Capture"));  // empty in the default view
+    for (int side = 0; side < 2; ++side) {
+        const wchar_t* direction = side ? L"Capture" : L"Render";
+        for (int i = 0; i < 60; ++i) {
+            wchar_t name[64], number[16];
+            _snwprintf(name, 64, L"{%08X-0000-0000-%04X-00000000%04X}", i * 7919, side, i);
+            _snwprintf(number, 16, L"%02i", i);
+            std::wstring entry = name;
+            const std::wstring adapter = L"USB Audio " + std::to_wstring(i / 10 % 3);
+            const std::wstring icon = L"%SystemRoot%\\system32\\icon" + std::wstring(number) + L".ico,-" + number;
+            switch (i % 10) {
+            case 0: registry.addEndpoint(direction, entry, L"Speakers", adapter, L"x:LEFTOVER" + std::wstring(number), icon, views[side]); break;
+            case 1: registry.addEndpoint(direction, entry, L"Speakers", adapter, L"{1}.ROOT:LIVE" + std::wstring(number), icon, views[side]); break;
+            case 2: registry.addEndpoint(direction, entry, L"Speakers", L"", L"x:NOADAPTER", icon, views[side]); break;
+            case 3: registry.addEndpoint(direction, entry, L"Line Out", L"Card " + std::wstring(number), L"x:LINE" + std::wstring(number), L"", views[side]); break;
+            case 4: registry.addEndpoint(direction, entry, L"A very long description that winmm cuts", L"Adapter", L"NOCOLON" + std::wstring(number), icon, views[side]); break;
+            case 5: registry.addEndpoint(direction, entry, L"speakers", adapter, L"x:LOWER" + std::wstring(number), icon, views[side]); break;
+            case 6: registry.addEndpoint(direction, entry, L"Mic Array", L"Adapter", L"a:b:ARRAY" + std::wstring(number), icon, views[side]); break;
+            case 7: registry.addEndpoint(direction, entry, L"Digital Output", adapter, L"x:DIGITAL" + std::wstring(number), icon, views[side]); break;
+            case 8:
+                for (wchar_t& c : entry) c = wchar_t(towlower(c));  // the endpoint asks for it in capitals
+                registry.addEndpoint(direction, entry, L"Headset", adapter, L"x:HEADSET" + std::wstring(number), icon, views[side]);
+                break;
+            default: registry.createKey(TestRegistry::directionPath(direction) + L"\\" + entry, views[side]); break;
+            }
+        }
+        std::vector<FakeWaveDevice>& waves = side ? world.waveIn : world.waveOut;
+        for (const wchar_t* wave : {L"Speakers (USB Audio 0)", L"Speakers (USB Audio 1)", L"Speakers (USB Audio 2)",
+                                    L"speakers (USB Audio 0)", L"Line Out(Card 33)", L"Line Out (Card 13)",
+                                    L"A very long description that winmm cuts (Adapter)", L"Mic Array(Adapter)",
+                                    L"Unknown Device", L"", L"Headset (USB Audio 2)", L"Speakers"})
+            waves.push_back({wave, 2, false});
+        const EDataFlow flow = side ? eCapture : eRender;
+        const std::wstring prefix = side ? L"{0.0.1.00000000}." : L"{0.0.0.00000000}.";
+        wchar_t guid[64];
+        _snwprintf(guid, 64, L"{%08X-0000-0000-%04X-00000000%04X}", 17 * 7919, side, 17);
+        endpoints.add(flow, prefix + guid, L"Digital Output (USB Audio 1)", L"USB Audio 1");
+        _snwprintf(guid, 64, L"{%08X-0000-0000-%04X-00000000%04X}", 48 * 7919, side, 48);  // stored in small letters
+        endpoints.add(flow, prefix + guid, L"Headset (USB Audio 1)", L"USB Audio 1");
+        endpoints.add(flow, prefix + L"{FFFFFFFF-0000-0000-0000-00000000FFFF}", L"Gone (USB Audio 2)", L"USB Audio 2");
+        endpoints.add(flow, L"", L"Speakers (USB Audio 2)", L"USB Audio 2");  // no identifier: by name
+    }
+
+    openInventory(0x10020D);
+    LogBuffer log;
+    createLog(&log);
+    const OsIdentification os = {7, 10, 0, 19045, 2};
+    const TestRunContext context = {&log, &g_inventory, &os, 1, 0};
+    runTest(context);
+    EXPECT_TRUE(matchesGolden(std::wstring(log.text, log.length), "many_store_entries.txt"));
+    releaseLog(&log);
 }
 
 }  // namespace
