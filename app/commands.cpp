@@ -32,7 +32,8 @@ void showReportFileError(HWND owner, DWORD error) {
 }
 
 void launchTest(HWND window) {
-    collectDevices();
+    // The first test reads the pass the window's creation ran a moment ago; later ones a new one.
+    collectDevicesForTest();
     const TestRunContext context = {&g_app.log, &g_inventory, &g_app.os, g_app.is64BitWindows, g_app.initValue};
     g_app.exitCode = runTest(context);
     refreshLogView(&g_app.log, g_app.logView);

@@ -12,30 +12,66 @@ namespace {
 
 const wchar_t* directionKeyName(int direction) { return direction == 1 ? L"Capture" : L"Render"; }
 
+// What the records of one direction are completed from: the interface map, and the store's
+// direction key, read once, when the first record needs it.
+struct Completion {
+    const DeviceInventory* inventory;
+    int direction;
+    EndpointStoreSnapshot store;
+    bool read;
+
+    Completion(const DeviceInventory* inv, int dir) : inventory(inv), direction(dir), read(false) {
+        ZeroMemory(&store, sizeof(store));
+    }
+    ~Completion() {
+        if (read) freeEndpointStore(&store);
+    }
+    Completion(const Completion&) = delete;
+    Completion& operator=(const Completion&) = delete;
+
+    const EndpointStoreSnapshot& endpointStore() {
+        if (!read) {
+            readEndpointStore(&store, directionKeyName(direction));
+            read = true;
+        }
+        return store;
+    }
+};
+
 // A wave device: hardware ID, driver name, icon and endpoint GUID from the endpoint entry
 // whose names its own name begins.
-void completeWaveDevice(void*, DeviceRecord* record, int direction) {
-    completeFromEndpointRegistry(record, directionKeyName(direction), COMPLETE_HARDWARE_ID | COMPLETE_DRIVER_NAME);
+void completeWaveDevice(void* context, DeviceRecord* record, int) {
+    Completion* c = static_cast<Completion*>(context);
+    completeFromEndpointStore(c->endpointStore(), record, COMPLETE_HARDWARE_ID | COMPLETE_DRIVER_NAME);
 }
 
 // An endpoint: the hardware ID of its adapter's kernel-streaming interface; the icon, and the
 // hardware ID when no interface carries it, from its entry in the store.
 void completeEndpoint(void* context, DeviceRecord* record, int direction) {
-    const DeviceInventory* inventory = static_cast<const DeviceInventory*>(context);
+    Completion* c = static_cast<Completion*>(context);
     uint32_t flags = COMPLETE_BY_GUID;
-    if (const DeviceRecord* ksInterface = findKsInterface(inventory->ksInterfaces, record->driverNameW, direction))
+    if (const DeviceRecord* ksInterface = findKsInterface(c->inventory->ksInterfaces, record->driverNameW, direction))
         lstrcpynA(record->hardwareId, ksInterface->hardwareId, HARDWARE_ID_SIZE);
     else
         flags |= COMPLETE_HARDWARE_ID;
-    completeFromEndpointRegistry(record, directionKeyName(direction), flags);
+    // Looked up by its GUID, an endpoint opens its own entry; only one without a GUID needs the
+    // reading of the whole direction.
+    if (record->mmDeviceGuid[0]) completeFromEndpointRegistry(record, directionKeyName(direction), flags);
+    else completeFromEndpointStore(c->endpointStore(), record, flags);
+}
+
+void collectEndpoints(DeviceInventory* inventory, Completion* completion) {
+    const RecordCompletion hook = {completeEndpoint, completion};
+    readActiveEndpoints(completion->direction == 1 ? &inventory->inputDevices : &inventory->outputDevices,
+                        completion->direction, hook);
 }
 
 }  // namespace
 
 int32_t enumerateAudioEndpoints(DeviceInventory* inventory, int direction) {
-    const RecordCompletion completion = {completeEndpoint, inventory};
-    return readActiveEndpoints(direction == 1 ? &inventory->inputDevices : &inventory->outputDevices, direction,
-                               completion);
+    Completion completion(inventory, direction);
+    collectEndpoints(inventory, &completion);
+    return 0;
 }
 
 int32_t openInventory(uint32_t options) {
@@ -58,25 +94,38 @@ int32_t openInventory(uint32_t options) {
     initList(&g_inventory.outputDevices);
     g_inventory.opened = 1;
     collectDevices();
+    g_inventory.openingPassUnused = 1;
     return 0;
+}
+
+int32_t collectDevicesForTest() {
+    if (g_inventory.openingPassUnused) {
+        g_inventory.openingPassUnused = 0;
+        return 0;
+    }
+    return collectDevices();
 }
 
 int32_t collectDevices() {
     DeviceInventory& inv = g_inventory;
+    inv.openingPassUnused = 0;
     resetList(&inv.inputDevices);
     resetList(&inv.outputDevices);
     collectKsInterfaces(&inv.ksInterfaces);
 
     // Recording side, then playback side: Core Audio endpoints (when available), then
     // kernel-streaming filters (when available), then the wave devices.
+    // The store's direction key is read at most once per side and pass, whatever the number of
+    // devices completed from it.
     const struct {
         RecordList* list;
         int direction;
     } sides[] = {{&inv.inputDevices, 1}, {&inv.outputDevices, 0}};
-    const RecordCompletion waveCompletion = {completeWaveDevice, &inv};
     for (const auto& side : sides) {
-        if (inv.endpointsAvailable && (inv.options & OPT_ENDPOINTS)) enumerateAudioEndpoints(&inv, side.direction);
+        Completion completion(&inv, side.direction);
+        if (inv.endpointsAvailable && (inv.options & OPT_ENDPOINTS)) collectEndpoints(&inv, &completion);
         if (inv.ksAvailable && (inv.options & OPT_KS)) collectKsDevices(inv.ksInterfaces, side.list, side.direction);
+        const RecordCompletion waveCompletion = {completeWaveDevice, &completion};
         if (inv.options & OPT_MME) collectWaveDevices(side.list, side.direction, waveCompletion);
     }
 

@@ -25,6 +25,7 @@ struct DeviceInventory {
     RecordList inputDevices;   // recording side
     RecordList outputDevices;  // playback side
     int32_t opened;            // between openInventory and closeInventory
+    int32_t openingPassUnused; // the lists still hold the opening's pass, which nobody has read
 };
 
 extern DeviceInventory g_inventory;
@@ -32,6 +33,10 @@ extern DeviceInventory g_inventory;
 int32_t openInventory(uint32_t options);
 int32_t collectDevices();
 int32_t closeInventory();
+// The lists for the first test of the program: the pass that opening the audio side ran, when
+// nothing has read it yet (it was made moments before, with nothing in between that could
+// change or see it); otherwise a new pass.
+int32_t collectDevicesForTest();
 
 // The active endpoints of a direction (1 recording, else playback) into that direction's list,
 // each with the hardware ID of its adapter's interface (else the store's) and its store entry.

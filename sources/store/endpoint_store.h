@@ -30,7 +30,7 @@ enum : uint32_t {
     ENDPOINT_64BIT_VIEW = 0x10000000,  // found only in the 64-bit registry view; written there too
 };
 
-// Flags of completeFromEndpointRegistry and readEndpointProperties.
+// Flags of the completion of a device record from the store.
 enum : uint32_t {
     COMPLETE_HARDWARE_ID = 1,
     COMPLETE_DRIVER_NAME = 2,
@@ -79,12 +79,47 @@ struct EndpointRegistryTable {
     int32_t pairCount;
 };
 
+// One reading of a direction key of the store, made once per collection pass: every entry, in
+// enumeration order, with what completing a device record needs of it, each entry's
+// "Properties" key opened once. Texts live in one pool, as offsets; offset 0 is the empty text.
+enum : uint32_t {
+    STORE_HAS_DESCRIPTION = 1,
+    STORE_HAS_ADAPTER = 2,
+    STORE_HAS_ICON = 4,
+    STORE_HAS_HARDWARE_ID = 8,
+};
+struct StoreEntry {
+    uint32_t flags;
+    uint32_t name;         // the entry key's name, cut to the record's GUID field
+    uint32_t description;  // the first 256 units: all a device name of 255 can be compared with
+    uint32_t adapter;      // likewise
+    uint32_t icon;         // cut to the record's icon field
+    char hardwareId[128];
+};
+struct EndpointStoreSnapshot {
+    int32_t opened;  // 0: the direction key could be opened in neither view
+    wchar_t directionPath[2048];
+    StoreEntry* entries;
+    uint32_t count;
+    uint32_t capacity;
+    wchar_t* text;
+    uint32_t textUsed;
+    uint32_t textCapacity;
+};
+
+// Reads a direction ("Render" or "Capture") of the store; freeEndpointStore gives it back.
+void readEndpointStore(EndpointStoreSnapshot* store, const wchar_t* directionKeyName);
+void freeEndpointStore(EndpointStoreSnapshot* store);
+// Completes a record from a reading of its direction, as completeFromEndpointRegistry does; a
+// record looked up by its GUID opens that one entry instead.
+int32_t completeFromEndpointStore(const EndpointStoreSnapshot& store, DeviceRecord* record, uint32_t flags);
+
+// The same with a reading of its own: 0 entry found (or looked up directly by GUID); -1 the
+// direction key cannot be opened; -2 no entry matched.
 int32_t completeFromEndpointRegistry(DeviceRecord* record, const wchar_t* directionKeyName, uint32_t flags);
-int32_t readEndpointProperties(DeviceRecord* record, const wchar_t* endpointKeyName, const wchar_t* directionKeyPath,
-                               uint32_t flags);
 int32_t readEndpointRegistryRecord(EndpointRegistryRecord* record, const char* hardwareId, uint32_t directionFlags);
 // Rebuilds the table: for each hardware ID in order whose playback entry exists, a pair of its
-// playback and recording entries.
+// playback and recording entries. One walk per direction, each entry opened once.
 void readEndpointRegistryTable(EndpointRegistryTable* table, const char* const* hardwareIds, int count);
 
 // Expands %NAME% references, "%%", "%'" and "%:" in place; the text holds at most 1023
