@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "base/registry.h"
 #include "inventory/device_inventory.h"
 #include "report/test_run.h"
 #include "support/check_world.h"
@@ -168,6 +169,12 @@ TEST_F(InventoryTest, ListsWithoutStorageReadAsEmpty) {
     EXPECT_EQ(0u, recordCount(g_inventory.inputDevices));
 }
 
+long g_opens = 0;
+LONG WINAPI countedOpen(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result) {
+    ++g_opens;
+    return RegOpenKeyExW(key, subKey, options, access, result);
+}
+
 // A store of many entries as machines keep them: left-over entries ahead of live ones with the
 // same names, names repeated, both forms of the full name, names that differ in case only,
 // entries without "Properties" or without one of the names, endpoint GUIDs in either case, and
@@ -221,6 +228,14 @@ TEST_F(InventoryTest, ManyStoreEntriesGolden) {
     }
 
     openInventory(0x10020D);
+    // A pass opens each entry once, and each endpoint's own entry once: 120 entries, 32
+    // devices, and a few keys besides (directions, their retries).
+    g_opens = 0;
+    g_registryApi.regOpenKeyExW = countedOpen;
+    collectDevices();
+    g_registryApi = realRegistryApi();
+    EXPECT_LE(g_opens, 120 + 32 + 50);
+
     LogBuffer log;
     createLog(&log);
     const OsIdentification os = {7, 10, 0, 19045, 2};

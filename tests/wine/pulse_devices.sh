@@ -15,47 +15,15 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../scripts/wine-env.sh"
 mkdir -p "$work"
 
-# --- a private PulseAudio server ---------------------------------------------------------------
-pulse=$work/server
-rm -rf "$pulse"
-mkdir -p "$pulse/run" "$pulse/state" "$pulse/config" "$pulse/home"
-sed "s|@SOCKET@|$pulse/native|" "$here/pulse/devices.pa" >"$pulse/devices.pa"
-printf 'autospawn = no\n' >"$pulse/client.conf"
-export PULSE_RUNTIME_PATH=$pulse/run PULSE_STATE_PATH=$pulse/state PULSE_CONFIG_PATH=$pulse/config
-export PULSE_CLIENTCONFIG=$pulse/client.conf PULSE_SERVER=unix:$pulse/native
-HOME=$pulse/home pulseaudio -n -F "$pulse/devices.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
-  --disallow-exit --log-target=file:"$pulse/log" &
-pulse_pid=$!
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset WINEARCH  # the prefix decides once it exists
-cleanup() {
-  wineserver -k >/dev/null 2>&1
-  kill "$pulse_pid" >/dev/null 2>&1
-  wait "$pulse_pid" 2>/dev/null
-}
-trap cleanup EXIT
-for _ in $(seq 50); do [ -S "$pulse/native" ] && break; sleep 0.1; done
-[ -S "$pulse/native" ] || { echo "PulseAudio did not start:"; cat "$pulse/log"; exit 1; }
-
-# --- a 32-bit Windows 7 prefix that uses it --------------------------------------------------------
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  hv_make_test_prefix win32 pulse || exit 1
-fi
-wineserver -p >/dev/null 2>&1
+# shellcheck source=pulse_env.sh
+. "$here/pulse_env.sh"
+pulse_start "$work" "$here/pulse/devices.pa" || exit 1
+pulse_prefix "$work/prefix" || exit 1
 
 # A first run lets Wine write the MMDevices entries of the two devices (in a prefix just made,
 # Wine may need a second start before its audio driver is up).
-
 store='HKLM\Software\Microsoft\Windows\CurrentVersion\MMDevices\Audio'
-# The entry of a direction whose description is the given text.
-entry_of() {
-  wine reg query "$store\\$1" /s 2>/dev/null | tr -d '\r' | awk -v want="$2" '
-    /^HKEY_/ { key = $0; next }
-    index($0, "{A45C254E-DF1C-4EFD-8020-67D146A850E0},2") {
-      value = $0; sub(/.*REG_SZ[ \t]+/, "", value)
-      if (value == want) { n = split(key, parts, "\\"); print parts[n - 1]; exit }
-    }'
-}
+entry_of() { pulse_entry_of "$@"; }
 for _ in 1 2 3; do
   wine "$bin/HalvaneDevicesChecker.exe" -h >/dev/null 2>&1
   [ -n "$(entry_of Render 'Halvane Test Out')" ] && [ -n "$(entry_of Capture 'Halvane Test In')" ] && break
