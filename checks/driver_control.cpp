@@ -7,8 +7,8 @@ namespace {
 
 const DriverControlApi kReal = {
     SetupDiGetClassDevsA, SetupDiEnumDeviceInterfaces, SetupDiGetDeviceInterfaceDetailA,
-    SetupDiDestroyDeviceInfoList, CreateFileA, DeviceIoControl, CloseHandle,
-    CreateEventA, GetLastError, WaitForSingleObject, CancelIo, GetOverlappedResult,
+    SetupDiDestroyDeviceInfoList, CreateFileA,
+    {CreateEventA, DeviceIoControl, GetLastError, WaitForSingleObject, CancelIo, GetOverlappedResult, CloseHandle},
 };
 
 // The fixed part of SP_DEVICE_INTERFACE_DETAIL_DATA_A in a 32-bit process: the size field and
@@ -52,16 +52,13 @@ HANDLE openDriverControl(const GUID& interfaceGuid) {
 int32_t askDriverVersion(const GUID& interfaceGuid, uint32_t* version) {
     const DriverControlApi& api = g_driverControlApi;
     *version = 0;
-    Handle device(openDriverControl(interfaceGuid), api.closeHandle);
+    Handle device(openDriverControl(interfaceGuid), api.request.closeHandle);
     if (!device.valid()) return DRIVER_NOT_FOUND;
-    const DeviceRequestApi request = {api.createEventA, api.deviceIoControl,     api.getLastError,
-                                      api.waitForSingleObject, api.cancelIo, api.getOverlappedResult,
-                                      api.closeHandle};
     uint32_t answer = 0;
     DWORD bytes = 0, error = 0;
     // No input; the answer is one 32-bit version. A driver that rejects the request leaves the
     // version at 0, which reads as not installed.
-    switch (sendDeviceRequest(request, device.get(), IOCTL_DRIVER_GET_VERSION, NULL, 0, &answer, sizeof(answer),
+    switch (sendDeviceRequest(api.request, device.get(), IOCTL_DRIVER_GET_VERSION, NULL, 0, &answer, sizeof(answer),
                               DRIVER_REQUEST_WAIT_MS, &bytes, &error)) {
     case REQUEST_DONE_AT_ONCE:
     case REQUEST_DONE_LATER:

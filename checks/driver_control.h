@@ -5,6 +5,8 @@
 #include <setupapi.h>
 #include <stdint.h>
 
+#include "base/device_request.h"
+
 // CTL_CODE(FILE_DEVICE_UNKNOWN, 0x810, METHOD_BUFFERED, FILE_ANY_ACCESS): no input, a 32-bit
 // version as output.
 const DWORD IOCTL_DRIVER_GET_VERSION = 0x222040;
@@ -21,14 +23,7 @@ struct DriverControlApi {
     BOOL(WINAPI* setupDiDestroyDeviceInfoList)(HDEVINFO set);
     HANDLE(WINAPI* createFileA)(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                 DWORD disposition, DWORD flags, HANDLE templateFile);
-    BOOL(WINAPI* deviceIoControl)(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
-                                  LPDWORD returned, LPOVERLAPPED overlapped);
-    BOOL(WINAPI* closeHandle)(HANDLE handle);
-    HANDLE(WINAPI* createEventA)(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState, LPCSTR name);
-    DWORD(WINAPI* getLastError)();
-    DWORD(WINAPI* waitForSingleObject)(HANDLE handle, DWORD milliseconds);
-    BOOL(WINAPI* cancelIo)(HANDLE device);
-    BOOL(WINAPI* getOverlappedResult)(HANDLE device, LPOVERLAPPED overlapped, LPDWORD transferred, BOOL wait);
+    DeviceRequestApi request;  // the version request itself, and closing the device
 };
 
 extern DriverControlApi g_driverControlApi;

@@ -26,8 +26,12 @@ const uint32_t kNameBytes = 519;
 void* heapBlock(size_t bytes) { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes); }
 void heapRelease(void* block) { HeapFree(GetProcessHeap(), 0, block); }
 
-const KsApi kReal = {CreateFileW, CreateEventA,        DeviceIoControl, GetLastError, WaitForSingleObject,
-                     CancelIo,    GetOverlappedResult, CloseHandle,     heapBlock,    heapRelease};
+const KsApi kReal = {
+    CreateFileW,
+    {CreateEventA, DeviceIoControl, GetLastError, WaitForSingleObject, CancelIo, GetOverlappedResult, CloseHandle},
+    heapBlock,
+    heapRelease,
+};
 
 // The identifier list of a pin holds one with the set and id (flags are not compared).
 bool hasIdentifier(const uint8_t* block, uint32_t blockBytes, uint32_t count, const GUID& set, uint32_t id) {
@@ -93,11 +97,8 @@ const KsApi& realKsApi() { return kReal; }
 HRESULT ksPropertyRequest(HANDLE filter, const KsPinRequest& request, void* output, uint32_t outputSize,
                           uint32_t* bytesReturned) {
     if (bytesReturned) *bytesReturned = 0;
-    const DeviceRequestApi api = {g_ksApi.createEventA, g_ksApi.deviceIoControl,  g_ksApi.getLastError,
-                                  g_ksApi.waitForSingleObject, g_ksApi.cancelIo, g_ksApi.getOverlappedResult,
-                                  g_ksApi.closeHandle};
     DWORD bytes = 0, error = 0;
-    switch (sendDeviceRequest(api, filter, IOCTL_KS_PROPERTY_CODE, &request, sizeof(request), output, outputSize,
+    switch (sendDeviceRequest(g_ksApi.request, filter, IOCTL_KS_PROPERTY_CODE, &request, sizeof(request), output, outputSize,
                               KS_REQUEST_WAIT_MS, &bytes, &error)) {
     case REQUEST_DONE_AT_ONCE:
         if (bytesReturned) *bytesReturned = bytes;
@@ -226,7 +227,7 @@ KsFilter* openKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName) {
 void closeKsFilter(KsFilter* filter) {
     if (!filter) return;
     for (int32_t i = 0; i < filter->pinCount && i < int32_t(KS_MAX_PINS); ++i) releasePinInfo(&filter->pins[i]);
-    if (filter->handle != INVALID_HANDLE_VALUE && filter->handle) g_ksApi.closeHandle(filter->handle);
+    if (filter->handle != INVALID_HANDLE_VALUE && filter->handle) g_ksApi.request.closeHandle(filter->handle);
     ZeroMemory(filter, sizeof(*filter));
     HeapFree(GetProcessHeap(), 0, filter);
 }

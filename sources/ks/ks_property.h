@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include "base/device_request.h"
+
 const DWORD IOCTL_KS_PROPERTY_CODE = 0x2F0003;  // CTL_CODE(FILE_DEVICE_KS, 0, METHOD_NEITHER, FILE_ANY_ACCESS)
 const DWORD KS_REQUEST_WAIT_MS = 1000;
 const uint32_t KS_MAX_PINS = 8;
@@ -90,14 +92,7 @@ struct KsFilter {
 struct KsApi {
     HANDLE(WINAPI* createFileW)(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                 DWORD disposition, DWORD flags, HANDLE templateFile);
-    HANDLE(WINAPI* createEventA)(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState, LPCSTR name);
-    BOOL(WINAPI* deviceIoControl)(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
-                                  LPDWORD returned, LPOVERLAPPED overlapped);
-    DWORD(WINAPI* getLastError)();
-    DWORD(WINAPI* waitForSingleObject)(HANDLE handle, DWORD milliseconds);
-    BOOL(WINAPI* cancelIo)(HANDLE device);
-    BOOL(WINAPI* getOverlappedResult)(HANDLE device, LPOVERLAPPED overlapped, LPDWORD transferred, BOOL wait);
-    BOOL(WINAPI* closeHandle)(HANDLE handle);
+    DeviceRequestApi request;  // the request itself, and closing the filter
     // The answer blocks of getPinPropertyAlloc (zero-filled); tests put guard pages behind them.
     void* (*allocateBlock)(size_t bytes);
     void (*releaseBlock)(void* block);

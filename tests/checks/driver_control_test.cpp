@@ -60,7 +60,7 @@ TEST_F(DriverControlTest, OpenGivesAHandleTheCallerCloses) {
     ASSERT_NE(INVALID_HANDLE_VALUE, device);
     EXPECT_EQ(1, world.openHandles);
     EXPECT_EQ(0, world.openSets);
-    g_driverControlApi.closeHandle(device);
+    g_driverControlApi.request.closeHandle(device);
 }
 
 // A driver that does not complete its version request holds the checker for at most two waits

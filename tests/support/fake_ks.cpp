@@ -372,9 +372,11 @@ BOOL WINAPI fakeDestroyDeviceInfoList(HDEVINFO set) {
 
 FakeKs::FakeKs() {
     g_ks = this;
-    g_ksApi = KsApi{fakeCreateFileW,     fakeCreateEventA, fakeDeviceIoControl,     fakeGetLastError,
-                    WaitForSingleObject, fakeCancelIo,     fakeGetOverlappedResult, fakeCloseHandle,
-                    guardedBlock,        releaseGuardedBlock};
+    g_ksApi = KsApi{fakeCreateFileW,
+                    {fakeCreateEventA, fakeDeviceIoControl, fakeGetLastError, WaitForSingleObject, fakeCancelIo,
+                     fakeGetOverlappedResult, fakeCloseHandle},
+                    guardedBlock,
+                    releaseGuardedBlock};
     g_ksSetupApi = KsSetupApi{fakeGetClassDevsA,
                               fakeEnumDeviceInterfaces,
                               fakeGetDeviceInterfaceDetailW,

@@ -293,8 +293,9 @@ FakeWorld::FakeWorld() {
     g_listMemory = ListMemory{fakeAllocate, fakeReallocate, fakeRelease};
     g_driverControlApi = DriverControlApi{
         fakeGetClassDevsA, fakeEnumDeviceInterfaces, fakeGetDeviceInterfaceDetailA, fakeDestroyDeviceInfoList,
-        fakeCreateFileA, fakeDeviceIoControl, fakeCloseHandle, fakeCreateEventA, GetLastError,
-        WaitForSingleObject, fakeCancelIo, GetOverlappedResult,
+        fakeCreateFileA,
+        {fakeCreateEventA, fakeDeviceIoControl, GetLastError, WaitForSingleObject, fakeCancelIo, GetOverlappedResult,
+         fakeCloseHandle},
     };
 }
 
