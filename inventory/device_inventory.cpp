@@ -54,10 +54,7 @@ void completeEndpoint(void* context, DeviceRecord* record, int direction) {
         lstrcpynA(record->hardwareId, ksInterface->hardwareId, HARDWARE_ID_SIZE);
     else
         flags |= COMPLETE_HARDWARE_ID;
-    // Looked up by its GUID, an endpoint opens its own entry; only one without a GUID needs the
-    // reading of the whole direction.
-    if (record->mmDeviceGuid[0]) completeFromEndpointRegistry(record, directionKeyName(direction), flags);
-    else completeFromEndpointStore(c->endpointStore(), record, flags);
+    completeFromEndpointStore(c->endpointStore(), record, flags);
 }
 
 void collectEndpoints(DeviceInventory* inventory, Completion* completion) {

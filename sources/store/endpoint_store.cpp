@@ -20,7 +20,8 @@ namespace {
 
 const DWORD kKeyNameSize = 1000;    // subkey names of at most 999 characters
 const size_t kPathSize = 2048;      // any direction key path, entry name and "\Properties"
-// A device's name holds at most 255 units: only that much of an entry's names can decide a match.
+// A device's name holds at most 255 units: only that much of an entry's names can decide a match
+// (one more is kept, so that a whole-character cut of the adapter name can be made from it).
 const size_t kMatchUnits = PIN_NAME_SIZE;
 
 void directionPath(const wchar_t* directionKeyName, wchar_t* path) {
@@ -195,17 +196,33 @@ void completeFromEntry(DeviceRecord* record, const wchar_t* direction, const wch
         hardwareIdOf(value, record->hardwareId);
 }
 
+// The name is a leading part (case-sensitive) of the texts one after the other.
+bool leadsInto(const wchar_t* name, const wchar_t* const* texts, int count) {
+    for (int i = 0; i < count; ++i)
+        for (const wchar_t* t = texts[i]; *t; ++t, ++name)
+            if (*name != *t) return *name == 0;
+    return *name == 0;
+}
+
 // A device's name begins "description (adapter)" or "description(adapter)", case-sensitively,
-// for as many units as the name has.
-bool nameMatches(const wchar_t* name, size_t length, const wchar_t* description, const wchar_t* adapter) {
-    static const wchar_t* const kOpenings[] = {L" (", L"("};
-    for (const wchar_t* opening : kOpenings) {
-        wchar_t full[3 * kMatchUnits + 8];
-        _snwprintf(full, sizeof(full) / sizeof(full[0]), L"%ls%ls%ls)", description, opening, adapter);
-        full[sizeof(full) / sizeof(full[0]) - 1] = 0;
-        if (wcsncmp(name, full, length) == 0) return true;
+// for as many units as the name has (a wave device's name is cut to 31 characters).
+bool nameMatches(const wchar_t* name, const wchar_t* description, const wchar_t* adapter) {
+    const wchar_t* const withBlank[] = {description, L" (", adapter, L")"};
+    const wchar_t* const without[] = {description, L"(", adapter, L")"};
+    return leadsInto(name, withBlank, 4) || leadsInto(name, without, 4);
+}
+
+// Fills a record from an entry of the reading.
+void completeFromStoreEntry(const EndpointStoreSnapshot& store, const StoreEntry& e, DeviceRecord* record,
+                            uint32_t flags) {
+    if (flags & COMPLETE_DEVICE_GUID) copyText(record->mmDeviceGuid, store.text + e.name, DEVICE_GUID_SIZE);
+    if ((flags & COMPLETE_DRIVER_NAME) && (e.flags & STORE_HAS_ADAPTER)) {
+        copyText(record->driverNameW, store.text + e.adapter, DRIVER_NAME_SIZE);
+        toNarrow(record->driverNameW, record->driverName, DRIVER_NAME_SIZE);
     }
-    return false;
+    if (e.flags & STORE_HAS_ICON) copyText(record->iconPath, store.text + e.icon, ICON_PATH_SIZE);
+    if ((flags & COMPLETE_HARDWARE_ID) && (e.flags & STORE_HAS_HARDWARE_ID))
+        lstrcpynA(record->hardwareId, e.hardwareId, HARDWARE_ID_SIZE);
 }
 
 }  // namespace
@@ -261,24 +278,24 @@ int32_t completeFromEndpointStore(const EndpointStoreSnapshot& store, DeviceReco
     if ((flags & COMPLETE_BY_GUID) && record->mmDeviceGuid[0]) {
         wchar_t name[DEVICE_GUID_SIZE];
         copyText(name, record->mmDeviceGuid, DEVICE_GUID_SIZE);
-        completeFromEntry(record, store.directionPath, name, flags & ~uint32_t(COMPLETE_DEVICE_GUID));
+        flags &= ~uint32_t(COMPLETE_DEVICE_GUID);
+        // An entry of the reading under exactly that name was read from the very key a direct
+        // lookup opens; any other spelling (key names ignore case) is opened as it is.
+        for (uint32_t i = 0; i < store.count; ++i) {
+            if (wcscmp(store.text + store.entries[i].name, name) != 0) continue;
+            completeFromStoreEntry(store, store.entries[i], record, flags);
+            return 0;
+        }
+        completeFromEntry(record, store.directionPath, name, flags);
         return 0;
     }
     if (!store.opened) return -1;
-    const size_t length = wcslen(record->pinNameW);
     for (uint32_t i = 0; i < store.count; ++i) {
         const StoreEntry& e = store.entries[i];
         if (!(e.flags & STORE_HAS_DESCRIPTION) || !(e.flags & STORE_HAS_ADAPTER) ||
-            !nameMatches(record->pinNameW, length, store.text + e.description, store.text + e.adapter))
+            !nameMatches(record->pinNameW, store.text + e.description, store.text + e.adapter))
             continue;
-        copyText(record->mmDeviceGuid, store.text + e.name, DEVICE_GUID_SIZE);
-        if (flags & COMPLETE_DRIVER_NAME) {
-            copyText(record->driverNameW, store.text + e.adapter, DRIVER_NAME_SIZE);
-            toNarrow(record->driverNameW, record->driverName, DRIVER_NAME_SIZE);
-        }
-        if (e.flags & STORE_HAS_ICON) copyText(record->iconPath, store.text + e.icon, ICON_PATH_SIZE);
-        if ((flags & COMPLETE_HARDWARE_ID) && (e.flags & STORE_HAS_HARDWARE_ID))
-            lstrcpynA(record->hardwareId, e.hardwareId, HARDWARE_ID_SIZE);
+        completeFromStoreEntry(store, e, record, flags | COMPLETE_DEVICE_GUID);
         return 0;
     }
     return -2;
