@@ -15,7 +15,7 @@ devices=${1:-50} leftovers=${2:-3000} runs=${3:-5}
 if [ -z "${HV_PINNED:-}" ]; then
   "$root/scripts/install-deps.sh" || exit 1
   cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" >/dev/null || exit 1
-  cmake --build "$build" -j2 --target HalvaneDevicesChecker same_work_once run_session >/dev/null || exit 1
+  cmake --build "$build" -j2 --target HalvaneDevicesChecker same_work_once >/dev/null || exit 1
   HV_PINNED=1 exec taskset -c 0 "$0" "$@"
 fi
 work=$build/wine/pulse-bench
@@ -34,8 +34,10 @@ pa=$work/devices.pa
   done
 } >"$pa"
 pulse_start "$work" "$pa" || exit 1
+hv_start_xvfb || exit 1  # the checker needs a display even when it shows no window
+trap 'pulse_stop; kill "$HV_XVFB_PID" >/dev/null 2>&1' EXIT
 pulse_prefix "$work/prefix" || exit 1
-checker=$build/bin/HalvaneDevicesChecker.exe
+checker=${HV_CHECKER:-$build/bin/HalvaneDevicesChecker.exe}  # another build of the checker to compare
 
 # Wine writes the devices' entries on its first starts.
 count_entries() { wine reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\MMDevices\\Audio\\$1" 2>/dev/null | grep -c '^HKEY_.*\\{'; }
@@ -88,7 +90,10 @@ echo "same work once: $(wine "$build/bin/same_work_once.exe" 2>/dev/null | tr -d
 awk -v c="$c" -v y="$y" -v n="$runs" \
   'BEGIN { printf "checker -h: median %.2f s   same work once: median %.2f s   ratio %.2f   (%d runs)\n", c, y, c / y, n }'
 
-report=$(wine "$build/bin/run_session.exe" --quit -- -h -s 2>/dev/null | tr -d '\r')
+rm -f "$WINEPREFIX/drive_c/bench-report.txt"
+wine "$checker" -h -o 'C:\bench-report.txt' >/dev/null 2>&1
+echo "exit code of -h: $?"
+report=$(iconv -f UTF-8 -t UTF-8 "$WINEPREFIX/drive_c/bench-report.txt" 2>/dev/null | tr -d '\r')
 mme=$(grep -c '^\(IN\|OUT\) MME ' <<<"$report")
 completed=$(grep -c '^\(IN\|OUT\) MME .* | BENCH[0-9]* | {' <<<"$report")
 echo "report: $mme wave devices, $completed of them with the hardware ID and endpoint GUID of their entry"
