@@ -10,8 +10,14 @@ bool isHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool isLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 // The longest prefix of the narrow text, at most `limit` bytes, that ends on a character
-// boundary of the ANSI code page (only double-byte code pages have characters of two bytes).
+// boundary of the ANSI code page (only double-byte code pages, and UTF-8 where Windows is set
+// to it, have characters of more than one byte).
 size_t narrowBoundary(const char* narrow, size_t limit) {
+    if (GetACP() == CP_UTF8) {
+        size_t at = strlen(narrow) < limit ? strlen(narrow) : limit;
+        while (at > 0 && (BYTE(narrow[at]) & 0xC0) == 0x80) --at;  // not inside a sequence
+        return at;
+    }
     CPINFO info;
     if (!GetCPInfo(CP_ACP, &info) || info.MaxCharSize < 2) return limit;
     size_t at = 0;
@@ -51,12 +57,15 @@ void toNarrow(const wchar_t* wide, char* narrow, int size) {
     // The whole text first, in a scratch area large enough for any code page; then cut on a
     // character boundary. A conversion into a buffer that is too small fails.
     const int units = int(wcslen(wide));
-    const int needed = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, units, NULL, 0, NULL, NULL);
+    // UTF-8 as the ANSI code page (an option of later Windows 10) takes no flags, and maps
+    // every character as it is anyway.
+    const DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const int needed = WideCharToMultiByte(CP_ACP, flags, wide, units, NULL, 0, NULL, NULL);
     if (needed <= 0) return;
     char stack[2048];
     char* scratch = needed < int(sizeof(stack)) ? stack : static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, needed + 1));
     if (!scratch) return;
-    const int written = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, units, scratch, needed, NULL, NULL);
+    const int written = WideCharToMultiByte(CP_ACP, flags, wide, units, scratch, needed, NULL, NULL);
     scratch[written > 0 ? written : 0] = 0;
     const size_t kept = narrowBoundary(scratch, size_t(size) - 1);
     memcpy(narrow, scratch, kept);
