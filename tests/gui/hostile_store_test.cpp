@@ -8,6 +8,8 @@
 // the last command asked. The stores are generated from a fixed set of seeds.
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+
 #include <map>
 #include <memory>
 #include <random>
@@ -330,8 +332,12 @@ TEST_P(HostileStoreTest, OnlyTheCataloguedEntriesChangeAndOnlyTheirFormats) {
         }
         EXPECT_EQ(k.second.size(), now->second.size()) << "a value was created";
     }
+    size_t values = 0;
+    for (const auto& k : before) values += k.second.size();
+    printf("seed %u: %u keys, %u values compared; %u catalogued entries edited, 1 removed, 1 locked\n", GetParam(),
+           unsigned(before.size()), unsigned(values), unsigned(table.size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, HostileStoreTest, testing::Values(1u, 2u, 3u, 4u, 5u, 6u));
+INSTANTIATE_TEST_SUITE_P(Seeds, HostileStoreTest, testing::Range(1u, 11u));
 
 }  // namespace
