@@ -138,8 +138,8 @@ BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSi
     ++g_ks->requests;
     if (returned) *returned = 0;
     const KsPinRequest* request = static_cast<const KsPinRequest*>(in);
-    if (device == INVALID_HANDLE_VALUE || !device || code != IOCTL_KS_PROPERTY_CODE || inSize != 32 || !overlapped ||
-        !IsEqualGUID(request->set, KSPROPSETID_PIN_SET) || request->flags != 1) {
+    if (device == INVALID_HANDLE_VALUE || !device || code != windows_ks::IOCTL_KS_PROPERTY || inSize != 32 || !overlapped ||
+        !IsEqualGUID(request->set, windows_ks::PROPSETID_PIN) || request->flags != 1) {
         g_lastError = ERROR_INVALID_PARAMETER;
         return FALSE;
     }
@@ -264,7 +264,7 @@ struct FakeKey {
 };
 
 HDEVINFO WINAPI fakeGetClassDevsA(const GUID* guid, PCSTR, HWND, DWORD flags) {
-    if (g_ks->classDevsFail || !guid || !IsEqualGUID(*guid, KSCATEGORY_AUDIO_CLASS) ||
+    if (g_ks->classDevsFail || !guid || !IsEqualGUID(*guid, windows_ks::CATEGORY_AUDIO) ||
         flags != (DIGCF_PRESENT | DIGCF_DEVICEINTERFACE))
         return INVALID_HANDLE_VALUE;
     ++g_ks->openSets;
@@ -273,12 +273,12 @@ HDEVINFO WINAPI fakeGetClassDevsA(const GUID* guid, PCSTR, HWND, DWORD flags) {
 
 BOOL WINAPI fakeEnumDeviceInterfaces(HDEVINFO, PSP_DEVINFO_DATA, const GUID* guid, DWORD index,
                                      PSP_DEVICE_INTERFACE_DATA data) {
-    if (!data || data->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA) || !IsEqualGUID(*guid, KSCATEGORY_AUDIO_CLASS) ||
+    if (!data || data->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA) || !IsEqualGUID(*guid, windows_ks::CATEGORY_AUDIO) ||
         index >= g_ks->interfaces.size()) {
         SetLastError(ERROR_NO_MORE_ITEMS);
         return FALSE;
     }
-    data->InterfaceClassGuid = KSCATEGORY_AUDIO_CLASS;
+    data->InterfaceClassGuid = windows_ks::CATEGORY_AUDIO;
     data->Flags = SPINT_ACTIVE;
     data->Reserved = index;
     return TRUE;
@@ -301,8 +301,8 @@ BOOL WINAPI fakeGetDeviceInterfaceDetailW(HDEVINFO, PSP_DEVICE_INTERFACE_DATA da
 BOOL WINAPI fakeGetDeviceInterfaceAlias(HDEVINFO, PSP_DEVICE_INTERFACE_DATA data, const GUID* aliasClass,
                                         PSP_DEVICE_INTERFACE_DATA alias) {
     const FakeKsInterface& i = g_ks->interfaces[data->Reserved];
-    const DWORD flags = IsEqualGUID(*aliasClass, KSCATEGORY_CAPTURE_CLASS) ? i.captureAlias
-                        : IsEqualGUID(*aliasClass, KSCATEGORY_RENDER_CLASS) ? i.renderAlias
+    const DWORD flags = IsEqualGUID(*aliasClass, windows_ks::CATEGORY_CAPTURE) ? i.captureAlias
+                        : IsEqualGUID(*aliasClass, windows_ks::CATEGORY_RENDER) ? i.renderAlias
                                                                             : 0;
     if (!flags || !alias || alias->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA)) return FALSE;
     alias->InterfaceClassGuid = *aliasClass;

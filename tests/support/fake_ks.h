@@ -17,6 +17,19 @@
 
 #include "sources/ks/ks_property.h"
 
+// Windows' own values, written out here so that a typo in the product's copies shows: a fake
+// filter answers only requests made with these.
+namespace windows_ks {
+const DWORD IOCTL_KS_PROPERTY = 0x2F0003;
+const GUID PROPSETID_PIN = {0x8C134960, 0x51AD, 0x11CF, {0x87, 0x8A, 0x94, 0xF8, 0x01, 0xC1, 0x00, 0x00}};
+const GUID CATEGORY_AUDIO = {0x6994AD04, 0x93EF, 0x11D0, {0xA3, 0xCC, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+const GUID CATEGORY_CAPTURE = {0x65E8773D, 0x8F56, 0x11D0, {0xA3, 0xB9, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+const GUID CATEGORY_RENDER = {0x65E8773E, 0x8F56, 0x11D0, {0xA3, 0xB9, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+const GUID INTERFACESETID_STANDARD = {0x1A8766A0, 0x62CE, 0x11CF, {0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1, 0x00, 0x00}};
+const GUID MEDIUMSETID_STANDARD = {0x4747B320, 0x62CE, 0x11CF, {0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1, 0x00, 0x00}};
+const GUID SUBTYPE_PCM = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+}  // namespace windows_ks
+
 struct KsIdentifier {
     GUID set;
     uint32_t id;
@@ -25,9 +38,9 @@ struct KsIdentifier {
 struct FakeKsPin {
     uint32_t communication = KS_COMMUNICATION_SINK;
     uint32_t dataFlow = KS_DATAFLOW_IN;
-    std::vector<KsIdentifier> interfaces = {{KSINTERFACESETID_STANDARD_SET, 0}};
-    std::vector<KsIdentifier> mediums = {{KSMEDIUMSETID_STANDARD_SET, 0}};
-    std::vector<GUID> subFormats = {KSDATAFORMAT_SUBTYPE_PCM_GUID};  // one audio data range each
+    std::vector<KsIdentifier> interfaces = {{windows_ks::INTERFACESETID_STANDARD, 0}};
+    std::vector<KsIdentifier> mediums = {{windows_ks::MEDIUMSETID_STANDARD, 0}};
+    std::vector<GUID> subFormats = {windows_ks::SUBTYPE_PCM};  // one audio data range each
     std::wstring name = L"Pin";
     std::vector<uint32_t> failing;  // property ids whose requests fail
 };
