@@ -85,13 +85,13 @@ TEST_F(DriverControlTest, DriversThatDoNotAnswerInTime) {
         uint32_t version = 7;
         const DWORD start = GetTickCount();
         EXPECT_EQ(c.result, askDriverVersion(kVesso, &version)) << c.timing << " " << c.completeAfterMs;
-        EXPECT_LT(GetTickCount() - start, 2300u);
+        EXPECT_LT(GetTickCount() - start, 3000u);
         EXPECT_EQ(c.version, version);
     }
     EXPECT_EQ(0, world.refusedRequests);
     // The driver that kept its request was left the request's event; every other one is closed.
     EXPECT_EQ(1, world.liveEvents);
-    Sleep(900);
+    for (int i = 0; i < 300 && world.lateWrites == 0; ++i) Sleep(10);  // it answers a little later
     EXPECT_EQ(1, world.lateWrites);
 }
 
