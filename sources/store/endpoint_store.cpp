@@ -112,6 +112,7 @@ int32_t findEntries(const wchar_t* directionName, uint32_t directionFlag, const 
         found[i] = false;
         if (ids[i]) ++missing;
     }
+    if (missing == 0) return 1;  // no driver has a row: the recording side is not even listed
     bool in64 = false;
     const int32_t walked = walkDirection(direction, &in64, [&](const wchar_t* name) {
         wchar_t entry[kPathSize];
