@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "base/little_endian.h"
 #include "driver/checker_driver.h"
 #include "sources/store/endpoint_store.h"
 #include "support/test_registry.h"
@@ -67,16 +68,6 @@ Store readStore() {
     return store;
 }
 
-uint32_t get16(const std::vector<uint8_t>& v, size_t at) { return uint32_t(v[at]) | uint32_t(v[at + 1]) << 8; }
-void put16(std::vector<uint8_t>& v, size_t at, uint32_t x) {
-    v[at] = uint8_t(x);
-    v[at + 1] = uint8_t(x >> 8);
-}
-void put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
-    put16(v, at, x);
-    put16(v, at + 2, x >> 16);
-}
-
 class Generator {
 public:
     explicit Generator(unsigned seed) : random_(seed) {}
@@ -89,12 +80,12 @@ public:
         std::vector<uint8_t> v(size_t(48 + below(208)));
         for (uint8_t& b : v) b = uint8_t(random_());
         const uint32_t channels = 2, bits = chance(50) ? 16 : 24, rate = chance(50) ? 44100 : 48000;
-        put16(v, 8, 0xFFFE);
-        put16(v, 10, channels);
-        put32(v, 12, rate);
-        put32(v, 16, bits / 8 * channels * rate);
-        put16(v, 20, bits / 8 * channels);
-        put16(v, 22, bits);
+        writeLe16(&v[0] + 8, 0xFFFE);
+        writeLe16(&v[0] + 10, channels);
+        writeLe32(&v[0] + 12, rate);
+        writeLe32(&v[0] + 16, bits / 8 * channels * rate);
+        writeLe16(&v[0] + 20, bits / 8 * channels);
+        writeLe16(&v[0] + 22, bits);
         return v;
     }
     // Text as broken installers write it.
@@ -134,7 +125,6 @@ std::set<std::wstring> tableEntries(const Store& store) {
         const std::wstring path = TestRegistry::directionPath(direction);
         // The direction key of the default view, or the 64-bit one when that lists nothing.
         std::vector<std::wstring> names;
-        REGSAM listed = 0;
         for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_64KEY)}) {
             if (view && (!runsOnWow64() || !names.empty())) break;
             HKEY key;
@@ -142,9 +132,7 @@ std::set<std::wstring> tableEntries(const Store& store) {
             wchar_t name[1000];
             for (DWORD i = 0; RegEnumKeyW(key, i, name, 1000) == ERROR_SUCCESS; ++i) names.push_back(name);
             RegCloseKey(key);
-            listed = view;
         }
-        (void)listed;
         for (const char* id : kCatalogueIds) {
             if (direction == std::wstring(L"Capture") && !rows.count(id)) continue;
             for (const std::wstring& name : names) {
@@ -158,16 +146,19 @@ std::set<std::wstring> tableEntries(const Store& store) {
                 const auto text = entry->second.find(PROP_DRIVER_TEXT);
                 if (text == entry->second.end() || text->second.type != REG_SZ || text->second.bytes.size() > 4096)
                     continue;
-                std::wstring driverText(reinterpret_cast<const wchar_t*>(text->second.bytes.data()),
-                                        text->second.bytes.size() / 2);
-                driverText = driverText.c_str();
-                const std::wstring tail = driverText.substr(driverText.rfind(L':') == std::wstring::npos
-                                                                ? 0
-                                                                : driverText.rfind(L':') + 1);
-                if (_wcsicmp(tail.c_str(), widen(id).c_str()) != 0 || tail != std::wstring(tail.c_str())) continue;
-                bool ascii = true;
-                for (wchar_t c : tail) ascii = ascii && c < 0x80;
-                if (!ascii) continue;
+                // The text up to its terminator; what follows its last ':' against the ID, ASCII
+                // letters taken alike (no other character is ever taken for one of the ID's).
+                const std::wstring driverText =
+                    std::wstring(reinterpret_cast<const wchar_t*>(text->second.bytes.data()),
+                                 text->second.bytes.size() / 2).c_str();
+                const size_t colon = driverText.rfind(L':');
+                const std::wstring tail = driverText.substr(colon == std::wstring::npos ? 0 : colon + 1);
+                const std::wstring wideId = widen(id);
+                if (tail.size() != wideId.size()) continue;
+                bool same = true;
+                for (size_t i = 0; i < tail.size(); ++i)
+                    same = same && tail[i] < 0x80 && towlower(tail[i]) == towlower(wideId[i]);
+                if (!same) continue;
                 entries.insert(entry->first);
                 if (direction == std::wstring(L"Render")) rows.insert(id);
                 break;
@@ -181,15 +172,14 @@ std::set<std::wstring> tableEntries(const Store& store) {
 Value at44k(const Value& before) {
     if (before.type != REG_BINARY || before.bytes.size() < 48 || before.bytes.size() > 255) return before;
     Value after = before;
-    put32(after.bytes, 12, 44100);
-    put32(after.bytes, 16, get16(after.bytes, 20) * 44100);
+    writeLe32(&after.bytes[0] + 12, 44100);
+    writeLe32(&after.bytes[0] + 16, readLe16(&after.bytes[0] + 20) * 44100);
     return after;
 }
 
 class HostileStoreTest : public testing::TestWithParam<unsigned> {
 protected:
-    // Writes the store of one seed; returns the paths of two table entries to remove and to
-    // lock while the panel is shown.
+    // Writes the store of one seed.
     void generate(unsigned seed) {
         Generator g(seed);
         int serial = 0;
@@ -294,20 +284,6 @@ TEST_P(HostileStoreTest, OnlyTheCataloguedEntriesChangeAndOnlyTheirFormats) {
     EXPECT_EQ(nullptr, checker.waitForDialog(500)) << "an error box after a command that could write";
     ASSERT_TRUE(checker.sendCommand(201));
     EXPECT_TRUE(checker.running());
-
-    // Every report line of a device list is one device under a count that matches.
-    const std::wstring log = checker.logText();
-    for (const wchar_t* heading : {L"INPUT DEVICE: ", L"OUTPUT DEVICE: "}) {
-        const size_t at = log.find(heading);
-        ASSERT_NE(std::wstring::npos, at);
-        const int count = _wtoi(log.c_str() + at + wcslen(heading));
-        size_t line = log.find(L"\r\n", log.find(L"\r\n", at) + 2) + 2;  // behind the separator
-        for (int i = 0; i < count; ++i) {
-            EXPECT_EQ(0u, log.compare(line, heading[0] == L'I' ? 3 : 4, heading[0] == L'I' ? L"IN " : L"OUT "));
-            line = log.find(L"\r\n", line) + 2;
-        }
-        EXPECT_EQ(0u, log.compare(line, 3, L" \r\n"));
-    }
 
     // The store: the same keys but the one the test removed; every value as it was, but the
     // format values of the device list's entries, now at 44.1 kHz.

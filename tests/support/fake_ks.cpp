@@ -83,8 +83,7 @@ struct LateCompletion {
     bool waitsForCancel;
 };
 
-std::vector<HANDLE> g_threads;
-std::vector<HANDLE> g_cancelEvents;
+LateAnswers g_late;
 std::vector<HANDLE> g_filterHandles;
 
 const LONG kStatusCancelled = LONG(0xC0000120);
@@ -166,12 +165,11 @@ BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSi
         c->output = ok && outSize >= size ? out : nullptr;
         c->bytes = answer.bytes;
         c->delayMs = filter.completeAfterMs;
-        c->cancelled = CreateEventA(NULL, TRUE, FALSE, NULL);
-        g_cancelEvents.push_back(c->cancelled);
+        c->cancelled = g_late.cancelEvent();
         c->ignoresCancel = filter.timing == PEND_IGNORING_CANCEL;
         c->waitsForCancel = filter.timing == PEND_UNTIL_CANCELLED;
         overlapped->Internal = ULONG_PTR(0x103);  // STATUS_PENDING
-        g_threads.push_back(CreateThread(NULL, 0, completeLater, c, 0, NULL));
+        g_late.run(completeLater, c);
         g_lastError = ERROR_IO_PENDING;
         return FALSE;
     }
@@ -209,7 +207,7 @@ BOOL WINAPI fakeGetOverlappedResult(HANDLE device, LPOVERLAPPED overlapped, LPDW
 
 BOOL WINAPI fakeCancelIo(HANDLE) {
     ++g_ks->cancels;
-    for (HANDLE cancelled : g_cancelEvents) SetEvent(cancelled);
+    g_late.cancelAll();
     return TRUE;
 }
 
@@ -388,15 +386,32 @@ FakeKs::FakeKs() {
                               fakeDestroyDeviceInfoList};
 }
 
-FakeKs::~FakeKs() {
-    for (HANDLE cancelled : g_cancelEvents) SetEvent(cancelled);  // let every waiting driver go
-    for (HANDLE thread : g_threads) {
+HANDLE LateAnswers::cancelEvent() {
+    cancels_.push_back(CreateEventA(NULL, TRUE, FALSE, NULL));
+    return cancels_.back();
+}
+
+void LateAnswers::run(LPTHREAD_START_ROUTINE answer, void* context) {
+    threads_.push_back(CreateThread(NULL, 0, answer, context, 0, NULL));
+}
+
+void LateAnswers::cancelAll() {
+    for (HANDLE cancelled : cancels_) SetEvent(cancelled);
+}
+
+void LateAnswers::finish() {
+    cancelAll();
+    for (HANDLE thread : threads_) {
         WaitForSingleObject(thread, 10000);
         CloseHandle(thread);
     }
-    g_threads.clear();
-    for (HANDLE cancelled : g_cancelEvents) CloseHandle(cancelled);
-    g_cancelEvents.clear();
+    threads_.clear();
+    for (HANDLE cancelled : cancels_) CloseHandle(cancelled);
+    cancels_.clear();
+}
+
+FakeKs::~FakeKs() {
+    g_late.finish();
     g_ksApi = realKsApi();
     g_ksSetupApi = realKsSetupApi();
     g_ks = nullptr;

@@ -45,6 +45,21 @@ struct FakeKsPin {
     std::vector<uint32_t> failing;  // property ids whose requests fail
 };
 
+// Answers that fake drivers give later, each on a thread of its own, and the cancels that reach
+// them: the filters' pending requests and the control devices' version requests.
+class LateAnswers {
+public:
+    // A new event that cancelAll signals, for the context of the next answer.
+    HANDLE cancelEvent();
+    void run(LPTHREAD_START_ROUTINE answer, void* context);
+    void cancelAll();
+    // Lets every waiting driver go and waits until each has answered.
+    void finish();
+
+private:
+    std::vector<HANDLE> threads_, cancels_;
+};
+
 // An answer given instead of the one the pin description makes.
 struct FakeKsAnswer {
     std::vector<uint8_t> bytes;

@@ -36,8 +36,7 @@ struct LateAnswer {
     FakeKsTiming timing;
     HANDLE cancelled;
 };
-std::vector<HANDLE> g_threads;
-std::vector<HANDLE> g_cancelEvents;
+LateAnswers g_late;
 
 DWORD WINAPI answerLater(void* parameter) {
     LateAnswer* a = static_cast<LateAnswer*>(parameter);
@@ -245,10 +244,9 @@ BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSi
     if (driver.timing != ANSWER_AT_ONCE) {
         LateAnswer* a = new LateAnswer{reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(overlapped->hEvent) & ~ULONG_PTR(1)),
                                        overlapped, out, driver.version, driver.completeAfterMs, driver.timing,
-                                       CreateEventA(NULL, TRUE, FALSE, NULL)};
-        g_cancelEvents.push_back(a->cancelled);
+                                       g_late.cancelEvent()};
         overlapped->Internal = ULONG_PTR(0x103);  // STATUS_PENDING
-        g_threads.push_back(CreateThread(NULL, 0, answerLater, a, 0, NULL));
+        g_late.run(answerLater, a);
         SetLastError(ERROR_IO_PENDING);
         return FALSE;
     }
@@ -277,7 +275,7 @@ HANDLE WINAPI fakeCreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manual, BOOL
 }
 
 BOOL WINAPI fakeCancelIo(HANDLE) {
-    for (HANDLE cancelled : g_cancelEvents) SetEvent(cancelled);
+    g_late.cancelAll();
     return TRUE;
 }
 
@@ -300,14 +298,7 @@ FakeWorld::FakeWorld() {
 }
 
 FakeWorld::~FakeWorld() {
-    for (HANDLE cancelled : g_cancelEvents) SetEvent(cancelled);  // let every waiting driver go
-    for (HANDLE thread : g_threads) {
-        WaitForSingleObject(thread, 10000);
-        CloseHandle(thread);
-    }
-    g_threads.clear();
-    for (HANDLE cancelled : g_cancelEvents) CloseHandle(cancelled);
-    g_cancelEvents.clear();
+    g_late.finish();
     g_waveApi = realWaveApi();
     g_inventoryPlatform = realInventoryPlatform();
     g_listMemory = realListMemory();

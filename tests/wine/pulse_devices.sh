@@ -85,21 +85,10 @@ reg=$(mktemp /tmp/hv-hostile.XXXXXX.reg)
 wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
 rm -f "$reg"
 report=$(wine "$bin/run_session.exe" --quit -- -h -s 2>/dev/null | tr -d '\r')
+# Whole lines: a line break let through would split them, so each device is one line.
 safe='C:\a.ico??OUT MME Fake | x | {d4} | ICON: b.ico?[31m?'
 expect "IN MME Halvane Test In | HalvaneTestInHW | ${guid[Capture]} | ICON: $safe "
 expect "IN WDM Halvane Test In | HalvaneTestInHW | ${guid[Capture]} | ICON: $safe "
 expect "OUT MME Halvane Test Out | ???????VSOWDM | ${guid[Render]} | ICON: $safe "
-# Each device list: as many lines as its count says, each one device.
-for list in "INPUT DEVICE:IN " "OUTPUT DEVICE:OUT "; do
-  heading=${list%%:*} word=${list#*:}
-  lines=$(awk -v h="$heading: " 'index($0, h) == 1 { n = substr($0, length(h) + 1); getline; on = 1; next }
-    on && $0 == " " { exit } on { print }' <<<"$report")
-  count=$(grep -m1 "^$heading: " <<<"$report" | sed 's/.*: //')
-  if [ "$(grep -c . <<<"$lines")" = "$count" ] && ! grep -qv "^$word" <<<"$lines"; then
-    echo "ok   $heading: $count lines of one device each"
-  else
-    echo "FAIL $heading: $count, but these lines:"; printf '%s\n' "$lines"; status=1
-  fi
-done
 [ $status -eq 0 ] || printf '%s\n' "--- report ---" "$report"
 exit $status
