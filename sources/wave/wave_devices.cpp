@@ -15,28 +15,25 @@ Function winmm(const char* name) {
     return systemFunctionAs<Function>(L"winmm.dll", name);
 }
 
-UINT WINAPI systemWaveInGetNumDevs() {
-    static const auto real = winmm<UINT(WINAPI*)()>("waveInGetNumDevs");
+constexpr char kWaveInGetNumDevs[] = "waveInGetNumDevs";
+constexpr char kWaveOutGetNumDevs[] = "waveOutGetNumDevs";
+constexpr char kWaveInGetDevCapsW[] = "waveInGetDevCapsW";
+constexpr char kWaveOutGetDevCapsW[] = "waveOutGetDevCapsW";
+
+template <const char* Name>
+UINT WINAPI systemNumDevs() {
+    static const auto real = winmm<UINT(WINAPI*)()>(Name);
     return real ? real() : 0;
 }
 
-MMRESULT WINAPI systemWaveInGetDevCapsW(UINT_PTR id, LPWAVEINCAPSW caps, UINT size) {
-    static const auto real = winmm<MMRESULT(WINAPI*)(UINT_PTR, LPWAVEINCAPSW, UINT)>("waveInGetDevCapsW");
+template <typename Caps, const char* Name>
+MMRESULT WINAPI systemDevCaps(UINT_PTR id, Caps* caps, UINT size) {
+    static const auto real = winmm<MMRESULT(WINAPI*)(UINT_PTR, Caps*, UINT)>(Name);
     return real ? real(id, caps, size) : MMSYSERR_ERROR;
 }
 
-UINT WINAPI systemWaveOutGetNumDevs() {
-    static const auto real = winmm<UINT(WINAPI*)()>("waveOutGetNumDevs");
-    return real ? real() : 0;
-}
-
-MMRESULT WINAPI systemWaveOutGetDevCapsW(UINT_PTR id, LPWAVEOUTCAPSW caps, UINT size) {
-    static const auto real = winmm<MMRESULT(WINAPI*)(UINT_PTR, LPWAVEOUTCAPSW, UINT)>("waveOutGetDevCapsW");
-    return real ? real(id, caps, size) : MMSYSERR_ERROR;
-}
-
-const WaveApi kReal = {systemWaveInGetNumDevs, systemWaveInGetDevCapsW, systemWaveOutGetNumDevs,
-                       systemWaveOutGetDevCapsW};
+const WaveApi kReal = {systemNumDevs<kWaveInGetNumDevs>, systemDevCaps<WAVEINCAPSW, kWaveInGetDevCapsW>,
+                       systemNumDevs<kWaveOutGetNumDevs>, systemDevCaps<WAVEOUTCAPSW, kWaveOutGetDevCapsW>};
 
 }  // namespace
 
