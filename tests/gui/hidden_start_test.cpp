@@ -27,7 +27,8 @@ bool everVisibleUntilExit(CheckerProcess& checker, DWORD timeoutMs, int32_t* exi
 }
 
 TEST(HiddenStart, RunsOneTestWithoutAWindowAndExits) {
-    for (const char* arguments : {"-h", "-H", "-hs", "x -h"}) {
+    // With "-h", "-?" shows nothing: a script is never kept waiting for a click.
+    for (const char* arguments : {"-h", "-H", "-hs", "x -h", "-h -?", "-?-h"}) {
         CheckerProcess checker(arguments);
         ASSERT_TRUE(checker.started());
         int32_t exitCode = 0;
@@ -111,6 +112,54 @@ TEST(HiddenStart, WritesTheReportFileBeforeExiting) {
                                   "Operating System: WIN 7 32Bits Build: 7601"));
         EXPECT_EQ(std::vector<std::wstring>{name}, dir.names()) << "a temporary file was left beside the report";
     }
+}
+
+// Launchers and scripts that quote every argument, as a batch file hands them over literally:
+// each form, with and without blanks in the path, writes the report and exits with the error
+// total.
+TEST(HiddenStart, QuotedReportPathsFromABatchFile) {
+    TempDirectory dir;
+    const std::wstring blank = dir.widePath() + L"\\with blank";
+    ASSERT_TRUE(CreateDirectoryW(blank.c_str(), NULL));
+    const struct {
+        const wchar_t* form;  // %ls: the report path
+        bool blanksAllowed;
+    } forms[] = {
+        {L"\"-h\" \"-o\" \"%ls\"", true},
+        {L"-h -o \"%ls\"", true},
+        {L"\"-h\" \"-o%ls\"", true},
+        {L"-h -o\"%ls\"", true},
+        {L"-h -o%ls", false},
+        {L"\"-o\" \"%ls\" \"-h\"", true},
+    };
+    int n = 0;
+    for (const auto& f : forms) {
+        for (const std::wstring& folder : {dir.widePath(), blank}) {
+            if (!f.blanksAllowed && folder == blank) continue;
+            const std::wstring report = folder + L"\\q" + std::to_wstring(++n) + L".txt";
+            wchar_t arguments[1024];
+            _snwprintf(arguments, 1024, f.form, report.c_str());
+            const std::string line = "@\"" + checkerExePath() + "\" " + toUtf8(arguments) + "\r\n@exit /b %ERRORLEVEL%\r\n";
+            const std::wstring batch = dir.widePath() + L"\\run.bat";
+            ASSERT_TRUE(writeWholeFile(batch, line));
+            std::wstring command = L"cmd.exe /c \"" + batch + L"\"";
+            STARTUPINFOW startup = {sizeof(startup)};
+            PROCESS_INFORMATION info;
+            ASSERT_TRUE(CreateProcessW(NULL, &command[0], NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &startup, &info));
+            CloseHandle(info.hThread);
+            ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info.hProcess, 30000)) << toUtf8(arguments);
+            DWORD exitCode = 1;
+            GetExitCodeProcess(info.hProcess, &exitCode);
+            CloseHandle(info.hProcess);
+            EXPECT_EQ(0u, exitCode) << toUtf8(arguments);
+            std::string bytes;
+            ASSERT_TRUE(readWholeFile(report, &bytes)) << toUtf8(arguments);
+            EXPECT_TRUE(matchesGolden(fromUtf8(bytes.substr(3)), "empty_machine.txt", "Operating System: ",
+                                      "Operating System: WIN 7 32Bits Build: 7601"))
+                << toUtf8(arguments);
+        }
+    }
+    EXPECT_EQ(11, n);
 }
 
 // A script sees -2 (254 in a shell) instead of the error total, and any earlier report stays.
@@ -199,7 +248,7 @@ TEST(NormalStart, AReportFileThatCannotBeWrittenIsToldOnce) {
 }
 
 TEST(StartUp, UsageShowsTheSwitchesAndRunsNoTest) {
-    for (const wchar_t* switches : {L"-?", L"-h -? -o report.txt"}) {
+    for (const wchar_t* switches : {L"-?", L"-? -o report.txt -s"}) {
         TempDirectory dir;
         CheckerProcess checker(switches, dir.widePath());
         HWND box = checker.waitForDialog(20000);
@@ -208,9 +257,14 @@ TEST(StartUp, UsageShowsTheSwitchesAndRunsNoTest) {
         EXPECT_EQ(L"Usage: HalvaneDevicesChecker.exe [-h [-s]] [-o <report file>] [-?]\n\n"
                   L"-h\tRun one test without a window, then exit.\n"
                   L"-s\tWith -h: show the window after the test.\n"
-                  L"-o\tWrite the log to this file (UTF-8) after every test;\n"
-                  L"\tquote a path with blanks.\n"
-                  L"-?\tShow this help.\n\n"
+                  L"-o\tWrite the log to this file (UTF-8) after every test.\n"
+                  L"\tThe path is split by Windows' argument rules: quote it\n"
+                  L"\twhole or in parts, with or without a blank after -o:\n"
+                  L"\t-o \"C:\\My Reports\\r.txt\"   \"-o\" \"C:\\r.txt\"   -oC:\\r.txt\n"
+                  L"-?\tShow this help (not with -h, which never shows a window).\n\n"
+                  L"In the window, File > Save Report As... (Ctrl+S) writes the\n"
+                  L"log to a file of your choice, and File > Copy Report puts it\n"
+                  L"on the clipboard.\n\n"
                   L"Exit code: the error total of the last test;\n"
                   L"-1 when no test ran; -2 when -h could not write the report file.",
                   messageBoxText(box));
