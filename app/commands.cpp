@@ -86,7 +86,8 @@ void saveReportAs(HWND owner) {
                          L"Save Report As");
 }
 
-// Puts the clipboard's Unicode text in place of what it held, for the system to keep.
+// Puts a copy of the text on the clipboard as Unicode text, in place of what it held; the
+// system keeps the copy from then on.
 bool putOnClipboard(HWND owner, const wchar_t* text, size_t length) {
     GlobalBlock block((length + 1) * sizeof(wchar_t));
     wchar_t* copy = static_cast<wchar_t*>(block.get() ? GlobalLock(block.get()) : NULL);
