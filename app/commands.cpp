@@ -161,12 +161,16 @@ void checkChosenFileIntegrity(HWND owner) {
     if (!GetOpenFileNameA(&dialog)) return;
 
     const int32_t result = checkExecutableIntegrity(path);
-    char text[1400];
-    _snprintf(text, sizeof(text), "%s\n\n%s\n\nResult: %i", path, describeIntegrityResult(result),
-              int(result));
+    wchar_t widePath[1024];
+    const int32_t signature = MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, 1024)
+                                  ? checkFileSignature(widePath)
+                                  : int32_t(SIGNATURE_UNKNOWN);
+    char text[1600];
+    _snprintf(text, sizeof(text), "%s\n\n%s\n\nResult: %i\n\n%s", path, describeIntegrityResult(result),
+              int(result), describeSignatureResult(signature));
     text[sizeof(text) - 1] = 0;
-    MessageBoxA(owner, text, "Check File Integrity",
-                result == INTEGRITY_OK ? MB_ICONINFORMATION : MB_ICONWARNING);
+    const bool warn = result != INTEGRITY_OK || signature == SIGNATURE_NOT_TRUSTED || signature == SIGNATURE_BROKEN;
+    MessageBoxA(owner, text, "Check File Integrity", warn ? MB_ICONWARNING : MB_ICONINFORMATION);
 }
 
 }  // namespace

@@ -9,5 +9,21 @@ const uint32_t INTEGRITY_MAX_FILE_SIZE = 64u * 1024u * 1024u;
 // One of the INTEGRITY_ codes of pe_checksum.h.
 int32_t checkExecutableIntegrity(const char* path);
 
-// One sentence for a result code, for the "Check File Integrity..." message box.
+// One sentence for a result code, for the "Check File Integrity..." message box. The stamp is a
+// checksum: it tells accidental damage, never whether someone changed the file on purpose.
 const char* describeIntegrityResult(int32_t result);
+
+// What Windows says of a file's digital signature (Authenticode), the one thing that can tell
+// who made a file and that nobody changed it since.
+enum SignatureResult {
+    SIGNATURE_TRUSTED = 0,       // signed, unchanged since, by a publisher Windows trusts
+    SIGNATURE_NONE = -1,         // no signature
+    SIGNATURE_NOT_TRUSTED = -2,  // signed, but Windows does not trust the signer's certificate
+    SIGNATURE_BROKEN = -3,       // signed, but the file was changed after it was signed
+    SIGNATURE_UNKNOWN = -4,      // the system cannot check signatures, or the file cannot be read
+};
+
+// Asks WinVerifyTrust (from the system folder's wintrust.dll) about the file, never over the
+// network and never with a window of its own.
+int32_t checkFileSignature(const wchar_t* path);
+const char* describeSignatureResult(int32_t result);

@@ -9,10 +9,13 @@
 #include "app/mini_list_view.h"
 #include "app/resource_ids.h"
 #include "base/product.h"
+#include "base/system_library.h"
 #include "app/wow64.h"
 #include "report/system_identification.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // Before anything can load a DLL: none may come from the exe's folder or the current one.
+    restrictDllSearch();
     // The wide command line, so that a report path outside the ANSI code page survives.
     parseCommandLine(argumentsOf(GetCommandLineW()), &g_app);
     if (g_app.showUsage) {

@@ -51,9 +51,10 @@ public:
 
     bool valid() const { return handle_ != NULL && handle_ != INVALID_HANDLE_VALUE; }
     HANDLE get() const { return handle_; }
-    void reset() {
+    // Closes what it holds and takes handle in its place.
+    void reset(HANDLE handle = NULL) {
         if (valid()) close_(handle_);
-        handle_ = NULL;
+        handle_ = handle;
     }
     HANDLE release() {
         HANDLE handle = handle_;

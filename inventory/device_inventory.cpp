@@ -77,7 +77,7 @@ int32_t openInventory(uint32_t options) {
     if (options & OPT_TIMER_1MS) api.timeBeginPeriod(1);
     g_inventory.options = options;
 
-    g_inventory.ksuserModule = api.loadLibraryA("ksuser.dll");
+    g_inventory.ksuserModule = api.loadSystemLibraryA("ksuser.dll");
     if (g_inventory.ksuserModule && api.getProcAddress(g_inventory.ksuserModule, "KsCreatePin"))
         g_inventory.ksAvailable = 1;
 

@@ -11,7 +11,8 @@ struct InventoryPlatform {
     MMRESULT(WINAPI* timeEndPeriod)(UINT period);
     HRESULT(WINAPI* coInitialize)(LPVOID reserved);
     void(WINAPI* coUninitialize)();
-    HMODULE(WINAPI* loadLibraryA)(LPCSTR name);
+    // Loads a DLL of the system folder by its full path, never one beside the exe.
+    HMODULE(WINAPI* loadSystemLibraryA)(LPCSTR name);
     BOOL(WINAPI* freeLibrary)(HMODULE module);
     HMODULE(WINAPI* getModuleHandleA)(LPCSTR name);
     FARPROC(WINAPI* getProcAddress)(HMODULE module, LPCSTR name);

@@ -10,6 +10,7 @@ packages=(
   pulseaudio libpulse0:i386
   xvfb xauth x11-utils imagemagick
   fonts-liberation fonts-wine
+  openssl osslsigncode
 )
 
 missing=()

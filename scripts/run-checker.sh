@@ -16,6 +16,8 @@ if ! cmake --build "$build" -j2 --target HalvaneDevicesChecker run_session >"$bu
   tail -n 40 "$build/build.log" >&2
   exit 1
 fi
+# The same source gives the same bytes: compare a download's SHA-256 with this one.
+echo "SHA-256 $(sha256sum "$build/bin/HalvaneDevicesChecker.exe" | cut -d' ' -f1)  HalvaneDevicesChecker.exe"
 
 # shellcheck source=wine-env.sh
 . "$root/scripts/wine-env.sh"

@@ -2,11 +2,41 @@
 
 #include <string.h>
 
+#include "base/system_library.h"
 #include "base/text.h"
 
 namespace {
 
-const WaveApi kReal = {waveInGetNumDevs, waveInGetDevCapsW, waveOutGetNumDevs, waveOutGetDevCapsW};
+// WINMM is not among the DLLs Windows always takes from the system folder, so it is not
+// imported: its functions are found in the system folder's copy when first called. One that
+// cannot be found lists no devices, as a failing source does.
+template <typename Function>
+Function winmm(const char* name) {
+    return systemFunctionAs<Function>(L"winmm.dll", name);
+}
+
+UINT WINAPI systemWaveInGetNumDevs() {
+    static const auto real = winmm<UINT(WINAPI*)()>("waveInGetNumDevs");
+    return real ? real() : 0;
+}
+
+MMRESULT WINAPI systemWaveInGetDevCapsW(UINT_PTR id, LPWAVEINCAPSW caps, UINT size) {
+    static const auto real = winmm<MMRESULT(WINAPI*)(UINT_PTR, LPWAVEINCAPSW, UINT)>("waveInGetDevCapsW");
+    return real ? real(id, caps, size) : MMSYSERR_ERROR;
+}
+
+UINT WINAPI systemWaveOutGetNumDevs() {
+    static const auto real = winmm<UINT(WINAPI*)()>("waveOutGetNumDevs");
+    return real ? real() : 0;
+}
+
+MMRESULT WINAPI systemWaveOutGetDevCapsW(UINT_PTR id, LPWAVEOUTCAPSW caps, UINT size) {
+    static const auto real = winmm<MMRESULT(WINAPI*)(UINT_PTR, LPWAVEOUTCAPSW, UINT)>("waveOutGetDevCapsW");
+    return real ? real(id, caps, size) : MMSYSERR_ERROR;
+}
+
+const WaveApi kReal = {systemWaveInGetNumDevs, systemWaveInGetDevCapsW, systemWaveOutGetNumDevs,
+                       systemWaveOutGetDevCapsW};
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include <algorithm>
 #include <string>
 
 #include "app/command_line.h"
@@ -265,6 +266,48 @@ TEST(ReportFile, AFailedWriteLeavesTheFileAsItWas) {
         EXPECT_EQ(namesBefore, dir.names()) << toUtf8(path);
     }
     CloseHandle(held);
+}
+
+// Temporary names come from the system's random source; a name someone already took, here a
+// hard link to a file of theirs, is passed over and left as it was. Eight taken names in a row
+// give up without touching any of them.
+uint32_t g_nextRandom = 0;
+BOOLEAN WINAPI countingRandom(PVOID buffer, ULONG size) {
+    uint32_t* words = static_cast<uint32_t*>(buffer);
+    for (ULONG i = 0; i < size / 4; ++i) words[i] = i == 0 ? 0 : g_nextRandom++;
+    return TRUE;
+}
+
+TEST(ReportFile, TemporaryNamesAlreadyTakenAreNeverUsed) {
+    TempDirectory dir;
+    const std::wstring folder = dir.widePath();
+    const std::wstring theirs = folder + L"\\theirs.txt";
+    ASSERT_TRUE(writeWholeFile(theirs, "their file"));
+    const wchar_t* taken[] = {L"0000000000000000", L"0000000000000001", L"0000000000000002",
+                              L"0000000000000003", L"0000000000000004", L"0000000000000005",
+                              L"0000000000000006", L"0000000000000007"};
+    for (const wchar_t* name : taken)
+        ASSERT_TRUE(CreateHardLinkW((folder + L"\\report.txt." + name + L".tmp").c_str(), theirs.c_str(), NULL));
+    const std::vector<std::wstring> namesBefore = dir.names();
+    const std::wstring report = folder + L"\\report.txt";
+    const auto systemRandom = g_reportFileRandom;
+    g_reportFileRandom = countingRandom;
+
+    g_nextRandom = 0;
+    SetLastError(0);
+    EXPECT_EQ(-3, writeReportFile(report.c_str(), L"report\r\n"));
+    EXPECT_EQ(DWORD(ERROR_FILE_EXISTS), GetLastError());
+    EXPECT_EQ(namesBefore, dir.names());
+
+    g_nextRandom = 7;  // the eighth name is taken, the ninth is free
+    EXPECT_EQ(0, writeReportFile(report.c_str(), L"report\r\n"));
+    g_reportFileRandom = systemRandom;
+    EXPECT_EQ(std::string("\xEF\xBB\xBFreport\r\n"), fileBytes(report));
+    EXPECT_EQ(std::string("their file"), fileBytes(theirs));
+    std::vector<std::wstring> namesAfter = namesBefore;
+    namesAfter.insert(namesAfter.begin(), L"report.txt");
+    std::sort(namesAfter.begin(), namesAfter.end());
+    EXPECT_EQ(namesAfter, dir.names());
 }
 
 }  // namespace

@@ -143,4 +143,30 @@ TEST(ExecutableIntegrity, EveryResultHasItsOwnDescription) {
             if (a != b) EXPECT_STRNE(describeIntegrityResult(a), describeIntegrityResult(b));
 }
 
+// What Windows says of signatures: the checker and a text file carry none, and a file changed
+// after it was signed no longer matches. (Wine's WinVerifyTrust trusts the throwaway signer that
+// Windows would refuse, so an untrusted signature cannot be shown here.)
+TEST(ExecutableIntegrity, DigitalSignatures) {
+    TempDirectory dir;
+    const std::string text = dir.write("notes.txt", std::vector<uint8_t>(100, 'a'));
+    const std::string signedDir = programFolder() + "signed\\";
+    const struct {
+        std::string path;
+        int32_t result;
+        const char* sentence;
+    } cases[] = {
+        {checkerExePath(), -1, "Digital signature: none. Nothing shows who made the file."},
+        {text, -1, "Digital signature: none. Nothing shows who made the file."},
+        {signedDir + "changed.dll", -3, "Digital signature: does not match: the file was changed after it was signed."},
+        {dir.path() + "\\missing.exe", -4, "Digital signature: cannot be checked on this system."},
+    };
+    for (const auto& c : cases) {
+        const std::wstring path(c.path.begin(), c.path.end());
+        const int32_t result = checkFileSignature(path.c_str());
+        EXPECT_EQ(c.result, result) << c.path;
+        EXPECT_STREQ(c.sentence, describeSignatureResult(result)) << c.path;
+    }
+    EXPECT_STREQ("Digital signature: valid, and trusted by Windows.", describeSignatureResult(0));
+}
+
 }  // namespace

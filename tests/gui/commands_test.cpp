@@ -289,7 +289,9 @@ TEST_F(CommandTest, CheckFileIntegrityOfTheCheckerItself) {
     ASSERT_NE(nullptr, box);
     EXPECT_EQ(L"Check File Integrity", windowText(box));
     const std::wstring widePath(path.begin(), path.end());
-    EXPECT_EQ(widePath + L"\n\nThe integrity stamp is valid: the file is unchanged since it was built.\n\nResult: 0",
+    EXPECT_EQ(widePath + L"\n\nThe integrity stamp matches: the file is not damaged. The stamp is a checksum, "
+                         L"which catches accidental damage but not a deliberate change.\n\nResult: 0\n\n"
+                         L"Digital signature: none. Nothing shows who made the file.",
               messageBoxText(box));
     EXPECT_TRUE(pressOk(box));
 }
@@ -311,6 +313,46 @@ TEST_F(CommandTest, CheckFileIntegrityOfAChangedCopy) {
     EXPECT_NE(std::wstring::npos, text.find(L"does not match")) << std::string(text.begin(), text.end());
     EXPECT_NE(std::wstring::npos, text.find(L"Result: -4"));
     EXPECT_TRUE(pressOk(box));
+}
+
+// A Downloads folder where someone left DLLs under the names the checker needs (winmm, ksuser,
+// wintrust), with Wine told to prefer such DLLs the way Windows does for every name outside
+// KnownDLLs. None of them may run in a shown run, through the device list and the integrity
+// command, and the report is the one a clean folder gives (the hidden run: downloads_folder.sh).
+TEST(PlantedDlls, NeverRunInsideTheChecker) {
+    TempDirectory dir;
+    const std::wstring folder = dir.widePath();
+    const std::wstring exe = folder + L"\\HalvaneDevicesChecker.exe";
+    const std::string built = checkerExePath();
+    ASSERT_TRUE(CopyFileW(std::wstring(built.begin(), built.end()).c_str(), exe.c_str(), FALSE));
+    const std::string planted = programFolder() + "planted_dll.dll";
+    for (const wchar_t* name : {L"winmm.dll", L"ksuser.dll", L"wintrust.dll"})
+        ASSERT_TRUE(CopyFileW(std::wstring(planted.begin(), planted.end()).c_str(), (folder + L"\\" + name).c_str(), FALSE));
+    const auto marks = [&] {
+        std::vector<std::wstring> found;
+        for (const std::wstring& name : dir.names())
+            if (name.size() > 5 && name.compare(name.size() - 5, 5, L".mark") == 0) found.push_back(name);
+        return found;
+    };
+    ASSERT_TRUE(SetEnvironmentVariableW(L"WINEDLLOVERRIDES", L"winmm,ksuser,wintrust=n,b;mscoree,mshtml="));
+
+    {
+        CheckerProcess shown(L"", folder, exe);
+        ASSERT_NE(nullptr, shown.waitForMainWindow(20000));
+        ASSERT_TRUE(shown.waitForFirstReport());
+        EXPECT_TRUE(matchesGolden(shown.logText(), "empty_machine.txt", "Operating System: ",
+                                  "Operating System: WIN 7 32Bits Build: 7601"));
+        ASSERT_TRUE(shown.sendCommand(200));  // "Show Device List"
+        HWND box = chooseFileForIntegrityCheck(shown, std::string(exe.begin(), exe.end()));
+        ASSERT_NE(nullptr, box);
+        EXPECT_NE(std::wstring::npos, messageBoxText(box).find(L"Result: 0\n\nDigital signature: none."));
+        EXPECT_TRUE(pressOk(box));
+        shown.postCommand(100);
+        int32_t exitCode = -1;
+        EXPECT_TRUE(shown.waitExit(10000, &exitCode));
+    }
+    SetEnvironmentVariableW(L"WINEDLLOVERRIDES", L"mscoree,mshtml=");
+    EXPECT_EQ(std::vector<std::wstring>(), marks());
 }
 
 }  // namespace

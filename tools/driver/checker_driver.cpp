@@ -41,8 +41,9 @@ std::wstring widen(const std::string& text) {
 CheckerProcess::CheckerProcess(const std::string& arguments)
     : CheckerProcess(widen(arguments), std::wstring()) {}
 
-CheckerProcess::CheckerProcess(const std::wstring& arguments, const std::wstring& currentDirectory) {
-    std::wstring commandLine = L"\"" + widen(checkerExePath()) + L"\"";
+CheckerProcess::CheckerProcess(const std::wstring& arguments, const std::wstring& currentDirectory,
+                               const std::wstring& exePath) {
+    std::wstring commandLine = L"\"" + (exePath.empty() ? widen(checkerExePath()) : exePath) + L"\"";
     if (!arguments.empty()) commandLine += L" " + arguments;
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof(startup));

@@ -15,9 +15,10 @@ extern const wchar_t CHECKER_WINDOW_CLASS[];
 class CheckerProcess {
 public:
     explicit CheckerProcess(const std::string& arguments = std::string());
-    // Arguments that may hold text outside the ANSI code page, and the folder the checker
-    // starts in (empty: this process's current folder).
-    CheckerProcess(const std::wstring& arguments, const std::wstring& currentDirectory);
+    // Arguments that may hold text outside the ANSI code page, the folder the checker starts in
+    // (empty: this process's current folder) and the executable (empty: the built checker).
+    CheckerProcess(const std::wstring& arguments, const std::wstring& currentDirectory,
+                   const std::wstring& exePath = std::wstring());
     ~CheckerProcess();  // ends the process if it still runs
     CheckerProcess(const CheckerProcess&) = delete;
     CheckerProcess& operator=(const CheckerProcess&) = delete;
