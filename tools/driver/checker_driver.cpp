@@ -247,37 +247,19 @@ bool typeControlKey(HWND window, WORD virtualKey) {
     return SendInput(4, keys, sizeof(INPUT)) == 4;
 }
 
-std::wstring clipboardText() {
+std::wstring clipboardText(bool thenEmpty) {
     // The checker may still hold the clipboard for a moment.
     if (!waitFor(5000, [] { return OpenClipboard(NULL) != 0; })) return L"<clipboard busy>";
     std::wstring text = L"<none>";
     HANDLE data = GetClipboardData(CF_UNICODETEXT);
-    const wchar_t* locked = data ? static_cast<const wchar_t*>(GlobalLock(data)) : NULL;
-    if (locked) {
+    if (const wchar_t* locked = data ? static_cast<const wchar_t*>(GlobalLock(data)) : NULL) {
         // Never past the block, whatever the program that put it there wrote.
-        const size_t units = GlobalSize(data) / sizeof(wchar_t);
-        size_t length = 0;
-        while (length < units && locked[length]) ++length;
-        text.assign(locked, length);
+        text.assign(locked, wcsnlen(locked, GlobalSize(data) / sizeof(wchar_t)));
         GlobalUnlock(data);
     }
+    if (thenEmpty) EmptyClipboard();
     CloseClipboard();
     return text;
-}
-
-bool setClipboardText(const std::wstring& text) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    if (!block) return false;
-    memcpy(GlobalLock(block), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-    GlobalUnlock(block);
-    if (!waitFor(5000, [] { return OpenClipboard(NULL) != 0; })) {
-        GlobalFree(block);
-        return false;
-    }
-    const bool set = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, block);
-    if (!set) GlobalFree(block);
-    CloseClipboard();
-    return set;
 }
 
 namespace {

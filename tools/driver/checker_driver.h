@@ -71,10 +71,9 @@ bool pressButton(HWND box, int button);
 HWND fileNameField(HWND dialog);
 // Brings the window to the front and types Ctrl and a key, as a user at the keyboard does.
 bool typeControlKey(HWND window, WORD virtualKey);
-
-// The clipboard's Unicode text, as any program reads it; "<none>" when it holds none.
-std::wstring clipboardText();
-bool setClipboardText(const std::wstring& text);
+// The clipboard's Unicode text, as any program reads it, after emptying it when asked;
+// "<none>" when it holds none.
+std::wstring clipboardText(bool thenEmpty = false);
 
 // The client area of a window as 0x00RRGGBB pixels, row by row.
 struct Capture {
