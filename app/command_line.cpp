@@ -6,10 +6,11 @@ namespace {
 
 bool isBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
-// One argument of the command line as Windows splits it (CommandLineToArgvW and the C runtime
-// alike): blanks outside quotes end it; 2n backslashes before a quote give n backslashes and the
-// quote opens or closes a quoted part; 2n+1 give n and a literal quote; other backslashes are
-// literal; a doubled quote inside a quoted part gives one quote and closes the part. Walks the
+// One argument of the command line as Windows splits it (CommandLineToArgvW, and the C runtime
+// that ships with Windows): blanks outside quotes end it; 2n backslashes before a quote give n
+// backslashes and the quote opens or closes a quoted part; 2n+1 give n and a literal quote;
+// other backslashes are literal; a doubled quote inside a quoted part gives one quote and closes
+// the part (newer C runtimes keep it open; launchers do not write it). Walks the
 // argument starting at text (no leading blank) and returns where it ends. When value is given,
 // it gets the characters that come from text at from or later: the rest of an argument behind a
 // switch. tooLong tells that they did not all fit.
