@@ -10,9 +10,11 @@
 const wchar_t* argumentsOf(const wchar_t* processCommandLine);
 
 // Sets the switches found in the arguments. Each switch is a dash and one letter, with or
-// without blanks between switches; any other letter is ignored. "-o" takes the path behind it
-// (blanks before it are optional): a quoted part may hold blanks, and the path ends at the next
-// blank outside quotes, so that dashes inside it are no switches. A path is never unquoted text
-// starting with a dash: "-o" with no path is ignored and the scan goes on. The last "-o" counts.
-// A relative path is resolved against the current directory now.
+// without blanks between switches; any other letter is ignored. The path of "-o" is what
+// Windows' own argument splitting gives (quotes, backslashes before quotes): the rest of the
+// argument that holds "-o" (as in  -oC:\r.txt  "-oC:\My r.txt"  -o"C:\My r.txt"), or when that
+// is empty the next argument (as in  "-o" "C:\My r.txt"); dashes inside it are no switches.
+// A path never is unquoted text starting with a dash: "-o" with no path is ignored and the
+// scan goes on. The last "-o" counts. A relative path is resolved against the current directory now. With
+// "-h", "-?" is ignored, so that a hidden run never waits for a click.
 void parseCommandLine(const wchar_t* commandLine, AppState* state);

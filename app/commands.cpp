@@ -1,7 +1,10 @@
 #include "app/commands.h"
 
 #include <commdlg.h>
+#include <shlobj.h>
 #include <stdio.h>
+#include <string.h>
+#include <wchar.h>
 
 #include "app/app_state.h"
 #include "app/device_list_commands.h"
@@ -9,26 +12,106 @@
 #include "app/pe_checksum.h"
 #include "app/report_file.h"
 #include "app/resource_ids.h"
+#include "base/owners.h"
 #include "base/product.h"
 #include "inventory/device_inventory.h"
 #include "report/test_run.h"
 
 namespace {
 
-// Tells the user at the screen that the report file was not written; the log view keeps the report.
-void showReportFileError(HWND owner, DWORD error) {
+// Tells the user at the screen that a report file was not written, why (the Windows reason),
+// and what follows.
+void showWriteFailure(HWND owner, const wchar_t* heading, const wchar_t* path, DWORD error,
+                      const wchar_t* closing, const wchar_t* caption) {
     wchar_t reason[512] = L"";
     if (!FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, error, 0,
                         reason, sizeof(reason) / sizeof(reason[0]), NULL))
         reason[0] = 0;
     wchar_t text[REPORT_PATH_CAPACITY + 1024];
-    _snwprintf(text, sizeof(text) / sizeof(text[0]),
-               L"The report could not be written to the file\n%ls\n\n%ls(error %lu)\n\n"
-               L"The log view shows the report. Every later test tries the file again, "
-               L"without this message.",
-               g_app.reportPath, reason, error);
+    _snwprintf(text, sizeof(text) / sizeof(text[0]), L"%ls\n%ls\n\n%ls(error %lu)%ls", heading, path, reason,
+               error, closing);
     text[sizeof(text) / sizeof(text[0]) - 1] = 0;
-    MessageBoxW(owner, text, L"Report File", MB_ICONWARNING);
+    MessageBoxW(owner, text, caption, MB_ICONWARNING);
+}
+
+// The log view keeps the report of a failed "-o" file.
+void showReportFileError(HWND owner, DWORD error) {
+    showWriteFailure(owner, L"The report could not be written to the file", g_app.reportPath, error,
+                     L"\n\nThe log view shows the report. Every later test tries the file again, "
+                     L"without this message.",
+                     L"Report File");
+}
+
+// A name the user can keep: HalvaneDevicesChecker-<computer name>-<yyyymmdd-hhmm>.txt, in
+// local time as the clock on the screen shows it. A character a file name cannot hold becomes
+// "_".
+void defaultReportName(wchar_t* name, size_t capacity) {
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = L"";
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    if (!GetComputerNameW(computer, &size)) computer[0] = 0;
+    computer[MAX_COMPUTERNAME_LENGTH] = 0;
+    for (wchar_t* c = computer; *c; ++c)
+        if (*c < L' ' || wcschr(L"\\/:*?\"<>|", *c)) *c = L'_';
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    _snwprintf(name, capacity, L"HalvaneDevicesChecker-%ls-%04u%02u%02u-%02u%02u.txt", computer,
+               unsigned(now.wYear), unsigned(now.wMonth), unsigned(now.wDay), unsigned(now.wHour),
+               unsigned(now.wMinute));
+    name[capacity - 1] = 0;
+}
+
+// "Save Report As...": the whole log, as "-o" writes it, to a file chosen in Windows' own save
+// dialog (the XP one too), starting in Documents. Cancel does nothing.
+void saveReportAs(HWND owner) {
+    wchar_t path[REPORT_PATH_CAPACITY];
+    defaultReportName(path, REPORT_PATH_CAPACITY);
+    wchar_t documents[MAX_PATH] = L"";
+    if (FAILED(SHGetFolderPathW(NULL, CSIDL_PERSONAL, NULL, SHGFP_TYPE_CURRENT, documents))) documents[0] = 0;
+
+    OPENFILENAMEW dialog;
+    ZeroMemory(&dialog, sizeof(dialog));
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = L"Text files (*.txt)\0*.txt\0All files (*.*)\0*.*\0";
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = REPORT_PATH_CAPACITY;
+    dialog.lpstrInitialDir = documents[0] ? documents : NULL;
+    dialog.lpstrTitle = L"Save Report As";
+    dialog.lpstrDefExt = L"txt";
+    dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (!GetSaveFileNameW(&dialog)) return;
+
+    if (writeReportFile(path, g_app.log.text) != REPORT_FILE_OK)
+        showWriteFailure(owner, L"The report could not be saved to the file", path, GetLastError(), L"",
+                         L"Save Report As");
+}
+
+// Puts a copy of the text on the clipboard as Unicode text, in place of what it held; the
+// system keeps the copy from then on.
+bool putOnClipboard(HWND owner, const wchar_t* text, size_t length) {
+    GlobalBlock block((length + 1) * sizeof(wchar_t));
+    wchar_t* copy = static_cast<wchar_t*>(block.get() ? GlobalLock(block.get()) : NULL);
+    if (!copy) return false;
+    memcpy(copy, text, length * sizeof(wchar_t));
+    copy[length] = 0;
+    GlobalUnlock(block.get());
+    // Another program may hold the clipboard for a moment (a clipboard viewer reading it).
+    for (int attempt = 0; attempt < 10; ++attempt, Sleep(20)) {
+        OpenClipboardFor clipboard(owner);
+        if (!clipboard.open()) continue;
+        if (!EmptyClipboard() || !SetClipboardData(CF_UNICODETEXT, block.get())) return false;
+        block.release();
+        return true;
+    }
+    return false;
+}
+
+// "Copy Report": the whole log, CR LF as it stands, for a mail or a support form.
+void copyReport(HWND owner) {
+    const wchar_t* text = g_app.log.text ? g_app.log.text : L"";
+    const size_t length = g_app.log.text ? size_t(g_app.log.length) : 0;
+    if (!putOnClipboard(owner, text, length))
+        MessageBoxA(owner, "The report could not be put on the clipboard.", "Copy Report", MB_ICONWARNING);
 }
 
 void launchTest(HWND window) {
@@ -108,9 +191,14 @@ void showUsage() {
                 "Usage: HalvaneDevicesChecker.exe [-h [-s]] [-o <report file>] [-?]\n\n"
                 "-h\tRun one test without a window, then exit.\n"
                 "-s\tWith -h: show the window after the test.\n"
-                "-o\tWrite the log to this file (UTF-8) after every test;\n"
-                "\tquote a path with blanks.\n"
-                "-?\tShow this help.\n\n"
+                "-o\tWrite the log to this file (UTF-8) after every test.\n"
+                "\tThe path is split by Windows' argument rules: quote it\n"
+                "\twhole or in parts, with or without a blank after -o:\n"
+                "\t-o \"C:\\My Reports\\r.txt\"   \"-o\" \"C:\\r.txt\"   -oC:\\r.txt\n"
+                "-?\tShow this help (not with -h, which never shows a window).\n\n"
+                "In the window, File > Save Report As... (Ctrl+S) writes the\n"
+                "log to a file of your choice, and File > Copy Report puts it\n"
+                "on the clipboard.\n\n"
                 "Exit code: the error total of the last test;\n"
                 "-1 when no test ran; -2 when -h could not write the report file.",
                 PRODUCT_NAME, MB_ICONINFORMATION);
@@ -120,6 +208,12 @@ void handleCommand(HWND window, int command) {
     switch (command) {
     case CMD_LAUNCH_TEST:
         launchTest(window);
+        break;
+    case CMD_SAVE_REPORT_AS:
+        saveReportAs(window);
+        break;
+    case CMD_COPY_REPORT:
+        copyReport(window);
         break;
     case CMD_CHECK_FILE_INTEGRITY:
         checkChosenFileIntegrity(window);

@@ -18,10 +18,9 @@ struct FormatChange {
     uint32_t value;
 };
 
-int32_t apply(const FormatChange& change, const EndpointRegistryRecord& record, FormatEditTally* tally) {
+int32_t apply(const FormatChange& change, const EndpointRegistryRecord& record) {
     EndpointRegistryRecord copy = record;  // the panel changes only by the refresh
-    return change.channels ? setEndpointChannels(change.value, &copy, tally)
-                           : setEndpointSampleRate(change.value, &copy, tally);
+    return change.channels ? setEndpointChannels(change.value, &copy) : setEndpointSampleRate(change.value, &copy);
 }
 
 // The records a format command edits, in order.
@@ -74,13 +73,13 @@ void changeFormats(HWND window, int command) {
     const EndpointRegistryRecord* records[2 * ENDPOINT_TABLE_SIZE];
     const int count = recordsOf(command, records);
     const FormatChange change = changeOf(command);
-    FormatEditTally tally = {0, 0};
     bool refused = false;
-    for (int i = 0; i < count && !refused; ++i) refused = apply(change, *records[i], &tally) != 0;
-    // A refused write stops the command; entries that have gone from the registry are skipped,
-    // and fail the command only when nothing at all could be written. The message box comes
-    // once this command returns.
-    if (refused || (tally.missing > 0 && tally.written == 0)) PostMessageA(window, WM_COMMAND, CMD_REGISTRY_ERROR, 0);
+    for (int i = 0; i < count && !refused; ++i) refused = apply(change, *records[i]) != 0;
+    // Only a value that needed the change and could not be written stops the command and asks
+    // for administrator rights. Entries that have gone from the registry are skipped: nothing
+    // there needs rights, and values already at the format need no write. The message box
+    // comes once this command returns.
+    if (refused) PostMessageA(window, WM_COMMAND, CMD_REGISTRY_ERROR, 0);
     // Whatever happened, the panel shows what the registry holds now.
     refreshDeviceList();
     InvalidateRect(window, NULL, TRUE);

@@ -7,6 +7,7 @@
 #include "app/device_list_panel.h"
 #include "app/main_window.h"
 #include "app/mini_list_view.h"
+#include "app/resource_ids.h"
 #include "base/product.h"
 #include "base/system_library.h"
 #include "app/wow64.h"
@@ -32,9 +33,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     registerMiniListViewClass(instance);
 
     const char title[] = PRODUCT_NAME " (" PRODUCT_VERSION ")";
-    if (createMainWindow(instance, title)) {
+    if (HWND window = createMainWindow(instance, title)) {
+        // Ctrl+S for "Save Report As...", wherever the focus is in the window.
+        HACCEL keys = LoadAcceleratorsA(instance, MAIN_ACCELERATORS_NAME);
         MSG message;
         while (GetMessageA(&message, NULL, 0, 0)) {
+            if (keys && TranslateAcceleratorA(window, keys, &message)) continue;
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }

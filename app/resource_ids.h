@@ -4,10 +4,13 @@
 #define IDI_MAIN_ICON 100
 #define MAIN_MENU_NAME "MyMainAppMenu"
 #define IDC_LOG_VIEW 500
+#define MAIN_ACCELERATORS_NAME "MyMainAppKeys"
 
 // Menu and command identifiers
 #define CMD_LAUNCH_TEST 60
 #define CMD_CHECK_FILE_INTEGRITY 70
+#define CMD_SAVE_REPORT_AS 80
+#define CMD_COPY_REPORT 81
 #define CMD_REGISTRY_ERROR 99
 #define CMD_QUIT 100
 #define CMD_ABOUT 101

@@ -1,8 +1,9 @@
 // One owner for each kind of Windows resource the program holds: a heap block, a kernel handle
 // (file, event, device), a device-information set, a COM pointer and the memory COM hands out, a
-// GDI object and an icon. Each releases what it holds when it goes out of scope, on every path,
-// and none can be copied. Handles obtained through a table of Windows calls (a seam that tests
-// replace) are released through that table's function, which the owner is given.
+// GDI object, an icon, a global memory block and the open clipboard. Each releases what it
+// holds when it goes out of scope, on every path, and none can be copied. Handles obtained
+// through a table of Windows calls (a seam that tests replace) are released through that
+// table's function, which the owner is given.
 #pragma once
 
 #include <windows.h>
@@ -185,4 +186,42 @@ public:
 
 private:
     HICON icon_;
+};
+
+// A movable global memory block, as the clipboard takes it. Once SetClipboardData accepted it,
+// the system owns it: release() hands it over.
+class GlobalBlock {
+public:
+    explicit GlobalBlock(size_t bytes) : block_(GlobalAlloc(GMEM_MOVEABLE, bytes ? bytes : 1)) {}
+    ~GlobalBlock() {
+        if (block_) GlobalFree(block_);
+    }
+    GlobalBlock(const GlobalBlock&) = delete;
+    GlobalBlock& operator=(const GlobalBlock&) = delete;
+
+    HGLOBAL get() const { return block_; }
+    HGLOBAL release() {
+        HGLOBAL block = block_;
+        block_ = NULL;
+        return block;
+    }
+
+private:
+    HGLOBAL block_;
+};
+
+// The clipboard, opened for a window until the owner goes out of scope.
+class OpenClipboardFor {
+public:
+    explicit OpenClipboardFor(HWND owner) : open_(OpenClipboard(owner) != 0) {}
+    ~OpenClipboardFor() {
+        if (open_) CloseClipboard();
+    }
+    OpenClipboardFor(const OpenClipboardFor&) = delete;
+    OpenClipboardFor& operator=(const OpenClipboardFor&) = delete;
+
+    bool open() const { return open_; }
+
+private:
+    bool open_;
 };

@@ -75,14 +75,15 @@ const SwitchCase kSwitchCases[] = {
     {L"file-hame", 1, 0, 0, nullptr},      // ...but any dash before h is a switch
     {L"--o r.txt", 0, 0, 0, nullptr},      // "o" without a dash of its own
     {L"-?", 0, 0, 1, nullptr},
-    {L"-h -? -o r.txt", 1, 0, 1, L"C:\\windows\\r.txt"},
+    {L"-h -? -o r.txt", 1, 0, 0, L"C:\\windows\\r.txt"},  // a hidden run shows no usage box
+    {L"-?-h", 1, 0, 0, nullptr},
     {L"-?h", 0, 0, 1, nullptr},
     // The report file: the path is taken whole, so that its dashes are no switches.
     {L"-h -o report.txt", 1, 0, 0, L"C:\\windows\\report.txt"},
     {L"-o ..\\r.txt", 0, 0, 0, L"C:\\r.txt"},
     {L"-h -o \"C:\\my reports\\r.txt\" -s", 1, 1, 0, L"C:\\my reports\\r.txt"},
     {L"-o C:\\my-home\\r-s.txt", 0, 0, 0, L"C:\\my-home\\r-s.txt"},
-    {L"-o C:\\\"a b\"\\r-h.txt -s", 0, 1, 0, L"C:\\a b\\r-h.txt"},  // quotes around a part
+    {L"-o C:\\a\" b\"\\r-h.txt -s", 0, 1, 0, L"C:\\a b\\r-h.txt"},  // quotes around a part
     {L"-oC:\\r.txt-h", 0, 0, 0, L"C:\\r.txt-h"},                      // no blank before the path
     {L"-O\tD:\\x.txt\t-H", 1, 0, 0, L"D:\\x.txt"},
     {L"-o \"-x.txt\"", 0, 0, 0, L"C:\\windows\\-x.txt"},  // quoted, a path may start with a dash
@@ -90,6 +91,19 @@ const SwitchCase kSwitchCases[] = {
     {L"-o a.txt -o b.txt", 0, 0, 0, L"C:\\windows\\b.txt"},      // the last one counts
     {L"-o C:\\Pr\u00fcfung\\\u043e\u0442\u0447\u0451\u0442\u4e2d.txt", 0, 0, 0,
      L"C:\\Pr\u00fcfung\\\u043e\u0442\u0447\u0451\u0442\u4e2d.txt"},
+    // Launchers that quote every argument: Windows' argument rules decide where the path is.
+    {L"\"-h\" \"-o\" \"C:\\rep\\q1.txt\"", 1, 0, 0, L"C:\\rep\\q1.txt"},
+    {L"\"-h\" \"-o\" \"C:\\rep\\with blank\\q4.txt\" \"-s\"", 1, 1, 0, L"C:\\rep\\with blank\\q4.txt"},
+    {L"\"-oC:\\My r-h.txt\"", 0, 0, 0, L"C:\\My r-h.txt"},
+    {L"-o\"C:\\My r.txt\" -h", 1, 0, 0, L"C:\\My r.txt"},
+    {L"\"-o C:\\My r.txt\"", 0, 0, 0, L"C:\\My r.txt"},    // one quoted argument, blank inside
+    {L"-o \"r\"\"q -h.txt\"", 1, 0, 0, L"C:\\windows\\r\"q"},  // a doubled quote: one, and the quotes close
+    {L"-o C:\\a\\\\\"b c\"", 0, 0, 0, L"C:\\a\\b c"},  // 2n backslashes before a quote: n, the quote opens
+    {L"-o \"C:\\x\\\\\" -h", 1, 0, 0, L"C:\\x\\"},          // ...and the quote closes
+    {L"-o C:\\x\\ -h", 1, 0, 0, L"C:\\x\\"},               // backslashes not before a quote stay
+    {L"-o \"C:\\x\\\" -h\" -s", 0, 1, 0, L"C:\\x\" -h"},     // 2n+1: a literal quote, still quoted
+    {L"-o\"\" C:\\r.txt", 0, 0, 0, L"C:\\r.txt"},             // an empty rest: the next argument
+    {L"-o -\"x.txt\"", 0, 0, 0, nullptr},                         // an unquoted dash starts no path
     // "-o" without a path is ignored, like a switch the program does not know.
     {L"-o -h", 1, 0, 0, nullptr},
     {L"-h -o", 1, 0, 0, nullptr},

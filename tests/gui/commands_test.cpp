@@ -1,13 +1,44 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "driver/checker_driver.h"
 #include "support/golden.h"
 #include "support/test_files.h"
 
 namespace {
 
+// Where Windows keeps the Documents folder of the user; empty text removes the value.
+std::wstring swapDocumentsFolder(const std::wstring& path) {
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                        0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
+        return std::wstring();
+    wchar_t before[MAX_PATH] = L"";
+    DWORD size = sizeof(before) - sizeof(wchar_t);
+    RegQueryValueExW(key, L"Personal", NULL, NULL, reinterpret_cast<BYTE*>(before), &size);
+    if (path.empty()) RegDeleteValueW(key, L"Personal");
+    else RegSetValueExW(key, L"Personal", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                        DWORD((path.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return before;
+}
+
 class CommandTest : public testing::Test {
 protected:
+    // Documents is a folder of the test's own while these run: in a Wine prefix it is linked to
+    // the home folder of the machine.
+    static void SetUpTestSuite() {
+        documents = new TempDirectory;
+        previousDocuments = new std::wstring(swapDocumentsFolder(documents->widePath()));
+    }
+    static void TearDownTestSuite() {
+        swapDocumentsFolder(*previousDocuments);
+        delete previousDocuments;
+        delete documents;
+    }
+
     void SetUp() override {
         ASSERT_TRUE(checker.started());
         ASSERT_NE(nullptr, checker.waitForMainWindow(20000));
@@ -27,7 +58,12 @@ protected:
     }
 
     CheckerProcess checker;
+    static TempDirectory* documents;
+    static std::wstring* previousDocuments;
 };
+
+TempDirectory* CommandTest::documents = nullptr;
+std::wstring* CommandTest::previousDocuments = nullptr;
 
 TEST_F(CommandTest, AboutBox) {
     expectMessageBox(101, L"About...",
@@ -100,20 +136,116 @@ TEST_F(CommandTest, LaunchTestAgainAppendsASecondReport) {
     EXPECT_EQ(0, exitCode);
 }
 
+// Types a path into a file dialog and presses its OK button; false when there was no field.
+bool chooseInFileDialog(HWND dialog, const std::wstring& path) {
+    HWND nameField = fileNameField(dialog);
+    if (!nameField) return false;
+    SendMessageW(nameField, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return true;
+}
+
 // Chooses a file in the open-file dialog of "Check File Integrity..." and returns the result box.
 HWND chooseFileForIntegrityCheck(CheckerProcess& checker, const std::string& path) {
     checker.postCommand(70);
     HWND dialog = checker.waitForDialog(20000);
-    if (!dialog) return NULL;
-    // The file name field of the open-file dialog (combo box 1148, or edit 1152 in the old style).
-    HWND nameField = GetDlgItem(dialog, 1148);
-    if (!nameField) nameField = GetDlgItem(dialog, 1152);
-    if (!nameField) return NULL;
-    std::wstring widePath(path.begin(), path.end());
-    SendMessageW(nameField, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(widePath.c_str()));
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    if (!dialog || !chooseInFileDialog(dialog, std::wstring(path.begin(), path.end()))) return NULL;
     if (!waitFor(10000, [dialog] { return !IsWindow(dialog); })) return NULL;
     return checker.waitForDialog(10000);
+}
+
+// The name the save dialog offers when it opens at that time.
+std::wstring offeredName(const SYSTEMTIME& t) {
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = L"";
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    GetComputerNameW(computer, &size);
+    wchar_t name[128];
+    _snwprintf(name, 128, L"HalvaneDevicesChecker-%ls-%04u%02u%02u-%02u%02u.txt", computer, t.wYear, t.wMonth, t.wDay,
+               t.wHour, t.wMinute);
+    return name;
+}
+
+// "Save Report As..." through Windows' own save dialog, with Ctrl+S and from the menu, while
+// the device list is shown: the file holds what the log view shows, byte for byte, and no test
+// runs. Cancel writes nothing.
+TEST_F(CommandTest, SaveReportAsWritesTheLogThroughTheSaveDialog) {
+    const std::wstring log = checker.logText();
+    ASSERT_TRUE(checker.sendCommand(200));
+    SYSTEMTIME before, after;
+    GetLocalTime(&before);
+    ASSERT_TRUE(typeControlKey(checker.mainWindow(), 'S'));
+    HWND dialog = checker.waitForDialog(20000);
+    ASSERT_NE(nullptr, dialog) << "Ctrl+S opened no dialog";
+    GetLocalTime(&after);
+    EXPECT_EQ(L"Save Report As", windowText(dialog));
+    EXPECT_EQ(checker.mainWindow(), GetWindow(dialog, GW_OWNER));
+    // A name to keep, in local time (the tests run far from UTC), in Documents.
+    const std::wstring name = windowText(fileNameField(dialog));
+    EXPECT_TRUE(name == offeredName(before) || name == offeredName(after)) << toUtf8(name);
+    ASSERT_TRUE(pressButton(dialog, IDOK));
+    ASSERT_TRUE(checker.waitIdle());
+    std::string bytes;
+    ASSERT_TRUE(readWholeFile(documents->widePath() + L"\\" + name, &bytes)) << toUtf8(name);
+    EXPECT_TRUE(sameBytes("\xEF\xBB\xBF" + toUtf8(log), bytes));
+    EXPECT_NE(std::string::npos, bytes.find("\r\nCONCLUSION: OK (nothing bad detected)\r\n"));
+
+    checker.postCommand(80);
+    dialog = checker.waitForDialog(20000);
+    ASSERT_NE(nullptr, dialog);
+    SendMessageW(fileNameField(dialog), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"typed then cancelled.txt"));
+    ASSERT_TRUE(pressButton(dialog, IDCANCEL));
+    ASSERT_TRUE(checker.waitIdle());
+    EXPECT_EQ(nullptr, checker.waitForDialog(300));
+    EXPECT_EQ(std::vector<std::wstring>{name}, documents->names());
+    EXPECT_EQ(log, checker.logText());
+}
+
+// A file that cannot be replaced: after the dialog's own question, one message box says why,
+// and the file stays as it was.
+TEST_F(CommandTest, SaveReportAsOverAReadOnlyFileSaysSoOnce) {
+    TempDirectory dir;
+    const std::wstring path = dir.widePath() + L"\\earlier report.txt";
+    ASSERT_TRUE(writeWholeFile(path, "earlier report"));
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    checker.postCommand(80);
+    HWND dialog = checker.waitForDialog(20000);
+    ASSERT_NE(nullptr, dialog);
+    ASSERT_TRUE(chooseInFileDialog(dialog, path));
+    HWND question = NULL;  // "Replace it?", owned by the dialog
+    ASSERT_TRUE(waitFor(10000, [&] {
+        for (HWND w : windowsOfProcess(checker.id(), L"#32770"))
+            if (IsWindowVisible(w) && GetWindow(w, GW_OWNER) == dialog) question = w;
+        return question != NULL;
+    }));
+    ASSERT_TRUE(pressButton(question, IDYES));
+    ASSERT_TRUE(waitFor(10000, [dialog] { return !IsWindow(dialog); }));
+    HWND box = checker.waitForDialog(10000);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(checker.mainWindow(), GetWindow(box, GW_OWNER));
+    EXPECT_EQ(L"Save Report As", windowText(box));
+    const std::wstring text = messageBoxText(box);
+    EXPECT_EQ(0u, text.find(L"The report could not be saved to the file\n" + path + L"\n\n")) << toUtf8(text);
+    EXPECT_NE(std::wstring::npos, text.find(L"(error 5)")) << toUtf8(text);
+    ASSERT_TRUE(pressOk(box));
+    EXPECT_EQ(nullptr, checker.waitForDialog(500));
+    std::string bytes;
+    ASSERT_TRUE(readWholeFile(path, &bytes));
+    EXPECT_EQ("earlier report", bytes);
+    EXPECT_EQ(std::vector<std::wstring>{L"earlier report.txt"}, dir.names());
+}
+
+// "Copy Report" while the device list is shown: the log view's text, CR LF included, as another
+// program reads the clipboard; no test runs.
+TEST_F(CommandTest, CopyReportPutsTheLogOnTheClipboard) {
+    const std::wstring log = checker.logText();
+    ASSERT_TRUE(checker.sendCommand(200));
+    clipboardText(true);
+    ASSERT_TRUE(checker.sendCommand(81));
+    const std::wstring copied = clipboardText();
+    EXPECT_TRUE(sameBytes(toUtf8(log), toUtf8(copied)));
+    EXPECT_NE(std::wstring::npos, copied.find(L"\r\nCONCLUSION: OK (nothing bad detected)\r\n"));
+    EXPECT_EQ(nullptr, checker.waitForDialog(300));
+    EXPECT_EQ(log, checker.logText());
 }
 
 TEST_F(CommandTest, CheckFileIntegrityOfTheCheckerItself) {

@@ -248,6 +248,24 @@ TEST_F(DeviceListTest, ARefusedWriteStopsTheCommandAndShowsTheErrorOnce) {
     EXPECT_FALSE(anyPixel(shot(), 65, 64, 375, 80, reddish));
 }
 
+// Two rows already at 48 kHz and an entry of the third gone while the panel is shown: nothing
+// needs writing and nothing is refused, so no box asks for administrator rights.
+TEST_F(DeviceListTest, NoErrorBoxWhenNothingNeededWriting) {
+    for (int row : {0, 1}) {
+        setFormats(render(row), formatValue(2, 48000, 16), formatValue(2, 48000, 16));
+        setFormats(capture(row), formatValue(2, 48000, 16), formatValue(2, 48000, 16));
+    }
+    start();
+    command(200);
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyW(HKEY_LOCAL_MACHINE, capture(2).c_str()));
+    command(211);
+    EXPECT_EQ(nullptr, checker->waitForDialog(1000)) << "an error box although nothing needed writing";
+    EXPECT_EQ(48000u, storedRate(render(2), PROP_DEVICE_FORMAT));
+    HKEY gone;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, capture(2).c_str(), 0, KEY_READ, &gone))
+        << "the entry that went was created again";
+}
+
 TEST_F(DeviceListTest, AFormatCommandBeforeThePanelOnlyLoadsTheRows) {
     start();
     command(231);

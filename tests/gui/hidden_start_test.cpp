@@ -27,7 +27,8 @@ bool everVisibleUntilExit(CheckerProcess& checker, DWORD timeoutMs, int32_t* exi
 }
 
 TEST(HiddenStart, RunsOneTestWithoutAWindowAndExits) {
-    for (const char* arguments : {"-h", "-H", "-hs", "x -h"}) {
+    // With "-h", "-?" shows nothing: a script is never kept waiting for a click.
+    for (const char* arguments : {"-h", "-H", "-hs", "x -h", "-h -?", "-?-h"}) {
         CheckerProcess checker(arguments);
         ASSERT_TRUE(checker.started());
         int32_t exitCode = 0;
@@ -110,6 +111,49 @@ TEST(HiddenStart, WritesTheReportFileBeforeExiting) {
         EXPECT_TRUE(matchesGolden(fromUtf8(bytes.substr(3)), "empty_machine.txt", "Operating System: ",
                                   "Operating System: WIN 7 32Bits Build: 7601"));
         EXPECT_EQ(std::vector<std::wstring>{name}, dir.names()) << "a temporary file was left beside the report";
+    }
+}
+
+// Launchers and scripts that quote every argument, as a batch file hands the quotes over
+// literally: each form, with and without blanks in the path, writes the report and exits with
+// the error total.
+TEST(HiddenStart, QuotedReportPathsFromABatchFile) {
+    TempDirectory dir;
+    const std::string blank = dir.path() + "\\with blank";
+    ASSERT_TRUE(CreateDirectoryA(blank.c_str(), NULL));
+    std::string batch;
+    std::vector<std::string> reports;
+    for (const char* form : {"\"-h\" \"-o\" \"%s\"", "-h -o \"%s\"", "\"-h\" \"-o%s\"", "-h -o\"%s\"",
+                             "\"-o\" \"%s\" \"-h\"", "-h -o%s"}) {
+        for (const std::string& folder : {dir.path(), blank}) {
+            if (std::string(form) == "-h -o%s" && folder == blank) continue;  // unquoted: no blanks
+            reports.push_back(folder + "\\q" + std::to_string(reports.size()) + ".txt");
+            char arguments[600];
+            _snprintf(arguments, sizeof(arguments), form, reports.back().c_str());
+            batch += "@\"" + checkerExePath() + "\" " + arguments + "\r\n@echo %ERRORLEVEL% >>\"" + dir.path() +
+                     "\\codes.txt\"\r\n";
+        }
+    }
+    ASSERT_EQ(11u, reports.size());
+    ASSERT_TRUE(writeWholeFile(dir.widePath() + L"\\run.bat", batch));
+    std::wstring command = L"cmd.exe /c \"" + dir.widePath() + L"\\run.bat\"";
+    STARTUPINFOW startup = {sizeof(startup)};
+    PROCESS_INFORMATION info;
+    ASSERT_TRUE(CreateProcessW(NULL, &command[0], NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &startup, &info));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info.hProcess, 120000));
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    std::string codes;
+    ASSERT_TRUE(readWholeFile(dir.widePath() + L"\\codes.txt", &codes));
+    std::string zeros;
+    for (size_t i = 0; i < reports.size(); ++i) zeros += "0 \r\n";
+    EXPECT_EQ(zeros, codes);
+    for (const std::string& report : reports) {
+        std::string bytes;
+        ASSERT_TRUE(readWholeFile(std::wstring(report.begin(), report.end()), &bytes)) << report;
+        EXPECT_TRUE(matchesGolden(fromUtf8(bytes.substr(3)), "empty_machine.txt", "Operating System: ",
+                                  "Operating System: WIN 7 32Bits Build: 7601"))
+            << report;
     }
 }
 
@@ -199,7 +243,7 @@ TEST(NormalStart, AReportFileThatCannotBeWrittenIsToldOnce) {
 }
 
 TEST(StartUp, UsageShowsTheSwitchesAndRunsNoTest) {
-    for (const wchar_t* switches : {L"-?", L"-h -? -o report.txt"}) {
+    for (const wchar_t* switches : {L"-?", L"-? -o report.txt -s"}) {
         TempDirectory dir;
         CheckerProcess checker(switches, dir.widePath());
         HWND box = checker.waitForDialog(20000);
@@ -208,9 +252,14 @@ TEST(StartUp, UsageShowsTheSwitchesAndRunsNoTest) {
         EXPECT_EQ(L"Usage: HalvaneDevicesChecker.exe [-h [-s]] [-o <report file>] [-?]\n\n"
                   L"-h\tRun one test without a window, then exit.\n"
                   L"-s\tWith -h: show the window after the test.\n"
-                  L"-o\tWrite the log to this file (UTF-8) after every test;\n"
-                  L"\tquote a path with blanks.\n"
-                  L"-?\tShow this help.\n\n"
+                  L"-o\tWrite the log to this file (UTF-8) after every test.\n"
+                  L"\tThe path is split by Windows' argument rules: quote it\n"
+                  L"\twhole or in parts, with or without a blank after -o:\n"
+                  L"\t-o \"C:\\My Reports\\r.txt\"   \"-o\" \"C:\\r.txt\"   -oC:\\r.txt\n"
+                  L"-?\tShow this help (not with -h, which never shows a window).\n\n"
+                  L"In the window, File > Save Report As... (Ctrl+S) writes the\n"
+                  L"log to a file of your choice, and File > Copy Report puts it\n"
+                  L"on the clipboard.\n\n"
                   L"Exit code: the error total of the last test;\n"
                   L"-1 when no test ran; -2 when -h could not write the report file.",
                   messageBoxText(box));

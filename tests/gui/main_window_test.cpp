@@ -114,6 +114,8 @@ TEST_F(MainWindowTest, ResizingStretchesTheLogView) {
 const wchar_t* const kMenu[] = {
     L"popup|&File",
     L"  item|60|Launch Test|unchecked",
+    L"  item|80|Save Report As...\tCtrl+S|unchecked",
+    L"  item|81|Copy Report|unchecked",
     L"  separator",
     L"  item|70|Check File Integrity...|unchecked",
     L"  separator",

@@ -221,9 +221,45 @@ std::wstring messageBoxText(HWND box) {
     return std::wstring();
 }
 
-bool pressOk(HWND box) {
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+bool pressOk(HWND box) { return pressButton(box, IDOK); }
+
+bool pressButton(HWND box, int button) {
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
     return waitFor(5000, [box] { return !IsWindow(box); });
+}
+
+HWND fileNameField(HWND dialog) {
+    HWND field = GetDlgItem(dialog, 1148);
+    return field ? field : GetDlgItem(dialog, 1152);
+}
+
+bool typeControlKey(HWND window, WORD virtualKey) {
+    SetForegroundWindow(window);
+    if (!waitFor(5000, [window] { return GetForegroundWindow() == window; })) return false;
+    INPUT keys[4];
+    ZeroMemory(keys, sizeof(keys));
+    const WORD sequence[4] = {VK_CONTROL, virtualKey, virtualKey, VK_CONTROL};
+    for (int i = 0; i < 4; ++i) {
+        keys[i].type = INPUT_KEYBOARD;
+        keys[i].ki.wVk = sequence[i];
+        keys[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
+    }
+    return SendInput(4, keys, sizeof(INPUT)) == 4;
+}
+
+std::wstring clipboardText(bool thenEmpty) {
+    // The checker may still hold the clipboard for a moment.
+    if (!waitFor(5000, [] { return OpenClipboard(NULL) != 0; })) return L"<clipboard busy>";
+    std::wstring text = L"<none>";
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    if (const wchar_t* locked = data ? static_cast<const wchar_t*>(GlobalLock(data)) : NULL) {
+        // Never past the block, whatever the program that put it there wrote.
+        text.assign(locked, wcsnlen(locked, GlobalSize(data) / sizeof(wchar_t)));
+        GlobalUnlock(data);
+    }
+    if (thenEmpty) EmptyClipboard();
+    CloseClipboard();
+    return text;
 }
 
 namespace {

@@ -65,6 +65,15 @@ std::wstring className(HWND window);
 std::wstring messageBoxText(HWND box);
 // Presses a message box's OK button and waits until the box has gone.
 bool pressOk(HWND box);
+// Presses a button of a dialog box (IDOK, IDCANCEL, IDYES...) and waits until the box has gone.
+bool pressButton(HWND box, int button);
+// The file name field of a file dialog: combo box 1148, or edit 1152 in the old style.
+HWND fileNameField(HWND dialog);
+// Brings the window to the front and types Ctrl and a key, as a user at the keyboard does.
+bool typeControlKey(HWND window, WORD virtualKey);
+// The clipboard's Unicode text, as any program reads it, after emptying it when asked;
+// "<none>" when it holds none.
+std::wstring clipboardText(bool thenEmpty = false);
 
 // The client area of a window as 0x00RRGGBB pixels, row by row.
 struct Capture {
