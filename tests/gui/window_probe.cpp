@@ -105,6 +105,13 @@ extern "C" __declspec(dllexport) DWORD WINAPI probeMainWindow(LPVOID) {
         line(out, L"class-cursor|%ls",
              reinterpret_cast<HCURSOR>(GetClassLongW(window, GCL_HCURSOR)) == LoadCursorA(NULL, IDC_ARROW) ? L"arrow" : L"other");
 
+        // The scale the window was given, as the checker itself can ask for it (Windows 10 and
+        // Wine have GetDpiForWindow; without it, the screen's).
+        typedef UINT(WINAPI * GetDpiForWindowFunction)(HWND);
+        const GetDpiForWindowFunction dpiForWindow = reinterpret_cast<GetDpiForWindowFunction>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+        line(out, L"window-dpi|%u", dpiForWindow ? dpiForWindow(window) : 0u);
+
         HWND view = GetDlgItem(window, 500);
         HFONT font = reinterpret_cast<HFONT>(SendMessageW(view, WM_GETFONT, 0, 0));
         LOGFONTW logFont;
