@@ -325,6 +325,30 @@ TEST_F(DeviceListTest, ContextMenus) {
     EXPECT_EQ(Lines(), rightClick(at.hits[0].x, at.hits[0].y));
 }
 
+TEST_F(DeviceListTest, AMoveToAMonitorOfAnotherScaleRepaintsAtIt) {
+    start();
+    command(200);
+    RECT before, after;
+    GetWindowRect(checker->mainWindow(), &before);
+    ASSERT_EQ(Lines{L"sent|144"}, checker->probe("probeScaleTo144"));
+    GetWindowRect(checker->mainWindow(), &after);
+    EXPECT_EQ(before.left, after.left);  // the suggested rectangle, taken as it is
+    EXPECT_EQ(1000, after.right - after.left);
+    EXPECT_EQ(700, after.bottom - after.top);
+    // The playback column at 150 %, painted and hit.
+    const PanelScale& at = kPanelScales[1];
+    const Capture s = shot();
+    EXPECT_EQ(Runs(at.boxColumns.begin(), at.boxColumns.begin() + 2), runsAlong(s, true, at.edgeRow, 0, 580, boxPen));
+    EXPECT_EQ(at.boxRows, runsAlong(s, false, at.edgeColumn, 0, s.height - 1, boxPen));
+    EXPECT_EQ(7u, rightClick(at.hits[0].x, at.hits[0].y).size());
+    EXPECT_EQ(Lines(), rightClick(at.misses[2].x, at.misses[2].y));
+    // The log view in the font for 150 %.
+    command(200);
+    bool font24 = false;
+    for (const std::wstring& l : checker->probe()) font24 |= l == L"log-font|Courier New|24|400";
+    EXPECT_TRUE(font24);
+}
+
 TEST_F(DeviceListTest, PlaybackAt48kHz) {
     start();
     command(200);

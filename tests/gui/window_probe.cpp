@@ -91,6 +91,23 @@ extern "C" __declspec(dllexport) DWORD WINAPI probePopupMenu(LPVOID) {
     return writeResult(out);
 }
 
+// What Windows sends when it moves the window to a monitor of 150 %: the new DPI and the
+// rectangle it suggests (here: where the window is, 1000 x 700). Wine never sends it.
+extern "C" __declspec(dllexport) DWORD WINAPI probeScaleTo144(LPVOID) {
+    std::wstring out;
+    HWND window = findWindowOfThisProcess(L"HVVESSO0ControlPanel0MainWindow0", false);
+    RECT suggested = {0, 0, 0, 0};
+    if (window && GetWindowRect(window, &suggested)) {
+        suggested.right = suggested.left + 1000;
+        suggested.bottom = suggested.top + 700;
+        SendMessageW(window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+        line(out, L"sent|144");
+    } else {
+        line(out, L"error|no main window");
+    }
+    return writeResult(out);
+}
+
 extern "C" __declspec(dllexport) DWORD WINAPI probeMainWindow(LPVOID) {
     std::wstring out;
     HWND window = findWindowOfThisProcess(L"HVVESSO0ControlPanel0MainWindow0", false);
