@@ -90,7 +90,12 @@ TEST_F(MainWindowTest, LogViewWritesInCourierNew16) {
     ASSERT_TRUE(SendMessageW(view, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(sample)));
     RedrawWindow(view, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
     ASSERT_TRUE(checker.waitIdle());
-    const Capture shown = captureClient(view);
+    // The screen can still show the view half drawn; wait until its background is light.
+    Capture shown;
+    waitFor(3000, [&] {
+        shown = captureClient(view);
+        return shown.width > 3 && shown.height > 3 && (shown.at(shown.width - 3, shown.height - 3) & 0xFF) >= 160;
+    });
     const RECT shownInk = inkBounds(shown, 600, 60);
     ASSERT_GE(shownInk.right, 0) << "no text drawn in the log view";
 
