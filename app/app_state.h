@@ -45,6 +45,7 @@ struct AppState {
     int32_t popupTarget;
     EndpointRegistryTable endpointTable;  // rows of the device list panel
     int32_t reportFileErrorShown;  // a shown run tells of a failed report file once per session
+    int32_t dpi;  // the main window's DPI, which every pixel size is scaled to
 };
 
 extern AppState g_app;

@@ -103,8 +103,10 @@ bool isFormatCommand(int command) {
     }
 }
 
-bool inBox(int x, int y, int left, int top) {
-    return x >= left && x <= left + PANEL_BOX_WIDTH && y >= top && y <= top + PANEL_BOX_HEIGHT;
+// The box as the panel paints it at the DPI, all four edges inside.
+bool inBox(int x, int y, int row, bool playback, int dpi) {
+    const RECT box = panelBox(row, playback, dpi);
+    return x >= box.left && x <= box.right && y >= box.top && y <= box.bottom;
 }
 
 }  // namespace
@@ -145,17 +147,16 @@ void handleDeviceListCommand(HWND window, int command) {
     }
 }
 
-int32_t hitTestPanel(int x, int y) {
+int32_t hitTestPanel(int x, int y, int dpi) {
     for (int row = 0; row < g_app.endpointTable.pairCount && row < ENDPOINT_TABLE_SIZE; ++row) {
-        const int top = PANEL_FIRST_BOX_TOP + PANEL_ROW_PITCH * row;
-        if (inBox(x, y, PANEL_PLAYBACK_LEFT, top)) return row | PANEL_PLAYBACK_BOX;
-        if (inBox(x, y, PANEL_RECORDING_LEFT, top)) return row | PANEL_RECORDING_BOX;
+        if (inBox(x, y, row, true, dpi)) return row | PANEL_PLAYBACK_BOX;
+        if (inBox(x, y, row, false, dpi)) return row | PANEL_RECORDING_BOX;
     }
     return -1;
 }
 
 int32_t openContextMenu(HWND window, int x, int y) {
-    const int32_t target = hitTestPanel(x, y);
+    const int32_t target = hitTestPanel(x, y, g_app.dpi);
     if (target == -1) return -1;
     g_app.popupTarget = target;
     if (g_app.popupMenu) DestroyMenu(g_app.popupMenu);

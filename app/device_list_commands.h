@@ -15,7 +15,8 @@ bool isDeviceListCommand(int command);
 void handleDeviceListCommand(HWND window, int command);
 // A collection pass, then the panel rows from the registry.
 void refreshDeviceList();
-// The row with PANEL_PLAYBACK_BOX or PANEL_RECORDING_BOX set, or -1.
-int32_t hitTestPanel(int x, int y);
+// The row with PANEL_PLAYBACK_BOX or PANEL_RECORDING_BOX set, or -1; x and y in client pixels
+// of a window at the DPI.
+int32_t hitTestPanel(int x, int y, int dpi);
 // 0 when a menu was shown, -1 when the click hit no box.
 int32_t openContextMenu(HWND window, int x, int y);

@@ -1,11 +1,11 @@
 #include "app/device_list_panel.h"
 
-#include <shellapi.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <wchar.h>
 
 #include "app/app_state.h"
+#include "app/display_scale.h"
 #include "base/little_endian.h"
 #include "base/owners.h"
 #include "base/text.h"
@@ -21,6 +21,7 @@ struct PanelResources {
     GdiObject<HBRUSH> badgeBrush;
     GdiObject<HFONT> textFont;
     GdiObject<HFONT> formatFont;
+    int fontDpi;  // the DPI the two fonts were made for
 } g_res;
 
 const COLORREF kBlack = RGB(0, 0, 0);
@@ -59,22 +60,50 @@ uint32_t rateOf(const uint8_t* header) { return readLe32(header + WAVE_SAMPLES_P
 uint32_t bitsOf(const uint8_t* header) { return readLe16(header + WAVE_BITS_PER_SAMPLE); }
 uint32_t channelsOf(const uint8_t* header) { return readLe16(header + WAVE_CHANNELS); }
 
-// An icon resource of a file (a driver or program), by its identifier, loaded as data so that
-// nothing of the file runs.
-HICON loadIconResource(const wchar_t* path, int id) {
+// The name of the index-th icon group of a module, in the order the resources are enumerated
+// (the order in which an icon index counts them).
+struct IconGroupSearch {
+    long wanted;
+    long seen;
+    bool found;
+    wchar_t name[256];  // a string name, or empty when id names it
+    WORD id;
+    static BOOL CALLBACK visit(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR parameter) {
+        IconGroupSearch* search = reinterpret_cast<IconGroupSearch*>(parameter);
+        if (search->seen++ < search->wanted) return TRUE;
+        search->found = true;
+        if (IS_INTRESOURCE(name)) search->id = LOWORD(reinterpret_cast<ULONG_PTR>(name));
+        else copyText(search->name, name, 256);
+        return FALSE;
+    }
+};
+
+// An icon of a file (a driver or program), by resource identifier (a negative index) or by
+// index, loaded as data so that nothing of the file runs, at the size it is drawn: the file's
+// own image for that size when it has one, rather than a smaller one stretched.
+HICON loadIconResource(const wchar_t* path, long index, int size) {
     HMODULE module = LoadLibraryExW(path, NULL, LOAD_LIBRARY_AS_DATAFILE);
     if (!module) return NULL;
-    HICON icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                               GetSystemMetrics(SM_CYICON), 0));
+    IconGroupSearch search = {index, 0, false, L"", 0};
+    if (index >= 0) EnumResourceNamesW(module, MAKEINTRESOURCEW(ULONG_PTR(RT_GROUP_ICON)), IconGroupSearch::visit, reinterpret_cast<LONG_PTR>(&search));
+    const LPCWSTR name = index < 0      ? MAKEINTRESOURCEW(-index)
+                         : !search.found ? NULL
+                         : search.name[0] ? search.name
+                                          : MAKEINTRESOURCEW(search.id);
+    HICON icon = name ? static_cast<HICON>(LoadImageW(module, name, IMAGE_ICON, size, size, 0)) : NULL;
     FreeLibrary(module);
     return icon;
 }
 
-// The endpoint's icon: an icon file, or an icon inside a file ("path,index"; a negative index is
-// a resource identifier), reached through Sysnative on 64-bit Windows. Null when there is none;
-// never a count of icons.
-HICON loadEndpointIcon(const wchar_t* iconPath) {
-    HICON icon = static_cast<HICON>(LoadImageW(NULL, iconPath, IMAGE_ICON, 0, 0, LR_LOADFROMFILE));
+HICON loadIconFile(const wchar_t* path, int size) {
+    return static_cast<HICON>(LoadImageW(NULL, path, IMAGE_ICON, size, size, LR_LOADFROMFILE));
+}
+
+// The endpoint's icon at size x size: an icon file, or an icon inside a file ("path,index"; a
+// negative index is a resource identifier), reached through Sysnative on 64-bit Windows. Null
+// when there is none.
+HICON loadEndpointIcon(const wchar_t* iconPath, int size) {
+    HICON icon = loadIconFile(iconPath, size);
     if (icon) return icon;
     wchar_t path[512];
     copyText(path, iconPath, 512);
@@ -84,23 +113,37 @@ HICON loadEndpointIcon(const wchar_t* iconPath) {
         index = wcstol(comma + 1, NULL, 10);  // saturates instead of overflowing
         *comma = 0;
     }
-    // ExtractIcon takes -1 as "how many icons", so every negative index is looked up as the
-    // resource identifier it names; identifiers are 16-bit.
-    if (index < 0) return index >= -0xFFFF ? loadIconResource(path, int(-index)) : NULL;
-    icon = ExtractIconW(g_app.instance, path, UINT(index));
-    // ExtractIcon answers 1 for a file that is no executable or icon file.
-    return reinterpret_cast<UINT_PTR>(icon) > 1 ? icon : NULL;
+    // Index 0 of an icon file is the file's one icon.
+    if (index == 0 && (icon = loadIconFile(path, size)) != NULL) return icon;
+    // Resource identifiers are 16-bit.
+    return index >= -0xFFFF ? loadIconResource(path, index, size) : NULL;
 }
 
-void textLine(HDC dc, const wchar_t* text, int left, int top, int right, int bottom, COLORREF colour, UINT flags) {
-    RECT area = {left, top, right, bottom};
+void textLine(HDC dc, const wchar_t* text, RECT area, COLORREF colour, UINT flags) {
     SetTextColor(dc, colour);
     DrawTextW(dc, text, -1, &area, flags | DT_SINGLELINE | DT_NOPREFIX);
 }
 
-void badge(HDC dc, const wchar_t* text, int left, int top) {
-    RoundRect(dc, left, top, left + 30, top + 15, 5, 5);
-    textLine(dc, text, left, top, left + 30, top + 15, kBlack, DT_CENTER | DT_VCENTER);
+// Left, top, right and bottom of the 96-DPI design at the DPI.
+RECT scaledRect(int left, int top, int right, int bottom, int dpi) {
+    const RECT r = {scaledPixels(left, dpi), scaledPixels(top, dpi), scaledPixels(right, dpi), scaledPixels(bottom, dpi)};
+    return r;
+}
+
+// left and top in design pixels.
+void badge(HDC dc, const wchar_t* text, int left, int top, int dpi) {
+    const RECT r = scaledRect(left, top, left + 30, top + 15, dpi);
+    const int corner = scaledPixels(5, dpi);
+    RoundRect(dc, r.left, r.top, r.right, r.bottom, corner, corner);
+    textLine(dc, text, r, kBlack, DT_CENTER | DT_VCENTER);
+}
+
+// The text fonts for the DPI, made again only when it changes (another monitor).
+void useFontsFor(int dpi) {
+    if (g_res.fontDpi == dpi && g_res.textFont.get()) return;
+    g_res.textFont.reset(arial(scaledPixels(16, dpi), 400));
+    g_res.formatFont.reset(arial(scaledPixels(14, dpi), 700));
+    g_res.fontDpi = dpi;
 }
 
 }  // namespace
@@ -111,13 +154,19 @@ void createPanelResources() {
     g_res.boxBrush.reset(CreateSolidBrush(RGB(255, 255, 255)));
     g_res.boxPen.reset(CreatePen(PS_SOLID, 0, RGB(180, 180, 180)));
     g_res.badgeBrush.reset(CreateSolidBrush(RGB(230, 230, 230)));
-    g_res.textFont.reset(arial(16, 400));
-    g_res.formatFont.reset(arial(14, 700));
+    useFontsFor(systemDpi());
 }
 
 void deletePanelResources() { g_res = PanelResources(); }
 
-void paintPanel(HDC dc) {
+RECT panelBox(int row, bool playback, int dpi) {
+    const int left = playback ? PANEL_PLAYBACK_LEFT : PANEL_RECORDING_LEFT;
+    const int top = PANEL_FIRST_BOX_TOP + PANEL_ROW_PITCH * row;
+    return scaledRect(left, top, left + PANEL_BOX_WIDTH, top + PANEL_BOX_HEIGHT, dpi);
+}
+
+void paintPanel(HDC dc, int dpi) {
+    useFontsFor(dpi);
     SelectedObjects saved(dc, g_res.titleBrush.get(), g_res.titlePen.get(), g_res.textFont.get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kBlack);
@@ -127,29 +176,35 @@ void paintPanel(HDC dc) {
     } titles[] = {{PANEL_PLAYBACK_LEFT, L"Playback Devices (Halvane Driver only)"},
                   {PANEL_RECORDING_LEFT, L"Recording Devices (Halvane Driver only)"}};
     for (const auto& title : titles) {
-        Rectangle(dc, title.left, 5, title.left + PANEL_BOX_WIDTH, 25);
-        textLine(dc, title.text, title.left, 5, title.left + PANEL_BOX_WIDTH, 25, kBlack, DT_CENTER | DT_VCENTER);
+        const RECT r = scaledRect(title.left, 5, title.left + PANEL_BOX_WIDTH, 25, dpi);
+        Rectangle(dc, r.left, r.top, r.right, r.bottom);
+        textLine(dc, title.text, r, kBlack, DT_CENTER | DT_VCENTER);
     }
     const EndpointRegistryTable& table = g_app.endpointTable;
     for (int row = 0; row < table.pairCount && row < ENDPOINT_TABLE_SIZE; ++row) {
         const int top = PANEL_FIRST_BOX_TOP + PANEL_ROW_PITCH * row;
-        paintDeviceBox(dc, PANEL_PLAYBACK_LEFT, top, table.renderEntries[row]);
-        paintDeviceBox(dc, PANEL_RECORDING_LEFT, top, table.captureEntries[row]);
+        paintDeviceBox(dc, PANEL_PLAYBACK_LEFT, top, table.renderEntries[row], dpi);
+        paintDeviceBox(dc, PANEL_RECORDING_LEFT, top, table.captureEntries[row], dpi);
     }
 }
 
-void paintDeviceBox(HDC dc, int left, int top, const EndpointRegistryRecord& record) {
+void paintDeviceBox(HDC dc, int left, int top, const EndpointRegistryRecord& record, int dpi) {
+    useFontsFor(dpi);
     SelectedObjects saved(dc, g_res.boxBrush.get(), g_res.boxPen.get(), g_res.textFont.get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kBlack);
     const int right = left + PANEL_BOX_WIDTH;
-    Rectangle(dc, left, top, right, top + PANEL_BOX_HEIGHT);
+    const RECT box = scaledRect(left, top, right, top + PANEL_BOX_HEIGHT, dpi);
+    Rectangle(dc, box.left, box.top, box.right, box.bottom);
 
-    const IconHandle icon(record.iconPath[0] ? loadEndpointIcon(record.iconPath) : NULL);
-    if (icon.get()) DrawIconEx(dc, left + 1, top + 1, icon.get(), 48, 48, 0, NULL, DI_NORMAL);
+    const int iconSize = scaledPixels(48, dpi);
+    const IconHandle icon(record.iconPath[0] ? loadEndpointIcon(record.iconPath, iconSize) : NULL);
+    if (icon.get())
+        DrawIconEx(dc, scaledPixels(left + 1, dpi), scaledPixels(top + 1, dpi), icon.get(), iconSize, iconSize, 0, NULL,
+                   DI_NORMAL);
 
-    textLine(dc, record.endpointDescription, left + 60, top + 3, right, top + 18, kBlack, DT_LEFT);
-    textLine(dc, record.adapterName, left + 60, top + 18, right, top + 34, kGrey, DT_LEFT);
+    textLine(dc, record.endpointDescription, scaledRect(left + 60, top + 3, right, top + 18, dpi), kBlack, DT_LEFT);
+    textLine(dc, record.adapterName, scaledRect(left + 60, top + 18, right, top + 34, dpi), kGrey, DT_LEFT);
 
     SelectObject(dc, g_res.formatFont.get());
     const uint8_t* device = record.deviceFormatHeader;
@@ -163,9 +218,10 @@ void paintDeviceBox(HDC dc, int left, int top, const EndpointRegistryRecord& rec
     line[159] = 0;
     // Red when the current rate is not the default one (also when no default is stored).
     const bool ratesDiffer = rateOf(oem) != rateOf(device);
-    textLine(dc, line, left + 60, top + 34, right, top + PANEL_BOX_HEIGHT, ratesDiffer ? kRed : kGrey, DT_LEFT);
+    textLine(dc, line, scaledRect(left + 60, top + 34, right, top + PANEL_BOX_HEIGHT, dpi), ratesDiffer ? kRed : kGrey,
+             DT_LEFT);
 
     SelectObject(dc, g_res.badgeBrush.get());
-    if (record.flags & ENDPOINT_EXCLUSIVE_ON) badge(dc, L"Ex", left + 340, top + 5);
-    if (record.flags & ENDPOINT_PRIORITY_ON) badge(dc, L"P", left + 340, top + 25);
+    if (record.flags & ENDPOINT_EXCLUSIVE_ON) badge(dc, L"Ex", left + 340, top + 5, dpi);
+    if (record.flags & ENDPOINT_PRIORITY_ON) badge(dc, L"P", left + 340, top + 25, dpi);
 }

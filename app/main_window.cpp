@@ -2,10 +2,13 @@
 
 #include <string.h>
 
+#include <utility>
+
 #include "app/app_state.h"
 #include "app/commands.h"
 #include "app/device_list_commands.h"
 #include "app/device_list_panel.h"
+#include "app/display_scale.h"
 #include "app/integrity_check.h"
 #include "app/resource_ids.h"
 #include "base/owners.h"
@@ -18,20 +21,41 @@ namespace {
 const DWORD LOG_VIEW_STYLE = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP |
                              ES_MULTILINE | ES_AUTOHSCROLL | ES_READONLY | ES_WANTRETURN;
 const int LOG_VIEW_MARGIN = 2;
+// Sizes of the 96-DPI design, scaled to the window's DPI.
+const int WINDOW_WIDTH = 800;
+const int WINDOW_HEIGHT = 600;
+const int LOG_FONT_HEIGHT = 16;
+// Sent by Windows 8.1 and later when a per-monitor aware window meets another scale; not in
+// the XP headers.
+const UINT WM_DPICHANGED_MESSAGE = 0x02E0;
 
 // The log font, from window creation to destruction; AppState keeps its handle.
 GdiObject<HFONT> g_logFont;
 
-void createWindowResources() {
-    createLog(&g_app.log);
+// The log view's font and margins at the DPI.
+void applyLogViewScale(int dpi) {
+    SendMessageW(g_app.logView, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.logFont), TRUE);
+    const int margin = scaledPixels(LOG_VIEW_MARGIN, dpi);
+    SendMessageW(g_app.logView, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(margin, margin));
+}
 
+// The log font at the DPI. The log view, once it exists, takes the new font before the old one
+// is deleted.
+void scaleLogView(int dpi) {
     LOGFONTA font;
     ZeroMemory(&font, sizeof(font));
-    font.lfHeight = 16;
+    font.lfHeight = scaledPixels(LOG_FONT_HEIGHT, dpi);
     font.lfWeight = 400;
     lstrcpynA(font.lfFaceName, "Courier New", LF_FACESIZE);
-    g_logFont.reset(CreateFontIndirectA(&font));
-    g_app.logFont = g_logFont.get();
+    GdiObject<HFONT> created(CreateFontIndirectA(&font));
+    g_app.logFont = created.get();
+    if (g_app.logView) applyLogViewScale(dpi);
+    g_logFont = std::move(created);
+}
+
+void createWindowResources() {
+    createLog(&g_app.log);
+    scaleLogView(g_app.dpi);
 
     char ownFile[1024];
     const DWORD length = GetModuleFileNameA(NULL, ownFile, sizeof(ownFile));
@@ -42,12 +66,21 @@ void createWindowResources() {
 }
 
 void createLogView(HWND window) {
-    g_app.logView = CreateWindowExW(WS_EX_CLIENTEDGE, L"edit", NULL, LOG_VIEW_STYLE, 0, 0, 300, 300,
+    const int size = scaledPixels(300, g_app.dpi);  // the first WM_SIZE stretches it
+    g_app.logView = CreateWindowExW(WS_EX_CLIENTEDGE, L"edit", NULL, LOG_VIEW_STYLE, 0, 0, size, size,
                                     window, reinterpret_cast<HMENU>(IDC_LOG_VIEW), g_app.instance,
                                     NULL);
-    SendMessageW(g_app.logView, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.logFont), TRUE);
-    SendMessageW(g_app.logView, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
-                 MAKELPARAM(LOG_VIEW_MARGIN, LOG_VIEW_MARGIN));
+    applyLogViewScale(g_app.dpi);
+}
+
+// Windows moved the window to a monitor of another scale: take the size it suggests, then
+// paint everything at the new scale.
+void changeScale(HWND window, int dpi, const RECT* suggested) {
+    g_app.dpi = dpi;
+    scaleLogView(dpi);
+    SetWindowPos(window, NULL, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(window, NULL, TRUE);
 }
 
 void destroyWindowResources() {
@@ -79,12 +112,19 @@ HWND createMainWindow(HINSTANCE instance, const char* title) {
         return NULL;
     }
 
-    HWND window = CreateWindowExA(0, MAIN_WINDOW_CLASS, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, 800, 600, NULL, NULL, instance, NULL);
+    // Before the window exists only the system's DPI is known; a window that Windows 10 puts on
+    // a monitor of another scale is sized again for that one.
+    const int dpi = systemDpi();
+    HWND window = CreateWindowExA(0, MAIN_WINDOW_CLASS, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, scaledPixels(WINDOW_WIDTH, dpi), scaledPixels(WINDOW_HEIGHT, dpi),
+                                  NULL, NULL, instance, NULL);
     if (!window) {
         MessageBoxA(NULL, "Failed to create window...", "Startup Error", MB_ICONWARNING);
         return NULL;
     }
+    if (g_app.dpi != dpi)
+        SetWindowPos(window, NULL, 0, 0, scaledPixels(WINDOW_WIDTH, g_app.dpi), scaledPixels(WINDOW_HEIGHT, g_app.dpi),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (g_app.startHidden) {
         ShowWindow(window, SW_HIDE);
     } else {
@@ -96,8 +136,12 @@ HWND createMainWindow(HINSTANCE instance, const char* title) {
 
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_NCCREATE:
+        enableNonClientScaling(window);
+        return DefWindowProcA(window, message, wParam, lParam);
     case WM_CREATE:
         g_app.mainWindow = window;
+        g_app.dpi = windowDpi(window);
         createWindowResources();
         createLogView(window);
         PostMessageA(window, WM_COMMAND, CMD_LAUNCH_TEST, 0);
@@ -113,7 +157,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_PAINT: {
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(window, &paint);
-        if (g_app.panelShown) paintPanel(dc);
+        if (g_app.panelShown) paintPanel(dc, g_app.dpi);
         EndPaint(window, &paint);
         return 0;
     }
@@ -131,6 +175,9 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_RBUTTONDOWN:
         if (g_app.panelShown) openContextMenu(window, short(LOWORD(lParam)), short(HIWORD(lParam)));
+        return 0;
+    case WM_DPICHANGED_MESSAGE:
+        changeScale(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);

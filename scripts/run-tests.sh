@@ -15,6 +15,9 @@ cmake --build "$build" -j2
 # prefix, where a 32-bit process sees two registry views.
 wine_env_start "$build/wine/test" win32 xvfb test
 wine_prefix_start "$build/wine/test64" win64 xvfb test
+# The window and the device list again at display scales of 150 % and 200 %.
+wine_prefix_start "$build/wine/test144" win32 xvfb test 144
+wine_prefix_start "$build/wine/test192" win32 xvfb test 192
 unset WINEARCH  # each test names its prefix, which knows its own
 cd "$build"
 ctest --output-on-failure --timeout 300 "$@"

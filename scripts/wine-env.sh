@@ -1,10 +1,12 @@
 # Sourced by the run and test scripts: a private Wine prefix in the build tree, one Xvfb when
 # there is no display, a persistent wineserver, and the cleanup of all of them.
 #
-#   wine_env_start PREFIX_DIR [win32|win64] [xvfb|display] [run|test]
+#   wine_env_start PREFIX_DIR [win32|win64] [xvfb|display] [run|test] [DPI]
 #
 # The "test" profile pins the prefix to Windows 7 and turns Wine's audio drivers off, so that
-# reports do not depend on the machine; "run" keeps Wine's defaults.
+# reports do not depend on the machine; "run" keeps Wine's defaults. A DPI other than 96 sets
+# the display scale (LogPixels) that Wine gives every program, with a desktop large enough for
+# the scaled window.
 #   wine_env_stop            (also run on exit)
 
 HV_XVFB_PID=
@@ -27,7 +29,7 @@ hv_start_xvfb() {
   local fifo display
   fifo=$(mktemp -u /tmp/hv-xvfb.XXXXXX)
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
   HV_XVFB_PID=$!
   read -r -t 30 display <"$fifo" || true
   rm -f "$fifo"
@@ -42,7 +44,7 @@ hv_start_xvfb() {
 # manager) a virtual desktop, without which every window show waits about two seconds.
 # audio: "default" keeps Wine's choice, "none" turns audio drivers off, else the driver's name.
 hv_prefix_settings() {
-  local desktop=$1 audio=$2 reg
+  local desktop=$1 audio=$2 dpi=${3:-96} reg
   reg=$(mktemp /tmp/hv-prefix.XXXXXX.reg)
   {
     printf 'REGEDIT4\n\n'
@@ -53,9 +55,13 @@ hv_prefix_settings() {
       [ "$audio" = none ] && audio=
       printf '[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\n"Audio"="%s"\n\n' "$audio"
     fi
+    if [ "$dpi" != 96 ]; then
+      printf '[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"LogPixels"=dword:%08x\n\n' "$dpi"
+    fi
     if [ "$desktop" = yes ]; then
       printf '[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\n"Desktop"="Default"\n\n'
-      printf '[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\n"Default"="1024x768"\n\n'
+      printf '[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\n"Default"="%dx%d"\n\n' \
+        $((1024 * dpi / 96)) $((768 * dpi / 96))
     fi
   } >"$reg"
   wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
@@ -81,19 +87,20 @@ hv_make_test_prefix() {
 }
 
 wine_env_start() {
-  local prefix=$1 arch=${2:-win32} screen=${3:-xvfb} profile=${4:-run}
+  local prefix=$1 arch=${2:-win32} screen=${3:-xvfb} profile=${4:-run} dpi=${5:-96}
   trap wine_env_stop EXIT
   export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   if [ "$screen" = xvfb ]; then
     hv_start_xvfb || return 1
   fi
-  wine_prefix_start "$prefix" "$arch" "$screen" "$profile"
+  wine_prefix_start "$prefix" "$arch" "$screen" "$profile" "$dpi"
 }
 
 # Prepares one more prefix (made on first use) and starts its persistent wineserver; the
-# last one started stays in WINEPREFIX.
+# last one started stays in WINEPREFIX. Wine reads the display scale when its server starts,
+# so it is written before.
 wine_prefix_start() {
-  local prefix=$1 arch=${2:-win32} screen=${3:-xvfb} profile=${4:-run} fresh=no
+  local prefix=$1 arch=${2:-win32} screen=${3:-xvfb} profile=${4:-run} dpi=${5:-96} fresh=no
   export WINEPREFIX=$prefix WINEARCH=$arch
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     rm -rf "$WINEPREFIX"
@@ -102,9 +109,10 @@ wine_prefix_start() {
     fresh=yes
   fi
   local stamp="$WINEPREFIX/.hv-$screen-$profile"
+  [ "$dpi" != 96 ] && stamp="$stamp-$dpi"
   if [ "$fresh" = yes ] || [ ! -f "$stamp" ]; then
     # Tests must not depend on the machine's sound cards: no audio driver there.
-    hv_prefix_settings "$([ "$screen" = xvfb ] && echo yes || echo no)" "$([ "$profile" = test ] && echo none || echo default)"
+    hv_prefix_settings "$([ "$screen" = xvfb ] && echo yes || echo no)" "$([ "$profile" = test ] && echo none || echo default)" "$dpi"
     [ "$profile" = test ] && wine winecfg -v win7 >/dev/null 2>&1
     wineserver -w
     rm -f "$WINEPREFIX"/.hv-*

@@ -96,7 +96,7 @@ TEST_F(CheckerResources, VersionResource) {
     EXPECT_EQ("HalvaneDevicesChecker.exe", versionString(info, "OriginalFilename"));
 }
 
-TEST_F(CheckerResources, ManifestRunsAsInvokerWithoutUiAccess) {
+TEST_F(CheckerResources, ManifestRunsAsInvokerWithoutUiAccessAndDpiAware) {
     const std::string manifest = resourceBytes(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
     ASSERT_FALSE(manifest.empty());
     EXPECT_NE(std::string::npos, manifest.find("level=\"asInvoker\""));
@@ -104,6 +104,9 @@ TEST_F(CheckerResources, ManifestRunsAsInvokerWithoutUiAccess) {
     // No supportedOS entry: the version services must keep reporting what an unmarked program
     // sees, which the system identification relies on.
     EXPECT_EQ(std::string::npos, manifest.find("supportedOS"));
+    // The program scales itself: system aware from Vista on, per monitor on Windows 10.
+    EXPECT_NE(std::string::npos, manifest.find("WindowsSettings\">true</dpiAware>"));
+    EXPECT_NE(std::string::npos, manifest.find("WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>"));
 }
 
 }  // namespace

@@ -53,12 +53,93 @@ bool anyPixel(const Capture& shot, int left, int top, int right, int bottom, Tes
     return false;
 }
 
+// Runs [first, last] of pixels along a row (or a column) from one coordinate up to another, where
+// the test holds: the edges of boxes and titles as painted.
+typedef std::vector<std::pair<int, int>> Runs;
+template <typename Test>
+Runs runsAlong(const Capture& shot, bool alongRow, int line, int from, int to, Test test) {
+    Runs runs;
+    for (int i = from; i <= to; ++i) {
+        const int x = alongRow ? i : line, y = alongRow ? line : i;
+        if (x < 0 || y < 0 || x >= shot.width || y >= shot.height || !test(shot.at(x, y))) continue;
+        if (!runs.empty() && runs.back().second == i - 1) runs.back().second = i;
+        else runs.push_back(std::make_pair(i, i));
+    }
+    return runs;
+}
+
+// The smallest rectangle (last pixel inclusive) holding every pixel of the area where the test
+// holds; left -1 when there is none.
+template <typename Test>
+RECT inkOf(const Capture& shot, int left, int top, int right, int bottom, Test test) {
+    RECT ink = {-1, -1, -1, -1};
+    for (int y = top; y < bottom && y < shot.height; ++y)
+        for (int x = left; x < right && x < shot.width; ++x) {
+            if (!test(shot.at(x, y))) continue;
+            if (ink.left < 0 || x < ink.left) ink.left = x;
+            if (ink.top < 0) ink.top = y;
+            if (x > ink.right) ink.right = x;
+            ink.bottom = y;
+        }
+    return ink;
+}
+
+bool boxPen(uint32_t p) { return closeTo(p, 180, 180, 180); }
+bool titleGrey(uint32_t p) { return closeTo(p, 230, 230, 230); }
+bool dark(uint32_t p) { return (p >> 16 & 0xFF) < 96 && (p >> 8 & 0xFF) < 96 && (p & 0xFF) < 96; }
 bool reddish(uint32_t p) { return (p >> 16 & 0xFF) > 150 && (p >> 8 & 0xFF) < 110 && (p & 0xFF) < 110; }
 bool darkGrey(uint32_t p) {
     const int r = p >> 16 & 0xFF, g = p >> 8 & 0xFF, b = p & 0xFF;
     return r < 160 && abs(r - g) < 20 && abs(r - b) < 20;
 }
 bool blueish(uint32_t p) { return (p & 0xFF) > 150 && (p >> 16 & 0xFF) < 100; }
+
+// The panel at each display scale the tests run at, in client pixels, first and last pixel as
+// painted: the 96-DPI design times 1.5 and 2, each edge rounded half up on its own.
+struct PanelScale {
+    int dpi;
+    int edgeRow;      // a row through the boxes of row 0 above their text and badges
+    Runs boxColumns;  // box pens along it: playback left and right, recording left and right
+    int edgeColumn;   // a column between the icons and the text
+    Runs boxRows;     // box pens along it: top and bottom of rows 0, 1 and 2
+    int titleRow;     // a row through the titles above their text
+    Runs titles;      // the titles' grey along it
+    Runs titleRows;   // ... and along edgeColumn
+    int textLeft;     // the text lines' left edge
+    RECT formatLine;  // row 0 playback: the red format line's band (right and bottom exclusive)
+    int minFormatInk, minTitleInk;  // least height of the format line's and the title's ink
+    int exColumn;                   // a column through the "Ex" badge of row 0 playback beside its text
+    Runs exBadgeRows;               // badge pens along it
+    int pColumn;                    // the same for the "P" badge of row 1 recording
+    Runs pBadgeRows;                // ... its top pen (the format line runs beside the rest)
+    POINT iconCentre[3];  // row 2 playback, row 2 and row 1 recording: the driver file's icon
+    uint32_t iconColour;  // ... its image for the size it is drawn at
+    POINT hits[3];        // first pixel of row 0 playback and of row 2 recording, last of row 1 recording
+    POINT misses[4];      // just left of row 0, in the gap between the columns, below row 0, right of it
+};
+const PanelScale kPanelScales[] = {
+    {96, 32, {{5, 5}, {379, 379}, {390, 390}, {764, 764}},
+     61, {{30, 30}, {79, 79}, {85, 85}, {134, 134}, {140, 140}, {189, 189}},
+     6, {{5, 379}, {390, 764}}, {{5, 24}},
+     65, {65, 64, 379, 80}, 8, 10,
+     348, {{35, 35}, {49, 49}}, 733, {{110, 110}},
+     {{30, 165}, {415, 165}, {415, 110}}, 0xFF0000,
+     {{5, 30}, {390, 140}, {765, 135}}, {{4, 30}, {385, 30}, {5, 81}, {766, 30}}},
+    {144, 48, {{8, 8}, {569, 569}, {585, 585}, {1147, 1147}},
+     92, {{45, 45}, {119, 119}, {128, 128}, {202, 202}, {210, 210}, {284, 284}},
+     9, {{8, 569}, {585, 1147}}, {{8, 37}},
+     98, {98, 96, 569, 120}, 12, 15,
+     522, {{53, 53}, {74, 74}}, 1100, {{165, 165}},
+     {{45, 248}, {623, 248}, {623, 165}}, 0x00FF00,
+     {{8, 45}, {585, 210}, {1148, 203}}, {{7, 45}, {578, 45}, {8, 121}, {1149, 45}}},
+    {192, 64, {{10, 10}, {759, 759}, {780, 780}, {1529, 1529}},
+     122, {{60, 60}, {159, 159}, {170, 170}, {269, 269}, {280, 280}, {379, 379}},
+     12, {{10, 759}, {780, 1529}}, {{10, 49}},
+     130, {130, 128, 759, 160}, 16, 20,
+     696, {{70, 70}, {99, 99}}, 1466, {{220, 220}},
+     {{60, 330}, {830, 330}, {830, 220}}, 0x0000FF,
+     {{10, 60}, {780, 280}, {1530, 270}}, {{9, 60}, {770, 60}, {10, 161}, {1531, 60}}},
+};
 
 // Three catalogued drivers registered in the endpoint store: the first two with icon files, the
 // third with icons inside its driver file; formats and exclusive-mode settings chosen per box.
@@ -123,6 +204,10 @@ protected:
     }
 
     void start() {
+        ASSERT_EQ(expectedDpi(), displayDpi()) << "the Wine prefix runs at another display scale";
+        for (const PanelScale& s : kPanelScales)
+            if (s.dpi == displayDpi()) scale = &s;
+        ASSERT_NE(nullptr, scale) << "no expected places for " << displayDpi() << " DPI";
         checker.reset(new CheckerProcess());
         ASSERT_TRUE(checker->started());
         ASSERT_NE(nullptr, checker->waitForMainWindow(20000));
@@ -160,6 +245,7 @@ protected:
 
     TestRegistry registry;
     std::unique_ptr<CheckerProcess> checker;
+    const PanelScale* scale = nullptr;
 };
 
 TEST_F(DeviceListTest, PanelPaintsTheRows) {
@@ -168,35 +254,49 @@ TEST_F(DeviceListTest, PanelPaintsTheRows) {
     EXPECT_TRUE(item200Checked());
     EXPECT_FALSE(IsWindowVisible(checker->logView()));
     const Capture s = shot();
-    ASSERT_GT(s.width, 765);
-    // Titles and boxes.
-    EXPECT_TRUE(closeTo(s.at(8, 8), 230, 230, 230));
-    EXPECT_TRUE(closeTo(s.at(393, 8), 230, 230, 230));
-    for (int row = 0; row < 3; ++row) {
-        const int top = 30 + 55 * row;
-        EXPECT_TRUE(closeTo(s.at(5, top + 25), 180, 180, 180)) << "row " << row;
-        EXPECT_TRUE(closeTo(s.at(379, top + 25), 180, 180, 180)) << "row " << row;
-        EXPECT_TRUE(closeTo(s.at(390, top + 25), 180, 180, 180)) << "row " << row;
-        EXPECT_TRUE(closeTo(s.at(62, top + 45), 255, 255, 255)) << "row " << row;
-    }
-    // Only three rows: below them, the window's background.
-    EXPECT_FALSE(closeTo(s.at(5, 30 + 55 * 3 + 25), 180, 180, 180));
-    // Format lines: red where the current rate is not the default one, grey otherwise.
-    EXPECT_TRUE(anyPixel(s, 65, 64, 375, 80, reddish));
-    EXPECT_FALSE(anyPixel(s, 450, 64, 760, 80, reddish));
-    EXPECT_TRUE(anyPixel(s, 450, 64, 760, 80, darkGrey));
-    EXPECT_FALSE(anyPixel(s, 65, 119, 375, 135, reddish));
-    // Badges: "Ex" on row 0 playback, "P" alone on row 1 recording.
-    EXPECT_TRUE(closeTo(s.at(5 + 343, 30 + 12), 230, 230, 230));
-    EXPECT_TRUE(closeTo(s.at(5 + 343, 30 + 32), 255, 255, 255));
-    EXPECT_TRUE(closeTo(s.at(390 + 343, 85 + 12), 255, 255, 255));
-    EXPECT_TRUE(closeTo(s.at(390 + 343, 85 + 32), 230, 230, 230));
-    // Icons: the icon file's blue, and the driver file's red icon resource (through Sysnative on
-    // 64-bit Windows).
-    EXPECT_TRUE(anyPixel(s, 6, 31, 54, 79, blueish));
-    EXPECT_TRUE(closeTo(s.at(6 + 24, 140 + 1 + 24), 255, 0, 0));
-    EXPECT_TRUE(closeTo(s.at(391 + 24, 140 + 1 + 24), 255, 0, 0));
-    EXPECT_TRUE(closeTo(s.at(391 + 24, 85 + 1 + 24), 255, 0, 0));  // resource 1, from ",-1"
+    const PanelScale& at = *scale;
+    ASSERT_GT(s.width, at.boxColumns.back().second);
+    char path[MAX_PATH];
+    if (GetEnvironmentVariableA("HV_SHOT_DIR", path, MAX_PATH - 32))
+        writeBmp(s, (std::string(path) + "\\panel-" + std::to_string(at.dpi) + ".bmp").c_str());
+    // Titles and boxes where the scale puts them, and only three rows.
+    EXPECT_EQ(at.titles, runsAlong(s, true, at.titleRow, 0, s.width - 1, titleGrey));
+    EXPECT_EQ(at.titleRows, runsAlong(s, false, at.edgeColumn, 0, at.boxRows.front().first - 1, titleGrey));
+    EXPECT_EQ(at.boxColumns, runsAlong(s, true, at.edgeRow, 0, s.width - 1, boxPen));
+    EXPECT_EQ(at.boxRows, runsAlong(s, false, at.edgeColumn, 0, s.height - 1, boxPen));
+    // Title text in the larger font, centred in its title.
+    const RECT title = inkOf(s, at.titles[0].first, at.titleRows[0].first, at.titles[0].second, at.titleRows[0].second, dark);
+    EXPECT_GE(title.bottom - title.top + 1, at.minTitleInk);
+    EXPECT_LE(abs(title.left + title.right - at.titles[0].first - at.titles[0].second), 3);
+    // Format lines: red where the current rate is not the default one, grey otherwise; in the
+    // third line's band, from the text's left edge, in the larger font.
+    const RECT band = at.formatLine;
+    const RECT red = inkOf(s, band.left - 8, band.top - 8, band.right, band.bottom + 8, reddish);
+    EXPECT_GE(red.left, band.left);
+    EXPECT_LE(red.left, band.left + 3);
+    EXPECT_GE(red.top, band.top);
+    EXPECT_LT(red.bottom, band.bottom);
+    EXPECT_GE(red.bottom - red.top + 1, at.minFormatInk);
+    const int recording = at.boxColumns[2].first - at.boxColumns[0].first;
+    EXPECT_FALSE(anyPixel(s, band.left + recording, band.top, band.right + recording, band.bottom, reddish));
+    EXPECT_TRUE(anyPixel(s, band.left + recording, band.top, band.right + recording, band.bottom, darkGrey));
+    const int pitch = at.boxRows[2].first - at.boxRows[0].first;
+    EXPECT_FALSE(anyPixel(s, band.left, band.top + pitch, band.right, band.bottom + pitch, reddish));
+    // Text lines from the text's left edge: the first one black.
+    const RECT name = inkOf(s, at.textLeft - 8, at.boxRows[0].first + 1, band.right, band.top, dark);
+    EXPECT_GE(name.left, at.textLeft);
+    EXPECT_LE(name.left, at.textLeft + 3);
+    // Badges: "Ex" on row 0 playback, "P" alone on row 1 recording; looked for above each row's
+    // format line.
+    EXPECT_EQ(at.exBadgeRows, runsAlong(s, false, at.exColumn, at.boxRows[0].first + 1, band.top - 1, boxPen));
+    EXPECT_EQ(at.pBadgeRows, runsAlong(s, false, at.pColumn, at.boxRows[2].first + 1, band.top + pitch - 1, boxPen));
+    EXPECT_EQ(Runs(), runsAlong(s, false, at.pColumn, at.boxRows[0].first + 1, band.top - 1, boxPen));
+    EXPECT_EQ(Runs(), runsAlong(s, false, at.exColumn, at.boxRows[2].first + 1, band.top + pitch - 1, boxPen));
+    // Icons: the icon file's blue, and the driver file's icon resource (through Sysnative on
+    // 64-bit Windows) in the image made for the size drawn, not the 32-pixel one stretched.
+    EXPECT_TRUE(anyPixel(s, at.boxColumns[0].first, at.boxRows[0].first, at.edgeColumn, at.boxRows[1].first, blueish));
+    for (const POINT& centre : at.iconCentre)  // the last one resource 1, from ",-1"
+        EXPECT_EQ(at.iconColour, s.at(centre.x, centre.y)) << centre.x << "," << centre.y;
 }
 
 TEST_F(DeviceListTest, ContextMenus) {
@@ -209,25 +309,57 @@ TEST_F(DeviceListTest, ContextMenus) {
                             L"item|354|Set Device with 4 Channels|unchecked",
                             L"item|356|Set Device with 6 Channels|unchecked",
                             L"item|358|Set Device with 8 Channels|unchecked"};
-    EXPECT_EQ(playback, rightClick(5, 30));
-    EXPECT_EQ(Lines(playback.begin(), playback.begin() + 2), rightClick(390, 140));
-    EXPECT_EQ(Lines(), rightClick(385, 30));
-    EXPECT_EQ(Lines(), rightClick(5, 81));
+    const PanelScale& at = *scale;
+    EXPECT_EQ(playback, rightClick(at.hits[0].x, at.hits[0].y));
+    EXPECT_EQ(Lines(playback.begin(), playback.begin() + 2), rightClick(at.hits[1].x, at.hits[1].y));
+    for (const POINT& miss : at.misses) EXPECT_EQ(Lines(), rightClick(miss.x, miss.y)) << miss.x << "," << miss.y;
+    // The box's far corner picks that box's endpoint: the sample rate goes to row 1's recording
+    // entry alone.
+    EXPECT_EQ(Lines(playback.begin(), playback.begin() + 2), rightClick(at.hits[2].x, at.hits[2].y));
+    command(301);
+    EXPECT_EQ(48000u, storedRate(capture(1), PROP_DEVICE_FORMAT));
+    EXPECT_EQ(44100u, storedRate(render(1), PROP_DEVICE_FORMAT));
+    EXPECT_EQ(nullptr, checker->waitForDialog(300));
     // With the log view shown, a right click does nothing.
     command(200);
-    EXPECT_EQ(Lines(), rightClick(5, 30));
+    EXPECT_EQ(Lines(), rightClick(at.hits[0].x, at.hits[0].y));
+}
+
+TEST_F(DeviceListTest, AMoveToAMonitorOfAnotherScaleRepaintsAtIt) {
+    start();
+    command(200);
+    RECT before, after;
+    GetWindowRect(checker->mainWindow(), &before);
+    ASSERT_EQ(Lines{L"sent|144"}, checker->probe("probeScaleTo144"));
+    GetWindowRect(checker->mainWindow(), &after);
+    EXPECT_EQ(before.left, after.left);  // the suggested rectangle, taken as it is
+    EXPECT_EQ(1000, after.right - after.left);
+    EXPECT_EQ(700, after.bottom - after.top);
+    // The playback column at 150 %, painted and hit.
+    const PanelScale& at = kPanelScales[1];
+    const Capture s = shot();
+    EXPECT_EQ(Runs(at.boxColumns.begin(), at.boxColumns.begin() + 2), runsAlong(s, true, at.edgeRow, 0, 580, boxPen));
+    EXPECT_EQ(at.boxRows, runsAlong(s, false, at.edgeColumn, 0, s.height - 1, boxPen));
+    EXPECT_EQ(7u, rightClick(at.hits[0].x, at.hits[0].y).size());
+    EXPECT_EQ(Lines(), rightClick(at.misses[2].x, at.misses[2].y));
+    // The log view in the font for 150 %.
+    command(200);
+    bool font24 = false;
+    for (const std::wstring& l : checker->probe()) font24 |= l == L"log-font|Courier New|24|400";
+    EXPECT_TRUE(font24);
 }
 
 TEST_F(DeviceListTest, PlaybackAt48kHz) {
     start();
     command(200);
-    EXPECT_TRUE(anyPixel(shot(), 65, 64, 375, 80, reddish));
+    const RECT band = scale->formatLine;
+    EXPECT_TRUE(anyPixel(shot(), band.left, band.top, band.right, band.bottom, reddish));
     command(231);
     EXPECT_EQ(48000u, storedRate(render(0), PROP_OEM_FORMAT));
     EXPECT_EQ(48000u, storedRate(render(1), PROP_DEVICE_FORMAT));
     EXPECT_EQ(48000u, storedRate(render(1), PROP_OEM_FORMAT));
     EXPECT_EQ(44100u, storedRate(capture(1), PROP_DEVICE_FORMAT));  // recording untouched
-    EXPECT_FALSE(anyPixel(shot(), 65, 64, 375, 80, reddish)) << "the panel was not refreshed";
+    EXPECT_FALSE(anyPixel(shot(), band.left, band.top, band.right, band.bottom, reddish)) << "the panel was not refreshed";
     EXPECT_EQ(nullptr, checker->waitForDialog(300));
 }
 
@@ -245,7 +377,8 @@ TEST_F(DeviceListTest, ARefusedWriteStopsTheCommandAndShowsTheErrorOnce) {
     EXPECT_EQ(nullptr, checker->waitForDialog(500));
     // Refreshed all the same: the panel shows what the registry holds, the first row now at
     // 48 kHz in both values (no longer red).
-    EXPECT_FALSE(anyPixel(shot(), 65, 64, 375, 80, reddish));
+    EXPECT_FALSE(anyPixel(shot(), scale->formatLine.left, scale->formatLine.top, scale->formatLine.right,
+                          scale->formatLine.bottom, reddish));
 }
 
 // Two rows already at 48 kHz and an entry of the third gone while the panel is shown: nothing

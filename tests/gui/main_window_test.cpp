@@ -4,14 +4,32 @@
 
 namespace {
 
+// The window at each display scale the tests run at: the design's 96-DPI sizes times 1.5 and 2.
+struct WindowScale {
+    int dpi;
+    int width, height;  // the whole window
+    int margin;         // the log view's left and right margins
+    int logFontHeight;
+};
+const WindowScale kWindowScales[] = {
+    {96, 800, 600, 2, 16},
+    {144, 1200, 900, 3, 24},
+    {192, 1600, 1200, 4, 32},
+};
+
 class MainWindowTest : public testing::Test {
 protected:
     void SetUp() override {
+        ASSERT_EQ(expectedDpi(), displayDpi()) << "the Wine prefix runs at another display scale";
+        for (const WindowScale& s : kWindowScales)
+            if (s.dpi == displayDpi()) scale = s;
+        ASSERT_NE(0, scale.dpi) << "no expected sizes for " << displayDpi() << " DPI";
         ASSERT_TRUE(checker.started());
         ASSERT_NE(nullptr, checker.waitForMainWindow(20000));
         ASSERT_TRUE(checker.waitForFirstReport());
     }
     CheckerProcess checker;
+    WindowScale scale = {};
 };
 
 TEST_F(MainWindowTest, ClassTitleSizeAndStyle) {
@@ -21,8 +39,8 @@ TEST_F(MainWindowTest, ClassTitleSizeAndStyle) {
     EXPECT_TRUE(IsWindowVisible(window));
     RECT frame;
     GetWindowRect(window, &frame);
-    EXPECT_EQ(800, frame.right - frame.left);
-    EXPECT_EQ(600, frame.bottom - frame.top);
+    EXPECT_EQ(scale.width, frame.right - frame.left);
+    EXPECT_EQ(scale.height, frame.bottom - frame.top);
     const LONG style = GetWindowLongW(window, GWL_STYLE);
     EXPECT_EQ(LONG(WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN), style & LONG(WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN));
     EXPECT_EQ(0, GetWindowLongW(window, GWL_EXSTYLE) & ~LONG(WS_EX_WINDOWEDGE));
@@ -36,7 +54,7 @@ TEST_F(MainWindowTest, LogViewIsAReadOnlyEditOverTheWholeClientArea) {
     EXPECT_EQ(0x50311884, GetWindowLongW(view, GWL_STYLE));
     EXPECT_EQ(LONG(WS_EX_CLIENTEDGE), GetWindowLongW(view, GWL_EXSTYLE) & LONG(WS_EX_CLIENTEDGE));
     EXPECT_TRUE(IsWindowUnicode(view));
-    EXPECT_EQ(MAKELONG(2, 2), LONG(SendMessageW(view, EM_GETMARGINS, 0, 0)));
+    EXPECT_EQ(MAKELONG(scale.margin, scale.margin), LONG(SendMessageW(view, EM_GETMARGINS, 0, 0)));
 
     RECT client, viewRect;
     GetClientRect(checker.mainWindow(), &client);
@@ -66,33 +84,38 @@ RECT inkBounds(const Capture& capture, int maxX, int maxY) {
 
 TEST_F(MainWindowTest, LogViewWritesInCourierNew16) {
     // The view's font is another process's object, so it is judged by what it draws: the same
-    // text drawn here with Courier New 16/400 must cover the same ink box.
+    // text drawn here with Courier New 16/400 (scaled) must cover the same ink box.
     const wchar_t sample[] = L"MWMWMWMWMWMWMWMW";
     HWND view = checker.logView();
     ASSERT_TRUE(SendMessageW(view, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(sample)));
     RedrawWindow(view, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
     ASSERT_TRUE(checker.waitIdle());
-    const Capture shown = captureClient(view);
-    const RECT shownInk = inkBounds(shown, 400, 40);
+    // The screen can still show the view half drawn; wait until its background is light.
+    Capture shown;
+    waitFor(3000, [&] {
+        shown = captureClient(view);
+        return shown.width > 3 && shown.height > 3 && (shown.at(shown.width - 3, shown.height - 3) & 0xFF) >= 160;
+    });
+    const RECT shownInk = inkBounds(shown, 600, 60);
     ASSERT_GE(shownInk.right, 0) << "no text drawn in the log view";
 
     LOGFONTW font;
     ZeroMemory(&font, sizeof(font));
-    font.lfHeight = 16;
+    font.lfHeight = scale.logFontHeight;
     font.lfWeight = 400;
     lstrcpyW(font.lfFaceName, L"Courier New");
     // Same background as the view, so that smoothed edges fall on the same side of the threshold.
-    const Capture drawn = renderText(font, sample, shown.at(shown.width - 3, shown.height - 3), 400, 40);
-    const RECT drawnInk = inkBounds(drawn, 400, 40);
+    const Capture drawn = renderText(font, sample, shown.at(shown.width - 3, shown.height - 3), 600, 60);
+    const RECT drawnInk = inkBounds(drawn, 600, 60);
     EXPECT_EQ(drawnInk.right - drawnInk.left, shownInk.right - shownInk.left);
     EXPECT_EQ(drawnInk.bottom - drawnInk.top, shownInk.bottom - shownInk.top);
-    // The text starts behind the 2-pixel margin (the control adds its own pixel inside the edge).
-    EXPECT_GE(shownInk.left - drawnInk.left, 2);
-    EXPECT_LE(shownInk.left - drawnInk.left, 4);
+    // The text starts behind the margin (the control adds its own pixel inside the edge).
+    EXPECT_GE(shownInk.left - drawnInk.left, scale.margin);
+    EXPECT_LE(shownInk.left - drawnInk.left, scale.margin + 2);
 
     // The comparison tells fonts apart: the next larger size draws another box.
-    font.lfHeight = 18;
-    const RECT largerInk = inkBounds(renderText(font, sample, shown.at(shown.width - 3, shown.height - 3), 400, 40), 400, 40);
+    font.lfHeight = scale.logFontHeight + 2;
+    const RECT largerInk = inkBounds(renderText(font, sample, shown.at(shown.width - 3, shown.height - 3), 600, 60), 600, 60);
     EXPECT_NE(drawnInk.right - drawnInk.left, largerInk.right - largerInk.left);
 }
 
@@ -153,7 +176,9 @@ TEST_F(MainWindowTest, InsideTheProcess) {
     EXPECT_EQ(std::vector<std::wstring>{L"class-cursor|arrow"}, linesStartingWith(probe, L"class-cursor|"));
 
     // The log view's font object.
-    EXPECT_EQ(std::vector<std::wstring>{L"log-font|Courier New|16|400"}, linesStartingWith(probe, L"log-font|"));
+    EXPECT_EQ(std::vector<std::wstring>{L"log-font|Courier New|" + std::to_wstring(scale.logFontHeight) + L"|400"},
+              linesStartingWith(probe, L"log-font|"));
+    EXPECT_EQ(std::vector<std::wstring>{L"window-dpi|" + std::to_wstring(scale.dpi)}, linesStartingWith(probe, L"window-dpi|"));
 
     // The menu, read from the running window; the probe set the check mark of item 200 and
     // sent WM_INITMENU, which must have taken it off again while the log view is shown.

@@ -91,6 +91,23 @@ extern "C" __declspec(dllexport) DWORD WINAPI probePopupMenu(LPVOID) {
     return writeResult(out);
 }
 
+// What Windows sends when it moves the window to a monitor of 150 %: the new DPI and the
+// rectangle it suggests (here: where the window is, 1000 x 700). Wine never sends it.
+extern "C" __declspec(dllexport) DWORD WINAPI probeScaleTo144(LPVOID) {
+    std::wstring out;
+    HWND window = findWindowOfThisProcess(L"HVVESSO0ControlPanel0MainWindow0", false);
+    RECT suggested = {0, 0, 0, 0};
+    if (window && GetWindowRect(window, &suggested)) {
+        suggested.right = suggested.left + 1000;
+        suggested.bottom = suggested.top + 700;
+        SendMessageW(window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+        line(out, L"sent|144");
+    } else {
+        line(out, L"error|no main window");
+    }
+    return writeResult(out);
+}
+
 extern "C" __declspec(dllexport) DWORD WINAPI probeMainWindow(LPVOID) {
     std::wstring out;
     HWND window = findWindowOfThisProcess(L"HVVESSO0ControlPanel0MainWindow0", false);
@@ -104,6 +121,13 @@ extern "C" __declspec(dllexport) DWORD WINAPI probeMainWindow(LPVOID) {
         line(out, L"class-icon|%ls", icon && icon == resourceIcon ? L"resource-100" : L"other");
         line(out, L"class-cursor|%ls",
              reinterpret_cast<HCURSOR>(GetClassLongW(window, GCL_HCURSOR)) == LoadCursorA(NULL, IDC_ARROW) ? L"arrow" : L"other");
+
+        // The scale the window was given, as the checker itself can ask for it (Windows 10 and
+        // Wine have GetDpiForWindow; without it, the screen's).
+        typedef UINT(WINAPI * GetDpiForWindowFunction)(HWND);
+        const GetDpiForWindowFunction dpiForWindow = reinterpret_cast<GetDpiForWindowFunction>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+        line(out, L"window-dpi|%u", dpiForWindow ? dpiForWindow(window) : 0u);
 
         HWND view = GetDlgItem(window, 500);
         HFONT font = reinterpret_cast<HFONT>(SendMessageW(view, WM_GETFONT, 0, 0));

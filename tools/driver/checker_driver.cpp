@@ -1,6 +1,7 @@
 #include "driver/checker_driver.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 
 
 const wchar_t CHECKER_WINDOW_CLASS[] = L"HVVESSO0ControlPanel0MainWindow0";
@@ -376,6 +377,19 @@ std::string programFolder() {
     GetModuleFileNameA(NULL, path, MAX_PATH);
     std::string folder(path);
     return folder.substr(0, folder.find_last_of("\\/") + 1);
+}
+
+int displayDpi() {
+    HDC screen = GetDC(NULL);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(NULL, screen);
+    return dpi;
+}
+
+int expectedDpi() {
+    char text[16] = "";
+    const DWORD length = GetEnvironmentVariableA("HV_EXPECT_DPI", text, sizeof(text));
+    return length > 0 && length < sizeof(text) ? atoi(text) : 96;
 }
 
 std::string checkerExePath() { return programFolder() + "HalvaneDevicesChecker.exe"; }

@@ -90,6 +90,12 @@ bool writeBmp(const Capture& capture, const char* path);
 // Black text drawn here, in a bitmap of the given background, to compare with what a window shows.
 Capture renderText(const LOGFONTW& font, const wchar_t* text, uint32_t background, int width, int height);
 
+// The display scale this process runs at, which Wine gives every program alike (LogPixels), and
+// the one the test run asked for in HV_EXPECT_DPI (96 when not set): a test compares the two
+// before it reads its expected places for the scale.
+int displayDpi();
+int expectedDpi();
+
 // The folder of the running program, with a trailing backslash.
 std::string programFolder();
 // The built checker, which the build places beside the test and tool programs.
