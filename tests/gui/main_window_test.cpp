@@ -90,23 +90,25 @@ TEST_F(MainWindowTest, LogViewWritesInCourierNew16) {
     ASSERT_TRUE(SendMessageW(view, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(sample)));
     RedrawWindow(view, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
     ASSERT_TRUE(checker.waitIdle());
-    // The screen can still show the view half drawn; wait until its background is light.
-    Capture shown;
-    waitFor(3000, [&] {
-        shown = captureClient(view);
-        return shown.width > 3 && shown.height > 3 && (shown.at(shown.width - 3, shown.height - 3) & 0xFF) >= 160;
-    });
-    const RECT shownInk = inkBounds(shown, 600, 60);
-    ASSERT_GE(shownInk.right, 0) << "no text drawn in the log view";
-
     LOGFONTW font;
     ZeroMemory(&font, sizeof(font));
     font.lfHeight = scale.logFontHeight;
     font.lfWeight = 400;
     lstrcpyW(font.lfFaceName, L"Courier New");
-    // Same background as the view, so that smoothed edges fall on the same side of the threshold.
-    const Capture drawn = renderText(font, sample, shown.at(shown.width - 3, shown.height - 3), 600, 60);
-    const RECT drawnInk = inkBounds(drawn, 600, 60);
+    // The screen can show the view half drawn for a while: wait for the ink box this font draws
+    // (on the view's own background, so that smoothed edges fall on the same side of the
+    // threshold), then judge the last capture.
+    Capture shown;
+    RECT shownInk = {-1, -1, -1, -1}, drawnInk = {0, 0, 0, 0};
+    waitFor(3000, [&] {
+        shown = captureClient(view);
+        if (shown.width <= 3 || shown.height <= 3) return false;
+        shownInk = inkBounds(shown, 600, 60);
+        drawnInk = inkBounds(renderText(font, sample, shown.at(shown.width - 3, shown.height - 3), 600, 60), 600, 60);
+        return drawnInk.right - drawnInk.left == shownInk.right - shownInk.left &&
+               drawnInk.bottom - drawnInk.top == shownInk.bottom - shownInk.top;
+    });
+    ASSERT_GE(shownInk.right, 0) << "no text drawn in the log view";
     EXPECT_EQ(drawnInk.right - drawnInk.left, shownInk.right - shownInk.left);
     EXPECT_EQ(drawnInk.bottom - drawnInk.top, shownInk.bottom - shownInk.top);
     // The text starts behind the margin (the control adds its own pixel inside the edge).
