@@ -372,7 +372,7 @@ FakeKs::FakeKs() {
     g_ks = this;
     g_ksApi = KsApi{fakeCreateFileW,
                     {fakeCreateEventA, fakeDeviceIoControl, fakeGetLastError, WaitForSingleObject, fakeCancelIo,
-                     fakeGetOverlappedResult, fakeCloseHandle},
+                     fakeGetOverlappedResult, fakeCloseHandle, GetTickCount},
                     guardedBlock,
                     releaseGuardedBlock};
     g_ksSetupApi = KsSetupApi{fakeGetClassDevsA,

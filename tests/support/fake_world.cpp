@@ -296,7 +296,7 @@ FakeWorld::FakeWorld() {
         fakeGetClassDevsA, fakeEnumDeviceInterfaces, fakeGetDeviceInterfaceDetailA, fakeDestroyDeviceInfoList,
         fakeCreateFileA,
         {fakeCreateEventA, fakeDeviceIoControl, GetLastError, WaitForSingleObject, fakeCancelIo, GetOverlappedResult,
-         fakeCloseHandle},
+         fakeCloseHandle, GetTickCount},
     };
 }
 
