@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
         {"control", "ten wedged control devices", false, true},
         {"all", "all wedged", true, true},
     };
-    printf("%-36s %12s %8s %8s\n", "world", "test", "errors", "report");
+    printf("%-36s %12s %8s %8s\n", "world", "test (s)", "errors", "report");
     fflush(stdout);
     for (const auto& world : worlds) {
         bool chosen = argc <= 2;
@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
             times.push_back(last.seconds);
         }
         std::sort(times.begin(), times.end());
-        printf("%-36s %10.3f s %8d %8d\n", world.label, times[times.size() / 2], int(last.total), int(last.length));
+        printf("%-36s %12.4f %8d %8d\n", world.label, times[times.size() / 2], int(last.total), int(last.length));
         fflush(stdout);
     }
     return 0;
