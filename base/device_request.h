@@ -1,7 +1,7 @@
-// One control request to a device whose driver may never answer: overlapped, waited for a
-// bounded time, cancelled, and given up without ever letting a late completion write into
-// memory the program still uses or signal a handle it closed. Shared by the kernel-streaming
-// requests and the drivers' version request.
+// Control requests to devices whose drivers may never answer: overlapped, waited for a bounded
+// time, cancelled, and given up without ever letting a late completion write into memory the
+// program still uses or signal a handle it closed. Shared by the kernel-streaming requests and
+// the drivers' version requests, which are sent together so that they share one wait.
 #pragma once
 
 #include <windows.h>
@@ -18,22 +18,44 @@ struct DeviceRequestApi {
     BOOL(WINAPI* cancelIo)(HANDLE device);
     BOOL(WINAPI* getOverlappedResult)(HANDLE device, LPOVERLAPPED overlapped, LPDWORD transferred, BOOL wait);
     BOOL(WINAPI* closeHandle)(HANDLE handle);
+    DWORD(WINAPI* getTickCount)();
 };
 
 enum DeviceRequestOutcome {
-    REQUEST_DONE_AT_ONCE,    // *bytes: what the call returned
-    REQUEST_FAILED_AT_ONCE,  // *error, *bytes: what the call returned
+    REQUEST_DONE_AT_ONCE,    // bytes: what the call returned
+    REQUEST_FAILED_AT_ONCE,  // error, bytes: what the call returned
     REQUEST_DONE_LATER,      // completed within the wait, successfully
-    REQUEST_FAILED_LATER,    // completed within the wait with an error (*error)
-    REQUEST_TIMED_OUT,       // did not complete within the wait; completed once cancelled
-    REQUEST_GAVE_UP,         // did not complete, not even after the cancel: left to the driver
+    REQUEST_FAILED_LATER,    // completed within the wait with an error
+    // The rest missed the wait and were cancelled.
+    REQUEST_DONE_AFTER_CANCEL,    // the driver still completed it successfully
+    REQUEST_FAILED_AFTER_CANCEL,  // it completed with an error other than the cancel's
+    REQUEST_TIMED_OUT,            // it completed as cancelled
+    REQUEST_GAVE_UP,              // not even after the cancel: left to the driver
     REQUEST_NO_MEMORY,
 };
 
-// Sends the request with its input and waits up to waitMs for it, then cancels it and waits up to
-// waitMs more. The driver works on a heap block of the request's own (the OVERLAPPED, a copy of
-// the input and the output area); the output is copied to `output` only when the request
-// succeeded. A request that never completes keeps its block and event for ever.
+// One request of a batch: what is sent, and (from outcome on) what came back. The output is
+// written only when the request succeeded; a pended request reports no byte count.
+struct DeviceRequest {
+    HANDLE device;
+    DWORD code;
+    const void* input;
+    uint32_t inputSize;
+    void* output;
+    uint32_t outputSize;
+    DeviceRequestOutcome outcome;
+    DWORD bytes;
+    DWORD error;
+};
+
+// Sends every request, then waits for those that pend until one deadline waitMs after the
+// last was sent, cancels those still pending all at once, and waits up to waitMs more for them.
+// The drivers work on heap blocks of the batch's own (the OVERLAPPEDs, copies of the inputs and
+// the output areas); when a request is given up, the storage and its event are left to the
+// driver for ever, never freed or reused.
+void sendDeviceRequests(const DeviceRequestApi& api, DeviceRequest* requests, uint32_t count, DWORD waitMs);
+
+// One request on its own; *bytes and *error as in DeviceRequest.
 DeviceRequestOutcome sendDeviceRequest(const DeviceRequestApi& api, HANDLE device, DWORD code, const void* input,
                                        uint32_t inputSize, void* output, uint32_t outputSize, DWORD waitMs,
                                        DWORD* bytes, DWORD* error);

@@ -56,6 +56,12 @@ public:
         if (valid()) close_(handle_);
         handle_ = handle;
     }
+    // Takes another handle, and the call that closes it, closing the one held.
+    void reset(HANDLE handle, Close close) {
+        reset();
+        handle_ = handle;
+        close_ = close;
+    }
     HANDLE release() {
         HANDLE handle = handle_;
         handle_ = NULL;

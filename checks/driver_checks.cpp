@@ -172,12 +172,24 @@ const DeviceRecord* findMmeByPinName(const RecordList& list, const char* name) {
     return findFirst(list, [&](const DeviceRecord& r) { return kindIs(r, KIND_MME) && strcmp(r.pinName, name) == 0; });
 }
 
+void askCatalogVersions(DriverVersionAnswer answers[DRIVER_CATALOG_SIZE]) {
+    GUID classes[DRIVER_CATALOG_SIZE];
+    for (int i = 0; i < DRIVER_CATALOG_SIZE; ++i) classes[i] = DRIVER_CATALOG[i].interfaceGuid;
+    askDriverVersions(classes, DRIVER_CATALOG_SIZE, answers);
+}
+
 int32_t checkDriver(const DriverCatalogEntry& row, const CheckContext& context) {
+    DriverVersionAnswer answer;
+    answer.result = askDriverVersion(row.interfaceGuid, &answer.version);
+    return checkDriver(row, answer, context);
+}
+
+int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& answer, const CheckContext& context) {
     Section s(context.log);
     const DeviceInventory& inventory = *context.inventory;
 
-    uint32_t version = 0;
-    if (askDriverVersion(row.interfaceGuid, &version) == DRIVER_NOT_RESPONDING) {
+    const uint32_t version = answer.result == DRIVER_ANSWERED ? answer.version : 0;
+    if (answer.result == DRIVER_NOT_RESPONDING) {
         // Neither installed nor of any version: something is wrong, and the total must say so.
         s.narrow("CHECKING %s : Driver Not Responding", row.displayName);
         return 1;

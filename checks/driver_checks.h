@@ -7,6 +7,7 @@
 
 #include "base/log_buffer.h"
 #include "checks/driver_catalog.h"
+#include "checks/driver_control.h"
 #include "inventory/device_inventory.h"
 
 // What a check reads besides the catalogue row.
@@ -16,9 +17,15 @@ struct CheckContext {
     int32_t osClass;
 };
 
-// Checks one driver and appends its lines to the log. Returns 0 (not installed, or no error),
-// 1 (wrong version, or a driver that does not answer its version request), 2 (installation
-// problem) or the number of errors found in the lists.
+// Asks every catalogued driver for its version at once, in catalogue order.
+void askCatalogVersions(DriverVersionAnswer answers[DRIVER_CATALOG_SIZE]);
+
+// Checks one driver, given its answer to the version request, and appends its lines to the
+// log. Returns 0 (not installed, or no error), 1 (wrong version, or a driver that does not
+// answer its version request), 2 (installation problem) or the number of errors found in the
+// lists.
+int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& answer, const CheckContext& context);
+// The same, asking the driver first.
 int32_t checkDriver(const DriverCatalogEntry& row, const CheckContext& context);
 
 // Case-sensitive: the path ends in the tail (an empty tail always does).

@@ -8,7 +8,8 @@ namespace {
 const DriverControlApi kReal = {
     SetupDiGetClassDevsA, SetupDiEnumDeviceInterfaces, SetupDiGetDeviceInterfaceDetailA,
     SetupDiDestroyDeviceInfoList, CreateFileA,
-    {CreateEventA, DeviceIoControl, GetLastError, WaitForSingleObject, CancelIo, GetOverlappedResult, CloseHandle},
+    {CreateEventA, DeviceIoControl, GetLastError, WaitForSingleObject, CancelIo, GetOverlappedResult, CloseHandle,
+     GetTickCount},
 };
 
 // The fixed part of SP_DEVICE_INTERFACE_DETAIL_DATA_A in a 32-bit process: the size field and
@@ -49,27 +50,55 @@ HANDLE openDriverControl(const GUID& interfaceGuid) {
                            FILE_FLAG_OVERLAPPED, NULL);
 }
 
-int32_t askDriverVersion(const GUID& interfaceGuid, uint32_t* version) {
+void askDriverVersions(const GUID* interfaceGuids, uint32_t count, DriverVersionAnswer* answers) {
     const DriverControlApi& api = g_driverControlApi;
-    *version = 0;
-    Handle device(openDriverControl(interfaceGuid), api.request.closeHandle);
-    if (!device.valid()) return DRIVER_NOT_FOUND;
-    uint32_t answer = 0;
-    DWORD bytes = 0, error = 0;
-    // No input; the answer is one 32-bit version. A driver that rejects the request leaves the
-    // version at 0, which reads as not installed.
-    switch (sendDeviceRequest(api.request, device.get(), IOCTL_DRIVER_GET_VERSION, NULL, 0, &answer, sizeof(answer),
-                              DRIVER_REQUEST_WAIT_MS, &bytes, &error)) {
-    case REQUEST_DONE_AT_ONCE:
-    case REQUEST_DONE_LATER:
-        *version = answer;
-        return DRIVER_ANSWERED;
-    case REQUEST_TIMED_OUT:
-    case REQUEST_GAVE_UP:
-        return DRIVER_NOT_RESPONDING;
-    default:
-        return DRIVER_ANSWERED;
+    for (uint32_t first = 0; first < count; first += DRIVER_REQUEST_BATCH) {
+        const uint32_t batch = count - first < DRIVER_REQUEST_BATCH ? count - first : DRIVER_REQUEST_BATCH;
+        Handle devices[DRIVER_REQUEST_BATCH];
+        DeviceRequest requests[DRIVER_REQUEST_BATCH];
+        uint32_t versions[DRIVER_REQUEST_BATCH] = {0};
+        uint32_t asked[DRIVER_REQUEST_BATCH];  // the answer each request is for
+        uint32_t sent = 0;
+        for (uint32_t i = first; i < first + batch; ++i) {
+            answers[i].result = DRIVER_NOT_FOUND;
+            answers[i].version = 0;
+            devices[sent].reset(openDriverControl(interfaceGuids[i]), api.request.closeHandle);
+            if (!devices[sent].valid()) continue;
+            // No input; the answer is one 32-bit version.
+            const DeviceRequest request = {devices[sent].get(), IOCTL_DRIVER_GET_VERSION, NULL, 0, &versions[sent],
+                                           sizeof(versions[sent]), REQUEST_NO_MEMORY, 0, 0};
+            requests[sent] = request;
+            asked[sent++] = i;
+        }
+        sendDeviceRequests(api.request, requests, sent, DRIVER_REQUEST_WAIT_MS);
+        for (uint32_t k = 0; k < sent; ++k) {
+            DriverVersionAnswer& answer = answers[asked[k]];
+            switch (requests[k].outcome) {
+            case REQUEST_DONE_AT_ONCE:
+            case REQUEST_DONE_LATER:
+            case REQUEST_DONE_AFTER_CANCEL:
+                answer.result = DRIVER_ANSWERED;
+                answer.version = versions[k];
+                break;
+            case REQUEST_TIMED_OUT:
+            case REQUEST_GAVE_UP:
+                answer.result = DRIVER_NOT_RESPONDING;
+                break;
+            default:
+                // A driver that rejects the request leaves the version at 0, which reads as
+                // not installed.
+                answer.result = DRIVER_ANSWERED;
+                break;
+            }
+        }
     }
+}
+
+int32_t askDriverVersion(const GUID& interfaceGuid, uint32_t* version) {
+    DriverVersionAnswer answer;
+    askDriverVersions(&interfaceGuid, 1, &answer);
+    *version = answer.version;
+    return answer.result;
 }
 
 uint32_t queryDriverVersion(const GUID& interfaceGuid) {

@@ -29,19 +29,29 @@ struct DriverControlApi {
 extern DriverControlApi g_driverControlApi;
 const DriverControlApi& realDriverControlApi();
 
-// How long the version request may take before it is cancelled, and again after the cancel.
+// How long the version requests may take before they are cancelled, and again after the cancel.
 const DWORD DRIVER_REQUEST_WAIT_MS = 1000;
+// The most version requests sent together (each batch shares one wait).
+const uint32_t DRIVER_REQUEST_BATCH = 16;
 
 // A handle for overlapped requests to the first present device interface of the class, or
 // INVALID_HANDLE_VALUE.
 HANDLE openDriverControl(const GUID& interfaceGuid);
 
 enum {
-    DRIVER_ANSWERED = 0,         // *version holds the answer (0 when the driver refused)
+    DRIVER_ANSWERED = 0,         // the version holds the answer (0 when the driver refused)
     DRIVER_NOT_FOUND = -1,       // no present interface, or it cannot be opened
-    DRIVER_NOT_RESPONDING = -2,  // the request did not complete in time (it was cancelled)
+    DRIVER_NOT_RESPONDING = -2,  // the request did not complete, not even once cancelled
 };
-// Asks the driver for its version; the request never takes longer than about two waits.
+struct DriverVersionAnswer {
+    int32_t result;
+    uint32_t version;
+};
+// Asks the drivers of every class for their version at once, each on a handle of its own, and
+// gives the answers in the same order. However many do not answer, it takes at most about two
+// waits. A request that completes after the cancel counts by its own final status.
+void askDriverVersions(const GUID* interfaceGuids, uint32_t count, DriverVersionAnswer* answers);
+// The same for one driver.
 int32_t askDriverVersion(const GUID& interfaceGuid, uint32_t* version);
 
 // The version the driver reports; 0 when it has no present interface, cannot be opened, does

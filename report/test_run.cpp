@@ -69,8 +69,11 @@ int32_t runTest(const TestRunContext& context) {
 
     int32_t total = 0;
     const CheckContext check = {log, context.inventory, context.os->osClass};
-    for (const DriverCatalogEntry& catalogRow : DRIVER_CATALOG) {
-        DriverCatalogEntry row = catalogRow;
+    // All drivers at once: drivers that do not answer share one wait instead of adding theirs.
+    DriverVersionAnswer answers[DRIVER_CATALOG_SIZE];
+    askCatalogVersions(answers);
+    for (int i = 0; i < DRIVER_CATALOG_SIZE; ++i) {
+        DriverCatalogEntry row = DRIVER_CATALOG[i];
         wchar_t recordingIcon[128], playbackIcon[128];
         if (row.driverFileBase) {
             driverIconReference(row.driverFileBase, 1, context.os->osClass, context.is64BitWindows, recordingIcon);
@@ -78,7 +81,7 @@ int32_t runTest(const TestRunContext& context) {
             row.recordingIcon = recordingIcon;
             row.playbackIcon = playbackIcon;
         }
-        total += checkDriver(row, check);
+        total += checkDriver(row, answers[i], check);
     }
 
     appendNarrow(log, kSeparator);

@@ -87,6 +87,28 @@ void setNames(const wchar_t* wide, wchar_t* wideField, char* narrowField, int si
     toNarrow(wideField, narrowField, size);
 }
 
+// The filters that went silent in this collection pass (the interface map's rebuild starts a
+// pass): the walk of the other direction opens them no more. Past the last place a silent
+// filter is only forgotten, and costs its deadline again in the other walk.
+const uint32_t kMaxSilentFilters = 32;
+struct SilentFilters {
+    wchar_t paths[kMaxSilentFilters][260];
+    uint32_t count;
+};
+SilentFilters g_silentFilters;
+
+bool wentSilent(const wchar_t* path) {
+    wchar_t asKept[260];  // cut as the filter keeps its path
+    copyText(asKept, path, 260);
+    for (uint32_t i = 0; i < g_silentFilters.count; ++i)
+        if (wcscmp(g_silentFilters.paths[i], asKept) == 0) return true;
+    return false;
+}
+
+void rememberSilent(const wchar_t* path) {
+    if (g_silentFilters.count < kMaxSilentFilters) copyText(g_silentFilters.paths[g_silentFilters.count++], path, 260);
+}
+
 }  // namespace
 
 KsSetupApi g_ksSetupApi = kReal;
@@ -95,6 +117,7 @@ const KsSetupApi& realKsSetupApi() { return kReal; }
 
 int32_t collectKsInterfaces(RecordList* ksInterfaces) {
     resetList(ksInterfaces);
+    g_silentFilters.count = 0;
     HeapBlock detail(kDetailBlockBytes);
     if (!detail.get()) return -1;
     const struct {
@@ -150,8 +173,11 @@ int32_t collectKsDevices(const RecordList& ksInterfaces, RecordList* list, int d
         wchar_t name[kNameUnits + 1] = L"";
         if (!interfaceFriendlyName(set.get(), &data, name)) name[0] = 0;
         if (!name[0]) deviceName(set.get(), &device, name);
+        // A silent filter is left out like one that cannot be opened or fails its first request.
+        if (wentSilent(detailOf(detail)->DevicePath)) continue;
         if (KsFilter* filter = openKsFilter(detailOf(detail)->DevicePath, name)) {
             if (collectStreamingPins(filter, direction) == 0) addKsDeviceRecord(ksInterfaces, list, filter, direction);
+            if (filter->silent) rememberSilent(filter->devicePath);
             closeKsFilter(filter);
         }
     }

@@ -35,10 +35,11 @@ extern KsSetupApi g_ksSetupApi;
 const KsSetupApi& realKsSetupApi();
 
 // Rebuilds the interface map: capture aliases first, then render aliases. 0, or -1 without
-// memory.
+// memory. It starts a collection pass: filters that went silent in the last one are asked again.
 int32_t collectKsInterfaces(RecordList* ksInterfaces);
 // Appends the KS records of a direction (1 recording, else playback) to that direction's list,
-// their hardware IDs from the interface map. Always 0.
+// their hardware IDs from the interface map. A filter that went silent (a request missed its
+// deadline) is not listed, and in this pass not opened again. Always 0.
 int32_t collectKsDevices(const RecordList& ksInterfaces, RecordList* list, int direction);
 void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const KsFilter* filter, int direction);
 

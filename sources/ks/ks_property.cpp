@@ -22,13 +22,15 @@ const uint32_t kIdentifierSize = 24;   // KSIDENTIFIER: Set, Id, Flags
 const uint32_t kDataRangeSize = 64;    // KSDATARANGE up to and with its Specifier
 const uint32_t kSubFormatOffset = 32;
 const uint32_t kNameBytes = 519;
+const int32_t kSilent = -20;
 
 void* heapBlock(size_t bytes) { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes); }
 void heapRelease(void* block) { HeapFree(GetProcessHeap(), 0, block); }
 
 const KsApi kReal = {
     CreateFileW,
-    {CreateEventA, DeviceIoControl, GetLastError, WaitForSingleObject, CancelIo, GetOverlappedResult, CloseHandle},
+    {CreateEventA, DeviceIoControl, GetLastError, WaitForSingleObject, CancelIo, GetOverlappedResult, CloseHandle,
+     GetTickCount},
     heapBlock,
     heapRelease,
 };
@@ -79,9 +81,9 @@ KsPinRequest pinRequest(uint32_t pinId, uint32_t propertyId) {
 
 // Reads a KSMULTIPLE_ITEM answer into a block of its own; false when it cannot be had or is too
 // short to hold its header.
-bool readMultipleItems(HANDLE filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* bytes,
+bool readMultipleItems(KsFilter* filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* bytes,
                        uint32_t* count, const uint8_t** first) {
-    if (FAILED(getPinPropertyAlloc(filter, pinId, propertyId, block, bytes)) || *bytes < kMultipleItemSize)
+    if (FAILED(askFilterAlloc(filter, pinId, propertyId, block, bytes)) || *bytes < kMultipleItemSize)
         return false;
     *count = readLe32(*block + 4);
     *first = *block + kMultipleItemSize;
@@ -112,10 +114,14 @@ HRESULT ksPropertyRequest(HANDLE filter, const KsPinRequest& request, void* outp
         return E_FAIL;
     case REQUEST_DONE_LATER:
         return S_OK;  // a pended request reports no byte count
+    case REQUEST_FAILED_LATER:
+        return E_FAIL;
     case REQUEST_NO_MEMORY:
         return E_OUTOFMEMORY;
     default:
-        return E_FAIL;
+        // Cancelled: even one that the filter still answered after the cancel took too long,
+        // and the next request would again.
+        return KS_E_NO_ANSWER;
     }
 }
 
@@ -139,31 +145,48 @@ HRESULT getPinPropertyAlloc(HANDLE filter, uint32_t pinId, uint32_t propertyId, 
     return ksPropertyRequest(filter, request, *block, needed, NULL);
 }
 
-int32_t queryPinInfo(const KsFilter* filter, uint32_t pinId, KsPinInfo* info) {
+HRESULT askFilter(KsFilter* filter, uint32_t pinId, uint32_t propertyId, void* output, uint32_t outputSize) {
+    if (filter->silent) return KS_E_NO_ANSWER;
+    const HRESULT result = getPinProperty(filter->handle, pinId, propertyId, output, outputSize);
+    if (result == KS_E_NO_ANSWER) filter->silent = 1;
+    return result;
+}
+
+HRESULT askFilterAlloc(KsFilter* filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* size) {
+    *block = NULL;
+    *size = 0;
+    if (filter->silent) return KS_E_NO_ANSWER;
+    const HRESULT result = getPinPropertyAlloc(filter->handle, pinId, propertyId, block, size);
+    if (result == KS_E_NO_ANSWER) filter->silent = 1;
+    return result;
+}
+
+int32_t queryPinInfo(KsFilter* filter, uint32_t pinId, KsPinInfo* info) {
     ZeroMemory(info, sizeof(*info));
     info->pinId = pinId;
-    const HANDLE h = filter->handle;
-    getPinProperty(h, pinId, KSPROPERTY_PIN_COMMUNICATION_ID, &info->communication, 4);
-    if (!readMultipleItems(h, pinId, KSPROPERTY_PIN_INTERFACES_ID, &info->interfacesBlock, &info->interfacesBytes,
+    askFilter(filter, pinId, KSPROPERTY_PIN_COMMUNICATION_ID, &info->communication, 4);
+    if (!readMultipleItems(filter, pinId, KSPROPERTY_PIN_INTERFACES_ID, &info->interfacesBlock, &info->interfacesBytes,
                            &info->interfaceCount, &info->interfaces))
-        return -2;
-    if (!readMultipleItems(h, pinId, KSPROPERTY_PIN_MEDIUMS_ID, &info->mediumsBlock, &info->mediumsBytes,
+        return filter->silent ? kSilent : -2;
+    if (!readMultipleItems(filter, pinId, KSPROPERTY_PIN_MEDIUMS_ID, &info->mediumsBlock, &info->mediumsBytes,
                            &info->mediumCount, &info->mediums))
-        return -3;
-    if (!readMultipleItems(h, pinId, KSPROPERTY_PIN_DATARANGES_ID, &info->dataRangesBlock, &info->dataRangesBytes,
-                           &info->dataRangeCount, &info->dataRanges))
-        return -4;
-    getPinProperty(h, pinId, KSPROPERTY_PIN_DATAFLOW_ID, &info->dataFlow, 4);
-    if (FAILED(getPinProperty(h, pinId, KSPROPERTY_PIN_CINSTANCES_ID, &info->instances, 8))) return -6;
-    getPinProperty(h, pinId, KSPROPERTY_PIN_GLOBALCINSTANCES_ID, &info->globalInstances, 8);
-    getPinProperty(h, pinId, KSPROPERTY_PIN_CATEGORY_ID, &info->category, 16);
+        return filter->silent ? kSilent : -3;
+    if (!readMultipleItems(filter, pinId, KSPROPERTY_PIN_DATARANGES_ID, &info->dataRangesBlock,
+                           &info->dataRangesBytes, &info->dataRangeCount, &info->dataRanges))
+        return filter->silent ? kSilent : -4;
+    askFilter(filter, pinId, KSPROPERTY_PIN_DATAFLOW_ID, &info->dataFlow, 4);
+    if (FAILED(askFilter(filter, pinId, KSPROPERTY_PIN_CINSTANCES_ID, &info->instances, 8)))
+        return filter->silent ? kSilent : -6;
+    askFilter(filter, pinId, KSPROPERTY_PIN_GLOBALCINSTANCES_ID, &info->globalInstances, 8);
+    askFilter(filter, pinId, KSPROPERTY_PIN_CATEGORY_ID, &info->category, 16);
 
     wchar_t name[(kNameBytes + 1) / 2 + 1];
     ZeroMemory(name, sizeof(name));
-    if (SUCCEEDED(getPinProperty(h, pinId, KSPROPERTY_PIN_NAME_ID, name, kNameBytes))) {
+    if (SUCCEEDED(askFilter(filter, pinId, KSPROPERTY_PIN_NAME_ID, name, kNameBytes))) {
         name[(kNameBytes + 1) / 2] = 0;  // the driver's text may fill the buffer without a terminator
         toNarrow(name, info->name, sizeof(info->name));
     }
+    if (filter->silent) return kSilent;
 
     if (!hasIdentifier(info->interfacesBlock, info->interfacesBytes, info->interfaceCount,
                        KSINTERFACESETID_STANDARD_SET, 0))
@@ -187,16 +210,19 @@ int32_t releasePinInfo(KsPinInfo* info) {
 
 int32_t collectStreamingPins(KsFilter* filter, int direction) {
     uint32_t pinTypes = 0;
-    if (FAILED(getPinProperty(filter->handle, 0, KSPROPERTY_PIN_CTYPES_ID, &pinTypes, 4))) return -1;
+    if (FAILED(askFilter(filter, 0, KSPROPERTY_PIN_CTYPES_ID, &pinTypes, 4))) return -1;
     if (int32_t(pinTypes) < 1) return -2;
     if (pinTypes > KS_MAX_PIN_TYPES) pinTypes = KS_MAX_PIN_TYPES;
     const uint32_t wantedFlow = direction == 1 ? KS_DATAFLOW_OUT : KS_DATAFLOW_IN;
     for (uint32_t pin = 0; pin < pinTypes; ++pin) {
+        // One missed deadline costs the filter its place in the list, whatever it answered
+        // before: a filter that stopped answering must not hold the pass for every pin left.
+        if (filter->silent) return kSilent;
         uint32_t communication = 0, flow = 0;
-        if (FAILED(getPinProperty(filter->handle, pin, KSPROPERTY_PIN_COMMUNICATION_ID, &communication, 4)) ||
+        if (FAILED(askFilter(filter, pin, KSPROPERTY_PIN_COMMUNICATION_ID, &communication, 4)) ||
             (communication != KS_COMMUNICATION_SINK && communication != KS_COMMUNICATION_BOTH))
             continue;
-        if (FAILED(getPinProperty(filter->handle, pin, KSPROPERTY_PIN_DATAFLOW_ID, &flow, 4)) ||
+        if (FAILED(askFilter(filter, pin, KSPROPERTY_PIN_DATAFLOW_ID, &flow, 4)) ||
             communication != KS_COMMUNICATION_SINK || flow != wantedFlow)
             continue;
         KsPinInfo info;
@@ -210,7 +236,7 @@ int32_t collectStreamingPins(KsFilter* filter, int direction) {
         }
         filter->pins[filter->pinCount++] = info;
     }
-    return 0;
+    return filter->silent ? kSilent : 0;
 }
 
 KsFilter* openKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName) {

@@ -84,6 +84,9 @@ struct KsFilter {
     HANDLE handle;  // INVALID_HANDLE_VALUE when the open failed
     KsPinInfo pins[KS_MAX_PINS];
     int32_t pinCount;
+    // A request of this filter missed its deadline: the filter counts as not answering and gets
+    // no further request (its handle may still hold that request).
+    int32_t silent;
     wchar_t devicePath[260];
     wchar_t friendlyName[280];
 };
@@ -100,7 +103,11 @@ struct KsApi {
 extern KsApi g_ksApi;
 const KsApi& realKsApi();
 
-// S_OK, E_FAIL or E_OUTOFMEMORY; *bytesReturned (optional) gets the byte count of the answer.
+// A request that did not complete within its wait and had to be cancelled, however it ended.
+const HRESULT KS_E_NO_ANSWER = HRESULT(0x800705B4L);  // HRESULT_FROM_WIN32(ERROR_TIMEOUT)
+
+// S_OK, E_FAIL, E_OUTOFMEMORY or KS_E_NO_ANSWER; *bytesReturned (optional) gets the byte count
+// of the answer.
 HRESULT ksPropertyRequest(HANDLE filter, const KsPinRequest& request, void* output, uint32_t outputSize,
                           uint32_t* bytesReturned);
 HRESULT getPinProperty(HANDLE filter, uint32_t pinId, uint32_t propertyId, void* output, uint32_t outputSize);
@@ -108,11 +115,18 @@ HRESULT getPinProperty(HANDLE filter, uint32_t pinId, uint32_t propertyId, void*
 // frees with g_ksApi.releaseBlock; after a failed second request the block is the caller's as well.
 HRESULT getPinPropertyAlloc(HANDLE filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* size);
 
+// The pin requests of a filter: none once the filter is silent, and the filter turns silent
+// when one misses its deadline (the result is then KS_E_NO_ANSWER).
+HRESULT askFilter(KsFilter* filter, uint32_t pinId, uint32_t propertyId, void* output, uint32_t outputSize);
+HRESULT askFilterAlloc(KsFilter* filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* size);
+
 // 0 accepted; -2 interfaces, -3 mediums, -4 data ranges or -6 instances not readable; -10 no
-// standard streaming interface; -11 no standard medium; -13 no accepted sub-format.
-int32_t queryPinInfo(const KsFilter* filter, uint32_t pinId, KsPinInfo* info);
+// standard streaming interface; -11 no standard medium; -13 no accepted sub-format; -20 the
+// filter is silent.
+int32_t queryPinInfo(KsFilter* filter, uint32_t pinId, KsPinInfo* info);
 int32_t releasePinInfo(KsPinInfo* info);
-// 0 done; -1 the pin type count failed; -2 no pin types; -10 more than 8 pins qualified.
+// 0 done; -1 the pin type count failed; -2 no pin types; -10 more than 8 pins qualified; -20
+// the filter turned silent during the walk.
 int32_t collectStreamingPins(KsFilter* filter, int direction);
 KsFilter* openKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName);
 void closeKsFilter(KsFilter* filter);

@@ -63,8 +63,10 @@ TEST_F(DriverControlTest, OpenGivesAHandleTheCallerCloses) {
     g_driverControlApi.request.closeHandle(device);
 }
 
-// A driver that does not complete its version request holds the checker for at most two waits
-// of a second, whatever it does with the cancel, and never writes into memory given back.
+// Drivers that do not complete their version request in time are asked together: they share
+// one wait of a second, one cancel each and one second more, whatever they do with the cancel,
+// and none ever writes into memory given back. An answer that comes after the cancel still
+// counts by its final status.
 TEST_F(DriverControlTest, DriversThatDoNotAnswerInTime) {
     struct Case {
         FakeKsTiming timing;
@@ -72,27 +74,42 @@ TEST_F(DriverControlTest, DriversThatDoNotAnswerInTime) {
         int32_t result;
         uint32_t version;
     } cases[] = {
-        {PEND_THEN_COMPLETE, 200, DRIVER_ANSWERED, 0x01000305},   // late but within the wait
+        {ANSWER_AT_ONCE, 0, DRIVER_ANSWERED, 0x01000301},
+        {PEND_THEN_COMPLETE, 200, DRIVER_ANSWERED, 0x01000302},   // late but within the wait
         {PEND_UNTIL_CANCELLED, 0, DRIVER_NOT_RESPONDING, 0},       // answers only the cancel
         {PEND_THEN_COMPLETE, 1500, DRIVER_NOT_RESPONDING, 0},      // too late: cancelled first
-        {PEND_IGNORING_CANCEL, 2600, DRIVER_NOT_RESPONDING, 0},    // keeps the request after the cancel
+        {PEND_IGNORING_CANCEL, 1500, DRIVER_ANSWERED, 0x01000305}, // answers after the cancel
+        {PEND_IGNORING_CANCEL, 2600, DRIVER_NOT_RESPONDING, 0},    // keeps the request after both waits
     };
-    for (const Case& c : cases) {
-        world.interfaces.clear();
-        FakeDriverInterface& driver = world.addDriver(kVesso, 0x01000305);
-        driver.timing = c.timing;
-        driver.completeAfterMs = c.completeAfterMs;
-        uint32_t version = 7;
-        const DWORD start = GetTickCount();
-        EXPECT_EQ(c.result, askDriverVersion(kVesso, &version)) << c.timing << " " << c.completeAfterMs;
-        EXPECT_LT(GetTickCount() - start, 3000u);
-        EXPECT_EQ(c.version, version);
+    const size_t n = sizeof(cases) / sizeof(cases[0]);
+    GUID classes[n + 1];
+    for (size_t i = 0; i < n; ++i) {
+        classes[i] = DRIVER_CATALOG[i].interfaceGuid;
+        FakeDriverInterface& driver = world.addDriver(classes[i], 0x01000301 + uint32_t(i));
+        driver.timing = cases[i].timing;
+        driver.completeAfterMs = cases[i].completeAfterMs;
     }
+    classes[n] = DRIVER_CATALOG[n].interfaceGuid;  // not installed
+    DriverVersionAnswer answers[n + 1];
+    const DWORD start = GetTickCount();
+    askDriverVersions(classes, n + 1, answers);
+    EXPECT_LT(GetTickCount() - start, 3000u);
+    for (size_t i = 0; i < n; ++i) {
+        EXPECT_EQ(cases[i].result, answers[i].result) << cases[i].timing << " " << cases[i].completeAfterMs;
+        EXPECT_EQ(cases[i].version, answers[i].version) << cases[i].timing << " " << cases[i].completeAfterMs;
+    }
+    EXPECT_EQ(DRIVER_NOT_FOUND, answers[n].result);
+    EXPECT_EQ(0u, answers[n].version);
+    // Every request was out before the first cancel, and each one pending at the deadline was
+    // cancelled once.
+    EXPECT_EQ(6, world.requestsAtFirstCancel);
+    EXPECT_EQ(4, world.cancels);
     EXPECT_EQ(0, world.refusedRequests);
     // The driver that kept its request was left the request's event; every other one is closed.
     EXPECT_EQ(1, world.liveEvents);
-    for (int i = 0; i < 300 && world.lateWrites == 0; ++i) Sleep(10);  // it answers a little later
-    EXPECT_EQ(1, world.lateWrites);
+    for (int i = 0; i < 300 && world.lateWrites < 2; ++i) Sleep(10);  // it answers a little later
+    EXPECT_EQ(2, world.lateWrites);
+    EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, NULL));
 }
 
 TEST(DriverControlOnWindows, NoDriverOfTheCatalogueHere) {

@@ -150,7 +150,7 @@ BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSi
 
     FakeKsAnswer answer;
     const bool ok = answerOf(filter, request->pinId, request->id, &answer);
-    if (filter.timing != ANSWER_AT_ONCE) {
+    if (filter.timing != ANSWER_AT_ONCE && !(filter.pinTypesAtOnce && request->id == KSPROPERTY_PIN_CTYPES_ID)) {
         // A pending request ends, when it is answered, with the status the same answer gives at
         // once: an error for a failing property, an overflow for a size query.
         LateCompletion* c = new LateCompletion;
@@ -165,7 +165,7 @@ BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSi
         c->output = ok && outSize >= size ? out : nullptr;
         c->bytes = answer.bytes;
         c->delayMs = filter.completeAfterMs;
-        c->cancelled = g_late.cancelEvent();
+        c->cancelled = g_late.cancelEvent(device);
         c->ignoresCancel = filter.timing == PEND_IGNORING_CANCEL;
         c->waitsForCancel = filter.timing == PEND_UNTIL_CANCELLED;
         overlapped->Internal = ULONG_PTR(0x103);  // STATUS_PENDING
@@ -205,9 +205,9 @@ BOOL WINAPI fakeGetOverlappedResult(HANDLE device, LPOVERLAPPED overlapped, LPDW
     return FALSE;
 }
 
-BOOL WINAPI fakeCancelIo(HANDLE) {
+BOOL WINAPI fakeCancelIo(HANDLE device) {
     ++g_ks->cancels;
-    g_late.cancelAll();
+    g_late.cancel(device);
     return TRUE;
 }
 
@@ -372,7 +372,7 @@ FakeKs::FakeKs() {
     g_ks = this;
     g_ksApi = KsApi{fakeCreateFileW,
                     {fakeCreateEventA, fakeDeviceIoControl, fakeGetLastError, WaitForSingleObject, fakeCancelIo,
-                     fakeGetOverlappedResult, fakeCloseHandle},
+                     fakeGetOverlappedResult, fakeCloseHandle, GetTickCount},
                     guardedBlock,
                     releaseGuardedBlock};
     g_ksSetupApi = KsSetupApi{fakeGetClassDevsA,
@@ -386,9 +386,15 @@ FakeKs::FakeKs() {
                               fakeDestroyDeviceInfoList};
 }
 
-HANDLE LateAnswers::cancelEvent() {
+HANDLE LateAnswers::cancelEvent(HANDLE device) {
     cancels_.push_back(CreateEventA(NULL, TRUE, FALSE, NULL));
+    cancelDevices_.push_back(device);
     return cancels_.back();
+}
+
+void LateAnswers::cancel(HANDLE device) {
+    for (size_t i = 0; i < cancels_.size(); ++i)
+        if (cancelDevices_[i] == device) SetEvent(cancels_[i]);
 }
 
 void LateAnswers::run(LPTHREAD_START_ROUTINE answer, void* context) {
@@ -408,6 +414,7 @@ void LateAnswers::finish() {
     threads_.clear();
     for (HANDLE cancelled : cancels_) CloseHandle(cancelled);
     cancels_.clear();
+    cancelDevices_.clear();
 }
 
 FakeKs::~FakeKs() {

@@ -49,15 +49,18 @@ struct FakeKsPin {
 // them: the filters' pending requests and the control devices' version requests.
 class LateAnswers {
 public:
-    // A new event that cancelAll signals, for the context of the next answer.
-    HANDLE cancelEvent();
+    // A new event that a cancel of the device signals, for the context of the next answer.
+    HANDLE cancelEvent(HANDLE device);
     void run(LPTHREAD_START_ROUTINE answer, void* context);
+    // CancelIo: the requests pending on that device only.
+    void cancel(HANDLE device);
     void cancelAll();
     // Lets every waiting driver go and waits until each has answered.
     void finish();
 
 private:
     std::vector<HANDLE> threads_, cancels_;
+    std::vector<HANDLE> cancelDevices_;  // the device of each cancel event
 };
 
 // An answer given instead of the one the pin description makes.
@@ -83,6 +86,7 @@ struct FakeKsFilter {
     int64_t pinTypes = -1;  // the pin type count answered; -1: the number of pins
     FakeKsTiming timing = ANSWER_AT_ONCE;
     DWORD completeAfterMs = 0;
+    bool pinTypesAtOnce = false;  // the pin type count is answered at once, whatever the timing
     std::map<std::pair<uint32_t, uint32_t>, FakeKsAnswer> raw;  // (pin, property id)
 };
 

@@ -244,7 +244,7 @@ BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSi
     if (driver.timing != ANSWER_AT_ONCE) {
         LateAnswer* a = new LateAnswer{reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(overlapped->hEvent) & ~ULONG_PTR(1)),
                                        overlapped, out, driver.version, driver.completeAfterMs, driver.timing,
-                                       g_late.cancelEvent()};
+                                       g_late.cancelEvent(device)};
         overlapped->Internal = ULONG_PTR(0x103);  // STATUS_PENDING
         g_late.run(answerLater, a);
         SetLastError(ERROR_IO_PENDING);
@@ -274,8 +274,11 @@ HANDLE WINAPI fakeCreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manual, BOOL
     return event;
 }
 
-BOOL WINAPI fakeCancelIo(HANDLE) {
-    g_late.cancelAll();
+BOOL WINAPI fakeCancelIo(HANDLE device) {
+    ++g_world->cancels;
+    if (g_world->requestsAtFirstCancel < 0)
+        g_world->requestsAtFirstCancel = g_world->versionRequests;
+    g_late.cancel(device);
     return TRUE;
 }
 
@@ -293,7 +296,7 @@ FakeWorld::FakeWorld() {
         fakeGetClassDevsA, fakeEnumDeviceInterfaces, fakeGetDeviceInterfaceDetailA, fakeDestroyDeviceInfoList,
         fakeCreateFileA,
         {fakeCreateEventA, fakeDeviceIoControl, GetLastError, WaitForSingleObject, fakeCancelIo, GetOverlappedResult,
-         fakeCloseHandle},
+         fakeCloseHandle, GetTickCount},
     };
 }
 

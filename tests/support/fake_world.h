@@ -63,7 +63,9 @@ public:
     int versionRequests = 0;
     int refusedRequests = 0;    // version requests not made as the driver takes them
     int liveEvents = 0;         // events of the requests not yet closed
-    int lateWrites = 0;         // answers that came after the request gave up
+    int lateWrites = 0;         // answers given by drivers that ignored the cancel
+    int cancels = 0;            // CancelIo calls on control devices
+    int requestsAtFirstCancel = -1;  // version requests made before the first cancel
     std::vector<std::string> openedPaths;
 
     // Adds an interface answering with a version, and returns it for further changes.

@@ -197,13 +197,16 @@ TEST_F(KsTest, PendingRequestCompletingInTime) {
     EXPECT_EQ(0, ks.liveEvents);
 }
 
+// Windows' code for a wait that ran out: what a request that had to be cancelled gives.
+const HRESULT kNoAnswer = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+
 TEST_F(KsTest, PendingRequestIsCancelledAndAwaited) {
     FakeKsFilter& f = ks.add(L"\\\\?\\stuck", 1);
     f.timing = PEND_UNTIL_CANCELLED;
     KsFilter* filter = openKsFilter(L"\\\\?\\stuck", L"Stuck");
     uint32_t value = 7;
     const DWORD start = GetTickCount();
-    EXPECT_EQ(E_FAIL, getPinProperty(filter->handle, 0, KSPROPERTY_PIN_DATAFLOW_ID, &value, 4));
+    EXPECT_EQ(kNoAnswer, getPinProperty(filter->handle, 0, KSPROPERTY_PIN_DATAFLOW_ID, &value, 4));
     const DWORD took = GetTickCount() - start;
     EXPECT_GE(took, 990u);
     EXPECT_LT(took, 1900u);
@@ -211,26 +214,47 @@ TEST_F(KsTest, PendingRequestIsCancelledAndAwaited) {
     EXPECT_EQ(7u, value);  // nothing written into the caller's buffer
     EXPECT_EQ(0, ks.liveEvents) << "the completed request's event is closed";
     closeKsFilter(filter);
+
+    // A filter that answers its pin type count, then nothing: one missed deadline and the walk
+    // ends; the filter is asked nothing more, however many pin types it claimed.
+    FakeKsFilter& mute = ks.add(L"\\\\?\\mute", 3);
+    mute.pinTypes = 256;
+    mute.pinTypesAtOnce = true;
+    mute.timing = PEND_UNTIL_CANCELLED;
+    ks.asked.clear();
+    filter = openKsFilter(L"\\\\?\\mute", L"Mute");
+    EXPECT_EQ(-20, collectStreamingPins(filter, 0));
+    EXPECT_EQ(-1, collectStreamingPins(filter, 0));
+    KsPinInfo info;
+    EXPECT_EQ(-20, queryPinInfo(filter, 1, &info));
+    releasePinInfo(&info);
+    EXPECT_EQ((std::vector<std::pair<uint32_t, uint32_t>>{{0, KSPROPERTY_PIN_CTYPES_ID},
+                                                          {0, KSPROPERTY_PIN_COMMUNICATION_ID}}),
+              ks.asked);
+    EXPECT_EQ(2, ks.cancels);
+    EXPECT_EQ(0, filter->pinCount);
+    closeKsFilter(filter);
 }
 
 TEST_F(KsTest, ADriverIgnoringTheCancelKeepsItsBlock) {
-    FakeKsFilter& f = ks.add(L"\\\\?\\rogue", 1);
+    FakeKsFilter& f = ks.add(L"\\\\?\\rogue", 3);
+    f.pinTypesAtOnce = true;
     f.timing = PEND_IGNORING_CANCEL;
     f.completeAfterMs = 4000;  // well after both waits have given up, even on a busy machine
     KsFilter* filter = openKsFilter(L"\\\\?\\rogue", L"Rogue");
-    uint32_t value = 7;
     const DWORD start = GetTickCount();
-    EXPECT_EQ(E_FAIL, getPinProperty(filter->handle, 0, KSPROPERTY_PIN_DATAFLOW_ID, &value, 4));
+    EXPECT_EQ(-20, collectStreamingPins(filter, 0));
     const DWORD took = GetTickCount() - start;
     EXPECT_GE(took, 1990u);  // a second's wait, the cancel, and a second more
     EXPECT_LT(took, 3500u);
+    // The handle still holds the first pin's request: it is sent nothing more.
+    EXPECT_EQ(2, ks.requests);
     closeKsFilter(filter);
     // The late completion writes into the block and signals the event the request left to it.
     Sleep(4000 - took + 800);
     EXPECT_EQ(1, ks.lateWrites);
     EXPECT_EQ(1, ks.liveEvents);
     EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, NULL));
-    EXPECT_EQ(7u, value);
 }
 
 }  // namespace
