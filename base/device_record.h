@@ -14,6 +14,15 @@ enum : uint32_t {
     KS_CAPTURE_FLAG = 0x10000,  // in the interface map: the record is a capture alias
 };
 
+// The two sides of every device list. Stored and passed as this type only; numbers from outside
+// (the recording flag 1 of the collection pass, Core Audio's eCapture) become one through
+// directionFromNumber, so that a stray value means playback everywhere.
+enum Direction : int32_t {
+    DIRECTION_PLAYBACK = 0,
+    DIRECTION_RECORDING = 1,
+};
+inline Direction directionFromNumber(int32_t value) { return value == 1 ? DIRECTION_RECORDING : DIRECTION_PLAYBACK; }
+
 enum : uint32_t {
     LIST_INITIAL_BYTES = 8192,
     LIST_GROW_STEP = 32768,
@@ -66,7 +75,7 @@ const ListMemory& realListMemory();
 // A source hands each record it made to this before the record is listed, so that what other
 // sources know about the device (hardware ID, endpoint entry) can be added by the caller.
 struct RecordCompletion {
-    void (*complete)(void* context, DeviceRecord* record, int direction);
+    void (*complete)(void* context, DeviceRecord* record, Direction direction);
     void* context;
 };
 
