@@ -6,8 +6,6 @@
 
 namespace {
 
-bool isHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool isLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 // The longest prefix of the narrow text, at most `limit` bytes, that ends on a character
 // boundary of the ANSI code page (only double-byte code pages, and UTF-8 where Windows is set
@@ -91,4 +89,9 @@ void makeLineSafe(char* text) {
     if (!text) return;
     for (char* p = text; *p; ++p)
         if (BYTE(*p) < 0x20 || *p == 0x7F) *p = '?';
+}
+
+void copyTextAndNarrow(const wchar_t* text, wchar_t* wide, char* narrow, int size) {
+    copyText(wide, text, size_t(size));
+    toNarrow(wide, narrow, size);
 }

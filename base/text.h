@@ -5,6 +5,10 @@
 
 #include <stddef.h>
 
+// The halves of a UTF-16 surrogate pair.
+inline bool isHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+inline bool isLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
 // Copies at most capacity - 1 units of the text and a terminator, never ending the copy between
 // the two halves of a surrogate pair. Returns the units copied.
 size_t copyText(wchar_t* destination, const wchar_t* text, size_t capacity);
@@ -15,6 +19,9 @@ size_t wholeCharacterLength(const wchar_t* text, size_t units);
 // always terminated. A character the code page lacks becomes its default character: it is
 // never mapped to a different one that looks alike.
 void toNarrow(const wchar_t* wide, char* narrow, int size);
+// Both forms of a name into a record's field pair of `size` units each: the text cut on a whole
+// character (copyText), then the ANSI copy of what was kept.
+void copyTextAndNarrow(const wchar_t* text, wchar_t* wide, char* narrow, int size);
 
 // Makes a text that came from outside the program (a driver, the registry) safe for one line
 // of the report: control characters (U+0000 to U+001F, U+007F) and lone surrogate halves become
