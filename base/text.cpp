@@ -6,7 +6,6 @@
 
 namespace {
 
-
 // The longest prefix of the narrow text, at most `limit` bytes, that ends on a character
 // boundary of the ANSI code page (only double-byte code pages, and UTF-8 where Windows is set
 // to it, have characters of more than one byte).
