@@ -8,9 +8,6 @@
 #include "report/system_identification.h"
 #include "sources/store/endpoint_store.h"
 
-// Options of the audio side, kept for every collection pass.
-const uint32_t DEFAULT_COLLECTION_OPTIONS = 0x10020D;
-
 // Process exit codes besides the error total of the last test.
 enum ExitCode {
     EXIT_USAGE_SHOWN = 0,          // "-?": the usage box, no test

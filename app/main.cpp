@@ -10,8 +10,17 @@
 #include "app/resource_ids.h"
 #include "base/product.h"
 #include "base/system_library.h"
+#include "inventory/device_inventory.h"
 #include "app/wow64.h"
 #include "report/system_identification.h"
+
+namespace {
+
+// MME, endpoints, kernel streaming and the 1 ms timer. Bit 0x200 asked the wave source to leave
+// the wave mapper out, which it always does; the word keeps it.
+const uint32_t kCollectionOptions = OPT_MME | OPT_ENDPOINTS | OPT_KS | OPT_TIMER_1MS | 0x200;
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Before anything can load a DLL: none may come from the exe's folder or the current one.
@@ -25,7 +34,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     g_app.is64BitWindows = detectWow64();
     resetWindowState(&g_app);
     g_app.instance = instance;
-    g_app.collectionOptions = DEFAULT_COLLECTION_OPTIONS;
+    g_app.collectionOptions = kCollectionOptions;
     identifyOs(&g_app.os);
     g_app.exitCode = EXIT_NO_TEST_RAN;
 

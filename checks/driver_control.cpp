@@ -100,9 +100,3 @@ int32_t askDriverVersion(const GUID& interfaceGuid, uint32_t* version) {
     *version = answer.version;
     return answer.result;
 }
-
-uint32_t queryDriverVersion(const GUID& interfaceGuid) {
-    uint32_t version = 0;
-    askDriverVersion(interfaceGuid, &version);
-    return version;
-}

@@ -54,6 +54,3 @@ void askDriverVersions(const GUID* interfaceGuids, uint32_t count, DriverVersion
 // The same for one driver.
 int32_t askDriverVersion(const GUID& interfaceGuid, uint32_t* version);
 
-// The version the driver reports; 0 when it has no present interface, cannot be opened, does
-// not fill in a version or does not answer.
-uint32_t queryDriverVersion(const GUID& interfaceGuid);

@@ -10,17 +10,19 @@ DeviceInventory g_inventory;
 
 namespace {
 
-const wchar_t* directionKeyName(int direction) { return direction == 1 ? L"Capture" : L"Render"; }
+const wchar_t* directionKeyName(Direction direction) {
+    return direction == DIRECTION_RECORDING ? L"Capture" : L"Render";
+}
 
 // What the records of one direction are completed from: the interface map, and the store's
 // direction key, read once, when the first record needs it.
 struct Completion {
     const DeviceInventory* inventory;
-    int direction;
+    Direction direction;
     EndpointStoreSnapshot store;
     bool read;
 
-    Completion(const DeviceInventory* inv, int dir) : inventory(inv), direction(dir), read(false) {
+    Completion(const DeviceInventory* inv, Direction dir) : inventory(inv), direction(dir), read(false) {
         ZeroMemory(&store, sizeof(store));
     }
     ~Completion() {
@@ -40,14 +42,14 @@ struct Completion {
 
 // A wave device: hardware ID, driver name, icon and endpoint GUID from the endpoint entry
 // whose names its own name begins.
-void completeWaveDevice(void* context, DeviceRecord* record, int) {
+void completeWaveDevice(void* context, DeviceRecord* record, Direction) {
     Completion* c = static_cast<Completion*>(context);
     completeFromEndpointStore(c->endpointStore(), record, COMPLETE_HARDWARE_ID | COMPLETE_DRIVER_NAME);
 }
 
 // An endpoint: the hardware ID of its adapter's kernel-streaming interface; the icon, and the
 // hardware ID when no interface carries it, from its entry in the store.
-void completeEndpoint(void* context, DeviceRecord* record, int direction) {
+void completeEndpoint(void* context, DeviceRecord* record, Direction direction) {
     Completion* c = static_cast<Completion*>(context);
     uint32_t flags = COMPLETE_BY_GUID;
     if (const DeviceRecord* ksInterface = findKsInterface(c->inventory->ksInterfaces, record->driverNameW, direction))
@@ -59,17 +61,11 @@ void completeEndpoint(void* context, DeviceRecord* record, int direction) {
 
 void collectEndpoints(DeviceInventory* inventory, Completion* completion) {
     const RecordCompletion hook = {completeEndpoint, completion};
-    readActiveEndpoints(completion->direction == 1 ? &inventory->inputDevices : &inventory->outputDevices,
+    readActiveEndpoints(completion->direction == DIRECTION_RECORDING ? &inventory->inputDevices : &inventory->outputDevices,
                         completion->direction, hook);
 }
 
 }  // namespace
-
-int32_t enumerateAudioEndpoints(DeviceInventory* inventory, int direction) {
-    Completion completion(inventory, direction);
-    collectEndpoints(inventory, &completion);
-    return 0;
-}
 
 int32_t openInventory(uint32_t options) {
     const InventoryPlatform& api = g_inventoryPlatform;
@@ -110,25 +106,24 @@ int32_t collectDevices() {
     resetList(&inv.outputDevices);
     collectKsInterfaces(&inv.ksInterfaces);
 
-    // Recording side, then playback side: Core Audio endpoints (when available), then
-    // kernel-streaming filters (when available), then the wave devices.
-    // The store's direction key is read at most once per side and pass, whatever the number of
-    // devices completed from it.
-    const struct {
-        RecordList* list;
-        int direction;
-    } sides[] = {{&inv.inputDevices, 1}, {&inv.outputDevices, 0}};
-    for (const auto& side : sides) {
-        Completion completion(&inv, side.direction);
-        if (inv.endpointsAvailable && (inv.options & OPT_ENDPOINTS)) collectEndpoints(&inv, &completion);
-        if (inv.ksAvailable && (inv.options & OPT_KS)) collectKsDevices(inv.ksInterfaces, side.list, side.direction);
-        const RecordCompletion waveCompletion = {completeWaveDevice, &completion};
-        if (inv.options & OPT_MME) collectWaveDevices(side.list, side.direction, waveCompletion);
-    }
+    uint32_t sources = inv.options;
+    if (!inv.endpointsAvailable) sources &= ~uint32_t(OPT_ENDPOINTS);
+    if (!inv.ksAvailable) sources &= ~uint32_t(OPT_KS);
+    collectSide(&inv, DIRECTION_RECORDING, sources);
+    collectSide(&inv, DIRECTION_PLAYBACK, sources);
 
     sortDevices(&inv.inputDevices);
     sortDevices(&inv.outputDevices);
     return 0;
+}
+
+void collectSide(DeviceInventory* inventory, Direction direction, uint32_t sources) {
+    RecordList* list = direction == DIRECTION_RECORDING ? &inventory->inputDevices : &inventory->outputDevices;
+    Completion completion(inventory, direction);
+    if (sources & OPT_ENDPOINTS) collectEndpoints(inventory, &completion);
+    if (sources & OPT_KS) collectKsDevices(inventory->ksInterfaces, list, direction);
+    const RecordCompletion waveCompletion = {completeWaveDevice, &completion};
+    if (sources & OPT_MME) collectWaveDevices(list, direction, waveCompletion);
 }
 
 int32_t closeInventory() {

@@ -11,7 +11,6 @@ enum : uint32_t {
     OPT_MME = 0x1,
     OPT_ENDPOINTS = 0x4,
     OPT_KS = 0x8,
-    OPT_NO_WAVE_MAPPER = 0x200,
     OPT_TIMER_1MS = 0x100000,
 };
 
@@ -38,6 +37,9 @@ int32_t closeInventory();
 // change or see it); otherwise a new pass.
 int32_t collectDevicesForTest();
 
-// The active endpoints of a direction (1 recording, else playback) into that direction's list,
-// each with the hardware ID of its adapter's interface (else the store's) and its store entry.
-int32_t enumerateAudioEndpoints(DeviceInventory* inventory, int direction);
+// One side of a pass, appended to the inventory's list of that side: Core Audio endpoints, then
+// kernel-streaming filters, then wave devices, as far as `sources` (OPT_ flags) names them. Each
+// record is completed from the interface map and from the store's key of that side, which is
+// read at most once however many devices are completed from it.
+void collectSide(DeviceInventory* inventory, Direction direction, uint32_t sources);
+

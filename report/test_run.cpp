@@ -20,9 +20,9 @@ const wchar_t* sourceTag(uint32_t kind) {
     }
 }
 
-void appendLines(LogBuffer* log, const RecordList& list, int direction) {
+void appendLines(LogBuffer* log, const RecordList& list, Direction direction) {
     char count[64];
-    _snprintf(count, sizeof(count), direction == 1 ? "INPUT DEVICE: %i" : "OUTPUT DEVICE: %i",
+    _snprintf(count, sizeof(count), direction == DIRECTION_RECORDING ? "INPUT DEVICE: %i" : "OUTPUT DEVICE: %i",
               int(recordCount(list)));
     count[sizeof(count) - 1] = 0;
     appendNarrow(log, count);
@@ -37,9 +37,9 @@ void appendLines(LogBuffer* log, const RecordList& list, int direction) {
 
 }  // namespace
 
-void formatDeviceLine(const DeviceRecord& record, int direction, wchar_t* line, size_t size) {
+void formatDeviceLine(const DeviceRecord& record, Direction direction, wchar_t* line, size_t size) {
     if (!line || size == 0) return;
-    const wchar_t* word = direction == 1 ? L"IN" : L"OUT";
+    const wchar_t* word = direction == DIRECTION_RECORDING ? L"IN" : L"OUT";
     // At most 127 characters, and never a byte read past the record's field, terminated or not.
     wchar_t hardwareId[128];
     ZeroMemory(hardwareId, sizeof(hardwareId));
@@ -63,8 +63,8 @@ void formatDeviceLine(const DeviceRecord& record, int direction, wchar_t* line, 
 
 int32_t runTest(const TestRunContext& context) {
     LogBuffer* log = context.log;
-    appendLines(log, context.inventory->inputDevices, 1);
-    appendLines(log, context.inventory->outputDevices, 0);
+    appendLines(log, context.inventory->inputDevices, DIRECTION_RECORDING);
+    appendLines(log, context.inventory->outputDevices, DIRECTION_PLAYBACK);
     appendNarrow(log, kSeparator);
 
     int32_t total = 0;

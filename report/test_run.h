@@ -20,7 +20,7 @@ struct TestRunContext {
 };
 
 // One device line; direction 1 is the recording side ("IN"), any other the playback side.
-void formatDeviceLine(const DeviceRecord& record, int direction, wchar_t* line, size_t size);
+void formatDeviceLine(const DeviceRecord& record, Direction direction, wchar_t* line, size_t size);
 
 // Writes one report and returns the error total. A collection pass must have just run.
 int32_t runTest(const TestRunContext& context);

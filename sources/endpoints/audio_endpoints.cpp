@@ -43,7 +43,7 @@ void extractEndpointGuid(const wchar_t* identifier, DeviceRecord* record) {
     copyText(record->mmDeviceGuid, brace, DEVICE_GUID_SIZE);
 }
 
-int32_t readAudioEndpoint(IMMDeviceCollection* collection, UINT index, DeviceRecord* record, int direction,
+int32_t readAudioEndpoint(IMMDeviceCollection* collection, UINT index, DeviceRecord* record, Direction direction,
                           const RecordCompletion& completion) {
     ComPtr<IMMDevice> device;
     if (FAILED(collection->Item(index, device.out())) || !device) return -1;
@@ -80,12 +80,12 @@ int32_t readAudioEndpoint(IMMDeviceCollection* collection, UINT index, DeviceRec
     return 0;
 }
 
-int32_t readActiveEndpoints(RecordList* list, int direction, const RecordCompletion& completion) {
+int32_t readActiveEndpoints(RecordList* list, Direction direction, const RecordCompletion& completion) {
     ComPtr<IMMDeviceEnumerator> enumerator;
     ComPtr<IMMDeviceCollection> collection;
     UINT count = 0;
     if (SUCCEEDED(g_createDeviceEnumerator(enumerator.out())) && enumerator &&
-        SUCCEEDED(enumerator->EnumAudioEndpoints(direction ? eCapture : eRender, kActiveOnly, collection.out())) &&
+        SUCCEEDED(enumerator->EnumAudioEndpoints(direction == DIRECTION_RECORDING ? eCapture : eRender, kActiveOnly, collection.out())) &&
         collection && SUCCEEDED(collection->GetCount(&count))) {
         for (UINT i = 0; i < count; ++i) {
             DeviceRecord record;

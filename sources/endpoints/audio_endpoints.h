@@ -12,13 +12,13 @@
 extern HRESULT (*g_createDeviceEnumerator)(IMMDeviceEnumerator** enumerator);
 HRESULT createRealDeviceEnumerator(IMMDeviceEnumerator** enumerator);
 
-// Appends the active endpoints of a direction (1 recording, else playback) to the list, each
+// Appends the active endpoints of a direction to the list, each
 // handed to the completion before it is listed. Always 0.
-int32_t readActiveEndpoints(RecordList* list, int direction, const RecordCompletion& completion);
+int32_t readActiveEndpoints(RecordList* list, Direction direction, const RecordCompletion& completion);
 
 // 0 when the record is complete and to be listed (it has then been through the completion);
 // -1 no such item, -3 no property store, -4 no friendly name, -5 no adapter name.
-int32_t readAudioEndpoint(IMMDeviceCollection* collection, UINT index, DeviceRecord* record, int direction,
+int32_t readAudioEndpoint(IMMDeviceCollection* collection, UINT index, DeviceRecord* record, Direction direction,
                           const RecordCompletion& completion);
 
 // The braced GUID that ends an endpoint identifier, or nothing when the tail is too short.

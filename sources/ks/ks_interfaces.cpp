@@ -157,8 +157,8 @@ int32_t collectKsInterfaces(RecordList* ksInterfaces) {
     return 0;
 }
 
-int32_t collectKsDevices(const RecordList& ksInterfaces, RecordList* list, int direction) {
-    const GUID& aliasClass = direction == 1 ? KSCATEGORY_CAPTURE_CLASS : KSCATEGORY_RENDER_CLASS;
+int32_t collectKsDevices(const RecordList& ksInterfaces, RecordList* list, Direction direction) {
+    const GUID& aliasClass = direction == DIRECTION_RECORDING ? KSCATEGORY_CAPTURE_CLASS : KSCATEGORY_RENDER_CLASS;
     DeviceInfoSet set(audioInterfaces(), g_ksSetupApi.destroyDeviceInfoList);
     if (!set.valid()) return 0;
     HeapBlock detail(kDetailBlockBytes);
@@ -184,7 +184,8 @@ int32_t collectKsDevices(const RecordList& ksInterfaces, RecordList* list, int d
     return 0;
 }
 
-void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const KsFilter* filter, int direction) {
+void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const KsFilter* filter,
+                       Direction direction) {
     if (filter->pinCount < 1) return;
     DeviceRecord record;
     ZeroMemory(&record, sizeof(record));
@@ -208,8 +209,8 @@ void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const K
     appendRecord(list, &record);
 }
 
-const DeviceRecord* findKsInterface(const RecordList& list, const wchar_t* name, int direction) {
-    const bool capture = direction != 0;
+const DeviceRecord* findKsInterface(const RecordList& list, const wchar_t* name, Direction direction) {
+    const bool capture = direction == DIRECTION_RECORDING;
     // An empty name names nothing: it must not take the ID of an interface that has no name.
     if (!name || !name[0]) return NULL;
     for (uint32_t i = 1; i <= recordCount(list); ++i) {

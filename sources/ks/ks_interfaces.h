@@ -37,15 +37,16 @@ const KsSetupApi& realKsSetupApi();
 // Rebuilds the interface map: capture aliases first, then render aliases. 0, or -1 without
 // memory. It starts a collection pass: filters that went silent in the last one are asked again.
 int32_t collectKsInterfaces(RecordList* ksInterfaces);
-// Appends the KS records of a direction (1 recording, else playback) to that direction's list,
+// Appends the KS records of a direction to that direction's list,
 // their hardware IDs from the interface map. A filter that went silent (a request missed its
 // deadline) is not listed, and in this pass not opened again. Always 0.
-int32_t collectKsDevices(const RecordList& ksInterfaces, RecordList* list, int direction);
-void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const KsFilter* filter, int direction);
+int32_t collectKsDevices(const RecordList& ksInterfaces, RecordList* list, Direction direction);
+void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const KsFilter* filter,
+                       Direction direction);
 
 // The first interface map record of the direction (1 recording: capture alias; else render
 // alias) whose driverNameW or pinNameW equals the name exactly; null when none, and always null
 // for an empty name.
-const DeviceRecord* findKsInterface(const RecordList& ksInterfaces, const wchar_t* name, int direction);
+const DeviceRecord* findKsInterface(const RecordList& ksInterfaces, const wchar_t* name, Direction direction);
 // The list already holds a KS record of exactly that name.
 bool isKsNameTaken(const RecordList& list, const wchar_t* name);

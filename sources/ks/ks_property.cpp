@@ -208,12 +208,12 @@ int32_t releasePinInfo(KsPinInfo* info) {
     return 0;
 }
 
-int32_t collectStreamingPins(KsFilter* filter, int direction) {
+int32_t collectStreamingPins(KsFilter* filter, Direction direction) {
     uint32_t pinTypes = 0;
     if (FAILED(askFilter(filter, 0, KSPROPERTY_PIN_CTYPES_ID, &pinTypes, 4))) return -1;
     if (int32_t(pinTypes) < 1) return -2;
     if (pinTypes > KS_MAX_PIN_TYPES) pinTypes = KS_MAX_PIN_TYPES;
-    const uint32_t wantedFlow = direction == 1 ? KS_DATAFLOW_OUT : KS_DATAFLOW_IN;
+    const uint32_t wantedFlow = direction == DIRECTION_RECORDING ? KS_DATAFLOW_OUT : KS_DATAFLOW_IN;
     for (uint32_t pin = 0; pin < pinTypes; ++pin) {
         // One missed deadline costs the filter its place in the list, whatever it answered
         // before: a filter that stopped answering must not hold the pass for every pin left.

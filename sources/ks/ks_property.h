@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include "base/device_record.h"
 #include "base/device_request.h"
 
 const DWORD IOCTL_KS_PROPERTY_CODE = 0x2F0003;  // CTL_CODE(FILE_DEVICE_KS, 0, METHOD_NEITHER, FILE_ANY_ACCESS)
@@ -127,6 +128,6 @@ int32_t queryPinInfo(KsFilter* filter, uint32_t pinId, KsPinInfo* info);
 int32_t releasePinInfo(KsPinInfo* info);
 // 0 done; -1 the pin type count failed; -2 no pin types; -10 more than 8 pins qualified; -20
 // the filter turned silent during the walk.
-int32_t collectStreamingPins(KsFilter* filter, int direction);
+int32_t collectStreamingPins(KsFilter* filter, Direction direction);
 KsFilter* openKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName);
 void closeKsFilter(KsFilter* filter);

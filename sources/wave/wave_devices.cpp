@@ -41,9 +41,9 @@ WaveApi g_waveApi = kReal;
 
 const WaveApi& realWaveApi() { return kReal; }
 
-void collectWaveDevices(RecordList* list, int direction, const RecordCompletion& completion) {
+void collectWaveDevices(RecordList* list, Direction direction, const RecordCompletion& completion) {
     const WaveApi& api = g_waveApi;
-    const bool recording = direction == 1;
+    const bool recording = direction == DIRECTION_RECORDING;
     const int32_t count = int32_t(recording ? api.waveInGetNumDevs() : api.waveOutGetNumDevs());
     // Ids 0 to count - 1 are the numbered devices; the wave mapper (WAVE_MAPPER) is never asked.
     for (int32_t id = 0; id < count; ++id) {

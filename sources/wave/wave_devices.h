@@ -16,6 +16,6 @@ struct WaveApi {
 extern WaveApi g_waveApi;
 const WaveApi& realWaveApi();
 
-// Appends a record for every numbered wave device of the direction (1 recording, else
-// playback) whose capabilities can be read, each handed to the completion first.
-void collectWaveDevices(RecordList* list, int direction, const RecordCompletion& completion);
+// Appends a record for every numbered wave device of the direction whose capabilities can be
+// read, each handed to the completion first.
+void collectWaveDevices(RecordList* list, Direction direction, const RecordCompletion& completion);

@@ -10,10 +10,11 @@
 
 namespace {
 
+// The direction as a number from outside, turned into a side by the one rule there is for it.
 std::wstring deviceLine(const RecordFields& fields, int direction) {
     const DeviceRecord record = makeRecord(fields);
     wchar_t line[DEVICE_LINE_SIZE];
-    formatDeviceLine(record, direction, line, DEVICE_LINE_SIZE);
+    formatDeviceLine(record, directionFromNumber(direction), line, DEVICE_LINE_SIZE);
     return line;
 }
 
@@ -63,7 +64,7 @@ TEST(FormatDeviceLine, HardwareIdIsConvertedAndCut) {
     record.kind = KIND_KS;
     memset(record.hardwareId, 'h', sizeof(record.hardwareId));  // no terminator at all
     wchar_t line[DEVICE_LINE_SIZE];
-    formatDeviceLine(record, 1, line, DEVICE_LINE_SIZE);
+    formatDeviceLine(record, DIRECTION_RECORDING, line, DEVICE_LINE_SIZE);
     EXPECT_EQ(L"IN KS   | " + std::wstring(127, L'h') + L" | ", std::wstring(line));
 }
 
@@ -72,7 +73,7 @@ TEST(FormatDeviceLine, LongFieldsAreCutToTheLine) {
     fields.name = std::wstring(255, L'n');
     fields.iconPath = std::wstring(511, L'i');
     wchar_t line[64];
-    formatDeviceLine(makeRecord(fields), 1, line, 64);
+    formatDeviceLine(makeRecord(fields), DIRECTION_RECORDING, line, 64);
     EXPECT_EQ(63u, wcslen(line));
 }
 

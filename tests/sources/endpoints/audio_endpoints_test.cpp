@@ -17,7 +17,7 @@ const std::wstring kCaptureGuid = L"{bbbbbbbb-0000-0000-0000-000000000002}";
 const std::wstring kRenderId = L"{0.0.0.00000000}." + kRenderGuid;
 const std::wstring kCaptureId = L"{0.0.1.00000000}." + kCaptureGuid;
 
-void leaveAsRead(void*, DeviceRecord*, int) {}
+void leaveAsRead(void*, DeviceRecord*, Direction) {}
 const RecordCompletion kNoCompletion = {leaveAsRead, nullptr};
 
 TEST(ExtractEndpointGuid, TheFinalBracedGuid) {
@@ -59,7 +59,7 @@ TEST_F(EndpointSourceTest, RecordsOfTheActiveEndpointsOfADirection) {
     endpoints.add(eCapture, kCaptureId, L"Mic (Card)", L"Card");
     endpoints.add(eRender, L"{0.0.0.00000000}.{second}", L"Another (Card)", L"Card");
 
-    EXPECT_EQ(0, enumerateAudioEndpoints(&inventory, 0));
+    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS);
     EXPECT_EQ(std::vector<EDataFlow>{eRender}, endpoints.askedFlows);
     EXPECT_EQ(std::vector<DWORD>{DEVICE_STATE_ACTIVE}, endpoints.askedMasks);
     EXPECT_EQ((std::vector<std::wstring>{L"Speakers (Card)", L"Another (Card)"}), pinNames(inventory.outputDevices));
@@ -77,7 +77,7 @@ TEST_F(EndpointSourceTest, RecordsOfTheActiveEndpointsOfADirection) {
     EXPECT_EQ(kRenderGuid, first->mmDeviceGuid);
     EXPECT_EQ(1, recordAt(inventory.outputDevices, 2)->index);
 
-    EXPECT_EQ(0, enumerateAudioEndpoints(&inventory, 1));
+    collectSide(&inventory, DIRECTION_RECORDING, OPT_ENDPOINTS);
     EXPECT_EQ(eCapture, endpoints.askedFlows.back());
     EXPECT_EQ((std::vector<std::wstring>{L"Mic (Card)"}), pinNames(inventory.inputDevices));
 }
@@ -100,26 +100,26 @@ TEST_F(EndpointSourceTest, ResultCodesAndWhatIsListed) {
     for (UINT i = 0; i < 7; ++i) {
         DeviceRecord record;
         memset(&record, 0x5A, sizeof(record));
-        EXPECT_EQ(expected[i], readAudioEndpoint(collection, i, &record, 0, kNoCompletion)) << "endpoint " << i;
+        EXPECT_EQ(expected[i], readAudioEndpoint(collection, i, &record, DIRECTION_PLAYBACK, kNoCompletion)) << "endpoint " << i;
         if (i == 0) EXPECT_EQ(0x5A5A5A5A, record.index) << "a failed item leaves the record as it was";
     }
     DeviceRecord record;
-    readAudioEndpoint(collection, 4, &record, 0, kNoCompletion);
+    readAudioEndpoint(collection, 4, &record, DIRECTION_PLAYBACK, kNoCompletion);
     EXPECT_STREQ(L"", record.mmDeviceGuid);  // no identifier: no GUID, still listed
-    readAudioEndpoint(collection, 6, &record, 0, kNoCompletion);
+    readAudioEndpoint(collection, 6, &record, DIRECTION_PLAYBACK, kNoCompletion);
     EXPECT_STREQ(L"", record.pinNameW);  // no text behind the values: empty names
     EXPECT_STREQ(L"", record.driverNameW);
     EXPECT_EQ(2u, record.channels);
     collection->Release();
     enumerator->Release();
 
-    EXPECT_EQ(0, enumerateAudioEndpoints(&inventory, 0));
+    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS);
     EXPECT_EQ((std::vector<std::wstring>{L"no id", L"", L""}), pinNames(inventory.outputDevices));
 }
 
 TEST_F(EndpointSourceTest, LongNamesAreCut) {
     endpoints.add(eCapture, kCaptureId, std::wstring(300, L'n'), std::wstring(300, L'a'));
-    enumerateAudioEndpoints(&inventory, 1);
+    collectSide(&inventory, DIRECTION_RECORDING, OPT_ENDPOINTS);
     ASSERT_EQ(1u, recordCount(inventory.inputDevices));
     const DeviceRecord* r = recordAt(inventory.inputDevices, 1);
     EXPECT_EQ(std::wstring(255, L'n'), r->pinNameW);
@@ -130,13 +130,13 @@ TEST_F(EndpointSourceTest, LongNamesAreCut) {
 TEST_F(EndpointSourceTest, NothingWhenTheApiFails) {
     endpoints.add(eRender, kRenderId, L"Speakers", L"Card");
     endpoints.createFails = true;
-    EXPECT_EQ(0, enumerateAudioEndpoints(&inventory, 0));
+    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS);
     endpoints.createFails = false;
     endpoints.enumerateFails = true;
-    EXPECT_EQ(0, enumerateAudioEndpoints(&inventory, 0));
+    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS);
     endpoints.enumerateFails = false;
     endpoints.countFails = true;
-    EXPECT_EQ(0, enumerateAudioEndpoints(&inventory, 0));
+    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS);
     EXPECT_EQ(0u, recordCount(inventory.outputDevices));
 }
 
@@ -159,8 +159,8 @@ TEST_F(EndpointSourceTest, HardwareIdFromTheInterfaceOfTheSameDirectionElseFromT
     // An endpoint without identifier is found in the registry by its name.
     endpoints.add(eCapture, L"", L"VESSO Output (Halvane Virtual Vesso)", L"Halvane Virtual Vesso");
 
-    enumerateAudioEndpoints(&inventory, 0);
-    enumerateAudioEndpoints(&inventory, 1);
+    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS);
+    collectSide(&inventory, DIRECTION_RECORDING, OPT_ENDPOINTS);
     ASSERT_EQ(1u, recordCount(inventory.outputDevices));
     ASSERT_EQ(2u, recordCount(inventory.inputDevices));
     const DeviceRecord* render = recordAt(inventory.outputDevices, 1);
@@ -187,7 +187,7 @@ TEST_F(EndpointSourceTest, AnEndpointWithoutAdapterNameBorrowsNoHardwareId) {
     appendRecord(&inventory.ksInterfaces, &r);
     registry.addEndpoint(L"Render", kRenderGuid, L"Out", L"", L"x:FromRegistry");
     endpoints.add(eRender, kRenderId, L"Out", L"");
-    enumerateAudioEndpoints(&inventory, 0);
+    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS);
     ASSERT_EQ(1u, recordCount(inventory.outputDevices));
     EXPECT_STREQ("FromRegistry", recordAt(inventory.outputDevices, 1)->hardwareId);
 }

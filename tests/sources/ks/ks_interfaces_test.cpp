@@ -23,8 +23,8 @@ protected:
         resetList(&inventory.inputDevices);
         resetList(&inventory.outputDevices);
         ASSERT_EQ(0, collectKsInterfaces(&inventory.ksInterfaces));
-        ASSERT_EQ(0, collectKsDevices(inventory.ksInterfaces, &inventory.inputDevices, 1));
-        ASSERT_EQ(0, collectKsDevices(inventory.ksInterfaces, &inventory.outputDevices, 0));
+        ASSERT_EQ(0, collectKsDevices(inventory.ksInterfaces, &inventory.inputDevices, DIRECTION_RECORDING));
+        ASSERT_EQ(0, collectKsDevices(inventory.ksInterfaces, &inventory.outputDevices, DIRECTION_PLAYBACK));
     }
 
     FakeKs ks;
@@ -185,13 +185,13 @@ TEST_F(KsInterfacesTest, FindKsInterfaceByEitherNameAndDirection) {
         const DeviceRecord r = makeRecord(*fields);
         appendRecord(&inventory.ksInterfaces, &r);
     }
-    EXPECT_STREQ("CAPTURE", findKsInterface(inventory.ksInterfaces, L"Interface Name", 1)->hardwareId);
-    EXPECT_STREQ("CAPTURE", findKsInterface(inventory.ksInterfaces, L"Device Name", 1)->hardwareId);
-    EXPECT_STREQ("RENDER", findKsInterface(inventory.ksInterfaces, L"Device Name", 0)->hardwareId);
-    EXPECT_EQ(nullptr, findKsInterface(inventory.ksInterfaces, L"device name", 0));  // exact
+    EXPECT_STREQ("CAPTURE", findKsInterface(inventory.ksInterfaces, L"Interface Name", DIRECTION_RECORDING)->hardwareId);
+    EXPECT_STREQ("CAPTURE", findKsInterface(inventory.ksInterfaces, L"Device Name", DIRECTION_RECORDING)->hardwareId);
+    EXPECT_STREQ("RENDER", findKsInterface(inventory.ksInterfaces, L"Device Name", DIRECTION_PLAYBACK)->hardwareId);
+    EXPECT_EQ(nullptr, findKsInterface(inventory.ksInterfaces, L"device name", DIRECTION_PLAYBACK));  // exact
     // An empty name names nothing, not even the interface that has no name of its own.
-    EXPECT_EQ(nullptr, findKsInterface(inventory.ksInterfaces, L"", 0));
-    EXPECT_EQ(nullptr, findKsInterface(inventory.ksInterfaces, L"", 1));
+    EXPECT_EQ(nullptr, findKsInterface(inventory.ksInterfaces, L"", DIRECTION_PLAYBACK));
+    EXPECT_EQ(nullptr, findKsInterface(inventory.ksInterfaces, L"", DIRECTION_RECORDING));
 }
 
 TEST_F(KsInterfacesTest, OnlyKsRecordsTakeANameInTheirDirection) {

@@ -156,7 +156,7 @@ TEST_F(KsMalformedTest, TenThousandRandomAnswers) {
         }
         KsFilter* filter = openKsFilter(L"\\\\?\\random", L"Random");
         ASSERT_NE(nullptr, filter);
-        const int32_t result = collectStreamingPins(filter, 0);
+        const int32_t result = collectStreamingPins(filter, DIRECTION_PLAYBACK);
         ASSERT_TRUE(result == 0 || result == -10) << "round " << round << ", seed " << seed;
         accepted += filter->pinCount;
         closeKsFilter(filter);

@@ -20,7 +20,7 @@ protected:
         EXPECT_TRUE(ks.lowBitSet);
     }
     // Opens a filter, collects its pins of a direction, and keeps what it found.
-    int32_t collect(const std::wstring& path, int direction) {
+    int32_t collect(const std::wstring& path, Direction direction) {
         KsFilter* filter = openKsFilter(path.c_str(), L"Friendly");
         EXPECT_NE(nullptr, filter);
         const int32_t result = collectStreamingPins(filter, direction);
@@ -51,11 +51,11 @@ TEST_F(KsTest, PinTypeCount) {
     ks.add(L"\\\\?\\none");
     ks.add(L"\\\\?\\negative", 1).pinTypes = 0xFFFFFFFBu;  // -5 as a signed count
     ks.add(L"\\\\?\\endless", 1).pinTypes = 0x7FFFFFFF;
-    EXPECT_EQ(-1, collect(L"\\\\?\\fails", 0));
-    EXPECT_EQ(-2, collect(L"\\\\?\\none", 0));
-    EXPECT_EQ(-2, collect(L"\\\\?\\negative", 0));
+    EXPECT_EQ(-1, collect(L"\\\\?\\fails", DIRECTION_PLAYBACK));
+    EXPECT_EQ(-2, collect(L"\\\\?\\none", DIRECTION_PLAYBACK));
+    EXPECT_EQ(-2, collect(L"\\\\?\\negative", DIRECTION_PLAYBACK));
     // A count no filter has: the walk stops after the first 256 pin types.
-    EXPECT_EQ(0, collect(L"\\\\?\\endless", 0));
+    EXPECT_EQ(0, collect(L"\\\\?\\endless", DIRECTION_PLAYBACK));
     EXPECT_EQ(1, pinCount);
     EXPECT_EQ(0, askedFor(256, KSPROPERTY_PIN_COMMUNICATION_ID));
     EXPECT_EQ(1, askedFor(255, KSPROPERTY_PIN_COMMUNICATION_ID));
@@ -66,7 +66,7 @@ TEST_F(KsTest, PinTypeCount) {
     EXPECT_EQ(INVALID_HANDLE_VALUE, filter->handle);
     EXPECT_STREQ(L"", filter->devicePath);
     EXPECT_STREQ(L"", filter->friendlyName);
-    EXPECT_EQ(-1, collectStreamingPins(filter, 0));
+    EXPECT_EQ(-1, collectStreamingPins(filter, DIRECTION_PLAYBACK));
     closeKsFilter(filter);
 }
 
@@ -78,11 +78,11 @@ TEST_F(KsTest, CommunicationAndDataFlowByDirection) {
     f.pins[3].communication = 2;                      // a source: not even its data flow is asked
     f.pins[4].dataFlow = KS_DATAFLOW_OUT;
     f.pins[4].failing = {KSPROPERTY_PIN_DATAFLOW_ID};
-    EXPECT_EQ(0, collect(L"\\\\?\\mixed", 0));
+    EXPECT_EQ(0, collect(L"\\\\?\\mixed", DIRECTION_PLAYBACK));
     EXPECT_EQ(std::vector<uint32_t>{0}, pinIds);
     EXPECT_EQ(1, askedFor(2, KSPROPERTY_PIN_DATAFLOW_ID));
     EXPECT_EQ(0, askedFor(3, KSPROPERTY_PIN_DATAFLOW_ID));
-    EXPECT_EQ(std::vector<uint32_t>{1}, (collect(L"\\\\?\\mixed", 1), pinIds));
+    EXPECT_EQ(std::vector<uint32_t>{1}, (collect(L"\\\\?\\mixed", DIRECTION_RECORDING), pinIds));
     EXPECT_EQ("Pin", names.at(0));
 }
 
@@ -106,7 +106,7 @@ TEST_F(KsTest, InterfacesMediumsAndDataRanges) {
         releasePinInfo(&info);
     }
     closeKsFilter(filter);
-    EXPECT_EQ(0, collect(L"\\\\?\\f", 0));
+    EXPECT_EQ(0, collect(L"\\\\?\\f", DIRECTION_PLAYBACK));
     EXPECT_EQ((std::vector<uint32_t>{3, 5, 7, 8}), pinIds);
 }
 
@@ -132,9 +132,9 @@ TEST_F(KsTest, FailingRequestsOfAPin) {
 TEST_F(KsTest, AtMostEightPins) {
     ks.add(L"\\\\?\\eight", 8);
     ks.add(L"\\\\?\\nine", 9);
-    EXPECT_EQ(0, collect(L"\\\\?\\eight", 0));
+    EXPECT_EQ(0, collect(L"\\\\?\\eight", DIRECTION_PLAYBACK));
     EXPECT_EQ(8, pinCount);
-    EXPECT_EQ(-10, collect(L"\\\\?\\nine", 0));
+    EXPECT_EQ(-10, collect(L"\\\\?\\nine", DIRECTION_PLAYBACK));
     EXPECT_EQ(8, pinCount);
 }
 
@@ -223,8 +223,8 @@ TEST_F(KsTest, PendingRequestIsCancelledAndAwaited) {
     mute.timing = PEND_UNTIL_CANCELLED;
     ks.asked.clear();
     filter = openKsFilter(L"\\\\?\\mute", L"Mute");
-    EXPECT_EQ(-20, collectStreamingPins(filter, 0));
-    EXPECT_EQ(-1, collectStreamingPins(filter, 0));
+    EXPECT_EQ(-20, collectStreamingPins(filter, DIRECTION_PLAYBACK));
+    EXPECT_EQ(-1, collectStreamingPins(filter, DIRECTION_PLAYBACK));
     KsPinInfo info;
     EXPECT_EQ(-20, queryPinInfo(filter, 1, &info));
     releasePinInfo(&info);
@@ -243,7 +243,7 @@ TEST_F(KsTest, ADriverIgnoringTheCancelKeepsItsBlock) {
     f.completeAfterMs = 4000;  // well after both waits have given up, even on a busy machine
     KsFilter* filter = openKsFilter(L"\\\\?\\rogue", L"Rogue");
     const DWORD start = GetTickCount();
-    EXPECT_EQ(-20, collectStreamingPins(filter, 0));
+    EXPECT_EQ(-20, collectStreamingPins(filter, DIRECTION_PLAYBACK));
     const DWORD took = GetTickCount() - start;
     EXPECT_GE(took, 1990u);  // a second's wait, the cancel, and a second more
     EXPECT_LT(took, 3500u);
