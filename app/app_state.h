@@ -5,7 +5,7 @@
 #include <stdint.h>
 
 #include "base/log_buffer.h"
-#include "report/system_identification.h"
+#include "base/system_identification.h"
 #include "sources/store/endpoint_store.h"
 
 // Process exit codes besides the error total of the last test.

@@ -9,7 +9,7 @@
 #include "app/app_state.h"
 #include "app/device_list_commands.h"
 #include "app/integrity_check.h"
-#include "app/pe_checksum.h"
+#include "base/pe_checksum.h"
 #include "app/report_file.h"
 #include "app/resource_ids.h"
 #include "base/owners.h"

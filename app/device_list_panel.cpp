@@ -9,7 +9,7 @@
 #include "base/little_endian.h"
 #include "base/owners.h"
 #include "base/text.h"
-#include "report/system_identification.h"
+#include "base/system_identification.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <softpub.h>
 #include <wintrust.h>
 
-#include "app/pe_checksum.h"
+#include "base/pe_checksum.h"
 #include "base/owners.h"
 #include "base/system_library.h"
 

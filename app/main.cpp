@@ -11,8 +11,7 @@
 #include "base/product.h"
 #include "base/system_library.h"
 #include "inventory/device_inventory.h"
-#include "app/wow64.h"
-#include "report/system_identification.h"
+#include "base/system_identification.h"
 
 namespace {
 

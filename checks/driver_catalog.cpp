@@ -1,5 +1,9 @@
 #include "checks/driver_catalog.h"
 
+#include <stdio.h>
+
+#include "base/system_identification.h"
+
 const DriverCatalogEntry DRIVER_CATALOG[DRIVER_CATALOG_SIZE] = {
     {{0xFE4F5263, 0x11D5, 0x4724, {0x95, 0xBA, 0xA9, 0x78, 0x98, 0x3B, 0x63, 0x69}}, 0x01000305,
      "HalvaneVSOWDM", "Halvane Virtual Vesso", "VESSO Output", "VESSO Input",
@@ -37,4 +41,34 @@ void fillEndpointRegistryTable(EndpointRegistryTable* table) {
     const char* hardwareIds[DRIVER_CATALOG_SIZE];
     for (int i = 0; i < DRIVER_CATALOG_SIZE; ++i) hardwareIds[i] = DRIVER_CATALOG[i].driverHardwareId;
     readEndpointRegistryTable(table, hardwareIds, DRIVER_CATALOG_SIZE);
+}
+
+namespace {
+
+const char* driverFileSuffix(int32_t osClass) {
+    switch (osClass) {
+    case OS_BEFORE_XP:
+    case OS_XP: return "_xp.sys";
+    case OS_SERVER_2003: return "_2003.sys";
+    case OS_VISTA: return "_vista.sys";
+    case OS_WIN7:
+    case OS_WIN8:
+    case OS_WIN81: return "_win7.sys";
+    case OS_WIN10:
+    case OS_AFTER_WIN10: return "_win10.sys";
+    default: return "";
+    }
+}
+
+}  // namespace
+
+void driverIconReference(const char* fileBase, Direction direction, int32_t osClass, int32_t is64BitWindows,
+                         wchar_t* reference) {
+    char narrow[128];
+    _snprintf(narrow, sizeof(narrow), "%s%s%s%s", fileBase ? fileBase : "", is64BitWindows == 1 ? "64" : "",
+              driverFileSuffix(osClass), direction == DIRECTION_RECORDING ? ",-101" : ",-100");
+    narrow[sizeof(narrow) - 1] = 0;
+    ZeroMemory(reference, 128 * sizeof(wchar_t));
+    MultiByteToWideChar(CP_ACP, 0, narrow, -1, reference, 128);
+    reference[127] = 0;
 }

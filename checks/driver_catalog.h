@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include "base/device_record.h"
+
 #include "sources/store/endpoint_store.h"
 
 struct DriverCatalogEntry {
@@ -26,3 +28,9 @@ extern const DriverCatalogEntry DRIVER_CATALOG[DRIVER_CATALOG_SIZE];
 // Rebuilds the device list's table from the store: the playback and recording entries of each
 // catalogued driver whose playback entry exists, in catalogue order.
 void fillEndpointRegistryTable(EndpointRegistryTable* table);
+
+// The icon location of a catalogued driver's endpoint inside its driver file, e.g.
+// halvane_vessoc64_win10.sys,-101; one per side.
+// Writes at most 127 characters and a terminator into `reference` (128 units).
+void driverIconReference(const char* fileBase, Direction direction, int32_t osClass, int32_t is64BitWindows,
+                         wchar_t* reference);

@@ -9,6 +9,10 @@
 
 namespace {
 
+const char* const kClassNames[] = {"< XP", "WIN XP", "WIN Server 2003", "WIN VISTA", "WIN 7",
+                                   "WIN 8", "WIN 8.1", "WIN 10", "> WIN10"};
+
+
 const char kSeparator[] = "------------------------------------------------------------------";
 
 const wchar_t* sourceTag(uint32_t kind) {
@@ -76,8 +80,8 @@ int32_t runTest(const TestRunContext& context) {
         DriverCatalogEntry row = DRIVER_CATALOG[i];
         wchar_t recordingIcon[128], playbackIcon[128];
         if (row.driverFileBase) {
-            driverIconReference(row.driverFileBase, 1, context.os->osClass, context.is64BitWindows, recordingIcon);
-            driverIconReference(row.driverFileBase, 0, context.os->osClass, context.is64BitWindows, playbackIcon);
+            driverIconReference(row.driverFileBase, DIRECTION_RECORDING, context.os->osClass, context.is64BitWindows, recordingIcon);
+            driverIconReference(row.driverFileBase, DIRECTION_PLAYBACK, context.os->osClass, context.is64BitWindows, playbackIcon);
             row.recordingIcon = recordingIcon;
             row.playbackIcon = playbackIcon;
         }
@@ -105,4 +109,12 @@ int32_t runTest(const TestRunContext& context) {
     line[sizeof(line) - 1] = 0;
     appendNarrow(log, line);
     return total;
+}
+
+void formatOsLine(const OsIdentification& os, int32_t is64BitWindows, char* line, size_t size) {
+    if (!line || size == 0) return;
+    const char* name = os.osClass >= 0 && os.osClass <= OS_AFTER_WIN10 ? kClassNames[os.osClass] : "unknown";
+    _snprintf(line, size, "Operating System: %s %s Build: %i", name, is64BitWindows ? "64Bits" : "32Bits",
+              int(os.osBuild));
+    line[size - 1] = 0;
 }

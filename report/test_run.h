@@ -7,7 +7,7 @@
 
 #include "base/log_buffer.h"
 #include "inventory/device_inventory.h"
-#include "report/system_identification.h"
+#include "base/system_identification.h"
 
 const size_t DEVICE_LINE_SIZE = 2048;
 
@@ -24,3 +24,6 @@ void formatDeviceLine(const DeviceRecord& record, Direction direction, wchar_t* 
 
 // Writes one report and returns the error total. A collection pass must have just run.
 int32_t runTest(const TestRunContext& context);
+
+// "Operating System: <class> <32Bits|64Bits> Build: <build>"
+void formatOsLine(const OsIdentification& os, int32_t is64BitWindows, char* line, size_t size);

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/pe_checksum.h"
+#include "base/pe_checksum.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/integrity_check.h"
-#include "app/pe_checksum.h"
+#include "base/pe_checksum.h"
 #include "support/test_files.h"
 
 namespace {

@@ -22,7 +22,7 @@
 
 #include "checks/driver_catalog.h"
 #include "inventory/device_inventory.h"
-#include "report/system_identification.h"
+#include "base/system_identification.h"
 #include "report/test_run.h"
 #include "support/fake_endpoints.h"
 #include "support/fake_world.h"

@@ -299,4 +299,18 @@ TEST_F(TestRunTest, DeviceListsInListOrder) {
     EXPECT_EQ(L" ", lines[8]);
 }
 
+TEST(FormatOsLine, BitnessAndOutOfRangeClasses) {
+    OsIdentification os = {7, 10, 0, 19045, 2};
+    char line[64];
+    formatOsLine(os, 1, line, sizeof(line));
+    EXPECT_STREQ("Operating System: WIN 10 64Bits Build: 19045", line);
+    os.osClass = 9;
+    formatOsLine(os, 0, line, sizeof(line));
+    EXPECT_STREQ("Operating System: unknown 32Bits Build: 19045", line);
+    char small[20];
+    formatOsLine(os, 0, small, sizeof(small));
+    EXPECT_EQ(std::string("Operating System: "), std::string(small, 18));
+    EXPECT_EQ(0, small[19]);
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
-// Which Windows release runs the program, identified once at start-up, and the small services
-// built on it: the report's OS line, the driver icon references and the Sysnative path.
+// The facts of the system the program runs on, found once at start-up: which Windows release,
+// whether this 32-bit process runs on 64-bit Windows, and the Sysnative path that reaches the
+// real system folder from there.
 #pragma once
 
 #include <windows.h>
@@ -43,14 +44,9 @@ int32_t identifyOsWith(OsIdentification* os, const VersionApi& api);
 // The class of a release by its version and product type; -1 when not recognised.
 int32_t classifyOs(uint32_t major, uint32_t minor, uint8_t productType);
 
-// "Operating System: <class> <32Bits|64Bits> Build: <build>"
-void formatOsLine(const OsIdentification& os, int32_t is64BitWindows, char* line, size_t size);
-
-// The icon location of a catalogued driver's endpoint inside its driver file, e.g.
-// halvane_vessoc64_win10.sys,-101; selector 1 is the recording side, any other the playback side.
-// Writes at most 127 characters and a terminator into `reference` (128 units).
-void driverIconReference(const char* fileBase, int selector, int32_t osClass, int32_t is64BitWindows,
-                         wchar_t* reference);
+// 1 when this 32-bit process runs on 64-bit Windows. IsWow64Process is looked up at run time
+// because the first Windows XP releases do not have it.
+int32_t detectWow64();
 
 // Rewrites the first "System32" (or, failing that, "system32") of a path as "Sysnative", so that a
 // 32-bit process on 64-bit Windows reaches the real system folder. Other spellings stay. The

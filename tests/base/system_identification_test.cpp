@@ -2,7 +2,8 @@
 
 #include <string>
 
-#include "report/system_identification.h"
+#include "base/system_identification.h"
+#include "report/test_run.h"  // the OS line shows what was identified
 
 namespace {
 
@@ -170,45 +171,6 @@ TEST(IdentifyOs, ThisMachineIsRecognised) {
     EXPECT_NE(0u, os.osBuild);
 }
 
-TEST(FormatOsLine, BitnessAndOutOfRangeClasses) {
-    OsIdentification os = {7, 10, 0, 19045, 2};
-    EXPECT_EQ("Operating System: WIN 10 64Bits Build: 19045", osLine(os, 1));
-    os.osClass = 9;
-    EXPECT_EQ("Operating System: unknown 32Bits Build: 19045", osLine(os, 0));
-    char small[20];
-    formatOsLine(os, 0, small, sizeof(small));
-    EXPECT_EQ(std::string("Operating System: "), std::string(small, 18));
-    EXPECT_EQ(0, small[19]);
-}
-
-TEST(DriverIconReference, BaseBitnessSuffixAndSelector) {
-    struct Case {
-        int32_t osClass;
-        int32_t is64;
-        int selector;
-        const wchar_t* expected;
-    } cases[] = {
-        {7, 1, 1, L"halvane_vessoc64_win10.sys,-101"},
-        {1, 0, 1, L"halvane_vessoc_xp.sys,-101"},
-        {0, 0, 0, L"halvane_vessoc_xp.sys,-100"},
-        {2, 1, 0, L"halvane_vessoc64_2003.sys,-100"},
-        {3, 0, 5, L"halvane_vessoc_vista.sys,-100"},  // any selector but 1 is the playback side
-        {4, 0, 0, L"halvane_vessoc_win7.sys,-100"},
-        {5, 0, 0, L"halvane_vessoc_win7.sys,-100"},
-        {6, 0, 0, L"halvane_vessoc_win7.sys,-100"},
-        {8, 0, 1, L"halvane_vessoc_win10.sys,-101"},
-        {-1, 1, 1, L"halvane_vessoc64,-101"},
-        {7, 2, 1, L"halvane_vessoc_win10.sys,-101"},  // only 1 means 64-bit
-    };
-    for (const Case& c : cases) {
-        wchar_t reference[128];
-        driverIconReference("halvane_vessoc", c.selector, c.osClass, c.is64, reference);
-        EXPECT_STREQ(c.expected, reference) << "class " << c.osClass;
-    }
-    wchar_t reference[128];
-    driverIconReference(std::string(300, 'b').c_str(), 1, 7, 1, reference);
-    EXPECT_EQ(127u, wcslen(reference));
-}
 
 TEST(ToSysnativePath, FirstSystem32OnlyInItsTwoSpellings) {
     struct Case {

@@ -1,4 +1,4 @@
-#include "app/pe_checksum.h"
+#include "base/pe_checksum.h"
 
 #include "base/little_endian.h"
 

@@ -1,28 +1,10 @@
-#include "report/system_identification.h"
+#include "base/system_identification.h"
 
 #include <stdio.h>
 #include <string.h>
 #include <wchar.h>
 
 namespace {
-
-const char* const kClassNames[] = {"< XP", "WIN XP", "WIN Server 2003", "WIN VISTA", "WIN 7",
-                                   "WIN 8", "WIN 8.1", "WIN 10", "> WIN10"};
-
-const char* driverFileSuffix(int32_t osClass) {
-    switch (osClass) {
-    case OS_BEFORE_XP:
-    case OS_XP: return "_xp.sys";
-    case OS_SERVER_2003: return "_2003.sys";
-    case OS_VISTA: return "_vista.sys";
-    case OS_WIN7:
-    case OS_WIN8:
-    case OS_WIN81: return "_win7.sys";
-    case OS_WIN10:
-    case OS_AFTER_WIN10: return "_win10.sys";
-    default: return "";
-    }
-}
 
 const DWORD kExtendedInfoSize = 156;  // OSVERSIONINFOEXA
 const DWORD kBasicInfoSize = 148;     // OSVERSIONINFOA
@@ -98,25 +80,6 @@ int32_t classifyOs(uint32_t major, uint32_t minor, uint8_t productType) {
     return OS_UNKNOWN;
 }
 
-void formatOsLine(const OsIdentification& os, int32_t is64BitWindows, char* line, size_t size) {
-    if (!line || size == 0) return;
-    const char* name = os.osClass >= 0 && os.osClass <= OS_AFTER_WIN10 ? kClassNames[os.osClass] : "unknown";
-    _snprintf(line, size, "Operating System: %s %s Build: %i", name, is64BitWindows ? "64Bits" : "32Bits",
-              int(os.osBuild));
-    line[size - 1] = 0;
-}
-
-void driverIconReference(const char* fileBase, int selector, int32_t osClass, int32_t is64BitWindows,
-                         wchar_t* reference) {
-    char narrow[128];
-    _snprintf(narrow, sizeof(narrow), "%s%s%s%s", fileBase ? fileBase : "", is64BitWindows == 1 ? "64" : "",
-              driverFileSuffix(osClass), selector == 1 ? ",-101" : ",-100");
-    narrow[sizeof(narrow) - 1] = 0;
-    ZeroMemory(reference, 128 * sizeof(wchar_t));
-    MultiByteToWideChar(CP_ACP, 0, narrow, -1, reference, 128);
-    reference[127] = 0;
-}
-
 void toSysnativePath(wchar_t* path, size_t capacity) {
     if (!path || capacity == 0) return;
     wchar_t* found = wcsstr(path, L"System32");
@@ -133,4 +96,18 @@ void toSysnativePath(wchar_t* path, size_t capacity) {
     if (length > capacity - 1) length = capacity - 1;
     memcpy(path, scratch, length * sizeof(wchar_t));
     path[length] = 0;
+}
+
+int32_t detectWow64() {
+    typedef BOOL(WINAPI * IsWow64ProcessFn)(HANDLE, PBOOL);
+    HMODULE kernel = GetModuleHandleA("Kernel32.dll");
+    if (!kernel) return 0;
+    IsWow64ProcessFn isWow64Process = reinterpret_cast<IsWow64ProcessFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
+    if (!isWow64Process) return 0;
+    HANDLE process = GetCurrentProcess();
+    if (!process) return 0;
+    BOOL wow64 = FALSE;
+    if (!isWow64Process(process, &wow64)) return 0;
+    return wow64 ? 1 : 0;
 }
