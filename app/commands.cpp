@@ -9,6 +9,7 @@
 #include "app/app_state.h"
 #include "app/device_list_commands.h"
 #include "app/integrity_check.h"
+#include "app/main_window.h"
 #include "base/pe_checksum.h"
 #include "app/report_file.h"
 #include "app/resource_ids.h"

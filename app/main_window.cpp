@@ -183,3 +183,11 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return DefWindowProcA(window, message, wParam, lParam);
     }
 }
+
+void refreshLogView(LogBuffer* log, HWND logView) {
+    if (!log || !log->changed) return;
+    log->changed = 0;
+    if (!log->text) return;
+    SetWindowTextW(logView, log->text);
+    PostMessageW(logView, WM_VSCROLL, SB_BOTTOM, 0);
+}

@@ -94,11 +94,3 @@ int32_t releaseLog(LogBuffer* log) {
     memset(log, 0, sizeof(*log));
     return 0;
 }
-
-void refreshLogView(LogBuffer* log, HWND logView) {
-    if (!log || !log->changed) return;
-    log->changed = 0;
-    if (!log->text) return;
-    SetWindowTextW(logView, log->text);
-    PostMessageW(logView, WM_VSCROLL, SB_BOTTOM, 0);
-}

@@ -27,7 +27,3 @@ int32_t clear(LogBuffer* log);
 int32_t appendWide(LogBuffer* log, const wchar_t* text);
 int32_t appendNarrow(LogBuffer* log, const char* text);
 int32_t releaseLog(LogBuffer* log);
-
-// Puts the whole log into the view when something was appended since the last refresh, and
-// scrolls the view to the end, where the conclusion stands.
-void refreshLogView(LogBuffer* log, HWND logView);
