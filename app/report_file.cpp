@@ -5,6 +5,7 @@
 #include <wchar.h>
 
 #include "base/owners.h"
+#include "base/text.h"
 
 namespace {
 
@@ -12,9 +13,6 @@ namespace {
 const int kChunkUnits = 4096;
 // A UTF-16 unit never takes more than 3 bytes of UTF-8 (a pair takes 4 for its 2 units).
 const int kChunkBytes = 3 * kChunkUnits;
-
-bool isHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool isLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 // Copies up to kChunkUnits units of text into chunk, never splitting a surrogate pair and
 // putting U+FFFD for an unpaired surrogate: XP's converter would drop or encode those where later

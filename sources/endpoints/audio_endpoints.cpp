@@ -20,9 +20,9 @@ const PROPERTYKEY kInterfaceFriendlyName = {
 const DWORD kActiveOnly = 0x1;  // DEVICE_STATE_ACTIVE
 
 // A property that is no wide string (empty, or a null string pointer) gives an empty name.
-void copyName(const PROPVARIANT& value, wchar_t* destination, int size) {
-    if (value.vt == VT_LPWSTR && value.pwszVal) copyText(destination, value.pwszVal, size_t(size));
-    else destination[0] = 0;
+// The text of a property value, or nothing when the value holds none.
+const wchar_t* textOf(const PROPVARIANT& value) {
+    return value.vt == VT_LPWSTR && value.pwszVal ? value.pwszVal : L"";
 }
 
 }  // namespace
@@ -59,14 +59,12 @@ int32_t readAudioEndpoint(IMMDeviceCollection* collection, UINT index, DeviceRec
     {
         PropertyValue name;
         if (FAILED(store->GetValue(kFriendlyName, name.out()))) return -4;
-        copyName(name.get(), record->pinNameW, PIN_NAME_SIZE);
-        toNarrow(record->pinNameW, record->pinName, PIN_NAME_SIZE);
+        copyTextAndNarrow(textOf(name.get()), record->pinNameW, record->pinName, PIN_NAME_SIZE);
     }
     {
         PropertyValue adapter;
         if (FAILED(store->GetValue(kInterfaceFriendlyName, adapter.out()))) return -5;
-        copyName(adapter.get(), record->driverNameW, DRIVER_NAME_SIZE);
-        toNarrow(record->driverNameW, record->driverName, DRIVER_NAME_SIZE);
+        copyTextAndNarrow(textOf(adapter.get()), record->driverNameW, record->driverName, DRIVER_NAME_SIZE);
     }
     record->index = int32_t(index);
     record->kind = KIND_WDM;

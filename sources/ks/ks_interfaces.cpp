@@ -82,11 +82,6 @@ void deviceName(HDEVINFO set, SP_DEVINFO_DATA* device, wchar_t* name) {
     readRegistryString(classKey, L"DriverDesc", name);
 }
 
-void setNames(const wchar_t* wide, wchar_t* wideField, char* narrowField, int size) {
-    copyText(wideField, wide, size_t(size));
-    toNarrow(wideField, narrowField, size);
-}
-
 // The filters that went silent in this collection pass (the interface map's rebuild starts a
 // pass): the walk of the other direction opens them no more. Past the last place a silent
 // filter is only forgotten, and costs its deadline again in the other walk.
@@ -139,10 +134,10 @@ int32_t collectKsInterfaces(RecordList* ksInterfaces) {
             if (qualifies(set.get(), &data, detail, *pass.aliasClass, &device)) {
                 wchar_t name[kNameUnits + 1] = L"";
                 if (interfaceFriendlyName(set.get(), &data, name))
-                    setNames(name, record.driverNameW, record.driverName, DRIVER_NAME_SIZE);
+                    copyTextAndNarrow(name, record.driverNameW, record.driverName, DRIVER_NAME_SIZE);
                 ZeroMemory(name, sizeof(name));
                 deviceName(set.get(), &device, name);
-                setNames(name, record.pinNameW, record.pinName, PIN_NAME_SIZE);
+                copyTextAndNarrow(name, record.pinNameW, record.pinName, PIN_NAME_SIZE);
                 // Read wide and narrowed here, so that no conversion maps a character of another
                 // maker's ID to a look-alike of ours.
                 wchar_t hardwareIds[kHardwareIdUnits + 1] = L"";
@@ -191,7 +186,7 @@ void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const K
     ZeroMemory(&record, sizeof(record));
     record.kind = KIND_KS;
     copyText(record.pinNameW, filter->friendlyName, PIN_NAME_SIZE);
-    setNames(filter->devicePath, record.driverNameW, record.driverName, DRIVER_NAME_SIZE);
+    copyTextAndNarrow(filter->devicePath, record.driverNameW, record.driverName, DRIVER_NAME_SIZE);
     if (const DeviceRecord* ksInterface = findKsInterface(ksInterfaces, record.pinNameW, direction))
         lstrcpynA(record.hardwareId, ksInterface->hardwareId, HARDWARE_ID_SIZE);
 
@@ -205,7 +200,7 @@ void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const K
         suffixed[PIN_NAME_SIZE + 7] = 0;
         copyText(candidate, suffixed, PIN_NAME_SIZE);
     }
-    setNames(candidate, record.pinNameW, record.pinName, PIN_NAME_SIZE);
+    copyTextAndNarrow(candidate, record.pinNameW, record.pinName, PIN_NAME_SIZE);
     appendRecord(list, &record);
 }
 

@@ -67,8 +67,7 @@ void collectWaveDevices(RecordList* list, Direction direction, const RecordCompl
         DeviceRecord record;
         ZeroMemory(&record, sizeof(record));
         record.index = id;
-        lstrcpynW(record.pinNameW, name, PIN_NAME_SIZE);
-        toNarrow(record.pinNameW, record.pinName, PIN_NAME_SIZE);
+        copyTextAndNarrow(name, record.pinNameW, record.pinName, PIN_NAME_SIZE);
         record.channels = channels;
         record.kind = KIND_MME;
         // The record is listed whatever the completion finds.
