@@ -37,24 +37,6 @@ HFONT arial(int height, int weight) {
     return CreateFontIndirectA(&font);
 }
 
-// Remembers the objects a device context had and puts them back.
-class SelectedObjects {
-public:
-    SelectedObjects(HDC dc, HGDIOBJ brush, HGDIOBJ pen, HGDIOBJ font)
-        : dc_(dc), brush_(SelectObject(dc, brush)), pen_(SelectObject(dc, pen)), font_(SelectObject(dc, font)) {}
-    ~SelectedObjects() {
-        SelectObject(dc_, brush_);
-        SelectObject(dc_, pen_);
-        SelectObject(dc_, font_);
-    }
-
-private:
-    SelectedObjects(const SelectedObjects&);
-    SelectedObjects& operator=(const SelectedObjects&);
-    HDC dc_;
-    HGDIOBJ brush_, pen_, font_;
-};
-
 // Fields of an 18-byte WAVEFORMATEX header.
 uint32_t rateOf(const uint8_t* header) { return readLe32(header + WAVE_SAMPLES_PER_SEC); }
 uint32_t bitsOf(const uint8_t* header) { return readLe16(header + WAVE_BITS_PER_SAMPLE); }
@@ -167,7 +149,7 @@ RECT panelBox(int row, bool playback, int dpi) {
 
 void paintPanel(HDC dc, int dpi) {
     useFontsFor(dpi);
-    SelectedObjects saved(dc, g_res.titleBrush.get(), g_res.titlePen.get(), g_res.textFont.get());
+    DcSelection brush(dc, g_res.titleBrush.get()), pen(dc, g_res.titlePen.get()), font(dc, g_res.textFont.get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kBlack);
     const struct {
@@ -190,7 +172,7 @@ void paintPanel(HDC dc, int dpi) {
 
 void paintDeviceBox(HDC dc, int left, int top, const EndpointRegistryRecord& record, int dpi) {
     useFontsFor(dpi);
-    SelectedObjects saved(dc, g_res.boxBrush.get(), g_res.boxPen.get(), g_res.textFont.get());
+    DcSelection brush(dc, g_res.boxBrush.get()), pen(dc, g_res.boxPen.get()), font(dc, g_res.textFont.get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kBlack);
     const int right = left + PANEL_BOX_WIDTH;

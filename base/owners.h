@@ -178,6 +178,21 @@ private:
     T object_;
 };
 
+// An object selected into a device context, the one it replaced put back on the way out.
+class DcSelection {
+public:
+    DcSelection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+    ~DcSelection() {
+        if (previous_) SelectObject(dc_, previous_);
+    }
+    DcSelection(const DcSelection&) = delete;
+    DcSelection& operator=(const DcSelection&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
 // An icon the program loaded or extracted (DestroyIcon). Only a real icon handle is ever held.
 class IconHandle {
 public:

@@ -170,10 +170,10 @@ int32_t collectKsDevices(const RecordList& ksInterfaces, RecordList* list, Direc
         if (!name[0]) deviceName(set.get(), &device, name);
         // A silent filter is left out like one that cannot be opened or fails its first request.
         if (wentSilent(detailOf(detail)->DevicePath)) continue;
-        if (KsFilter* filter = openKsFilter(detailOf(detail)->DevicePath, name)) {
+        const OpenKsFilter opened(detailOf(detail)->DevicePath, name);
+        if (KsFilter* filter = opened.get()) {
             if (collectStreamingPins(filter, direction) == 0) addKsDeviceRecord(ksInterfaces, list, filter, direction);
             if (filter->silent) rememberSilent(filter->devicePath);
-            closeKsFilter(filter);
         }
     }
     return 0;

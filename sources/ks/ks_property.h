@@ -131,3 +131,18 @@ int32_t releasePinInfo(KsPinInfo* info);
 int32_t collectStreamingPins(KsFilter* filter, Direction direction);
 KsFilter* openKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName);
 void closeKsFilter(KsFilter* filter);
+
+// A filter openKsFilter opened, closed on every path out of the scope that holds it.
+class OpenKsFilter {
+public:
+    OpenKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName)
+        : filter_(openKsFilter(devicePath, friendlyName)) {}
+    ~OpenKsFilter() { closeKsFilter(filter_); }
+    OpenKsFilter(const OpenKsFilter&) = delete;
+    OpenKsFilter& operator=(const OpenKsFilter&) = delete;
+
+    KsFilter* get() const { return filter_; }
+
+private:
+    KsFilter* filter_;
+};
