@@ -1,5 +1,7 @@
 #include "checks/driver_catalog.h"
 
+#include "sources/store/endpoint_store.h"
+
 const DriverCatalogEntry DRIVER_CATALOG[DRIVER_CATALOG_SIZE] = {
     {{0xFE4F5263, 0x11D5, 0x4724, {0x95, 0xBA, 0xA9, 0x78, 0x98, 0x3B, 0x63, 0x69}}, 0x01000305,
      "HalvaneVSOWDM", "Halvane Virtual Vesso", "VESSO Output", "VESSO Input",

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <stdint.h>
 
-#include "sources/store/endpoint_store.h"
+struct EndpointRegistryTable;
 
 struct DriverCatalogEntry {
     GUID interfaceGuid;

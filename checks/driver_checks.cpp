@@ -70,7 +70,7 @@ private:
 };
 
 // One side of a driver: the list, the words of its lines, and what its devices should carry.
-struct Direction {
+struct Side {
     const RecordList* list;
     const char* end;     // "Input" / "Output", as in "MME Input - Bad Pin Name"
     const char* device;  // "Recording" / "Playback", as in "MME Recording Device not listed."
@@ -78,7 +78,7 @@ struct Direction {
     const wchar_t* icon;
 };
 
-void checkEndpoint(Section& s, const DriverCatalogEntry& row, const DeviceRecord* d, const Direction& dir,
+void checkEndpoint(Section& s, const DriverCatalogEntry& row, const DeviceRecord* d, const Side& dir,
                    uint32_t kind, const char* source) {
     char side[16];
     _snprintf(side, sizeof(side), "%s %s", source, dir.end);
@@ -95,7 +95,7 @@ void checkEndpoint(Section& s, const DriverCatalogEntry& row, const DeviceRecord
         s.errorWide(side, "Found same MMEDeviceGUID used by", o->pinNameW);
 }
 
-void checkKs(Section& s, const DriverCatalogEntry& row, const DeviceRecord* d, const Direction& dir) {
+void checkKs(Section& s, const DriverCatalogEntry& row, const DeviceRecord* d, const Side& dir) {
     char side[16];
     _snprintf(side, sizeof(side), "KS %s", dir.end);
     side[sizeof(side) - 1] = 0;
@@ -218,12 +218,12 @@ int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& an
 
     // Before Windows Vista the MME records are only looked for, and there are no endpoints.
     const bool legacy = context.osClass >= 0 && context.osClass <= 2;
-    const Direction directions[] = {
+    const Side directions[] = {
         {&inventory.inputDevices, "Input", "Recording", row.recordingPinName, row.recordingIcon},
         {&inventory.outputDevices, "Output", "Playback", row.playbackPinName, row.playbackIcon},
     };
 
-    for (const Direction& dir : directions) {
+    for (const Side& dir : directions) {
         const DeviceRecord* d = findDeviceByHardwareId(*dir.list, KIND_MME, row.driverHardwareId);
         if (d) {
             if (!legacy) checkEndpoint(s, row, d, dir, KIND_MME, "MME");
@@ -231,13 +231,13 @@ int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& an
             s.notListed("MME", dir.device);
         }
     }
-    for (const Direction& dir : directions) {
+    for (const Side& dir : directions) {
         const DeviceRecord* d = findDeviceByHardwareId(*dir.list, KIND_KS, row.driverHardwareId);
         if (d) checkKs(s, row, d, dir);
         else s.notListed("KS", dir.device);
     }
     if (!legacy) {
-        for (const Direction& dir : directions) {
+        for (const Side& dir : directions) {
             const DeviceRecord* d = findDeviceByHardwareId(*dir.list, KIND_WDM, row.driverHardwareId);
             if (d) checkEndpoint(s, row, d, dir, KIND_WDM, "WDM");
             else s.notListed("WDM", dir.device);

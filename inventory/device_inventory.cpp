@@ -10,44 +10,35 @@ DeviceInventory g_inventory;
 
 namespace {
 
-const wchar_t* directionKeyName(int direction) { return direction == 1 ? L"Capture" : L"Render"; }
-
 // What the records of one direction are completed from: the interface map, and the store's
 // direction key, read once, when the first record needs it.
 struct Completion {
     const DeviceInventory* inventory;
     int direction;
-    EndpointStoreSnapshot store;
+    EndpointStoreReading store;
     bool read;
 
-    Completion(const DeviceInventory* inv, int dir) : inventory(inv), direction(dir), read(false) {
-        ZeroMemory(&store, sizeof(store));
-    }
-    ~Completion() {
-        if (read) freeEndpointStore(&store);
-    }
-    Completion(const Completion&) = delete;
-    Completion& operator=(const Completion&) = delete;
+    Completion(const DeviceInventory* inv, int dir) : inventory(inv), direction(dir), read(false) {}
 
     const EndpointStoreSnapshot& endpointStore() {
         if (!read) {
-            readEndpointStore(&store, directionKeyName(direction));
+            store.read(directionFromNumber(direction));
             read = true;
         }
-        return store;
+        return store.get();
     }
 };
 
 // A wave device: hardware ID, driver name, icon and endpoint GUID from the endpoint entry
 // whose names its own name begins.
-void completeWaveDevice(void* context, DeviceRecord* record, int) {
+void completeWaveDevice(void* context, DeviceRecord* record, Direction) {
     Completion* c = static_cast<Completion*>(context);
     completeFromEndpointStore(c->endpointStore(), record, COMPLETE_HARDWARE_ID | COMPLETE_DRIVER_NAME);
 }
 
 // An endpoint: the hardware ID of its adapter's kernel-streaming interface; the icon, and the
 // hardware ID when no interface carries it, from its entry in the store.
-void completeEndpoint(void* context, DeviceRecord* record, int direction) {
+void completeEndpoint(void* context, DeviceRecord* record, Direction direction) {
     Completion* c = static_cast<Completion*>(context);
     uint32_t flags = COMPLETE_BY_GUID;
     if (const DeviceRecord* ksInterface = findKsInterface(c->inventory->ksInterfaces, record->driverNameW, direction))

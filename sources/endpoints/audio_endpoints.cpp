@@ -76,7 +76,7 @@ int32_t readAudioEndpoint(IMMDeviceCollection* collection, UINT index, DeviceRec
     device.reset();
 
     // The hardware ID and the icon come from what the other sources know of the endpoint.
-    completion.complete(completion.context, record, direction);
+    completion.complete(completion.context, record, directionFromNumber(direction));
     return 0;
 }
 

@@ -72,7 +72,7 @@ void collectWaveDevices(RecordList* list, int direction, const RecordCompletion&
         record.channels = channels;
         record.kind = KIND_MME;
         // The record is listed whatever the completion finds.
-        completion.complete(completion.context, &record, direction);
+        completion.complete(completion.context, &record, directionFromNumber(direction));
         appendRecord(list, &record);
     }
 }

@@ -17,7 +17,7 @@ const std::wstring kCaptureGuid = L"{bbbbbbbb-0000-0000-0000-000000000002}";
 const std::wstring kRenderId = L"{0.0.0.00000000}." + kRenderGuid;
 const std::wstring kCaptureId = L"{0.0.1.00000000}." + kCaptureGuid;
 
-void leaveAsRead(void*, DeviceRecord*, int) {}
+void leaveAsRead(void*, DeviceRecord*, Direction) {}
 const RecordCompletion kNoCompletion = {leaveAsRead, nullptr};
 
 TEST(ExtractEndpointGuid, TheFinalBracedGuid) {
