@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "sources/store/endpoint_store.h"
+struct EndpointRegistryRecord;
 
 // Geometry of the 96-DPI design, shared with the hit test of the device list commands; every
 // coordinate is scaled to the window's DPI on its own (scaledPixels), so that neighbouring edges

@@ -14,14 +14,13 @@ enum : uint32_t {
     KS_CAPTURE_FLAG = 0x10000,  // in the interface map: the record is a capture alias
 };
 
-// The two sides of every device list. Stored and passed as this type only; numbers from outside
-// (the recording flag 1 of the collection pass, Core Audio's eCapture) become one through
-// directionFromNumber, so that a stray value means playback everywhere.
+// The two sides of every device list, stored and passed as this type only. Windows' own kinds of
+// side (Core Audio's eRender and eCapture, kernel streaming's data flows, the store's "Render"
+// and "Capture" keys) are chosen from it where each source calls Windows.
 enum Direction : int32_t {
     DIRECTION_PLAYBACK = 0,
     DIRECTION_RECORDING = 1,
 };
-inline Direction directionFromNumber(int32_t value) { return value == 1 ? DIRECTION_RECORDING : DIRECTION_PLAYBACK; }
 
 enum : uint32_t {
     LIST_INITIAL_BYTES = 8192,

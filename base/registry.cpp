@@ -78,18 +78,6 @@ int32_t readRegistryString(const wchar_t* keyPath, const wchar_t* valueName, wch
     return key.openEitherView(keyPath, &in64) ? readStringValue(key.get(), valueName, destination) : 0;
 }
 
-int32_t readRegistryDword(const wchar_t* keyPath, const wchar_t* valueName, uint32_t* destination) {
-    RegistryKey key;
-    bool in64;
-    return key.openEitherView(keyPath, &in64) ? readDwordValue(key.get(), valueName, destination) : 0;
-}
-
-int32_t readRegistryBinary(const wchar_t* keyPath, const wchar_t* valueName, uint8_t* destination) {
-    RegistryKey key;
-    bool in64;
-    return key.openEitherView(keyPath, &in64) ? readBinaryValue(key.get(), valueName, destination) : 0;
-}
-
 int32_t writeBinaryValue(HKEY key, const wchar_t* valueName, const uint8_t* data, uint32_t size) {
     DWORD type = 0, existing = 0;
     const LONG found = g_registryApi.regQueryValueExW(key, valueName, NULL, &type, NULL, &existing);

@@ -1,6 +1,6 @@
 // Reading (and the one kind of writing) the registry below HKEY_LOCAL_MACHINE: the key owner,
-// the typed reads on an open key, so that one open serves many values, and the path forms that
-// open, read one value and close.
+// the typed reads on an open key, so that one open serves many values, and the path form of the
+// string read, which opens, reads one value and closes.
 #pragma once
 
 #include <windows.h>
@@ -60,11 +60,9 @@ int32_t readDwordValue(HKEY key, const wchar_t* valueName, uint32_t* destination
 // -2 missing or longer.
 int32_t readBinaryValue(HKEY key, const wchar_t* valueName, uint8_t* destination);
 
-// The same below HKEY_LOCAL_MACHINE by path: the key is opened with KEY_READ, then in the
-// 64-bit view, and closed again. readRegistryBinary gives 0 when the key cannot be opened.
+// readStringValue below HKEY_LOCAL_MACHINE by path: the key is opened with KEY_READ, then in the
+// 64-bit view, and closed again; 0 when it cannot be opened.
 int32_t readRegistryString(const wchar_t* keyPath, const wchar_t* valueName, wchar_t* destination);
-int32_t readRegistryDword(const wchar_t* keyPath, const wchar_t* valueName, uint32_t* destination);
-int32_t readRegistryBinary(const wchar_t* keyPath, const wchar_t* valueName, uint8_t* destination);
 
 // Writes a REG_BINARY value into an open key, only when a value of that name exists already:
 // 1 written; 0 missing or refused.

@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include "base/system_identification.h"
+#include "sources/store/endpoint_store.h"
 
 const DriverCatalogEntry DRIVER_CATALOG[DRIVER_CATALOG_SIZE] = {
     {{0xFE4F5263, 0x11D5, 0x4724, {0x95, 0xBA, 0xA9, 0x78, 0x98, 0x3B, 0x63, 0x69}}, 0x01000305,

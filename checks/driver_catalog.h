@@ -7,7 +7,7 @@
 
 #include "base/device_record.h"
 
-#include "sources/store/endpoint_store.h"
+struct EndpointRegistryTable;
 
 struct DriverCatalogEntry {
     GUID interfaceGuid;

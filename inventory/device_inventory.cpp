@@ -10,33 +10,22 @@ DeviceInventory g_inventory;
 
 namespace {
 
-const wchar_t* directionKeyName(Direction direction) {
-    return direction == DIRECTION_RECORDING ? L"Capture" : L"Render";
-}
-
 // What the records of one direction are completed from: the interface map, and the store's
 // direction key, read once, when the first record needs it.
 struct Completion {
     const DeviceInventory* inventory;
     Direction direction;
-    EndpointStoreSnapshot store;
+    EndpointStoreReading store;
     bool read;
 
-    Completion(const DeviceInventory* inv, Direction dir) : inventory(inv), direction(dir), read(false) {
-        ZeroMemory(&store, sizeof(store));
-    }
-    ~Completion() {
-        if (read) freeEndpointStore(&store);
-    }
-    Completion(const Completion&) = delete;
-    Completion& operator=(const Completion&) = delete;
+    Completion(const DeviceInventory* inv, Direction dir) : inventory(inv), direction(dir), read(false) {}
 
     const EndpointStoreSnapshot& endpointStore() {
         if (!read) {
-            readEndpointStore(&store, directionKeyName(direction));
+            store.read(direction);
             read = true;
         }
-        return store;
+        return store.get();
     }
 };
 

@@ -1,5 +1,7 @@
-// The MMDevices endpoint store in the registry: completing device records from it, and the
-// entries of chosen hardware IDs' endpoints for the device list.
+// The MMDevices endpoint store in the registry: completing device records from it (a reading per
+// direction and collection pass: store_reading.cpp), the entries of chosen hardware IDs'
+// endpoints for the device list (endpoint_table.cpp), and the expansion of icon paths
+// (icon_path.cpp); the values both read are one table (store_values.cpp).
 #pragma once
 
 #include <windows.h>
@@ -107,17 +109,32 @@ struct EndpointStoreSnapshot {
     uint32_t textCapacity;
 };
 
-// Reads a direction ("Render" or "Capture") of the store; freeEndpointStore gives it back.
-void readEndpointStore(EndpointStoreSnapshot* store, const wchar_t* directionKeyName);
-void freeEndpointStore(EndpointStoreSnapshot* store);
-// Completes a record from a reading of its direction, as completeFromEndpointRegistry does; a
-// record looked up by its GUID opens that one entry instead.
+// A reading of one direction of the store, given back when the owner goes out of scope. Until
+// read, it holds an empty reading of no direction key.
+class EndpointStoreReading {
+public:
+    EndpointStoreReading();
+    ~EndpointStoreReading() { release(); }
+    EndpointStoreReading(const EndpointStoreReading&) = delete;
+    EndpointStoreReading& operator=(const EndpointStoreReading&) = delete;
+
+    // Reads the direction's key ("Render" or "Capture"), giving back any earlier reading.
+    void read(Direction direction);
+    // Reads the one entry of that name below a direction key path instead (the direct lookup by
+    // endpoint GUID); the reading is then not "opened", and holds the entry only if it exists.
+    void readEntry(const wchar_t* directionKeyPath, const wchar_t* entryName);
+    const EndpointStoreSnapshot& get() const { return store_; }
+
+private:
+    void release();
+    EndpointStoreSnapshot store_;
+};
+
+// Completes a record from a reading of its direction: 0 entry found (or looked up directly by
+// GUID); -1 the direction key could not be opened; -2 no entry matched. A record looked up by
+// its GUID opens that one entry when the reading has no entry of exactly that name.
 int32_t completeFromEndpointStore(const EndpointStoreSnapshot& store, DeviceRecord* record, uint32_t flags);
 
-// The same with a reading of its own: 0 entry found (or looked up directly by GUID); -1 the
-// direction key cannot be opened; -2 no entry matched.
-int32_t completeFromEndpointRegistry(DeviceRecord* record, const wchar_t* directionKeyName, uint32_t flags);
-int32_t readEndpointRegistryRecord(EndpointRegistryRecord* record, const char* hardwareId, uint32_t directionFlags);
 // Rebuilds the table: for each hardware ID in order whose playback entry exists, a pair of its
 // playback and recording entries. One walk per direction, each entry opened once.
 void readEndpointRegistryTable(EndpointRegistryTable* table, const char* const* hardwareIds, int count);

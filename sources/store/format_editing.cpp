@@ -75,16 +75,6 @@ int32_t editValues(EndpointRegistryRecord* entry, FormatEditTally* tally, NeedsC
 
 }  // namespace
 
-int32_t writeRegistryBinary(int32_t use64BitView, const wchar_t* keyPath, const wchar_t* valueName,
-                            const uint8_t* data, uint32_t size) {
-    RegistryKey key;
-    // Only an existing key: a key that has gone is never created again.
-    if (!keyPath || !keyPath[0] ||
-        !key.open(keyPath, KEY_QUERY_VALUE | KEY_SET_VALUE, use64BitView ? KEY_WOW64_64KEY : 0))
-        return 0;
-    return writeBinaryValue(key.get(), valueName, data, size);
-}
-
 uint32_t channelMaskFor(uint32_t channels) {
     switch (channels) {
     case 2: return 0x3;

@@ -6,11 +6,6 @@
 
 #include "sources/store/endpoint_store.h"
 
-// 1 written; 0 failed. The key lies below HKEY_LOCAL_MACHINE, in the 64-bit view when asked; a
-// key that does not exist is not created.
-int32_t writeRegistryBinary(int32_t use64BitView, const wchar_t* keyPath, const wchar_t* valueName,
-                            const uint8_t* data, uint32_t size);
-
 // The speaker mask for a channel count (0 for counts without one).
 uint32_t channelMaskFor(uint32_t channels);
 

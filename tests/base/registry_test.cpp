@@ -53,7 +53,7 @@ TEST_F(RegistryReads, StringValues) {
     for (wchar_t g : d.guard) EXPECT_EQ(L'G', g) << "written past the destination";
 }
 
-TEST_F(RegistryReads, DwordAndBinaryValues) {
+TEST_F(RegistryReads, DwordAndBinaryValuesOfAnOpenKey) {
     const std::wstring path = TestRegistry::propertiesPath(L"Render", kEntry1);
     registry.setDword(path, L"number", 0xABCD);
     registry.setString(path, L"text", L"x");
@@ -63,12 +63,14 @@ TEST_F(RegistryReads, DwordAndBinaryValues) {
     registry.setBinary(path, L"over", std::vector<uint8_t>(1025, 9));
     registry.setValue(path, L"qword", REG_QWORD, "12345678", 8);
 
+    RegistryKey key;
+    ASSERT_TRUE(key.open(path.c_str(), KEY_READ, 0));
     uint32_t number = 5;
-    EXPECT_EQ(1, readRegistryDword(path.c_str(), L"number", &number));
+    EXPECT_EQ(1, readDwordValue(key.get(), L"number", &number));
     EXPECT_EQ(0xABCDu, number);
-    EXPECT_EQ(0, readRegistryDword(path.c_str(), L"text", &number));
-    EXPECT_EQ(0, readRegistryDword(path.c_str(), L"qword", &number));
-    EXPECT_EQ(0, readRegistryDword(path.c_str(), L"missing", &number));
+    EXPECT_EQ(0, readDwordValue(key.get(), L"text", &number));
+    EXPECT_EQ(0, readDwordValue(key.get(), L"qword", &number));
+    EXPECT_EQ(0, readDwordValue(key.get(), L"missing", &number));
     EXPECT_EQ(0xABCDu, number);
 
     struct Destination {
@@ -76,16 +78,30 @@ TEST_F(RegistryReads, DwordAndBinaryValues) {
         uint8_t guard[8];
     } d;
     memset(&d, 0xEE, sizeof(d));
-    EXPECT_EQ(3, readRegistryBinary(path.c_str(), L"bytes", d.bytes));
+    EXPECT_EQ(3, readBinaryValue(key.get(), L"bytes", d.bytes));
     EXPECT_EQ(2, d.bytes[1]);
-    EXPECT_EQ(0, readRegistryBinary(path.c_str(), L"empty", d.bytes));
-    EXPECT_EQ(1024, readRegistryBinary(path.c_str(), L"full", d.bytes));
-    EXPECT_EQ(-2, readRegistryBinary(path.c_str(), L"over", d.bytes));
-    EXPECT_EQ(-1, readRegistryBinary(path.c_str(), L"text", d.bytes));
-    EXPECT_EQ(-1, readRegistryBinary(path.c_str(), L"number", d.bytes));
-    EXPECT_EQ(-2, readRegistryBinary(path.c_str(), L"missing", d.bytes));
-    EXPECT_EQ(0, readRegistryBinary((path + L"\\nothing").c_str(), L"bytes", d.bytes));
+    EXPECT_EQ(0, readBinaryValue(key.get(), L"empty", d.bytes));
+    EXPECT_EQ(1024, readBinaryValue(key.get(), L"full", d.bytes));
+    EXPECT_EQ(-2, readBinaryValue(key.get(), L"over", d.bytes));
+    EXPECT_EQ(-1, readBinaryValue(key.get(), L"text", d.bytes));
+    EXPECT_EQ(-1, readBinaryValue(key.get(), L"number", d.bytes));
+    EXPECT_EQ(-2, readBinaryValue(key.get(), L"missing", d.bytes));
     for (uint8_t g : d.guard) EXPECT_EQ(0xEE, g) << "written past the destination";
+}
+
+// A binary value is only ever rewritten, never created.
+TEST_F(RegistryReads, BinaryWritesReplaceOnlyExistingValues) {
+    const std::wstring path = TestRegistry::propertiesPath(L"Render", kEntry1);
+    registry.setBinary(path, L"bytes", {1, 2, 3});
+    RegistryKey key;
+    ASSERT_TRUE(key.open(path.c_str(), KEY_QUERY_VALUE | KEY_SET_VALUE, 0));
+    const uint8_t data[4] = {9, 8, 7, 6};
+    EXPECT_EQ(1, writeBinaryValue(key.get(), L"bytes", data, 4));
+    EXPECT_EQ(0, writeBinaryValue(key.get(), L"missing", data, 4));
+    uint8_t read[REGISTRY_BINARY_SIZE];
+    EXPECT_EQ(4, readBinaryValue(key.get(), L"bytes", read));
+    EXPECT_EQ(0, memcmp(read, data, 4));
+    EXPECT_EQ(-2, readBinaryValue(key.get(), L"missing", read)) << "a value was created";
 }
 
 }  // namespace

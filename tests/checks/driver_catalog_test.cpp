@@ -330,28 +330,28 @@ TEST(DriverCatalog, TheTenRowsAsPublished) {
     EXPECT_EQ(0x222040u, IOCTL_DRIVER_GET_VERSION);
 }
 
-TEST(DriverIconReference, BaseBitnessSuffixAndSelector) {
+TEST(DriverIconReference, BaseBitnessSuffixAndSide) {
     struct Case {
         int32_t osClass;
         int32_t is64;
-        int selector;
+        Direction direction;
         const wchar_t* expected;
     } cases[] = {
-        {7, 1, 1, L"halvane_vessoc64_win10.sys,-101"},
-        {1, 0, 1, L"halvane_vessoc_xp.sys,-101"},
-        {0, 0, 0, L"halvane_vessoc_xp.sys,-100"},
-        {2, 1, 0, L"halvane_vessoc64_2003.sys,-100"},
-        {3, 0, 5, L"halvane_vessoc_vista.sys,-100"},  // any selector but 1 is the playback side
-        {4, 0, 0, L"halvane_vessoc_win7.sys,-100"},
-        {5, 0, 0, L"halvane_vessoc_win7.sys,-100"},
-        {6, 0, 0, L"halvane_vessoc_win7.sys,-100"},
-        {8, 0, 1, L"halvane_vessoc_win10.sys,-101"},
-        {-1, 1, 1, L"halvane_vessoc64,-101"},
-        {7, 2, 1, L"halvane_vessoc_win10.sys,-101"},  // only 1 means 64-bit
+        {7, 1, DIRECTION_RECORDING, L"halvane_vessoc64_win10.sys,-101"},
+        {1, 0, DIRECTION_RECORDING, L"halvane_vessoc_xp.sys,-101"},
+        {0, 0, DIRECTION_PLAYBACK, L"halvane_vessoc_xp.sys,-100"},
+        {2, 1, DIRECTION_PLAYBACK, L"halvane_vessoc64_2003.sys,-100"},
+        {3, 0, DIRECTION_PLAYBACK, L"halvane_vessoc_vista.sys,-100"},
+        {4, 0, DIRECTION_PLAYBACK, L"halvane_vessoc_win7.sys,-100"},
+        {5, 0, DIRECTION_PLAYBACK, L"halvane_vessoc_win7.sys,-100"},
+        {6, 0, DIRECTION_PLAYBACK, L"halvane_vessoc_win7.sys,-100"},
+        {8, 0, DIRECTION_RECORDING, L"halvane_vessoc_win10.sys,-101"},
+        {-1, 1, DIRECTION_RECORDING, L"halvane_vessoc64,-101"},
+        {7, 2, DIRECTION_RECORDING, L"halvane_vessoc_win10.sys,-101"},  // only 1 means 64-bit
     };
     for (const Case& c : cases) {
         wchar_t reference[128];
-        driverIconReference("halvane_vessoc", directionFromNumber(c.selector), c.osClass, c.is64, reference);
+        driverIconReference("halvane_vessoc", c.direction, c.osClass, c.is64, reference);
         EXPECT_STREQ(c.expected, reference) << "class " << c.osClass;
     }
     wchar_t reference[128];

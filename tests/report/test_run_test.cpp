@@ -10,11 +10,10 @@
 
 namespace {
 
-// The direction as a number from outside, turned into a side by the one rule there is for it.
-std::wstring deviceLine(const RecordFields& fields, int direction) {
+std::wstring deviceLine(const RecordFields& fields, Direction direction) {
     const DeviceRecord record = makeRecord(fields);
     wchar_t line[DEVICE_LINE_SIZE];
-    formatDeviceLine(record, directionFromNumber(direction), line, DEVICE_LINE_SIZE);
+    formatDeviceLine(record, direction, line, DEVICE_LINE_SIZE);
     return line;
 }
 
@@ -26,8 +25,8 @@ TEST(FormatDeviceLine, LayoutsByKind) {
     ks.driverName = L"\\\\?\\root#media#0000#{6994ad04}\\wave";
     ks.iconPath = L"never shown";
     ks.deviceGuid = L"never shown";
-    EXPECT_EQ(L"IN KS  Halvane Point | HalvaneVSOWDM | \\\\?\\root#media#0000#{6994ad04}\\wave", deviceLine(ks, 1));
-    EXPECT_EQ(L"OUT KS  Halvane Point | HalvaneVSOWDM | \\\\?\\root#media#0000#{6994ad04}\\wave", deviceLine(ks, 0));
+    EXPECT_EQ(L"IN KS  Halvane Point | HalvaneVSOWDM | \\\\?\\root#media#0000#{6994ad04}\\wave", deviceLine(ks, DIRECTION_RECORDING));
+    EXPECT_EQ(L"OUT KS  Halvane Point | HalvaneVSOWDM | \\\\?\\root#media#0000#{6994ad04}\\wave", deviceLine(ks, DIRECTION_PLAYBACK));
 
     RecordFields mme;
     mme.kind = KIND_MME;
@@ -38,28 +37,28 @@ TEST(FormatDeviceLine, LayoutsByKind) {
     mme.iconPath = L"%ProgramFiles%\\Halvane\\VESSO\\pin_out.ico";
     EXPECT_EQ(L"IN MME VESSO Output (Halvane Virtual V | HalvaneVSOWDM | {fe7d1f1b-0000-4a4b-8c1b-000000000001} | "
               L"ICON: %ProgramFiles%\\Halvane\\VESSO\\pin_out.ico ",
-              deviceLine(mme, 1));
+              deviceLine(mme, DIRECTION_RECORDING));
     EXPECT_EQ(L"OUT MME VESSO Output (Halvane Virtual V | HalvaneVSOWDM | {fe7d1f1b-0000-4a4b-8c1b-000000000001} | "
               L"ICON: %ProgramFiles%\\Halvane\\VESSO\\pin_out.ico ",
-              deviceLine(mme, 7));  // any direction but 1 is output
+              deviceLine(mme, DIRECTION_PLAYBACK));
 
     RecordFields wdm;
     wdm.kind = KIND_WDM | KS_CAPTURE_FLAG;  // only the low 16 bits choose the tag
     wdm.name = L"Speakers";
-    EXPECT_EQ(L"OUT WDM Speakers |  |  | ICON:  ", deviceLine(wdm, 0));
+    EXPECT_EQ(L"OUT WDM Speakers |  |  | ICON:  ", deviceLine(wdm, DIRECTION_PLAYBACK));
 
     RecordFields other;
     other.kind = 2;
     other.name = L"odd";
     other.hardwareId = "X";
-    EXPECT_EQ(L"IN --- odd | X |  | ICON:  ", deviceLine(other, 1));
+    EXPECT_EQ(L"IN --- odd | X |  | ICON:  ", deviceLine(other, DIRECTION_RECORDING));
 }
 
 TEST(FormatDeviceLine, HardwareIdIsConvertedAndCut) {
     RecordFields fields;
     fields.kind = KIND_KS;
     fields.hardwareId = "caf\xE9";
-    EXPECT_EQ(L"IN KS   | caf\x00E9 | ", deviceLine(fields, 1));
+    EXPECT_EQ(L"IN KS   | caf\x00E9 | ", deviceLine(fields, DIRECTION_RECORDING));
     DeviceRecord record = makeRecord(fields);
     record.kind = KIND_KS;
     memset(record.hardwareId, 'h', sizeof(record.hardwareId));  // no terminator at all

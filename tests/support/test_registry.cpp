@@ -139,3 +139,13 @@ void TestRegistry::addEndpoint(const wchar_t* direction, const std::wstring& ent
     if (!driverText.empty()) setString(path, PROP_DRIVER_TEXT, driverText, view);
     if (!icon.empty()) setString(path, PROP_ICON_PATH, icon, view);
 }
+
+int readTableRow(const char* hardwareId, EndpointRegistryRecord* playback, EndpointRegistryRecord* recording) {
+    static EndpointRegistryTable table;  // too large for a test thread's stack
+    memset(&table, 0, sizeof(table));
+    const char* const ids[] = {hardwareId};
+    readEndpointRegistryTable(&table, ids, 1);
+    if (playback) *playback = table.renderEntries[0];
+    if (recording) *recording = table.captureEntries[0];
+    return table.pairCount;
+}

@@ -11,6 +11,11 @@
 
 bool runsOnWow64();
 
+struct EndpointRegistryRecord;
+// The device list's row of one hardware ID, as the table reads it: 1 with its playback and
+// recording entries (each copied where given), 0 when the ID has no playback entry.
+int readTableRow(const char* hardwareId, EndpointRegistryRecord* playback, EndpointRegistryRecord* recording = nullptr);
+
 class TestRegistry {
 public:
     TestRegistry();   // starts from an empty store in both views

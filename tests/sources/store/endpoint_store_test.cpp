@@ -46,6 +46,13 @@ protected:
 
 // --- completing device records ------------------------------------------------------------------
 
+// Completes a record from a fresh reading of its direction, as the collection pass does.
+int32_t complete(DeviceRecord* record, Direction direction, uint32_t flags) {
+    EndpointStoreReading reading;
+    reading.read(direction);
+    return completeFromEndpointStore(reading.get(), record, flags);
+}
+
 DeviceRecord waveRecord(const std::wstring& name) {
     RecordFields fields;
     fields.name = name;
@@ -58,7 +65,7 @@ TEST_F(EndpointStoreTest, WaveNameCutTo31CharactersMatchesItsEntry) {
                          L"%ProgramFiles%\\Halvane\\VESSO\\pin_in.ico");
     const std::wstring full = L"VESSO Input (Halvane Virtual Vesso)";
     DeviceRecord record = waveRecord(full.substr(0, 31));
-    EXPECT_EQ(0, completeFromEndpointRegistry(&record, L"Render", COMPLETE_HARDWARE_ID | COMPLETE_DRIVER_NAME));
+    EXPECT_EQ(0, complete(&record, DIRECTION_PLAYBACK, COMPLETE_HARDWARE_ID | COMPLETE_DRIVER_NAME));
     EXPECT_STREQ("HalvaneVSOWDM", record.hardwareId);
     EXPECT_STREQ(L"Halvane Virtual Vesso", record.driverNameW);
     EXPECT_STREQ("Halvane Virtual Vesso", record.driverName);
@@ -67,22 +74,22 @@ TEST_F(EndpointStoreTest, WaveNameCutTo31CharactersMatchesItsEntry) {
 
     // A case difference alone prevents the match.
     DeviceRecord lower = waveRecord(L"VESSO Input (halvane Virtual V");
-    EXPECT_EQ(-2, completeFromEndpointRegistry(&lower, L"Render", 3));
+    EXPECT_EQ(-2, complete(&lower, DIRECTION_PLAYBACK, 3));
     EXPECT_STREQ("", lower.hardwareId);
     EXPECT_STREQ(L"", lower.mmDeviceGuid);
 
     // The form without a blank before the parenthesis matches too; a longer name does not.
     DeviceRecord noBlank = waveRecord(L"VESSO Input(Halvane Virtual Ve");
-    EXPECT_EQ(0, completeFromEndpointRegistry(&noBlank, L"Render", 3));
+    EXPECT_EQ(0, complete(&noBlank, DIRECTION_PLAYBACK, 3));
     EXPECT_EQ(kEntry2, noBlank.mmDeviceGuid);
     DeviceRecord longer = waveRecord(full + L" 2");
-    EXPECT_EQ(-2, completeFromEndpointRegistry(&longer, L"Render", 3));
+    EXPECT_EQ(-2, complete(&longer, DIRECTION_PLAYBACK, 3));
 }
 
 TEST_F(EndpointStoreTest, WhatEachFlagFills) {
     registry.addEndpoint(L"Capture", kEntry3, L"Mic", L"Adapter", L"a:b:HWID", L"icon.ico");
     DeviceRecord onlyIcon = waveRecord(L"Mic (Adapter)");
-    EXPECT_EQ(0, completeFromEndpointRegistry(&onlyIcon, L"Capture", 0));
+    EXPECT_EQ(0, complete(&onlyIcon, DIRECTION_RECORDING, 0));
     EXPECT_STREQ(L"icon.ico", onlyIcon.iconPath);
     EXPECT_EQ(kEntry3, onlyIcon.mmDeviceGuid);  // found by name: the key name is kept
     EXPECT_STREQ("", onlyIcon.hardwareId);
@@ -91,17 +98,17 @@ TEST_F(EndpointStoreTest, WhatEachFlagFills) {
     // Looked up directly by GUID: the name does not matter, and the GUID is not rewritten.
     DeviceRecord byGuid = waveRecord(L"a name no entry has");
     lstrcpyW(byGuid.mmDeviceGuid, kEntry3.c_str());
-    EXPECT_EQ(0, completeFromEndpointRegistry(&byGuid, L"Capture", COMPLETE_BY_GUID | COMPLETE_HARDWARE_ID));
+    EXPECT_EQ(0, complete(&byGuid, DIRECTION_RECORDING, COMPLETE_BY_GUID | COMPLETE_HARDWARE_ID));
     EXPECT_STREQ("HWID", byGuid.hardwareId);
     EXPECT_STREQ(L"icon.ico", byGuid.iconPath);
     // ...even when no such entry exists.
     DeviceRecord unknownGuid = waveRecord(L"Mic (Adapter)");
     lstrcpyW(unknownGuid.mmDeviceGuid, L"{not-there}");
-    EXPECT_EQ(0, completeFromEndpointRegistry(&unknownGuid, L"Capture", 9));
+    EXPECT_EQ(0, complete(&unknownGuid, DIRECTION_RECORDING, 9));
     EXPECT_STREQ("", unknownGuid.hardwareId);
     // An empty GUID falls back to the name.
     DeviceRecord emptyGuid = waveRecord(L"Mic (Adapter)");
-    EXPECT_EQ(0, completeFromEndpointRegistry(&emptyGuid, L"Capture", 9));
+    EXPECT_EQ(0, complete(&emptyGuid, DIRECTION_RECORDING, 9));
     EXPECT_STREQ("HWID", emptyGuid.hardwareId);
 }
 
@@ -123,7 +130,7 @@ TEST_F(EndpointStoreTest, HardwareIdIsWhatFollowsTheLastColon) {
         registry.addEndpoint(L"Render", kEntry1, L"Out", L"Card", c.driverText);
         DeviceRecord record = waveRecord(L"Out (Card)");
         memset(record.hardwareId, 'x', 10);
-        EXPECT_EQ(0, completeFromEndpointRegistry(&record, L"Render", COMPLETE_HARDWARE_ID));
+        EXPECT_EQ(0, complete(&record, DIRECTION_PLAYBACK, COMPLETE_HARDWARE_ID));
         EXPECT_STREQ(c.hardwareId, record.hardwareId);
     }
 }
@@ -132,17 +139,16 @@ TEST_F(EndpointStoreTest, EmptyNameMatchesTheFirstEntryWithBothNames) {
     registry.addEndpoint(L"Render", kEntry1, L"", L"Adapter only", L"x:FIRST");
     registry.addEndpoint(L"Render", kEntry2, L"Desc", L"Adapter", L"x:SECOND");
     DeviceRecord record = waveRecord(L"");
-    EXPECT_EQ(0, completeFromEndpointRegistry(&record, L"Render", COMPLETE_HARDWARE_ID));
+    EXPECT_EQ(0, complete(&record, DIRECTION_PLAYBACK, COMPLETE_HARDWARE_ID));
     EXPECT_STREQ("SECOND", record.hardwareId);
 }
 
 TEST_F(EndpointStoreTest, MissingStoreAndEmptyDirectionKey) {
     DeviceRecord record = waveRecord(L"x");
-    EndpointRegistryRecord entry;
     {
         KeyCounter counter(L"Render");
-        EXPECT_EQ(-1, completeFromEndpointRegistry(&record, L"Render", 3));
-        EXPECT_EQ(-100, readEndpointRegistryRecord(&entry, "HalvaneVSOWDM", ENDPOINT_PLAYBACK));
+        EXPECT_EQ(-1, complete(&record, DIRECTION_PLAYBACK, 3));
+        EXPECT_EQ(0, readTableRow("HalvaneVSOWDM", nullptr));
         EXPECT_EQ(KeyCounter::opens, KeyCounter::closes);
     }
 
@@ -151,17 +157,28 @@ TEST_F(EndpointStoreTest, MissingStoreAndEmptyDirectionKey) {
     registry.createKey(TestRegistry::directionPath(L"Render"), KEY_WOW64_64KEY);
     {
         KeyCounter counter(L"Render");
-        EXPECT_EQ(-2, completeFromEndpointRegistry(&record, L"Render", 3));
+        EXPECT_EQ(-2, complete(&record, DIRECTION_PLAYBACK, 3));
         EXPECT_EQ(2, KeyCounter::directionOpens);
         EXPECT_EQ(KeyCounter::opens, KeyCounter::closes);
     }
     {
         KeyCounter counter(L"Render");
-        EXPECT_EQ(0, readEndpointRegistryRecord(&entry, "HalvaneVSOWDM", ENDPOINT_PLAYBACK));
+        EXPECT_EQ(0, readTableRow("HalvaneVSOWDM", nullptr));
         EXPECT_EQ(2, KeyCounter::directionOpens);
         EXPECT_EQ(KeyCounter::opens, KeyCounter::closes);
-        EXPECT_EQ(ENDPOINT_PLAYBACK | ENDPOINT_64BIT_VIEW, entry.flags);  // all zero but these
-        EXPECT_EQ(0, entry.hardwareId[0]);
+    }
+    // A recording entry not found there is all zero but its direction and view.
+    registry.addEndpoint(L"Render", kEntry1, L"Out", L"Card", L"x:HalvaneVSOWDM");
+    registry.createKey(TestRegistry::directionPath(L"Capture"));
+    registry.createKey(TestRegistry::directionPath(L"Capture"), KEY_WOW64_64KEY);
+    {
+        KeyCounter counter(L"Capture");
+        EndpointRegistryRecord recording;
+        EXPECT_EQ(1, readTableRow("HalvaneVSOWDM", nullptr, &recording));
+        EXPECT_EQ(2, KeyCounter::directionOpens);
+        EXPECT_EQ(KeyCounter::opens, KeyCounter::closes);
+        EXPECT_EQ(ENDPOINT_RECORDING | ENDPOINT_64BIT_VIEW, recording.flags);
+        EXPECT_EQ(0, recording.hardwareId[0]);
     }
 }
 
@@ -178,16 +195,15 @@ TEST_F(EndpointStoreTest, EntriesOnlyInThe64BitViewAreFound) {
     // The 32-bit view has the direction key, but empty: found after the one retry.
     registry.createKey(TestRegistry::directionPath(L"Capture"));
 
-    EndpointRegistryRecord entry;
-    EXPECT_EQ(1, readEndpointRegistryRecord(&entry, "HalvaneVSOWDM", ENDPOINT_PLAYBACK));
-    EXPECT_EQ(ENDPOINT_PLAYBACK | ENDPOINT_64BIT_VIEW, entry.flags);
-    EXPECT_STREQ(L"C:\\VESSO\\pin_in.ico", entry.iconPath);
-    EXPECT_EQ(1, readEndpointRegistryRecord(&entry, "HalvaneVSOWDM", ENDPOINT_RECORDING));
-    EXPECT_EQ(ENDPOINT_RECORDING | ENDPOINT_64BIT_VIEW, entry.flags);
-    EXPECT_EQ(TestRegistry::propertiesPath(L"Capture", kEntry3), entry.propertiesKeyPath);
+    EndpointRegistryRecord playback, recording;
+    EXPECT_EQ(1, readTableRow("HalvaneVSOWDM", &playback, &recording));
+    EXPECT_EQ(ENDPOINT_PLAYBACK | ENDPOINT_64BIT_VIEW, playback.flags);
+    EXPECT_STREQ(L"C:\\VESSO\\pin_in.ico", playback.iconPath);
+    EXPECT_EQ(ENDPOINT_RECORDING | ENDPOINT_64BIT_VIEW, recording.flags);
+    EXPECT_EQ(TestRegistry::propertiesPath(L"Capture", kEntry3), recording.propertiesKeyPath);
 
     DeviceRecord record = waveRecord(L"VESSO Output (Halvane Virtual V");
-    EXPECT_EQ(0, completeFromEndpointRegistry(&record, L"Capture", 3));
+    EXPECT_EQ(0, complete(&record, DIRECTION_RECORDING, 3));
     EXPECT_STREQ("HalvaneVSOWDM", record.hardwareId);
     EXPECT_STREQ(L"C:\\VESSO\\pin_out.ico", record.iconPath);
 }
@@ -195,7 +211,7 @@ TEST_F(EndpointStoreTest, EntriesOnlyInThe64BitViewAreFound) {
 TEST_F(EndpointStoreTest, EntriesInTheDefaultViewCarryNo64BitFlag) {
     registry.addEndpoint(L"Render", kEntry1, L"VESSO Input", L"Halvane Virtual Vesso", L"x:HalvaneVSOWDM");
     EndpointRegistryRecord entry;
-    EXPECT_EQ(1, readEndpointRegistryRecord(&entry, "HalvaneVSOWDM", ENDPOINT_PLAYBACK));
+    EXPECT_EQ(1, readTableRow("HalvaneVSOWDM", &entry));
     EXPECT_EQ(uint32_t(ENDPOINT_PLAYBACK), entry.flags);
 }
 
@@ -225,7 +241,7 @@ TEST_F(EndpointStoreTest, RecordOfAnEntry) {
     SetEnvironmentVariableW(L"HV_TEST_ROOT", L"C:\\Halvane");
 
     EndpointRegistryRecord entry;
-    EXPECT_EQ(1, readEndpointRegistryRecord(&entry, "HalvaneVSOWDM", ENDPOINT_PLAYBACK));  // case ignored
+    EXPECT_EQ(1, readTableRow("HalvaneVSOWDM", &entry));  // case ignored
     EXPECT_STREQ("halvanevsowdm", entry.hardwareId);
     EXPECT_EQ(path, entry.propertiesKeyPath);
     EXPECT_STREQ(L"Halvane Virtual Vesso", entry.adapterName);
@@ -238,9 +254,7 @@ TEST_F(EndpointStoreTest, RecordOfAnEntry) {
     EXPECT_EQ(255, entry.deviceFormatSize);
     EXPECT_EQ(6, entry.deviceFormatHeader[2]);
 
-    EXPECT_EQ(-1, readEndpointRegistryRecord(nullptr, "HalvaneVSOWDM", ENDPOINT_PLAYBACK));
-    EXPECT_EQ(-2, readEndpointRegistryRecord(&entry, "HalvaneVSOWDM", 0));
-    EXPECT_EQ(0, readEndpointRegistryRecord(&entry, "HalvaneVSOAWDM", ENDPOINT_PLAYBACK));
+    EXPECT_EQ(0, readTableRow("HalvaneVSOAWDM", nullptr));
 }
 
 TEST_F(EndpointStoreTest, FormatValuesOutside48To255BytesAreIgnored) {
@@ -251,10 +265,11 @@ TEST_F(EndpointStoreTest, FormatValuesOutside48To255BytesAreIgnored) {
     const std::wstring path = TestRegistry::propertiesPath(L"Capture", kEntry3);
     for (const Case& c : cases) {
         TestRegistry::deleteStore();
+        registry.addEndpoint(L"Render", kEntry1, L"In", L"Card", L"x:HalvaneVSOWDM");
         registry.addEndpoint(L"Capture", kEntry3, L"Out", L"Card", L"x:HalvaneVSOWDM");
         registry.setBinary(path, PROP_DEVICE_FORMAT, formatValue(c.size, 2, 48000));
         EndpointRegistryRecord entry;
-        ASSERT_EQ(1, readEndpointRegistryRecord(&entry, "HalvaneVSOWDM", ENDPOINT_RECORDING));
+        ASSERT_EQ(1, readTableRow("HalvaneVSOWDM", nullptr, &entry));
         EXPECT_EQ(c.taken ? int32_t(c.size) : 0, entry.deviceFormatSize) << c.size << " bytes";
         EXPECT_EQ(c.taken ? 2 : 0, entry.deviceFormatHeader[2]) << c.size << " bytes";
         EXPECT_EQ(0, entry.oemFormatSize);

@@ -1,0 +1,73 @@
+// What the store's two readers share: the direction keys, the walk over a direction's entries,
+// and the one table of the values an entry's "Properties" key holds, read by one function.
+#pragma once
+
+#include <windows.h>
+#include <stddef.h>
+#include <stdint.h>
+
+#include "base/device_record.h"
+
+enum {
+    STORE_PATH_SIZE = 2048,  // any direction key path, entry name and "\Properties"
+    // A device's name holds at most 255 units: only that much of an entry's names can decide a
+    // match (one more is kept, so that a whole-character cut of the adapter name can be made).
+    STORE_MATCH_UNITS = PIN_NAME_SIZE,
+};
+
+// The values of the table, in its order; a set of them is a mask of (1 << value).
+enum StoreValue {
+    VALUE_DESCRIPTION,
+    VALUE_ADAPTER_NAME,
+    VALUE_ICON_PATH,
+    VALUE_DRIVER_TEXT,
+    VALUE_EXCLUSIVE_FIRST,
+    VALUE_EXCLUSIVE_SECOND,
+    VALUE_OEM_FORMAT,
+    VALUE_DEVICE_FORMAT,
+    STORE_VALUE_COUNT,
+};
+const uint32_t ALL_STORE_VALUES = (1u << STORE_VALUE_COUNT) - 1;
+
+// Who reads the store: the device list's table, and the collection pass.
+enum StoreReader {
+    READER_DEVICE_LIST,
+    READER_COLLECTION_PASS,
+    STORE_READER_COUNT,
+};
+
+// What the collection pass takes of one entry, before its texts move into the reading's pool.
+struct PassEntryValues {
+    wchar_t description[STORE_MATCH_UNITS + 1];
+    wchar_t adapter[STORE_MATCH_UNITS + 1];
+    wchar_t icon[ICON_PATH_SIZE];
+    char hardwareId[HARDWARE_ID_SIZE];
+};
+
+const wchar_t* directionKeyName(Direction direction);
+// The direction key's path below HKEY_LOCAL_MACHINE, into STORE_PATH_SIZE characters.
+void directionPath(Direction direction, wchar_t* path);
+// An entry's "Properties" key path, into STORE_PATH_SIZE characters; false when it would not fit.
+bool entryPath(const wchar_t* directionKeyPath, const wchar_t* endpointKeyName, wchar_t* path);
+
+// Reads, from an entry's open "Properties" key, the values of `wanted` that the reader takes
+// into the reader's record (an EndpointRegistryRecord or a PassEntryValues), as the table says;
+// *flags gets the reader's flags of the values read. Returns the set of values read.
+uint32_t readStoreValues(HKEY properties, StoreReader reader, uint32_t wanted, void* record, uint32_t* flags);
+
+// The direction key as the store is read: the default view, else the 64-bit one; and the
+// 64-bit one again when the default view's key lists no entry at all. Visits every entry name in
+// enumeration order until visit returns true; a name too long for the buffer is passed over.
+// 1 visited; -1 the key cannot be opened; -2 the retry in the 64-bit view cannot be opened.
+struct EntryVisit {
+    bool (*visit)(void* context, const wchar_t* entryName);
+    void* context;
+};
+int32_t walkDirection(const wchar_t* directionKeyPath, bool* in64, EntryVisit visit);
+
+// Calls a callable for each entry name (see walkDirection).
+template <typename Visit>
+int32_t walkEntries(const wchar_t* directionKeyPath, bool* in64, Visit visit) {
+    const EntryVisit v = {[](void* c, const wchar_t* name) { return (*static_cast<Visit*>(c))(name); }, &visit};
+    return walkDirection(directionKeyPath, in64, v);
+}
