@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
         const int devices = 200;
         writeStore(registry, leftOvers, devices);
         addDevices(world, endpoints, devices, devices);
-        openInventory(0x10020D);
+        openInventory(kCollectionOptions);
         std::vector<double> passes, floors;
         long opens = 0;
         for (int run = 0; run < runs; ++run) {
@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
     LogBuffer log;
     createLog(&log);
     OsIdentification os = {7, 10, 0, 19045, 2};
-    openInventory(0x10020D);
+    openInventory(kCollectionOptions);
     LARGE_INTEGER t0, t1;
     QueryPerformanceCounter(&t0);
     collectDevices();

@@ -56,7 +56,7 @@ protected:
 
     // A collection pass over this world, then the driver's check.
     Lines check() {
-        openInventory(0x10020D);
+        openInventory(kCollectionOptions);
         clear(&log);
         const CheckContext context = {&log, &g_inventory, 7};
         errors = checkDriver(kVesso, context);

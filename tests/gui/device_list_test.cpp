@@ -30,15 +30,20 @@ std::vector<uint8_t> formatValue(uint16_t channels, uint32_t rate, uint16_t bits
     return v;
 }
 
-uint32_t storedRate(const std::wstring& path, const wchar_t* value) {
+// A field of a stored format value: the channel count at 10 (2 bytes), the rate at 12 (4).
+uint32_t storedField(const std::wstring& path, const wchar_t* value, int at, int length) {
     HKEY key;
     uint8_t bytes[256] = {0};
     DWORD size = sizeof(bytes);
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
     RegQueryValueExW(key, value, NULL, NULL, bytes, &size);
     RegCloseKey(key);
-    return uint32_t(bytes[12]) | uint32_t(bytes[13]) << 8 | uint32_t(bytes[14]) << 16;
+    uint32_t field = 0;
+    for (int i = length - 1; i >= 0; --i) field = field << 8 | bytes[at + i];
+    return field;
 }
+uint32_t storedRate(const std::wstring& path, const wchar_t* value) { return storedField(path, value, 12, 4); }
+uint32_t storedChannels(const std::wstring& path, const wchar_t* value) { return storedField(path, value, 10, 2); }
 
 bool closeTo(uint32_t pixel, int r, int g, int b) {
     return abs(int(pixel >> 16 & 0xFF) - r) <= 8 && abs(int(pixel >> 8 & 0xFF) - g) <= 8 && abs(int(pixel & 0xFF) - b) <= 8;
@@ -169,7 +174,7 @@ protected:
         registry.setDword(capture(1), PROP_EXCLUSIVE_FIRST, 0);
         registry.setDword(capture(1), PROP_EXCLUSIVE_SECOND, 1);
         setFormats(render(2), formatValue(2, 48000, 16), formatValue(2, 48000, 16));
-        setFormats(capture(2), formatValue(2, 48000, 16), formatValue(2, 48000, 16));
+        registry.setBinary(capture(2), PROP_DEVICE_FORMAT, formatValue(2, 48000, 16));  // no default: red
     }
     void TearDown() override { DeleteFileW(driverFilePath().c_str()); }
 
@@ -282,6 +287,9 @@ TEST_F(DeviceListTest, PanelPaintsTheRows) {
     EXPECT_TRUE(anyPixel(s, band.left + recording, band.top, band.right + recording, band.bottom, darkGrey));
     const int pitch = at.boxRows[2].first - at.boxRows[0].first;
     EXPECT_FALSE(anyPixel(s, band.left, band.top + pitch, band.right, band.bottom + pitch, reddish));
+    EXPECT_TRUE(anyPixel(s, band.left + recording, band.top + 2 * pitch, band.right + recording, band.bottom + 2 * pitch,
+                         reddish))
+        << "a device format without a stored default is not drawn red";
     // Text lines from the text's left edge: the first one black.
     const RECT name = inkOf(s, at.textLeft - 8, at.boxRows[0].first + 1, band.right, band.top, dark);
     EXPECT_GE(name.left, at.textLeft);
@@ -319,6 +327,14 @@ TEST_F(DeviceListTest, ContextMenus) {
     command(301);
     EXPECT_EQ(48000u, storedRate(capture(1), PROP_DEVICE_FORMAT));
     EXPECT_EQ(44100u, storedRate(render(1), PROP_DEVICE_FORMAT));
+    // From a playback box the rate and the channel count go to that row's playback entry alone.
+    EXPECT_EQ(playback, rightClick(at.hits[0].x, at.hits[0].y));
+    command(300);
+    command(356);
+    EXPECT_EQ(44100u, storedRate(render(0), PROP_DEVICE_FORMAT));
+    EXPECT_EQ(6u, storedChannels(render(0), PROP_DEVICE_FORMAT));
+    EXPECT_EQ(48000u, storedRate(capture(0), PROP_DEVICE_FORMAT));
+    EXPECT_EQ(2u, storedChannels(capture(0), PROP_DEVICE_FORMAT));
     EXPECT_EQ(nullptr, checker->waitForDialog(300));
     // With the log view shown, a right click does nothing.
     command(200);

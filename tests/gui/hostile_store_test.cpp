@@ -239,16 +239,16 @@ protected:
 
 TEST_P(HostileStoreTest, OnlyTheCataloguedEntriesChangeAndOnlyTheirFormats) {
     generate(GetParam());
-    // While the panel shows them, a catalogued recording entry goes (its row stays) and a
-    // catalogued playback entry, whose device format needs the change, refuses writes.
+    // While the panel shows them, a catalogued playback entry, whose device format needs the
+    // change, refuses writes, and a catalogued recording entry goes (its row stays).
     std::wstring removed, locked;
     const Store generated = readStore();
     for (const std::wstring& key : tableEntries(generated)) {
-        if (removed.empty() && key.find(L"\\Capture\\") != std::wstring::npos) removed = key;
         const auto device = generated.at(key).find(PROP_DEVICE_FORMAT);
-        if (locked.empty() && key.compare(0, 3, L"32|") == 0 && key.find(L"\\Render\\") != std::wstring::npos &&
-            device != generated.at(key).end() && device->second.type == REG_BINARY &&
-            device->second.bytes.size() >= 48 && device->second.bytes.size() <= 255) {
+        const bool editable = device != generated.at(key).end() && device->second.type == REG_BINARY &&
+                              device->second.bytes.size() >= 48 && device->second.bytes.size() <= 255;
+        if (removed.empty() && editable && key.find(L"\\Capture\\") != std::wstring::npos) removed = key;
+        if (locked.empty() && editable && key.compare(0, 3, L"32|") == 0 && key.find(L"\\Render\\") != std::wstring::npos) {
             registry.setBinary(key.substr(3), PROP_DEVICE_FORMAT, at44k(device->second).bytes);
             locked = key;
         }
@@ -262,23 +262,24 @@ TEST_P(HostileStoreTest, OnlyTheCataloguedEntriesChangeAndOnlyTheirFormats) {
     ASSERT_TRUE(checker.waitForFirstReport());
     ASSERT_TRUE(checker.sendCommand(200));
 
+    TestRegistry::denyWrites(locked.substr(3));
+    // The entries the last command works on: the device list as the refresh after the first
+    // command loads it, before the removal.
+    const std::set<std::wstring> table = tableEntries(readStore());
+
+    // 48 kHz stops at the refused entry with one error box and reloads the rows; then, with
+    // the entry gone from under its row and writes allowed again, 44.1 kHz for everything: the
+    // entry that went is skipped, and the command succeeds.
+    ASSERT_TRUE(checker.sendCommand(211));
+    HWND box = checker.waitForDialog(5000);
+    ASSERT_NE(nullptr, box);
+    EXPECT_TRUE(pressOk(box));
     const std::wstring removedEntry = removed.substr(3, removed.rfind(L"\\Properties") - 3);
     HKEY parent;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, removedEntry.c_str(), 0,
                                            KEY_ALL_ACCESS | (removed[0] == L'6' ? KEY_WOW64_64KEY : 0), &parent));
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyW(parent, L"Properties"));
     RegCloseKey(parent);
-    TestRegistry::denyWrites(locked.substr(3));
-    // The entries the last command works on: the device list as it is after the removal (a
-    // later duplicate may stand in for the entry that went).
-    const std::set<std::wstring> table = tableEntries(readStore());
-
-    // 48 kHz stops at the refused entry with one error box; then, with writes allowed again,
-    // 44.1 kHz for everything: the entry that went is skipped, and the command succeeds.
-    ASSERT_TRUE(checker.sendCommand(211));
-    HWND box = checker.waitForDialog(5000);
-    ASSERT_NE(nullptr, box);
-    EXPECT_TRUE(pressOk(box));
     TestRegistry::allowWrites(locked.substr(3));
     ASSERT_TRUE(checker.sendCommand(210));
     EXPECT_EQ(nullptr, checker.waitForDialog(500)) << "an error box after a command that could write";
