@@ -20,7 +20,6 @@
 #include "checks/driver_checks.h"
 #include "inventory/device_inventory.h"
 #include "report/test_run.h"
-#include "sources/store/endpoint_store.h"
 #include "support/fake_endpoints.h"
 #include "support/fake_world.h"
 #include "support/test_registry.h"
@@ -82,7 +81,7 @@ void addDevices(FakeWorld& world, FakeEndpoints& endpoints, int waves, int activ
 
 // The floor: the same values of the same store, read once, with the plain registry calls.
 void walkStoreOnce() {
-    static const wchar_t* const kValues[] = {PROP_DESCRIPTION, PROP_ADAPTER_NAME, PROP_ICON_PATH, PROP_DRIVER_TEXT};
+    static const wchar_t* const kValues[] = {kDescriptionValue, kAdapterNameValue, kIconPathValue, kDriverTextValue};
     for (const wchar_t* direction : kDirections) {
         HKEY key;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TestRegistry::directionPath(direction).c_str(), 0, KEY_READ, &key) !=

@@ -19,7 +19,6 @@
 
 #include "base/little_endian.h"
 #include "driver/checker_driver.h"
-#include "sources/store/endpoint_store.h"
 #include "support/test_registry.h"
 
 namespace {
@@ -63,8 +62,8 @@ void readTree(HKEY parent, const std::wstring& path, REGSAM view, Store* store) 
 
 Store readStore() {
     Store store;
-    readTree(HKEY_LOCAL_MACHINE, ENDPOINT_ROOT, 0, &store);
-    if (runsOnWow64()) readTree(HKEY_LOCAL_MACHINE, ENDPOINT_ROOT, KEY_WOW64_64KEY, &store);
+    readTree(HKEY_LOCAL_MACHINE, kStoreRoot, 0, &store);
+    if (runsOnWow64()) readTree(HKEY_LOCAL_MACHINE, kStoreRoot, KEY_WOW64_64KEY, &store);
     return store;
 }
 
@@ -143,7 +142,7 @@ std::set<std::wstring> tableEntries(const Store& store) {
                 const Store::const_iterator at64 = store.find(keyOf(KEY_WOW64_64KEY, properties));
                 const Store::const_iterator entry = at32 != store.end() ? at32 : at64;
                 if (entry == store.end()) continue;
-                const auto text = entry->second.find(PROP_DRIVER_TEXT);
+                const auto text = entry->second.find(kDriverTextValue);
                 if (text == entry->second.end() || text->second.type != REG_SZ || text->second.bytes.size() > 4096)
                     continue;
                 // The text up to its terminator; what follows its last ':' against the ID, ASCII
@@ -190,13 +189,13 @@ protected:
         };
         auto formats = [&](const std::wstring& path, REGSAM view) {
             // Sometimes a value that is no format the commands may edit.
-            if (g.chance(15)) registry.setString(path, PROP_DEVICE_FORMAT, L"48000", view);
-            else if (g.chance(10)) registry.setBinary(path, PROP_DEVICE_FORMAT, std::vector<uint8_t>(26, 7), view);
-            else registry.setBinary(path, PROP_DEVICE_FORMAT, g.format(), view);
-            if (g.chance(10)) registry.setBinary(path, PROP_OEM_FORMAT, std::vector<uint8_t>(300, 9), view);
-            else if (!g.chance(10)) registry.setBinary(path, PROP_OEM_FORMAT, g.format(), view);
-            registry.setDword(path, PROP_EXCLUSIVE_FIRST, DWORD(g.below(2)), view);
-            if (g.chance(30)) registry.setString(path, PROP_EXCLUSIVE_SECOND, L"1", view);
+            if (g.chance(15)) registry.setString(path, kDeviceFormatValue, L"48000", view);
+            else if (g.chance(10)) registry.setBinary(path, kDeviceFormatValue, std::vector<uint8_t>(26, 7), view);
+            else registry.setBinary(path, kDeviceFormatValue, g.format(), view);
+            if (g.chance(10)) registry.setBinary(path, kOemFormatValue, std::vector<uint8_t>(300, 9), view);
+            else if (!g.chance(10)) registry.setBinary(path, kOemFormatValue, g.format(), view);
+            registry.setDword(path, kExclusiveFirstValue, DWORD(g.below(2)), view);
+            if (g.chance(30)) registry.setString(path, kExclusiveSecondValue, L"1", view);
         };
         auto entry = [&](int side, const std::wstring& driverText, REGSAM view = 0) {
             const wchar_t* direction = kDirections[side];
@@ -218,7 +217,7 @@ protected:
             // "Properties", and one with a name as long as a key name may be.
             const std::wstring binary = TestRegistry::propertiesPath(kDirections[side], entryName(side));
             const std::wstring text = L"x:HalvaneVSOWDM";
-            registry.setValue(binary, PROP_DRIVER_TEXT, REG_BINARY, text.c_str(), DWORD(text.size() * 2));
+            registry.setValue(binary, kDriverTextValue, REG_BINARY, text.c_str(), DWORD(text.size() * 2));
             formats(binary, 0);
             registry.createKey(TestRegistry::directionPath(kDirections[side]) + L"\\" + entryName(side));
             const std::wstring longName = L"{" + std::wstring(250, L'L') + L"}";
@@ -244,12 +243,12 @@ TEST_P(HostileStoreTest, OnlyTheCataloguedEntriesChangeAndOnlyTheirFormats) {
     std::wstring removed, locked;
     const Store generated = readStore();
     for (const std::wstring& key : tableEntries(generated)) {
-        const auto device = generated.at(key).find(PROP_DEVICE_FORMAT);
+        const auto device = generated.at(key).find(kDeviceFormatValue);
         const bool editable = device != generated.at(key).end() && device->second.type == REG_BINARY &&
                               device->second.bytes.size() >= 48 && device->second.bytes.size() <= 255;
         if (removed.empty() && editable && key.find(L"\\Capture\\") != std::wstring::npos) removed = key;
         if (locked.empty() && editable && key.compare(0, 3, L"32|") == 0 && key.find(L"\\Render\\") != std::wstring::npos) {
-            registry.setBinary(key.substr(3), PROP_DEVICE_FORMAT, at44k(device->second).bytes);
+            registry.setBinary(key.substr(3), kDeviceFormatValue, at44k(device->second).bytes);
             locked = key;
         }
     }
@@ -301,7 +300,7 @@ TEST_P(HostileStoreTest, OnlyTheCataloguedEntriesChangeAndOnlyTheirFormats) {
         for (const auto& v : k.second) {
             const auto value = now->second.find(v.first);
             ASSERT_NE(now->second.end(), value) << "a value went";
-            const bool format = v.first == PROP_DEVICE_FORMAT || v.first == PROP_OEM_FORMAT;
+            const bool format = v.first == kDeviceFormatValue || v.first == kOemFormatValue;
             const Value expected = edited && format ? at44k(v.second) : v.second;
             EXPECT_TRUE(expected == value->second)
                 << "seed " << GetParam() << (edited ? ", catalogued entry " : ", other entry ")

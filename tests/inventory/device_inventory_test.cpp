@@ -90,7 +90,7 @@ TEST_F(InventoryTest, WaveDevicesOfBothDirections) {
     EXPECT_STREQ("Line A", first->pinName);
     EXPECT_EQ(1, first->index);
     EXPECT_EQ(2u, first->channels);
-    EXPECT_EQ(KIND_MME, first->kind);
+    EXPECT_EQ(1u, first->kind);  // MME
     EXPECT_EQ(0, recordAt(g_inventory.inputDevices, 2)->index);
     ASSERT_EQ(1u, recordCount(g_inventory.outputDevices));
     EXPECT_EQ(6u, recordAt(g_inventory.outputDevices, 1)->channels);
@@ -159,9 +159,9 @@ TEST_F(InventoryTest, EndpointsOnlyFromWindowsVistaOnAndWithTheirOption) {
     openInventory(kCollectionOptions);
     ASSERT_EQ(2u, recordCount(g_inventory.inputDevices));
     // Endpoints come first whatever their names; then the wave devices.
-    EXPECT_EQ(KIND_WDM, recordAt(g_inventory.inputDevices, 1)->kind);
+    EXPECT_EQ(4u, recordAt(g_inventory.inputDevices, 1)->kind);  // WDM
     EXPECT_STREQ(L"Z Mic (Card)", recordAt(g_inventory.inputDevices, 1)->pinNameW);
-    EXPECT_EQ(KIND_MME, recordAt(g_inventory.inputDevices, 2)->kind);
+    EXPECT_EQ(1u, recordAt(g_inventory.inputDevices, 2)->kind);  // MME
     EXPECT_EQ(1u, recordCount(g_inventory.outputDevices));
     closeInventory();
 
