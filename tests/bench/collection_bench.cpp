@@ -81,7 +81,8 @@ void addDevices(FakeWorld& world, FakeEndpoints& endpoints, int waves, int activ
 
 // The floor: the same values of the same store, read once, with the plain registry calls.
 void walkStoreOnce() {
-    static const wchar_t* const kValues[] = {kDescriptionValue, kAdapterNameValue, kIconPathValue, kDriverTextValue};
+    static const wchar_t* const kValues[] = {kStoreValue.description, kStoreValue.adapterName, kStoreValue.iconPath,
+                                             kStoreValue.driverText};
     for (const wchar_t* direction : kDirections) {
         HKEY key;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TestRegistry::directionPath(direction).c_str(), 0, KEY_READ, &key) !=

@@ -142,7 +142,7 @@ std::set<std::wstring> tableEntries(const Store& store) {
                 const Store::const_iterator at64 = store.find(keyOf(KEY_WOW64_64KEY, properties));
                 const Store::const_iterator entry = at32 != store.end() ? at32 : at64;
                 if (entry == store.end()) continue;
-                const auto text = entry->second.find(kDriverTextValue);
+                const auto text = entry->second.find(kStoreValue.driverText);
                 if (text == entry->second.end() || text->second.type != REG_SZ || text->second.bytes.size() > 4096)
                     continue;
                 // The text up to its terminator; what follows its last ':' against the ID, ASCII
@@ -189,13 +189,14 @@ protected:
         };
         auto formats = [&](const std::wstring& path, REGSAM view) {
             // Sometimes a value that is no format the commands may edit.
-            if (g.chance(15)) registry.setString(path, kDeviceFormatValue, L"48000", view);
-            else if (g.chance(10)) registry.setBinary(path, kDeviceFormatValue, std::vector<uint8_t>(26, 7), view);
-            else registry.setBinary(path, kDeviceFormatValue, g.format(), view);
-            if (g.chance(10)) registry.setBinary(path, kOemFormatValue, std::vector<uint8_t>(300, 9), view);
-            else if (!g.chance(10)) registry.setBinary(path, kOemFormatValue, g.format(), view);
-            registry.setDword(path, kExclusiveFirstValue, DWORD(g.below(2)), view);
-            if (g.chance(30)) registry.setString(path, kExclusiveSecondValue, L"1", view);
+            if (g.chance(15)) registry.setString(path, kStoreValue.deviceFormat, L"48000", view);
+            else if (g.chance(10))
+                registry.setBinary(path, kStoreValue.deviceFormat, std::vector<uint8_t>(26, 7), view);
+            else registry.setBinary(path, kStoreValue.deviceFormat, g.format(), view);
+            if (g.chance(10)) registry.setBinary(path, kStoreValue.oemFormat, std::vector<uint8_t>(300, 9), view);
+            else if (!g.chance(10)) registry.setBinary(path, kStoreValue.oemFormat, g.format(), view);
+            registry.setDword(path, kStoreValue.exclusiveFirst, DWORD(g.below(2)), view);
+            if (g.chance(30)) registry.setString(path, kStoreValue.exclusiveSecond, L"1", view);
         };
         auto entry = [&](int side, const std::wstring& driverText, REGSAM view = 0) {
             const wchar_t* direction = kDirections[side];
@@ -217,7 +218,7 @@ protected:
             // "Properties", and one with a name as long as a key name may be.
             const std::wstring binary = TestRegistry::propertiesPath(kDirections[side], entryName(side));
             const std::wstring text = L"x:HalvaneVSOWDM";
-            registry.setValue(binary, kDriverTextValue, REG_BINARY, text.c_str(), DWORD(text.size() * 2));
+            registry.setValue(binary, kStoreValue.driverText, REG_BINARY, text.c_str(), DWORD(text.size() * 2));
             formats(binary, 0);
             registry.createKey(TestRegistry::directionPath(kDirections[side]) + L"\\" + entryName(side));
             const std::wstring longName = L"{" + std::wstring(250, L'L') + L"}";
@@ -243,12 +244,13 @@ TEST_P(HostileStoreTest, OnlyTheCataloguedEntriesChangeAndOnlyTheirFormats) {
     std::wstring removed, locked;
     const Store generated = readStore();
     for (const std::wstring& key : tableEntries(generated)) {
-        const auto device = generated.at(key).find(kDeviceFormatValue);
+        const auto device = generated.at(key).find(kStoreValue.deviceFormat);
         const bool editable = device != generated.at(key).end() && device->second.type == REG_BINARY &&
                               device->second.bytes.size() >= 48 && device->second.bytes.size() <= 255;
         if (removed.empty() && editable && key.find(L"\\Capture\\") != std::wstring::npos) removed = key;
-        if (locked.empty() && editable && key.compare(0, 3, L"32|") == 0 && key.find(L"\\Render\\") != std::wstring::npos) {
-            registry.setBinary(key.substr(3), kDeviceFormatValue, at44k(device->second).bytes);
+        if (locked.empty() && editable && key.compare(0, 3, L"32|") == 0 &&
+            key.find(L"\\Render\\") != std::wstring::npos) {
+            registry.setBinary(key.substr(3), kStoreValue.deviceFormat, at44k(device->second).bytes);
             locked = key;
         }
     }
@@ -300,7 +302,7 @@ TEST_P(HostileStoreTest, OnlyTheCataloguedEntriesChangeAndOnlyTheirFormats) {
         for (const auto& v : k.second) {
             const auto value = now->second.find(v.first);
             ASSERT_NE(now->second.end(), value) << "a value went";
-            const bool format = v.first == kDeviceFormatValue || v.first == kOemFormatValue;
+            const bool format = v.first == kStoreValue.deviceFormat || v.first == kStoreValue.oemFormat;
             const Value expected = edited && format ? at44k(v.second) : v.second;
             EXPECT_TRUE(expected == value->second)
                 << "seed " << GetParam() << (edited ? ", catalogued entry " : ", other entry ")

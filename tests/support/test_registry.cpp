@@ -132,8 +132,8 @@ void TestRegistry::addEndpoint(const wchar_t* direction, const std::wstring& ent
                                REGSAM view) {
     const std::wstring path = propertiesPath(direction, entry);
     createKey(path, view);
-    if (!description.empty()) setString(path, kDescriptionValue, description, view);
-    if (!adapter.empty()) setString(path, kAdapterNameValue, adapter, view);
-    if (!driverText.empty()) setString(path, kDriverTextValue, driverText, view);
-    if (!icon.empty()) setString(path, kIconPathValue, icon, view);
+    if (!description.empty()) setString(path, kStoreValue.description, description, view);
+    if (!adapter.empty()) setString(path, kStoreValue.adapterName, adapter, view);
+    if (!driverText.empty()) setString(path, kStoreValue.driverText, driverText, view);
+    if (!icon.empty()) setString(path, kStoreValue.iconPath, icon, view);
 }

@@ -11,17 +11,18 @@
 
 bool runsOnWow64();
 
-// The store's place and value names as Windows writes them, spelled out here rather than taken
-// from the product, so that a wrong name there shows.
+// The store's place and value names as Windows writes them (the values in the order of the
+// fields), spelled out here rather than taken from the product, so that a wrong name there shows.
 const wchar_t kStoreRoot[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\MMDevices\\Audio";
-const wchar_t kDescriptionValue[] = L"{a45c254e-df1c-4efd-8020-67d146a850e0},2";
-const wchar_t kAdapterNameValue[] = L"{b3f8fa53-0004-438e-9003-51a46e139bfc},6";
-const wchar_t kIconPathValue[] = L"{259abffc-50a7-47ce-af08-68c9a7d73366},12";
-const wchar_t kDriverTextValue[] = L"{83da6326-97a6-4088-9453-a1923f573b29},3";
-const wchar_t kExclusiveFirstValue[] = L"{b3f8fa53-0004-438e-9003-51a46e139bfc},3";
-const wchar_t kExclusiveSecondValue[] = L"{b3f8fa53-0004-438e-9003-51a46e139bfc},4";
-const wchar_t kOemFormatValue[] = L"{e4870e26-3cc5-4cd2-ba46-ca0a9a70ed04},0";
-const wchar_t kDeviceFormatValue[] = L"{f19f064d-082c-4e27-bc73-6882a1bb8e4c},0";
+const struct {
+    const wchar_t *description, *adapterName, *iconPath, *driverText, *exclusiveFirst, *exclusiveSecond, *oemFormat,
+        *deviceFormat;
+} kStoreValue = {
+    L"{a45c254e-df1c-4efd-8020-67d146a850e0},2",  L"{b3f8fa53-0004-438e-9003-51a46e139bfc},6",
+    L"{259abffc-50a7-47ce-af08-68c9a7d73366},12", L"{83da6326-97a6-4088-9453-a1923f573b29},3",
+    L"{b3f8fa53-0004-438e-9003-51a46e139bfc},3",  L"{b3f8fa53-0004-438e-9003-51a46e139bfc},4",
+    L"{e4870e26-3cc5-4cd2-ba46-ca0a9a70ed04},0",  L"{f19f064d-082c-4e27-bc73-6882a1bb8e4c},0",
+};
 
 class TestRegistry {
 public:

@@ -217,11 +217,11 @@ TEST_F(EndpointStoreTest, RecordOfAnEntry) {
     registry.addEndpoint(L"Render", kEntry1, L"Other", L"Card", L"x:OTHER");
     registry.addEndpoint(L"Render", kEntry2, L"VESSO Input", L"Halvane Virtual Vesso", L"x:halvanevsowdm",
                          L"%HV_TEST_ROOT%\\VESSO\\pin_in.ico");
-    registry.setString(path, kDescriptionValue, std::wstring(200, L'd'));
-    registry.setDword(path, kExclusiveFirstValue, 1);
-    registry.setDword(path, kExclusiveSecondValue, 0);
-    registry.setBinary(path, kOemFormatValue, formatValue(48, 2, 44100));
-    registry.setBinary(path, kDeviceFormatValue, formatValue(255, 6, 48000));
+    registry.setString(path, kStoreValue.description, std::wstring(200, L'd'));
+    registry.setDword(path, kStoreValue.exclusiveFirst, 1);
+    registry.setDword(path, kStoreValue.exclusiveSecond, 0);
+    registry.setBinary(path, kStoreValue.oemFormat, formatValue(48, 2, 44100));
+    registry.setBinary(path, kStoreValue.deviceFormat, formatValue(255, 6, 48000));
     SetEnvironmentVariableW(L"HV_TEST_ROOT", L"C:\\Halvane");
 
     EndpointRegistryRecord entry;
@@ -252,7 +252,7 @@ TEST_F(EndpointStoreTest, FormatValuesOutside48To255BytesAreIgnored) {
     for (const Case& c : cases) {
         TestRegistry::deleteStore();
         registry.addEndpoint(L"Capture", kEntry3, L"Out", L"Card", L"x:HalvaneVSOWDM");
-        registry.setBinary(path, kDeviceFormatValue, formatValue(c.size, 2, 48000));
+        registry.setBinary(path, kStoreValue.deviceFormat, formatValue(c.size, 2, 48000));
         EndpointRegistryRecord entry;
         ASSERT_EQ(1, readEndpointRegistryRecord(&entry, "HalvaneVSOWDM", ENDPOINT_RECORDING));
         EXPECT_EQ(c.taken ? int32_t(c.size) : 0, entry.deviceFormatSize) << c.size << " bytes";
