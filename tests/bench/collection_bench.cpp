@@ -20,7 +20,6 @@
 #include "checks/driver_checks.h"
 #include "inventory/device_inventory.h"
 #include "report/test_run.h"
-#include "sources/store/endpoint_store.h"
 #include "support/fake_endpoints.h"
 #include "support/fake_world.h"
 #include "support/test_registry.h"
@@ -82,7 +81,8 @@ void addDevices(FakeWorld& world, FakeEndpoints& endpoints, int waves, int activ
 
 // The floor: the same values of the same store, read once, with the plain registry calls.
 void walkStoreOnce() {
-    static const wchar_t* const kValues[] = {PROP_DESCRIPTION, PROP_ADAPTER_NAME, PROP_ICON_PATH, PROP_DRIVER_TEXT};
+    static const wchar_t* const kValues[] = {kStoreValue.description, kStoreValue.adapterName, kStoreValue.iconPath,
+                                             kStoreValue.driverText};
     for (const wchar_t* direction : kDirections) {
         HKEY key;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TestRegistry::directionPath(direction).c_str(), 0, KEY_READ, &key) !=
@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
         const int devices = 200;
         writeStore(registry, leftOvers, devices);
         addDevices(world, endpoints, devices, devices);
-        openInventory(0x10020D);
+        openInventory(kCollectionOptions);
         std::vector<double> passes, floors;
         long opens = 0;
         for (int run = 0; run < runs; ++run) {
@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
     LogBuffer log;
     createLog(&log);
     OsIdentification os = {7, 10, 0, 19045, 2};
-    openInventory(0x10020D);
+    openInventory(kCollectionOptions);
     LARGE_INTEGER t0, t1;
     QueryPerformanceCounter(&t0);
     collectDevices();

@@ -56,7 +56,7 @@ protected:
 
     // A collection pass over this world, then the driver's check.
     Lines check() {
-        openInventory(0x10020D);
+        openInventory(kCollectionOptions);
         clear(&log);
         const CheckContext context = {&log, &g_inventory, 7};
         errors = checkDriver(kVesso, context);
@@ -90,11 +90,11 @@ TEST_F(EndpointChecksTest, ACorrectRegistrationPassesItsWaveAndEndpointChecks) {
     const DeviceRecord* wdm = recordAt(g_inventory.outputDevices, 1);
     const DeviceRecord* ks = recordAt(g_inventory.outputDevices, 2);
     const DeviceRecord* mme = recordAt(g_inventory.outputDevices, 3);
-    EXPECT_EQ(KIND_KS, ks->kind);
+    EXPECT_EQ(8u, ks->kind);  // KS
     EXPECT_STREQ("Halvane Point", ks->pinName);
     EXPECT_STREQ("HalvaneVSOWDM", ks->hardwareId);
-    EXPECT_EQ(KIND_WDM, wdm->kind);
-    EXPECT_EQ(KIND_MME, mme->kind);
+    EXPECT_EQ(4u, wdm->kind);  // WDM
+    EXPECT_EQ(1u, mme->kind);  // MME
     EXPECT_STREQ(L"VESSO Input (Halvane Virtual Ve", mme->pinNameW);  // wave names are cut to 31
     EXPECT_STREQ("HalvaneVSOWDM", mme->hardwareId);
     EXPECT_STREQ("HalvaneVSOWDM", wdm->hardwareId);

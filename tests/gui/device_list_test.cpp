@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "driver/checker_driver.h"
-#include "sources/store/endpoint_store.h"
 #include "support/test_registry.h"
 
 namespace {
@@ -30,15 +29,20 @@ std::vector<uint8_t> formatValue(uint16_t channels, uint32_t rate, uint16_t bits
     return v;
 }
 
-uint32_t storedRate(const std::wstring& path, const wchar_t* value) {
+// A field of a stored format value: the channel count at 10 (2 bytes), the rate at 12 (4).
+uint32_t storedField(const std::wstring& path, const wchar_t* value, int at, int length) {
     HKEY key;
     uint8_t bytes[256] = {0};
     DWORD size = sizeof(bytes);
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
     RegQueryValueExW(key, value, NULL, NULL, bytes, &size);
     RegCloseKey(key);
-    return uint32_t(bytes[12]) | uint32_t(bytes[13]) << 8 | uint32_t(bytes[14]) << 16;
+    uint32_t field = 0;
+    for (int i = length - 1; i >= 0; --i) field = field << 8 | bytes[at + i];
+    return field;
 }
+uint32_t storedRate(const std::wstring& path, const wchar_t* value) { return storedField(path, value, 12, 4); }
+uint32_t storedChannels(const std::wstring& path, const wchar_t* value) { return storedField(path, value, 10, 2); }
 
 bool closeTo(uint32_t pixel, int r, int g, int b) {
     return abs(int(pixel >> 16 & 0xFF) - r) <= 8 && abs(int(pixel >> 8 & 0xFF) - g) <= 8 && abs(int(pixel & 0xFF) - b) <= 8;
@@ -160,16 +164,16 @@ protected:
                 std::wstring(L"%SystemRoot%\\System32\\drivers\\") + kDriverFile + L",-101");
         // Row 0: playback at 48 kHz/24 bits against a 44.1 kHz default (red), with "Ex".
         setFormats(render(0), formatValue(2, 48000, 24), formatValue(2, 44100, 16));
-        registry.setDword(render(0), PROP_EXCLUSIVE_FIRST, 1);
-        registry.setDword(render(0), PROP_EXCLUSIVE_SECOND, 0);
+        registry.setDword(render(0), kStoreValue.exclusiveFirst, 1);
+        registry.setDword(render(0), kStoreValue.exclusiveSecond, 0);
         setFormats(capture(0), formatValue(2, 48000, 16), formatValue(2, 48000, 16));
         // Row 1: equal rates but other bit depths (grey); recording with "P" only.
         setFormats(render(1), formatValue(2, 44100, 16), formatValue(2, 44100, 24));
         setFormats(capture(1), formatValue(2, 44100, 16), formatValue(2, 44100, 16));
-        registry.setDword(capture(1), PROP_EXCLUSIVE_FIRST, 0);
-        registry.setDword(capture(1), PROP_EXCLUSIVE_SECOND, 1);
+        registry.setDword(capture(1), kStoreValue.exclusiveFirst, 0);
+        registry.setDword(capture(1), kStoreValue.exclusiveSecond, 1);
         setFormats(render(2), formatValue(2, 48000, 16), formatValue(2, 48000, 16));
-        setFormats(capture(2), formatValue(2, 48000, 16), formatValue(2, 48000, 16));
+        registry.setBinary(capture(2), kStoreValue.deviceFormat, formatValue(2, 48000, 16));  // no default: red
     }
     void TearDown() override { DeleteFileW(driverFilePath().c_str()); }
 
@@ -187,8 +191,8 @@ protected:
                              recordingIcon);
     }
     void setFormats(const std::wstring& path, const std::vector<uint8_t>& device, const std::vector<uint8_t>& oem) {
-        registry.setBinary(path, PROP_DEVICE_FORMAT, device);
-        registry.setBinary(path, PROP_OEM_FORMAT, oem);
+        registry.setBinary(path, kStoreValue.deviceFormat, device);
+        registry.setBinary(path, kStoreValue.oemFormat, oem);
     }
     // The driver file goes into the real system folder: on 64-bit Windows only the 64-bit one,
     // which a 32-bit program reaches through Sysnative.
@@ -282,6 +286,9 @@ TEST_F(DeviceListTest, PanelPaintsTheRows) {
     EXPECT_TRUE(anyPixel(s, band.left + recording, band.top, band.right + recording, band.bottom, darkGrey));
     const int pitch = at.boxRows[2].first - at.boxRows[0].first;
     EXPECT_FALSE(anyPixel(s, band.left, band.top + pitch, band.right, band.bottom + pitch, reddish));
+    EXPECT_TRUE(anyPixel(s, band.left + recording, band.top + 2 * pitch, band.right + recording,
+                         band.bottom + 2 * pitch, reddish))
+        << "a device format without a stored default is not drawn red";
     // Text lines from the text's left edge: the first one black.
     const RECT name = inkOf(s, at.textLeft - 8, at.boxRows[0].first + 1, band.right, band.top, dark);
     EXPECT_GE(name.left, at.textLeft);
@@ -317,8 +324,16 @@ TEST_F(DeviceListTest, ContextMenus) {
     // entry alone.
     EXPECT_EQ(Lines(playback.begin(), playback.begin() + 2), rightClick(at.hits[2].x, at.hits[2].y));
     command(301);
-    EXPECT_EQ(48000u, storedRate(capture(1), PROP_DEVICE_FORMAT));
-    EXPECT_EQ(44100u, storedRate(render(1), PROP_DEVICE_FORMAT));
+    EXPECT_EQ(48000u, storedRate(capture(1), kStoreValue.deviceFormat));
+    EXPECT_EQ(44100u, storedRate(render(1), kStoreValue.deviceFormat));
+    // From a playback box the rate and the channel count go to that row's playback entry alone.
+    EXPECT_EQ(playback, rightClick(at.hits[0].x, at.hits[0].y));
+    command(300);
+    command(356);
+    EXPECT_EQ(44100u, storedRate(render(0), kStoreValue.deviceFormat));
+    EXPECT_EQ(6u, storedChannels(render(0), kStoreValue.deviceFormat));
+    EXPECT_EQ(48000u, storedRate(capture(0), kStoreValue.deviceFormat));
+    EXPECT_EQ(2u, storedChannels(capture(0), kStoreValue.deviceFormat));
     EXPECT_EQ(nullptr, checker->waitForDialog(300));
     // With the log view shown, a right click does nothing.
     command(200);
@@ -355,10 +370,10 @@ TEST_F(DeviceListTest, PlaybackAt48kHz) {
     const RECT band = scale->formatLine;
     EXPECT_TRUE(anyPixel(shot(), band.left, band.top, band.right, band.bottom, reddish));
     command(231);
-    EXPECT_EQ(48000u, storedRate(render(0), PROP_OEM_FORMAT));
-    EXPECT_EQ(48000u, storedRate(render(1), PROP_DEVICE_FORMAT));
-    EXPECT_EQ(48000u, storedRate(render(1), PROP_OEM_FORMAT));
-    EXPECT_EQ(44100u, storedRate(capture(1), PROP_DEVICE_FORMAT));  // recording untouched
+    EXPECT_EQ(48000u, storedRate(render(0), kStoreValue.oemFormat));
+    EXPECT_EQ(48000u, storedRate(render(1), kStoreValue.deviceFormat));
+    EXPECT_EQ(48000u, storedRate(render(1), kStoreValue.oemFormat));
+    EXPECT_EQ(44100u, storedRate(capture(1), kStoreValue.deviceFormat));  // recording untouched
     EXPECT_FALSE(anyPixel(shot(), band.left, band.top, band.right, band.bottom, reddish)) << "the panel was not refreshed";
     EXPECT_EQ(nullptr, checker->waitForDialog(300));
 }
@@ -371,8 +386,8 @@ TEST_F(DeviceListTest, ARefusedWriteStopsTheCommandAndShowsTheErrorOnce) {
     HWND box = checker->waitForDialog(5000);
     ASSERT_NE(nullptr, box);
     EXPECT_EQ(L"Error", windowText(box));
-    EXPECT_EQ(48000u, storedRate(render(0), PROP_OEM_FORMAT));    // the first record was changed
-    EXPECT_EQ(44100u, storedRate(render(1), PROP_DEVICE_FORMAT));  // the second refused
+    EXPECT_EQ(48000u, storedRate(render(0), kStoreValue.oemFormat));    // the first record was changed
+    EXPECT_EQ(44100u, storedRate(render(1), kStoreValue.deviceFormat));  // the second refused
     EXPECT_TRUE(pressOk(box));
     EXPECT_EQ(nullptr, checker->waitForDialog(500));
     // Refreshed all the same: the panel shows what the registry holds, the first row now at
@@ -393,7 +408,7 @@ TEST_F(DeviceListTest, NoErrorBoxWhenNothingNeededWriting) {
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyW(HKEY_LOCAL_MACHINE, capture(2).c_str()));
     command(211);
     EXPECT_EQ(nullptr, checker->waitForDialog(1000)) << "an error box although nothing needed writing";
-    EXPECT_EQ(48000u, storedRate(render(2), PROP_DEVICE_FORMAT));
+    EXPECT_EQ(48000u, storedRate(render(2), kStoreValue.deviceFormat));
     HKEY gone;
     EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, capture(2).c_str(), 0, KEY_READ, &gone))
         << "the entry that went was created again";
@@ -402,10 +417,10 @@ TEST_F(DeviceListTest, NoErrorBoxWhenNothingNeededWriting) {
 TEST_F(DeviceListTest, AFormatCommandBeforeThePanelOnlyLoadsTheRows) {
     start();
     command(231);
-    EXPECT_EQ(44100u, storedRate(render(1), PROP_DEVICE_FORMAT));
+    EXPECT_EQ(44100u, storedRate(render(1), kStoreValue.deviceFormat));
     EXPECT_TRUE(IsWindowVisible(checker->logView()));
     command(231);
-    EXPECT_EQ(48000u, storedRate(render(1), PROP_DEVICE_FORMAT));
+    EXPECT_EQ(48000u, storedRate(render(1), kStoreValue.deviceFormat));
 }
 
 TEST_F(DeviceListTest, ShowingTwiceReturnsToTheLogView) {

@@ -19,7 +19,6 @@
 
 #include "base/little_endian.h"
 #include "driver/checker_driver.h"
-#include "sources/store/endpoint_store.h"
 #include "support/test_registry.h"
 
 namespace {
@@ -63,8 +62,8 @@ void readTree(HKEY parent, const std::wstring& path, REGSAM view, Store* store) 
 
 Store readStore() {
     Store store;
-    readTree(HKEY_LOCAL_MACHINE, ENDPOINT_ROOT, 0, &store);
-    if (runsOnWow64()) readTree(HKEY_LOCAL_MACHINE, ENDPOINT_ROOT, KEY_WOW64_64KEY, &store);
+    readTree(HKEY_LOCAL_MACHINE, kStoreRoot, 0, &store);
+    if (runsOnWow64()) readTree(HKEY_LOCAL_MACHINE, kStoreRoot, KEY_WOW64_64KEY, &store);
     return store;
 }
 
@@ -143,7 +142,7 @@ std::set<std::wstring> tableEntries(const Store& store) {
                 const Store::const_iterator at64 = store.find(keyOf(KEY_WOW64_64KEY, properties));
                 const Store::const_iterator entry = at32 != store.end() ? at32 : at64;
                 if (entry == store.end()) continue;
-                const auto text = entry->second.find(PROP_DRIVER_TEXT);
+                const auto text = entry->second.find(kStoreValue.driverText);
                 if (text == entry->second.end() || text->second.type != REG_SZ || text->second.bytes.size() > 4096)
                     continue;
                 // The text up to its terminator; what follows its last ':' against the ID, ASCII
@@ -190,13 +189,14 @@ protected:
         };
         auto formats = [&](const std::wstring& path, REGSAM view) {
             // Sometimes a value that is no format the commands may edit.
-            if (g.chance(15)) registry.setString(path, PROP_DEVICE_FORMAT, L"48000", view);
-            else if (g.chance(10)) registry.setBinary(path, PROP_DEVICE_FORMAT, std::vector<uint8_t>(26, 7), view);
-            else registry.setBinary(path, PROP_DEVICE_FORMAT, g.format(), view);
-            if (g.chance(10)) registry.setBinary(path, PROP_OEM_FORMAT, std::vector<uint8_t>(300, 9), view);
-            else if (!g.chance(10)) registry.setBinary(path, PROP_OEM_FORMAT, g.format(), view);
-            registry.setDword(path, PROP_EXCLUSIVE_FIRST, DWORD(g.below(2)), view);
-            if (g.chance(30)) registry.setString(path, PROP_EXCLUSIVE_SECOND, L"1", view);
+            if (g.chance(15)) registry.setString(path, kStoreValue.deviceFormat, L"48000", view);
+            else if (g.chance(10))
+                registry.setBinary(path, kStoreValue.deviceFormat, std::vector<uint8_t>(26, 7), view);
+            else registry.setBinary(path, kStoreValue.deviceFormat, g.format(), view);
+            if (g.chance(10)) registry.setBinary(path, kStoreValue.oemFormat, std::vector<uint8_t>(300, 9), view);
+            else if (!g.chance(10)) registry.setBinary(path, kStoreValue.oemFormat, g.format(), view);
+            registry.setDword(path, kStoreValue.exclusiveFirst, DWORD(g.below(2)), view);
+            if (g.chance(30)) registry.setString(path, kStoreValue.exclusiveSecond, L"1", view);
         };
         auto entry = [&](int side, const std::wstring& driverText, REGSAM view = 0) {
             const wchar_t* direction = kDirections[side];
@@ -218,7 +218,7 @@ protected:
             // "Properties", and one with a name as long as a key name may be.
             const std::wstring binary = TestRegistry::propertiesPath(kDirections[side], entryName(side));
             const std::wstring text = L"x:HalvaneVSOWDM";
-            registry.setValue(binary, PROP_DRIVER_TEXT, REG_BINARY, text.c_str(), DWORD(text.size() * 2));
+            registry.setValue(binary, kStoreValue.driverText, REG_BINARY, text.c_str(), DWORD(text.size() * 2));
             formats(binary, 0);
             registry.createKey(TestRegistry::directionPath(kDirections[side]) + L"\\" + entryName(side));
             const std::wstring longName = L"{" + std::wstring(250, L'L') + L"}";
@@ -239,17 +239,18 @@ protected:
 
 TEST_P(HostileStoreTest, OnlyTheCataloguedEntriesChangeAndOnlyTheirFormats) {
     generate(GetParam());
-    // While the panel shows them, a catalogued recording entry goes (its row stays) and a
-    // catalogued playback entry, whose device format needs the change, refuses writes.
+    // While the panel shows them, a catalogued playback entry, whose device format needs the
+    // change, refuses writes, and a catalogued recording entry goes (its row stays).
     std::wstring removed, locked;
     const Store generated = readStore();
     for (const std::wstring& key : tableEntries(generated)) {
-        if (removed.empty() && key.find(L"\\Capture\\") != std::wstring::npos) removed = key;
-        const auto device = generated.at(key).find(PROP_DEVICE_FORMAT);
-        if (locked.empty() && key.compare(0, 3, L"32|") == 0 && key.find(L"\\Render\\") != std::wstring::npos &&
-            device != generated.at(key).end() && device->second.type == REG_BINARY &&
-            device->second.bytes.size() >= 48 && device->second.bytes.size() <= 255) {
-            registry.setBinary(key.substr(3), PROP_DEVICE_FORMAT, at44k(device->second).bytes);
+        const auto device = generated.at(key).find(kStoreValue.deviceFormat);
+        const bool editable = device != generated.at(key).end() && device->second.type == REG_BINARY &&
+                              device->second.bytes.size() >= 48 && device->second.bytes.size() <= 255;
+        if (removed.empty() && editable && key.find(L"\\Capture\\") != std::wstring::npos) removed = key;
+        if (locked.empty() && editable && key.compare(0, 3, L"32|") == 0 &&
+            key.find(L"\\Render\\") != std::wstring::npos) {
+            registry.setBinary(key.substr(3), kStoreValue.deviceFormat, at44k(device->second).bytes);
             locked = key;
         }
     }
@@ -262,23 +263,24 @@ TEST_P(HostileStoreTest, OnlyTheCataloguedEntriesChangeAndOnlyTheirFormats) {
     ASSERT_TRUE(checker.waitForFirstReport());
     ASSERT_TRUE(checker.sendCommand(200));
 
+    TestRegistry::denyWrites(locked.substr(3));
+    // The entries the last command works on: the device list as the refresh after the first
+    // command loads it, before the removal.
+    const std::set<std::wstring> table = tableEntries(readStore());
+
+    // 48 kHz stops at the refused entry with one error box and reloads the rows; then, with
+    // the entry gone from under its row and writes allowed again, 44.1 kHz for everything: the
+    // entry that went is skipped, and the command succeeds.
+    ASSERT_TRUE(checker.sendCommand(211));
+    HWND box = checker.waitForDialog(5000);
+    ASSERT_NE(nullptr, box);
+    EXPECT_TRUE(pressOk(box));
     const std::wstring removedEntry = removed.substr(3, removed.rfind(L"\\Properties") - 3);
     HKEY parent;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, removedEntry.c_str(), 0,
                                            KEY_ALL_ACCESS | (removed[0] == L'6' ? KEY_WOW64_64KEY : 0), &parent));
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyW(parent, L"Properties"));
     RegCloseKey(parent);
-    TestRegistry::denyWrites(locked.substr(3));
-    // The entries the last command works on: the device list as it is after the removal (a
-    // later duplicate may stand in for the entry that went).
-    const std::set<std::wstring> table = tableEntries(readStore());
-
-    // 48 kHz stops at the refused entry with one error box; then, with writes allowed again,
-    // 44.1 kHz for everything: the entry that went is skipped, and the command succeeds.
-    ASSERT_TRUE(checker.sendCommand(211));
-    HWND box = checker.waitForDialog(5000);
-    ASSERT_NE(nullptr, box);
-    EXPECT_TRUE(pressOk(box));
     TestRegistry::allowWrites(locked.substr(3));
     ASSERT_TRUE(checker.sendCommand(210));
     EXPECT_EQ(nullptr, checker.waitForDialog(500)) << "an error box after a command that could write";
@@ -300,7 +302,7 @@ TEST_P(HostileStoreTest, OnlyTheCataloguedEntriesChangeAndOnlyTheirFormats) {
         for (const auto& v : k.second) {
             const auto value = now->second.find(v.first);
             ASSERT_NE(now->second.end(), value) << "a value went";
-            const bool format = v.first == PROP_DEVICE_FORMAT || v.first == PROP_OEM_FORMAT;
+            const bool format = v.first == kStoreValue.deviceFormat || v.first == kStoreValue.oemFormat;
             const Value expected = edited && format ? at44k(v.second) : v.second;
             EXPECT_TRUE(expected == value->second)
                 << "seed " << GetParam() << (edited ? ", catalogued entry " : ", other entry ")

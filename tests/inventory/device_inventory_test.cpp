@@ -27,8 +27,8 @@ protected:
 
 TEST_F(InventoryTest, OpeningSetsUpTheAudioSideAndRunsAPass) {
     world.waveOut.push_back({L"Speakers", 2, false});
-    EXPECT_EQ(0, openInventory(0x10020D));
-    EXPECT_EQ(0x10020Du, g_inventory.options);
+    EXPECT_EQ(0, openInventory(kCollectionOptions));
+    EXPECT_EQ(kCollectionOptions, g_inventory.options);
     EXPECT_EQ(1, world.timeBeginCalls);
     EXPECT_EQ(1, world.coInitializeCalls);
     EXPECT_EQ(1, g_inventory.ksAvailable);
@@ -41,7 +41,7 @@ TEST_F(InventoryTest, OpeningSetsUpTheAudioSideAndRunsAPass) {
 TEST_F(InventoryTest, ModulesDecideWhichSourcesMayRun) {
     world.ksCreatePinPresent = false;
     world.createEventExPresent = false;
-    openInventory(0x10020D);
+    openInventory(kCollectionOptions);
     EXPECT_EQ(0, g_inventory.ksAvailable);
     EXPECT_EQ(0, g_inventory.endpointsAvailable);
     EXPECT_EQ(1, world.ksuserLoads);
@@ -49,13 +49,13 @@ TEST_F(InventoryTest, ModulesDecideWhichSourcesMayRun) {
     EXPECT_EQ(1, world.ksuserFrees);
 
     world.ksuserPresent = false;
-    openInventory(0x10020D);
+    openInventory(kCollectionOptions);
     EXPECT_EQ(0, g_inventory.ksAvailable);
     EXPECT_EQ(nullptr, g_inventory.ksuserModule);
 }
 
 TEST_F(InventoryTest, ClosingTwiceReleasesOnce) {
-    openInventory(0x10020D);
+    openInventory(kCollectionOptions);
     closeInventory();
     closeInventory();
     EXPECT_EQ(1, world.timeEndCalls);
@@ -67,14 +67,14 @@ TEST_F(InventoryTest, ComIsUninitialisedOnlyAfterSuccess) {
     for (HRESULT result : {S_OK, S_FALSE, RPC_E_CHANGED_MODE, E_OUTOFMEMORY}) {
         world.coInitializeResult = result;
         world.coUninitializeCalls = 0;
-        openInventory(0x10020D);
+        openInventory(kCollectionOptions);
         closeInventory();
         EXPECT_EQ(result == S_OK || result == S_FALSE ? 1 : 0, world.coUninitializeCalls) << std::hex << result;
     }
 }
 
 TEST_F(InventoryTest, TimerPeriodOnlyWithItsOption) {
-    openInventory(0x20D);
+    openInventory(kCollectionOptions & ~OPT_TIMER_1MS);
     closeInventory();
     EXPECT_EQ(0, world.timeBeginCalls);
     EXPECT_EQ(0, world.timeEndCalls);
@@ -83,14 +83,14 @@ TEST_F(InventoryTest, TimerPeriodOnlyWithItsOption) {
 TEST_F(InventoryTest, WaveDevicesOfBothDirections) {
     world.waveIn = {{L"Mic B", 1, false}, {L"Line A", 2, false}};
     world.waveOut = {{L"Speakers", 6, false}};
-    openInventory(0x10020D);
+    openInventory(kCollectionOptions);
     ASSERT_EQ(2u, recordCount(g_inventory.inputDevices));
     const DeviceRecord* first = recordAt(g_inventory.inputDevices, 1);
     EXPECT_STREQ(L"Line A", first->pinNameW);  // sorted by name
     EXPECT_STREQ("Line A", first->pinName);
     EXPECT_EQ(1, first->index);
     EXPECT_EQ(2u, first->channels);
-    EXPECT_EQ(KIND_MME, first->kind);
+    EXPECT_EQ(1u, first->kind);  // MME
     EXPECT_EQ(0, recordAt(g_inventory.inputDevices, 2)->index);
     ASSERT_EQ(1u, recordCount(g_inventory.outputDevices));
     EXPECT_EQ(6u, recordAt(g_inventory.outputDevices, 1)->channels);
@@ -99,7 +99,7 @@ TEST_F(InventoryTest, WaveDevicesOfBothDirections) {
 
 TEST_F(InventoryTest, AFailingWaveDeviceIsSkippedWithoutRenumbering) {
     world.waveOut = {{L"dev0", 2, false}, {L"dev1", 2, true}, {L"dev2", 2, false}};
-    openInventory(0x10020D);
+    openInventory(kCollectionOptions);
     ASSERT_EQ(2u, recordCount(g_inventory.outputDevices));
     EXPECT_EQ(0, recordAt(g_inventory.outputDevices, 1)->index);
     EXPECT_EQ(2, recordAt(g_inventory.outputDevices, 2)->index);
@@ -108,25 +108,44 @@ TEST_F(InventoryTest, AFailingWaveDeviceIsSkippedWithoutRenumbering) {
 
 TEST_F(InventoryTest, AWaveNameFillingAllItsUnitsIsTerminated) {
     world.waveIn = {{std::wstring(40, L'n'), 2, false, true}};
-    openInventory(0x10020D);
+    openInventory(kCollectionOptions);
     ASSERT_EQ(1u, recordCount(g_inventory.inputDevices));
     EXPECT_EQ(std::wstring(32, L'n'), recordAt(g_inventory.inputDevices, 1)->pinNameW);
 }
 
 TEST_F(InventoryTest, WaveDevicesOnlyWithTheirOption) {
     world.waveIn = {{L"Mic", 1, false}};
-    openInventory(0x10020C);
+    openInventory(kCollectionOptions & ~OPT_MME);
     EXPECT_EQ(0u, recordCount(g_inventory.inputDevices));
 }
 
 TEST_F(InventoryTest, PassesDoNotAccumulate) {
     world.waveIn = {{L"Mic", 1, false}, {L"Line", 2, false}};
-    openInventory(0x10020D);
+    openInventory(kCollectionOptions);
     collectDevices();
     collectDevices();
     EXPECT_EQ(2u, recordCount(g_inventory.inputDevices));
     world.waveIn.pop_back();
     collectDevices();
+    EXPECT_EQ((std::vector<std::wstring>{L"Mic"}), pinNames(g_inventory.inputDevices));
+}
+
+// The first test reads the opening's pass as it stands; a later test, or one after another
+// pass, collects anew.
+TEST_F(InventoryTest, TheFirstTestReadsTheOpeningPass) {
+    world.waveIn = {{L"Mic", 1, false}};
+    openInventory(kCollectionOptions);
+    world.waveIn.push_back({L"Line", 2, false});
+    collectDevicesForTest();
+    EXPECT_EQ((std::vector<std::wstring>{L"Mic"}), pinNames(g_inventory.inputDevices));
+    collectDevicesForTest();
+    EXPECT_EQ((std::vector<std::wstring>{L"Line", L"Mic"}), pinNames(g_inventory.inputDevices));
+    closeInventory();
+
+    openInventory(kCollectionOptions);
+    collectDevices();
+    world.waveIn.pop_back();
+    collectDevicesForTest();
     EXPECT_EQ((std::vector<std::wstring>{L"Mic"}), pinNames(g_inventory.inputDevices));
 }
 
@@ -137,23 +156,23 @@ TEST_F(InventoryTest, EndpointsOnlyFromWindowsVistaOnAndWithTheirOption) {
     endpoints.add(eCapture, L"{0.0.1.00000000}.{bbbbbbbb-0000-0000-0000-000000000002}", L"Z Mic (Card)", L"Card");
     world.waveIn = {{L"A Mic", 1, false}};
 
-    openInventory(0x10020D);
+    openInventory(kCollectionOptions);
     ASSERT_EQ(2u, recordCount(g_inventory.inputDevices));
     // Endpoints come first whatever their names; then the wave devices.
-    EXPECT_EQ(KIND_WDM, recordAt(g_inventory.inputDevices, 1)->kind);
+    EXPECT_EQ(4u, recordAt(g_inventory.inputDevices, 1)->kind);  // WDM
     EXPECT_STREQ(L"Z Mic (Card)", recordAt(g_inventory.inputDevices, 1)->pinNameW);
-    EXPECT_EQ(KIND_MME, recordAt(g_inventory.inputDevices, 2)->kind);
+    EXPECT_EQ(1u, recordAt(g_inventory.inputDevices, 2)->kind);  // MME
     EXPECT_EQ(1u, recordCount(g_inventory.outputDevices));
     closeInventory();
 
     world.createEventExPresent = false;  // before Windows Vista
-    openInventory(0x10020D);
+    openInventory(kCollectionOptions);
     EXPECT_EQ(1u, recordCount(g_inventory.inputDevices));
     EXPECT_EQ(0u, recordCount(g_inventory.outputDevices));
     closeInventory();
 
     world.createEventExPresent = true;
-    openInventory(0x10020D & ~0x4u);
+    openInventory(kCollectionOptions & ~OPT_ENDPOINTS);
     EXPECT_EQ(1u, recordCount(g_inventory.inputDevices));
     EXPECT_EQ(0u, endpoints.askedFlows.size() - 2);  // only the first opening asked
 }
@@ -161,7 +180,7 @@ TEST_F(InventoryTest, EndpointsOnlyFromWindowsVistaOnAndWithTheirOption) {
 TEST_F(InventoryTest, ListsWithoutStorageReadAsEmpty) {
     world.waveIn = {{L"Mic", 1, false}};
     world.failAllocationNumber = 1;  // every list allocation fails at opening
-    openInventory(0x10020D);
+    openInventory(kCollectionOptions);
     EXPECT_EQ(nullptr, g_inventory.inputDevices.items);
     EXPECT_EQ(0u, recordCount(g_inventory.inputDevices));
     world.failAllocationNumber = 0;
@@ -227,7 +246,7 @@ TEST_F(InventoryTest, ManyStoreEntriesGolden) {
         endpoints.add(flow, L"", L"Speakers (USB Audio 2)", L"USB Audio 2");  // no identifier: by name
     }
 
-    openInventory(0x10020D);
+    openInventory(kCollectionOptions);
     // A pass opens each entry once, and each endpoint's own entry once: 120 entries, 32
     // devices, and a few keys besides (directions, their retries).
     g_opens = 0;

@@ -47,7 +47,7 @@ protected:
         return devices.ks.filters.back();
     }
     int32_t run() {
-        openInventory(0x10020D);
+        openInventory(kCollectionOptions);
         const TestRunContext context = {&log, &g_inventory, &os, 1, 0};
         return runTest(context);
     }

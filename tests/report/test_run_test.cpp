@@ -94,7 +94,7 @@ protected:
 };
 
 TEST_F(TestRunTest, EmptyMachine) {
-    openInventory(0x10020D);
+    openInventory(kCollectionOptions);
     EXPECT_EQ(0, run(g_inventory));
     closeInventory();
     EXPECT_TRUE(matchesGolden(text(), "empty_machine.txt"));
@@ -270,7 +270,7 @@ TEST_F(TestRunTest, ClosingBlock) {
 }
 
 TEST_F(TestRunTest, TwoRunsLeaveTwoReports) {
-    openInventory(0x10020D);
+    openInventory(kCollectionOptions);
     run(g_inventory);
     const int32_t firstLength = log.length;
     const std::wstring first = text();
@@ -284,7 +284,7 @@ TEST_F(TestRunTest, TwoRunsLeaveTwoReports) {
 TEST_F(TestRunTest, DeviceListsInListOrder) {
     devices.waveIn = {{L"Mic", 1, false}, {L"Line In", 2, false}};
     devices.waveOut = {{L"Speakers", 2, false}};
-    openInventory(0x10020D);
+    openInventory(kCollectionOptions);
     run(g_inventory);
     closeInventory();
     const std::vector<std::wstring> lines = logLines(log);

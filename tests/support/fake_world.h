@@ -10,7 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "inventory/device_inventory.h"
 #include "support/fake_ks.h"
+
+// The options the checker opens its audio side with: every source and the 1 ms timer.
+const uint32_t kCollectionOptions = OPT_MME | OPT_ENDPOINTS | OPT_KS | OPT_TIMER_1MS;
+static_assert(kCollectionOptions == 0x10000D, "the option bits of the audio side have moved");
 
 struct FakeWaveDevice {
     std::wstring name;      // szPname, cut to 31 characters as Windows does

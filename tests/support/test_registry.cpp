@@ -2,8 +2,6 @@
 
 #include <sddl.h>
 
-#include "sources/store/endpoint_store.h"
-
 namespace {
 
 typedef LONG(WINAPI* RegDeleteKeyExWFn)(HKEY, LPCWSTR, REGSAM, DWORD);
@@ -51,7 +49,7 @@ bool runsOnWow64() {
 }
 
 void TestRegistry::deleteStore() {
-    for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_64KEY)}) deleteTree(HKEY_LOCAL_MACHINE, ENDPOINT_ROOT, view);
+    for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_64KEY)}) deleteTree(HKEY_LOCAL_MACHINE, kStoreRoot, view);
 }
 
 void TestRegistry::denyWrites(const std::wstring& path) {
@@ -72,7 +70,7 @@ TestRegistry::TestRegistry() { deleteStore(); }
 TestRegistry::~TestRegistry() { deleteStore(); }
 
 std::wstring TestRegistry::directionPath(const wchar_t* direction) {
-    return std::wstring(ENDPOINT_ROOT) + L"\\" + direction;
+    return std::wstring(kStoreRoot) + L"\\" + direction;
 }
 
 std::wstring TestRegistry::propertiesPath(const wchar_t* direction, const std::wstring& entry) {
@@ -134,10 +132,10 @@ void TestRegistry::addEndpoint(const wchar_t* direction, const std::wstring& ent
                                REGSAM view) {
     const std::wstring path = propertiesPath(direction, entry);
     createKey(path, view);
-    if (!description.empty()) setString(path, PROP_DESCRIPTION, description, view);
-    if (!adapter.empty()) setString(path, PROP_ADAPTER_NAME, adapter, view);
-    if (!driverText.empty()) setString(path, PROP_DRIVER_TEXT, driverText, view);
-    if (!icon.empty()) setString(path, PROP_ICON_PATH, icon, view);
+    if (!description.empty()) setString(path, kStoreValue.description, description, view);
+    if (!adapter.empty()) setString(path, kStoreValue.adapterName, adapter, view);
+    if (!driverText.empty()) setString(path, kStoreValue.driverText, driverText, view);
+    if (!icon.empty()) setString(path, kStoreValue.iconPath, icon, view);
 }
 
 int readTableRow(const char* hardwareId, EndpointRegistryRecord* playback, EndpointRegistryRecord* recording) {

@@ -15,6 +15,18 @@ struct EndpointRegistryRecord;
 // The device list's row of one hardware ID, as the table reads it: 1 with its playback and
 // recording entries (each copied where given), 0 when the ID has no playback entry.
 int readTableRow(const char* hardwareId, EndpointRegistryRecord* playback, EndpointRegistryRecord* recording = nullptr);
+// The store's place and value names as Windows writes them (the values in the order of the
+// fields), spelled out here rather than taken from the product, so that a wrong name there shows.
+const wchar_t kStoreRoot[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\MMDevices\\Audio";
+const struct {
+    const wchar_t *description, *adapterName, *iconPath, *driverText, *exclusiveFirst, *exclusiveSecond, *oemFormat,
+        *deviceFormat;
+} kStoreValue = {
+    L"{a45c254e-df1c-4efd-8020-67d146a850e0},2",  L"{b3f8fa53-0004-438e-9003-51a46e139bfc},6",
+    L"{259abffc-50a7-47ce-af08-68c9a7d73366},12", L"{83da6326-97a6-4088-9453-a1923f573b29},3",
+    L"{b3f8fa53-0004-438e-9003-51a46e139bfc},3",  L"{b3f8fa53-0004-438e-9003-51a46e139bfc},4",
+    L"{e4870e26-3cc5-4cd2-ba46-ca0a9a70ed04},0",  L"{f19f064d-082c-4e27-bc73-6882a1bb8e4c},0",
+};
 
 class TestRegistry {
 public:

@@ -177,7 +177,7 @@ TEST_F(EndpointStoreTest, MissingStoreAndEmptyDirectionKey) {
         EXPECT_EQ(1, readTableRow("HalvaneVSOWDM", nullptr, &recording));
         EXPECT_EQ(2, KeyCounter::directionOpens);
         EXPECT_EQ(KeyCounter::opens, KeyCounter::closes);
-        EXPECT_EQ(ENDPOINT_RECORDING | ENDPOINT_64BIT_VIEW, recording.flags);
+        EXPECT_EQ(0x10000002u, recording.flags);  // recording, 64-bit view
         EXPECT_EQ(0, recording.hardwareId[0]);
     }
 }
@@ -197,9 +197,9 @@ TEST_F(EndpointStoreTest, EntriesOnlyInThe64BitViewAreFound) {
 
     EndpointRegistryRecord playback, recording;
     EXPECT_EQ(1, readTableRow("HalvaneVSOWDM", &playback, &recording));
-    EXPECT_EQ(ENDPOINT_PLAYBACK | ENDPOINT_64BIT_VIEW, playback.flags);
+    EXPECT_EQ(0x10000001u, playback.flags);  // playback, 64-bit view
     EXPECT_STREQ(L"C:\\VESSO\\pin_in.ico", playback.iconPath);
-    EXPECT_EQ(ENDPOINT_RECORDING | ENDPOINT_64BIT_VIEW, recording.flags);
+    EXPECT_EQ(0x10000002u, recording.flags);  // recording, 64-bit view
     EXPECT_EQ(TestRegistry::propertiesPath(L"Capture", kEntry3), recording.propertiesKeyPath);
 
     DeviceRecord record = waveRecord(L"VESSO Output (Halvane Virtual V");
@@ -212,7 +212,7 @@ TEST_F(EndpointStoreTest, EntriesInTheDefaultViewCarryNo64BitFlag) {
     registry.addEndpoint(L"Render", kEntry1, L"VESSO Input", L"Halvane Virtual Vesso", L"x:HalvaneVSOWDM");
     EndpointRegistryRecord entry;
     EXPECT_EQ(1, readTableRow("HalvaneVSOWDM", &entry));
-    EXPECT_EQ(uint32_t(ENDPOINT_PLAYBACK), entry.flags);
+    EXPECT_EQ(0x1u, entry.flags);  // playback
 }
 
 // --- entries of the catalogued drivers ----------------------------------------------------------
@@ -233,11 +233,11 @@ TEST_F(EndpointStoreTest, RecordOfAnEntry) {
     registry.addEndpoint(L"Render", kEntry1, L"Other", L"Card", L"x:OTHER");
     registry.addEndpoint(L"Render", kEntry2, L"VESSO Input", L"Halvane Virtual Vesso", L"x:halvanevsowdm",
                          L"%HV_TEST_ROOT%\\VESSO\\pin_in.ico");
-    registry.setString(path, PROP_DESCRIPTION, std::wstring(200, L'd'));
-    registry.setDword(path, PROP_EXCLUSIVE_FIRST, 1);
-    registry.setDword(path, PROP_EXCLUSIVE_SECOND, 0);
-    registry.setBinary(path, PROP_OEM_FORMAT, formatValue(48, 2, 44100));
-    registry.setBinary(path, PROP_DEVICE_FORMAT, formatValue(255, 6, 48000));
+    registry.setString(path, kStoreValue.description, std::wstring(200, L'd'));
+    registry.setDword(path, kStoreValue.exclusiveFirst, 1);
+    registry.setDword(path, kStoreValue.exclusiveSecond, 0);
+    registry.setBinary(path, kStoreValue.oemFormat, formatValue(48, 2, 44100));
+    registry.setBinary(path, kStoreValue.deviceFormat, formatValue(255, 6, 48000));
     SetEnvironmentVariableW(L"HV_TEST_ROOT", L"C:\\Halvane");
 
     EndpointRegistryRecord entry;
@@ -247,7 +247,7 @@ TEST_F(EndpointStoreTest, RecordOfAnEntry) {
     EXPECT_STREQ(L"Halvane Virtual Vesso", entry.adapterName);
     EXPECT_EQ(std::wstring(127, L'd'), entry.endpointDescription);
     EXPECT_STREQ(L"C:\\Halvane\\VESSO\\pin_in.ico", entry.iconPath);
-    EXPECT_EQ(ENDPOINT_PLAYBACK | ENDPOINT_EXCLUSIVE_READ | ENDPOINT_EXCLUSIVE_ON | ENDPOINT_PRIORITY_READ, entry.flags);
+    EXPECT_EQ(0x71u, entry.flags);  // playback; first setting read and on; second read, off
     EXPECT_EQ(48, entry.oemFormatSize);
     EXPECT_EQ(0, memcmp(entry.oemFormatValue, formatValue(48, 2, 44100).data(), 48));
     EXPECT_EQ(0, memcmp(entry.oemFormatHeader, formatValue(48, 2, 44100).data() + 8, 18));
@@ -267,7 +267,7 @@ TEST_F(EndpointStoreTest, FormatValuesOutside48To255BytesAreIgnored) {
         TestRegistry::deleteStore();
         registry.addEndpoint(L"Render", kEntry1, L"In", L"Card", L"x:HalvaneVSOWDM");
         registry.addEndpoint(L"Capture", kEntry3, L"Out", L"Card", L"x:HalvaneVSOWDM");
-        registry.setBinary(path, PROP_DEVICE_FORMAT, formatValue(c.size, 2, 48000));
+        registry.setBinary(path, kStoreValue.deviceFormat, formatValue(c.size, 2, 48000));
         EndpointRegistryRecord entry;
         ASSERT_EQ(1, readTableRow("HalvaneVSOWDM", nullptr, &entry));
         EXPECT_EQ(c.taken ? int32_t(c.size) : 0, entry.deviceFormatSize) << c.size << " bytes";
@@ -293,7 +293,7 @@ TEST_F(EndpointStoreTest, TableListsDriversWithAPlaybackEntryInCatalogueOrder) {
     fillEndpointRegistryTable(&table);
     ASSERT_EQ(2, table.pairCount);
     EXPECT_STREQ("HalvaneVSOAWDM", table.renderEntries[0].hardwareId);
-    EXPECT_EQ(uint32_t(ENDPOINT_RECORDING), table.captureEntries[0].flags);  // empty recording entry
+    EXPECT_EQ(0x2u, table.captureEntries[0].flags);  // empty recording entry
     EXPECT_EQ(0, table.captureEntries[0].hardwareId[0]);
     EXPECT_STREQ("Halvane101WDMVessoC", table.renderEntries[1].hardwareId);
     EXPECT_STREQ("Halvane101WDMVessoC", table.captureEntries[1].hardwareId);

@@ -42,8 +42,8 @@ protected:
                                  REGSAM view = 0) {
         registry.addEndpoint(L"Render", kEntry, L"VESSO Input", L"Halvane Virtual Vesso", L"x:HalvaneVSOWDM", L"",
                              view);
-        registry.setBinary(path(), PROP_DEVICE_FORMAT, device, view);
-        registry.setBinary(path(), PROP_OEM_FORMAT, oem, view);
+        registry.setBinary(path(), kStoreValue.deviceFormat, device, view);
+        registry.setBinary(path(), kStoreValue.oemFormat, oem, view);
         EndpointRegistryRecord record;
         EXPECT_EQ(1, readTableRow("HalvaneVSOWDM", &record));
         return record;
@@ -74,7 +74,7 @@ TEST_F(FormatEditingTest, SampleRateRecomputesTheByteRate) {
     EndpointRegistryRecord record = entry(formatValue(68, 2, 48000, 24, 0x3), formatValue(68, 2, 48000, 24, 0x3));
     EndpointRegistryRecord copy = record;
     EXPECT_EQ(0, setEndpointSampleRate(44100, &copy));
-    for (const wchar_t* name : {PROP_DEVICE_FORMAT, PROP_OEM_FORMAT}) {
+    for (const wchar_t* name : {kStoreValue.deviceFormat, kStoreValue.oemFormat}) {
         const std::vector<uint8_t> v = stored(name);
         ASSERT_EQ(68u, v.size());  // written back with exactly the length read
         EXPECT_EQ(44100u, get32(v, 12));
@@ -87,17 +87,17 @@ TEST_F(FormatEditingTest, SampleRateRecomputesTheByteRate) {
     // The copy still says 48000, the registry 44100: the registry decides.
     copy = record;
     EXPECT_EQ(0, setEndpointSampleRate(48000, &copy));
-    EXPECT_EQ(288000u, get32(stored(PROP_DEVICE_FORMAT), 16));
+    EXPECT_EQ(288000u, get32(stored(kStoreValue.deviceFormat), 16));
     EXPECT_EQ(48000u, get32(std::vector<uint8_t>(copy.deviceFormatValue, copy.deviceFormatValue + 68), 12));
 }
 
 TEST_F(FormatEditingTest, AValueAlreadyAtTheRateIsNotWritten) {
     EndpointRegistryRecord record = entry(formatValue(48, 2, 48000, 16, 0x3), formatValue(255, 2, 48000, 16, 0x3));
-    const std::vector<uint8_t> before = stored(PROP_DEVICE_FORMAT);
+    const std::vector<uint8_t> before = stored(kStoreValue.deviceFormat);
     const FILETIME time = lastWrite();
     Sleep(20);
     EXPECT_EQ(0, setEndpointSampleRate(48000, &record));
-    EXPECT_EQ(before, stored(PROP_DEVICE_FORMAT));
+    EXPECT_EQ(before, stored(kStoreValue.deviceFormat));
     const FILETIME after = lastWrite();
     EXPECT_EQ(time.dwLowDateTime, after.dwLowDateTime);
     EXPECT_EQ(time.dwHighDateTime, after.dwHighDateTime);
@@ -111,12 +111,12 @@ TEST_F(FormatEditingTest, AValueAlreadyAtTheRateIsNotWritten) {
 TEST_F(FormatEditingTest, ChannelsRecomputeBlockAlignByteRateAndMask) {
     EndpointRegistryRecord record = entry(formatValue(60, 2, 48000, 16, 0x3), formatValue(60, 2, 44100, 16, 0));
     EXPECT_EQ(0, setEndpointChannels(6, &record));
-    const std::vector<uint8_t> device = stored(PROP_DEVICE_FORMAT);
+    const std::vector<uint8_t> device = stored(kStoreValue.deviceFormat);
     EXPECT_EQ(6u, get16(device, 10));
     EXPECT_EQ(12u, get16(device, 20));
     EXPECT_EQ(12u * 48000, get32(device, 16));
     EXPECT_EQ(0x3Fu, get32(device, 28));
-    const std::vector<uint8_t> oem = stored(PROP_OEM_FORMAT);
+    const std::vector<uint8_t> oem = stored(kStoreValue.oemFormat);
     EXPECT_EQ(12u * 44100, get32(oem, 16));
     EXPECT_EQ(0u, get32(oem, 28));  // a zero mask stays zero
     EXPECT_EQ(16u, get16(oem, 22));
@@ -134,7 +134,7 @@ TEST_F(FormatEditingTest, RefusedWrites) {
     TestRegistry::denyWrites(path());
     EndpointRegistryRecord copy = record;
     EXPECT_EQ(-2, setEndpointSampleRate(44100, &copy));
-    EXPECT_EQ(48000u, get32(stored(PROP_DEVICE_FORMAT), 12));
+    EXPECT_EQ(48000u, get32(stored(kStoreValue.deviceFormat), 12));
     // Only the device value needs a change, as the registry holds them now (the copy says
     // otherwise): one refused write.
     TestRegistry::deleteStore();
@@ -161,17 +161,18 @@ TEST_F(FormatEditingTest, GoneKeysAndValuesAreSkippedNeverCreated) {
     // The OEM value goes, and the device value is now too short to be a format.
     HKEY key;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, path().c_str(), 0, KEY_ALL_ACCESS, &key));
-    RegDeleteValueW(key, PROP_OEM_FORMAT);
+    RegDeleteValueW(key, kStoreValue.oemFormat);
     RegCloseKey(key);
-    registry.setBinary(path(), PROP_DEVICE_FORMAT, std::vector<uint8_t>(20, 1));
+    registry.setBinary(path(), kStoreValue.deviceFormat, std::vector<uint8_t>(20, 1));
     EndpointRegistryRecord copy = record;
     FormatEditTally tally = {0, 0};
     EXPECT_EQ(0, setEndpointSampleRate(44100, &copy, &tally));
     EXPECT_EQ(0, tally.written);
     EXPECT_EQ(2, tally.missing);
-    EXPECT_EQ(std::vector<uint8_t>(20, 1), stored(PROP_DEVICE_FORMAT));
+    EXPECT_EQ(std::vector<uint8_t>(20, 1), stored(kStoreValue.deviceFormat));
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, path().c_str(), 0, KEY_READ, &key));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, PROP_OEM_FORMAT, NULL, NULL, NULL, NULL)) << "written again";
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, kStoreValue.oemFormat, NULL, NULL, NULL, NULL))
+        << "written again";
     RegCloseKey(key);
 
     // The whole entry goes: nothing is created in either view.
@@ -201,8 +202,8 @@ TEST_F(FormatEditingTest, EntriesOfThe64BitViewAreWrittenThere) {
         entry(formatValue(48, 2, 48000, 16, 0x3), formatValue(48, 2, 48000, 16, 0x3), KEY_WOW64_64KEY);
     ASSERT_TRUE(record.flags & ENDPOINT_64BIT_VIEW);
     EXPECT_EQ(0, setEndpointSampleRate(44100, &record));
-    EXPECT_EQ(44100u, get32(stored(PROP_DEVICE_FORMAT, KEY_WOW64_64KEY), 12));
-    EXPECT_TRUE(stored(PROP_DEVICE_FORMAT, 0).empty()) << "the 32-bit view got a value";
+    EXPECT_EQ(44100u, get32(stored(kStoreValue.deviceFormat, KEY_WOW64_64KEY), 12));
+    EXPECT_TRUE(stored(kStoreValue.deviceFormat, 0).empty()) << "the 32-bit view got a value";
 
     // An empty 32-bit copy of the entry (its key without "Properties") beside the real one, and
     // another entry, so that the direction key lists entries in the default view: the entry's
@@ -214,7 +215,7 @@ TEST_F(FormatEditingTest, EntriesOfThe64BitViewAreWrittenThere) {
     ASSERT_EQ(1, readTableRow("HalvaneVSOWDM", &stubbed));
     EXPECT_TRUE(stubbed.flags & ENDPOINT_64BIT_VIEW);
     EXPECT_EQ(0, setEndpointSampleRate(48000, &stubbed));
-    EXPECT_EQ(48000u, get32(stored(PROP_DEVICE_FORMAT, KEY_WOW64_64KEY), 12));
+    EXPECT_EQ(48000u, get32(stored(kStoreValue.deviceFormat, KEY_WOW64_64KEY), 12));
     EXPECT_FALSE(keyExists(path(), 0)) << "a Properties key was created in the 32-bit view";
 }
 
