@@ -2,6 +2,8 @@
 
 #include <sddl.h>
 
+#include "sources/store/endpoint_store.h"  // the device list's table, which readTableRow reads
+
 namespace {
 
 typedef LONG(WINAPI* RegDeleteKeyExWFn)(HKEY, LPCWSTR, REGSAM, DWORD);
