@@ -19,5 +19,9 @@ wine_prefix_start "$build/wine/test64" win64 xvfb test
 wine_prefix_start "$build/wine/test144" win32 xvfb test 144
 wine_prefix_start "$build/wine/test192" win32 xvfb test 192
 unset WINEARCH  # each test names its prefix, which knows its own
+# Measured: when the first unit-test program of this Wine session starts under ctest, every
+# later one takes about 1.5 s instead of 0.2 s (Wine's desktop is set up again each time); one
+# start from here first keeps them fast.
+"$root/tests/wine/wine-run.sh" "$build/wine/test" "$build/bin/unit_tests.exe" --gtest_list_tests >/dev/null 2>&1 || true
 cd "$build"
 ctest --output-on-failure --timeout 300 "$@"
