@@ -58,8 +58,7 @@ public:
     }
     // Takes another handle, and the call that closes it, closing the one held.
     void reset(HANDLE handle, Close close) {
-        reset();
-        handle_ = handle;
+        reset(handle);
         close_ = close;
     }
     HANDLE release() {

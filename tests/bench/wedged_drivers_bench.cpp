@@ -24,6 +24,7 @@
 #include "inventory/device_inventory.h"
 #include "base/system_identification.h"
 #include "report/test_run.h"
+#include "support/check_world.h"
 #include "support/fake_endpoints.h"
 #include "support/fake_world.h"
 #include "support/test_registry.h"
@@ -36,17 +37,13 @@ double seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
     return double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
 }
 
-std::wstring widen(const char* text) {
-    wchar_t wide[256] = L"";
-    MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 256);
-    return wide;
-}
-
 // The icon a row's installer registers: its .ico file, or a resource of its driver file.
-std::wstring iconOf(const DriverCatalogEntry& row, int selector) {
+std::wstring iconOf(const DriverCatalogEntry& row, Direction direction) {
     wchar_t built[128];
-    if (!row.driverFileBase) return std::wstring(L"C:\\Program Files\\Halvane\\") + (selector ? row.recordingIcon : row.playbackIcon);
-    driverIconReference(row.driverFileBase, selector, 7, 1, built);
+    if (!row.driverFileBase)
+        return std::wstring(L"C:\\Program Files\\Halvane\\") +
+               (direction == DIRECTION_RECORDING ? row.recordingIcon : row.playbackIcon);
+    driverIconReference(row.driverFileBase, direction, 7, 1, built);
     return std::wstring(L"%SystemRoot%\\System32\\drivers\\") + built;
 }
 
@@ -63,28 +60,13 @@ Result runOnce(bool wedgedFilter, bool wedgedControl) {
     TestRegistry registry;
     for (int i = 0; i < DRIVER_CATALOG_SIZE; ++i) {
         const DriverCatalogEntry& row = DRIVER_CATALOG[i];
-        FakeDriverInterface& driver = devices.addDriver(row.interfaceGuid, row.expectedVersion);
+        installCataloguedDriver(devices, endpoints, registry, row, i + 1, iconOf(row, DIRECTION_RECORDING),
+                                iconOf(row, DIRECTION_PLAYBACK));
         if (wedgedControl) {
+            FakeDriverInterface& driver = devices.interfaces.back();
             driver.timing = i % 2 ? PEND_IGNORING_CANCEL : PEND_UNTIL_CANCELLED;
             driver.completeAfterMs = 3000;
         }
-        wchar_t n[8];
-        _snwprintf(n, 8, L"%02d", i + 1);
-        const std::wstring renderGuid = L"{aaaaaaaa-0000-0000-0000-0000000000" + std::wstring(n) + L"}";
-        const std::wstring captureGuid = L"{bbbbbbbb-0000-0000-0000-0000000000" + std::wstring(n) + L"}";
-        const std::wstring display = widen(row.displayName);
-        const std::wstring driverText = L"{1}.ROOT\\MEDIA\\00" + std::wstring(n) + L":" + widen(row.driverHardwareId);
-        registry.addEndpoint(L"Render", renderGuid, widen(row.playbackPinName), display, driverText, iconOf(row, 0));
-        registry.addEndpoint(L"Capture", captureGuid, widen(row.recordingPinName), display, driverText, iconOf(row, 1));
-        const std::wstring playbackName = widen(row.playbackPinName) + L" (" + display + L")";
-        const std::wstring recordingName = widen(row.recordingPinName) + L" (" + display + L")";
-        devices.waveOut.push_back({playbackName, 2, false});
-        devices.waveIn.push_back({recordingName, 2, false});
-        endpoints.add(eRender, L"{0.0.0.00000000}." + renderGuid, playbackName, display);
-        endpoints.add(eCapture, L"{0.0.1.00000000}." + captureGuid, recordingName, display);
-        devices.ks.addInterface(L"\\\\?\\root#media#00" + std::wstring(n) + L"#{6994ad04-93ef-11d0-a3cc-00a0c9223196}\\wave",
-                                widen(row.ksName), row.driverHardwareId, true, true)
-            .friendlyName = display;
     }
     if (wedgedFilter) {
         FakeKsFilter& filter = devices.ks.filters[0];
@@ -97,7 +79,7 @@ Result runOnce(bool wedgedFilter, bool wedgedControl) {
     OsIdentification os = {7, 10, 0, 19045, 2};
     LARGE_INTEGER t0, t1;
     QueryPerformanceCounter(&t0);
-    openInventory(OPT_MME | OPT_ENDPOINTS | OPT_KS | OPT_NO_WAVE_MAPPER | OPT_TIMER_1MS);
+    openInventory(kCollectionOptions);
     const TestRunContext context = {&log, &g_inventory, &os, 1, 0};
     const int32_t total = runTest(context);
     QueryPerformanceCounter(&t1);

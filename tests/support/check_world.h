@@ -33,6 +33,17 @@ public:
                                     const wchar_t* icon = nullptr);
 };
 
+struct FakeKsFilter;
+class FakeEndpoints;
+class FakeWorld;
+class TestRegistry;
+// Registers a catalogued driver in every list as its installer would (a control device, wave
+// devices, endpoints with their store entries, a kernel-streaming filter); `number` (1 to 99)
+// tells its GUIDs and paths from the other drivers'. Returns its filter.
+FakeKsFilter& installCataloguedDriver(FakeWorld& devices, FakeEndpoints& endpoints, TestRegistry& registry,
+                                      const DriverCatalogEntry& row, int number, const std::wstring& recordingIcon,
+                                      const std::wstring& playbackIcon);
+
 // The pinNameW of every record of a list, in list order.
 std::vector<std::wstring> pinNames(const RecordList& list);
 // The lines of a log, without their CR LF.
