@@ -5,24 +5,9 @@
 #include <windows.h>
 #include <stdint.h>
 
-enum ReportFileResult {
-    REPORT_FILE_OK = 0,
-    REPORT_FILE_NO_PATH = -1,         // no path: the one given could not be resolved
-    REPORT_FILE_NOT_REPLACEABLE = -2, // the path names a read-only file or a folder
-    REPORT_FILE_CANNOT_CREATE = -3,   // no temporary file beside it (missing folder, no rights)
-    REPORT_FILE_CANNOT_WRITE = -4,    // writing or flushing the temporary file failed (disk full)
-    REPORT_FILE_CANNOT_REPLACE = -5,  // the temporary file could not be moved over the path
-};
+#include "app/safe_file.h"
 
-// Writes text (up to its terminator; null writes an empty report) to a new temporary file in the
-// folder of path, flushes it and renames it over path, so that the file at path is either the
-// one before or the whole new report. The temporary name has a random part and is created only
-// where nothing of that name exists; it is written, renamed and on failure deleted through the
-// program's own handle, so that a file or link someone prepared beside the report is never
-// written, moved or deleted. Unpaired UTF-16 surrogates become U+FFFD on every Windows version.
-// On failure the file at path is unchanged and GetLastError gives the Windows reason.
+// Writes text (up to its terminator; null writes an empty report) as UTF-8 with a byte-order
+// mark through replaceFileSafely. Unpaired UTF-16 surrogates become U+FFFD on every Windows
+// version.
 int32_t writeReportFile(const wchar_t* path, const wchar_t* text);
-
-// The system's random source for the temporary names (RtlGenRandom); tests replace it to make
-// the names they plant links at.
-extern BOOLEAN(WINAPI* g_reportFileRandom)(PVOID buffer, ULONG size);

@@ -1,0 +1,37 @@
+// Replacing a file safely, also in folders others can write in: the new content goes into a new
+// temporary file beside it and is renamed over it, all through the program's own handle.
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+
+enum ReportFileResult {
+    REPORT_FILE_OK = 0,
+    REPORT_FILE_NO_PATH = -1,         // no path: the one given could not be resolved
+    REPORT_FILE_NOT_REPLACEABLE = -2, // the path names a read-only file or a folder
+    REPORT_FILE_CANNOT_CREATE = -3,   // no temporary file beside it (missing folder, no rights)
+    REPORT_FILE_CANNOT_WRITE = -4,    // writing or flushing the temporary file failed (disk full)
+    REPORT_FILE_CANNOT_REPLACE = -5,  // the temporary file could not be moved over the path
+};
+
+// What goes into the file: write is called once with the open temporary file and returns false
+// when a write failed.
+struct FileContent {
+    bool (*write)(HANDLE file, void* context);
+    void* context;
+};
+
+// Writes the content to a new temporary file in the folder of path, flushes it and renames it
+// over path, so that the file at path is either the one before or the whole new content. The
+// temporary name has a random part and is created only where nothing of that name exists; it is
+// written, renamed and on failure deleted through the program's own handle, so that a file or
+// link someone prepared beside the target is never written, moved or deleted. On failure the
+// file at path is unchanged and GetLastError gives the Windows reason.
+int32_t replaceFileSafely(const wchar_t* path, const FileContent& content);
+
+// WriteFile of the whole block, or false.
+bool writeAll(HANDLE file, const void* bytes, DWORD size);
+
+// The system's random source for the temporary names (RtlGenRandom); tests replace it to make
+// the names they plant links at.
+extern BOOLEAN(WINAPI* g_reportFileRandom)(PVOID buffer, ULONG size);
