@@ -6,6 +6,7 @@
 
 #include "base/log_buffer.h"
 #include "base/system_identification.h"
+#include "report/json_report.h"
 #include "sources/store/endpoint_store.h"
 
 // Process exit codes besides the error total of the last test.
@@ -22,7 +23,7 @@ struct AppState {
     int32_t startHidden;
     int32_t showAfterTest;
     int32_t showUsage;     // "-?"
-    int32_t reportToFile;  // "-o" with a path: the log goes to reportPath after every test
+    int32_t reportToFile;  // "-o" with a path: the report goes to reportPath after every test
     // Full path resolved at start-up; empty when the path given cannot be resolved, so that
     // every write fails rather than going somewhere else.
     wchar_t reportPath[REPORT_PATH_CAPACITY];
@@ -35,6 +36,7 @@ struct AppState {
     OsIdentification os;
     HWND logView;
     LogBuffer log;
+    JsonRuns jsonRuns;  // every test of the session, for a JSON report file
     int32_t exitCode;
     int32_t initValue;
     int32_t panelShown;

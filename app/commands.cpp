@@ -15,8 +15,9 @@
 #include "app/resource_ids.h"
 #include "base/owners.h"
 #include "base/product.h"
+#include "base/text.h"
 #include "inventory/device_inventory.h"
-#include "report/test_run.h"
+#include "report/checker_run.h"
 
 namespace {
 
@@ -61,8 +62,36 @@ void defaultReportName(wchar_t* name, size_t capacity) {
     name[capacity - 1] = 0;
 }
 
-// "Save Report As...": the whole log, as "-o" writes it, to a file chosen in Windows' own save
-// dialog (the XP one too), starting in Documents. Cancel does nothing.
+// The types "Save Report As..." offers, in the order of its filter.
+enum { SAVE_AS_TEXT = 1, SAVE_AS_JSON = 2 };
+
+bool endsWithIgnoringCase(const wchar_t* path, const wchar_t* tail) {
+    const size_t length = wcslen(path), tailLength = wcslen(tail);
+    return length >= tailLength && equalIgnoringAsciiCase(path + length - tailLength, tail);
+}
+
+// A name typed with ".json" or ".txt" says what it wants; any other name gets the chosen type's
+// extension. Such a name was not the one the dialog asked about, so an existing file is asked
+// about here. False when the user keeps the file, or the name does not fit.
+bool settleReportName(HWND owner, wchar_t* path, size_t capacity, DWORD chosenType) {
+    if (endsWithIgnoringCase(path, L".json") || endsWithIgnoringCase(path, L".txt")) return true;
+    const wchar_t* extension = chosenType == SAVE_AS_JSON ? L".json" : L".txt";
+    if (wcslen(path) + wcslen(extension) >= capacity) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return true;  // the write fails and says why
+    }
+    wcscat(path, extension);
+    if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) return true;
+    wchar_t question[REPORT_PATH_CAPACITY + 64];
+    _snwprintf(question, sizeof(question) / sizeof(question[0]), L"%ls already exists.\nDo you want to replace it?",
+               path);
+    question[sizeof(question) / sizeof(question[0]) - 1] = 0;
+    return MessageBoxW(owner, question, L"Save Report As", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}
+
+// "Save Report As...": the whole log as "-o" writes it, or every test of the session as JSON,
+// to a file chosen in Windows' own save dialog (the XP one too), starting in Documents. Cancel
+// does nothing.
 void saveReportAs(HWND owner) {
     wchar_t path[REPORT_PATH_CAPACITY];
     defaultReportName(path, REPORT_PATH_CAPACITY);
@@ -73,16 +102,20 @@ void saveReportAs(HWND owner) {
     ZeroMemory(&dialog, sizeof(dialog));
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = owner;
-    dialog.lpstrFilter = L"Text files (*.txt)\0*.txt\0All files (*.*)\0*.*\0";
+    dialog.lpstrFilter = L"Text report (*.txt)\0*.txt\0JSON report (*.json)\0*.json\0";
+    dialog.nFilterIndex = SAVE_AS_TEXT;
     dialog.lpstrFile = path;
     dialog.nMaxFile = REPORT_PATH_CAPACITY;
     dialog.lpstrInitialDir = documents[0] ? documents : NULL;
     dialog.lpstrTitle = L"Save Report As";
+    // With a default extension set, the dialog gives a name typed without one the extension of
+    // the chosen type.
     dialog.lpstrDefExt = L"txt";
     dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (!GetSaveFileNameW(&dialog)) return;
+    if (!settleReportName(owner, path, REPORT_PATH_CAPACITY, dialog.nFilterIndex)) return;
 
-    if (writeReportFile(path, g_app.log.text) != REPORT_FILE_OK)
+    if (writeReport(path, g_app.log.text, g_app.jsonRuns) != REPORT_FILE_OK)
         showWriteFailure(owner, L"The report could not be saved to the file", path, GetLastError(), L"",
                          L"Save Report As");
 }
@@ -119,14 +152,16 @@ void launchTest(HWND window) {
     // The first test reads the pass the window's creation ran a moment ago; later ones a new one.
     collectDevicesForTest();
     const TestRunContext context = {&g_app.log, &g_inventory, &g_app.os, g_app.is64BitWindows, g_app.initValue};
-    g_app.exitCode = runTest(context);
+    TestRunResults results;
+    g_app.exitCode = runTest(context, &results);
+    appendJsonRun(&g_app.jsonRuns, results);
     refreshLogView(&g_app.log, g_app.logView);
 
-    // The file holds what the log view shows: every report of the session so far.
+    // The file holds every test of the session so far, as the log view does.
     bool reportWritten = true;
     DWORD reportError = 0;
     if (g_app.reportToFile) {
-        reportWritten = writeReportFile(g_app.reportPath, g_app.log.text) == REPORT_FILE_OK;
+        reportWritten = writeReport(g_app.reportPath, g_app.log.text, g_app.jsonRuns) == REPORT_FILE_OK;
         reportError = GetLastError();
     }
     // A script reads only the exit code, so a hidden run's missing report must show there.

@@ -91,6 +91,7 @@ void destroyWindowResources() {
         g_app.popupMenu = NULL;
     }
     releaseLog(&g_app.log);
+    releaseJsonRuns(&g_app.jsonRuns);
     closeInventory();
 }
 

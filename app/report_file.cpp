@@ -53,9 +53,31 @@ bool writeUtf8(HANDLE file, void* context) {
     return true;
 }
 
+bool putBytes(const void* bytes, size_t size, void* file) {
+    return writeAll(static_cast<HANDLE>(file), bytes, DWORD(size));
+}
+
+bool writeJson(HANDLE file, void* context) {
+    return writeJsonDocument(*static_cast<const JsonRuns*>(context), putBytes, file);
+}
+
 }  // namespace
 
 int32_t writeReportFile(const wchar_t* path, const wchar_t* text) {
     const FileContent content = {writeUtf8, const_cast<wchar_t*>(text)};
     return replaceFileSafely(path, content);
+}
+
+int32_t writeJsonReportFile(const wchar_t* path, const JsonRuns& runs) {
+    const FileContent content = {writeJson, const_cast<JsonRuns*>(&runs)};
+    return replaceFileSafely(path, content);
+}
+
+bool isJsonReportPath(const wchar_t* path) {
+    const size_t length = path ? wcslen(path) : 0;
+    return length >= 5 && equalIgnoringAsciiCase(path + length - 5, L".json");
+}
+
+int32_t writeReport(const wchar_t* path, const wchar_t* text, const JsonRuns& runs) {
+    return isJsonReportPath(path) ? writeJsonReportFile(path, runs) : writeReportFile(path, text);
 }

@@ -8,8 +8,6 @@ namespace {
 
 void* heapAllocate(size_t bytes) { return HeapAlloc(GetProcessHeap(), 0, bytes); }
 
-const size_t kNarrowScratch = 1024;
-
 }  // namespace
 
 void createLog(LogBuffer* log) { createLogWith(log, heapAllocate); }
@@ -68,23 +66,25 @@ int32_t appendWide(LogBuffer* log, const wchar_t* text) {
     return 0;
 }
 
-int32_t appendNarrow(LogBuffer* log, const char* text) {
-    if (!text || !text[0]) return appendWide(log, L"");
-
-    wchar_t scratch[kNarrowScratch];
-    memset(scratch, 0, sizeof(scratch));
+void widenLine(const char* text, wchar_t* line) {
+    memset(line, 0, NARROW_LINE_UNITS * sizeof(wchar_t));
+    if (!text || !text[0]) return;
     const size_t bytes = strlen(text);
     const int limit = bytes > 0x7FFFFFFF ? 0x7FFFFFFF : int(bytes);
-    if (MultiByteToWideChar(CP_ACP, 0, text, limit, scratch, int(kNarrowScratch)) == 0 &&
+    if (MultiByteToWideChar(CP_ACP, 0, text, limit, line, NARROW_LINE_UNITS) == 0 &&
         GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
         // Too long for one line: keep its start. No code page gives more than one UTF-16 unit
         // per byte, so 1023 bytes always fit.
-        memset(scratch, 0, sizeof(scratch));
-        MultiByteToWideChar(CP_ACP, 0, text, int(kNarrowScratch) - 1, scratch,
-                            int(kNarrowScratch));
+        memset(line, 0, NARROW_LINE_UNITS * sizeof(wchar_t));
+        MultiByteToWideChar(CP_ACP, 0, text, NARROW_LINE_UNITS - 1, line, NARROW_LINE_UNITS);
     }
-    scratch[kNarrowScratch - 1] = 0;
-    return appendWide(log, scratch);
+    line[NARROW_LINE_UNITS - 1] = 0;
+}
+
+int32_t appendNarrow(LogBuffer* log, const char* text) {
+    wchar_t line[NARROW_LINE_UNITS];
+    widenLine(text, line);
+    return appendWide(log, line);
 }
 
 int32_t releaseLog(LogBuffer* log) {

@@ -9,6 +9,7 @@
 enum {
     LOG_CAPACITY = 1048576,  // characters of text the log accepts
     LOG_SPARE = 256,         // room behind the capacity for a last line ending and the overflow notice
+    NARROW_LINE_UNITS = 1024,  // a narrow line keeps at most one unit less than this
 };
 
 struct LogBuffer {
@@ -25,5 +26,9 @@ void createLog(LogBuffer* log);
 void createLogWith(LogBuffer* log, void* (*allocateStorage)(size_t bytes));
 int32_t clear(LogBuffer* log);
 int32_t appendWide(LogBuffer* log, const wchar_t* text);
+// A line in the ANSI code page, as appendWide of widenLine would add it.
 int32_t appendNarrow(LogBuffer* log, const char* text);
+// The wide form of a narrow line, exactly as the log takes it: converted from the ANSI code
+// page and cut to NARROW_LINE_UNITS - 1 units; line holds NARROW_LINE_UNITS units.
+void widenLine(const char* text, wchar_t* line);
 int32_t releaseLog(LogBuffer* log);

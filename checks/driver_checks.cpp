@@ -1,6 +1,5 @@
 #include "checks/driver_checks.h"
 
-#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 #include <wchar.h>
@@ -23,88 +22,66 @@ const DeviceRecord* findFirst(const RecordList& list, Test accepts) {
     return NULL;
 }
 
-// The lines of one driver's section.
-class Section {
+// Collects the findings of one driver, each one error.
+class Findings {
 public:
-    explicit Section(LogBuffer* log) : log_(log) {}
+    explicit Findings(DriverResult* result) : result_(result) {}
 
-    void narrow(const char* format, ...) {
-        char line[1024];
-        va_list args;
-        va_start(args, format);
-        _vsnprintf(line, sizeof(line), format, args);
-        va_end(args);
-        line[sizeof(line) - 1] = 0;
-        makeLineSafe(line);  // names from drivers and the registry must not break the line
-        appendNarrow(log_, line);
+    void add(FindingKind kind, uint32_t source, Direction side, const wchar_t* value, const char* narrowValue = NULL,
+             const wchar_t* otherName = NULL) {
+        ++result_->errors;
+        if (result_->findingCount >= DRIVER_FINDINGS_CAPACITY) return;  // cannot happen: see the capacity
+        Finding& f = result_->findings[result_->findingCount++];
+        f.kind = kind;
+        f.source = source;
+        f.side = side;
+        f.value = value;
+        f.narrowValue = narrowValue;
+        f.otherName = otherName;
     }
-    void wide(const wchar_t* format, ...) {
-        wchar_t line[2048];
-        va_list args;
-        va_start(args, format);
-        _vsnwprintf(line, 2048, format, args);
-        va_end(args);
-        line[2047] = 0;
-        makeLineSafe(line);
-        appendWide(log_, line);
+    // Another device of the list shares a value: the value as that device holds it, and its name.
+    void shared(FindingKind kind, uint32_t source, Direction side, const DeviceRecord* other, const wchar_t* value,
+                const char* narrowValue = NULL) {
+        add(kind, source, side, value, narrowValue, other->pinNameW);
     }
-
-    // An error: its line, and one more in the count.
-    void errorNarrow(const char* side, const char* what, const char* value) {
-        narrow("   *ERROR %s - %s: %s", side, what, value);
-        ++errors;
-    }
-    void errorWide(const char* side, const char* what, const wchar_t* value) {
-        wide(L"   *ERROR %hs - %hs: %ls", side, what, value);
-        ++errors;
-    }
-    void notListed(const char* list, const char* device) {
-        wide(L"   *ERROR %hs %hs Device not listed.", list, device);
-        ++errors;
-    }
-
-    int32_t errors = 0;
 
 private:
-    LogBuffer* log_;
+    DriverResult* result_;
 };
 
-// One side of a driver: the list, the words of its lines, and what its devices should carry.
+// One side of a driver: the list, and what its devices should carry.
 struct Side {
     const RecordList* list;
-    const char* end;     // "Input" / "Output", as in "MME Input - Bad Pin Name"
-    const char* device;  // "Recording" / "Playback", as in "MME Recording Device not listed."
+    Direction direction;
     const char* stem;
     const wchar_t* icon;
 };
 
-void checkEndpoint(Section& s, const DriverCatalogEntry& row, const DeviceRecord* d, const Side& dir,
-                   uint32_t kind, const char* source) {
-    char side[16];
-    _snprintf(side, sizeof(side), "%s %s", source, dir.end);
-    side[sizeof(side) - 1] = 0;
-    if (strcmp(d->driverName, row.displayName) != 0) s.errorNarrow(side, "Bad Driver Name", d->driverName);
-    if (!pinNameMatches(d->pinName, dir.stem, row.displayName)) s.errorNarrow(side, "Bad Pin Name", d->pinName);
-    if (!iconPathEndsWith(d->iconPath, dir.icon)) s.errorWide(side, "Bad Pin Icon", d->iconPath);
+void checkEndpoint(Findings& s, const DriverCatalogEntry& row, const DeviceRecord* d, const Side& dir,
+                   uint32_t kind) {
+    const Direction side = dir.direction;
+    if (strcmp(d->driverName, row.displayName) != 0)
+        s.add(FINDING_BAD_DRIVER_NAME, kind, side, d->driverNameW, d->driverName);
+    if (!pinNameMatches(d->pinName, dir.stem, row.displayName))
+        s.add(FINDING_BAD_PIN_NAME, kind, side, d->pinNameW, d->pinName);
+    if (!iconPathEndsWith(d->iconPath, dir.icon)) s.add(FINDING_BAD_PIN_ICON, kind, side, d->iconPath);
     if (const DeviceRecord* o = findOtherByHardwareId(d, *dir.list, kind, row.driverHardwareId))
-        s.errorWide(side, "Found same hardware ID used by", o->pinNameW);
+        s.shared(FINDING_SAME_HARDWARE_ID, kind, side, o, NULL, o->hardwareId);
     // The other record is compared with the catalogue's icon text, not with d's path.
     if (const DeviceRecord* o = findOtherByIcon(d, *dir.list, kind, dir.icon))
-        s.errorWide(side, "Found same Icon used by", o->pinNameW);
+        s.shared(FINDING_SAME_ICON, kind, side, o, o->iconPath);
     if (const DeviceRecord* o = findOtherByDeviceGuid(d, *dir.list, kind, d->mmDeviceGuid))
-        s.errorWide(side, "Found same MMEDeviceGUID used by", o->pinNameW);
+        s.shared(FINDING_SAME_ENDPOINT_GUID, kind, side, o, o->mmDeviceGuid);
 }
 
-void checkKs(Section& s, const DriverCatalogEntry& row, const DeviceRecord* d, const Side& dir) {
-    char side[16];
-    _snprintf(side, sizeof(side), "KS %s", dir.end);
-    side[sizeof(side) - 1] = 0;
-    if (strcmp(d->pinName, row.ksName) != 0) s.errorNarrow(side, "Bad Driver Name", d->pinName);
+void checkKs(Findings& s, const DriverCatalogEntry& row, const DeviceRecord* d, const Side& dir) {
+    const Direction side = dir.direction;
+    if (strcmp(d->pinName, row.ksName) != 0) s.add(FINDING_BAD_DRIVER_NAME, KIND_KS, side, d->pinNameW, d->pinName);
     if (const DeviceRecord* o = findOtherByHardwareId(d, *dir.list, KIND_KS, row.driverHardwareId))
-        s.errorWide(side, "Found same hardware ID used by", o->pinNameW);
+        s.shared(FINDING_SAME_HARDWARE_ID, KIND_KS, side, o, NULL, o->hardwareId);
     // A KS record's driver name is the device interface path it was opened through.
     if (const DeviceRecord* o = findOtherKsByDriverName(d, *dir.list, d->driverName))
-        s.errorWide(side, "Found same driver string used by", o->pinNameW);
+        s.shared(FINDING_SAME_DRIVER_STRING, KIND_KS, side, o, o->driverNameW, o->driverName);
 }
 
 }  // namespace
@@ -178,72 +155,75 @@ void askCatalogVersions(DriverVersionAnswer answers[DRIVER_CATALOG_SIZE]) {
     askDriverVersions(classes, DRIVER_CATALOG_SIZE, answers);
 }
 
-int32_t checkDriver(const DriverCatalogEntry& row, const CheckContext& context) {
+int32_t checkDriver(const DriverCatalogEntry& row, const CheckContext& context, DriverResult* result) {
     DriverVersionAnswer answer;
     answer.result = askDriverVersion(row.interfaceGuid, &answer.version);
-    return checkDriver(row, answer, context);
+    return checkDriver(row, answer, context, result);
 }
 
-int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& answer, const CheckContext& context) {
-    Section s(context.log);
+int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& answer, const CheckContext& context,
+                    DriverResult* result) {
+    memset(result, 0, sizeof(*result));
+    result->displayName = row.displayName;
+    result->hardwareId = row.driverHardwareId;
+    result->expectedVersion = row.expectedVersion;
+    Findings s(result);
     const DeviceInventory& inventory = *context.inventory;
 
     const uint32_t version = answer.result == DRIVER_ANSWERED ? answer.version : 0;
+    result->version = version;
     if (answer.result == DRIVER_NOT_RESPONDING) {
         // Neither installed nor of any version: something is wrong, and the total must say so.
-        s.narrow("CHECKING %s : Driver Not Responding", row.displayName);
-        return 1;
+        result->state = DRIVER_STATE_NOT_RESPONDING;
+        return result->errors = 1;
     }
     if (version == 0) {
-        s.narrow("CHECKING %s : Not Installed", row.displayName);
+        result->state = DRIVER_STATE_NOT_INSTALLED;
         return 0;
     }
     if (version != row.expectedVersion) {
-        s.narrow("CHECKING %s (version %08X): Bad version number (or the driver is not updated, or this "
-                 "RududuZedadid is not updated)",
-                 row.displayName, unsigned(version));
-        return 1;
+        result->state = DRIVER_STATE_WRONG_VERSION;
+        return result->errors = 1;
     }
     const DeviceRecord* f = findInterfaceByHardwareId(inventory, row.driverHardwareId, 0);
     if (!f) {
-        // A driver with only a capture interface: an error without a line of its own.
-        s.errors = 1;
         f = findInterfaceByHardwareId(inventory, row.driverHardwareId, 1);
         if (!f) {
-            s.narrow("CHECKING %s (version %08X): Installation Problem Detected", row.displayName, unsigned(version));
-            return 2;
+            result->state = DRIVER_STATE_INSTALLATION_PROBLEM;
+            return result->errors = 2;
         }
+        // A driver with only a capture interface: an error without a line of its own.
+        s.add(FINDING_CAPTURE_ONLY_INTERFACE, KIND_KS, DIRECTION_PLAYBACK, NULL);
     }
-    s.wide(L"CHECKING %ls (version %08X)", f->pinNameW, unsigned(version));
+    result->state = DRIVER_STATE_CHECKED;
+    result->interfaceName = f->pinNameW;
 
     // Before Windows Vista the MME records are only looked for, and there are no endpoints.
     const bool legacy = context.osClass >= 0 && context.osClass <= 2;
     const Side directions[] = {
-        {&inventory.inputDevices, "Input", "Recording", row.recordingPinName, row.recordingIcon},
-        {&inventory.outputDevices, "Output", "Playback", row.playbackPinName, row.playbackIcon},
+        {&inventory.inputDevices, DIRECTION_RECORDING, row.recordingPinName, row.recordingIcon},
+        {&inventory.outputDevices, DIRECTION_PLAYBACK, row.playbackPinName, row.playbackIcon},
     };
 
     for (const Side& dir : directions) {
         const DeviceRecord* d = findDeviceByHardwareId(*dir.list, KIND_MME, row.driverHardwareId);
         if (d) {
-            if (!legacy) checkEndpoint(s, row, d, dir, KIND_MME, "MME");
+            if (!legacy) checkEndpoint(s, row, d, dir, KIND_MME);
         } else if (!(legacy && findMmeByPinName(*dir.list, row.ksName))) {
-            s.notListed("MME", dir.device);
+            s.add(FINDING_NOT_LISTED, KIND_MME, dir.direction, NULL);
         }
     }
     for (const Side& dir : directions) {
         const DeviceRecord* d = findDeviceByHardwareId(*dir.list, KIND_KS, row.driverHardwareId);
         if (d) checkKs(s, row, d, dir);
-        else s.notListed("KS", dir.device);
+        else s.add(FINDING_NOT_LISTED, KIND_KS, dir.direction, NULL);
     }
     if (!legacy) {
         for (const Side& dir : directions) {
             const DeviceRecord* d = findDeviceByHardwareId(*dir.list, KIND_WDM, row.driverHardwareId);
-            if (d) checkEndpoint(s, row, d, dir, KIND_WDM, "WDM");
-            else s.notListed("WDM", dir.device);
+            if (d) checkEndpoint(s, row, d, dir, KIND_WDM);
+            else s.add(FINDING_NOT_LISTED, KIND_WDM, dir.direction, NULL);
         }
     }
-
-    if (s.errors > 0) s.wide(L"   *ERROR TOTAL FOUND: %i", int(s.errors));
-    return s.errors;
+    return result->errors;
 }

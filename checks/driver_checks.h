@@ -5,14 +5,13 @@
 #include <windows.h>
 #include <stdint.h>
 
-#include "base/log_buffer.h"
 #include "checks/driver_catalog.h"
 #include "checks/driver_control.h"
+#include "checks/driver_result.h"
 #include "inventory/device_inventory.h"
 
 // What a check reads besides the catalogue row.
 struct CheckContext {
-    LogBuffer* log;
     const DeviceInventory* inventory;
     int32_t osClass;
 };
@@ -20,13 +19,13 @@ struct CheckContext {
 // Asks every catalogued driver for its version at once, in catalogue order.
 void askCatalogVersions(DriverVersionAnswer answers[DRIVER_CATALOG_SIZE]);
 
-// Checks one driver, given its answer to the version request, and appends its lines to the
-// log. Returns 0 (not installed, or no error), 1 (wrong version, or a driver that does not
-// answer its version request), 2 (installation problem) or the number of errors found in the
-// lists.
-int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& answer, const CheckContext& context);
+// Checks one driver, given its answer to the version request, into result. Returns what the row
+// adds to the error total: 0 (not installed, or no error), 1 (wrong version, or a driver that
+// does not answer its version request), 2 (installation problem) or the number of findings.
+int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& answer, const CheckContext& context,
+                    DriverResult* result);
 // The same, asking the driver first.
-int32_t checkDriver(const DriverCatalogEntry& row, const CheckContext& context);
+int32_t checkDriver(const DriverCatalogEntry& row, const CheckContext& context, DriverResult* result);
 
 // Case-sensitive: the path ends in the tail (an empty tail always does).
 bool iconPathEndsWith(const wchar_t* path, const wchar_t* tail);

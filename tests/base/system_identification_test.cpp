@@ -3,7 +3,7 @@
 #include <string>
 
 #include "base/system_identification.h"
-#include "report/test_run.h"  // the OS line shows what was identified
+#include "report/text_report.h"  // the OS line shows what was identified
 
 namespace {
 

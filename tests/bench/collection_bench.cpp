@@ -19,7 +19,7 @@
 #include "base/registry.h"
 #include "checks/driver_checks.h"
 #include "inventory/device_inventory.h"
-#include "report/test_run.h"
+#include "report/checker_run.h"
 #include "support/fake_endpoints.h"
 #include "support/fake_world.h"
 #include "support/test_registry.h"

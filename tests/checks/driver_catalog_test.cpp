@@ -5,6 +5,7 @@
 
 #include "checks/driver_checks.h"
 #include "checks/driver_control.h"
+#include "report/text_report.h"
 #include "support/check_world.h"
 #include "support/fake_world.h"
 
@@ -20,11 +21,17 @@ protected:
     void SetUp() override { createLog(&log); }
     void TearDown() override { releaseLog(&log); }
 
+    // The check's findings, and its section as the report renders it.
     int32_t check(const DriverCatalogEntry& row, int32_t osClass = 7) {
+        return checkInto(world, row, osClass);
+    }
+    int32_t checkInto(CheckWorld& lists, const DriverCatalogEntry& row, int32_t osClass = 7) {
         clear(&log);
-        world.sortLists();
-        const CheckContext context = {&log, &world.inventory, osClass};
-        return checkDriver(row, context);
+        lists.sortLists();
+        const CheckContext context = {&lists.inventory, osClass};
+        const int32_t errors = checkDriver(row, context, &result);
+        appendDriverSection(result, &log);
+        return errors;
     }
     Lines lines() const { return logLines(log); }
     // An installed driver of the right version, with its render interface.
@@ -36,6 +43,7 @@ protected:
     FakeWorld devices;
     CheckWorld world;
     LogBuffer log;
+    DriverResult result;
 };
 
 TEST_F(CheckDriverTest, EverythingInOrderWritesOneLine) {
@@ -200,9 +208,7 @@ TEST_F(CheckDriverTest, EndpointGuidsCompareIgnoringCaseAndEmptyMatchesEmpty) {
     blank.name = L"No GUID either";
     fresh.add(fresh.inventory.inputDevices, blank);
     fresh.addInterface(kVesso, false, L"Vesso");
-    clear(&log);
-    const CheckContext context = {&log, &fresh.inventory, 7};
-    checkDriver(kVesso, context);
+    checkInto(fresh, kVesso);
     EXPECT_EQ(L"   *ERROR MME Input - Found same MMEDeviceGUID used by: No GUID either", logLines(log).at(1));
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "checks/driver_checks.h"
+#include "report/text_report.h"
 #include "inventory/device_inventory.h"
 #include "support/check_world.h"
 #include "support/fake_endpoints.h"
@@ -58,8 +59,10 @@ protected:
     Lines check() {
         openInventory(kCollectionOptions);
         clear(&log);
-        const CheckContext context = {&log, &g_inventory, 7};
-        errors = checkDriver(kVesso, context);
+        const CheckContext context = {&g_inventory, 7};
+        DriverResult result;
+        errors = checkDriver(kVesso, context, &result);
+        appendDriverSection(result, &log);
         return logLines(log);
     }
     static bool has(const Lines& lines, const std::wstring& line) {

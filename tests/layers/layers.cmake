@@ -11,7 +11,7 @@ set(HV_LAYER_HEADER_hv_endpoints sources/endpoints/audio_endpoints.h)
 set(HV_LAYER_HEADER_hv_store sources/store/endpoint_store.h)
 set(HV_LAYER_HEADER_hv_inventory inventory/device_inventory.h)
 set(HV_LAYER_HEADER_hv_checks checks/driver_checks.h)
-set(HV_LAYER_HEADER_hv_report report/test_run.h)
+set(HV_LAYER_HEADER_hv_report report/checker_run.h)
 set(HV_LAYER_HEADER_hv_app app/app_state.h)
 # What each layer may see besides itself.
 set(HV_LAYER_BELOW_hv_base)

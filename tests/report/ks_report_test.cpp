@@ -5,7 +5,7 @@
 
 #include "checks/driver_checks.h"
 #include "inventory/device_inventory.h"
-#include "report/test_run.h"
+#include "report/checker_run.h"
 #include "support/check_world.h"
 #include "support/fake_endpoints.h"
 #include "support/fake_world.h"

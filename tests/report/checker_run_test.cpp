@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "report/test_run.h"
+#include "report/checker_run.h"
+#include "report/text_report.h"
 #include "support/check_world.h"
 #include "support/fake_world.h"
 #include "support/golden.h"

@@ -1,0 +1,42 @@
+#include "report/checker_run.h"
+
+#include <string.h>
+
+#include "base/product.h"
+#include "checks/driver_checks.h"
+#include "report/text_report.h"
+
+int32_t runTest(const TestRunContext& context, TestRunResults* results) {
+    TestRunResults scratch;
+    TestRunResults& r = results ? *results : scratch;
+    memset(&r, 0, sizeof(r));
+    r.checkerVersion = PRODUCT_VERSION;
+    r.os = *context.os;
+    r.is64BitWindows = context.is64BitWindows;
+    r.initValue = context.initValue;
+    r.recordingDevices = &context.inventory->inputDevices;
+    r.playbackDevices = &context.inventory->outputDevices;
+
+    const CheckContext check = {context.inventory, context.os->osClass};
+    // All drivers at once: drivers that do not answer share one wait instead of adding theirs.
+    DriverVersionAnswer answers[DRIVER_CATALOG_SIZE];
+    askCatalogVersions(answers);
+    for (int i = 0; i < DRIVER_CATALOG_SIZE; ++i) {
+        DriverCatalogEntry row = DRIVER_CATALOG[i];
+        wchar_t recordingIcon[128], playbackIcon[128];
+        if (row.driverFileBase) {
+            driverIconReference(row.driverFileBase, DIRECTION_RECORDING, context.os->osClass, context.is64BitWindows,
+                                recordingIcon);
+            driverIconReference(row.driverFileBase, DIRECTION_PLAYBACK, context.os->osClass, context.is64BitWindows,
+                                playbackIcon);
+            row.recordingIcon = recordingIcon;
+            row.playbackIcon = playbackIcon;
+        }
+        r.errorTotal += checkDriver(row, answers[i], check, &r.drivers[i]);
+    }
+    r.conclusion = r.errorTotal > 0 ? CONCLUSION_ERRORS_DETECTED : CONCLUSION_OK;
+    GetSystemTime(&r.testDate);  // UTC, so that reports from anywhere compare
+
+    if (context.log) appendTextReport(r, context.log);
+    return r.errorTotal;
+}

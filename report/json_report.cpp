@@ -1,0 +1,330 @@
+#include "report/json_report.h"
+
+#include <stdio.h>
+#include <string.h>
+#include <wchar.h>
+
+#include "base/product.h"
+#include "base/text.h"
+#include "report/text_report.h"
+
+namespace {
+
+// Appends to the session's runs, growing the heap block; once an allocation fails the run is
+// given up, never written in part.
+class Output {
+public:
+    explicit Output(JsonRuns* runs) : runs_(runs) {}
+    bool failed() const { return failed_; }
+    void put(const char* bytes, size_t size) {
+        if (failed_ || !reserve(size)) return;
+        memcpy(runs_->bytes + runs_->length, bytes, size);
+        runs_->length += uint32_t(size);
+    }
+    void put(const char* text) { put(text, strlen(text)); }
+    void putByte(char c) { put(&c, 1); }
+
+private:
+    bool reserve(size_t size) {
+        if (size <= runs_->capacity - runs_->length) return true;
+        // Older runs are left out only once the new one is whole, so the block may hold twice the limit.
+        if (size > JSON_RUNS_MAX_BYTES || runs_->length + size > 2u * JSON_RUNS_MAX_BYTES) return fail();
+        size_t capacity = runs_->capacity ? runs_->capacity : 65536;
+        while (capacity - runs_->length < size) capacity *= 2;
+        void* grown = runs_->bytes ? HeapReAlloc(GetProcessHeap(), 0, runs_->bytes, capacity)
+                                   : HeapAlloc(GetProcessHeap(), 0, capacity);
+        if (!grown) return fail();
+        runs_->bytes = static_cast<char*>(grown);
+        runs_->capacity = uint32_t(capacity);
+        return true;
+    }
+    bool fail() {
+        failed_ = true;
+        return false;
+    }
+    JsonRuns* runs_;
+    bool failed_ = false;
+};
+
+// Objects and arrays with one member per line, two blanks per level.
+class JsonWriter {
+public:
+    JsonWriter(Output& out, int depth) : out_(out), depth_(depth) { members_[depth] = 0; }
+
+    void beginObject(const char* key = NULL) { open(key, '{'); }
+    void endObject() { close('}'); }
+    void beginArray(const char* key = NULL) { open(key, '['); }
+    void endArray() { close(']'); }
+
+    // Text of a field that holds at most `units` units, whether or not it ends in a terminator.
+    void text(const char* key, const wchar_t* value, size_t units = size_t(-1)) {
+        if (!value) return null(key);
+        member(key);
+        quoted(value, units);
+    }
+    // The program's own texts (the catalogue's, the product's): ASCII.
+    void ascii(const char* key, const char* value) {
+        if (!value) return null(key);
+        member(key);
+        out_.putByte('"');
+        for (const char* c = value; *c; ++c) character(static_cast<unsigned char>(*c));
+        out_.putByte('"');
+    }
+    void number(const char* key, long value) {
+        member(key);
+        char digits[16];
+        _snprintf(digits, sizeof(digits), "%ld", value);
+        digits[sizeof(digits) - 1] = 0;
+        out_.put(digits);
+    }
+    void null(const char* key) {
+        member(key);
+        out_.put("null");
+    }
+
+private:
+    void newline(int depth) {
+        out_.putByte('\n');
+        for (int i = 0; i < depth; ++i) out_.put("  ", 2);
+    }
+    void member(const char* key) {
+        if (members_[depth_]++ > 0) out_.putByte(',');
+        newline(depth_);
+        if (!key) return;
+        out_.putByte('"');
+        out_.put(key);
+        out_.put("\": ", 3);
+    }
+    void open(const char* key, char bracket) {
+        member(key);
+        out_.putByte(bracket);
+        members_[++depth_] = 0;
+    }
+    void close(char bracket) {
+        if (members_[depth_] > 0) newline(depth_ - 1);
+        --depth_;
+        out_.putByte(bracket);
+    }
+    // One code point, escaped where JSON needs it (and for DEL, which no reader wants raw).
+    void character(uint32_t c) {
+        char bytes[8];
+        switch (c) {
+        case '"': return out_.put("\\\"", 2);
+        case '\\': return out_.put("\\\\", 2);
+        case '\n': return out_.put("\\n", 2);
+        case '\r': return out_.put("\\r", 2);
+        case '\t': return out_.put("\\t", 2);
+        default: break;
+        }
+        if (c < 0x20 || c == 0x7F) {
+            _snprintf(bytes, sizeof(bytes), "\\u%04x", unsigned(c));
+            return out_.put(bytes, 6);
+        }
+        if (c < 0x80) return out_.putByte(char(c));
+        if (c < 0x800) {
+            bytes[0] = char(0xC0 | (c >> 6));
+            bytes[1] = char(0x80 | (c & 0x3F));
+            return out_.put(bytes, 2);
+        }
+        if (c < 0x10000) {
+            bytes[0] = char(0xE0 | (c >> 12));
+            bytes[1] = char(0x80 | ((c >> 6) & 0x3F));
+            bytes[2] = char(0x80 | (c & 0x3F));
+            return out_.put(bytes, 3);
+        }
+        bytes[0] = char(0xF0 | (c >> 18));
+        bytes[1] = char(0x80 | ((c >> 12) & 0x3F));
+        bytes[2] = char(0x80 | ((c >> 6) & 0x3F));
+        bytes[3] = char(0x80 | (c & 0x3F));
+        out_.put(bytes, 4);
+    }
+    // UTF-16 to UTF-8; a surrogate half without its partner becomes U+FFFD, as in the text file.
+    void quoted(const wchar_t* value, size_t units) {
+        const size_t n = wcsnlen(value, units);
+        out_.putByte('"');
+        for (size_t i = 0; i < n; ++i) {
+            const wchar_t c = value[i];
+            if (isHighSurrogate(c) && i + 1 < n && isLowSurrogate(value[i + 1])) {
+                character(0x10000 + ((uint32_t(c) - 0xD800) << 10) + (uint32_t(value[i + 1]) - 0xDC00));
+                ++i;
+            } else {
+                character(isHighSurrogate(c) || isLowSurrogate(c) ? 0xFFFD : uint32_t(c));
+            }
+        }
+        out_.putByte('"');
+    }
+
+    Output& out_;
+    int depth_;
+    int members_[16];
+};
+
+const char* sourceName(uint32_t kind) {
+    switch (kind & KIND_MASK) {
+    case KIND_MME: return "MME";
+    case KIND_KS: return "KS";
+    case KIND_WDM: return "WDM";
+    default: return "other";
+    }
+}
+
+const char* const kStates[] = {"notInstalled", "driverNotResponding", "wrongVersion", "installationProblem",
+                               "checked"};
+const char* const kFindingKinds[] = {"badDriverName",    "badPinName",       "badPinIcon",
+                                     "sameHardwareId",   "sameIcon",         "sameEndpointGuid",
+                                     "sameDriverString", "notListed",        "notResponding",
+                                     "captureOnlyInterface"};
+
+const char* sideName(Direction side) { return side == DIRECTION_RECORDING ? "recording" : "playback"; }
+
+void writeDevices(JsonWriter& json, const char* key, const RecordList* list) {
+    json.beginArray(key);
+    const uint32_t count = list ? recordCount(*list) : 0;
+    for (uint32_t i = 1; i <= count; ++i) {
+        const DeviceRecord& d = *recordAt(*list, i);
+        json.beginObject();
+        json.ascii("source", sourceName(d.kind));
+        json.text("name", d.pinNameW, PIN_NAME_SIZE);
+        wchar_t hardwareId[128];
+        formatHardwareId(d, hardwareId);
+        json.text("hardwareId", hardwareId);
+        if ((d.kind & KIND_MASK) == KIND_KS) {
+            json.text("interfacePath", d.driverNameW, DRIVER_NAME_SIZE);
+        } else {
+            json.text("driverName", d.driverNameW, DRIVER_NAME_SIZE);
+            json.text("endpointGuid", d.mmDeviceGuid, DEVICE_GUID_SIZE);
+            json.text("iconPath", d.iconPath, ICON_PATH_SIZE);
+        }
+        json.endObject();
+    }
+    json.endArray();
+}
+
+void writeVersion(JsonWriter& json, const char* key, uint32_t version) {
+    char digits[12];
+    _snprintf(digits, sizeof(digits), "%08X", unsigned(version));
+    digits[sizeof(digits) - 1] = 0;
+    json.ascii(key, digits);
+}
+
+void writeFinding(JsonWriter& json, const Finding& f) {
+    json.beginObject();
+    json.ascii("source", sourceName(f.source));
+    json.ascii("side", sideName(f.side));
+    json.ascii("kind", f.kind >= 0 && f.kind <= FINDING_CAPTURE_ONLY_INTERFACE ? kFindingKinds[f.kind] : "unknown");
+    if (f.value) {
+        json.text("value", f.value);
+    } else if (f.narrowValue) {
+        // Only hardware IDs come without a wide form: converted and cut as the report shows them.
+        wchar_t value[128] = L"";
+        MultiByteToWideChar(CP_ACP, 0, f.narrowValue, int(strnlen(f.narrowValue, 127)), value, 127);
+        json.text("value", value);
+    } else {
+        json.null("value");
+    }
+    json.text("otherDevice", f.otherName);
+    wchar_t line[REPORT_LINE_SIZE];
+    if (formatFindingLine(f, line)) json.text("line", line);
+    else json.null("line");
+    json.endObject();
+}
+
+void writeDriver(JsonWriter& json, const DriverResult& d) {
+    json.beginObject();
+    json.ascii("name", d.displayName);
+    json.ascii("hardwareId", d.hardwareId);
+    json.ascii("state", d.state >= 0 && d.state <= DRIVER_STATE_CHECKED ? kStates[d.state] : "unknown");
+    if (d.state == DRIVER_STATE_NOT_INSTALLED || d.state == DRIVER_STATE_NOT_RESPONDING) json.null("versionFound");
+    else writeVersion(json, "versionFound", d.version);
+    writeVersion(json, "versionExpected", d.expectedVersion);
+    json.text("interfaceName", d.state == DRIVER_STATE_CHECKED ? d.interfaceName : NULL, PIN_NAME_SIZE);
+    wchar_t line[REPORT_LINE_SIZE];
+    formatDriverLine(d, line);
+    json.text("line", line);
+    json.number("errorCount", long(d.errors));
+    json.beginArray("findings");
+    for (int32_t i = 0; i < d.findingCount && i < DRIVER_FINDINGS_CAPACITY; ++i) writeFinding(json, d.findings[i]);
+    json.endArray();
+    json.endObject();
+}
+
+void writeRun(JsonWriter& json, const TestRunResults& r) {
+    json.beginObject();
+    json.ascii("checkerVersion", r.checkerVersion);
+    char date[32];
+    const SYSTEMTIME& t = r.testDate;
+    _snprintf(date, sizeof(date), "%04u-%02u-%02uT%02u:%02u:%02uZ", unsigned(t.wYear), unsigned(t.wMonth),
+              unsigned(t.wDay), unsigned(t.wHour), unsigned(t.wMinute), unsigned(t.wSecond));
+    date[sizeof(date) - 1] = 0;
+    json.ascii("testDate", date);
+    json.beginObject("windows");
+    json.ascii("class", osClassName(r.os.osClass));
+    json.number("bits", r.is64BitWindows ? 64 : 32);
+    json.number("build", long(r.os.osBuild));
+    json.endObject();
+    json.number("initializationValue", long(r.initValue));
+    json.number("errorTotal", long(r.errorTotal));
+    json.ascii("conclusion", r.conclusion == CONCLUSION_ERRORS_DETECTED ? "errorsDetected" : "ok");
+    writeDevices(json, "recordingDevices", r.recordingDevices);
+    writeDevices(json, "playbackDevices", r.playbackDevices);
+    json.beginArray("drivers");
+    for (const DriverResult& d : r.drivers) writeDriver(json, d);
+    json.endArray();
+    json.endObject();
+}
+
+// Leaves out the oldest runs, keeping the rest in place at the start of the block.
+void dropOldest(JsonRuns* runs, int32_t count) {
+    if (count <= 0) return;
+    if (count >= runs->runCount) {
+        runs->runsLeftOut += runs->runCount;
+        runs->runCount = 0;
+        runs->length = 0;
+        return;
+    }
+    const uint32_t from = runs->runStarts[count];  // the next run's text, behind its comma
+    memmove(runs->bytes, runs->bytes + from, runs->length - from);
+    runs->length -= from;
+    for (int32_t i = count; i < runs->runCount; ++i) runs->runStarts[i - count] = runs->runStarts[i] - from;
+    runs->runCount -= count;
+    runs->runsLeftOut += count;
+}
+
+}  // namespace
+
+void appendJsonRun(JsonRuns* runs, const TestRunResults& results) {
+    if (runs->runCount == JSON_RUNS_MAX) dropOldest(runs, 1);
+    const uint32_t start = runs->length;
+    Output out(runs);
+    if (runs->runCount > 0) out.put(",", 1);
+    const uint32_t runStart = runs->length;
+    JsonWriter json(out, 2);
+    writeRun(json, results);
+    if (out.failed()) {
+        runs->length = start;  // a run is kept whole or not at all
+        ++runs->runsLeftOut;
+        return;
+    }
+    runs->runStarts[runs->runCount++] = runStart;
+    // Within the limit the newest runs stay; the newest always does.
+    int32_t drop = 0;
+    while (runs->runCount - drop > 1 && runs->length - runs->runStarts[drop] > JSON_RUNS_MAX_BYTES) ++drop;
+    dropOldest(runs, drop);
+}
+
+void releaseJsonRuns(JsonRuns* runs) {
+    if (runs->bytes) HeapFree(GetProcessHeap(), 0, runs->bytes);
+    memset(runs, 0, sizeof(*runs));
+}
+
+bool writeJsonDocument(const JsonRuns& runs, JsonSink sink, void* context) {
+    char head[256];
+    _snprintf(head, sizeof(head),
+              "{\n  \"schemaVersion\": %d,\n  \"product\": \"%s\",\n  \"runsLeftOut\": %ld,\n  \"runs\": [",
+              int(JSON_SCHEMA_VERSION), PRODUCT_NAME, long(runs.runsLeftOut));
+    head[sizeof(head) - 1] = 0;
+    if (!sink(head, strlen(head), context)) return false;
+    if (runs.runCount > 0 && !sink(runs.bytes, runs.length, context)) return false;
+    const char* tail = runs.runCount > 0 ? "\n  ]\n}\n" : "]\n}\n";
+    return sink(tail, strlen(tail), context);
+}

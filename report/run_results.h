@@ -1,0 +1,31 @@
+// The results of one test run: what the report says, before it is text. The test run fills it;
+// the text report and the JSON report render it.
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+
+#include "base/device_record.h"
+#include "base/system_identification.h"
+#include "checks/driver_catalog.h"
+#include "checks/driver_result.h"
+
+enum Conclusion : int32_t {
+    CONCLUSION_OK = 0,              // nothing bad detected
+    CONCLUSION_ERRORS_DETECTED = 1,
+};
+
+// The device lists and the findings point into the inventory of the pass the run read, so a
+// result is rendered before the next collection pass.
+struct TestRunResults {
+    const char* checkerVersion;
+    SYSTEMTIME testDate;  // UTC
+    OsIdentification os;
+    int32_t is64BitWindows;
+    int32_t initValue;  // result of the integrity check of the program's own file
+    int32_t errorTotal;
+    Conclusion conclusion;
+    const RecordList* recordingDevices;  // in report order
+    const RecordList* playbackDevices;
+    DriverResult drivers[DRIVER_CATALOG_SIZE];  // in catalogue order
+};

@@ -1,0 +1,217 @@
+#include "report/text_report.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "base/text.h"
+
+namespace {
+
+const char* const kClassNames[] = {"< XP", "WIN XP", "WIN Server 2003", "WIN VISTA", "WIN 7",
+                                   "WIN 8", "WIN 8.1", "WIN 10", "> WIN10"};
+
+const char kSeparator[] = "------------------------------------------------------------------";
+
+const wchar_t* sourceTag(uint32_t kind) {
+    switch (kind & KIND_MASK) {
+    case KIND_KS: return L"KS ";
+    case KIND_MME: return L"MME";
+    case KIND_WDM: return L"WDM";
+    default: return L"---";
+    }
+}
+
+void appendDevices(LogBuffer* log, const RecordList* list, Direction direction) {
+    const uint32_t count = list ? recordCount(*list) : 0;
+    char line[64];
+    _snprintf(line, sizeof(line), direction == DIRECTION_RECORDING ? "INPUT DEVICE: %i" : "OUTPUT DEVICE: %i",
+              int(count));
+    line[sizeof(line) - 1] = 0;
+    appendNarrow(log, line);
+    appendNarrow(log, kSeparator);
+    wchar_t deviceLine[DEVICE_LINE_SIZE];
+    for (uint32_t i = 1; i <= count; ++i) {
+        formatDeviceLine(*recordAt(*list, i), direction, deviceLine, DEVICE_LINE_SIZE);
+        appendWide(log, deviceLine);
+    }
+    appendNarrow(log, " ");
+}
+
+// A line whose variable parts are ANSI text is made in the ANSI code page, then widened as the
+// log widens every narrow line; names from drivers and the registry must not break the line.
+void narrowLine(wchar_t* line, const char* format, ...) {
+    char narrow[NARROW_LINE_UNITS];
+    va_list args;
+    va_start(args, format);
+    _vsnprintf(narrow, sizeof(narrow), format, args);
+    va_end(args);
+    narrow[sizeof(narrow) - 1] = 0;
+    makeLineSafe(narrow);
+    widenLine(narrow, line);  // NARROW_LINE_UNITS <= REPORT_LINE_SIZE
+}
+void wideLine(wchar_t* line, const wchar_t* format, ...) {
+    va_list args;
+    va_start(args, format);
+    _vsnwprintf(line, REPORT_LINE_SIZE, format, args);
+    va_end(args);
+    line[REPORT_LINE_SIZE - 1] = 0;
+    makeLineSafe(line);
+}
+
+const char* sourceWord(uint32_t source) {
+    switch (source) {
+    case KIND_MME: return "MME";
+    case KIND_KS: return "KS";
+    default: return "WDM";
+    }
+}
+
+// What the line says after "<source> Input - " / "<source> Output - ".
+const char* findingWords(FindingKind kind) {
+    switch (kind) {
+    case FINDING_BAD_DRIVER_NAME: return "Bad Driver Name";
+    case FINDING_BAD_PIN_NAME: return "Bad Pin Name";
+    case FINDING_BAD_PIN_ICON: return "Bad Pin Icon";
+    case FINDING_SAME_HARDWARE_ID: return "Found same hardware ID used by";
+    case FINDING_SAME_ICON: return "Found same Icon used by";
+    case FINDING_SAME_ENDPOINT_GUID: return "Found same MMEDeviceGUID used by";
+    case FINDING_SAME_DRIVER_STRING: return "Found same driver string used by";
+    default: return "";
+    }
+}
+
+}  // namespace
+
+const char* osClassName(int32_t osClass) {
+    return osClass >= 0 && osClass <= OS_AFTER_WIN10 ? kClassNames[osClass] : "unknown";
+}
+
+void formatHardwareId(const DeviceRecord& record, wchar_t* text) {
+    ZeroMemory(text, 128 * sizeof(wchar_t));
+    const int bytes = int(strnlen(record.hardwareId, sizeof(record.hardwareId)));
+    if (bytes > 0 && !MultiByteToWideChar(CP_ACP, 0, record.hardwareId, bytes, text, 127)) {
+        ZeroMemory(text, 128 * sizeof(wchar_t));
+        MultiByteToWideChar(CP_ACP, 0, record.hardwareId, bytes < 127 ? bytes : 127, text, 127);
+    }
+    text[127] = 0;
+}
+
+void formatDeviceLine(const DeviceRecord& record, Direction direction, wchar_t* line, size_t size) {
+    if (!line || size == 0) return;
+    const wchar_t* word = direction == DIRECTION_RECORDING ? L"IN" : L"OUT";
+    wchar_t hardwareId[128];
+    formatHardwareId(record, hardwareId);
+    if ((record.kind & KIND_MASK) == KIND_KS)
+        _snwprintf(line, size, L"%ls %ls %ls | %ls | %ls", word, sourceTag(record.kind), record.pinNameW, hardwareId,
+                   record.driverNameW);
+    else
+        _snwprintf(line, size, L"%ls %ls %ls | %ls | %ls | ICON: %ls ", word, sourceTag(record.kind), record.pinNameW,
+                   hardwareId, record.mmDeviceGuid, record.iconPath);
+    line[size - 1] = 0;
+    // Names, IDs and paths come from drivers and the registry: whatever they hold, the device
+    // stays one line of the report.
+    makeLineSafe(line);
+}
+
+void formatOsLine(const OsIdentification& os, int32_t is64BitWindows, char* line, size_t size) {
+    if (!line || size == 0) return;
+    _snprintf(line, size, "Operating System: %s %s Build: %i", osClassName(os.osClass),
+              is64BitWindows ? "64Bits" : "32Bits", int(os.osBuild));
+    line[size - 1] = 0;
+}
+
+void formatDriverLine(const DriverResult& driver, wchar_t* line) {
+    const unsigned version = unsigned(driver.version);
+    switch (driver.state) {
+    case DRIVER_STATE_NOT_RESPONDING:
+        narrowLine(line, "CHECKING %s : Driver Not Responding", driver.displayName);
+        break;
+    case DRIVER_STATE_WRONG_VERSION:
+        narrowLine(line,
+                   "CHECKING %s (version %08X): Bad version number (or the driver is not updated, or this "
+                   "RududuZedadid is not updated)",
+                   driver.displayName, version);
+        break;
+    case DRIVER_STATE_INSTALLATION_PROBLEM:
+        narrowLine(line, "CHECKING %s (version %08X): Installation Problem Detected", driver.displayName, version);
+        break;
+    case DRIVER_STATE_CHECKED:
+        wideLine(line, L"CHECKING %ls (version %08X)", driver.interfaceName, version);
+        break;
+    default:
+        narrowLine(line, "CHECKING %s : Not Installed", driver.displayName);
+        break;
+    }
+}
+
+bool formatFindingLine(const Finding& finding, wchar_t* line) {
+    line[0] = 0;
+    const char* source = sourceWord(finding.source);
+    const bool recording = finding.side == DIRECTION_RECORDING;
+    switch (finding.kind) {
+    case FINDING_CAPTURE_ONLY_INTERFACE:
+        return false;
+    case FINDING_NOT_LISTED:
+        wideLine(line, L"   *ERROR %hs %ls Device not listed.", source, recording ? L"Recording" : L"Playback");
+        return true;
+    case FINDING_NOT_RESPONDING:
+        wideLine(line, L"   *ERROR %hs %ls Device not responding.", source, recording ? L"Recording" : L"Playback");
+        return true;
+    case FINDING_BAD_DRIVER_NAME:
+    case FINDING_BAD_PIN_NAME:
+        narrowLine(line, "   *ERROR %s %s - %s: %s", source, recording ? "Input" : "Output", findingWords(finding.kind),
+                   finding.narrowValue);
+        return true;
+    case FINDING_BAD_PIN_ICON:
+        wideLine(line, L"   *ERROR %hs %ls - %hs: %ls", source, recording ? L"Input" : L"Output",
+                 findingWords(finding.kind), finding.value);
+        return true;
+    default:
+        wideLine(line, L"   *ERROR %hs %ls - %hs: %ls", source, recording ? L"Input" : L"Output",
+                 findingWords(finding.kind), finding.otherName);
+        return true;
+    }
+}
+
+void appendDriverSection(const DriverResult& driver, LogBuffer* log) {
+    wchar_t line[REPORT_LINE_SIZE];
+    formatDriverLine(driver, line);
+    appendWide(log, line);
+    if (driver.state != DRIVER_STATE_CHECKED) return;
+    for (int32_t i = 0; i < driver.findingCount && i < DRIVER_FINDINGS_CAPACITY; ++i)
+        if (formatFindingLine(driver.findings[i], line)) appendWide(log, line);
+    if (driver.errors > 0) {
+        wideLine(line, L"   *ERROR TOTAL FOUND: %i", int(driver.errors));
+        appendWide(log, line);
+    }
+}
+
+void appendTextReport(const TestRunResults& results, LogBuffer* log) {
+    appendDevices(log, results.recordingDevices, DIRECTION_RECORDING);
+    appendDevices(log, results.playbackDevices, DIRECTION_PLAYBACK);
+    appendNarrow(log, kSeparator);
+
+    for (const DriverResult& driver : results.drivers) appendDriverSection(driver, log);
+
+    appendNarrow(log, kSeparator);
+    char narrow[NARROW_LINE_UNITS];
+    _snprintf(narrow, sizeof(narrow), "Initialization value: %i", int(results.initValue));
+    narrow[sizeof(narrow) - 1] = 0;
+    appendNarrow(log, narrow);
+    const SYSTEMTIME& date = results.testDate;
+    _snprintf(narrow, sizeof(narrow), "TEST DATE: %04i/%02i/%02i - %02i:%02i:%02i (Checker Version %s)", date.wYear,
+              date.wMonth, date.wDay, date.wHour, date.wMinute, date.wSecond, results.checkerVersion);
+    narrow[sizeof(narrow) - 1] = 0;
+    appendNarrow(log, narrow);
+    formatOsLine(results.os, results.is64BitWindows, narrow, sizeof(narrow));
+    appendNarrow(log, narrow);
+    if (results.conclusion == CONCLUSION_ERRORS_DETECTED)
+        _snprintf(narrow, sizeof(narrow),
+                  "CONCLUSION: %i error detected (You may consider re-installing audio drivers)",
+                  int(results.errorTotal));
+    else
+        _snprintf(narrow, sizeof(narrow), "CONCLUSION: OK (nothing bad detected)");
+    narrow[sizeof(narrow) - 1] = 0;
+    appendNarrow(log, narrow);
+}
