@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <string>
 #include <vector>
 
@@ -154,6 +156,12 @@ HWND chooseFileForIntegrityCheck(CheckerProcess& checker, const std::string& pat
     return checker.waitForDialog(10000);
 }
 
+size_t countOf(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
 // The name the save dialog offers when it opens at that time.
 std::wstring offeredName(const SYSTEMTIME& t) {
     wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = L"";
@@ -231,6 +239,52 @@ TEST_F(CommandTest, SaveReportAsOverAReadOnlyFileSaysSoOnce) {
     ASSERT_TRUE(readWholeFile(path, &bytes));
     EXPECT_EQ("earlier report", bytes);
     EXPECT_EQ(std::vector<std::wstring>{L"earlier report.txt"}, dir.names());
+}
+
+// The type of report "Save Report As..." writes: a name typed with ".json" or ".txt" says it,
+// any other name takes the chosen type and its extension. The JSON holds every test of the
+// session (two here); with HV_JSON_OUT set it is left there with the log for the schema check.
+TEST_F(CommandTest, SaveReportAsJsonByTypeOrByName) {
+    ASSERT_TRUE(checker.sendCommand(60));  // a second test
+    const std::wstring log = checker.logText();
+    TempDirectory dir;
+    const struct {
+        const wchar_t* typed;
+        int type;  // 0 text, 1 JSON, as the dialog's type list offers them
+        const wchar_t* written;
+        bool json;
+    } cases[] = {
+        {L"by type", 1, L"by type.json", true},
+        {L"by name.JSON", 0, L"by name.JSON", true},
+        {L"named text.txt", 1, L"named text.txt", false},
+        {L"by type", 0, L"by type.txt", false},
+    };
+    for (const auto& c : cases) {
+        checker.postCommand(80);
+        HWND dialog = checker.waitForDialog(20000);
+        ASSERT_NE(nullptr, dialog);
+        HWND types = GetDlgItem(dialog, 0x470);  // the dialog's type list
+        ASSERT_NE(nullptr, types);
+        SendMessageW(types, CB_SETCURSEL, c.type, 0);
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(0x470, CBN_SELENDOK), reinterpret_cast<LPARAM>(types));
+        ASSERT_TRUE(chooseInFileDialog(dialog, dir.widePath() + L"\\" + c.typed));
+        ASSERT_TRUE(waitFor(10000, [dialog] { return !IsWindow(dialog); }));
+        ASSERT_TRUE(checker.waitIdle());
+        std::string bytes;
+        ASSERT_TRUE(readWholeFile(dir.widePath() + L"\\" + c.written, &bytes)) << toUtf8(c.written);
+        if (!c.json) {
+            EXPECT_TRUE(sameBytes("\xEF\xBB\xBF" + toUtf8(log), bytes)) << toUtf8(c.written);
+            continue;
+        }
+        EXPECT_EQ(0u, bytes.find("{\n  \"schemaVersion\": 1,")) << toUtf8(c.written);  // no byte-order mark
+        EXPECT_EQ(2u, countOf(bytes, "\n      \"checkerVersion\": \"1.0.8.8\",")) << toUtf8(c.written);
+        if (const char* out = getenv("HV_JSON_OUT")) {
+            const std::string base = std::string(out) + "\\save_as_json";
+            writeWholeFile(std::wstring(base.begin(), base.end()) + L".json", bytes);
+            writeWholeFile(std::wstring(base.begin(), base.end()) + L".txt", toUtf8(log));
+        }
+    }
+    EXPECT_EQ(nullptr, checker.waitForDialog(300));
 }
 
 // "Copy Report" while the device list is shown: the log view's text, CR LF included, as another

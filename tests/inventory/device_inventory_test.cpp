@@ -10,6 +10,7 @@
 #include "support/fake_endpoints.h"
 #include "support/fake_world.h"
 #include "support/golden.h"
+#include "support/scenario_files.h"
 #include "support/test_registry.h"
 
 namespace {
@@ -259,8 +260,64 @@ TEST_F(InventoryTest, ManyStoreEntriesGolden) {
     createLog(&log);
     const OsIdentification os = {7, 10, 0, 19045, 2};
     const TestRunContext context = {&log, &g_inventory, &os, 1, 0};
-    runTest(context);
+    TestRunResults results;
+    runTest(context, &results);
+    JsonRuns json = {};
+    appendJsonRun(&json, results);
     EXPECT_TRUE(matchesGolden(std::wstring(log.text, log.length), "many_store_entries.txt"));
+    saveScenario("many_store_entries", json, std::wstring(log.text, log.length));
+    releaseJsonRuns(&json);
+    releaseLog(&log);
+}
+
+// A store of 5,000 entries as other makers and broken installers leave them: quotes,
+// backslashes, control characters, line breaks, lone and paired surrogates, look-alikes and
+// over-long names in every text, catalogued hardware IDs among them. Endpoints and wave devices
+// take those texts into the lists and the first driver's findings; the JSON report of the run
+// must stay a valid document (checked by tests/report/check_json_reports.py).
+TEST_F(InventoryTest, HostileStoreGivesAJsonReportThatStaysValid) {
+    TestRegistry registry;
+    FakeEndpoints endpoints;
+    const std::wstring names[] = {
+        L"Speakers \"quoted\" \\ \\\\server",     L"Ctl\x01\x1f\x7f name\r\nIN MME Fake | x",
+        L"Lone \xD800 high and \xDC00 low",         L"Pair \xD83D\xDE00 and tab\tend",
+        std::wstring(400, L'L'),                     L"\xFF28\xFF41\xFF4C\xFF56\xFF41\xFF4E\xFF45 look-alike",
+        L"\"}]},{\"x\":\"", L"VESSO Output (Halvane Virtual Vesso)"};
+    const std::wstring hardwareIds[] = {L"HalvaneVSOWDM", L"\xFF28\xFF41lvaneVSOWDM", L"Halvane\x01VSO\r\n",
+                                        L"USB\\VID_0D8C\"", std::wstring(300, L'H'), L"halvanevsowdm"};
+    const std::wstring icons[] = {L"C:\\a.ico\r\nOUT MME Fake | x", L"%SystemRoot%\\x.ico,-\"1\"",
+                                  L"C:\\Program Files\\Halvane\\VESSO\\pin_out.ico", L"\xDBFF"};
+    for (int side = 0; side < 2; ++side) {
+        const wchar_t* direction = side ? L"Capture" : L"Render";
+        for (int i = 0; i < 2500; ++i) {
+            wchar_t guid[64];
+            _snwprintf(guid, 64, L"{%08X-0000-0000-%04X-00000000%04X}", i * 7919, side, i);
+            const std::wstring name = names[i % 8], adapter = names[(i / 8) % 8];
+            registry.addEndpoint(direction, guid, name, adapter, L"{1}.ROOT\\MEDIA:" + hardwareIds[i % 6], icons[i % 4]);
+            if (i % 25 == 0)
+                endpoints.add(side ? eCapture : eRender, std::wstring(side ? L"{0.0.1.00000000}." : L"{0.0.0.00000000}.") + guid,
+                              name, adapter);
+            if (i % 50 == 0) (side ? world.waveIn : world.waveOut).push_back({name.substr(0, 31), 2, false});
+        }
+    }
+    world.addDriver(DRIVER_CATALOG[0].interfaceGuid, DRIVER_CATALOG[0].expectedVersion);
+    world.ks.addInterface(L"\\\\?\\root#media#0001#{6994ad04-93ef-11d0-a3cc-00a0c9223196}\\wave",
+                          L"Halvane Point \x01\xD800", "HalvaneVSOWDM", true, true);
+
+    openInventory(kCollectionOptions);
+    LogBuffer log;
+    createLog(&log);
+    const OsIdentification os = {7, 10, 0, 19045, 2};
+    const TestRunContext context = {&log, &g_inventory, &os, 1, 0};
+    TestRunResults results;
+    const int32_t total = runTest(context, &results);
+    EXPECT_EQ(DRIVER_STATE_CHECKED, results.drivers[0].state);
+    EXPECT_LT(0, total);
+    JsonRuns json = {};
+    appendJsonRun(&json, results);
+    EXPECT_EQ(1, json.runCount);
+    saveScenario("hostile_store", json, std::wstring(log.text, log.length));
+    releaseJsonRuns(&json);
     releaseLog(&log);
 }
 

@@ -8,6 +8,7 @@
 #include "support/check_world.h"
 #include "support/fake_world.h"
 #include "support/golden.h"
+#include "support/scenario_files.h"
 
 namespace {
 
@@ -80,15 +81,22 @@ TEST(FormatDeviceLine, LongFieldsAreCutToTheLine) {
 class TestRunTest : public testing::Test {
 protected:
     void SetUp() override { createLog(&log); }
-    void TearDown() override { releaseLog(&log); }
+    void TearDown() override {
+        releaseLog(&log);
+        releaseJsonRuns(&json);
+    }
     int32_t run(const DeviceInventory& inventory) {
         const TestRunContext context = {&log, &inventory, &os, is64, initValue};
-        return runTest(context);
+        TestRunResults results;
+        const int32_t total = runTest(context, &results);
+        appendJsonRun(&json, results);
+        return total;
     }
     std::wstring text() const { return std::wstring(log.text, log.length); }
 
     FakeWorld devices;
     LogBuffer log;
+    JsonRuns json = {};
     OsIdentification os = {7, 10, 0, 19045, 2};
     int32_t is64 = 1;
     int32_t initValue = 0;
@@ -99,6 +107,7 @@ TEST_F(TestRunTest, EmptyMachine) {
     EXPECT_EQ(0, run(g_inventory));
     closeInventory();
     EXPECT_TRUE(matchesGolden(text(), "empty_machine.txt"));
+    saveScenario("empty_machine", json, text());
 }
 
 // Builds the world of the every-message golden: the first driver installed with every fault a
@@ -175,6 +184,7 @@ TEST_F(TestRunTest, EveryMessageOfTheChecks) {
     // installation problem; 6 not listed; 2 drivers not responding.
     EXPECT_EQ(31 + 1 + 2 + 6 + 2, total);
     EXPECT_TRUE(matchesGolden(text(), "every_message.txt"));
+    saveScenario("every_message", json, text());
 
     // Every form of the message table is in that report.
     const wchar_t* const forms[] = {

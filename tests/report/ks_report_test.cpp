@@ -10,6 +10,7 @@
 #include "support/fake_endpoints.h"
 #include "support/fake_world.h"
 #include "support/golden.h"
+#include "support/scenario_files.h"
 #include "support/test_registry.h"
 
 namespace {
@@ -22,6 +23,7 @@ protected:
     void TearDown() override {
         closeInventory();
         releaseLog(&log);
+        releaseJsonRuns(&json);
     }
 
     FakeKsFilter& install(const DriverCatalogEntry& row, int number, const std::wstring& recordingIcon,
@@ -31,7 +33,10 @@ protected:
     int32_t run() {
         openInventory(kCollectionOptions);
         const TestRunContext context = {&log, &g_inventory, &os, 1, 0};
-        return runTest(context);
+        TestRunResults results;
+        const int32_t total = runTest(context, &results);
+        appendJsonRun(&json, results);
+        return total;
     }
     std::wstring text() const { return std::wstring(log.text, log.length); }
 
@@ -39,6 +44,7 @@ protected:
     FakeEndpoints endpoints;
     TestRegistry registry;
     LogBuffer log;
+    JsonRuns json = {};
     OsIdentification os = {7, 10, 0, 19045, 2};
 };
 
@@ -54,6 +60,7 @@ TEST_F(KsReportTest, TwoDriversInstalledCorrectlyInEveryList) {
                             L"Speakers", "HDAUDIO\\FUNC_01&VEN_10EC", false, true);
     EXPECT_EQ(0, run());
     EXPECT_TRUE(matchesGolden(text(), "two_drivers_installed.txt"));
+    saveScenario("two_drivers_installed", json, text());
 }
 
 // A filter that stops answering costs one wait in the whole pass, whatever it answered before
@@ -87,6 +94,8 @@ TEST_F(KsReportTest, AFilterThatStopsAnsweringCostsOneWait) {
         EXPECT_GE(took, 950u) << c.what;
         EXPECT_LT(took, 1950u) << c.what;
         EXPECT_TRUE(matchesGolden(text(), "filter_pending_for_ever.txt")) << c.what;
+        saveScenario(std::string("filter_pending_for_ever_") + std::to_string(c.pinTypes), json, text());
+        releaseJsonRuns(&json);
     }
 }
 

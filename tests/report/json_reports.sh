@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# json_reports.sh SOURCE_DIR BIN_DIR PREFIX WORK_DIR: the JSON report of every golden scenario,
+# checked against its schema and against the text report of the same tests
+# (check_json_reports.py). The unit tests of the golden reports and the GUI test of "Save Report
+# As..." leave their files when HV_JSON_OUT names a folder; the real checker writes one with
+# "-h -o", whose exit code is compared too.
+set -u
+source=$1
+bin=$2
+prefix=$3
+out=$4/json
+rm -rf "$out"
+mkdir -p "$out"
+export HV_JSON_OUT="Z:${out//\//\\}"
+run() { "$source/tests/wine/wine-run.sh" "$prefix" "$@"; }
+
+run "$bin/unit_tests.exe" --gtest_brief=1 \
+  --gtest_filter='TestRunTest.EmptyMachine:TestRunTest.EveryMessageOfTheChecks:KsReportTest.*:*ManyStoreEntries*:*HostileStore*' \
+  >"$out/unit.log" 2>&1 || { cat "$out/unit.log"; echo "FAIL the unit tests of the scenarios"; exit 1; }
+run "$bin/gui_tests.exe" --gtest_brief=1 --gtest_filter='CommandTest.SaveReportAsJsonByTypeOrByName' \
+  >"$out/gui.log" 2>&1 || { cat "$out/gui.log"; echo "FAIL the Save As test"; exit 1; }
+run "$bin/HalvaneDevicesChecker.exe" -h -o "$HV_JSON_OUT\\hidden start.JSON" 2>/dev/null
+echo $? >"$out/hidden start.exit"
+mv "$out/hidden start.JSON" "$out/hidden_start.json" 2>/dev/null
+mv "$out/hidden start.exit" "$out/hidden_start.exit"
+
+exec /usr/bin/python3 "$source/tests/report/check_json_reports.py" "$source/report/checker-report.schema.json" "$out" \
+  empty_machine every_message two_drivers_installed filter_pending_for_ever_-1 filter_pending_for_ever_256 \
+  many_store_entries hostile_store save_as_json hidden_start

@@ -1,0 +1,15 @@
+#include "support/scenario_files.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "app/report_file.h"
+
+void saveScenario(const std::string& name, const JsonRuns& runs, const std::wstring& text) {
+    const char* folder = getenv("HV_JSON_OUT");
+    if (!folder || !folder[0]) return;
+    const std::string base = std::string(folder) + "\\" + name;
+    const std::wstring json(base.begin(), base.end());
+    EXPECT_EQ(0, writeJsonReportFile((json + L".json").c_str(), runs)) << name;
+    EXPECT_EQ(0, writeReportFile((json + L".txt").c_str(), text.c_str())) << name;
+}

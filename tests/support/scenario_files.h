@@ -1,0 +1,10 @@
+// The golden scenarios as files for the JSON report check (tests/report/check_json_reports.py):
+// with HV_JSON_OUT set to a folder, a scenario leaves <name>.json, written by the product's JSON
+// report file writer, and <name>.txt, the text report of the same tests.
+#pragma once
+
+#include <string>
+
+#include "report/json_report.h"
+
+void saveScenario(const std::string& name, const JsonRuns& runs, const std::wstring& text);
