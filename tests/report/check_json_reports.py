@@ -41,7 +41,8 @@ def device_line(word, device):
 def reports(text):
     """The text reports of a session, each from its INPUT DEVICE line to its CONCLUSION line."""
     found, current = [], None
-    for line in text.split('\r\n'):
+    # No line of a report holds a CR of its own, so any line ending will do.
+    for line in text.replace('\r', '').split('\n'):
         if line.startswith('INPUT DEVICE: '):
             current = []
         if current is not None:

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # os_versions.sh BIN_DIR WORK_DIR: runs the real checker ("-h -s") in a fresh win32 and a fresh
 # win64 Wine prefix under each Windows version Wine can pretend to be, and checks the report's
-# OS line: the release class, the bitness and the build number.
+# OS line: the release class, the bitness and the build number. Each run also writes its JSON
+# report ("-o <file>.json"), which must match its schema and the text report of the run.
 set -u
 bin=$1
 work=$2
@@ -9,6 +10,10 @@ work=$2
 . "$(dirname "$0")/../../scripts/wine-env.sh"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 status=0
+json="$work/os-json"
+rm -rf "$json"
+mkdir -p "$json"
+scenarios=()
 
 # version  expected line after "Operating System: "  (Wine 8 reports these builds)
 expectations() {
@@ -41,7 +46,10 @@ for arch in win32 win64; do
       expected="WIN Server 2003 64Bits Build: 3790"
     fi
     wine winecfg -v "$winever" >/dev/null 2>&1
-    output=$(wine "$bin/run_session.exe" --quit -- -h -s 2>/dev/null | tr -d '\r')
+    scenario="os-$arch-$winever"
+    output=$(wine "$bin/run_session.exe" --quit -- -h -s -o "Z:${json//\//\\}\\$scenario.json" 2>/dev/null | tr -d '\r')
+    printf '%s\n' "$output" >"$json/$scenario.txt"
+    scenarios+=("$scenario")
     line=$(grep '^Operating System: ' <<<"$output")
     if [ "$line" = "Operating System: $expected" ]; then
       echo "ok   $arch $winever: $line"
@@ -53,4 +61,6 @@ for arch in win32 win64; do
   done < <(expectations "$bits")
   wineserver -k >/dev/null 2>&1
 done
+/usr/bin/python3 "$(dirname "$0")/../report/check_json_reports.py" "$(dirname "$0")/../../report/checker-report.schema.json" \
+  "$json" "${scenarios[@]}" || status=1
 exit $status
