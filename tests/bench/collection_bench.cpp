@@ -2,7 +2,8 @@
 // of E left-over entries per direction (E = 0, 500, 3,000) and the entries of 200 wave devices
 // and 200 endpoints per direction, which come from the fakes. Prints per world, side by side
 // from one run: the pass's time, the registry keys it opened, and the floor (a plain walk of the
-// same store reading the same values once). Then one pass over 1,000 wave devices per direction
+// same store reading the same values once); then the test run with its text report, and what
+// the JSON report (the run rendered and the document written out) adds to pass and run. Then one pass over 1,000 wave devices per direction
 // and 3,000 entries, with a test run, and the process's peak memory.
 //
 //   collection_bench.exe [runs]     (in a prefix of its own: the store is rewritten)
@@ -20,6 +21,7 @@
 #include "checks/driver_checks.h"
 #include "inventory/device_inventory.h"
 #include "report/checker_run.h"
+#include "report/json_report.h"
 #include "support/fake_endpoints.h"
 #include "support/fake_world.h"
 #include "support/test_registry.h"
@@ -38,6 +40,11 @@ double seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     return double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
+}
+
+bool keepBytes(const void* bytes, size_t size, void* document) {
+    static_cast<std::string*>(document)->append(static_cast<const char*>(bytes), size);
+    return true;
 }
 
 double median(std::vector<double> times) {
@@ -139,6 +146,30 @@ int main(int argc, char** argv) {
         label[sizeof(label) - 1] = 0;
         printf("%-44s %9.1f ms %12ld %9.1f ms %8.2f\n", label, 1000 * median(passes), opens, 1000 * median(floors),
                median(passes) / median(floors));
+        // The test run over this pass, with its text report, and then its JSON report.
+        std::vector<double> testRuns, jsons;
+        for (int run = 0; run < runs; ++run) {
+            LogBuffer log;
+            createLog(&log);
+            OsIdentification os = {7, 10, 0, 19045, 2};
+            const TestRunContext context = {&log, &g_inventory, &os, 1, 0};
+            TestRunResults results;
+            JsonRuns json = {};
+            std::string document;
+            LARGE_INTEGER t0, t1, t2;
+            QueryPerformanceCounter(&t0);
+            runTest(context, &results);
+            QueryPerformanceCounter(&t1);
+            appendJsonRun(&json, results);
+            writeJsonDocument(json, keepBytes, &document);
+            QueryPerformanceCounter(&t2);
+            testRuns.push_back(seconds(t0, t1));
+            jsons.push_back(seconds(t1, t2));
+            releaseJsonRuns(&json);
+            releaseLog(&log);
+        }
+        printf("%-44s test run %.1f ms, JSON report %.2f ms = %.2f %% of pass and run\n", "", 1000 * median(testRuns),
+               1000 * median(jsons), 100 * median(jsons) / (median(passes) + median(testRuns)));
         closeInventory();
     }
 

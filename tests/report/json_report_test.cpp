@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/report_file.h"
+#include "report/json_report.h"
+#include "support/check_world.h"
+#include "support/golden.h"
+#include "support/test_files.h"
+
+namespace {
+
+bool append(const void* bytes, size_t size, void* text) {
+    static_cast<std::string*>(text)->append(static_cast<const char*>(bytes), size);
+    return true;
+}
+
+std::string document(const JsonRuns& runs) {
+    std::string text;
+    EXPECT_TRUE(writeJsonDocument(runs, append, &text));
+    return text;
+}
+
+// A run with nothing found and the given device lists.
+TestRunResults emptyRun(const RecordList* recording, const RecordList* playback, int32_t initValue = 0) {
+    TestRunResults r;
+    memset(&r, 0, sizeof(r));
+    r.checkerVersion = "1.0.8.8";
+    r.testDate = {2026, 12, 2, 8, 23, 5, 9, 0};
+    r.os = {7, 10, 0, 19045, 2};
+    r.initValue = initValue;
+    r.recordingDevices = recording;
+    r.playbackDevices = playback;
+    for (int i = 0; i < DRIVER_CATALOG_SIZE; ++i) {
+        r.drivers[i].displayName = DRIVER_CATALOG[i].displayName;
+        r.drivers[i].hardwareId = DRIVER_CATALOG[i].driverHardwareId;
+        r.drivers[i].expectedVersion = DRIVER_CATALOG[i].expectedVersion;
+    }
+    return r;
+}
+
+// Whatever a driver or the registry put into a name, the document stays JSON: quotes,
+// backslashes and control characters escaped, a surrogate half alone as U+FFFD, the rest UTF-8.
+TEST(JsonReport, TextsFromOutsideAreEscaped) {
+    const struct {
+        const wchar_t* name;
+        const char* json;
+    } cases[] = {
+        {L"a\"b\\c/d", "\"a\\\"b\\\\c/d\""},
+        {L"\x01\x1f\x7f\b\f", "\"\\u0001\\u001f\\u007f\\u0008\\u000c\""},
+        {L"\r\n\t", "\"\\r\\n\\t\""},
+        {L"Mikr\u00e9 \u4e2d \U0001F3A4", "\"Mikr\xC3\xA9 \xE4\xB8\xAD \xF0\x9F\x8E\xA4\""},
+        {L"a\xD800" L"b\xDC00", "\"a\xEF\xBF\xBD" "b\xEF\xBF\xBD\""},
+        {L"\xDFA4\xD83C", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
+    };
+    for (const auto& c : cases) {
+        CheckWorld world;
+        RecordFields fields;
+        fields.name = c.name;
+        world.add(world.inventory.inputDevices, fields);
+        JsonRuns runs = {};
+        appendJsonRun(&runs, emptyRun(&world.inventory.inputDevices, &world.inventory.outputDevices));
+        const std::string json = document(runs);
+        EXPECT_NE(std::string::npos, json.find("\"name\": " + std::string(c.json) + ",")) << c.json;
+        releaseJsonRuns(&runs);
+    }
+    // A field without a terminator is read to its end and no further.
+    CheckWorld world;
+    DeviceRecord* record = world.add(world.inventory.inputDevices, RecordFields());
+    wmemset(record->pinNameW, L'n', 256);  // the whole field
+    JsonRuns runs = {};
+    appendJsonRun(&runs, emptyRun(&world.inventory.inputDevices, &world.inventory.outputDevices));
+    EXPECT_NE(std::string::npos, document(runs).find("\"name\": \"" + std::string(256, 'n') + "\","));
+    releaseJsonRuns(&runs);
+}
+
+TEST(JsonReport, ASessionKeepsItsNewestRunsOldestFirst) {
+    CheckWorld world;
+    JsonRuns runs = {};
+    EXPECT_EQ(0u, document(runs).find("{\n  \"schemaVersion\": 1,\n  \"product\": \"Halvane Devices Checker\",\n"
+                                      "  \"runsLeftOut\": 0,\n  \"runs\": []\n}\n"));
+    // The initialization value marks each run; 1,024 are kept.
+    for (int i = 0; i < 1030; ++i)
+        appendJsonRun(&runs, emptyRun(&world.inventory.inputDevices, &world.inventory.outputDevices, i));
+    EXPECT_EQ(1024, runs.runCount);
+    const std::string json = document(runs);
+    EXPECT_NE(std::string::npos, json.find("\"runsLeftOut\": 6,"));
+    EXPECT_EQ(json.find("\"initializationValue\": "), json.find("\"initializationValue\": 6,"));
+    EXPECT_NE(std::string::npos, json.find("\"initializationValue\": 1029,", json.size() - 6000));
+    EXPECT_EQ(std::string::npos, json.find("\"initializationValue\": 5,"));
+    EXPECT_EQ("\n    }\n  ]\n}\n", json.substr(json.size() - 13));
+    releaseJsonRuns(&runs);
+}
+
+// "-o" and "Save Report As..." write JSON for a name ending in ".json", in any case.
+TEST(JsonReport, ThePathChoosesTheForm) {
+    const struct {
+        const wchar_t* path;
+        bool json;
+    } cases[] = {
+        {L"C:\\r.json", true}, {L"r.JSON", true}, {L"r.Json", true}, {L".json", true},
+        {L"r.json.txt", false}, {L"rjson", false}, {L"r.jso", false}, {L"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.json, isJsonReportPath(c.path)) << toUtf8(c.path);
+
+    TempDirectory dir;
+    const std::wstring text = dir.widePath() + L"\\r.txt", json = dir.widePath() + L"\\r.Json";
+    JsonRuns runs = {};
+    ASSERT_EQ(0, writeReport(text.c_str(), L"log\r\n", runs));
+    ASSERT_EQ(0, writeReport(json.c_str(), L"log\r\n", runs));
+    std::string bytes;
+    ASSERT_TRUE(readWholeFile(text, &bytes));
+    EXPECT_EQ("\xEF\xBB\xBFlog\r\n", bytes);
+    ASSERT_TRUE(readWholeFile(json, &bytes));
+    EXPECT_EQ(document(runs), bytes);  // no byte-order mark
+}
+
+}  // namespace
