@@ -72,15 +72,17 @@ bool endsWithIgnoringCase(const wchar_t* path, const wchar_t* tail) {
 
 // A name typed with ".json" or ".txt" says what it wants; any other name gets the chosen type's
 // extension. Such a name was not the one the dialog asked about, so an existing file is asked
-// about here. False when the user keeps the file, or the name does not fit.
+// about here. False when the user keeps the file, or when the name does not fit (said in a box).
 bool settleReportName(HWND owner, wchar_t* path, size_t capacity, DWORD chosenType) {
     if (endsWithIgnoringCase(path, L".json") || endsWithIgnoringCase(path, L".txt")) return true;
     const wchar_t* extension = chosenType == SAVE_AS_JSON ? L".json" : L".txt";
-    if (wcslen(path) + wcslen(extension) >= capacity) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return true;  // the write fails and says why
+    const size_t length = wcslen(path);
+    if (length + wcslen(extension) >= capacity) {
+        showWriteFailure(owner, L"The report could not be saved to the file", path, ERROR_FILENAME_EXCED_RANGE, L"",
+                         L"Save Report As");
+        return false;
     }
-    wcscat(path, extension);
+    copyText(path + length, extension, capacity - length);
     if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) return true;
     wchar_t question[REPORT_PATH_CAPACITY + 64];
     _snwprintf(question, sizeof(question) / sizeof(question[0]), L"%ls already exists.\nDo you want to replace it?",

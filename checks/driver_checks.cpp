@@ -4,6 +4,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "base/system_identification.h"
 #include "base/text.h"
 #include "checks/driver_control.h"
 
@@ -106,9 +107,11 @@ bool pinNameMatches(const char* name, const char* stem, const char* displayName)
     return false;
 }
 
-const DeviceRecord* findInterfaceByHardwareId(const DeviceInventory& inventory, const char* hardwareId, int capture) {
+const DeviceRecord* findInterfaceByHardwareId(const DeviceInventory& inventory, const char* hardwareId,
+                                              Direction side) {
+    const bool capture = side == DIRECTION_RECORDING;
     return findFirst(inventory.ksInterfaces, [&](const DeviceRecord& r) {
-        return ((r.kind & KS_CAPTURE_FLAG) != 0) == (capture != 0) && equalIgnoringAsciiCase(r.hardwareId, hardwareId);
+        return ((r.kind & KS_CAPTURE_FLAG) != 0) == capture && equalIgnoringAsciiCase(r.hardwareId, hardwareId);
     });
 }
 
@@ -155,12 +158,6 @@ void askCatalogVersions(DriverVersionAnswer answers[DRIVER_CATALOG_SIZE]) {
     askDriverVersions(classes, DRIVER_CATALOG_SIZE, answers);
 }
 
-int32_t checkDriver(const DriverCatalogEntry& row, const CheckContext& context, DriverResult* result) {
-    DriverVersionAnswer answer;
-    answer.result = askDriverVersion(row.interfaceGuid, &answer.version);
-    return checkDriver(row, answer, context, result);
-}
-
 int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& answer, const CheckContext& context,
                     DriverResult* result) {
     memset(result, 0, sizeof(*result));
@@ -185,9 +182,9 @@ int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& an
         result->state = DRIVER_STATE_WRONG_VERSION;
         return result->errors = 1;
     }
-    const DeviceRecord* f = findInterfaceByHardwareId(inventory, row.driverHardwareId, 0);
+    const DeviceRecord* f = findInterfaceByHardwareId(inventory, row.driverHardwareId, DIRECTION_PLAYBACK);
     if (!f) {
-        f = findInterfaceByHardwareId(inventory, row.driverHardwareId, 1);
+        f = findInterfaceByHardwareId(inventory, row.driverHardwareId, DIRECTION_RECORDING);
         if (!f) {
             result->state = DRIVER_STATE_INSTALLATION_PROBLEM;
             return result->errors = 2;
@@ -199,7 +196,7 @@ int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& an
     result->interfaceName = f->pinNameW;
 
     // Before Windows Vista the MME records are only looked for, and there are no endpoints.
-    const bool legacy = context.osClass >= 0 && context.osClass <= 2;
+    const bool legacy = context.osClass >= OS_BEFORE_XP && context.osClass <= OS_SERVER_2003;
     const Side directions[] = {
         {&inventory.inputDevices, DIRECTION_RECORDING, row.recordingPinName, row.recordingIcon},
         {&inventory.outputDevices, DIRECTION_PLAYBACK, row.playbackPinName, row.playbackIcon},

@@ -24,8 +24,6 @@ void askCatalogVersions(DriverVersionAnswer answers[DRIVER_CATALOG_SIZE]);
 // does not answer its version request), 2 (installation problem) or the number of findings.
 int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& answer, const CheckContext& context,
                     DriverResult* result);
-// The same, asking the driver first.
-int32_t checkDriver(const DriverCatalogEntry& row, const CheckContext& context, DriverResult* result);
 
 // Case-sensitive: the path ends in the tail (an empty tail always does).
 bool iconPathEndsWith(const wchar_t* path, const wchar_t* tail);
@@ -34,7 +32,10 @@ bool pinNameMatches(const char* name, const char* stem, const char* displayName)
 
 // The lookups: each walks one list from its start and returns the first record that
 // qualifies, or null. Hardware IDs and GUIDs compare ignoring ASCII case.
-const DeviceRecord* findInterfaceByHardwareId(const DeviceInventory& inventory, const char* hardwareId, int capture);
+// The interface map's record of the side: a capture alias for the recording side, a render
+// alias for the playback side.
+const DeviceRecord* findInterfaceByHardwareId(const DeviceInventory& inventory, const char* hardwareId,
+                                              Direction side);
 const DeviceRecord* findDeviceByHardwareId(const RecordList& list, uint32_t kind, const char* hardwareId);
 const DeviceRecord* findOtherByHardwareId(const DeviceRecord* self, const RecordList& list, uint32_t kind,
                                           const char* hardwareId);

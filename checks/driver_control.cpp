@@ -94,9 +94,3 @@ void askDriverVersions(const GUID* interfaceGuids, uint32_t count, DriverVersion
     }
 }
 
-int32_t askDriverVersion(const GUID& interfaceGuid, uint32_t* version) {
-    DriverVersionAnswer answer;
-    askDriverVersions(&interfaceGuid, 1, &answer);
-    *version = answer.version;
-    return answer.result;
-}

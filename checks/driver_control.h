@@ -51,6 +51,4 @@ struct DriverVersionAnswer {
 // gives the answers in the same order. However many do not answer, it takes at most about two
 // waits. A request that completes after the cancel counts by its own final status.
 void askDriverVersions(const GUID* interfaceGuids, uint32_t count, DriverVersionAnswer* answers);
-// The same for one driver.
-int32_t askDriverVersion(const GUID& interfaceGuid, uint32_t* version);
 

@@ -29,7 +29,9 @@ protected:
         clear(&log);
         lists.sortLists();
         const CheckContext context = {&lists.inventory, osClass};
-        const int32_t errors = checkDriver(row, context, &result);
+        DriverVersionAnswer answer = {0, 0};
+        askDriverVersions(&row.interfaceGuid, 1, &answer);
+        const int32_t errors = checkDriver(row, answer, context, &result);
         appendDriverSection(result, &log);
         return errors;
     }

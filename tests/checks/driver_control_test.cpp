@@ -9,11 +9,11 @@ namespace {
 const GUID kVesso = DRIVER_CATALOG[0].interfaceGuid;
 const GUID kVessoA = DRIVER_CATALOG[1].interfaceGuid;
 
-// The version askDriverVersion hands over, 0 where a driver gave none.
+// The version a driver hands over when asked alone, 0 where it gave none.
 uint32_t versionOf(const GUID& interfaceGuid) {
-    uint32_t version = 0;
-    askDriverVersion(interfaceGuid, &version);
-    return version;
+    DriverVersionAnswer answer = {0, 0};
+    askDriverVersions(&interfaceGuid, 1, &answer);
+    return answer.version;
 }
 
 class DriverControlTest : public testing::Test {

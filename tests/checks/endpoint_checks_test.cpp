@@ -61,7 +61,9 @@ protected:
         clear(&log);
         const CheckContext context = {&g_inventory, 7};
         DriverResult result;
-        errors = checkDriver(kVesso, context, &result);
+        DriverVersionAnswer answer = {0, 0};
+        askDriverVersions(&kVesso.interfaceGuid, 1, &answer);
+        errors = checkDriver(kVesso, answer, context, &result);
         appendDriverSection(result, &log);
         return logLines(log);
     }
