@@ -75,6 +75,9 @@ TEST_F(CheckDriverTest, AnyOtherVersionIsBad) {
                   "or this RududuZedadid is not updated)",
                   version);
         EXPECT_EQ(Lines{widen(expected)}, lines());
+        EXPECT_EQ(DRIVER_STATE_WRONG_VERSION, result.state);
+        EXPECT_EQ(version, result.version);
+        EXPECT_EQ(0, result.findingCount);
     }
 }
 
@@ -184,6 +187,13 @@ TEST_F(CheckDriverTest, SharedValuesNameTheFirstOtherRecordOnce) {
                      L"   *ERROR WDM Input - Found same hardware ID used by: VESSO-A Output (Halvane Vesso A) 2",
                      L"   *ERROR TOTAL FOUND: 1"}),
               lines());
+    ASSERT_EQ(1, result.findingCount);
+    const Finding& shared = result.findings[0];
+    EXPECT_EQ(FINDING_SAME_HARDWARE_ID, shared.kind);
+    EXPECT_EQ(KIND_WDM, shared.source);
+    EXPECT_EQ(DIRECTION_RECORDING, shared.side);
+    EXPECT_STREQ("HalvaneVSOAWDM", shared.narrowValue);
+    EXPECT_STREQ(L"VESSO-A Output (Halvane Vesso A) 2", shared.otherName);
 }
 
 TEST_F(CheckDriverTest, EndpointGuidsCompareIgnoringCaseAndEmptyMatchesEmpty) {
@@ -246,59 +256,21 @@ TEST_F(CheckDriverTest, ErrorsAddUpWithTheSilentOne) {
                      L"   *ERROR MME Input - Bad Pin Icon: C:\\Program Files\\Halvane\\vesso\\pin_out.ico",
                      L"   *ERROR TOTAL FOUND: 4"}),
               lines());
-}
-
-// What a check finds, as the report model holds it: kind, source, side, the value found and
-// the other device, in report order; the row's state and versions.
-TEST_F(CheckDriverTest, FindingsSayWhatWasFoundWhere) {
-    devices.addDriver(kVesso.interfaceGuid, kVesso.expectedVersion);
-    world.addInterface(kVesso, true, L"Capture Only");
-    world.addCorrectDevices(kVesso);
-    DeviceRecord* mme = nullptr;
-    for (uint32_t i = 1; i <= world.inventory.inputDevices.count; ++i)
-        if (recordAt(world.inventory.inputDevices, i)->kind == KIND_MME) mme = recordAt(world.inventory.inputDevices, i);
-    ASSERT_NE(nullptr, mme);
-    strcpy(mme->driverName, "Other");
-    lstrcpyW(mme->driverNameW, L"Other");
-    RecordFields twin = CheckWorld::correctDevice(kVesso, KIND_WDM, false);
-    twin.name = L"Zz twin";
-    twin.iconPath = L"twin.ico";
-    twin.deviceGuid = L"{twin}";
-    twin.hardwareId = "halvaneVSOWDM";
-    world.add(world.inventory.outputDevices, twin);
-    EXPECT_EQ(3, check(kVesso));
-
+    // The findings behind those lines: the silent one first, then kind, source, side and value.
     EXPECT_EQ(DRIVER_STATE_CHECKED, result.state);
-    EXPECT_EQ(0x01000305u, result.version);
     EXPECT_STREQ(L"Capture Only", result.interfaceName);
-    ASSERT_EQ(3, result.findingCount);
-    const Finding& silent = result.findings[0];
-    EXPECT_EQ(FINDING_CAPTURE_ONLY_INTERFACE, silent.kind);
-    EXPECT_EQ(KIND_KS, silent.source);
+    ASSERT_EQ(4, result.findingCount);
+    EXPECT_EQ(FINDING_CAPTURE_ONLY_INTERFACE, result.findings[0].kind);
+    EXPECT_EQ(KIND_KS, result.findings[0].source);
     const Finding& name = result.findings[1];
     EXPECT_EQ(FINDING_BAD_DRIVER_NAME, name.kind);
     EXPECT_EQ(KIND_MME, name.source);
     EXPECT_EQ(DIRECTION_RECORDING, name.side);
-    EXPECT_STREQ(L"Other", name.value);
-    EXPECT_STREQ("Other", name.narrowValue);
+    EXPECT_STREQ("Halvane virtual vesso", name.narrowValue);
     EXPECT_EQ(nullptr, name.otherName);
-    const Finding& shared = result.findings[2];
-    EXPECT_EQ(FINDING_SAME_HARDWARE_ID, shared.kind);
-    EXPECT_EQ(KIND_WDM, shared.source);
-    EXPECT_EQ(DIRECTION_PLAYBACK, shared.side);
-    EXPECT_STREQ("halvaneVSOWDM", shared.narrowValue);  // as the other device holds it
-    EXPECT_STREQ(L"Zz twin", shared.otherName);
-
-    // The rows that end early: their state, the version reported, and no findings.
-    devices.interfaces.clear();
-    devices.addDriver(kVesso.interfaceGuid, 0x01000306);
-    EXPECT_EQ(1, check(kVesso));
-    EXPECT_EQ(DRIVER_STATE_WRONG_VERSION, result.state);
-    EXPECT_EQ(0x01000306u, result.version);
-    EXPECT_EQ(0, result.findingCount);
-    devices.interfaces.clear();
-    EXPECT_EQ(0, check(kVesso));
-    EXPECT_EQ(DRIVER_STATE_NOT_INSTALLED, result.state);
+    EXPECT_EQ(FINDING_BAD_PIN_NAME, result.findings[2].kind);
+    EXPECT_EQ(FINDING_BAD_PIN_ICON, result.findings[3].kind);
+    EXPECT_STREQ(L"C:\\Program Files\\Halvane\\vesso\\pin_out.ico", result.findings[3].value);
 }
 
 TEST(PinNameMatches, LeadingPartOfEitherForm) {

@@ -260,10 +260,8 @@ TEST_F(InventoryTest, ManyStoreEntriesGolden) {
     createLog(&log);
     const OsIdentification os = {7, 10, 0, 19045, 2};
     const TestRunContext context = {&log, &g_inventory, &os, 1, 0};
-    TestRunResults results;
-    runTest(context, &results);
     JsonRuns json = {};
-    appendJsonRun(&json, results);
+    runTestKeepingJson(context, &json);
     EXPECT_TRUE(matchesGolden(std::wstring(log.text, log.length), "many_store_entries.txt"));
     saveScenario("many_store_entries", json, std::wstring(log.text, log.length));
     releaseJsonRuns(&json);

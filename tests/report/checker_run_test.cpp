@@ -87,10 +87,7 @@ protected:
     }
     int32_t run(const DeviceInventory& inventory) {
         const TestRunContext context = {&log, &inventory, &os, is64, initValue};
-        TestRunResults results;
-        const int32_t total = runTest(context, &results);
-        appendJsonRun(&json, results);
-        return total;
+        return runTestKeepingJson(context, &json);
     }
     std::wstring text() const { return std::wstring(log.text, log.length); }
 

@@ -33,10 +33,7 @@ protected:
     int32_t run() {
         openInventory(kCollectionOptions);
         const TestRunContext context = {&log, &g_inventory, &os, 1, 0};
-        TestRunResults results;
-        const int32_t total = runTest(context, &results);
-        appendJsonRun(&json, results);
-        return total;
+        return runTestKeepingJson(context, &json);
     }
     std::wstring text() const { return std::wstring(log.text, log.length); }
 

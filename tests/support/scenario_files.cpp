@@ -13,3 +13,10 @@ void saveScenario(const std::string& name, const JsonRuns& runs, const std::wstr
     EXPECT_EQ(0, writeJsonReportFile((json + L".json").c_str(), runs)) << name;
     EXPECT_EQ(0, writeReportFile((json + L".txt").c_str(), text.c_str())) << name;
 }
+
+int32_t runTestKeepingJson(const TestRunContext& context, JsonRuns* json) {
+    TestRunResults results;
+    const int32_t total = runTest(context, &results);
+    appendJsonRun(json, results);
+    return total;
+}

@@ -5,6 +5,9 @@
 
 #include <string>
 
+#include "report/checker_run.h"
 #include "report/json_report.h"
 
+// Runs the test as runTest does and keeps its JSON run as the product keeps it.
+int32_t runTestKeepingJson(const TestRunContext& context, JsonRuns* json);
 void saveScenario(const std::string& name, const JsonRuns& runs, const std::wstring& text);
