@@ -148,30 +148,28 @@ void launchTest(HWND window) {
 }
 
 void checkChosenFileIntegrity(HWND owner) {
-    char path[1024] = "";
-    OPENFILENAMEA dialog;
+    // Wide throughout: a name outside the ANSI code page must reach the file as it is.
+    wchar_t path[1024] = L"";
+    OPENFILENAMEW dialog;
     ZeroMemory(&dialog, sizeof(dialog));
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = owner;
-    dialog.lpstrFilter = "Programs and drivers (*.exe;*.dll;*.sys)\0*.exe;*.dll;*.sys\0"
-                         "All files (*.*)\0*.*\0";
+    dialog.lpstrFilter = L"Programs and drivers (*.exe;*.dll;*.sys)\0*.exe;*.dll;*.sys\0"
+                         L"All files (*.*)\0*.*\0";
     dialog.lpstrFile = path;
-    dialog.nMaxFile = sizeof(path);
-    dialog.lpstrTitle = "Check File Integrity";
+    dialog.nMaxFile = sizeof(path) / sizeof(path[0]);
+    dialog.lpstrTitle = L"Check File Integrity";
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (!GetOpenFileNameA(&dialog)) return;
+    if (!GetOpenFileNameW(&dialog)) return;
 
     const int32_t result = checkExecutableIntegrity(path);
-    wchar_t widePath[1024];
-    const int32_t signature = MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, 1024)
-                                  ? checkFileSignature(widePath)
-                                  : int32_t(SIGNATURE_UNKNOWN);
-    char text[1600];
-    _snprintf(text, sizeof(text), "%s\n\n%s\n\nResult: %i\n\n%s", path, describeIntegrityResult(result),
-              int(result), describeSignatureResult(signature));
-    text[sizeof(text) - 1] = 0;
+    const int32_t signature = checkFileSignature(path);
+    wchar_t text[1600];
+    _snwprintf(text, sizeof(text) / sizeof(text[0]), L"%ls\n\n%hs\n\nResult: %i\n\n%hs", path,
+               describeIntegrityResult(result), int(result), describeSignatureResult(signature));
+    text[sizeof(text) / sizeof(text[0]) - 1] = 0;
     const bool warn = result != INTEGRITY_OK || signature == SIGNATURE_NOT_TRUSTED || signature == SIGNATURE_BROKEN;
-    MessageBoxA(owner, text, "Check File Integrity", warn ? MB_ICONWARNING : MB_ICONINFORMATION);
+    MessageBoxW(owner, text, L"Check File Integrity", warn ? MB_ICONWARNING : MB_ICONINFORMATION);
 }
 
 }  // namespace

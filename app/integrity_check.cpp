@@ -8,9 +8,9 @@
 #include "base/owners.h"
 #include "base/system_library.h"
 
-int32_t checkExecutableIntegrity(const char* path) {
+int32_t checkExecutableIntegrity(const wchar_t* path) {
     if (!path || !path[0]) return INTEGRITY_CANNOT_READ;
-    Handle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+    Handle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, NULL));
     if (!file.valid()) return INTEGRITY_CANNOT_READ;
     DWORD high = 0;

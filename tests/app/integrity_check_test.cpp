@@ -34,6 +34,8 @@ std::vector<uint8_t> minimalImage(size_t size = 512) {
 
 const size_t kChecksumField = 0x80 + 4 + 20 + 64;
 
+std::wstring wide(const std::string& path) { return std::wstring(path.begin(), path.end()); }
+
 uint32_t storedChecksum(const std::vector<uint8_t>& image) {
     return image[kChecksumField] | image[kChecksumField + 1] << 8 | image[kChecksumField + 2] << 16 |
            uint32_t(image[kChecksumField + 3]) << 24;
@@ -102,7 +104,7 @@ TEST(ImageChecksum, MalformedHeadersAreNoExecutable) {
 }
 
 TEST(ExecutableIntegrity, TheBuiltCheckerIsStamped) {
-    EXPECT_EQ(INTEGRITY_OK, checkExecutableIntegrity(checkerExePath().c_str()));
+    EXPECT_EQ(INTEGRITY_OK, checkExecutableIntegrity(wide(checkerExePath()).c_str()));
 }
 
 TEST(ExecutableIntegrity, FilesOnDisk) {
@@ -110,17 +112,33 @@ TEST(ExecutableIntegrity, FilesOnDisk) {
     std::vector<uint8_t> image = minimalImage(3001);
     ASSERT_EQ(INTEGRITY_OK, stampImage(image.data(), image.size()));
     const std::string good = dir.write("good.exe", image);
-    EXPECT_EQ(INTEGRITY_OK, checkExecutableIntegrity(good.c_str()));
+    EXPECT_EQ(INTEGRITY_OK, checkExecutableIntegrity(wide(good).c_str()));
+    // A folder and a name outside the ANSI code page (Cyrillic and Greek on a Western one).
+    const std::wstring folder = dir.widePath() + L"\\\u0417\u0430\u0433\u0440\u0443\u0437\u043a\u0438";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), NULL));
+    const std::wstring foreign = folder + L"\\\u03b4\u03bf\u03ba\u03b9\u03bc\u03ae.exe";
+    ASSERT_TRUE(CopyFileW(wide(good).c_str(), foreign.c_str(), TRUE));
+    EXPECT_EQ(INTEGRITY_OK, checkExecutableIntegrity(foreign.c_str()));
 
     image[2000] ^= 0x80;
-    EXPECT_EQ(INTEGRITY_MISMATCH, checkExecutableIntegrity(dir.write("changed.exe", image).c_str()));
-    EXPECT_EQ(INTEGRITY_NOT_STAMPED, checkExecutableIntegrity(dir.write("plain.exe", minimalImage()).c_str()));
-    EXPECT_EQ(INTEGRITY_NOT_EXECUTABLE, checkExecutableIntegrity(dir.write("text.txt", std::vector<uint8_t>(100, 'a')).c_str()));
-    EXPECT_EQ(INTEGRITY_NOT_EXECUTABLE, checkExecutableIntegrity(dir.write("empty.exe", std::vector<uint8_t>()).c_str()));
-    EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity((dir.path() + "\\missing.exe").c_str()));
-    EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity(dir.path().c_str()));
-    EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity(""));
+    EXPECT_EQ(INTEGRITY_MISMATCH, checkExecutableIntegrity(wide(dir.write("changed.exe", image)).c_str()));
+    EXPECT_EQ(INTEGRITY_NOT_STAMPED, checkExecutableIntegrity(wide(dir.write("plain.exe", minimalImage())).c_str()));
+    EXPECT_EQ(INTEGRITY_NOT_EXECUTABLE, checkExecutableIntegrity(wide(dir.write("text.txt", std::vector<uint8_t>(100, 'a'))).c_str()));
+    EXPECT_EQ(INTEGRITY_NOT_EXECUTABLE, checkExecutableIntegrity(wide(dir.write("empty.exe", std::vector<uint8_t>())).c_str()));
+    EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity((dir.widePath() + L"\\missing.exe").c_str()));
+    EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity(dir.widePath().c_str()));
+    EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity(L""));
     EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity(nullptr));
+    // The name as the ANSI form of it reads: the file is not found by it.
+    std::wstring questionMarks = foreign;
+    for (wchar_t& c : questionMarks)
+        if (c > 0x7F) c = L'?';
+    EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity(questionMarks.c_str()));
+    // A file that someone holds open without sharing cannot be read, wherever it is.
+    HANDLE locked = CreateFileW(foreign.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, locked);
+    EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity(foreign.c_str()));
+    CloseHandle(locked);
 }
 
 TEST(ExecutableIntegrity, FileTooLargeIsNotRead) {
@@ -132,7 +150,7 @@ TEST(ExecutableIntegrity, FileTooLargeIsNotRead) {
     SetFilePointer(file, INTEGRITY_MAX_FILE_SIZE + 1, &high, FILE_BEGIN);
     ASSERT_TRUE(SetEndOfFile(file));
     CloseHandle(file);
-    EXPECT_EQ(INTEGRITY_TOO_LARGE, checkExecutableIntegrity(path.c_str()));
+    EXPECT_EQ(INTEGRITY_TOO_LARGE, checkExecutableIntegrity(wide(path).c_str()));
 }
 
 TEST(ExecutableIntegrity, EveryResultHasItsOwnDescription) {
@@ -161,8 +179,7 @@ TEST(ExecutableIntegrity, DigitalSignatures) {
         {dir.path() + "\\missing.exe", -4, "Digital signature: cannot be checked on this system."},
     };
     for (const auto& c : cases) {
-        const std::wstring path(c.path.begin(), c.path.end());
-        const int32_t result = checkFileSignature(path.c_str());
+        const int32_t result = checkFileSignature(wide(c.path).c_str());
         EXPECT_EQ(c.result, result) << c.path;
         EXPECT_STREQ(c.sentence, describeSignatureResult(result)) << c.path;
     }
