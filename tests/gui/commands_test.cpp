@@ -160,7 +160,7 @@ std::wstring offeredName(const SYSTEMTIME& t) {
     DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
     GetComputerNameW(computer, &size);
     wchar_t name[128];
-    _snwprintf(name, 128, L"HalvaneDevicesChecker-%ls-%04u%02u%02u-%02u%02u.txt", computer, t.wYear, t.wMonth, t.wDay,
+    _snwprintf(name, 128, L"HalvaneDevicesChecker-%ls-%04u%02u%02u-%02u%02uZ.txt", computer, t.wYear, t.wMonth, t.wDay,
                t.wHour, t.wMinute);
     return name;
 }
@@ -172,14 +172,15 @@ TEST_F(CommandTest, SaveReportAsWritesTheLogThroughTheSaveDialog) {
     const std::wstring log = checker.logText();
     ASSERT_TRUE(checker.sendCommand(200));
     SYSTEMTIME before, after;
-    GetLocalTime(&before);
+    GetSystemTime(&before);
     ASSERT_TRUE(typeControlKey(checker.mainWindow(), 'S'));
     HWND dialog = checker.waitForDialog(20000);
     ASSERT_NE(nullptr, dialog) << "Ctrl+S opened no dialog";
-    GetLocalTime(&after);
+    GetSystemTime(&after);
     EXPECT_EQ(L"Save Report As", windowText(dialog));
     EXPECT_EQ(checker.mainWindow(), GetWindow(dialog, GW_OWNER));
-    // A name to keep, in local time (the tests run far from UTC), in Documents.
+    // A name to keep, in UTC like the report's TEST DATE (the tests run far from UTC, so local
+    // time would show), in Documents.
     const std::wstring name = windowText(fileNameField(dialog));
     EXPECT_TRUE(name == offeredName(before) || name == offeredName(after)) << toUtf8(name);
     ASSERT_TRUE(pressButton(dialog, IDOK));
