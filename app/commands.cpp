@@ -163,12 +163,16 @@ void checkChosenFileIntegrity(HWND owner) {
     if (!GetOpenFileNameW(&dialog)) return;
 
     const int32_t result = checkExecutableIntegrity(path);
-    const int32_t signature = checkFileSignature(path);
-    wchar_t text[1600];
-    _snwprintf(text, sizeof(text) / sizeof(text[0]), L"%ls\n\n%hs\n\nResult: %i\n\n%hs", path,
-               describeIntegrityResult(result), int(result), describeSignatureResult(signature));
+    SignatureCheck signature;
+    checkFileSignature(path, &signature);
+    wchar_t signatureText[MAX_PATH + 200];
+    describeSignature(signature, signatureText, sizeof(signatureText) / sizeof(signatureText[0]));
+    wchar_t text[2048];
+    _snwprintf(text, sizeof(text) / sizeof(text[0]), L"%ls\n\n%hs\n\nResult: %i\n\n%ls", path,
+               describeIntegrityResult(result), int(result), signatureText);
     text[sizeof(text) / sizeof(text[0]) - 1] = 0;
-    const bool warn = result != INTEGRITY_OK || signature == SIGNATURE_NOT_TRUSTED || signature == SIGNATURE_BROKEN;
+    const bool warn = result != INTEGRITY_OK || signature.result == SIGNATURE_NOT_TRUSTED ||
+                      signature.result == SIGNATURE_BROKEN;
     MessageBoxW(owner, text, L"Check File Integrity", warn ? MB_ICONWARNING : MB_ICONINFORMATION);
 }
 

@@ -8,6 +8,7 @@
 
 #include "app/integrity_check.h"
 #include "base/pe_checksum.h"
+#include "support/golden.h"
 #include "support/test_files.h"
 
 namespace {
@@ -161,29 +162,76 @@ TEST(ExecutableIntegrity, EveryResultHasItsOwnDescription) {
             if (a != b) EXPECT_STRNE(describeIntegrityResult(a), describeIntegrityResult(b));
 }
 
-// What Windows says of signatures: the checker and a text file carry none, and a file changed
-// after it was signed no longer matches. (Wine's WinVerifyTrust trusts the throwaway signer that
-// Windows would refuse, so an untrusted signature cannot be shown here.)
+std::wstring signatureText(const SignatureCheck& check) {
+    wchar_t text[MAX_PATH + 200];
+    describeSignature(check, text, MAX_PATH + 200);
+    return text;
+}
+
+// What Windows says of signatures, in the file or through a catalogue of the system: the checker
+// and a text file carry none, a file changed after it was signed no longer matches, a driver
+// file listed in an installed catalogue is signed through it (and says which), and a copy of it
+// changed by one byte is listed nowhere. (Wine's WinVerifyTrust trusts the throwaway signer that
+// Windows would refuse, and does not check a catalogue's own content, so an untrusted signer and
+// a changed catalogue cannot be shown here.)
 TEST(ExecutableIntegrity, DigitalSignatures) {
     TempDirectory dir;
     const std::string text = dir.write("notes.txt", std::vector<uint8_t>(100, 'a'));
     const std::string signedDir = programFolder() + "signed\\";
+    InstalledCatalogue catalogue(wide(signedDir + "catalogue.cat"));
+    ASSERT_TRUE(catalogue.added());
+    // Where the system keeps the catalogues of drivers.
+    const std::wstring drivers = L"C:\\windows\\system32\\catroot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}\\";
+    EXPECT_EQ(0, _wcsnicmp(drivers.c_str(), catalogue.installedPath().c_str(), drivers.size()))
+        << toUtf8(catalogue.installedPath());
+    std::string changedCopy;
+    ASSERT_TRUE(readWholeFile(wide(signedDir + "catalogued.sys"), &changedCopy));
+    changedCopy[changedCopy.size() / 2] ^= 0x20;
+    const std::string unlisted = dir.write("changed copy.sys", std::vector<uint8_t>(changedCopy.begin(), changedCopy.end()));
+    const std::wstring none = L"Digital signature: none. Nothing shows who made the file.";
     const struct {
         std::string path;
         int32_t result;
-        const char* sentence;
+        std::wstring sentence;
     } cases[] = {
-        {checkerExePath(), -1, "Digital signature: none. Nothing shows who made the file."},
-        {text, -1, "Digital signature: none. Nothing shows who made the file."},
-        {signedDir + "changed.dll", -3, "Digital signature: does not match: the file was changed after it was signed."},
-        {dir.path() + "\\missing.exe", -4, "Digital signature: cannot be checked on this system."},
+        {checkerExePath(), -1, none},
+        {text, -1, none},
+        {unlisted, -1, none},
+        {signedDir + "changed.dll", -3, L"Digital signature: does not match: the file was changed after it was signed."},
+        {signedDir + "catalogued.sys", 0,
+         L"Digital signature: valid, and trusted by Windows.\nSigned through the catalogue " + catalogue.installedPath()},
+        {dir.path() + "\\missing.exe", -5, L"Digital signature: cannot be checked: the file cannot be read."},
     };
     for (const auto& c : cases) {
-        const int32_t result = checkFileSignature(wide(c.path).c_str());
-        EXPECT_EQ(c.result, result) << c.path;
-        EXPECT_STREQ(c.sentence, describeSignatureResult(result)) << c.path;
+        SignatureCheck check;
+        checkFileSignature(wide(c.path).c_str(), &check);
+        EXPECT_EQ(c.result, check.result) << c.path;
+        EXPECT_EQ(c.sentence, signatureText(check)) << c.path;
     }
-    EXPECT_STREQ("Digital signature: valid, and trusted by Windows.", describeSignatureResult(0));
+    // A file held open without sharing cannot be read, signed or not.
+    HANDLE locked = CreateFileA((signedDir + "catalogued.sys").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, locked);
+    SignatureCheck check;
+    checkFileSignature(wide(signedDir + "catalogued.sys").c_str(), &check);
+    CloseHandle(locked);
+    EXPECT_EQ(-5, check.result);
+
+    // The sentences of the results Wine cannot produce.
+    const struct {
+        int32_t result;
+        const wchar_t* catalogue;
+        const wchar_t* text;
+    } sentences[] = {
+        {0, L"", L"Digital signature: valid, and trusted by Windows."},
+        {-2, L"C:\\c\\x.cat", L"Digital signature: present, but Windows does not trust the signer.\nSigned through the catalogue C:\\c\\x.cat"},
+        {-3, L"C:\\c\\x.cat", L"Digital signature: does not match: the catalogue was changed after it was signed.\nSigned through the catalogue C:\\c\\x.cat"},
+        {-4, L"", L"Digital signature: cannot be checked on this system."},
+    };
+    for (const auto& c : sentences) {
+        SignatureCheck given = {c.result, L""};
+        lstrcpynW(given.catalogue, c.catalogue, MAX_PATH);
+        EXPECT_EQ(c.text, signatureText(given)) << c.result;
+    }
 }
 
 }  // namespace

@@ -279,6 +279,23 @@ TEST_F(CommandTest, CheckFileIntegrityOfAChangedCopy) {
     EXPECT_TRUE(pressOk(box));
 }
 
+// A driver file signed through a catalogue that an installer added to Windows' catalogues: the
+// box says so and names the catalogue.
+TEST_F(CommandTest, CheckFileIntegrityOfADriverFileSignedThroughACatalogue) {
+    const std::string signedDir = programFolder() + "signed\\";
+    InstalledCatalogue catalogue(std::wstring(signedDir.begin(), signedDir.end()) + L"catalogue.cat");
+    ASSERT_TRUE(catalogue.added());
+    const std::wstring driver = std::wstring(signedDir.begin(), signedDir.end()) + L"catalogued.sys";
+    HWND box = chooseFileForIntegrityCheck(checker, driver);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(driver + L"\n\nThe integrity stamp matches: the file is not damaged. The stamp is a checksum, "
+                       L"which catches accidental damage but not a deliberate change.\n\nResult: 0\n\n"
+                       L"Digital signature: valid, and trusted by Windows.\nSigned through the catalogue " +
+                  catalogue.installedPath(),
+              messageBoxText(box));
+    EXPECT_TRUE(pressOk(box));
+}
+
 // Started from a user folder named outside the ANSI code page (Cyrillic on a Western Windows):
 // the hidden report and the shown one say the checker's own file is intact, and the integrity
 // command reads that file by its real name; a file held open by another program still gives -1.
