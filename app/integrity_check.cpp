@@ -133,7 +133,7 @@ int32_t verifyTrust(GUID action, DWORD choice, void* subject, void* policy) {
 // A catalogue context of Windows, released with its catalogue once done.
 class CatalogueAdmin {
 public:
-    CatalogueAdmin(const wchar_t* hashAlgorithm) {
+    explicit CatalogueAdmin(const wchar_t* hashAlgorithm) {
         const TrustFunctions& f = trustFunctions();
         GUID subsystem = DRIVER_ACTION_VERIFY;  // the catalogues of the system and of drivers
         const BOOL acquired = hashAlgorithm ? f.acquireContext2(&admin_, &subsystem, hashAlgorithm, NULL, 0)
