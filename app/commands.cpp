@@ -44,9 +44,9 @@ void showReportFileError(HWND owner, DWORD error) {
                      L"Report File");
 }
 
-// A name the user can keep: HalvaneDevicesChecker-<computer name>-<yyyymmdd-hhmm>.txt, in
-// local time as the clock on the screen shows it. A character a file name cannot hold becomes
-// "_".
+// A name the user can keep: HalvaneDevicesChecker-<computer name>-<yyyymmdd-hhmm>Z.txt, in UTC
+// like the report's TEST DATE (the "Z" says so), so that the name and the report inside agree
+// wherever they are read. A character a file name cannot hold becomes "_".
 void defaultReportName(wchar_t* name, size_t capacity) {
     wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = L"";
     DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
@@ -55,8 +55,8 @@ void defaultReportName(wchar_t* name, size_t capacity) {
     for (wchar_t* c = computer; *c; ++c)
         if (*c < L' ' || wcschr(L"\\/:*?\"<>|", *c)) *c = L'_';
     SYSTEMTIME now;
-    GetLocalTime(&now);
-    _snwprintf(name, capacity, L"HalvaneDevicesChecker-%ls-%04u%02u%02u-%02u%02u.txt", computer,
+    GetSystemTime(&now);
+    _snwprintf(name, capacity, L"HalvaneDevicesChecker-%ls-%04u%02u%02u-%02u%02uZ.txt", computer,
                unsigned(now.wYear), unsigned(now.wMonth), unsigned(now.wDay), unsigned(now.wHour),
                unsigned(now.wMinute));
     name[capacity - 1] = 0;
@@ -185,30 +185,32 @@ void launchTest(HWND window) {
 }
 
 void checkChosenFileIntegrity(HWND owner) {
-    char path[1024] = "";
-    OPENFILENAMEA dialog;
+    // Wide throughout: a name outside the ANSI code page must reach the file as it is.
+    wchar_t path[1024] = L"";
+    OPENFILENAMEW dialog;
     ZeroMemory(&dialog, sizeof(dialog));
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = owner;
-    dialog.lpstrFilter = "Programs and drivers (*.exe;*.dll;*.sys)\0*.exe;*.dll;*.sys\0"
-                         "All files (*.*)\0*.*\0";
+    dialog.lpstrFilter = L"Programs and drivers (*.exe;*.dll;*.sys)\0*.exe;*.dll;*.sys\0"
+                         L"All files (*.*)\0*.*\0";
     dialog.lpstrFile = path;
-    dialog.nMaxFile = sizeof(path);
-    dialog.lpstrTitle = "Check File Integrity";
+    dialog.nMaxFile = sizeof(path) / sizeof(path[0]);
+    dialog.lpstrTitle = L"Check File Integrity";
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (!GetOpenFileNameA(&dialog)) return;
+    if (!GetOpenFileNameW(&dialog)) return;
 
     const int32_t result = checkExecutableIntegrity(path);
-    wchar_t widePath[1024];
-    const int32_t signature = MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, 1024)
-                                  ? checkFileSignature(widePath)
-                                  : int32_t(SIGNATURE_UNKNOWN);
-    char text[1600];
-    _snprintf(text, sizeof(text), "%s\n\n%s\n\nResult: %i\n\n%s", path, describeIntegrityResult(result),
-              int(result), describeSignatureResult(signature));
-    text[sizeof(text) - 1] = 0;
-    const bool warn = result != INTEGRITY_OK || signature == SIGNATURE_NOT_TRUSTED || signature == SIGNATURE_BROKEN;
-    MessageBoxA(owner, text, "Check File Integrity", warn ? MB_ICONWARNING : MB_ICONINFORMATION);
+    SignatureCheck signature;
+    checkFileSignature(path, &signature);
+    wchar_t signatureText[MAX_PATH + 200];
+    describeSignature(signature, signatureText, sizeof(signatureText) / sizeof(signatureText[0]));
+    wchar_t text[2048];
+    _snwprintf(text, sizeof(text) / sizeof(text[0]), L"%ls\n\n%hs\n\nResult: %i\n\n%ls", path,
+               describeIntegrityResult(result), int(result), signatureText);
+    text[sizeof(text) / sizeof(text[0]) - 1] = 0;
+    const bool warn = result != INTEGRITY_OK || signature.result == SIGNATURE_NOT_TRUSTED ||
+                      signature.result == SIGNATURE_BROKEN;
+    MessageBoxW(owner, text, L"Check File Integrity", warn ? MB_ICONWARNING : MB_ICONINFORMATION);
 }
 
 }  // namespace
@@ -224,21 +226,39 @@ void showAbout(HWND owner) {
                 "About...", MB_ICONINFORMATION);
 }
 
+// The box's text area is 176 dialog units wide under Wine and at least that on Windows (the
+// longest line up to 278 units from Vista on, 5/8 of the screen on XP): every line fits it, so
+// that no line is broken, and each example of -o stands on a line of its own.
 void showUsage() {
     MessageBoxA(NULL,
-                "Usage: HalvaneDevicesChecker.exe [-h [-s]] [-o <report file>] [-?]\n\n"
-                "-h\tRun one test without a window, then exit.\n"
-                "-s\tWith -h: show the window after the test.\n"
-                "-o\tWrite the log to this file (UTF-8) after every test.\n"
-                "\tThe path is split by Windows' argument rules: quote it\n"
-                "\twhole or in parts, with or without a blank after -o:\n"
-                "\t-o \"C:\\My Reports\\r.txt\"   \"-o\" \"C:\\r.txt\"   -oC:\\r.txt\n"
-                "-?\tShow this help (not with -h, which never shows a window).\n\n"
-                "In the window, File > Save Report As... (Ctrl+S) writes the\n"
-                "log to a file of your choice, and File > Copy Report puts it\n"
-                "on the clipboard.\n\n"
-                "Exit code: the error total of the last test;\n"
-                "-1 when no test ran; -2 when -h could not write the report file.",
+                "Usage: HalvaneDevicesChecker.exe\n"
+                "\t[-h [-s]] [-o <report file>] [-?]\n"
+                "\n"
+                "-h\tRun one test without a window,\n"
+                "\tthen exit.\n"
+                "-s\tWith -h: show the window after\n"
+                "\tthe test.\n"
+                "-o\tWrite the log to the file named\n"
+                "\tnext (UTF-8) after every test;\n"
+                "\ta name ending in .json gets\n"
+                "\tevery test as JSON.\n"
+                "\tQuote a path with blanks, whole\n"
+                "\tor in parts, with or without a\n"
+                "\tblank after -o:\n"
+                "\t\t-o \"C:\\My Reports\\r.txt\"\n"
+                "\t\t\"-o\" \"C:\\r.txt\"\n"
+                "\t\t-oC:\\r.txt\n"
+                "-?\tShow this help (not with -h,\n"
+                "\twhich never shows a window).\n"
+                "\n"
+                "File > Save Report As... (Ctrl+S)\n"
+                "writes the log to a file of your\n"
+                "choice; File > Copy Report puts it\n"
+                "on the clipboard.\n"
+                "\n"
+                "Exit code: the error total of the\n"
+                "last test; -1 when no test ran; -2\n"
+                "when -h could not write the file.",
                 PRODUCT_NAME, MB_ICONINFORMATION);
 }
 

@@ -1,16 +1,18 @@
 #include "app/integrity_check.h"
 
 #include <windows.h>
+#include <mscat.h>
 #include <softpub.h>
+#include <stdio.h>
 #include <wintrust.h>
 
 #include "base/pe_checksum.h"
 #include "base/owners.h"
 #include "base/system_library.h"
 
-int32_t checkExecutableIntegrity(const char* path) {
+int32_t checkExecutableIntegrity(const wchar_t* path) {
     if (!path || !path[0]) return INTEGRITY_CANNOT_READ;
-    Handle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+    Handle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, NULL));
     if (!file.valid()) return INTEGRITY_CANNOT_READ;
     DWORD high = 0;
@@ -45,51 +47,221 @@ const char* describeIntegrityResult(int32_t result) {
     }
 }
 
-int32_t checkFileSignature(const wchar_t* path) {
-    typedef LONG(WINAPI * VerifyTrust)(HWND, GUID*, LPVOID);
-    static const VerifyTrust verify = systemFunctionAs<VerifyTrust>(L"wintrust.dll", "WinVerifyTrust");
-    if (!verify || !path || !path[0]) return SIGNATURE_UNKNOWN;
+namespace {
 
-    WINTRUST_FILE_INFO file;
-    ZeroMemory(&file, sizeof(file));
-    file.cbStruct = sizeof(file);
-    file.pcwszFilePath = path;
-    WINTRUST_DATA data;
-    ZeroMemory(&data, sizeof(data));
-    data.cbStruct = sizeof(data);
-    data.dwUIChoice = WTD_UI_NONE;
-    data.fdwRevocationChecks = WTD_REVOKE_NONE;
-    data.dwUnionChoice = WTD_CHOICE_FILE;
-    data.pFile = &file;
-    data.dwStateAction = WTD_STATEACTION_VERIFY;
-    data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL;
-    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
-    const LONG status = verify(HWND(INVALID_HANDLE_VALUE), &action, &data);
-    data.dwStateAction = WTD_STATEACTION_CLOSE;
-    verify(HWND(INVALID_HANDLE_VALUE), &action, &data);
+// wintrust's functions, looked up once in the system folder's copy. The catalogue functions of
+// SHA-256 exist from Windows 8 on; the rest from XP on.
+struct TrustFunctions {
+    typedef LONG(WINAPI* VerifyTrust)(HWND, GUID*, LPVOID);
+    typedef BOOL(WINAPI* AcquireContext)(HCATADMIN*, const GUID*, DWORD);
+    typedef BOOL(WINAPI* AcquireContext2)(HCATADMIN*, const GUID*, PCWSTR, const void*, DWORD);
+    typedef BOOL(WINAPI* CalcHash)(HANDLE, DWORD*, BYTE*, DWORD);
+    typedef BOOL(WINAPI* CalcHash2)(HCATADMIN, HANDLE, DWORD*, BYTE*, DWORD);
+    typedef HCATINFO(WINAPI* EnumCatalog)(HCATADMIN, BYTE*, DWORD, DWORD, HCATINFO*);
+    typedef BOOL(WINAPI* CatalogInfo)(HCATINFO, CATALOG_INFO*, DWORD);
+    typedef BOOL(WINAPI* ReleaseCatalog)(HCATADMIN, HCATINFO, DWORD);
+    typedef BOOL(WINAPI* ReleaseContext)(HCATADMIN, DWORD);
 
+    VerifyTrust verifyTrust;
+    AcquireContext acquireContext;
+    AcquireContext2 acquireContext2;
+    CalcHash calcHash;
+    CalcHash2 calcHash2;
+    EnumCatalog enumCatalog;
+    CatalogInfo catalogInfo;
+    ReleaseCatalog releaseCatalog;
+    ReleaseContext releaseContext;
+
+    bool catalogues() const {
+        return acquireContext && calcHash && enumCatalog && catalogInfo && releaseCatalog && releaseContext;
+    }
+};
+
+const TrustFunctions& trustFunctions() {
+    static const wchar_t* const dll = L"wintrust.dll";
+    static const TrustFunctions functions = {
+        systemFunctionAs<TrustFunctions::VerifyTrust>(dll, "WinVerifyTrust"),
+        systemFunctionAs<TrustFunctions::AcquireContext>(dll, "CryptCATAdminAcquireContext"),
+        systemFunctionAs<TrustFunctions::AcquireContext2>(dll, "CryptCATAdminAcquireContext2"),
+        systemFunctionAs<TrustFunctions::CalcHash>(dll, "CryptCATAdminCalcHashFromFileHandle"),
+        systemFunctionAs<TrustFunctions::CalcHash2>(dll, "CryptCATAdminCalcHashFromFileHandle2"),
+        systemFunctionAs<TrustFunctions::EnumCatalog>(dll, "CryptCATAdminEnumCatalogFromHash"),
+        systemFunctionAs<TrustFunctions::CatalogInfo>(dll, "CryptCATCatalogInfoFromContext"),
+        systemFunctionAs<TrustFunctions::ReleaseCatalog>(dll, "CryptCATAdminReleaseCatalogContext"),
+        systemFunctionAs<TrustFunctions::ReleaseContext>(dll, "CryptCATAdminReleaseContext"),
+    };
+    return functions;
+}
+
+// What WinVerifyTrust's answer means for the user.
+int32_t signatureResult(LONG status) {
     switch (DWORD(status)) {
     case ERROR_SUCCESS: return SIGNATURE_TRUSTED;
     case DWORD(TRUST_E_NOSIGNATURE):
     case DWORD(TRUST_E_SUBJECT_FORM_UNKNOWN):
         return SIGNATURE_NONE;
-    case DWORD(TRUST_E_BAD_DIGEST): return SIGNATURE_BROKEN;
+    case DWORD(TRUST_E_BAD_DIGEST):
+    case DWORD(CRYPT_E_HASH_VALUE):
+        return SIGNATURE_BROKEN;
     case DWORD(TRUST_E_PROVIDER_UNKNOWN):
     case DWORD(TRUST_E_ACTION_UNKNOWN):
         return SIGNATURE_UNKNOWN;
     default:
-        // A file that cannot be opened is no signature question; every other refusal is about
-        // the signer: unknown root, expired, revoked, explicitly distrusted.
-        return GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES ? SIGNATURE_UNKNOWN : SIGNATURE_NOT_TRUSTED;
+        // Every other refusal is about the signer: unknown root, expired, revoked, distrusted.
+        return SIGNATURE_NOT_TRUSTED;
     }
 }
 
-const char* describeSignatureResult(int32_t result) {
-    switch (result) {
-    case SIGNATURE_TRUSTED: return "Digital signature: valid, and trusted by Windows.";
-    case SIGNATURE_NONE: return "Digital signature: none. Nothing shows who made the file.";
-    case SIGNATURE_NOT_TRUSTED: return "Digital signature: present, but Windows does not trust the signer.";
-    case SIGNATURE_BROKEN: return "Digital signature: does not match: the file was changed after it was signed.";
-    default: return "Digital signature: cannot be checked on this system.";
+// One WinVerifyTrust question, without a window and without the network, and its state closed.
+int32_t verifyTrust(GUID action, DWORD choice, void* subject, void* policy) {
+    WINTRUST_DATA data;
+    ZeroMemory(&data, sizeof(data));
+    data.cbStruct = sizeof(data);
+    data.pPolicyCallbackData = policy;
+    data.dwUIChoice = WTD_UI_NONE;
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.dwUnionChoice = choice;
+    data.pFile = static_cast<WINTRUST_FILE_INFO*>(subject);  // the union: a file or a catalogue record
+    data.dwStateAction = WTD_STATEACTION_VERIFY;
+    data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL;
+    const LONG status = trustFunctions().verifyTrust(HWND(INVALID_HANDLE_VALUE), &action, &data);
+    data.dwStateAction = WTD_STATEACTION_CLOSE;
+    trustFunctions().verifyTrust(HWND(INVALID_HANDLE_VALUE), &action, &data);
+    return signatureResult(status);
+}
+
+// A catalogue context of Windows, released with its catalogue once done.
+class CatalogueAdmin {
+public:
+    explicit CatalogueAdmin(const wchar_t* hashAlgorithm) {
+        const TrustFunctions& f = trustFunctions();
+        GUID subsystem = DRIVER_ACTION_VERIFY;  // the catalogues of the system and of drivers
+        const BOOL acquired = hashAlgorithm ? f.acquireContext2(&admin_, &subsystem, hashAlgorithm, NULL, 0)
+                                            : f.acquireContext(&admin_, &subsystem, 0);
+        if (!acquired) admin_ = NULL;
     }
+    ~CatalogueAdmin() {
+        if (catalogue_) trustFunctions().releaseCatalog(admin_, catalogue_, 0);
+        if (admin_) trustFunctions().releaseContext(admin_, 0);
+    }
+    CatalogueAdmin(const CatalogueAdmin&) = delete;
+    CatalogueAdmin& operator=(const CatalogueAdmin&) = delete;
+
+    HCATADMIN get() const { return admin_; }
+    // The first catalogue that lists the hash, or null.
+    HCATINFO find(BYTE* hash, DWORD size) {
+        catalogue_ = trustFunctions().enumCatalog(admin_, hash, size, 0, NULL);
+        return catalogue_;
+    }
+
+private:
+    HCATADMIN admin_ = NULL;
+    HCATINFO catalogue_ = NULL;
+};
+
+// Looks the open file up in the system's catalogues by one hash algorithm (null: SHA-1) and,
+// when a catalogue lists it, verifies it through that catalogue. False when none lists it.
+bool checkThroughCatalogue(HANDLE file, const wchar_t* path, const wchar_t* hashAlgorithm, SignatureCheck* check) {
+    const TrustFunctions& f = trustFunctions();
+    CatalogueAdmin admin(hashAlgorithm);
+    if (!admin.get()) return false;
+    BYTE hash[64];
+    DWORD size = sizeof(hash);
+    SetFilePointer(file, 0, NULL, FILE_BEGIN);
+    const BOOL hashed = hashAlgorithm ? f.calcHash2(admin.get(), file, &size, hash, 0) : f.calcHash(file, &size, hash, 0);
+    if (!hashed || size == 0 || size > sizeof(hash)) return false;
+    HCATINFO found = admin.find(hash, size);
+    CATALOG_INFO info;
+    ZeroMemory(&info, sizeof(info));
+    info.cbStruct = sizeof(info);
+    if (!found || !f.catalogInfo(found, &info, 0)) return false;
+
+    // The member tag: the hash in upper-case hex, as catalogues list their files.
+    wchar_t tag[2 * sizeof(hash) + 1];
+    static const wchar_t hex[] = L"0123456789ABCDEF";
+    for (DWORD i = 0; i < size; ++i) {
+        tag[2 * i] = hex[hash[i] >> 4];
+        tag[2 * i + 1] = hex[hash[i] & 15];
+    }
+    tag[2 * size] = 0;
+    // From Windows 8 on the record ends in the context that made the hash, which tells Windows
+    // its algorithm; older systems know only the shorter record, and only SHA-1.
+    struct CatalogueInfo {
+        WINTRUST_CATALOG_INFO info;
+        HCATADMIN hCatAdmin;
+    } catalogue;
+    ZeroMemory(&catalogue, sizeof(catalogue));
+    catalogue.info.cbStruct = hashAlgorithm ? sizeof(catalogue) : sizeof(catalogue.info);
+    catalogue.info.pcwszCatalogFilePath = info.wszCatalogFile;
+    catalogue.info.pcwszMemberTag = tag;
+    catalogue.info.pcwszMemberFilePath = path;
+    catalogue.info.hMemberFile = file;
+    catalogue.info.pbCalculatedFileHash = hash;
+    catalogue.info.cbCalculatedFileHash = size;
+    catalogue.hCatAdmin = admin.get();
+    // The driver policy, as Windows checks catalogue-signed files; an empty version record
+    // leaves out its check of the Windows versions the catalogue names.
+    DRIVER_VER_INFO versions;
+    ZeroMemory(&versions, sizeof(versions));
+    versions.cbStruct = sizeof(versions);
+    check->result = verifyTrust(DRIVER_ACTION_VERIFY, WTD_CHOICE_CATALOG, &catalogue.info, &versions);
+    if (versions.pcSignerCertContext) {
+        typedef BOOL(WINAPI * FreeCertificate)(PCCERT_CONTEXT);
+        static const FreeCertificate release =
+            systemFunctionAs<FreeCertificate>(L"crypt32.dll", "CertFreeCertificateContext");
+        if (release) release(versions.pcSignerCertContext);
+    }
+    lstrcpynW(check->catalogue, info.wszCatalogFile, MAX_PATH);
+    return true;
+}
+
+}  // namespace
+
+void checkFileSignature(const wchar_t* path, SignatureCheck* check) {
+    check->result = SIGNATURE_UNKNOWN;
+    check->catalogue[0] = 0;
+    const TrustFunctions& f = trustFunctions();
+    if (!f.verifyTrust) return;
+    if (!path || !path[0]) {
+        check->result = SIGNATURE_CANNOT_READ;
+        return;
+    }
+    Handle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, NULL));
+    if (!file.valid()) {
+        check->result = SIGNATURE_CANNOT_READ;
+        return;
+    }
+    WINTRUST_FILE_INFO embedded;
+    ZeroMemory(&embedded, sizeof(embedded));
+    embedded.cbStruct = sizeof(embedded);
+    embedded.pcwszFilePath = path;
+    embedded.hFile = file.get();
+    check->result = verifyTrust(WINTRUST_ACTION_GENERIC_VERIFY_V2, WTD_CHOICE_FILE, &embedded, NULL);
+    if (check->result != SIGNATURE_NONE || !f.catalogues()) return;
+
+    // Catalogues of Windows 8 and later list SHA-256 hashes, older ones SHA-1.
+    if (f.acquireContext2 && f.calcHash2 && checkThroughCatalogue(file.get(), path, L"SHA256", check)) return;
+    if (checkThroughCatalogue(file.get(), path, NULL, check)) return;
+    check->result = SIGNATURE_NONE;
+}
+
+void describeSignature(const SignatureCheck& check, wchar_t* text, size_t capacity) {
+    const wchar_t* sentence;
+    switch (check.result) {
+    case SIGNATURE_TRUSTED: sentence = L"Digital signature: valid, and trusted by Windows."; break;
+    case SIGNATURE_NONE: sentence = L"Digital signature: none. Nothing shows who made the file."; break;
+    case SIGNATURE_NOT_TRUSTED: sentence = L"Digital signature: present, but Windows does not trust the signer."; break;
+    case SIGNATURE_BROKEN:
+        sentence = check.catalogue[0] ? L"Digital signature: does not match: the catalogue was changed after it was signed."
+                                      : L"Digital signature: does not match: the file was changed after it was signed.";
+        break;
+    case SIGNATURE_CANNOT_READ: sentence = L"Digital signature: cannot be checked: the file cannot be read."; break;
+    default: sentence = L"Digital signature: cannot be checked on this system."; break;
+    }
+    if (check.catalogue[0])
+        _snwprintf(text, capacity, L"%ls\nSigned through the catalogue %ls", sentence, check.catalogue);
+    else
+        _snwprintf(text, capacity, L"%ls", sentence);
+    if (capacity) text[capacity - 1] = 0;
 }

@@ -57,9 +57,12 @@ void createWindowResources() {
     createLog(&g_app.log);
     scaleLogView(g_app.dpi);
 
-    char ownFile[1024];
-    const DWORD length = GetModuleFileNameA(NULL, ownFile, sizeof(ownFile));
-    ownFile[length < sizeof(ownFile) ? length : sizeof(ownFile) - 1] = 0;
+    // The wide name: the ANSI one turns a folder named outside the code page into "?".
+    wchar_t ownFile[1024];
+    const DWORD capacity = sizeof(ownFile) / sizeof(ownFile[0]);
+    const DWORD length = GetModuleFileNameW(NULL, ownFile, capacity);
+    // A cut name (XP leaves it unterminated) is no name: the check then says it cannot read it.
+    ownFile[length < capacity ? length : 0] = 0;
     g_app.initValue = checkExecutableIntegrity(ownFile);
 
     openInventory(g_app.collectionOptions);

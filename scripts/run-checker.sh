@@ -8,11 +8,13 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${HV_BUILD_DIR:-$root/build}
 
-"$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" >/dev/null
-# The build's progress goes to a log; only a failed build shows it.
+# What the first run installs, and the build's progress, go to logs in the build folder; only a
+# failed step shows its log's end.
+"$root/scripts/install-deps.sh" "$build/install.log"
+mkdir -p "$build"
 echo "Building the checker (log: $build/build.log)..."
-if ! cmake --build "$build" -j2 --target HalvaneDevicesChecker run_session >"$build/build.log" 2>&1; then
+if ! { cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" &&
+       cmake --build "$build" -j2 --target HalvaneDevicesChecker run_session; } >"$build/build.log" 2>&1; then
   tail -n 40 "$build/build.log" >&2
   exit 1
 fi

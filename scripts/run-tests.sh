@@ -5,7 +5,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${HV_BUILD_DIR:-$root/build}
 
-"$root/scripts/install-deps.sh"
+# What the first run installs goes to a log in the build folder; only a failed step shows it.
+"$root/scripts/install-deps.sh" "$build/install.log"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" -DHV_BUILD_TESTS=ON >/dev/null
 cmake --build "$build" -j2
 

@@ -8,6 +8,7 @@
 
 #include "app/integrity_check.h"
 #include "base/pe_checksum.h"
+#include "support/golden.h"
 #include "support/test_files.h"
 
 namespace {
@@ -33,6 +34,8 @@ std::vector<uint8_t> minimalImage(size_t size = 512) {
 }
 
 const size_t kChecksumField = 0x80 + 4 + 20 + 64;
+
+std::wstring wide(const std::string& path) { return std::wstring(path.begin(), path.end()); }
 
 uint32_t storedChecksum(const std::vector<uint8_t>& image) {
     return image[kChecksumField] | image[kChecksumField + 1] << 8 | image[kChecksumField + 2] << 16 |
@@ -102,7 +105,7 @@ TEST(ImageChecksum, MalformedHeadersAreNoExecutable) {
 }
 
 TEST(ExecutableIntegrity, TheBuiltCheckerIsStamped) {
-    EXPECT_EQ(INTEGRITY_OK, checkExecutableIntegrity(checkerExePath().c_str()));
+    EXPECT_EQ(INTEGRITY_OK, checkExecutableIntegrity(wide(checkerExePath()).c_str()));
 }
 
 TEST(ExecutableIntegrity, FilesOnDisk) {
@@ -110,17 +113,33 @@ TEST(ExecutableIntegrity, FilesOnDisk) {
     std::vector<uint8_t> image = minimalImage(3001);
     ASSERT_EQ(INTEGRITY_OK, stampImage(image.data(), image.size()));
     const std::string good = dir.write("good.exe", image);
-    EXPECT_EQ(INTEGRITY_OK, checkExecutableIntegrity(good.c_str()));
+    EXPECT_EQ(INTEGRITY_OK, checkExecutableIntegrity(wide(good).c_str()));
+    // A folder and a name outside the ANSI code page (Cyrillic and Greek on a Western one).
+    const std::wstring folder = dir.widePath() + L"\\\u0417\u0430\u0433\u0440\u0443\u0437\u043a\u0438";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), NULL));
+    const std::wstring foreign = folder + L"\\\u03b4\u03bf\u03ba\u03b9\u03bc\u03ae.exe";
+    ASSERT_TRUE(CopyFileW(wide(good).c_str(), foreign.c_str(), TRUE));
+    EXPECT_EQ(INTEGRITY_OK, checkExecutableIntegrity(foreign.c_str()));
 
     image[2000] ^= 0x80;
-    EXPECT_EQ(INTEGRITY_MISMATCH, checkExecutableIntegrity(dir.write("changed.exe", image).c_str()));
-    EXPECT_EQ(INTEGRITY_NOT_STAMPED, checkExecutableIntegrity(dir.write("plain.exe", minimalImage()).c_str()));
-    EXPECT_EQ(INTEGRITY_NOT_EXECUTABLE, checkExecutableIntegrity(dir.write("text.txt", std::vector<uint8_t>(100, 'a')).c_str()));
-    EXPECT_EQ(INTEGRITY_NOT_EXECUTABLE, checkExecutableIntegrity(dir.write("empty.exe", std::vector<uint8_t>()).c_str()));
-    EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity((dir.path() + "\\missing.exe").c_str()));
-    EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity(dir.path().c_str()));
-    EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity(""));
+    EXPECT_EQ(INTEGRITY_MISMATCH, checkExecutableIntegrity(wide(dir.write("changed.exe", image)).c_str()));
+    EXPECT_EQ(INTEGRITY_NOT_STAMPED, checkExecutableIntegrity(wide(dir.write("plain.exe", minimalImage())).c_str()));
+    EXPECT_EQ(INTEGRITY_NOT_EXECUTABLE, checkExecutableIntegrity(wide(dir.write("text.txt", std::vector<uint8_t>(100, 'a'))).c_str()));
+    EXPECT_EQ(INTEGRITY_NOT_EXECUTABLE, checkExecutableIntegrity(wide(dir.write("empty.exe", std::vector<uint8_t>())).c_str()));
+    EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity((dir.widePath() + L"\\missing.exe").c_str()));
+    EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity(dir.widePath().c_str()));
+    EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity(L""));
     EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity(nullptr));
+    // The name as the ANSI form of it reads: the file is not found by it.
+    std::wstring questionMarks = foreign;
+    for (wchar_t& c : questionMarks)
+        if (c > 0x7F) c = L'?';
+    EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity(questionMarks.c_str()));
+    // A file that someone holds open without sharing cannot be read, wherever it is.
+    HANDLE locked = CreateFileW(foreign.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, locked);
+    EXPECT_EQ(INTEGRITY_CANNOT_READ, checkExecutableIntegrity(foreign.c_str()));
+    CloseHandle(locked);
 }
 
 TEST(ExecutableIntegrity, FileTooLargeIsNotRead) {
@@ -132,7 +151,7 @@ TEST(ExecutableIntegrity, FileTooLargeIsNotRead) {
     SetFilePointer(file, INTEGRITY_MAX_FILE_SIZE + 1, &high, FILE_BEGIN);
     ASSERT_TRUE(SetEndOfFile(file));
     CloseHandle(file);
-    EXPECT_EQ(INTEGRITY_TOO_LARGE, checkExecutableIntegrity(path.c_str()));
+    EXPECT_EQ(INTEGRITY_TOO_LARGE, checkExecutableIntegrity(wide(path).c_str()));
 }
 
 TEST(ExecutableIntegrity, EveryResultHasItsOwnDescription) {
@@ -143,30 +162,76 @@ TEST(ExecutableIntegrity, EveryResultHasItsOwnDescription) {
             if (a != b) EXPECT_STRNE(describeIntegrityResult(a), describeIntegrityResult(b));
 }
 
-// What Windows says of signatures: the checker and a text file carry none, and a file changed
-// after it was signed no longer matches. (Wine's WinVerifyTrust trusts the throwaway signer that
-// Windows would refuse, so an untrusted signature cannot be shown here.)
+std::wstring signatureText(const SignatureCheck& check) {
+    wchar_t text[MAX_PATH + 200];
+    describeSignature(check, text, MAX_PATH + 200);
+    return text;
+}
+
+// What Windows says of signatures, in the file or through a catalogue of the system: the checker
+// and a text file carry none, a file changed after it was signed no longer matches, a driver
+// file listed in an installed catalogue is signed through it (and says which), and a copy of it
+// changed by one byte is listed nowhere. (Wine's WinVerifyTrust trusts the throwaway signer that
+// Windows would refuse, and does not check a catalogue's own content, so an untrusted signer and
+// a changed catalogue cannot be shown here.)
 TEST(ExecutableIntegrity, DigitalSignatures) {
     TempDirectory dir;
     const std::string text = dir.write("notes.txt", std::vector<uint8_t>(100, 'a'));
     const std::string signedDir = programFolder() + "signed\\";
+    InstalledCatalogue catalogue(wide(signedDir + "catalogue.cat"));
+    ASSERT_TRUE(catalogue.added());
+    // Where the system keeps the catalogues of drivers.
+    const std::wstring drivers = L"C:\\windows\\system32\\catroot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}\\";
+    EXPECT_EQ(0, _wcsnicmp(drivers.c_str(), catalogue.installedPath().c_str(), drivers.size()))
+        << toUtf8(catalogue.installedPath());
+    std::string changedCopy;
+    ASSERT_TRUE(readWholeFile(wide(signedDir + "catalogued.sys"), &changedCopy));
+    changedCopy[changedCopy.size() / 2] ^= 0x20;
+    const std::string unlisted = dir.write("changed copy.sys", std::vector<uint8_t>(changedCopy.begin(), changedCopy.end()));
+    const std::wstring none = L"Digital signature: none. Nothing shows who made the file.";
     const struct {
         std::string path;
         int32_t result;
-        const char* sentence;
+        std::wstring sentence;
     } cases[] = {
-        {checkerExePath(), -1, "Digital signature: none. Nothing shows who made the file."},
-        {text, -1, "Digital signature: none. Nothing shows who made the file."},
-        {signedDir + "changed.dll", -3, "Digital signature: does not match: the file was changed after it was signed."},
-        {dir.path() + "\\missing.exe", -4, "Digital signature: cannot be checked on this system."},
+        {checkerExePath(), -1, none},
+        {text, -1, none},
+        {unlisted, -1, none},
+        {signedDir + "changed.dll", -3, L"Digital signature: does not match: the file was changed after it was signed."},
+        {signedDir + "catalogued.sys", 0,
+         L"Digital signature: valid, and trusted by Windows.\nSigned through the catalogue " + catalogue.installedPath()},
+        {dir.path() + "\\missing.exe", -5, L"Digital signature: cannot be checked: the file cannot be read."},
     };
     for (const auto& c : cases) {
-        const std::wstring path(c.path.begin(), c.path.end());
-        const int32_t result = checkFileSignature(path.c_str());
-        EXPECT_EQ(c.result, result) << c.path;
-        EXPECT_STREQ(c.sentence, describeSignatureResult(result)) << c.path;
+        SignatureCheck check;
+        checkFileSignature(wide(c.path).c_str(), &check);
+        EXPECT_EQ(c.result, check.result) << c.path;
+        EXPECT_EQ(c.sentence, signatureText(check)) << c.path;
     }
-    EXPECT_STREQ("Digital signature: valid, and trusted by Windows.", describeSignatureResult(0));
+    // A file held open without sharing cannot be read, signed or not.
+    HANDLE locked = CreateFileA((signedDir + "catalogued.sys").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, locked);
+    SignatureCheck check;
+    checkFileSignature(wide(signedDir + "catalogued.sys").c_str(), &check);
+    CloseHandle(locked);
+    EXPECT_EQ(-5, check.result);
+
+    // The sentences of the results Wine cannot produce.
+    const struct {
+        int32_t result;
+        const wchar_t* catalogue;
+        const wchar_t* text;
+    } sentences[] = {
+        {0, L"", L"Digital signature: valid, and trusted by Windows."},
+        {-2, L"C:\\c\\x.cat", L"Digital signature: present, but Windows does not trust the signer.\nSigned through the catalogue C:\\c\\x.cat"},
+        {-3, L"C:\\c\\x.cat", L"Digital signature: does not match: the catalogue was changed after it was signed.\nSigned through the catalogue C:\\c\\x.cat"},
+        {-4, L"", L"Digital signature: cannot be checked on this system."},
+    };
+    for (const auto& c : sentences) {
+        SignatureCheck given = {c.result, L""};
+        lstrcpynW(given.catalogue, c.catalogue, MAX_PATH);
+        EXPECT_EQ(c.text, signatureText(given)) << c.result;
+    }
 }
 
 }  // namespace

@@ -148,10 +148,10 @@ bool chooseInFileDialog(HWND dialog, const std::wstring& path) {
 }
 
 // Chooses a file in the open-file dialog of "Check File Integrity..." and returns the result box.
-HWND chooseFileForIntegrityCheck(CheckerProcess& checker, const std::string& path) {
+HWND chooseFileForIntegrityCheck(CheckerProcess& checker, const std::wstring& path) {
     checker.postCommand(70);
     HWND dialog = checker.waitForDialog(20000);
-    if (!dialog || !chooseInFileDialog(dialog, std::wstring(path.begin(), path.end()))) return NULL;
+    if (!dialog || !chooseInFileDialog(dialog, path)) return NULL;
     if (!waitFor(10000, [dialog] { return !IsWindow(dialog); })) return NULL;
     return checker.waitForDialog(10000);
 }
@@ -168,7 +168,7 @@ std::wstring offeredName(const SYSTEMTIME& t) {
     DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
     GetComputerNameW(computer, &size);
     wchar_t name[128];
-    _snwprintf(name, 128, L"HalvaneDevicesChecker-%ls-%04u%02u%02u-%02u%02u.txt", computer, t.wYear, t.wMonth, t.wDay,
+    _snwprintf(name, 128, L"HalvaneDevicesChecker-%ls-%04u%02u%02u-%02u%02uZ.txt", computer, t.wYear, t.wMonth, t.wDay,
                t.wHour, t.wMinute);
     return name;
 }
@@ -180,14 +180,15 @@ TEST_F(CommandTest, SaveReportAsWritesTheLogThroughTheSaveDialog) {
     const std::wstring log = checker.logText();
     ASSERT_TRUE(checker.sendCommand(200));
     SYSTEMTIME before, after;
-    GetLocalTime(&before);
+    GetSystemTime(&before);
     ASSERT_TRUE(typeControlKey(checker.mainWindow(), 'S'));
     HWND dialog = checker.waitForDialog(20000);
     ASSERT_NE(nullptr, dialog) << "Ctrl+S opened no dialog";
-    GetLocalTime(&after);
+    GetSystemTime(&after);
     EXPECT_EQ(L"Save Report As", windowText(dialog));
     EXPECT_EQ(checker.mainWindow(), GetWindow(dialog, GW_OWNER));
-    // A name to keep, in local time (the tests run far from UTC), in Documents.
+    // A name to keep, in UTC like the report's TEST DATE (the tests run far from UTC, so local
+    // time would show), in Documents.
     const std::wstring name = windowText(fileNameField(dialog));
     EXPECT_TRUE(name == offeredName(before) || name == offeredName(after)) << toUtf8(name);
     ASSERT_TRUE(pressButton(dialog, IDOK));
@@ -302,10 +303,10 @@ TEST_F(CommandTest, CopyReportPutsTheLogOnTheClipboard) {
 
 TEST_F(CommandTest, CheckFileIntegrityOfTheCheckerItself) {
     const std::string path = checkerExePath();
-    HWND box = chooseFileForIntegrityCheck(checker, path);
+    const std::wstring widePath(path.begin(), path.end());
+    HWND box = chooseFileForIntegrityCheck(checker, widePath);
     ASSERT_NE(nullptr, box);
     EXPECT_EQ(L"Check File Integrity", windowText(box));
-    const std::wstring widePath(path.begin(), path.end());
     EXPECT_EQ(widePath + L"\n\nThe integrity stamp matches: the file is not damaged. The stamp is a checksum, "
                          L"which catches accidental damage but not a deliberate change.\n\nResult: 0\n\n"
                          L"Digital signature: none. Nothing shows who made the file.",
@@ -324,12 +325,86 @@ TEST_F(CommandTest, CheckFileIntegrityOfAChangedCopy) {
     bytes[bytes.size() / 2] ^= 0x40;
     const std::string copy = dir.write("changed.exe", bytes);
 
-    HWND box = chooseFileForIntegrityCheck(checker, copy);
+    HWND box = chooseFileForIntegrityCheck(checker, std::wstring(copy.begin(), copy.end()));
     ASSERT_NE(nullptr, box);
     const std::wstring text = messageBoxText(box);
     EXPECT_NE(std::wstring::npos, text.find(L"does not match")) << std::string(text.begin(), text.end());
     EXPECT_NE(std::wstring::npos, text.find(L"Result: -4"));
     EXPECT_TRUE(pressOk(box));
+}
+
+// A driver file signed through a catalogue that an installer added to Windows' catalogues: the
+// box says so and names the catalogue.
+TEST_F(CommandTest, CheckFileIntegrityOfADriverFileSignedThroughACatalogue) {
+    const std::string signedDir = programFolder() + "signed\\";
+    InstalledCatalogue catalogue(std::wstring(signedDir.begin(), signedDir.end()) + L"catalogue.cat");
+    ASSERT_TRUE(catalogue.added());
+    const std::wstring driver = std::wstring(signedDir.begin(), signedDir.end()) + L"catalogued.sys";
+    HWND box = chooseFileForIntegrityCheck(checker, driver);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(driver + L"\n\nThe integrity stamp matches: the file is not damaged. The stamp is a checksum, "
+                       L"which catches accidental damage but not a deliberate change.\n\nResult: 0\n\n"
+                       L"Digital signature: valid, and trusted by Windows.\nSigned through the catalogue " +
+                  catalogue.installedPath(),
+              messageBoxText(box));
+    EXPECT_TRUE(pressOk(box));
+}
+
+// Started from a user folder named outside the ANSI code page (Cyrillic on a Western Windows):
+// the hidden report and the shown one say the checker's own file is intact, and the integrity
+// command reads that file by its real name; a file held open by another program still gives -1.
+TEST(ForeignFolder, TheIntegrityCheckReadsFilesByTheirWideNames) {
+    const std::wstring folder = L"C:\\\u0417\u0430\u0433\u0440\u0443\u0437\u043a\u0438";
+    BOOL lost = FALSE;
+    char ansi[64];
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, folder.c_str(), -1, ansi, sizeof(ansi), NULL, &lost);
+    ASSERT_TRUE(lost) << "the prefix's ANSI code page holds the folder name: the test would prove nothing";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), NULL) || GetLastError() == ERROR_ALREADY_EXISTS);
+    struct Cleanup {
+        std::wstring folder;
+        ~Cleanup() {
+            for (const wchar_t* name : {L"\\HalvaneDevicesChecker.exe", L"\\report.txt"})
+                DeleteFileW((folder + name).c_str());
+            RemoveDirectoryW(folder.c_str());
+        }
+    } cleanup{folder};
+    const std::wstring exe = folder + L"\\HalvaneDevicesChecker.exe";
+    const std::string built = checkerExePath();
+    ASSERT_TRUE(CopyFileW(std::wstring(built.begin(), built.end()).c_str(), exe.c_str(), FALSE));
+
+    {
+        CheckerProcess hidden(L"-h -o report.txt", folder, exe);
+        int32_t exitCode = -1;
+        ASSERT_TRUE(hidden.waitExit(30000, &exitCode));
+        EXPECT_EQ(0, exitCode);
+        std::string report;
+        ASSERT_TRUE(readWholeFile(folder + L"\\report.txt", &report));
+        EXPECT_NE(std::string::npos, report.find("\r\nInitialization value: 0\r\n"));
+    }
+
+    CheckerProcess shown(L"", folder, exe);
+    ASSERT_NE(nullptr, shown.waitForMainWindow(20000));
+    ASSERT_TRUE(shown.waitForFirstReport());
+    EXPECT_NE(std::wstring::npos, shown.logText().find(L"\r\nInitialization value: 0\r\n"));
+    HWND box = chooseFileForIntegrityCheck(shown, exe);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(exe + L"\n\nThe integrity stamp matches: the file is not damaged. The stamp is a checksum, "
+                    L"which catches accidental damage but not a deliberate change.\n\nResult: 0\n\n"
+                    L"Digital signature: none. Nothing shows who made the file.",
+              messageBoxText(box));
+    EXPECT_TRUE(pressOk(box));
+
+    HANDLE locked = CreateFileW(exe.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, locked);
+    box = chooseFileForIntegrityCheck(shown, exe);
+    CloseHandle(locked);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(0u, messageBoxText(box).find(exe + L"\n\nThe file cannot be read.\n\nResult: -1\n\n"))
+        << toUtf8(messageBoxText(box));
+    EXPECT_TRUE(pressOk(box));
+    shown.postCommand(100);
+    int32_t exitCode = -1;
+    EXPECT_TRUE(shown.waitExit(10000, &exitCode));
 }
 
 // A Downloads folder where someone left DLLs under the names the checker needs (winmm, ksuser,
@@ -354,7 +429,7 @@ TEST(PlantedDlls, NeverRunInsideTheChecker) {
         EXPECT_TRUE(matchesGolden(shown.logText(), "empty_machine.txt", "Operating System: ",
                                   "Operating System: WIN 7 32Bits Build: 7601"));
         ASSERT_TRUE(shown.sendCommand(200));  // "Show Device List"
-        HWND box = chooseFileForIntegrityCheck(shown, std::string(exe.begin(), exe.end()));
+        HWND box = chooseFileForIntegrityCheck(shown, exe);
         ASSERT_NE(nullptr, box);
         EXPECT_NE(std::wstring::npos, messageBoxText(box).find(L"Result: 0\n\nDigital signature: none."));
         EXPECT_TRUE(pressOk(box));

@@ -150,10 +150,9 @@ const PanelScale kPanelScales[] = {
 class DeviceListTest : public testing::Test {
 protected:
     void SetUp() override {
-        // The program's own icon file, as a Windows path on drive Z:, where Wine shows "/".
-        std::wstring icon = std::wstring(L"Z:") + HV_SOURCE_DIR L"/app/halvane.ico";
-        for (wchar_t& c : icon)
-            if (c == L'/') c = L'\\';
+        // The program's own icon file, as the build draws it beside the programs.
+        const std::string built = programFolder() + "..\\generated\\program_icon.ico";
+        const std::wstring icon(built.begin(), built.end());
         installDriverFile();
         addPair(0, L"VESSO", L"Halvane Virtual Vesso", L"HalvaneVSOWDM", icon, icon);
         // Index -1 names icon resource 1 (for ExtractIcon it would ask how many icons there are).

@@ -1,6 +1,8 @@
 #include "support/test_files.h"
 
 #include <windows.h>
+#include <mscat.h>
+#include <softpub.h>
 
 #include <stdio.h>
 
@@ -83,4 +85,29 @@ bool writeWholeFile(const std::wstring& path, const std::string& bytes) {
     DWORD written = 0;
     const bool ok = WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, NULL) && written == bytes.size();
     return CloseHandle(file) && ok;
+}
+
+namespace {
+const wchar_t kCatalogueName[] = L"hv_test_catalogue.cat";
+}
+
+InstalledCatalogue::InstalledCatalogue(const std::wstring& path) {
+    GUID drivers = DRIVER_ACTION_VERIFY;
+    HCATADMIN admin = NULL;
+    if (!CryptCATAdminAcquireContext(&admin, &drivers, 0)) return;
+    admin_ = admin;
+    HCATINFO added = CryptCATAdminAddCatalog(admin, const_cast<wchar_t*>(path.c_str()),
+                                             const_cast<wchar_t*>(kCatalogueName), 0);
+    if (!added) return;
+    CATALOG_INFO info;
+    ZeroMemory(&info, sizeof(info));
+    info.cbStruct = sizeof(info);
+    if (CryptCATCatalogInfoFromContext(added, &info, 0)) installedPath_ = info.wszCatalogFile;
+    CryptCATAdminReleaseCatalogContext(admin, added, 0);
+}
+
+InstalledCatalogue::~InstalledCatalogue() {
+    if (!admin_) return;
+    CryptCATAdminRemoveCatalog(static_cast<HCATADMIN>(admin_), kCatalogueName, 0);
+    CryptCATAdminReleaseContext(static_cast<HCATADMIN>(admin_), 0);
 }
