@@ -38,7 +38,7 @@ code=$?
 [ $code -eq 0 ] || fail "exit code $code of a run that works"
 expected="Adding the i386 architecture for Wine (first run only)...
 Updating the package lists (first run only)...
-Installing the build tools and Wine (first run only, 20 packages; log: $work/ok/install.log)..."
+Installing the build tools and Wine (first run only, 22 packages; log: $work/ok/install.log)..."
 [ "$out" = "$expected" ] || fail "a run that works printed:
 $out"
 [ "$(grep -c '^apt-get ' "$work/ok/install.log")" -eq 600 ] || fail "the log lacks the tools' output"
