@@ -233,8 +233,16 @@ int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& an
     }
     for (const Side& dir : directions) {
         const DeviceRecord* d = findDeviceByHardwareId(*dir.list, KIND_KS, row.driverHardwareId);
-        if (d) checkKs(s, row, d, dir);
-        else s.notListed("KS", dir.device);
+        if (d) {
+            checkKs(s, row, d, dir);
+        } else if (findSilentFilter(inventory, row.driverHardwareId,
+                                    dir.list == &inventory.inputDevices ? DIRECTION_RECORDING : DIRECTION_PLAYBACK)) {
+            // Its interface is there, but its filter stopped answering in this pass.
+            s.wide(L"   *ERROR KS %hs Device not responding.", dir.device);
+            ++s.errors;
+        } else {
+            s.notListed("KS", dir.device);
+        }
     }
     if (!legacy) {
         for (const Side& dir : directions) {
