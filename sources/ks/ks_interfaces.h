@@ -60,9 +60,10 @@ public:
     // lists the interfaces, their hardware IDs from the interface map.
     void addDevices(const RecordList& ksInterfaces, RecordList* list, Direction direction) const;
     // Appends one record per filter that did not answer, in the same order: kind KIND_KS, with
-    // KS_CAPTURE_FLAG and KS_RENDER_FLAG for the live aliases its interface has; pinNameW the
-    // name it would be listed under and driverNameW the interface path, both as a KS record
-    // carries them; hardwareId the first hardware ID of its device (empty when it has none).
+    // KS_CAPTURE_FLAG and KS_RENDER_FLAG for the live aliases its interface has; pinNameW its
+    // name (without the letter a repeated name gets in a list) and driverNameW its interface
+    // path, cut as in a KS record; hardwareId the first hardware ID of its device, read from the
+    // device itself (empty when it has none).
     void addSilentFilters(RecordList* silentFilters) const;
 
 private:
