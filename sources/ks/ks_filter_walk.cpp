@@ -9,14 +9,14 @@ namespace {
 // A pin walk needs a few kilobytes of stack; a thread of its own reserves no more than this.
 const SIZE_T kWalkerStack = 64 * 1024;
 
-// What the threads of one walk share: the jobs, the next one to take, and the threads started.
+// What the threads of one walk share: the jobs, the next one to take, and how many threads are
+// still taking jobs (the caller's included), the last of which lets the caller go.
 struct Walk {
     KsFilterJob* jobs;
     LONG count;
     volatile LONG next;
-    CRITICAL_SECTION lock;  // over the thread list
-    HANDLE* threads;        // at most one per job: a job hands on at most once
-    uint32_t threadCount;
+    volatile LONG walking;
+    HANDLE lastOneOut;  // none: no thread can be started
 };
 
 struct JobContext {
@@ -26,8 +26,14 @@ struct JobContext {
 
 void walkJobs(Walk* walk);
 
-DWORD WINAPI walkOn(void* walk) {
-    walkJobs(static_cast<Walk*>(walk));
+// The walk is not waited for by the end of its threads: Windows ends a thread only once the
+// requests it sent are done, and a request given up may never be. The thread that ends the
+// walk says so instead, and touches nothing of the walk after that.
+DWORD WINAPI walkOn(void* parameter) {
+    Walk* walk = static_cast<Walk*>(parameter);
+    walkJobs(walk);
+    const HANDLE lastOneOut = walk->lastOneOut;
+    if (InterlockedDecrement(&walk->walking) == 0) SetEvent(lastOneOut);
     return 0;
 }
 
@@ -39,12 +45,12 @@ void handOn(void* context) {
     if (c->job->handedOn) return;
     c->job->handedOn = true;
     Walk* walk = c->walk;
-    if (!walk->threads || walk->next >= walk->count) return;  // no room to keep one, or nothing left
-    EnterCriticalSection(&walk->lock);
+    if (!walk->lastOneOut || walk->next >= walk->count) return;
+    InterlockedIncrement(&walk->walking);
     const HANDLE thread =
         g_ksApi.createThread(NULL, kWalkerStack, walkOn, walk, STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
-    if (thread) walk->threads[walk->threadCount++] = thread;
-    LeaveCriticalSection(&walk->lock);
+    if (thread) g_ksApi.request.closeHandle(thread);
+    else InterlockedDecrement(&walk->walking);  // never the last: this thread is still walking
 }
 
 // Recording pins first, then playback pins, as the pass lists them.
@@ -79,25 +85,15 @@ void walkKsFilters(KsFilterJob* jobs, uint32_t count) {
         jobs[i].silent = jobs[i].handedOn = false;
     }
     if (count == 0) return;
-    HeapBlock threads(count * sizeof(HANDLE));  // without it the jobs are walked one by one
+    // Without the event the jobs are walked one after another.
+    Handle lastOneOut(g_ksApi.request.createEventA(NULL, TRUE, FALSE, NULL), g_ksApi.request.closeHandle);
     Walk walk;
     walk.jobs = jobs;
     walk.count = LONG(count);
     walk.next = 0;
-    walk.threads = threads.as<HANDLE>();
-    walk.threadCount = 0;
-    InitializeCriticalSection(&walk.lock);
+    walk.walking = 1;
+    walk.lastOneOut = lastOneOut.valid() ? lastOneOut.get() : NULL;
 
     walkJobs(&walk);
-    // Every thread started is in the list before the thread that started it ends: once the
-    // list is walked to its end, no thread of the walk is left.
-    for (uint32_t i = 0;; ++i) {
-        EnterCriticalSection(&walk.lock);
-        const HANDLE thread = walk.threads && i < walk.threadCount ? walk.threads[i] : NULL;
-        LeaveCriticalSection(&walk.lock);
-        if (!thread) break;
-        g_ksApi.request.waitForSingleObject(thread, INFINITE);
-        g_ksApi.request.closeHandle(thread);
-    }
-    DeleteCriticalSection(&walk.lock);
+    if (InterlockedDecrement(&walk.walking) != 0) g_ksApi.request.waitForSingleObject(walk.lastOneOut, INFINITE);
 }

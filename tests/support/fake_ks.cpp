@@ -258,12 +258,32 @@ BOOL WINAPI fakeCloseHandle(HANDLE handle) {
     return CloseHandle(handle);
 }
 
+// A thread of the code under test, which ends only a while after its work, as Windows keeps a
+// thread until the requests it sent are done.
+struct FakeThread {
+    LPTHREAD_START_ROUTINE start;
+    void* parameter;
+    DWORD exitAfterMs;
+};
+
+DWORD WINAPI runFakeThread(void* parameter) {
+    const FakeThread thread = *static_cast<FakeThread*>(parameter);
+    delete static_cast<FakeThread*>(parameter);
+    const DWORD result = thread.start(thread.parameter);
+    Sleep(thread.exitAfterMs);
+    return result;
+}
+
 HANDLE WINAPI fakeCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE start,
                                LPVOID parameter, DWORD flags, LPDWORD id) {
     Held held;
     if (g_ks->threadsFail) return NULL;
-    const HANDLE thread = CreateThread(security, stack, start, parameter, flags, id);
-    if (!thread) return NULL;
+    FakeThread* run = new FakeThread{start, parameter, g_ks->threadExitMs};
+    const HANDLE thread = CreateThread(security, stack, runFakeThread, run, flags, id);
+    if (!thread) {
+        delete run;
+        return NULL;
+    }
     ++g_ks->threadsStarted;
     ++g_ks->threadHandles;
     g_threadHandles.push_back(thread);

@@ -131,6 +131,7 @@ public:
     bool classDevsFail = false;
     bool guardPages = false;  // answer blocks end at a no-access page
     bool threadsFail = false;  // no thread can be started
+    DWORD threadExitMs = 0;    // a thread started ends this long after its work
 
     // What the code under test did.
     int requests = 0;
