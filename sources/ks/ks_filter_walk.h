@@ -10,7 +10,7 @@
 
 // One filter to ask: where it is, and for which directions.
 struct KsFilterJob {
-    wchar_t path[262];  // the interface path, opened as it is
+    wchar_t path[262];  // the interface path as SetupAPI gave it (at most 261 units), opened as it is
     wchar_t name[280];  // the name its records carry
     bool wanted[2];     // by Direction: its interface has a live alias of that direction
     // What the walk found out.
