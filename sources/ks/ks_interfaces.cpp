@@ -97,7 +97,8 @@ void deviceName(HDEVINFO set, SP_DEVINFO_DATA* device, wchar_t* name) {
 void readHardwareId(HDEVINFO set, SP_DEVINFO_DATA* device, char* hardwareId) {
     wchar_t hardwareIds[kHardwareIdUnits + 1] = L"";
     hardwareId[0] = 0;
-    if (g_ksSetupApi.getDeviceRegistryPropertyW(set, device, SPDRP_HARDWAREID, NULL, reinterpret_cast<BYTE*>(hardwareIds),
+    if (g_ksSetupApi.getDeviceRegistryPropertyW(set, device, SPDRP_HARDWAREID, NULL,
+                                                reinterpret_cast<BYTE*>(hardwareIds),
                                                 kHardwareIdUnits * sizeof(wchar_t), NULL))
         toNarrow(hardwareIds, hardwareId, HARDWARE_ID_SIZE);  // the first string only
 }
