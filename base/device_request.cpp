@@ -82,7 +82,8 @@ void awaitPending(const DeviceRequestApi& api, const InFlight& batch, DeviceRequ
 
 }  // namespace
 
-void sendDeviceRequests(const DeviceRequestApi& api, DeviceRequest* requests, uint32_t count, DWORD waitMs) {
+void sendDeviceRequests(const DeviceRequestApi& api, DeviceRequest* requests, uint32_t count, DWORD waitMs,
+                        const RequestPendingHook* onPending) {
     size_t storageBytes = 0;
     for (uint32_t i = 0; i < count; ++i) {
         requests[i].outcome = REQUEST_NO_MEMORY;
@@ -127,6 +128,7 @@ void sendDeviceRequests(const DeviceRequestApi& api, DeviceRequest* requests, ui
         ++pending;
     }
     if (pending == 0) return;
+    if (onPending) onPending->pending(onPending->context);
 
     // One deadline for all, then one cancel for each device still holding a request, then one
     // grace period for all: the drivers' time does not add up.
@@ -143,9 +145,9 @@ void sendDeviceRequests(const DeviceRequestApi& api, DeviceRequest* requests, ui
 
 DeviceRequestOutcome sendDeviceRequest(const DeviceRequestApi& api, HANDLE device, DWORD code, const void* input,
                                        uint32_t inputSize, void* output, uint32_t outputSize, DWORD waitMs,
-                                       DWORD* bytes, DWORD* error) {
+                                       DWORD* bytes, DWORD* error, const RequestPendingHook* onPending) {
     DeviceRequest request = {device, code, input, inputSize, output, outputSize, REQUEST_NO_MEMORY, 0, 0};
-    sendDeviceRequests(api, &request, 1, waitMs);
+    sendDeviceRequests(api, &request, 1, waitMs, onPending);
     *bytes = request.bytes;
     *error = request.error;
     return request.outcome;

@@ -48,14 +48,23 @@ struct DeviceRequest {
     DWORD error;
 };
 
+// Told when requests of a batch pend, before the batch starts waiting for them, so that the
+// caller can let other work go on meanwhile. The wait and the cancel stay on the thread that
+// sent the requests: before Windows Vista a cancel reaches only the requests of its own thread.
+struct RequestPendingHook {
+    void (*pending)(void* context);
+    void* context;
+};
+
 // Sends every request, then waits for those that pend until one deadline waitMs after the
 // last was sent, cancels those still pending all at once, and waits up to waitMs more for them.
 // The drivers work on heap blocks of the batch's own (the OVERLAPPEDs, copies of the inputs and
 // the output areas); when a request is given up, the storage and its event are left to the
 // driver for ever, never freed or reused.
-void sendDeviceRequests(const DeviceRequestApi& api, DeviceRequest* requests, uint32_t count, DWORD waitMs);
+void sendDeviceRequests(const DeviceRequestApi& api, DeviceRequest* requests, uint32_t count, DWORD waitMs,
+                        const RequestPendingHook* onPending = NULL);
 
 // One request on its own; *bytes and *error as in DeviceRequest.
 DeviceRequestOutcome sendDeviceRequest(const DeviceRequestApi& api, HANDLE device, DWORD code, const void* input,
                                        uint32_t inputSize, void* output, uint32_t outputSize, DWORD waitMs,
-                                       DWORD* bytes, DWORD* error);
+                                       DWORD* bytes, DWORD* error, const RequestPendingHook* onPending = NULL);

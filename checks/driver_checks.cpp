@@ -212,8 +212,14 @@ int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& an
     }
     for (const Side& dir : directions) {
         const DeviceRecord* d = findDeviceByHardwareId(*dir.list, KIND_KS, row.driverHardwareId);
-        if (d) checkKs(s, row, d, dir);
-        else s.add(FINDING_NOT_LISTED, KIND_KS, dir.direction, NULL);
+        if (d) {
+            checkKs(s, row, d, dir);
+        } else if (const DeviceRecord* silent = findSilentFilter(inventory, row.driverHardwareId, dir.direction)) {
+            // Its interface is there, but its filter stopped answering in this pass.
+            s.add(FINDING_NOT_RESPONDING, KIND_KS, dir.direction, silent->driverNameW, silent->driverName);
+        } else {
+            s.add(FINDING_NOT_LISTED, KIND_KS, dir.direction, NULL);
+        }
     }
     if (!legacy) {
         for (const Side& dir : directions) {

@@ -1,5 +1,6 @@
 #include "inventory/device_inventory.h"
 
+#include "base/text.h"
 #include "inventory/inventory_platform.h"
 #include "sources/endpoints/audio_endpoints.h"
 #include "sources/ks/ks_interfaces.h"
@@ -74,6 +75,7 @@ int32_t openInventory(uint32_t options) {
     initList(&g_inventory.ksInterfaces);
     initList(&g_inventory.inputDevices);
     initList(&g_inventory.outputDevices);
+    initList(&g_inventory.silentFilters);
     g_inventory.opened = 1;
     collectDevices();
     g_inventory.openingPassUnused = 1;
@@ -93,24 +95,30 @@ int32_t collectDevices() {
     inv.openingPassUnused = 0;
     resetList(&inv.inputDevices);
     resetList(&inv.outputDevices);
+    resetList(&inv.silentFilters);
     collectKsInterfaces(&inv.ksInterfaces);
 
     uint32_t sources = inv.options;
     if (!inv.endpointsAvailable) sources &= ~uint32_t(OPT_ENDPOINTS);
     if (!inv.ksAvailable) sources &= ~uint32_t(OPT_KS);
-    collectSide(&inv, DIRECTION_RECORDING, sources);
-    collectSide(&inv, DIRECTION_PLAYBACK, sources);
+    // Every filter is asked before the sides are collected, both directions at once, so that
+    // filters that stop answering cost the pass one wait in all.
+    const KsDeviceCollection ksDevices((sources & OPT_KS) != 0);
+    ksDevices.addSilentFilters(&inv.silentFilters);
+    collectSide(&inv, DIRECTION_RECORDING, sources, &ksDevices);
+    collectSide(&inv, DIRECTION_PLAYBACK, sources, &ksDevices);
 
     sortDevices(&inv.inputDevices);
     sortDevices(&inv.outputDevices);
     return 0;
 }
 
-void collectSide(DeviceInventory* inventory, Direction direction, uint32_t sources) {
+void collectSide(DeviceInventory* inventory, Direction direction, uint32_t sources,
+                 const KsDeviceCollection* ksDevices) {
     RecordList* list = direction == DIRECTION_RECORDING ? &inventory->inputDevices : &inventory->outputDevices;
     Completion completion(inventory, direction);
     if (sources & OPT_ENDPOINTS) collectEndpoints(inventory, &completion);
-    if (sources & OPT_KS) collectKsDevices(inventory->ksInterfaces, list, direction);
+    if ((sources & OPT_KS) && ksDevices) ksDevices->addDevices(inventory->ksInterfaces, list, direction);
     const RecordCompletion waveCompletion = {completeWaveDevice, &completion};
     if (sources & OPT_MME) collectWaveDevices(list, direction, waveCompletion);
 }
@@ -128,6 +136,21 @@ int32_t closeInventory() {
     freeList(&g_inventory.ksInterfaces);
     freeList(&g_inventory.inputDevices);
     freeList(&g_inventory.outputDevices);
+    freeList(&g_inventory.silentFilters);
     ZeroMemory(&g_inventory, sizeof(g_inventory));
     return 0;
+}
+
+bool silentFilterIn(const DeviceRecord& filter, Direction direction) {
+    return (filter.kind & (direction == DIRECTION_RECORDING ? KS_CAPTURE_FLAG : KS_RENDER_FLAG)) != 0;
+}
+
+const DeviceRecord* findSilentFilter(const DeviceInventory& inventory, const char* hardwareId, Direction direction) {
+    for (uint32_t i = 1; i <= recordCount(inventory.silentFilters); ++i) {
+        const DeviceRecord* r = recordAt(inventory.silentFilters, i);
+        // A filter without a hardware ID is nobody's.
+        if (r->hardwareId[0] && silentFilterIn(*r, direction) && equalIgnoringAsciiCase(r->hardwareId, hardwareId))
+            return r;
+    }
+    return NULL;
 }

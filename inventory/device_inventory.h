@@ -7,6 +7,8 @@
 
 #include "base/device_record.h"
 
+class KsDeviceCollection;
+
 enum : uint32_t {
     OPT_MME = 0x1,
     OPT_ENDPOINTS = 0x4,
@@ -25,6 +27,13 @@ struct DeviceInventory {
     RecordList outputDevices;  // playback side
     int32_t opened;            // between openInventory and closeInventory
     int32_t openingPassUnused; // the lists still hold the opening's pass, which nobody has read
+    // The kernel-streaming filters that stopped answering in the pass (a request missed its
+    // deadline), in the order SetupAPI lists them; they are in neither device list. One record
+    // per filter: kind KIND_KS; driverNameW / driverName its interface path and pinNameW /
+    // pinName its name, cut as in a KS record; hardwareId the first hardware ID of its device,
+    // empty when it has none; for which directions its interface has a live alias, see
+    // silentFilterIn.
+    RecordList silentFilters;
 };
 
 extern DeviceInventory g_inventory;
@@ -41,5 +50,13 @@ int32_t collectDevicesForTest();
 // kernel-streaming filters, then wave devices, as far as `sources` (OPT_ flags) names them. Each
 // record is completed from the interface map and from the store's key of that side, which is
 // read at most once however many devices are completed from it.
-void collectSide(DeviceInventory* inventory, Direction direction, uint32_t sources);
+// The kernel-streaming records come from the pass's collection of filters, when one is given.
+void collectSide(DeviceInventory* inventory, Direction direction, uint32_t sources,
+                 const KsDeviceCollection* ksDevices = NULL);
+
+// The filter of silentFilters with that hardware ID (ASCII case ignored) whose interface has a
+// live alias of the direction; null when there is none.
+const DeviceRecord* findSilentFilter(const DeviceInventory& inventory, const char* hardwareId, Direction direction);
+// The interface of a record of silentFilters has a live alias of the direction.
+bool silentFilterIn(const DeviceRecord& filter, Direction direction);
 

@@ -16,6 +16,7 @@ int32_t runTest(const TestRunContext& context, TestRunResults* results) {
     r.initValue = context.initValue;
     r.recordingDevices = &context.inventory->inputDevices;
     r.playbackDevices = &context.inventory->outputDevices;
+    r.silentFilters = &context.inventory->silentFilters;
 
     const CheckContext check = {context.inventory, context.os->osClass};
     // All drivers at once: drivers that do not answer share one wait instead of adding theirs.

@@ -6,6 +6,7 @@
 
 #include "base/product.h"
 #include "base/text.h"
+#include "inventory/device_inventory.h"
 #include "report/text_report.h"
 
 namespace {
@@ -200,6 +201,27 @@ void writeDevices(JsonWriter& json, const char* key, const RecordList* list) {
     json.endArray();
 }
 
+// The filters that stopped answering: in no list, but a desk wants to know which they were.
+void writeSilentFilters(JsonWriter& json, const RecordList* list) {
+    json.beginArray("silentFilters");
+    const uint32_t count = list ? recordCount(*list) : 0;
+    for (uint32_t i = 1; i <= count; ++i) {
+        const DeviceRecord& f = *recordAt(*list, i);
+        json.beginObject();
+        json.text("name", f.pinNameW, PIN_NAME_SIZE);
+        json.text("interfacePath", f.driverNameW, DRIVER_NAME_SIZE);
+        wchar_t hardwareId[128];
+        formatHardwareId(f, hardwareId);
+        json.text("hardwareId", hardwareId);
+        json.beginArray("sides");
+        if (silentFilterIn(f, DIRECTION_RECORDING)) json.ascii(NULL, "recording");
+        if (silentFilterIn(f, DIRECTION_PLAYBACK)) json.ascii(NULL, "playback");
+        json.endArray();
+        json.endObject();
+    }
+    json.endArray();
+}
+
 void writeVersion(JsonWriter& json, const char* key, uint32_t version) {
     char digits[12];
     _snprintf(digits, sizeof(digits), "%08X", unsigned(version));
@@ -267,6 +289,7 @@ void writeRun(JsonWriter& json, const TestRunResults& r) {
     json.ascii("conclusion", r.conclusion == CONCLUSION_ERRORS_DETECTED ? "errorsDetected" : "ok");
     writeDevices(json, "recordingDevices", r.recordingDevices);
     writeDevices(json, "playbackDevices", r.playbackDevices);
+    writeSilentFilters(json, r.silentFilters);
     json.beginArray("drivers");
     for (const DriverResult& d : r.drivers) writeDriver(json, d);
     json.endArray();

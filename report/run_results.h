@@ -27,5 +27,6 @@ struct TestRunResults {
     Conclusion conclusion;
     const RecordList* recordingDevices;  // in report order
     const RecordList* playbackDevices;
+    const RecordList* silentFilters;  // kernel-streaming filters that stopped answering in the pass
     DriverResult drivers[DRIVER_CATALOG_SIZE];  // in catalogue order
 };

@@ -35,20 +35,30 @@ HDEVINFO audioInterfaces() {
     return g_ksSetupApi.getClassDevsA(&KSCATEGORY_AUDIO_CLASS, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
 }
 
-// The member has a detail and a live alias in the class.
-bool qualifies(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* data, HeapBlock& detail, const GUID& aliasClass,
-               SP_DEVINFO_DATA* device) {
+// The member's detail (its path, terminated) and its device.
+bool readDetail(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* data, HeapBlock& detail, SP_DEVINFO_DATA* device) {
     ZeroMemory(detail.get(), kDetailBlockBytes);
     detailOf(detail)->cbSize = kDetailFixedSize;
     ZeroMemory(device, sizeof(*device));
     device->cbSize = sizeof(*device);
     if (!g_ksSetupApi.getDeviceInterfaceDetailW(set, data, detailOf(detail), kDetailBytes, NULL, device)) return false;
     detailOf(detail)->DevicePath[kDetailPathUnits] = 0;
+    return true;
+}
+
+// The member has a live alias in the class.
+bool hasLiveAlias(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* data, const GUID& aliasClass) {
     SP_DEVICE_INTERFACE_DATA alias;
     ZeroMemory(&alias, sizeof(alias));
     alias.cbSize = sizeof(alias);
     if (!g_ksSetupApi.getDeviceInterfaceAlias(set, data, &aliasClass, &alias)) return false;
     return alias.Flags != 0 && !(alias.Flags & SPINT_REMOVED);
+}
+
+// The member has a detail and a live alias in the class.
+bool qualifies(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* data, HeapBlock& detail, const GUID& aliasClass,
+               SP_DEVINFO_DATA* device) {
+    return readDetail(set, data, detail, device) && hasLiveAlias(set, data, aliasClass);
 }
 
 // The interface key's "FriendlyName" (of whatever type); false when there is none.
@@ -82,26 +92,15 @@ void deviceName(HDEVINFO set, SP_DEVINFO_DATA* device, wchar_t* name) {
     readRegistryString(classKey, L"DriverDesc", name);
 }
 
-// The filters that went silent in this collection pass (the interface map's rebuild starts a
-// pass): the walk of the other direction opens them no more. Past the last place a silent
-// filter is only forgotten, and costs its deadline again in the other walk.
-const uint32_t kMaxSilentFilters = 32;
-struct SilentFilters {
-    wchar_t paths[kMaxSilentFilters][260];
-    uint32_t count;
-};
-SilentFilters g_silentFilters;
-
-bool wentSilent(const wchar_t* path) {
-    wchar_t asKept[260];  // cut as the filter keeps its path
-    copyText(asKept, path, 260);
-    for (uint32_t i = 0; i < g_silentFilters.count; ++i)
-        if (wcscmp(g_silentFilters.paths[i], asKept) == 0) return true;
-    return false;
-}
-
-void rememberSilent(const wchar_t* path) {
-    if (g_silentFilters.count < kMaxSilentFilters) copyText(g_silentFilters.paths[g_silentFilters.count++], path, 260);
+// The first of the device's hardware IDs, read wide and narrowed here, so that no conversion
+// maps a character of another maker's ID to a look-alike of ours; empty when it has none.
+void readHardwareId(HDEVINFO set, SP_DEVINFO_DATA* device, char* hardwareId) {
+    wchar_t hardwareIds[kHardwareIdUnits + 1] = L"";
+    hardwareId[0] = 0;
+    if (g_ksSetupApi.getDeviceRegistryPropertyW(set, device, SPDRP_HARDWAREID, NULL,
+                                                reinterpret_cast<BYTE*>(hardwareIds),
+                                                kHardwareIdUnits * sizeof(wchar_t), NULL))
+        toNarrow(hardwareIds, hardwareId, HARDWARE_ID_SIZE);  // the first string only
 }
 
 }  // namespace
@@ -112,7 +111,6 @@ const KsSetupApi& realKsSetupApi() { return kReal; }
 
 int32_t collectKsInterfaces(RecordList* ksInterfaces) {
     resetList(ksInterfaces);
-    g_silentFilters.count = 0;
     HeapBlock detail(kDetailBlockBytes);
     if (!detail.get()) return -1;
     const struct {
@@ -138,13 +136,7 @@ int32_t collectKsInterfaces(RecordList* ksInterfaces) {
                 ZeroMemory(name, sizeof(name));
                 deviceName(set.get(), &device, name);
                 copyTextAndNarrow(name, record.pinNameW, record.pinName, PIN_NAME_SIZE);
-                // Read wide and narrowed here, so that no conversion maps a character of another
-                // maker's ID to a look-alike of ours.
-                wchar_t hardwareIds[kHardwareIdUnits + 1] = L"";
-                if (g_ksSetupApi.getDeviceRegistryPropertyW(set.get(), &device, SPDRP_HARDWAREID, NULL,
-                                                            reinterpret_cast<BYTE*>(hardwareIds),
-                                                            kHardwareIdUnits * sizeof(wchar_t), NULL))
-                    toNarrow(hardwareIds, record.hardwareId, HARDWARE_ID_SIZE);  // the first string only
+                readHardwareId(set.get(), &device, record.hardwareId);
             }
             if (record.hardwareId[0]) appendRecord(ksInterfaces, &record);
         }
@@ -152,41 +144,93 @@ int32_t collectKsInterfaces(RecordList* ksInterfaces) {
     return 0;
 }
 
-int32_t collectKsDevices(const RecordList& ksInterfaces, RecordList* list, Direction direction) {
-    const GUID& aliasClass = direction == DIRECTION_RECORDING ? KSCATEGORY_CAPTURE_CLASS : KSCATEGORY_RENDER_CLASS;
-    DeviceInfoSet set(audioInterfaces(), g_ksSetupApi.destroyDeviceInfoList);
-    if (!set.valid()) return 0;
-    HeapBlock detail(kDetailBlockBytes);
-    if (!detail.get()) return 0;
-    for (DWORD index = 0;; ++index) {
+struct KsDeviceCollection::Member {
+    SP_DEVINFO_DATA device;
+    char hardwareId[HARDWARE_ID_SIZE];  // read for a filter that did not answer
+};
+
+namespace {
+
+uint32_t memberCount(HDEVINFO set) {
+    if (set == INVALID_HANDLE_VALUE || !set) return 0;
+    uint32_t count = 0;
+    for (;; ++count) {
         SP_DEVICE_INTERFACE_DATA data;
         ZeroMemory(&data, sizeof(data));
         data.cbSize = sizeof(data);
-        if (!g_ksSetupApi.enumDeviceInterfaces(set.get(), NULL, &KSCATEGORY_AUDIO_CLASS, index, &data)) break;
-        SP_DEVINFO_DATA device;
-        if (!qualifies(set.get(), &data, detail, aliasClass, &device)) continue;
-        wchar_t name[kNameUnits + 1] = L"";
-        if (!interfaceFriendlyName(set.get(), &data, name)) name[0] = 0;
-        if (!name[0]) deviceName(set.get(), &device, name);
-        // A silent filter is left out like one that cannot be opened or fails its first request.
-        if (wentSilent(detailOf(detail)->DevicePath)) continue;
-        const OpenKsFilter opened(detailOf(detail)->DevicePath, name);
-        if (KsFilter* filter = opened.get()) {
-            if (collectStreamingPins(filter, direction) == 0) addKsDeviceRecord(ksInterfaces, list, filter, direction);
-            if (filter->silent) rememberSilent(filter->devicePath);
-        }
+        if (!g_ksSetupApi.enumDeviceInterfaces(set, NULL, &KSCATEGORY_AUDIO_CLASS, count, &data)) return count;
     }
-    return 0;
 }
 
-void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const KsFilter* filter,
+}  // namespace
+
+KsDeviceCollection::KsDeviceCollection(bool ask)
+    : set_(ask ? audioInterfaces() : INVALID_HANDLE_VALUE, g_ksSetupApi.destroyDeviceInfoList),
+      capacity_(memberCount(set_.get())),
+      jobs_(capacity_ * sizeof(KsFilterJob)),
+      members_(capacity_ * sizeof(Member)),
+      count_(0) {
+    if (capacity_ && jobs_.get() && members_.get()) collect();
+}
+
+void KsDeviceCollection::collect() {
+    HeapBlock detail(kDetailBlockBytes);
+    if (!detail.get()) return;
+    KsFilterJob* jobs = jobs_.as<KsFilterJob>();
+    Member* members = members_.as<Member>();
+    for (DWORD index = 0; index < capacity_; ++index) {
+        SP_DEVICE_INTERFACE_DATA data;
+        ZeroMemory(&data, sizeof(data));
+        data.cbSize = sizeof(data);
+        if (!g_ksSetupApi.enumDeviceInterfaces(set_.get(), NULL, &KSCATEGORY_AUDIO_CLASS, index, &data)) break;
+        Member& member = members[count_];
+        if (!readDetail(set_.get(), &data, detail, &member.device)) continue;
+        KsFilterJob& job = jobs[count_];
+        job.wanted[DIRECTION_RECORDING] = hasLiveAlias(set_.get(), &data, KSCATEGORY_CAPTURE_CLASS);
+        job.wanted[DIRECTION_PLAYBACK] = hasLiveAlias(set_.get(), &data, KSCATEGORY_RENDER_CLASS);
+        if (!job.wanted[DIRECTION_RECORDING] && !job.wanted[DIRECTION_PLAYBACK]) continue;
+        wchar_t name[kNameUnits + 1] = L"";
+        if (!interfaceFriendlyName(set_.get(), &data, name)) name[0] = 0;
+        if (!name[0]) deviceName(set_.get(), &member.device, name);
+        copyText(job.path, detailOf(detail)->DevicePath, sizeof(job.path) / sizeof(job.path[0]));
+        copyText(job.name, name, sizeof(job.name) / sizeof(job.name[0]));
+        ++count_;
+    }
+    walkKsFilters(jobs, count_);
+    for (uint32_t i = 0; i < count_; ++i)
+        if (jobs[i].silent) readHardwareId(set_.get(), &members[i].device, members[i].hardwareId);
+}
+
+void KsDeviceCollection::addDevices(const RecordList& ksInterfaces, RecordList* list, Direction direction) const {
+    const KsFilterJob* jobs = jobs_.as<KsFilterJob>();
+    for (uint32_t i = 0; i < count_; ++i)
+        if (jobs[i].listed[direction]) addKsDeviceRecord(ksInterfaces, list, jobs[i].name, jobs[i].path, direction);
+}
+
+void KsDeviceCollection::addSilentFilters(RecordList* silentFilters) const {
+    const KsFilterJob* jobs = jobs_.as<KsFilterJob>();
+    const Member* members = members_.as<Member>();
+    for (uint32_t i = 0; i < count_; ++i) {
+        if (!jobs[i].silent) continue;
+        DeviceRecord record;
+        ZeroMemory(&record, sizeof(record));
+        record.kind = KIND_KS;
+        if (jobs[i].wanted[DIRECTION_RECORDING]) record.kind |= KS_CAPTURE_FLAG;
+        if (jobs[i].wanted[DIRECTION_PLAYBACK]) record.kind |= KS_RENDER_FLAG;
+        copyTextAndNarrow(jobs[i].name, record.pinNameW, record.pinName, PIN_NAME_SIZE);
+        copyTextAndNarrow(jobs[i].path, record.driverNameW, record.driverName, DRIVER_NAME_SIZE);
+        lstrcpynA(record.hardwareId, members[i].hardwareId, HARDWARE_ID_SIZE);
+        appendRecord(silentFilters, &record);
+    }
+}
+
+void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const wchar_t* name, const wchar_t* path,
                        Direction direction) {
-    if (filter->pinCount < 1) return;
     DeviceRecord record;
     ZeroMemory(&record, sizeof(record));
     record.kind = KIND_KS;
-    copyText(record.pinNameW, filter->friendlyName, PIN_NAME_SIZE);
-    copyTextAndNarrow(filter->devicePath, record.driverNameW, record.driverName, DRIVER_NAME_SIZE);
+    copyText(record.pinNameW, name, PIN_NAME_SIZE);
+    copyTextAndNarrow(path, record.driverNameW, record.driverName, DRIVER_NAME_SIZE);
     if (const DeviceRecord* ksInterface = findKsInterface(ksInterfaces, record.pinNameW, direction))
         lstrcpynA(record.hardwareId, ksInterface->hardwareId, HARDWARE_ID_SIZE);
 

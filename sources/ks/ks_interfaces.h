@@ -6,6 +6,8 @@
 #include <setupapi.h>
 
 #include "base/device_record.h"
+#include "base/owners.h"
+#include "sources/ks/ks_filter_walk.h"
 #include "sources/ks/ks_property.h"
 
 extern const GUID KSCATEGORY_AUDIO_CLASS;
@@ -34,14 +36,49 @@ struct KsSetupApi {
 extern KsSetupApi g_ksSetupApi;
 const KsSetupApi& realKsSetupApi();
 
+// In a record of a filter that did not answer: its interface has a live render alias (as
+// KS_CAPTURE_FLAG tells a live capture alias).
+const uint32_t KS_RENDER_FLAG = 0x20000;
+
 // Rebuilds the interface map: capture aliases first, then render aliases. 0, or -1 without
-// memory. It starts a collection pass: filters that went silent in the last one are asked again.
+// memory.
 int32_t collectKsInterfaces(RecordList* ksInterfaces);
-// Appends the KS records of a direction to that direction's list,
-// their hardware IDs from the interface map. A filter that went silent (a request missed its
-// deadline) is not listed, and in this pass not opened again. Always 0.
-int32_t collectKsDevices(const RecordList& ksInterfaces, RecordList* list, Direction direction);
-void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const KsFilter* filter,
+
+// The kernel-streaming filters of one pass, both directions at once: every interface with a
+// live capture or render alias, its filter asked for its streaming pins, all filters together
+// (walkKsFilters). A filter that went silent (a request missed its deadline) is not listed in
+// either direction; it is kept apart with its hardware ID.
+class KsDeviceCollection {
+public:
+    // Lists the interfaces and asks their filters (nothing when `ask` is false); ready when every
+    // filter has answered or been given up.
+    explicit KsDeviceCollection(bool ask);
+    KsDeviceCollection(const KsDeviceCollection&) = delete;
+    KsDeviceCollection& operator=(const KsDeviceCollection&) = delete;
+
+    // Appends the KS records of a direction to that direction's list, in the order SetupAPI
+    // lists the interfaces, their hardware IDs from the interface map.
+    void addDevices(const RecordList& ksInterfaces, RecordList* list, Direction direction) const;
+    // Appends one record per filter that did not answer, in the same order: kind KIND_KS, with
+    // KS_CAPTURE_FLAG and KS_RENDER_FLAG for the live aliases its interface has; pinNameW its
+    // name (without the letter a repeated name gets in a list) and driverNameW its interface
+    // path, cut as in a KS record; hardwareId the first hardware ID of its device, read from the
+    // device itself (empty when it has none).
+    void addSilentFilters(RecordList* silentFilters) const;
+
+private:
+    struct Member;
+    void collect();
+
+    DeviceInfoSet set_;
+    uint32_t capacity_;  // members the set lists
+    HeapBlock jobs_;
+    HeapBlock members_;
+    uint32_t count_;  // members with a live alias, in jobs_ and members_
+};
+
+// A KS record for a filter with streaming pins of the direction, named uniquely in the list.
+void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const wchar_t* name, const wchar_t* path,
                        Direction direction);
 
 // The first interface map record of the direction (1 recording: capture alias; else render

@@ -33,6 +33,7 @@ const KsApi kReal = {
      GetTickCount},
     heapBlock,
     heapRelease,
+    CreateThread,
 };
 
 // The identifier list of a pin holds one with the set and id (flags are not compared).
@@ -97,11 +98,11 @@ KsApi g_ksApi = kReal;
 const KsApi& realKsApi() { return kReal; }
 
 HRESULT ksPropertyRequest(HANDLE filter, const KsPinRequest& request, void* output, uint32_t outputSize,
-                          uint32_t* bytesReturned) {
+                          uint32_t* bytesReturned, const RequestPendingHook* onPending) {
     if (bytesReturned) *bytesReturned = 0;
     DWORD bytes = 0, error = 0;
     switch (sendDeviceRequest(g_ksApi.request, filter, IOCTL_KS_PROPERTY_CODE, &request, sizeof(request), output, outputSize,
-                              KS_REQUEST_WAIT_MS, &bytes, &error)) {
+                              KS_REQUEST_WAIT_MS, &bytes, &error, onPending)) {
     case REQUEST_DONE_AT_ONCE:
         if (bytesReturned) *bytesReturned = bytes;
         return S_OK;
@@ -125,16 +126,18 @@ HRESULT ksPropertyRequest(HANDLE filter, const KsPinRequest& request, void* outp
     }
 }
 
-HRESULT getPinProperty(HANDLE filter, uint32_t pinId, uint32_t propertyId, void* output, uint32_t outputSize) {
-    return ksPropertyRequest(filter, pinRequest(pinId, propertyId), output, outputSize, NULL);
+HRESULT getPinProperty(HANDLE filter, uint32_t pinId, uint32_t propertyId, void* output, uint32_t outputSize,
+                       const RequestPendingHook* onPending) {
+    return ksPropertyRequest(filter, pinRequest(pinId, propertyId), output, outputSize, NULL, onPending);
 }
 
-HRESULT getPinPropertyAlloc(HANDLE filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* size) {
+HRESULT getPinPropertyAlloc(HANDLE filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* size,
+                            const RequestPendingHook* onPending) {
     *block = NULL;
     *size = 0;
     const KsPinRequest request = pinRequest(pinId, propertyId);
     uint32_t needed = 0;
-    const HRESULT query = ksPropertyRequest(filter, request, NULL, 0, &needed);
+    const HRESULT query = ksPropertyRequest(filter, request, NULL, 0, &needed, onPending);
     if (FAILED(query)) return query;
     if (needed == 0) return E_FAIL;
     if (needed > KS_MAX_BLOCK_BYTES) return E_OUTOFMEMORY;
@@ -142,12 +145,12 @@ HRESULT getPinPropertyAlloc(HANDLE filter, uint32_t pinId, uint32_t propertyId, 
     if (!*block) return E_OUTOFMEMORY;
     *size = needed;
     // However long or short the second answer says it is, the block is `needed` bytes.
-    return ksPropertyRequest(filter, request, *block, needed, NULL);
+    return ksPropertyRequest(filter, request, *block, needed, NULL, onPending);
 }
 
 HRESULT askFilter(KsFilter* filter, uint32_t pinId, uint32_t propertyId, void* output, uint32_t outputSize) {
     if (filter->silent) return KS_E_NO_ANSWER;
-    const HRESULT result = getPinProperty(filter->handle, pinId, propertyId, output, outputSize);
+    const HRESULT result = getPinProperty(filter->handle, pinId, propertyId, output, outputSize, filter->onPending);
     if (result == KS_E_NO_ANSWER) filter->silent = 1;
     return result;
 }
@@ -156,7 +159,7 @@ HRESULT askFilterAlloc(KsFilter* filter, uint32_t pinId, uint32_t propertyId, ui
     *block = NULL;
     *size = 0;
     if (filter->silent) return KS_E_NO_ANSWER;
-    const HRESULT result = getPinPropertyAlloc(filter->handle, pinId, propertyId, block, size);
+    const HRESULT result = getPinPropertyAlloc(filter->handle, pinId, propertyId, block, size, filter->onPending);
     if (result == KS_E_NO_ANSWER) filter->silent = 1;
     return result;
 }

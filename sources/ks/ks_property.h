@@ -90,6 +90,8 @@ struct KsFilter {
     int32_t silent;
     wchar_t devicePath[260];
     wchar_t friendlyName[280];
+    // Told whenever a request of the filter pends (none: nobody is told).
+    const RequestPendingHook* onPending;
 };
 
 // The Windows calls of the requests: the real ones; tests put fake filters behind them.
@@ -100,6 +102,10 @@ struct KsApi {
     // The answer blocks of getPinPropertyAlloc (zero-filled); tests put guard pages behind them.
     void* (*allocateBlock)(size_t bytes);
     void (*releaseBlock)(void* block);
+    // The threads that go on with the next filters while a request pends (waited for and closed
+    // through the request's calls).
+    HANDLE(WINAPI* createThread)(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
+                                 LPVOID parameter, DWORD flags, LPDWORD threadId);
 };
 extern KsApi g_ksApi;
 const KsApi& realKsApi();
@@ -108,13 +114,15 @@ const KsApi& realKsApi();
 const HRESULT KS_E_NO_ANSWER = HRESULT(0x800705B4L);  // HRESULT_FROM_WIN32(ERROR_TIMEOUT)
 
 // S_OK, E_FAIL, E_OUTOFMEMORY or KS_E_NO_ANSWER; *bytesReturned (optional) gets the byte count
-// of the answer.
+// of the answer. onPending (optional) is told when the request pends, before it is waited for.
 HRESULT ksPropertyRequest(HANDLE filter, const KsPinRequest& request, void* output, uint32_t outputSize,
-                          uint32_t* bytesReturned);
-HRESULT getPinProperty(HANDLE filter, uint32_t pinId, uint32_t propertyId, void* output, uint32_t outputSize);
+                          uint32_t* bytesReturned, const RequestPendingHook* onPending = NULL);
+HRESULT getPinProperty(HANDLE filter, uint32_t pinId, uint32_t propertyId, void* output, uint32_t outputSize,
+                       const RequestPendingHook* onPending = NULL);
 // On success *block is a new block of *size bytes (zero-filled behind the answer) that the caller
 // frees with g_ksApi.releaseBlock; after a failed second request the block is the caller's as well.
-HRESULT getPinPropertyAlloc(HANDLE filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* size);
+HRESULT getPinPropertyAlloc(HANDLE filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* size,
+                            const RequestPendingHook* onPending = NULL);
 
 // The pin requests of a filter: none once the filter is silent, and the filter turns silent
 // when one misses its deadline (the result is then KS_E_NO_ANSWER).

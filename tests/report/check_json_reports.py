@@ -83,6 +83,11 @@ def compare(run, lines, problems):
     for d in run['drivers']:
         if d['state'] == 'checked':
             expect(d['name'] + ' findings', d['errorCount'], len(d['findings']))
+    responding = [f for d in run['drivers'] for f in d['findings'] if f['kind'] == 'notResponding']
+    paths = [s['interfacePath'] for s in run['silentFilters']]
+    for f in responding:
+        if f['value'] not in paths:
+            problems.append('notResponding finding of %r names no silent filter' % f['value'])
     conclusion = ('CONCLUSION: OK (nothing bad detected)' if run['errorTotal'] == 0 else
                   'CONCLUSION: %d error detected (You may consider re-installing audio drivers)' % run['errorTotal'])
     expect('conclusion', lines[-1], conclusion)

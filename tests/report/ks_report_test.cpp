@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
@@ -30,6 +32,20 @@ protected:
                           const std::wstring& playbackIcon) {
         return installCataloguedDriver(devices, endpoints, registry, row, number, recordingIcon, playbackIcon);
     }
+    FakeKsFilter& installFirstDriver() {
+        return install(DRIVER_CATALOG[0], 1, L"C:\\Program Files\\Halvane\\VESSO\\pin_out.ico",
+                       L"C:\\Program Files\\Halvane\\VESSO\\pin_in.ico");
+    }
+    // The first and the fourth catalogued driver, and somebody else's speakers around them.
+    void installTwoDrivers() {
+        installFirstDriver();
+        // The fourth driver's icons are resources of its driver file, for 64-bit Windows 10.
+        install(DRIVER_CATALOG[3], 2, L"%SystemRoot%\\System32\\drivers\\halvane_vessoc64_win10.sys,-101",
+                L"%SystemRoot%\\System32\\drivers\\halvane_vessoc64_win10.sys,-100");
+        devices.waveOut.push_back({L"Speakers (High Definition Audio)", 2, false});
+        devices.ks.addInterface(L"\\\\?\\hdaudio#func_01#{6994ad04-93ef-11d0-a3cc-00a0c9223196}\\speakers",
+                                L"Speakers", "HDAUDIO\\FUNC_01&VEN_10EC", false, true);
+    }
     int32_t run() {
         openInventory(kCollectionOptions);
         const TestRunContext context = {&log, &g_inventory, &os, 1, 0};
@@ -45,54 +61,118 @@ protected:
     OsIdentification os = {7, 10, 0, 19045, 2};
 };
 
+// Also with another maker's filter that stops answering: it is in no list and in no line, the
+// report is the same, and the pass keeps it among the filters that did not answer.
 TEST_F(KsReportTest, TwoDriversInstalledCorrectlyInEveryList) {
-    install(DRIVER_CATALOG[0], 1, L"C:\\Program Files\\Halvane\\VESSO\\pin_out.ico",
-            L"C:\\Program Files\\Halvane\\VESSO\\pin_in.ico");
-    // The fourth driver's icons are resources of its driver file, for 64-bit Windows 10.
-    install(DRIVER_CATALOG[3], 2, L"%SystemRoot%\\System32\\drivers\\halvane_vessoc64_win10.sys,-101",
-            L"%SystemRoot%\\System32\\drivers\\halvane_vessoc64_win10.sys,-100");
-    // Somebody else's devices around them.
-    devices.waveOut.push_back({L"Speakers (High Definition Audio)", 2, false});
-    devices.ks.addInterface(L"\\\\?\\hdaudio#func_01#{6994ad04-93ef-11d0-a3cc-00a0c9223196}\\speakers",
-                            L"Speakers", "HDAUDIO\\FUNC_01&VEN_10EC", false, true);
+    installTwoDrivers();
     EXPECT_EQ(0, run());
     EXPECT_TRUE(matchesGolden(text(), "two_drivers_installed.txt"));
     saveScenario("two_drivers_installed", json, text());
+    releaseJsonRuns(&json);
+    EXPECT_EQ(0u, recordCount(g_inventory.silentFilters));
+
+    const std::wstring headset = L"\\\\?\\usb#vid_0d8c&pid_0014#5&1a2b#{6994ad04-93ef-11d0-a3cc-00a0c9223196}\\hs";
+    devices.ks.addInterface(headset, L"USB Headset", "USB\\VID_0D8C&PID_0014", true, true);
+    devices.ks.filters.back().answersAtOnce = 3;
+    devices.ks.filters.back().timing = PEND_IGNORING_CANCEL;
+    devices.ks.filters.back().completeAfterMs = 3000;
+    closeInventory();
+    clear(&log);
+    EXPECT_EQ(0, run());
+    EXPECT_TRUE(matchesGolden(text(), "two_drivers_installed.txt"));
+    ASSERT_EQ(1u, recordCount(g_inventory.silentFilters));
+    const DeviceRecord* silent = recordAt(g_inventory.silentFilters, 1);
+    EXPECT_EQ(headset, silent->driverNameW);
+    EXPECT_STREQ("USB\\VID_0D8C&PID_0014", silent->hardwareId);
+    EXPECT_EQ(0x30008u, silent->kind);  // KS, found with a capture and a render alias
+    saveScenario("two_drivers_and_a_silent_filter", json, text());
 }
 
 // A filter that stops answering costs one wait in the whole pass, whatever it answered before
-// and however many pin types it claims: it is left out of both directions, as a filter that
-// fails its first request is.
+// and however many pin types it claims: it is listed in neither direction, and its driver's
+// row says so in place of the lines of a filter that was never registered, which a filter
+// that refuses its first request still gets, without any wait.
 TEST_F(KsReportTest, AFilterThatStopsAnsweringCostsOneWait) {
     const struct {
         const char* what;
         int64_t pinTypes;
         bool pinTypesAtOnce;
+        bool refuses;
         size_t requests;
+        const char* golden;
     } cases[] = {
-        {"pends every request", -1, false, 1},
-        {"answers 256 pin types, then nothing", 256, true, 2},
+        {"pends every request", -1, false, false, 1, "filter_not_responding.txt"},
+        {"answers 256 pin types, then nothing", 256, true, false, 2, "filter_not_responding.txt"},
+        {"refuses its first request", -1, false, true, 2, "filter_refusing.txt"},
     };
-    FakeKsFilter& filter = install(DRIVER_CATALOG[0], 1, L"C:\\Program Files\\Halvane\\VESSO\\pin_out.ico",
-                                   L"C:\\Program Files\\Halvane\\VESSO\\pin_in.ico");
+    FakeKsFilter& filter = installFirstDriver();
     filter.timing = PEND_UNTIL_CANCELLED;
     for (const auto& c : cases) {
         filter.pinTypes = c.pinTypes;
         filter.pinTypesAtOnce = c.pinTypesAtOnce;
+        filter.pinTypesFail = c.refuses;
+        if (c.refuses) filter.timing = ANSWER_AT_ONCE;
         devices.ks.cancels = 0;
         devices.ks.asked.clear();
         clear(&log);
         const DWORD start = GetTickCount();
         EXPECT_EQ(2, run()) << c.what;
         const DWORD took = GetTickCount() - start;
-        closeInventory();
-        EXPECT_EQ(1, devices.ks.cancels) << c.what;
-        EXPECT_EQ(c.requests, devices.ks.asked.size()) << c.what;
-        EXPECT_GE(took, 950u) << c.what;
-        EXPECT_LT(took, 1950u) << c.what;
-        EXPECT_TRUE(matchesGolden(text(), "filter_pending_for_ever.txt")) << c.what;
-        saveScenario(std::string("filter_pending_for_ever_") + std::to_string(c.pinTypes), json, text());
+        EXPECT_EQ(c.refuses ? 0 : 1, devices.ks.cancels) << c.what;
+        EXPECT_EQ(c.requests, devices.ks.asked.size()) << c.what;  // a refusing one: once per direction
+        EXPECT_GE(took, c.refuses ? 0u : 950u) << c.what;
+        EXPECT_LT(took, c.refuses ? 500u : 1950u) << c.what;
+        EXPECT_TRUE(matchesGolden(text(), c.golden)) << c.what;
+        EXPECT_EQ(c.refuses ? 0u : 1u, recordCount(g_inventory.silentFilters)) << c.what;
+        saveScenario(std::string(c.golden, strlen(c.golden) - 4) + "_" + std::to_string(c.pinTypes), json, text());
         releaseJsonRuns(&json);
+        closeInventory();
+    }
+}
+
+// A filter that answers its first requests and then stops: where its walk got to decides which
+// direction still lists it. Its two pins take 17 requests per direction, recording first.
+TEST_F(KsReportTest, AFilterThatStopsPartWay) {
+    const wchar_t* const kRecordingLine = L"   *ERROR KS Recording Device not responding.";
+    const wchar_t* const kPlaybackLine = L"   *ERROR KS Playback Device not responding.";
+    const struct {
+        const char* what;
+        int answered;
+        bool captureAlias;
+        std::vector<std::wstring> ksLines;
+        int32_t total;
+    } cases[] = {
+        {"stops inside its recording pin", 5, true, {kRecordingLine, kPlaybackLine}, 2},
+        {"stops at the last request of its recording walk", 16, true, {kRecordingLine, kPlaybackLine}, 2},
+        {"stops at the start of its playback walk", 17, true, {kPlaybackLine}, 1},
+        {"stops inside its playback pin", 30, true, {kPlaybackLine}, 1},
+        {"has no capture alias, stops at once", 0, false,
+         {L"   *ERROR KS Recording Device not listed.", kPlaybackLine}, 2},
+    };
+    FakeKsFilter& filter = installFirstDriver();
+    filter.timing = PEND_UNTIL_CANCELLED;
+    for (const auto& c : cases) {
+        filter.answersAtOnce = c.answered;
+        filter.requestsSeen = 0;
+        devices.ks.interfaces.back().captureAlias = c.captureAlias ? SPINT_ACTIVE : 0;
+        clear(&log);
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(c.total, run()) << c.what;
+        const DWORD took = GetTickCount() - start;
+        EXPECT_LT(took, 1950u) << c.what;
+        EXPECT_EQ(c.answered + 1, filter.requestsSeen) << c.what << ": asked after it stopped";
+        std::vector<std::wstring> ksLines;
+        for (const std::wstring& line : logLines(log))
+            if (line.compare(0, 13, L"   *ERROR KS ") == 0) ksLines.push_back(line);
+        EXPECT_EQ(c.ksLines, ksLines) << c.what;
+        if (c.total == 2 && c.captureAlias) EXPECT_TRUE(matchesGolden(text(), "filter_not_responding.txt")) << c.what;
+        const bool recordingListed = c.ksLines.size() == 1;
+        EXPECT_EQ(recordingListed, text().find(L"\r\nIN KS  Halvane Point | HalvaneVSOWDM | ") != std::wstring::npos)
+            << c.what;
+        ASSERT_EQ(1u, recordCount(g_inventory.silentFilters)) << c.what;
+        EXPECT_EQ(c.captureAlias ? 0x30008u : 0x20008u, recordAt(g_inventory.silentFilters, 1)->kind) << c.what;
+        releaseJsonRuns(&json);
+        closeInventory();
     }
 }
 

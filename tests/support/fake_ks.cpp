@@ -9,7 +9,22 @@
 namespace {
 
 FakeKs* g_ks = nullptr;
-DWORD g_lastError = 0;
+
+// The filters are asked from several threads at once: the fake's bookkeeping is kept under one
+// lock, and its last error per thread, as Windows keeps it.
+struct FakeLock {
+    CRITICAL_SECTION section;
+    DWORD errorSlot;
+    FakeLock() : errorSlot(TlsAlloc()) { InitializeCriticalSection(&section); }
+};
+FakeLock g_lock;
+struct Held {
+    Held() { EnterCriticalSection(&g_lock.section); }
+    ~Held() { LeaveCriticalSection(&g_lock.section); }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+};
+void setFakeError(DWORD error) { TlsSetValue(g_lock.errorSlot, reinterpret_cast<void*>(ULONG_PTR(error))); }
 
 struct FakeFilterHandle {
     size_t filter;
@@ -85,6 +100,7 @@ struct LateCompletion {
 
 LateAnswers g_late;
 std::vector<HANDLE> g_filterHandles;
+std::vector<HANDLE> g_threadHandles;
 
 const LONG kStatusCancelled = LONG(0xC0000120);
 
@@ -96,6 +112,7 @@ DWORD WINAPI completeLater(void* parameter) {
         Sleep(50);  // a driver takes a moment to finish a cancelled request
     } else if (c->ignoresCancel) {
         Sleep(c->delayMs);
+        Held held;
         ++g_ks->lateWrites;
         answered = true;
     } else {
@@ -111,10 +128,11 @@ DWORD WINAPI completeLater(void* parameter) {
 }
 
 HANDLE WINAPI fakeCreateFileW(LPCWSTR name, DWORD, DWORD share, LPSECURITY_ATTRIBUTES, DWORD, DWORD flags, HANDLE) {
+    Held held;
     for (size_t i = 0; i < g_ks->filters.size(); ++i) {
         if (g_ks->filters[i].path != name) continue;
         if (!g_ks->filters[i].opens || share != 0 || !(flags & FILE_FLAG_OVERLAPPED)) {
-            g_lastError = ERROR_ACCESS_DENIED;
+            setFakeError(ERROR_ACCESS_DENIED);
             return INVALID_HANDLE_VALUE;
         }
         ++g_ks->openFilters;
@@ -122,35 +140,42 @@ HANDLE WINAPI fakeCreateFileW(LPCWSTR name, DWORD, DWORD share, LPSECURITY_ATTRI
         g_filterHandles.push_back(handle);
         return handle;
     }
-    g_lastError = ERROR_FILE_NOT_FOUND;
+    setFakeError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
 }
 
 HANDLE WINAPI fakeCreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manual, BOOL initial, LPCSTR name) {
     HANDLE event = CreateEventA(security, manual, initial, name);
+    Held held;
     if (event) ++g_ks->liveEvents;
     return event;
 }
 
 BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
                                 LPDWORD returned, LPOVERLAPPED overlapped) {
+    Held held;
     ++g_ks->requests;
     if (returned) *returned = 0;
     const KsPinRequest* request = static_cast<const KsPinRequest*>(in);
     if (device == INVALID_HANDLE_VALUE || !device || code != windows_ks::IOCTL_KS_PROPERTY || inSize != 32 || !overlapped ||
         !IsEqualGUID(request->set, windows_ks::PROPSETID_PIN) || request->flags != 1) {
-        g_lastError = ERROR_INVALID_PARAMETER;
+        setFakeError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     if (!(reinterpret_cast<ULONG_PTR>(overlapped->hEvent) & 1)) g_ks->lowBitSet = false;
     const HANDLE event = reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(overlapped->hEvent) & ~ULONG_PTR(1));
-    const FakeKsFilter& filter = g_ks->filters[reinterpret_cast<FakeFilterHandle*>(device)->filter];
+    FakeKsFilter& filter = g_ks->filters[reinterpret_cast<FakeFilterHandle*>(device)->filter];
     g_ks->asked.push_back(std::make_pair(request->pinId, request->id));
     g_ks->outputBuffers.push_back(out);
+    const int seen = filter.requestsSeen++;
+    const bool early = seen < filter.answersAtOnce;
+    const bool late = filter.pendingRequests >= 0 && seen >= filter.answersAtOnce + filter.pendingRequests;
+    const bool atOnce = filter.timing == ANSWER_AT_ONCE || early || late ||
+                        (filter.pinTypesAtOnce && request->id == KSPROPERTY_PIN_CTYPES_ID);
 
     FakeKsAnswer answer;
     const bool ok = answerOf(filter, request->pinId, request->id, &answer);
-    if (filter.timing != ANSWER_AT_ONCE && !(filter.pinTypesAtOnce && request->id == KSPROPERTY_PIN_CTYPES_ID)) {
+    if (!atOnce) {
         // A pending request ends, when it is answered, with the status the same answer gives at
         // once: an error for a failing property, an overflow for a size query.
         LateCompletion* c = new LateCompletion;
@@ -170,11 +195,11 @@ BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSi
         c->waitsForCancel = filter.timing == PEND_UNTIL_CANCELLED;
         overlapped->Internal = ULONG_PTR(0x103);  // STATUS_PENDING
         g_late.run(completeLater, c);
-        g_lastError = ERROR_IO_PENDING;
+        setFakeError(ERROR_IO_PENDING);
         return FALSE;
     }
     if (!ok) {
-        g_lastError = ERROR_NOT_FOUND;
+        setFakeError(ERROR_NOT_FOUND);
         return FALSE;
     }
     const DWORD size = DWORD(answer.bytes.size());
@@ -182,12 +207,12 @@ BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSi
         const DWORD query = DWORD(answer.sizeQuery >= 0 ? answer.sizeQuery : size);
         if (returned) *returned = query;
         if (query == 0) return TRUE;  // a driver answering a size query with nothing
-        g_lastError = ERROR_MORE_DATA;
+        setFakeError(ERROR_MORE_DATA);
         return FALSE;
     }
     if (outSize < size) {
         if (returned) *returned = size;
-        g_lastError = ERROR_INSUFFICIENT_BUFFER;
+        setFakeError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
     memcpy(out, answer.bytes.data(), size);
@@ -195,24 +220,27 @@ BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSi
     return TRUE;
 }
 
-DWORD WINAPI fakeGetLastError() { return g_lastError; }
+DWORD WINAPI fakeGetLastError() { return DWORD(ULONG_PTR(TlsGetValue(g_lock.errorSlot))); }
 
 // The system's own reading of a completed OVERLAPPED (without waiting it touches only the
 // OVERLAPPED); its error goes where the fake keeps its last error.
 BOOL WINAPI fakeGetOverlappedResult(HANDLE device, LPOVERLAPPED overlapped, LPDWORD transferred, BOOL) {
     if (GetOverlappedResult(device, overlapped, transferred, FALSE)) return TRUE;
-    g_lastError = GetLastError();
+    setFakeError(GetLastError());
     return FALSE;
 }
 
 BOOL WINAPI fakeCancelIo(HANDLE device) {
+    Held held;
     ++g_ks->cancels;
     g_late.cancel(device);
     return TRUE;
 }
 
 BOOL WINAPI fakeCloseHandle(HANDLE handle) {
-    // Filter handles are the fake's own objects; everything else is a real event.
+    Held held;
+    // Filter handles are the fake's own objects; threads are real; everything else is a real
+    // event.
     auto own = std::find(g_filterHandles.begin(), g_filterHandles.end(), handle);
     if (own != g_filterHandles.end()) {
         g_filterHandles.erase(own);
@@ -220,12 +248,51 @@ BOOL WINAPI fakeCloseHandle(HANDLE handle) {
         delete reinterpret_cast<FakeFilterHandle*>(handle);
         return TRUE;
     }
+    auto thread = std::find(g_threadHandles.begin(), g_threadHandles.end(), handle);
+    if (thread != g_threadHandles.end()) {
+        g_threadHandles.erase(thread);
+        --g_ks->threadHandles;
+        return CloseHandle(handle);
+    }
     --g_ks->liveEvents;
     return CloseHandle(handle);
 }
 
+// A thread of the code under test, which ends only a while after its work, as Windows keeps a
+// thread until the requests it sent are done.
+struct FakeThread {
+    LPTHREAD_START_ROUTINE start;
+    void* parameter;
+    DWORD exitAfterMs;
+};
+
+DWORD WINAPI runFakeThread(void* parameter) {
+    const FakeThread thread = *static_cast<FakeThread*>(parameter);
+    delete static_cast<FakeThread*>(parameter);
+    const DWORD result = thread.start(thread.parameter);
+    Sleep(thread.exitAfterMs);
+    return result;
+}
+
+HANDLE WINAPI fakeCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE start,
+                               LPVOID parameter, DWORD flags, LPDWORD id) {
+    Held held;
+    if (g_ks->threadsFail) return NULL;
+    FakeThread* run = new FakeThread{start, parameter, g_ks->threadExitMs};
+    const HANDLE thread = CreateThread(security, stack, runFakeThread, run, flags, id);
+    if (!thread) {
+        delete run;
+        return NULL;
+    }
+    ++g_ks->threadsStarted;
+    ++g_ks->threadHandles;
+    g_threadHandles.push_back(thread);
+    return thread;
+}
+
 // Blocks that end at a page nobody may touch.
 void* guardedBlock(size_t bytes) {
+    Held held;
     if (!g_ks->guardPages) {
         void* block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes);
         if (block) ++g_ks->liveBlocks;
@@ -242,6 +309,7 @@ void* guardedBlock(size_t bytes) {
 }
 
 void releaseGuardedBlock(void* block) {
+    Held held;
     --g_ks->liveBlocks;
     if (!g_ks->guardPages) {
         HeapFree(GetProcessHeap(), 0, block);
@@ -374,7 +442,8 @@ FakeKs::FakeKs() {
                     {fakeCreateEventA, fakeDeviceIoControl, fakeGetLastError, WaitForSingleObject, fakeCancelIo,
                      fakeGetOverlappedResult, fakeCloseHandle, GetTickCount},
                     guardedBlock,
-                    releaseGuardedBlock};
+                    releaseGuardedBlock,
+                    fakeCreateThread};
     g_ksSetupApi = KsSetupApi{fakeGetClassDevsA,
                               fakeEnumDeviceInterfaces,
                               fakeGetDeviceInterfaceDetailW,

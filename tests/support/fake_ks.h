@@ -2,7 +2,8 @@
 // a description of their pins (or from raw answer bytes), at once or pending, and the
 // KSCATEGORY_AUDIO interfaces SetupAPI lists for them, put behind the request layer's and the
 // interface walk's tables of Windows calls while a FakeKs lives. Answer blocks can be given a
-// guard page right behind them, so that any read past a block faults.
+// guard page right behind them, so that any read past a block faults. Filters may be asked from
+// several threads at once; the fake keeps its books under a lock.
 #pragma once
 
 #include <windows.h>
@@ -87,6 +88,10 @@ struct FakeKsFilter {
     FakeKsTiming timing = ANSWER_AT_ONCE;
     DWORD completeAfterMs = 0;
     bool pinTypesAtOnce = false;  // the pin type count is answered at once, whatever the timing
+    int answersAtOnce = 0;        // so are its first this many requests (a filter that stops later)
+    int pendingRequests = -1;     // then this many requests keep the timing, the rest are answered
+                                  // at once; -1: all of them
+    int requestsSeen = 0;         // requests it was sent so far (counted by the fake)
     std::map<std::pair<uint32_t, uint32_t>, FakeKsAnswer> raw;  // (pin, property id)
 };
 
@@ -125,6 +130,8 @@ public:
     std::vector<FakeKsInterface> interfaces;
     bool classDevsFail = false;
     bool guardPages = false;  // answer blocks end at a no-access page
+    bool threadsFail = false;  // no thread can be started
+    DWORD threadExitMs = 0;    // a thread started ends this long after its work
 
     // What the code under test did.
     int requests = 0;
@@ -133,6 +140,8 @@ public:
     int liveEvents = 0;
     int liveBlocks = 0;
     int lateWrites = 0;                      // completions that came after the wait gave up
+    int threadsStarted = 0;                  // threads the walk started to go on with other filters
+    int threadHandles = 0;                   // their handles not closed
     std::vector<const void*> outputBuffers;  // where the requests asked the driver to write
     std::vector<std::pair<uint32_t, uint32_t>> asked;  // (pin, property id) in order
     bool lowBitSet = true;                   // every OVERLAPPED event carried its low bit

@@ -13,23 +13,31 @@ namespace {
 
 class KsInterfacesTest : public testing::Test {
 protected:
+    void SetUp() override { initList(&silent); }
     void TearDown() override {
         EXPECT_EQ(0, ks.openSets) << "a device information set was not destroyed";
         EXPECT_EQ(0, ks.openKeys) << "an interface key was not closed";
         EXPECT_EQ(0, ks.openFilters) << "a filter was not closed";
         EXPECT_EQ(0, ks.liveBlocks);
+        EXPECT_EQ(0, ks.threadHandles) << "a thread handle was not closed";
+        freeList(&silent);
     }
+    // One pass over the fake's interfaces: the map, then every filter for both directions.
     void collectAll() {
         resetList(&inventory.inputDevices);
         resetList(&inventory.outputDevices);
+        resetList(&silent);
         ASSERT_EQ(0, collectKsInterfaces(&inventory.ksInterfaces));
-        ASSERT_EQ(0, collectKsDevices(inventory.ksInterfaces, &inventory.inputDevices, DIRECTION_RECORDING));
-        ASSERT_EQ(0, collectKsDevices(inventory.ksInterfaces, &inventory.outputDevices, DIRECTION_PLAYBACK));
+        const KsDeviceCollection ksDevices(true);
+        ksDevices.addDevices(inventory.ksInterfaces, &inventory.inputDevices, DIRECTION_RECORDING);
+        ksDevices.addDevices(inventory.ksInterfaces, &inventory.outputDevices, DIRECTION_PLAYBACK);
+        ksDevices.addSilentFilters(&silent);
     }
 
     FakeKs ks;
     CheckWorld world;
     DeviceInventory& inventory = world.inventory;
+    RecordList silent;
 };
 
 TEST_F(KsInterfacesTest, AnInterfaceWithBothAliases) {
@@ -49,6 +57,8 @@ TEST_F(KsInterfacesTest, AnInterfaceWithBothAliases) {
 
     ASSERT_EQ(1u, recordCount(inventory.inputDevices));
     ASSERT_EQ(1u, recordCount(inventory.outputDevices));
+    EXPECT_EQ(0, ks.threadsStarted) << "nothing pended: the walk needs no other thread";
+    EXPECT_EQ(0u, recordCount(silent));
     const DeviceRecord* input = recordAt(inventory.inputDevices, 1);
     EXPECT_EQ(KIND_KS, input->kind);
     EXPECT_STREQ(L"Halvane Point", input->pinNameW);  // the interface's own name first
@@ -80,6 +90,92 @@ TEST_F(KsInterfacesTest, SameNamesGetLettersPerDirection) {
     EXPECT_EQ(std::vector<std::wstring>{L"Speakers"}, pinNames(inventory.inputDevices));
     // Each takes the hardware ID of the first interface of that name.
     EXPECT_STREQ("HW0", recordAt(inventory.outputDevices, 3)->hardwareId);
+}
+
+// Ten filters that stop answering, each after another number of requests (the two pins of a
+// filter take 34 over both walks), five of them ignoring the cancel, among filters that answer:
+// the walk waits one deadline and one grace period for all of them, not for its threads to end
+// (Windows keeps a thread until its requests are done), keeps the others' order, and keeps
+// every request it gave up with its storage and event.
+TEST_F(KsInterfacesTest, WedgedFiltersCostOneWaitTogether) {
+    ks.threadExitMs = 5000;
+    std::vector<size_t> wedged;
+    for (int i = 0; i < 10; ++i) {
+        ks.addInterface(L"\\\\?\\wedged" + std::to_wstring(i), L"Wedged " + std::to_wstring(i),
+                        i == 9 ? "" : "WEDGED" + std::to_string(i), true, true);
+        wedged.push_back(ks.filters.size() - 1);
+        FakeKsFilter& f = ks.filters.back();
+        f.answersAtOnce = 3 * i;
+        f.timing = i % 2 ? PEND_IGNORING_CANCEL : PEND_UNTIL_CANCELLED;
+        f.completeAfterMs = 3000;
+        if (i % 3 == 0) ks.addInterface(L"\\\\?\\speakers" + std::to_wstring(i), L"Speakers", "HDAUDIO", false, true);
+    }
+    const DWORD start = GetTickCount();
+    collectAll();
+    const DWORD took = GetTickCount() - start;
+    EXPECT_GE(took, 1950u);
+    EXPECT_LT(took, 2500u);
+
+    EXPECT_EQ((std::vector<std::wstring>{L"Speakers", L"Speakers [A]", L"Speakers [B]", L"Speakers [C]"}),
+              pinNames(inventory.outputDevices));
+    EXPECT_STREQ(L"\\\\?\\speakers0", recordAt(inventory.outputDevices, 1)->driverNameW);
+    EXPECT_STREQ(L"\\\\?\\speakers9", recordAt(inventory.outputDevices, 4)->driverNameW);
+    // Those that stopped in their playback walk had answered all their recording requests.
+    EXPECT_EQ((std::vector<std::wstring>{L"Wedged 6", L"Wedged 7", L"Wedged 8", L"Wedged 9"}),
+              pinNames(inventory.inputDevices));
+    ASSERT_EQ(10u, recordCount(silent));
+    for (int i = 0; i < 10; ++i) {
+        const DeviceRecord* r = recordAt(silent, i + 1);
+        EXPECT_EQ(L"Wedged " + std::to_wstring(i), r->pinNameW);
+        EXPECT_EQ(L"\\\\?\\wedged" + std::to_wstring(i), r->driverNameW);
+        EXPECT_EQ("\\\\?\\wedged" + std::to_string(i), r->driverName);
+        EXPECT_EQ(i == 9 ? "" : "WEDGED" + std::to_string(i), std::string(r->hardwareId));
+        EXPECT_EQ(0x30008u, r->kind);  // KS, with a capture and a render alias
+        EXPECT_EQ(3 * i + 1, ks.filters[wedged[i]].requestsSeen) << "filter " << i << " asked after it stopped";
+    }
+    EXPECT_LE(ks.threadsStarted, 10);
+    EXPECT_EQ(5, ks.liveEvents) << "a request given up keeps its event";
+    // The five late answers arrive in the storage the walk left to them.
+    Sleep(3000 + 400 > took ? 3000 + 400 - took : 0);
+    EXPECT_EQ(5, ks.lateWrites);
+    EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, NULL));
+}
+
+// A filter that answers late, but in time, is listed first, as SetupAPI lists it, though the
+// filters after it are done long before; the walk hands on once, not per request.
+TEST_F(KsInterfacesTest, ALateFilterKeepsItsPlace) {
+    ks.addInterface(L"\\\\?\\late", L"Speakers", "LATE", false, true);
+    // Its pin type count and its pin's first two requests pend (a size query that pends tells
+    // no size, so later ones cannot).
+    ks.filters.back().timing = PEND_THEN_COMPLETE;
+    ks.filters.back().completeAfterMs = 100;
+    ks.filters.back().pendingRequests = 3;
+    ks.addInterface(L"\\\\?\\prompt1", L"Speakers", "PROMPT", false, true);
+    ks.addInterface(L"\\\\?\\prompt2", L"Speakers", "PROMPT", false, true);
+    collectAll();
+    EXPECT_EQ((std::vector<std::wstring>{L"Speakers", L"Speakers [A]", L"Speakers [B]"}),
+              pinNames(inventory.outputDevices));
+    EXPECT_STREQ(L"\\\\?\\late", recordAt(inventory.outputDevices, 1)->driverNameW);
+    EXPECT_EQ(0u, recordCount(silent));
+    EXPECT_EQ(1, ks.threadsStarted);
+    EXPECT_EQ(0, ks.cancels);
+}
+
+// Without threads the filters are still all asked, one after another, each costing its wait.
+TEST_F(KsInterfacesTest, WithoutThreadsTheFiltersAreAskedInTurn) {
+    ks.threadsFail = true;
+    for (int i = 0; i < 2; ++i) {
+        ks.addInterface(L"\\\\?\\wedged" + std::to_wstring(i), L"Wedged", "WEDGED", false, true);
+        ks.filters.back().timing = PEND_UNTIL_CANCELLED;
+    }
+    ks.addInterface(L"\\\\?\\prompt", L"Prompt", "PROMPT", false, true);
+    const DWORD start = GetTickCount();
+    collectAll();
+    EXPECT_GE(GetTickCount() - start, 1950u);
+    EXPECT_EQ(std::vector<std::wstring>{L"Prompt"}, pinNames(inventory.outputDevices));
+    EXPECT_EQ(2u, recordCount(silent));
+    EXPECT_EQ(0x20008u, recordAt(silent, 2)->kind);  // KS, with a render alias only
+    EXPECT_EQ(2, ks.cancels);
 }
 
 TEST_F(KsInterfacesTest, TheTwentyEighthFilterOfANameIsNotListed) {
