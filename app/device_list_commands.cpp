@@ -33,11 +33,12 @@ int32_t firstBoxWithDevice() {
     return panelBoxAt(0);
 }
 
-// After the rows were loaded again: the focus stays on its box while the box is still there.
-void settlePanelFocus(HWND window, bool fromStart) {
+// After the rows were loaded again: the focus stays on its box while the box is still there. A
+// panel just shown takes the keyboard focus, on the first box with a device.
+void settlePanelFocus(HWND window, bool justShown) {
     if (!g_app.panelShown) return;
-    const int32_t box = fromStart || panelBoxIndex(g_app.panelFocus) < 0 ? firstBoxWithDevice() : g_app.panelFocus;
-    g_app.panelFocus = box;
+    if (justShown || panelBoxIndex(g_app.panelFocus) < 0) g_app.panelFocus = firstBoxWithDevice();
+    if (justShown) SetFocus(window);
     notifyPanelChanged(window);
 }
 
@@ -177,8 +178,6 @@ void handleDeviceListCommand(HWND window, int command) {
             ShowWindow(g_app.logView, SW_HIDE);
             g_app.panelShown = 1;
             refreshDeviceList();
-            // The panel holds the keyboard focus, on one of its boxes.
-            SetFocus(window);
             settlePanelFocus(window, true);
             InvalidateRect(window, NULL, TRUE);
         } else {

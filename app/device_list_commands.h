@@ -1,5 +1,6 @@
 // The device list commands: switching between the log view and the panel, reloading the panel,
-// its context menu, and the format commands of the "&Devices" menu and the context menu.
+// its context menu, the format commands of the "&Devices" menu and the context menu, and the
+// panel's keyboard focus on one box.
 #pragma once
 
 #include <windows.h>

@@ -250,7 +250,8 @@ void paintDeviceBox(HDC dc, int left, int top, const EndpointRegistryRecord& rec
         DrawIconEx(dc, scaledPixels(left + 1, dpi), scaledPixels(top + 1, dpi), icon.get(), iconSize, iconSize, 0, NULL,
                    DI_NORMAL);
 
-    textLine(dc, record.endpointDescription, scaledRect(left + 60, top + 3, right, top + 18, dpi), colours.text, DT_LEFT);
+    textLine(dc, record.endpointDescription, scaledRect(left + 60, top + 3, right, top + 18, dpi), colours.text,
+             DT_LEFT);
     textLine(dc, record.adapterName, scaledRect(left + 60, top + 18, right, top + 34, dpi), colours.grey, DT_LEFT);
 
     SelectObject(dc, g_res.formatFont.get());

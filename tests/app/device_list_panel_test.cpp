@@ -27,7 +27,8 @@ BOOL WINAPI highContrastOn(UINT action, UINT, PVOID value, UINT) {
 }
 
 void putFormat(uint8_t* header, uint32_t rate) {
-    const uint8_t bytes[18] = {0xFE, 0xFF, 2, 0, uint8_t(rate), uint8_t(rate >> 8), uint8_t(rate >> 16), 0, 0, 0, 0, 0, 4, 0, 16, 0};
+    const uint8_t bytes[18] = {0xFE, 0xFF, 2, 0, uint8_t(rate), uint8_t(rate >> 8), uint8_t(rate >> 16), 0, 0,
+                               0,    0,    0, 4, 0, 16,          0};
     memcpy(header, bytes, sizeof(bytes));
 }
 
@@ -81,8 +82,8 @@ public:
         for (int y = top; y < bottom; ++y)
             for (int x = left; x < right; ++x) {
                 const uint32_t p = at(x, y);
-                if (abs(int(p >> 16 & 0xFF) - GetRValue(colour)) <= 8 && abs(int(p >> 8 & 0xFF) - GetGValue(colour)) <= 8 &&
-                    abs(int(p & 0xFF) - GetBValue(colour)) <= 8)
+                if (abs(int(p >> 16 & 0xFF) - GetRValue(colour)) <= 8 &&
+                    abs(int(p >> 8 & 0xFF) - GetGValue(colour)) <= 8 && abs(int(p & 0xFF) - GetBValue(colour)) <= 8)
                     return true;
             }
         return false;

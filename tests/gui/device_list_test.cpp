@@ -499,7 +499,8 @@ TEST_F(DeviceListTest, AReaderReadsEveryBoxWhereItIsPainted) {
         {L"Recording: VESSO-A Output", L"44100 Hz, 16 bits, 2 Ch (44100 Hz, 16 bits, 2 Ch)",
          L"Halvane Vesso A, exclusive mode has priority"},
         {L"Playback: VESSO-C Input", L"48000 Hz, 16 bits, 2 Ch (48000 Hz, 16 bits, 2 Ch)", L"Halvane Vesso C"},
-        {L"Recording: VESSO-C Output", L"48000 Hz, 16 bits, 2 Ch", L"Halvane Vesso C, the format differs from the default"},
+        {L"Recording: VESSO-C Output", L"48000 Hz, 16 bits, 2 Ch",
+         L"Halvane Vesso C, the format differs from the default"},
     };
     for (long child = 1; child <= 6; ++child) {
         const PanelReader::Element box = reader.read(child);
@@ -537,7 +538,9 @@ TEST_F(DeviceListTest, KeysMoveTheFocusAndOpenTheFocusedBoxMenu) {
     // The focus rectangle's top edge runs inside row 0's playback box, above its text.
     const PanelScale& at = *scale;
     const int top = at.boxRows[0].first;
-    const auto focusEdge = [&](const Capture& s) { return anyPixel(s, at.textLeft, top + 1, at.exColumn - 8, top + at.dpi / 32, dark); };
+    const auto focusEdge = [&](const Capture& s) {
+        return anyPixel(s, at.textLeft, top + 1, at.exColumn - 8, top + at.dpi / 32, dark);
+    };
     EXPECT_FALSE(focusEdge(shot())) << "a focus rectangle without keyboard cues";
     const struct {
         WORD key;

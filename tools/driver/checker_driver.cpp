@@ -429,7 +429,8 @@ CheckerDllOverrides::CheckerDllOverrides(std::initializer_list<const wchar_t*> d
     HKEY key;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kCheckerOverrides, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL)) return;
     for (const wchar_t* dll : dlls)
-        RegSetValueExW(key, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>(order), DWORD((wcslen(order) + 1) * sizeof(wchar_t)));
+        RegSetValueExW(key, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>(order),
+                       DWORD((wcslen(order) + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
 }
 
