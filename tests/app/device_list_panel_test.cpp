@@ -2,10 +2,9 @@
 
 #include <stdlib.h>
 
-#include <vector>
-
 #include "app/app_state.h"
 #include "app/device_list_panel.h"
+#include "driver/checker_driver.h"
 #include "sources/store/endpoint_store.h"
 
 namespace {
@@ -26,106 +25,74 @@ BOOL WINAPI highContrastOn(UINT action, UINT, PVOID value, UINT) {
     return TRUE;
 }
 
+// A 16-bit stereo format header at a rate.
 void putFormat(uint8_t* header, uint32_t rate) {
-    const uint8_t bytes[18] = {0xFE, 0xFF, 2, 0, uint8_t(rate), uint8_t(rate >> 8), uint8_t(rate >> 16), 0, 0,
-                               0,    0,    0, 4, 0, 16,          0};
+    const uint8_t bytes[16] = {0xFE, 0xFF, 2, 0, uint8_t(rate), uint8_t(rate >> 8), uint8_t(rate >> 16), 0,
+                               0,    0,    0, 0, 4,            0,                  16,                  0};
     memcpy(header, bytes, sizeof(bytes));
 }
 
-// One row painted at 96 DPI on a background of a colour no scheme uses: the playback box at 48 kHz
-// against a 44.1 kHz default (the line apart) with the "Ex" badge, the recording box at 48 kHz.
-class PanelPicture {
-public:
-    explicit PanelPicture(int focusBox) {
-        ZeroMemory(&g_app.endpointTable, sizeof(g_app.endpointTable));
-        EndpointRegistryRecord& playback = g_app.endpointTable.renderEntries[0];
-        EndpointRegistryRecord& recording = g_app.endpointTable.captureEntries[0];
-        lstrcpyW(playback.endpointDescription, L"Speakers");
-        lstrcpyW(playback.adapterName, L"Card");
-        playback.flags = ENDPOINT_PLAYBACK | ENDPOINT_EXCLUSIVE_ON;
-        putFormat(playback.deviceFormatHeader, 48000);
-        putFormat(playback.oemFormatHeader, 44100);
-        lstrcpyW(recording.endpointDescription, L"Microphone");
-        putFormat(recording.deviceFormatHeader, 48000);
-        putFormat(recording.oemFormatHeader, 48000);
-        g_app.endpointTable.pairCount = 1;
-
-        BITMAPINFO info;
-        ZeroMemory(&info, sizeof(info));
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = kWidth;
-        info.bmiHeader.biHeight = -kHeight;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = NULL;
-        HDC dc = CreateCompatibleDC(NULL);
-        HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-        HGDIOBJ previous = SelectObject(dc, bitmap);
-        const RECT all = {0, 0, kWidth, kHeight};
-        HBRUSH background = CreateSolidBrush(RGB(128, 0, 128));
-        FillRect(dc, &all, background);
+// One row painted at 96 DPI: the playback box at 48 kHz against a 44.1 kHz default (the line
+// apart) with the "Ex" badge, the recording box at 48 kHz with no adapter name.
+Capture paintedRow(int focusBox) {
+    ZeroMemory(&g_app.endpointTable, sizeof(g_app.endpointTable));
+    EndpointRegistryRecord& playback = g_app.endpointTable.renderEntries[0];
+    lstrcpyW(playback.endpointDescription, L"Speakers");
+    lstrcpyW(playback.adapterName, L"Card");
+    playback.flags = ENDPOINT_PLAYBACK | ENDPOINT_EXCLUSIVE_ON;
+    putFormat(playback.deviceFormatHeader, 48000);
+    putFormat(playback.oemFormatHeader, 44100);
+    EndpointRegistryRecord& recording = g_app.endpointTable.captureEntries[0];
+    lstrcpyW(recording.endpointDescription, L"Microphone");
+    putFormat(recording.deviceFormatHeader, 48000);
+    putFormat(recording.oemFormatHeader, 48000);
+    g_app.endpointTable.pairCount = 1;
+    const Capture picture = drawOffscreen(780, 90, 0x800080, [&](HDC dc) {
         createPanelResources();
         paintPanel(dc, 96, focusBox);
-        GdiFlush();
-        const uint32_t* p = static_cast<const uint32_t*>(bits);
-        pixels_.assign(p, p + kWidth * kHeight);
-        SelectObject(dc, previous);
-        DeleteObject(background);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
         deletePanelResources();
-        ZeroMemory(&g_app.endpointTable, sizeof(g_app.endpointTable));
-    }
-    uint32_t at(int x, int y) const { return pixels_[size_t(y) * kWidth + x] & 0xFFFFFF; }
-    // Some pixel of the area is within a few steps of the colour.
-    bool has(COLORREF colour, int left, int top, int right, int bottom) const {
-        for (int y = top; y < bottom; ++y)
-            for (int x = left; x < right; ++x) {
-                const uint32_t p = at(x, y);
-                if (abs(int(p >> 16 & 0xFF) - GetRValue(colour)) <= 8 &&
-                    abs(int(p >> 8 & 0xFF) - GetGValue(colour)) <= 8 && abs(int(p & 0xFF) - GetBValue(colour)) <= 8)
-                    return true;
-            }
-        return false;
-    }
-    bool anywhere(COLORREF colour) const { return has(colour, 0, 0, kWidth, kHeight); }
+    });
+    ZeroMemory(&g_app.endpointTable, sizeof(g_app.endpointTable));
+    return picture;
+}
 
-    static const int kWidth = 780, kHeight = 90;
-
-private:
-    std::vector<uint32_t> pixels_;
-};
-
-// Pixels as 0x00RRGGBB.
-uint32_t rgb(int r, int g, int b) { return uint32_t(r) << 16 | g << 8 | b; }
+// Some pixel of the area is within a few steps of the colour (0x00RRGGBB).
+bool has(const Capture& picture, uint32_t colour, int left, int top, int right, int bottom) {
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x) {
+            int off = 0;
+            for (int shift : {0, 8, 16}) off |= abs(int(picture.at(x, y) >> shift & 0xFF) - int(colour >> shift & 0xFF)) > 8;
+            if (!off) return true;
+        }
+    return false;
+}
 
 TEST(PanelColours, HighContrastPaintsWithTheSystemColours) {
     const PanelSystemApi windows = g_panelSystemApi;
     g_panelSystemApi = PanelSystemApi{highContrastOn, blackScheme};
-    const PanelPicture contrast(0);
-    const PanelPicture focused(PANEL_RECORDING_BOX);
+    const Capture contrast = paintedRow(0), focused = paintedRow(PANEL_RECORDING_BOX);
     g_panelSystemApi = windows;
-    const PanelPicture own(0);
+    const Capture own = paintedRow(0);
 
     // Titles and boxes: window fill, window text lines, where the panel's own greys are otherwise.
-    EXPECT_EQ(rgb(230, 230, 230), own.at(10, 8));
-    EXPECT_EQ(rgb(0, 0, 0), contrast.at(10, 8));
-    EXPECT_EQ(rgb(255, 255, 255), contrast.at(5, 15));
-    EXPECT_EQ(rgb(180, 180, 180), own.at(5, 50));
-    EXPECT_EQ(rgb(255, 255, 255), contrast.at(5, 50));
-    EXPECT_EQ(rgb(0, 0, 0), contrast.at(300, 40));
+    EXPECT_EQ(0xE6E6E6u, own.at(10, 8));
+    EXPECT_EQ(0x000000u, contrast.at(10, 8));
+    EXPECT_EQ(0xFFFFFFu, contrast.at(5, 15));
+    EXPECT_EQ(0xB4B4B4u, own.at(5, 50));
+    EXPECT_EQ(0xFFFFFFu, contrast.at(5, 50));
+    EXPECT_EQ(0x000000u, contrast.at(300, 40));
     // The playback format line set apart in the highlight colour instead of red, the recording
     // one and the second line in grey text, the badge's text in window text.
-    EXPECT_TRUE(own.has(RGB(204, 40, 20), 65, 64, 380, 80));
-    EXPECT_TRUE(contrast.has(RGB(26, 235, 255), 65, 64, 380, 80));
-    EXPECT_FALSE(contrast.anywhere(RGB(204, 40, 20)));
-    EXPECT_TRUE(contrast.has(RGB(63, 242, 63), 450, 64, 765, 80));
-    EXPECT_TRUE(contrast.has(RGB(63, 242, 63), 65, 48, 380, 64));
-    EXPECT_TRUE(contrast.has(RGB(255, 255, 255), 350, 38, 370, 47));
-    // The focus rectangle shows on the window colour too, inside the box only.
-    EXPECT_FALSE(contrast.has(RGB(255, 255, 255), 700, 31, 760, 34));
-    EXPECT_TRUE(focused.has(RGB(255, 255, 255), 700, 31, 760, 34));
-    EXPECT_FALSE(focused.has(RGB(255, 255, 255), 300, 31, 360, 34));
+    EXPECT_TRUE(has(own, 0xCC2814, 65, 64, 380, 80));
+    EXPECT_TRUE(has(contrast, 0x1AEBFF, 65, 64, 380, 80));
+    EXPECT_FALSE(has(contrast, 0xCC2814, 0, 0, 780, 90));
+    EXPECT_TRUE(has(contrast, 0x3FF23F, 450, 64, 765, 80));
+    EXPECT_TRUE(has(contrast, 0x3FF23F, 65, 48, 380, 64));
+    EXPECT_TRUE(has(contrast, 0xFFFFFF, 350, 38, 370, 47));
+    // The focus rectangle shows on the window colour too, inside its box only.
+    EXPECT_FALSE(has(contrast, 0xFFFFFF, 700, 31, 760, 34));
+    EXPECT_TRUE(has(focused, 0xFFFFFF, 700, 31, 760, 34));
+    EXPECT_FALSE(has(focused, 0xFFFFFF, 300, 31, 360, 34));
 }
 
 }  // namespace

@@ -405,20 +405,27 @@ int expectedDpi() {
 
 std::string checkerExePath() { return programFolder() + "HalvaneDevicesChecker.exe"; }
 
-Capture renderText(const LOGFONTW& font, const wchar_t* text, uint32_t background, int width, int height) {
+Capture drawOffscreen(int width, int height, uint32_t background, const std::function<void(HDC)>& draw) {
     DibCanvas canvas(width, height);
     HBRUSH fill = CreateSolidBrush(RGB(background >> 16 & 0xFF, background >> 8 & 0xFF, background & 0xFF));
     RECT all = {0, 0, width, height};
     FillRect(canvas.dc(), &all, fill);
     DeleteObject(fill);
-    HFONT handle = CreateFontIndirectW(&font);
-    HGDIOBJ oldFont = SelectObject(canvas.dc(), handle);
-    SetTextColor(canvas.dc(), RGB(0, 0, 0));
-    SetBkMode(canvas.dc(), TRANSPARENT);
-    TextOutW(canvas.dc(), 0, 0, text, lstrlenW(text));
-    SelectObject(canvas.dc(), oldFont);
-    DeleteObject(handle);
+    draw(canvas.dc());
+    GdiFlush();
     return canvas.pixels();
+}
+
+Capture renderText(const LOGFONTW& font, const wchar_t* text, uint32_t background, int width, int height) {
+    return drawOffscreen(width, height, background, [&](HDC dc) {
+        HFONT handle = CreateFontIndirectW(&font);
+        HGDIOBJ oldFont = SelectObject(dc, handle);
+        SetTextColor(dc, RGB(0, 0, 0));
+        SetBkMode(dc, TRANSPARENT);
+        TextOutW(dc, 0, 0, text, lstrlenW(text));
+        SelectObject(dc, oldFont);
+        DeleteObject(handle);
+    });
 }
 
 namespace {

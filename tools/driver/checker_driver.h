@@ -7,6 +7,7 @@
 
 #include <stdint.h>
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -92,6 +93,8 @@ Capture captureClient(HWND window);
 Capture captureWindow(HWND window);
 // Writes a capture as a 24-bit BMP file.
 bool writeBmp(const Capture& capture, const char* path);
+// What a function draws here, in a bitmap of the given background.
+Capture drawOffscreen(int width, int height, uint32_t background, const std::function<void(HDC)>& draw);
 // Black text drawn here, in a bitmap of the given background, to compare with what a window shows.
 Capture renderText(const LOGFONTW& font, const wchar_t* text, uint32_t background, int width, int height);
 
