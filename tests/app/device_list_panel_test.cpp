@@ -61,7 +61,8 @@ bool has(const Capture& picture, uint32_t colour, int left, int top, int right, 
     for (int y = top; y < bottom; ++y)
         for (int x = left; x < right; ++x) {
             int off = 0;
-            for (int shift : {0, 8, 16}) off |= abs(int(picture.at(x, y) >> shift & 0xFF) - int(colour >> shift & 0xFF)) > 8;
+            for (int shift : {0, 8, 16})
+                off |= abs(int(picture.at(x, y) >> shift & 0xFF) - int(colour >> shift & 0xFF)) > 8;
             if (!off) return true;
         }
     return false;

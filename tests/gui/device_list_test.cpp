@@ -506,7 +506,8 @@ TEST_F(DeviceListTest, KeysMoveTheFocusAndOpenTheFocusedBoxMenu) {
     // The focus rectangle's top edge runs inside row 0's playback box, above its text.
     const PanelScale& at = *scale;
     const auto focusEdge = [&](const Capture& s) {
-        return anyPixel(s, at.textLeft, at.boxRows[0].first + 1, at.exColumn - 8, at.boxRows[0].first + at.dpi / 32, dark);
+        const int top = at.boxRows[0].first;
+        return anyPixel(s, at.textLeft, top + 1, at.exColumn - 8, top + at.dpi / 32, dark);
     };
     EXPECT_FALSE(focusEdge(shot())) << "a focus rectangle without keyboard cues";
     const struct {
