@@ -544,9 +544,12 @@ TEST_F(DeviceListTest, KeysMoveTheFocusAndOpenTheFocusedBoxMenu) {
     EXPECT_TRUE(waitFor(5000, [&] { return storedRate(capture(2), kStoreValue.deviceFormat) == 44100; }));
     rates[5] = 44100;
     EXPECT_EQ(rates, storedRates());
-    // The command loaded the list again and told readers so; the focus stayed on its box.
+    // The command and "Refresh Device List" loaded the list again and told readers so; the focus
+    // stayed on its box.
     checker->waitIdle();
     EXPECT_TRUE(pumpUntil(3000, [&] { return childrenOfEvent(EVENT_OBJECT_REORDER).size() == 1; }));
+    command(201);
+    EXPECT_TRUE(pumpUntil(3000, [&] { return childrenOfEvent(EVENT_OBJECT_REORDER).size() == 2; }));
     EXPECT_EQ(6, reader.focus());
     UnhookWinEvent(hook);
 
