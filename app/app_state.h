@@ -45,6 +45,8 @@ struct AppState {
     EndpointRegistryTable endpointTable;  // rows of the device list panel
     int32_t reportFileErrorShown;  // a shown run tells of a failed report file once per session
     int32_t dpi;  // the main window's DPI, which every pixel size is scaled to
+    int32_t panelFocus;  // the box holding the keyboard focus in the panel, as popupTarget; 0: none
+    int32_t focusCues;   // the focused box shows its focus rectangle (keyboard cues are on)
 };
 
 extern AppState g_app;

@@ -28,6 +28,36 @@ const COLORREF kBlack = RGB(0, 0, 0);
 const COLORREF kGrey = RGB(84, 84, 84);
 const COLORREF kRed = RGB(204, 40, 20);
 
+// What the panel paints with: its own brushes, pens and colours, or in high contrast the
+// system's window colour for every fill, its window text colour for every line and text, grey
+// text for the second line, and the highlight colour where the format line is otherwise red.
+struct Palette {
+    HBRUSH titleBrush, boxBrush, badgeBrush;
+    HPEN titlePen, boxPen;
+    COLORREF text, grey, apart;
+};
+
+bool highContrast() {
+    HIGHCONTRASTW setting;
+    ZeroMemory(&setting, sizeof(setting));
+    setting.cbSize = sizeof(setting);
+    return g_panelSystemApi.systemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(setting), &setting, 0) &&
+           (setting.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+// In high contrast the DC's own brush and pen carry the system colours, so nothing is created.
+Palette paletteFor(HDC dc) {
+    if (!highContrast())
+        return Palette{g_res.titleBrush.get(), g_res.boxBrush.get(), g_res.badgeBrush.get(), g_res.titlePen.get(),
+                       g_res.boxPen.get(),     kBlack,               kGrey,                  kRed};
+    SetDCBrushColor(dc, g_panelSystemApi.getSysColor(COLOR_WINDOW));
+    SetDCPenColor(dc, g_panelSystemApi.getSysColor(COLOR_WINDOWTEXT));
+    HBRUSH fill = static_cast<HBRUSH>(GetStockObject(DC_BRUSH));
+    HPEN line = static_cast<HPEN>(GetStockObject(DC_PEN));
+    return Palette{fill, fill, fill, line, line, g_panelSystemApi.getSysColor(COLOR_WINDOWTEXT),
+                   g_panelSystemApi.getSysColor(COLOR_GRAYTEXT), g_panelSystemApi.getSysColor(COLOR_HIGHLIGHT)};
+}
+
 HFONT arial(int height, int weight) {
     LOGFONTA font;
     ZeroMemory(&font, sizeof(font));
@@ -113,11 +143,11 @@ RECT scaledRect(int left, int top, int right, int bottom, int dpi) {
 }
 
 // left and top in design pixels.
-void badge(HDC dc, const wchar_t* text, int left, int top, int dpi) {
+void badge(HDC dc, const wchar_t* text, int left, int top, int dpi, COLORREF colour) {
     const RECT r = scaledRect(left, top, left + 30, top + 15, dpi);
     const int corner = scaledPixels(5, dpi);
     RoundRect(dc, r.left, r.top, r.right, r.bottom, corner, corner);
-    textLine(dc, text, r, kBlack, DT_CENTER | DT_VCENTER);
+    textLine(dc, text, r, colour, DT_CENTER | DT_VCENTER);
 }
 
 // The text fonts for the DPI, made again only when it changes (another monitor).
@@ -147,11 +177,39 @@ RECT panelBox(int row, bool playback, int dpi) {
     return scaledRect(left, top, left + PANEL_BOX_WIDTH, top + PANEL_BOX_HEIGHT, dpi);
 }
 
-void paintPanel(HDC dc, int dpi) {
+PanelSystemApi g_panelSystemApi = {SystemParametersInfoW, GetSysColor};
+
+int panelBoxCount() {
+    const int pairs = g_app.endpointTable.pairCount;
+    return 2 * (pairs < 0 ? 0 : pairs < ENDPOINT_TABLE_SIZE ? pairs : ENDPOINT_TABLE_SIZE);
+}
+
+int32_t panelBoxAt(int index) {
+    if (index < 0 || index >= panelBoxCount()) return 0;
+    return (index / 2) | (index % 2 ? PANEL_RECORDING_BOX : PANEL_PLAYBACK_BOX);
+}
+
+int panelBoxIndex(int32_t box) {
+    const int32_t column = box & (PANEL_PLAYBACK_BOX | PANEL_RECORDING_BOX);
+    if (column != PANEL_PLAYBACK_BOX && column != PANEL_RECORDING_BOX) return -1;
+    const int index = 2 * (box & 0xFFFF) + (column == PANEL_RECORDING_BOX);
+    return index < panelBoxCount() ? index : -1;
+}
+
+const EndpointRegistryRecord* panelRecord(int32_t box) {
+    if (panelBoxIndex(box) < 0) return NULL;
+    const EndpointRegistryTable& table = g_app.endpointTable;
+    return box & PANEL_PLAYBACK_BOX ? &table.renderEntries[box & 0xFFFF] : &table.captureEntries[box & 0xFFFF];
+}
+
+RECT panelBoxRect(int32_t box, int dpi) { return panelBox(box & 0xFFFF, (box & PANEL_PLAYBACK_BOX) != 0, dpi); }
+
+void paintPanel(HDC dc, int dpi, int focusBox) {
     useFontsFor(dpi);
-    DcSelection brush(dc, g_res.titleBrush.get()), pen(dc, g_res.titlePen.get()), font(dc, g_res.textFont.get());
+    const Palette colours = paletteFor(dc);
+    DcSelection brush(dc, colours.titleBrush), pen(dc, colours.titlePen), font(dc, g_res.textFont.get());
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, kBlack);
+    SetTextColor(dc, colours.text);
     const struct {
         int left;
         const wchar_t* text;
@@ -160,7 +218,7 @@ void paintPanel(HDC dc, int dpi) {
     for (const auto& title : titles) {
         const RECT r = scaledRect(title.left, 5, title.left + PANEL_BOX_WIDTH, 25, dpi);
         Rectangle(dc, r.left, r.top, r.right, r.bottom);
-        textLine(dc, title.text, r, kBlack, DT_CENTER | DT_VCENTER);
+        textLine(dc, title.text, r, colours.text, DT_CENTER | DT_VCENTER);
     }
     const EndpointRegistryTable& table = g_app.endpointTable;
     for (int row = 0; row < table.pairCount && row < ENDPOINT_TABLE_SIZE; ++row) {
@@ -168,13 +226,20 @@ void paintPanel(HDC dc, int dpi) {
         paintDeviceBox(dc, PANEL_PLAYBACK_LEFT, top, table.renderEntries[row], dpi);
         paintDeviceBox(dc, PANEL_RECORDING_LEFT, top, table.captureEntries[row], dpi);
     }
+    // Inside the box's border, clear of it at every scale.
+    if (panelBoxIndex(focusBox) >= 0) {
+        RECT focus = panelBoxRect(focusBox, dpi);
+        InflateRect(&focus, -scaledPixels(2, dpi), -scaledPixels(2, dpi));
+        DrawFocusRect(dc, &focus);
+    }
 }
 
 void paintDeviceBox(HDC dc, int left, int top, const EndpointRegistryRecord& record, int dpi) {
     useFontsFor(dpi);
-    DcSelection brush(dc, g_res.boxBrush.get()), pen(dc, g_res.boxPen.get()), font(dc, g_res.textFont.get());
+    const Palette colours = paletteFor(dc);
+    DcSelection brush(dc, colours.boxBrush), pen(dc, colours.boxPen), font(dc, g_res.textFont.get());
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, kBlack);
+    SetTextColor(dc, colours.text);
     const int right = left + PANEL_BOX_WIDTH;
     const RECT box = scaledRect(left, top, right, top + PANEL_BOX_HEIGHT, dpi);
     Rectangle(dc, box.left, box.top, box.right, box.bottom);
@@ -185,25 +250,33 @@ void paintDeviceBox(HDC dc, int left, int top, const EndpointRegistryRecord& rec
         DrawIconEx(dc, scaledPixels(left + 1, dpi), scaledPixels(top + 1, dpi), icon.get(), iconSize, iconSize, 0, NULL,
                    DI_NORMAL);
 
-    textLine(dc, record.endpointDescription, scaledRect(left + 60, top + 3, right, top + 18, dpi), kBlack, DT_LEFT);
-    textLine(dc, record.adapterName, scaledRect(left + 60, top + 18, right, top + 34, dpi), kGrey, DT_LEFT);
+    textLine(dc, record.endpointDescription, scaledRect(left + 60, top + 3, right, top + 18, dpi), colours.text,
+             DT_LEFT);
+    textLine(dc, record.adapterName, scaledRect(left + 60, top + 18, right, top + 34, dpi), colours.grey, DT_LEFT);
 
     SelectObject(dc, g_res.formatFont.get());
+    wchar_t line[FORMAT_LINE_CAPACITY];
+    formatLineText(record, line, FORMAT_LINE_CAPACITY);
+    textLine(dc, line, scaledRect(left + 60, top + 34, right, top + PANEL_BOX_HEIGHT, dpi),
+             formatDiffersFromDefault(record) ? colours.apart : colours.grey, DT_LEFT);
+
+    SelectObject(dc, colours.badgeBrush);
+    if (record.flags & ENDPOINT_EXCLUSIVE_ON) badge(dc, L"Ex", left + 340, top + 5, dpi, colours.text);
+    if (record.flags & ENDPOINT_PRIORITY_ON) badge(dc, L"P", left + 340, top + 25, dpi, colours.text);
+}
+
+void formatLineText(const EndpointRegistryRecord& record, wchar_t* line, int capacity) {
+    if (capacity <= 0) return;
     const uint8_t* device = record.deviceFormatHeader;
     const uint8_t* oem = record.oemFormatHeader;
-    wchar_t line[160];
-    int length = _snwprintf(line, 160, L"%i Hz, %i bits, %i Ch", int(rateOf(device)), int(bitsOf(device)),
+    int length = _snwprintf(line, capacity, L"%i Hz, %i bits, %i Ch", int(rateOf(device)), int(bitsOf(device)),
                             int(channelsOf(device)));
-    if (rateOf(oem) != 0 && length > 0)
-        _snwprintf(line + length, 160 - length, L" (%i Hz, %i bits, %i Ch)", int(rateOf(oem)), int(bitsOf(oem)),
+    if (rateOf(oem) != 0 && length > 0 && length < capacity)
+        _snwprintf(line + length, capacity - length, L" (%i Hz, %i bits, %i Ch)", int(rateOf(oem)), int(bitsOf(oem)),
                    int(channelsOf(oem)));
-    line[159] = 0;
-    // Red when the current rate is not the default one (also when no default is stored).
-    const bool ratesDiffer = rateOf(oem) != rateOf(device);
-    textLine(dc, line, scaledRect(left + 60, top + 34, right, top + PANEL_BOX_HEIGHT, dpi), ratesDiffer ? kRed : kGrey,
-             DT_LEFT);
+    line[capacity - 1] = 0;
+}
 
-    SelectObject(dc, g_res.badgeBrush.get());
-    if (record.flags & ENDPOINT_EXCLUSIVE_ON) badge(dc, L"Ex", left + 340, top + 5, dpi);
-    if (record.flags & ENDPOINT_PRIORITY_ON) badge(dc, L"P", left + 340, top + 25, dpi);
+bool formatDiffersFromDefault(const EndpointRegistryRecord& record) {
+    return rateOf(record.oemFormatHeader) != rateOf(record.deviceFormatHeader);
 }

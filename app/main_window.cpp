@@ -10,6 +10,7 @@
 #include "app/device_list_panel.h"
 #include "app/display_scale.h"
 #include "app/integrity_check.h"
+#include "app/panel_accessible.h"
 #include "app/resource_ids.h"
 #include "base/owners.h"
 #include "inventory/device_inventory.h"
@@ -146,11 +147,13 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CREATE:
         g_app.mainWindow = window;
         g_app.dpi = windowDpi(window);
+        initFocusCues();
         createWindowResources();
         createLogView(window);
         PostMessageA(window, WM_COMMAND, CMD_LAUNCH_TEST, 0);
         return 0;
     case WM_DESTROY:
+        disconnectPanelObject();
         destroyWindowResources();
         PostQuitMessage(0);
         return 0;
@@ -161,7 +164,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_PAINT: {
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(window, &paint);
-        if (g_app.panelShown) paintPanel(dc, g_app.dpi);
+        if (g_app.panelShown) paintPanel(dc, g_app.dpi, panelFocusRectBox(window));
         EndPaint(window, &paint);
         return 0;
     }
@@ -180,6 +183,46 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_RBUTTONDOWN:
         if (g_app.panelShown) openContextMenu(window, short(LOWORD(lParam)), short(HIWORD(lParam)));
         return 0;
+    // The panel's keyboard: it holds the focus while shown.
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        if (g_app.panelShown) panelFocusChanged(window);
+        return 0;
+    case WM_KEYDOWN:
+        if (g_app.panelShown && handlePanelKey(window, UINT(wParam))) return 0;
+        return DefWindowProcA(window, message, wParam, lParam);
+    // Shift+F10 is handled here, before DefWindowProc would turn its release into the menu bar.
+    case WM_SYSKEYDOWN:
+        if (g_app.panelShown && wParam == VK_F10 && GetKeyState(VK_SHIFT) < 0) {
+            openBoxMenu(window, g_app.panelFocus);
+            return 0;
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
+    // From the keyboard (the context-menu key) the position is -1; a right click opened its menu
+    // when the button went down.
+    case WM_CONTEXTMENU:
+        if (g_app.panelShown && lParam == -1) {
+            openBoxMenu(window, g_app.panelFocus);
+            return 0;
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
+    case WM_PANEL_OPEN_MENU:
+        if (g_app.panelShown) openBoxMenu(window, int32_t(wParam));
+        return 0;
+    case WM_UPDATEUISTATE: {
+        const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
+        takeUiState(window, wParam);
+        return result;
+    }
+    case WM_GETOBJECT:
+        if (g_app.panelShown)
+            if (const LRESULT object = answerPanelObject(window, wParam, lParam)) return object;
+        return DefWindowProcA(window, message, wParam, lParam);
+    // High contrast turned on or off, or other system colours.
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+        if (g_app.panelShown) InvalidateRect(window, NULL, TRUE);
+        return DefWindowProcA(window, message, wParam, lParam);
     case WM_DPICHANGED_MESSAGE:
         changeScale(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;

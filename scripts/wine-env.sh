@@ -43,8 +43,10 @@ hv_start_xvfb() {
 # Settings every prefix gets: fonts, no crash dialog, and (for Xvfb, which has no window
 # manager) a virtual desktop, without which every window show waits about two seconds.
 # audio: "default" keeps Wine's choice, "none" turns audio drivers off, else the driver's name.
+# cues: "off" turns keyboard cues off as Windows ships them (Wine turns them on), so that focus
+# rectangles show only after keyboard use; anything else keeps Wine's setting.
 hv_prefix_settings() {
-  local desktop=$1 audio=$2 dpi=${3:-96} reg
+  local desktop=$1 audio=$2 dpi=${3:-96} cues=${4:-default} reg
   reg=$(mktemp /tmp/hv-prefix.XXXXXX.reg)
   {
     printf 'REGEDIT4\n\n'
@@ -54,6 +56,10 @@ hv_prefix_settings() {
     if [ "$audio" != default ]; then
       [ "$audio" = none ] && audio=
       printf '[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\n"Audio"="%s"\n\n' "$audio"
+    fi
+    if [ "$cues" = off ]; then
+      # Wine's default mask without bit 0x20 of its first byte (SPI_GETKEYBOARDCUES).
+      printf '[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"UserPreferencesMask"=hex:10,00,02,80,12,00,00,00\n\n'
     fi
     if [ "$dpi" != 96 ]; then
       printf '[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"LogPixels"=dword:%08x\n\n' "$dpi"
@@ -108,11 +114,13 @@ wine_prefix_start() {
     wineboot -i >"$WINEPREFIX.boot.log" 2>&1 || { echo "wine-env: wineboot failed, see $WINEPREFIX.boot.log" >&2; return 1; }
     fresh=yes
   fi
-  local stamp="$WINEPREFIX/.hv-$screen-$profile"
+  # The stamp names the version of these settings, so that a prefix made before a change gets it.
+  local stamp="$WINEPREFIX/.hv-s2-$screen-$profile"
   [ "$dpi" != 96 ] && stamp="$stamp-$dpi"
   if [ "$fresh" = yes ] || [ ! -f "$stamp" ]; then
     # Tests must not depend on the machine's sound cards: no audio driver there.
-    hv_prefix_settings "$([ "$screen" = xvfb ] && echo yes || echo no)" "$([ "$profile" = test ] && echo none || echo default)" "$dpi"
+    hv_prefix_settings "$([ "$screen" = xvfb ] && echo yes || echo no)" "$([ "$profile" = test ] && echo none || echo default)" "$dpi" \
+      "$([ "$profile" = test ] && echo off || echo default)"
     [ "$profile" = test ] && wine winecfg -v win7 >/dev/null 2>&1
     wineserver -w
     rm -f "$WINEPREFIX"/.hv-*

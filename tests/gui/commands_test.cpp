@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <oleacc.h>
 #include <stdlib.h>
 
 #include <string>
@@ -408,9 +409,10 @@ TEST(ForeignFolder, TheIntegrityCheckReadsFilesByTheirWideNames) {
 }
 
 // A Downloads folder where someone left DLLs under the names the checker needs (winmm, ksuser,
-// wintrust), with Wine told to prefer such DLLs the way Windows does for every name outside
-// KnownDLLs. None of them may run in a shown run, through the device list and the integrity
-// command, and the report is the one a clean folder gives (the hidden run: downloads_folder.sh).
+// wintrust, oleacc), with Wine told to prefer such DLLs the way Windows does for every name
+// outside KnownDLLs. None of them may run in a shown run, through the device list (read by a
+// screen reader) and the integrity command, and the report is the one a clean folder gives (the
+// hidden run: downloads_folder.sh).
 TEST(PlantedDlls, NeverRunInsideTheChecker) {
     TempDirectory dir;
     const std::wstring folder = dir.widePath();
@@ -418,9 +420,9 @@ TEST(PlantedDlls, NeverRunInsideTheChecker) {
     const std::string built = checkerExePath();
     ASSERT_TRUE(CopyFileW(std::wstring(built.begin(), built.end()).c_str(), exe.c_str(), FALSE));
     const std::string planted = programFolder() + "planted_dll.dll";
-    for (const wchar_t* name : {L"winmm.dll", L"ksuser.dll", L"wintrust.dll"})
+    for (const wchar_t* name : {L"winmm.dll", L"ksuser.dll", L"wintrust.dll", L"oleacc.dll"})
         ASSERT_TRUE(CopyFileW(std::wstring(planted.begin(), planted.end()).c_str(), (folder + L"\\" + name).c_str(), FALSE));
-    ASSERT_TRUE(SetEnvironmentVariableW(L"WINEDLLOVERRIDES", L"winmm,ksuser,wintrust=n,b;mscoree,mshtml="));
+    const CheckerDllOverrides preferPlanted({L"winmm", L"ksuser", L"wintrust", L"oleacc"}, L"native,builtin");
 
     {
         CheckerProcess shown(L"", folder, exe);
@@ -429,6 +431,12 @@ TEST(PlantedDlls, NeverRunInsideTheChecker) {
         EXPECT_TRUE(matchesGolden(shown.logText(), "empty_machine.txt", "Operating System: ",
                                   "Operating System: WIN 7 32Bits Build: 7601"));
         ASSERT_TRUE(shown.sendCommand(200));  // "Show Device List"
+        CoInitialize(NULL);
+        IAccessible* panel = NULL;
+        EXPECT_EQ(S_OK, AccessibleObjectFromWindow(shown.mainWindow(), OBJID_CLIENT, IID_IAccessible,
+                                                   reinterpret_cast<void**>(&panel)));
+        if (panel) panel->Release();
+        CoUninitialize();
         HWND box = chooseFileForIntegrityCheck(shown, exe);
         ASSERT_NE(nullptr, box);
         EXPECT_NE(std::wstring::npos, messageBoxText(box).find(L"Result: 0\n\nDigital signature: none."));
@@ -437,8 +445,7 @@ TEST(PlantedDlls, NeverRunInsideTheChecker) {
         int32_t exitCode = -1;
         EXPECT_TRUE(shown.waitExit(10000, &exitCode));
     }
-    SetEnvironmentVariableW(L"WINEDLLOVERRIDES", L"mscoree,mshtml=");
-    for (const wchar_t* name : {L"winmm.dll", L"ksuser.dll", L"wintrust.dll"})
+    for (const wchar_t* name : {L"winmm.dll", L"ksuser.dll", L"wintrust.dll", L"oleacc.dll"})
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"\\" + name + L".mark").c_str()))
             << toUtf8(name) << " ran in the checker";
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <oleacc.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -97,6 +99,85 @@ bool darkGrey(uint32_t p) {
     return r < 160 && abs(r - g) < 20 && abs(r - b) < 20;
 }
 bool blueish(uint32_t p) { return (p & 0xFF) > 150 && (p >> 16 & 0xFF) < 100; }
+
+// The panel as a screen reader in this process reads it from the checker: the client area's
+// accessible object through Active Accessibility. Child 0 is the list, 1 to 6 its boxes.
+class PanelReader {
+public:
+    explicit PanelReader(HWND window) {
+        CoInitialize(NULL);
+        AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object_));
+    }
+    ~PanelReader() {
+        if (object_) object_->Release();
+        CoUninitialize();
+    }
+    bool ok() const { return object_ != nullptr; }
+    // A text (name, value, description) or a number (role, state, focus), "<none>" or -1 without one.
+    std::wstring text(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*), long child) const {
+        BSTR text = NULL;
+        const HRESULT result = (object_->*get)(childId(child), &text);
+        std::wstring taken = result == S_OK && text ? std::wstring(text, SysStringLen(text)) : L"<none>";
+        SysFreeString(text);
+        return taken;
+    }
+    long number(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*), long child) const {
+        VARIANT v;
+        VariantInit(&v);
+        const long n = (object_->*get)(childId(child), &v) == S_OK && v.vt == VT_I4 ? v.lVal : -1;
+        VariantClear(&v);
+        return n;
+    }
+    long focus() const {
+        VARIANT v;
+        VariantInit(&v);
+        return object_->get_accFocus(&v) == S_OK && v.vt == VT_I4 ? v.lVal : -1;
+    }
+    long childCount() const {
+        long count = -1;
+        object_->get_accChildCount(&count);
+        return count;
+    }
+    std::vector<long> location(long child) const {  // screen left, top, width, height
+        std::vector<long> at(4, -1);
+        object_->accLocation(&at[0], &at[1], &at[2], &at[3], childId(child));
+        return at;
+    }
+    HRESULT doDefaultAction(long child) const { return object_->accDoDefaultAction(childId(child)); }
+
+private:
+    static VARIANT childId(long child) {
+        VARIANT id;
+        id.vt = VT_I4;
+        id.lVal = child;
+        return id;
+    }
+    IAccessible* object_ = nullptr;
+};
+
+// The events the checker raises for its client area, caught by an out-of-context hook while this
+// thread pumps its messages: event and child, in order.
+std::vector<std::pair<DWORD, long>> g_clientEvents;
+HWND g_eventWindow;
+void CALLBACK onClientEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
+    if (window == g_eventWindow && object == OBJID_CLIENT) g_clientEvents.push_back(std::make_pair(event, long(child)));
+}
+std::vector<long> childrenOfEvent(DWORD event) {
+    std::vector<long> children;
+    for (const auto& e : g_clientEvents)
+        if (e.first == event) children.push_back(e.second);
+    return children;
+}
+
+// Polls while pumping this thread's messages.
+template <typename Condition>
+bool pumpUntil(DWORD timeoutMs, Condition condition) {
+    return waitFor(timeoutMs, [&] {
+        MSG message;
+        while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        return condition();
+    });
+}
 
 // The panel at each display scale the tests run at, in client pixels, first and last pixel as
 // painted: the 96-DPI design times 1.5 and 2, each edge rounded half up on its own.
@@ -232,18 +313,43 @@ protected:
     // Right-clicks a client point; returns the context menu's items, or nothing when none opened.
     Lines rightClick(int x, int y) {
         PostMessageW(checker->mainWindow(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, y));
+        return closeMenu(waitForMenu());
+    }
+    HWND waitForMenu() {
         HWND popup = NULL;
         waitFor(1500, [&] {
             for (HWND w : windowsOfProcess(checker->id(), L"#32768"))
                 if (IsWindowVisible(w)) popup = w;
             return popup != NULL;
         });
+        return popup;
+    }
+    // The open context menu's items; closed with Escape.
+    Lines closeMenu(HWND popup) {
         if (!popup) return Lines();
         Lines items = checker->probe("probePopupMenu");
         PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
         waitFor(3000, [&] { return !IsWindowVisible(popup); });
         checker->waitIdle();
         return items;
+    }
+    // The painted box of a reader's child (1 to 6: row by row, playback first) on the screen:
+    // left, top, width, height, from the places measured on the screenshots.
+    std::vector<long> paintedBox(long child) {
+        const int row = (child - 1) / 2, column = (child - 1) % 2;
+        POINT origin = {0, 0};
+        ClientToScreen(checker->mainWindow(), &origin);
+        const int left = scale->boxColumns[2 * column].first, top = scale->boxRows[2 * row].first;
+        return {origin.x + left, origin.y + top, scale->boxColumns[2 * column + 1].first - left + 1,
+                scale->boxRows[2 * row + 1].first - top + 1};
+    }
+    // The device formats' rates of every entry, playback and recording of each row.
+    std::vector<uint32_t> storedRates() {
+        std::vector<uint32_t> all;
+        for (int row = 0; row < 3; ++row)
+            for (const std::wstring& entry : {render(row), capture(row)})
+                all.push_back(storedRate(entry, kStoreValue.deviceFormat));
+        return all;
     }
 
     TestRegistry registry;
@@ -337,6 +443,135 @@ TEST_F(DeviceListTest, ContextMenus) {
     // With the log view shown, a right click does nothing.
     command(200);
     EXPECT_EQ(Lines(), rightClick(at.hits[0].x, at.hits[0].y));
+}
+
+// What a reader reads of the boxes: one child per box in reading order, each with the texts drawn,
+// the badges and the red line in words, its state and the place it is painted at on the screen.
+TEST_F(DeviceListTest, AReaderReadsEveryBoxWhereItIsPainted) {
+    start();
+    command(200);
+    ASSERT_TRUE(bringToFront(checker->mainWindow()));
+    PanelReader reader(checker->mainWindow());
+    ASSERT_TRUE(reader.ok());
+    EXPECT_EQ(L"Device List", reader.text(&IAccessible::get_accName, CHILDID_SELF));
+    EXPECT_EQ(ROLE_SYSTEM_LIST, reader.number(&IAccessible::get_accRole, CHILDID_SELF));
+    ASSERT_EQ(6, reader.childCount());
+    const std::vector<std::wstring> boxes[] = {
+        {L"Playback: VESSO Input", L"48000 Hz, 24 bits, 2 Ch (44100 Hz, 16 bits, 2 Ch)",
+         L"Halvane Virtual Vesso, exclusive mode allowed, the format differs from the default"},
+        {L"Recording: VESSO Output", L"48000 Hz, 16 bits, 2 Ch (48000 Hz, 16 bits, 2 Ch)", L"Halvane Virtual Vesso"},
+        {L"Playback: VESSO-A Input", L"44100 Hz, 16 bits, 2 Ch (44100 Hz, 24 bits, 2 Ch)", L"Halvane Vesso A"},
+        {L"Recording: VESSO-A Output", L"44100 Hz, 16 bits, 2 Ch (44100 Hz, 16 bits, 2 Ch)",
+         L"Halvane Vesso A, exclusive mode has priority"},
+        {L"Playback: VESSO-C Input", L"48000 Hz, 16 bits, 2 Ch (48000 Hz, 16 bits, 2 Ch)", L"Halvane Vesso C"},
+        {L"Recording: VESSO-C Output", L"48000 Hz, 16 bits, 2 Ch",
+         L"Halvane Vesso C, the format differs from the default"},
+    };
+    for (long child = 1; child <= 6; ++child) {
+        EXPECT_EQ(boxes[child - 1], (std::vector<std::wstring>{reader.text(&IAccessible::get_accName, child),
+                                                                reader.text(&IAccessible::get_accValue, child),
+                                                                reader.text(&IAccessible::get_accDescription, child)}));
+        EXPECT_EQ(ROLE_SYSTEM_LISTITEM, reader.number(&IAccessible::get_accRole, child));
+        // The first box with a device holds the focus: focusable, selectable, focused, selected.
+        EXPECT_EQ(child == 1 ? 0x300006 : 0x300000, reader.number(&IAccessible::get_accState, child)) << child;
+        EXPECT_EQ(paintedBox(child), reader.location(child)) << child;
+    }
+    EXPECT_EQ(1, reader.focus());
+    // The default action opens the box's menu, at the box, and moves the focus there.
+    EXPECT_EQ(S_OK, reader.doDefaultAction(3));
+    HWND popup = waitForMenu();
+    ASSERT_NE(nullptr, popup);
+    RECT menu;
+    GetWindowRect(popup, &menu);
+    EXPECT_EQ(paintedBox(3)[0], menu.left);
+    EXPECT_EQ(7u, closeMenu(popup).size());
+    EXPECT_EQ(3, reader.focus());
+}
+
+// The keyboard alone: the arrows, Home and End move the focus (and the reader's with it), the
+// focus rectangle shows once keys are used, the context-menu key and Shift+F10 open the focused
+// box's menu at the box, and a command chosen there changes that box's endpoint and no other.
+TEST_F(DeviceListTest, KeysMoveTheFocusAndOpenTheFocusedBoxMenu) {
+    start();
+    command(200);
+    HWND window = checker->mainWindow();
+    ASSERT_TRUE(bringToFront(window));
+    PanelReader reader(window);
+    ASSERT_TRUE(reader.ok());
+    g_clientEvents.clear();
+    g_eventWindow = window;
+    const HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_REORDER, EVENT_OBJECT_SELECTION, NULL, onClientEvent,
+                                               checker->id(), 0, WINEVENT_OUTOFCONTEXT);
+    // The focus rectangle's top edge runs inside row 0's playback box, above its text.
+    const PanelScale& at = *scale;
+    const auto focusEdge = [&](const Capture& s) {
+        const int top = at.boxRows[0].first;
+        return anyPixel(s, at.textLeft, top + 1, at.exColumn - 8, top + at.dpi / 32, dark);
+    };
+    EXPECT_FALSE(focusEdge(shot())) << "a focus rectangle without keyboard cues";
+    const struct {
+        WORD key;
+        long child;
+    } moves[] = {{VK_RIGHT, 2}, {VK_DOWN, 4}, {VK_DOWN, 6}, {VK_DOWN, 6}, {VK_LEFT, 5},
+                 {VK_UP, 3},    {VK_END, 6},  {VK_HOME, 1}};
+    for (const auto& move : moves) {
+        ASSERT_TRUE(pressKeys(window, {move.key}));
+        EXPECT_TRUE(pumpUntil(3000, [&] { return reader.focus() == move.child; })) << move.key << " to " << move.child;
+    }
+    EXPECT_EQ((std::vector<long>{2, 4, 6, 5, 3, 6, 1}), childrenOfEvent(EVENT_OBJECT_FOCUS));
+    EXPECT_TRUE(focusEdge(shot())) << "no focus rectangle after keyboard use";
+
+    // Shift+F10 on row 0's playback box opens its menu below it.
+    ASSERT_TRUE(pressKeys(window, {VK_SHIFT, VK_F10}));
+    HWND popup = waitForMenu();
+    RECT menu;
+    ASSERT_TRUE(popup && GetWindowRect(popup, &menu));
+    EXPECT_EQ(paintedBox(1)[1] + paintedBox(1)[3], menu.top);
+    EXPECT_EQ(7u, closeMenu(popup).size());
+    // The context-menu key on row 2's recording box; its first item, 44.1 kHz, goes to it alone.
+    std::vector<uint32_t> rates = storedRates();
+    ASSERT_TRUE(pressKeys(window, {VK_END}));
+    ASSERT_TRUE(pumpUntil(3000, [&] { return reader.focus() == 6; }));
+    ASSERT_TRUE(pressKeys(window, {VK_APPS}));
+    popup = waitForMenu();
+    ASSERT_TRUE(popup && GetWindowRect(popup, &menu));
+    EXPECT_EQ(paintedBox(6)[0], menu.left);
+    EXPECT_EQ(paintedBox(6)[1] + paintedBox(6)[3], menu.top);
+    EXPECT_EQ(2u, checker->probe("probePopupMenu").size());
+    ASSERT_TRUE(pressKeys(NULL, {VK_DOWN}));
+    ASSERT_TRUE(pressKeys(NULL, {VK_RETURN}));
+    EXPECT_TRUE(waitFor(5000, [&] { return storedRate(capture(2), kStoreValue.deviceFormat) == 44100; }));
+    rates[5] = 44100;
+    EXPECT_EQ(rates, storedRates());
+    // The command and "Refresh Device List" loaded the list again and told readers so; the focus
+    // stayed on its box.
+    checker->waitIdle();
+    EXPECT_TRUE(pumpUntil(3000, [&] { return childrenOfEvent(EVENT_OBJECT_REORDER).size() == 1; }));
+    command(201);
+    EXPECT_TRUE(pumpUntil(3000, [&] { return childrenOfEvent(EVENT_OBJECT_REORDER).size() == 2; }));
+    EXPECT_EQ(6, reader.focus());
+    UnhookWinEvent(hook);
+
+    // Back to the log view, which takes the keyboard focus.
+    command(200);
+    GUITHREADINFO gui;
+    gui.cbSize = sizeof(gui);
+    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &gui));
+    EXPECT_EQ(checker->logView(), gui.hwndFocus);
+}
+
+// Without the system's accessibility library the checker starts and its panel works by
+// keyboard; a reader then finds the plain client area any window has.
+TEST_F(DeviceListTest, WithoutTheAccessibilityLibraryThePanelStillWorks) {
+    const CheckerDllOverrides missing({L"oleacc"}, L"");
+    start();
+    command(200);
+    PanelReader reader(checker->mainWindow());
+    ASSERT_TRUE(reader.ok());
+    EXPECT_EQ(ROLE_SYSTEM_CLIENT, reader.number(&IAccessible::get_accRole, CHILDID_SELF));
+    ASSERT_TRUE(pressKeys(checker->mainWindow(), {VK_RIGHT}));
+    ASSERT_TRUE(pressKeys(checker->mainWindow(), {VK_APPS}));
+    EXPECT_EQ(2u, closeMenu(waitForMenu()).size()) << "the focus did not move to the recording box";
 }
 
 TEST_F(DeviceListTest, AMoveToAMonitorOfAnotherScaleRepaintsAtIt) {

@@ -1,7 +1,8 @@
 /* Stands in for a DLL someone left beside the checker in a Downloads folder, copied there as
-   winmm.dll, ksuser.dll and wintrust.dll. Loaded into a process, it leaves "<its own path>.mark"
-   beside itself. It exports what checkers import or look up from those DLLs, so that a checker
-   that would load it starts and runs with it as it would with the real one (no wave devices). */
+   winmm.dll, ksuser.dll, wintrust.dll and oleacc.dll. Loaded into a process, it leaves
+   "<its own path>.mark" beside itself. It exports what checkers import or look up from those DLLs,
+   so that a checker that would load it starts and runs with it as it would with the real one (no
+   wave devices, no accessible object). */
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -29,3 +30,7 @@ __declspec(dllexport) DWORD WINAPI KsCreatePin(HANDLE filter, void* connect, ACC
     return ERROR_NOT_SUPPORTED;
 }
 __declspec(dllexport) LONG WINAPI WinVerifyTrust(HWND window, GUID* action, void* data) { return 0; }
+__declspec(dllexport) LRESULT WINAPI LresultFromObject(const GUID* iid, WPARAM wParam, void* object) { return 0; }
+__declspec(dllexport) LONG WINAPI CreateStdAccessibleObject(HWND window, LONG id, const GUID* iid, void** object) {
+    return (LONG)0x80004005L;
+}

@@ -234,19 +234,30 @@ HWND fileNameField(HWND dialog) {
     return field ? field : GetDlgItem(dialog, 1152);
 }
 
-bool typeControlKey(HWND window, WORD virtualKey) {
+bool bringToFront(HWND window) {
     SetForegroundWindow(window);
-    if (!waitFor(5000, [window] { return GetForegroundWindow() == window; })) return false;
-    INPUT keys[4];
-    ZeroMemory(keys, sizeof(keys));
-    const WORD sequence[4] = {VK_CONTROL, virtualKey, virtualKey, VK_CONTROL};
-    for (int i = 0; i < 4; ++i) {
-        keys[i].type = INPUT_KEYBOARD;
-        keys[i].ki.wVk = sequence[i];
-        keys[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
-    }
-    return SendInput(4, keys, sizeof(INPUT)) == 4;
+    return waitFor(5000, [window] { return GetForegroundWindow() == window; });
 }
+
+bool pressKeys(HWND window, std::initializer_list<WORD> chord) {
+    if (window && !bringToFront(window)) return false;
+    std::vector<INPUT> keys(2 * chord.size());
+    size_t i = 0;
+    for (WORD key : chord) {
+        const bool extended = key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN || key == VK_HOME ||
+                              key == VK_END || key == VK_APPS;
+        INPUT& down = keys[i];
+        INPUT& up = keys[keys.size() - 1 - i];
+        down.type = up.type = INPUT_KEYBOARD;
+        down.ki.wVk = up.ki.wVk = key;
+        down.ki.dwFlags = extended ? KEYEVENTF_EXTENDEDKEY : 0;
+        up.ki.dwFlags = down.ki.dwFlags | KEYEVENTF_KEYUP;
+        ++i;
+    }
+    return SendInput(UINT(keys.size()), keys.data(), sizeof(INPUT)) == keys.size();
+}
+
+bool typeControlKey(HWND window, WORD virtualKey) { return pressKeys(window, {VK_CONTROL, virtualKey}); }
 
 std::wstring clipboardText(bool thenEmpty) {
     // The checker may still hold the clipboard for a moment.
@@ -394,18 +405,43 @@ int expectedDpi() {
 
 std::string checkerExePath() { return programFolder() + "HalvaneDevicesChecker.exe"; }
 
-Capture renderText(const LOGFONTW& font, const wchar_t* text, uint32_t background, int width, int height) {
+Capture drawOffscreen(int width, int height, uint32_t background, const std::function<void(HDC)>& draw) {
     DibCanvas canvas(width, height);
     HBRUSH fill = CreateSolidBrush(RGB(background >> 16 & 0xFF, background >> 8 & 0xFF, background & 0xFF));
     RECT all = {0, 0, width, height};
     FillRect(canvas.dc(), &all, fill);
     DeleteObject(fill);
-    HFONT handle = CreateFontIndirectW(&font);
-    HGDIOBJ oldFont = SelectObject(canvas.dc(), handle);
-    SetTextColor(canvas.dc(), RGB(0, 0, 0));
-    SetBkMode(canvas.dc(), TRANSPARENT);
-    TextOutW(canvas.dc(), 0, 0, text, lstrlenW(text));
-    SelectObject(canvas.dc(), oldFont);
-    DeleteObject(handle);
+    draw(canvas.dc());
+    GdiFlush();
     return canvas.pixels();
+}
+
+Capture renderText(const LOGFONTW& font, const wchar_t* text, uint32_t background, int width, int height) {
+    return drawOffscreen(width, height, background, [&](HDC dc) {
+        HFONT handle = CreateFontIndirectW(&font);
+        HGDIOBJ oldFont = SelectObject(dc, handle);
+        SetTextColor(dc, RGB(0, 0, 0));
+        SetBkMode(dc, TRANSPARENT);
+        TextOutW(dc, 0, 0, text, lstrlenW(text));
+        SelectObject(dc, oldFont);
+        DeleteObject(handle);
+    });
+}
+
+namespace {
+const wchar_t kCheckerOverrides[] = L"Software\\Wine\\AppDefaults\\HalvaneDevicesChecker.exe\\DllOverrides";
+}  // namespace
+
+CheckerDllOverrides::CheckerDllOverrides(std::initializer_list<const wchar_t*> dlls, const wchar_t* order) {
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kCheckerOverrides, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL)) return;
+    for (const wchar_t* dll : dlls)
+        RegSetValueExW(key, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>(order),
+                       DWORD((wcslen(order) + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+CheckerDllOverrides::~CheckerDllOverrides() {
+    RegDeleteKeyW(HKEY_CURRENT_USER, kCheckerOverrides);
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\HalvaneDevicesChecker.exe");
 }

@@ -7,6 +7,8 @@
 
 #include <stdint.h>
 
+#include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -71,6 +73,10 @@ bool pressButton(HWND box, int button);
 HWND fileNameField(HWND dialog);
 // Brings the window to the front and types Ctrl and a key, as a user at the keyboard does.
 bool typeControlKey(HWND window, WORD virtualKey);
+// Brings the window to the front (none: input goes where it goes, to an open menu for one) and
+// presses the keys in order, releasing them in the reverse order: one key, or a chord.
+bool pressKeys(HWND window, std::initializer_list<WORD> chord);
+bool bringToFront(HWND window);
 // The clipboard's Unicode text, as any program reads it, after emptying it when asked;
 // "<none>" when it holds none.
 std::wstring clipboardText(bool thenEmpty = false);
@@ -87,8 +93,22 @@ Capture captureClient(HWND window);
 Capture captureWindow(HWND window);
 // Writes a capture as a 24-bit BMP file.
 bool writeBmp(const Capture& capture, const char* path);
+// What a function draws here, in a bitmap of the given background.
+Capture drawOffscreen(int width, int height, uint32_t background, const std::function<void(HDC)>& draw);
 // Black text drawn here, in a bitmap of the given background, to compare with what a window shows.
 Capture renderText(const LOGFONTW& font, const wchar_t* text, uint32_t background, int width, int height);
+
+// Which DLLs Wine loads into checkers started while it lives (the executable's name under
+// HKCU\Software\Wine\AppDefaults): "" turns them off, "native,builtin" prefers a copy beside
+// the exe, as Windows does for names outside KnownDLLs. Wine reads WINEDLLOVERRIDES from the
+// environment it started with, so a test cannot hand overrides on through its own environment.
+class CheckerDllOverrides {
+public:
+    CheckerDllOverrides(std::initializer_list<const wchar_t*> dlls, const wchar_t* order);
+    ~CheckerDllOverrides();
+    CheckerDllOverrides(const CheckerDllOverrides&) = delete;
+    CheckerDllOverrides& operator=(const CheckerDllOverrides&) = delete;
+};
 
 // The display scale this process runs at, which Wine gives every program alike (LogPixels), and
 // the one the test run asked for in HV_EXPECT_DPI (96 when not set): a test compares the two

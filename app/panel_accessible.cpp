@@ -1,0 +1,333 @@
+#include "app/panel_accessible.h"
+
+#include <ole2.h>
+#include <oleacc.h>
+#include <wchar.h>
+
+#include "app/app_state.h"
+#include "app/device_list_commands.h"
+#include "app/device_list_panel.h"
+#include "base/system_library.h"
+#include "base/text.h"
+#include "sources/store/endpoint_store.h"
+
+namespace {
+
+typedef LRESULT(WINAPI* LresultFromObjectFunction)(REFIID, WPARAM, LPUNKNOWN);
+typedef HRESULT(WINAPI* CreateStdAccessibleObjectFunction)(HWND, LONG, REFIID, void**);
+typedef BSTR(WINAPI* SysAllocStringFunction)(const OLECHAR*);
+
+// Looked up once, by full path in the system folder; null where Windows lacks them.
+struct AccessibilityFunctions {
+    bool looked;
+    LresultFromObjectFunction lresultFromObject;
+    CreateStdAccessibleObjectFunction createStdAccessibleObject;
+    SysAllocStringFunction sysAllocString;  // readers free the texts with SysFreeString
+} g_functions;
+
+const AccessibilityFunctions& functions() {
+    if (!g_functions.looked) {
+        g_functions.lresultFromObject = systemFunctionAs<LresultFromObjectFunction>(L"oleacc.dll", "LresultFromObject");
+        g_functions.createStdAccessibleObject =
+            systemFunctionAs<CreateStdAccessibleObjectFunction>(L"oleacc.dll", "CreateStdAccessibleObject");
+        g_functions.sysAllocString = systemFunctionAs<SysAllocStringFunction>(L"oleaut32.dll", "SysAllocString");
+        g_functions.looked = true;
+    }
+    return g_functions;
+}
+
+const wchar_t kListName[] = L"Device List";
+const wchar_t kDefaultAction[] = L"Open menu";
+enum { TEXT_CAPACITY = 512 };
+
+HRESULT textOut(BSTR* out, const wchar_t* text) {
+    if (!out) return E_POINTER;
+    *out = functions().sysAllocString ? functions().sysAllocString(text) : NULL;
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT noText(BSTR* out) {
+    if (!out) return E_POINTER;
+    *out = NULL;
+    return S_FALSE;
+}
+
+void append(wchar_t* text, const wchar_t* part) {
+    if (!part[0]) return;
+    const size_t used = wcslen(text);
+    if (used) _snwprintf(text + used, TEXT_CAPACITY - used, L", %ls", part);
+    else copyText(text, part, TEXT_CAPACITY);
+    text[TEXT_CAPACITY - 1] = 0;
+}
+
+// The second text line, the badges in words and why the format line is drawn apart.
+void describe(const EndpointRegistryRecord& record, wchar_t* text) {
+    text[0] = 0;
+    append(text, record.adapterName);
+    if (record.flags & ENDPOINT_EXCLUSIVE_ON) append(text, L"exclusive mode allowed");
+    if (record.flags & ENDPOINT_PRIORITY_ON) append(text, L"exclusive mode has priority");
+    if (formatDiffersFromDefault(record)) append(text, L"the format differs from the default");
+}
+
+int childOf(int32_t box) { return panelBoxIndex(box) + 1; }
+
+void setChild(VARIANT* out, int child) {
+    out->vt = VT_I4;
+    out->lVal = child;
+}
+
+// The list of boxes. One object serves the window for its life; it reads the panel as it is at
+// each call, so a reader always sees what is painted.
+class PanelAccessible : public IAccessible {
+public:
+    void connect(HWND window) { window_ = window; }
+    void disconnect() { window_ = NULL; }
+
+    // IUnknown. The object is never deleted: it lives as long as the process.
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) || iid == __uuidof(IAccessible)) {
+            *out = static_cast<IAccessible*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = NULL;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ULONG(InterlockedIncrement(&references_)); }
+    STDMETHODIMP_(ULONG) Release() override { return ULONG(InterlockedDecrement(&references_)); }
+
+    // IDispatch: readers call the interface itself.
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+        if (!count) return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+
+    STDMETHODIMP get_accParent(IDispatch** parent) override {
+        if (!parent) return E_POINTER;
+        *parent = NULL;
+        if (!connected()) return RPC_E_DISCONNECTED;
+        if (!functions().createStdAccessibleObject) return S_FALSE;
+        return functions().createStdAccessibleObject(window_, OBJID_WINDOW, __uuidof(IDispatch),
+                                                     reinterpret_cast<void**>(parent));
+    }
+    STDMETHODIMP get_accChildCount(long* count) override {
+        if (!count) return E_POINTER;
+        *count = connected() ? boxCount() : 0;
+        return connected() ? S_OK : RPC_E_DISCONNECTED;
+    }
+    // The boxes are simple elements, not objects of their own.
+    STDMETHODIMP get_accChild(VARIANT child, IDispatch** element) override {
+        if (!element) return E_POINTER;
+        *element = NULL;
+        int32_t box;
+        const HRESULT checked = boxOf(child, &box);
+        if (checked != S_OK) return checked;
+        return box ? S_FALSE : E_INVALIDARG;
+    }
+    STDMETHODIMP get_accName(VARIANT child, BSTR* name) override {
+        int32_t box;
+        const HRESULT checked = boxOf(child, &box);
+        if (checked != S_OK) return checked;
+        if (!box) return textOut(name, kListName);
+        wchar_t text[TEXT_CAPACITY];
+        _snwprintf(text, TEXT_CAPACITY, L"%ls: %ls", box & PANEL_PLAYBACK_BOX ? L"Playback" : L"Recording",
+                   panelRecord(box)->endpointDescription);
+        text[TEXT_CAPACITY - 1] = 0;
+        return textOut(name, text);
+    }
+    STDMETHODIMP get_accValue(VARIANT child, BSTR* value) override {
+        int32_t box;
+        const HRESULT checked = boxOf(child, &box);
+        if (checked != S_OK) return checked;
+        if (!box) return noText(value);
+        wchar_t line[FORMAT_LINE_CAPACITY];
+        formatLineText(*panelRecord(box), line, FORMAT_LINE_CAPACITY);
+        return textOut(value, line);
+    }
+    STDMETHODIMP get_accDescription(VARIANT child, BSTR* description) override {
+        int32_t box;
+        const HRESULT checked = boxOf(child, &box);
+        if (checked != S_OK) return checked;
+        if (!box) return noText(description);
+        wchar_t text[TEXT_CAPACITY];
+        describe(*panelRecord(box), text);
+        return textOut(description, text);
+    }
+    STDMETHODIMP get_accRole(VARIANT child, VARIANT* role) override {
+        if (!role) return E_POINTER;
+        int32_t box;
+        const HRESULT checked = boxOf(child, &box);
+        if (checked != S_OK) return checked;
+        setChild(role, box ? ROLE_SYSTEM_LISTITEM : ROLE_SYSTEM_LIST);
+        return S_OK;
+    }
+    STDMETHODIMP get_accState(VARIANT child, VARIANT* state) override {
+        if (!state) return E_POINTER;
+        int32_t box;
+        const HRESULT checked = boxOf(child, &box);
+        if (checked != S_OK) return checked;
+        const bool focused = GetFocus() == window_;
+        const bool focusedBox = box && box == g_app.panelFocus;
+        long flags = STATE_SYSTEM_FOCUSABLE;
+        if (box) flags |= STATE_SYSTEM_SELECTABLE | (focusedBox ? STATE_SYSTEM_SELECTED : 0);
+        if (focused && (focusedBox || (!box && panelBoxIndex(g_app.panelFocus) < 0))) flags |= STATE_SYSTEM_FOCUSED;
+        setChild(state, flags);
+        return S_OK;
+    }
+    STDMETHODIMP get_accHelp(VARIANT, BSTR* help) override { return noText(help); }
+    STDMETHODIMP get_accHelpTopic(BSTR* file, VARIANT, long* topic) override {
+        if (topic) *topic = 0;
+        return noText(file);
+    }
+    STDMETHODIMP get_accKeyboardShortcut(VARIANT, BSTR* shortcut) override { return noText(shortcut); }
+    STDMETHODIMP get_accFocus(VARIANT* focus) override {
+        if (!focus) return E_POINTER;
+        VariantInitEmpty(focus);
+        if (!connected()) return RPC_E_DISCONNECTED;
+        if (GetFocus() != window_) return S_FALSE;
+        const int index = panelBoxIndex(g_app.panelFocus);
+        setChild(focus, index >= 0 && g_app.panelShown ? index + 1 : CHILDID_SELF);
+        return S_OK;
+    }
+    STDMETHODIMP get_accSelection(VARIANT* selection) override {
+        if (!selection) return E_POINTER;
+        VariantInitEmpty(selection);
+        if (!connected()) return RPC_E_DISCONNECTED;
+        if (!g_app.panelShown || panelBoxIndex(g_app.panelFocus) < 0) return S_FALSE;
+        setChild(selection, childOf(g_app.panelFocus));
+        return S_OK;
+    }
+    STDMETHODIMP get_accDefaultAction(VARIANT child, BSTR* action) override {
+        int32_t box;
+        const HRESULT checked = boxOf(child, &box);
+        if (checked != S_OK) return checked;
+        return box ? textOut(action, kDefaultAction) : noText(action);
+    }
+    STDMETHODIMP accSelect(long flags, VARIANT child) override {
+        int32_t box;
+        const HRESULT checked = boxOf(child, &box);
+        if (checked != S_OK) return checked;
+        if (!box || (flags & ~(SELFLAG_TAKEFOCUS | SELFLAG_TAKESELECTION)) || !flags) return E_INVALIDARG;
+        if (flags & SELFLAG_TAKEFOCUS) SetFocus(window_);
+        focusPanelBox(window_, box);
+        return S_OK;
+    }
+    STDMETHODIMP accLocation(long* left, long* top, long* width, long* height, VARIANT child) override {
+        if (!left || !top || !width || !height) return E_POINTER;
+        int32_t box;
+        const HRESULT checked = boxOf(child, &box);
+        if (checked != S_OK) return checked;
+        RECT r;
+        if (box) r = panelBoxRect(box, g_app.dpi);
+        else GetClientRect(window_, &r);
+        POINT corner = {r.left, r.top};
+        ClientToScreen(window_, &corner);
+        *left = corner.x;
+        *top = corner.y;
+        *width = r.right - r.left;
+        *height = r.bottom - r.top;
+        return S_OK;
+    }
+    STDMETHODIMP accNavigate(long direction, VARIANT start, VARIANT* end) override {
+        if (!end) return E_POINTER;
+        VariantInitEmpty(end);
+        int32_t box;
+        const HRESULT checked = boxOf(start, &box);
+        if (checked != S_OK) return checked;
+        const int count = boxCount();
+        int32_t next = 0;
+        if (!box) {
+            if (direction == NAVDIR_FIRSTCHILD) next = panelBoxAt(0);
+            if (direction == NAVDIR_LASTCHILD) next = panelBoxAt(count - 1);
+        } else {
+            switch (direction) {
+            case NAVDIR_NEXT: next = panelBoxAt(panelBoxIndex(box) + 1); break;
+            case NAVDIR_PREVIOUS: next = panelBoxAt(panelBoxIndex(box) - 1); break;
+            case NAVDIR_UP: next = neighbourBox(box, VK_UP); break;
+            case NAVDIR_DOWN: next = neighbourBox(box, VK_DOWN); break;
+            case NAVDIR_LEFT: next = neighbourBox(box, VK_LEFT); break;
+            case NAVDIR_RIGHT: next = neighbourBox(box, VK_RIGHT); break;
+            default: return E_INVALIDARG;
+            }
+            if (next == box) next = 0;
+        }
+        if (!next) return S_FALSE;
+        setChild(end, childOf(next));
+        return S_OK;
+    }
+    STDMETHODIMP accHitTest(long x, long y, VARIANT* hit) override {
+        if (!hit) return E_POINTER;
+        VariantInitEmpty(hit);
+        if (!connected()) return RPC_E_DISCONNECTED;
+        POINT at = {x, y};
+        ScreenToClient(window_, &at);
+        RECT client;
+        GetClientRect(window_, &client);
+        if (at.x < client.left || at.y < client.top || at.x >= client.right || at.y >= client.bottom) return S_FALSE;
+        const int32_t box = g_app.panelShown ? hitTestPanel(at.x, at.y, g_app.dpi) : -1;
+        setChild(hit, box == -1 ? CHILDID_SELF : childOf(box));
+        return S_OK;
+    }
+    // The menu opens after the call has returned: a reader is not kept waiting for the user.
+    STDMETHODIMP accDoDefaultAction(VARIANT child) override {
+        int32_t box;
+        const HRESULT checked = boxOf(child, &box);
+        if (checked != S_OK) return checked;
+        if (!box) return DISP_E_MEMBERNOTFOUND;
+        PostMessageW(window_, WM_PANEL_OPEN_MENU, WPARAM(box), 0);
+        return S_OK;
+    }
+    STDMETHODIMP put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
+    STDMETHODIMP put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
+
+private:
+    bool connected() const { return window_ && IsWindow(window_); }
+    static int boxCount() { return g_app.panelShown ? panelBoxCount() : 0; }
+    static void VariantInitEmpty(VARIANT* v) { v->vt = VT_EMPTY; }
+    // The box a child names (0 for the list itself), or why there is none.
+    HRESULT boxOf(const VARIANT& child, int32_t* box) const {
+        if (!connected()) return RPC_E_DISCONNECTED;
+        if (child.vt != VT_I4) return E_INVALIDARG;
+        if (child.lVal == CHILDID_SELF) {
+            *box = 0;
+            return S_OK;
+        }
+        *box = child.lVal > 0 && child.lVal <= boxCount() ? panelBoxAt(child.lVal - 1) : 0;
+        return *box ? S_OK : E_INVALIDARG;
+    }
+
+    LONG references_ = 1;
+    HWND window_ = NULL;
+} g_panelObject;
+
+}  // namespace
+
+LRESULT answerPanelObject(HWND window, WPARAM wParam, LPARAM lParam) {
+    if (LONG(lParam) != OBJID_CLIENT || !functions().lresultFromObject) return 0;
+    g_panelObject.connect(window);
+    const LRESULT result = functions().lresultFromObject(__uuidof(IAccessible), wParam,
+                                                         static_cast<IAccessible*>(&g_panelObject));
+    return result > 0 ? result : 0;
+}
+
+void disconnectPanelObject() { g_panelObject.disconnect(); }
+
+void notifyPanelFocus(HWND window) {
+    if (!g_app.panelShown || GetFocus() != window) return;
+    const int index = panelBoxIndex(g_app.panelFocus);
+    NotifyWinEvent(EVENT_OBJECT_FOCUS, window, OBJID_CLIENT, index >= 0 ? index + 1 : CHILDID_SELF);
+    if (index >= 0) NotifyWinEvent(EVENT_OBJECT_SELECTION, window, OBJID_CLIENT, index + 1);
+}
+
+void notifyPanelChanged(HWND window) {
+    if (!g_app.panelShown) return;
+    NotifyWinEvent(EVENT_OBJECT_REORDER, window, OBJID_CLIENT, CHILDID_SELF);
+    notifyPanelFocus(window);
+}
