@@ -17,7 +17,7 @@ namespace {
 const wchar_t ENDPOINT_ROOT[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\MMDevices\\Audio";  // below HKLM
 
 // Values of an endpoint's "Properties" key.
-const wchar_t PROP_DESCRIPTION[] = L"{a45c254e-df1c-4efd-8020-67d146a850e0},2";       // REG_SZ, its own name
+const wchar_t PROP_DESCRIPTION[] = L"{a45c254e-df1c-4efd-8020-67d146a850e0},2";       // REG_SZ, the endpoint's name
 const wchar_t PROP_ADAPTER_NAME[] = L"{b3f8fa53-0004-438e-9003-51a46e139bfc},6";      // REG_SZ, the audio device
 const wchar_t PROP_ICON_PATH[] = L"{259abffc-50a7-47ce-af08-68c9a7d73366},12";        // REG_SZ, may hold %NAME%
 const wchar_t PROP_DRIVER_TEXT[] = L"{83da6326-97a6-4088-9453-a1923f573b29},3";       // REG_SZ, hardware ID last
@@ -40,22 +40,14 @@ using RecordOf = typename RecordOfField<decltype(Field)>::type;
 // the value goes into, with that field's own type and size. Each returns false when the value
 // is missing, of another type, too long or refused; a setting also says whether it is on.
 
-// REG_SZ, cut on a whole character to the field.
-template <auto Field>
+// REG_SZ, cut on a whole character to the field; an icon path has its %NAME% references
+// expanded first (expandIconPath).
+enum TextForm { AS_STORED, REFERENCES_EXPANDED };
+template <auto Field, TextForm form = AS_STORED>
 bool takeText(HKEY properties, const wchar_t* name, RecordOf<Field>* record, bool*) {
     wchar_t value[REGISTRY_STRING_SIZE];
     if (!readStringValue(properties, name, value)) return false;
-    auto& field = record->*Field;
-    copyText(field, value, sizeof(field) / sizeof(field[0]));
-    return true;
-}
-
-// REG_SZ with its %NAME% references expanded first (expandIconPath), then cut to the field.
-template <auto Field>
-bool takeExpandedText(HKEY properties, const wchar_t* name, RecordOf<Field>* record, bool*) {
-    wchar_t value[REGISTRY_STRING_SIZE];
-    if (!readStringValue(properties, name, value)) return false;
-    expandIconPath(value);
+    if (form == REFERENCES_EXPANDED) expandIconPath(value);
     auto& field = record->*Field;
     copyText(field, value, sizeof(field) / sizeof(field[0]));
     return true;
@@ -125,7 +117,8 @@ constexpr StoreValueRow kStoreValues[STORE_VALUE_COUNT] = {
     {PROP_DESCRIPTION, {takeText<&List::endpointDescription>, 0, 0},
      {takeText<&Pass::description>, STORE_HAS_DESCRIPTION, 0}},
     {PROP_ADAPTER_NAME, {takeText<&List::adapterName>, 0, 0}, {takeText<&Pass::adapter>, STORE_HAS_ADAPTER, 0}},
-    {PROP_ICON_PATH, {takeExpandedText<&List::iconPath>, 0, 0}, {takeText<&Pass::icon>, STORE_HAS_ICON, 0}},
+    {PROP_ICON_PATH, {takeText<&List::iconPath, REFERENCES_EXPANDED>, 0, 0},
+     {takeText<&Pass::icon>, STORE_HAS_ICON, 0}},
     {PROP_DRIVER_TEXT, {takeHardwareId<&List::hardwareId>, 0, 0},
      {takeHardwareId<&Pass::hardwareId>, STORE_HAS_HARDWARE_ID, 0}},
     {PROP_EXCLUSIVE_FIRST, {takeSetting<List>, ENDPOINT_EXCLUSIVE_READ, ENDPOINT_EXCLUSIVE_ON}, kNotByThePass},
