@@ -46,7 +46,10 @@ public:
     uint32_t bits() const { return readLe16(at_ + WAVE_BITS_PER_SAMPLE); }
 
 protected:
-    explicit WaveFormat(const uint8_t* at) : at_(at) {}
+    struct Start {  // where a whole value's WAVEFORMATEX begins
+        const uint8_t* at;
+    };
+    explicit WaveFormat(Start start) : at_(start.at) {}
     const uint8_t* at_;
 };
 
@@ -56,7 +59,7 @@ protected:
 class EditedWaveFormat : public WaveFormat {
 public:
     explicit EditedWaveFormat(uint8_t (&value)[FORMAT_VALUE_SIZE])
-        : WaveFormat(value + FORMAT_HEADER_OFFSET), fields_(value + FORMAT_HEADER_OFFSET) {}
+        : WaveFormat(Start{value + FORMAT_HEADER_OFFSET}), fields_(value + FORMAT_HEADER_OFFSET) {}
     uint32_t channelMask() const { return readLe32(at_ + WAVE_CHANNEL_MASK); }
     void setChannels(uint32_t channels) { writeLe16(fields_ + WAVE_CHANNELS, channels); }
     void setSampleRate(uint32_t rate) { writeLe32(fields_ + WAVE_SAMPLES_PER_SEC, rate); }
