@@ -6,7 +6,6 @@
 
 #include "app/app_state.h"
 #include "app/display_scale.h"
-#include "base/little_endian.h"
 #include "base/owners.h"
 #include "base/text.h"
 #include "base/system_identification.h"
@@ -66,11 +65,6 @@ HFONT arial(int height, int weight) {
     lstrcpynA(font.lfFaceName, "Arial", LF_FACESIZE);
     return CreateFontIndirectA(&font);
 }
-
-// Fields of an 18-byte WAVEFORMATEX header.
-uint32_t rateOf(const uint8_t* header) { return readLe32(header + WAVE_SAMPLES_PER_SEC); }
-uint32_t bitsOf(const uint8_t* header) { return readLe16(header + WAVE_BITS_PER_SAMPLE); }
-uint32_t channelsOf(const uint8_t* header) { return readLe16(header + WAVE_CHANNELS); }
 
 // The name of the index-th icon group of a module, in the order the resources are enumerated
 // (the order in which an icon index counts them).
@@ -267,16 +261,15 @@ void paintDeviceBox(HDC dc, int left, int top, const EndpointRegistryRecord& rec
 
 void formatLineText(const EndpointRegistryRecord& record, wchar_t* line, int capacity) {
     if (capacity <= 0) return;
-    const uint8_t* device = record.deviceFormatHeader;
-    const uint8_t* oem = record.oemFormatHeader;
-    int length = _snwprintf(line, capacity, L"%i Hz, %i bits, %i Ch", int(rateOf(device)), int(bitsOf(device)),
-                            int(channelsOf(device)));
-    if (rateOf(oem) != 0 && length > 0 && length < capacity)
-        _snwprintf(line + length, capacity - length, L" (%i Hz, %i bits, %i Ch)", int(rateOf(oem)), int(bitsOf(oem)),
-                   int(channelsOf(oem)));
+    const WaveFormat device(record.deviceFormatHeader), oem(record.oemFormatHeader);
+    int length = _snwprintf(line, capacity, L"%i Hz, %i bits, %i Ch", int(device.sampleRate()), int(device.bits()),
+                            int(device.channels()));
+    if (oem.sampleRate() != 0 && length > 0 && length < capacity)
+        _snwprintf(line + length, capacity - length, L" (%i Hz, %i bits, %i Ch)", int(oem.sampleRate()),
+                   int(oem.bits()), int(oem.channels()));
     line[capacity - 1] = 0;
 }
 
 bool formatDiffersFromDefault(const EndpointRegistryRecord& record) {
-    return rateOf(record.oemFormatHeader) != rateOf(record.deviceFormatHeader);
+    return WaveFormat(record.oemFormatHeader).sampleRate() != WaveFormat(record.deviceFormatHeader).sampleRate();
 }

@@ -9,19 +9,10 @@
 
 #include "base/device_record.h"
 #include "base/registry.h"
+#include "sources/store/wave_format.h"
 
-extern const wchar_t ENDPOINT_ROOT[];  // below HKEY_LOCAL_MACHINE
-
-// Values of an endpoint's "Properties" key.
-extern const wchar_t PROP_DESCRIPTION[];       // REG_SZ, the endpoint's own name
-extern const wchar_t PROP_ADAPTER_NAME[];      // REG_SZ, the audio device carrying it
-extern const wchar_t PROP_ICON_PATH[];         // REG_SZ, may hold %NAME% references
-extern const wchar_t PROP_DRIVER_TEXT[];       // REG_SZ, ':'-separated, hardware ID last
-extern const wchar_t PROP_EXCLUSIVE_FIRST[];   // REG_DWORD, badge "Ex"
-extern const wchar_t PROP_EXCLUSIVE_SECOND[];  // REG_DWORD, badge "P"
-extern const wchar_t PROP_OEM_FORMAT[];        // REG_BINARY, 8-byte prefix + WAVEFORMATEX...
-extern const wchar_t PROP_DEVICE_FORMAT[];     // REG_BINARY, the same layout
-
+// Flags of an entry of the device list's table: its direction, the two exclusive-mode settings
+// (read, and non-zero), and the registry view it was found in.
 enum : uint32_t {
     ENDPOINT_PLAYBACK = 0x1,
     ENDPOINT_RECORDING = 0x2,
@@ -32,37 +23,21 @@ enum : uint32_t {
     ENDPOINT_64BIT_VIEW = 0x10000000,  // found only in the 64-bit registry view; written there too
 };
 
-// Flags of the completion of a device record from the store.
+// Flags of the completion of a device record from the store (4 is the completion's own: keep the
+// name of the entry a record was found by).
 enum : uint32_t {
     COMPLETE_HARDWARE_ID = 1,
     COMPLETE_DRIVER_NAME = 2,
-    COMPLETE_DEVICE_GUID = 4,
     COMPLETE_BY_GUID = 8,
 };
 
-enum {
-    FORMAT_HEADER_SIZE = 18,      // WAVEFORMATEX fields, bytes 8 to 25 of a format value
-    FORMAT_VALUE_SIZE = 256,
-    FORMAT_MIN_SIZE = 48,
-    FORMAT_MAX_SIZE = 255,
-    ENDPOINT_TABLE_SIZE = 10,
-};
+enum { ENDPOINT_TABLE_SIZE = 10 };
 
-// Fields of the WAVEFORMATEXTENSIBLE in a format value, as offsets into its 18-byte header
-// (bytes 8 to 25 of the value); a field of the whole value lies FORMAT_HEADER_OFFSET further on.
-enum {
-    FORMAT_HEADER_OFFSET = 8,
-    WAVE_CHANNELS = 2,
-    WAVE_SAMPLES_PER_SEC = 4,
-    WAVE_AVG_BYTES_PER_SEC = 8,
-    WAVE_BLOCK_ALIGN = 12,
-    WAVE_BITS_PER_SAMPLE = 14,
-    WAVE_CHANNEL_MASK = 20,  // behind the header, in the extensible part
-};
-
+// An endpoint's entry in the device list's table; all zero but its direction (and view) when the
+// entry was not found, and every field zero whose value was missing.
 struct EndpointRegistryRecord {
     uint32_t flags;
-    char hardwareId[256];
+    char hardwareId[256];  // the hardware ID the entry matched (ANSI)
     wchar_t propertiesKeyPath[1024];
     wchar_t adapterName[128];
     wchar_t endpointDescription[128];
@@ -83,21 +58,9 @@ struct EndpointRegistryTable {
 
 // One reading of a direction key of the store, made once per collection pass: every entry, in
 // enumeration order, with what completing a device record needs of it, each entry's
-// "Properties" key opened once. Texts live in one pool, as offsets; offset 0 is the empty text.
-enum : uint32_t {
-    STORE_HAS_DESCRIPTION = 1,
-    STORE_HAS_ADAPTER = 2,
-    STORE_HAS_ICON = 4,
-    STORE_HAS_HARDWARE_ID = 8,
-};
-struct StoreEntry {
-    uint32_t flags;
-    uint32_t name;         // the entry key's name, cut to the record's GUID field
-    uint32_t description;  // the first 256 units: all a device name of 255 can be compared with
-    uint32_t adapter;      // likewise
-    uint32_t icon;         // cut to the record's icon field
-    char hardwareId[128];
-};
+// "Properties" key opened once (the entries: store_reading.cpp). Texts live in one pool, as
+// offsets; offset 0 is the empty text.
+struct StoreEntry;
 struct EndpointStoreSnapshot {
     int32_t opened;  // 0: the direction key could be opened in neither view
     wchar_t directionPath[2048];

@@ -9,7 +9,7 @@
 
 namespace {
 
-const size_t kKeyPathSize = 1024;  // the record's propertiesKeyPath field
+const size_t kKeyPathSize = sizeof(EndpointRegistryRecord::propertiesKeyPath) / sizeof(wchar_t);
 
 uint32_t directionFlag(Direction direction) {
     return direction == DIRECTION_RECORDING ? uint32_t(ENDPOINT_RECORDING) : uint32_t(ENDPOINT_PLAYBACK);
@@ -42,18 +42,17 @@ void findEntries(Direction direction, const char* const* ids, int count, Endpoin
         // Only the driver text decides; the other values are read for a matching entry only.
         EndpointRegistryRecord candidate;
         uint32_t unused = 0;
-        if (!readStoreValues(properties.get(), READER_DEVICE_LIST, 1u << VALUE_DRIVER_TEXT, &candidate, &unused))
+        if (!readStoreValues(properties.get(), 1u << VALUE_DRIVER_TEXT, &candidate, &unused))
             return false;
         for (int i = 0; i < count; ++i) {
             if (!ids[i] || found[i] || !equalIgnoringAsciiCase(candidate.hardwareId, ids[i])) continue;
             found[i] = true;
             --missing;
             EndpointRegistryRecord& record = records[i];
-            lstrcpynA(record.hardwareId, candidate.hardwareId, HARDWARE_ID_SIZE);
+            lstrcpynA(record.hardwareId, candidate.hardwareId, sizeof(record.hardwareId));
             lstrcpynW(record.propertiesKeyPath, entry, kKeyPathSize);
             if (entryIn64) record.flags |= ENDPOINT_64BIT_VIEW;
-            readStoreValues(properties.get(), READER_DEVICE_LIST, ALL_STORE_VALUES & ~(1u << VALUE_DRIVER_TEXT),
-                            &record, &record.flags);
+            readStoreValues(properties.get(), ALL_STORE_VALUES & ~(1u << VALUE_DRIVER_TEXT), &record, &record.flags);
         }
         return missing == 0;
     });

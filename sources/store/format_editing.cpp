@@ -3,43 +3,33 @@
 #include <windows.h>
 #include <string.h>
 
-#include "base/little_endian.h"
 #include "base/registry.h"
+#include "sources/store/store_values.h"
+#include "sources/store/wave_format.h"
 
 namespace {
-
-// Offsets in a whole format value: the 8-byte prefix, then WAVEFORMATEXTENSIBLE.
-const size_t kChannels = FORMAT_HEADER_OFFSET + WAVE_CHANNELS;
-const size_t kSamplesPerSec = FORMAT_HEADER_OFFSET + WAVE_SAMPLES_PER_SEC;
-const size_t kAvgBytesPerSec = FORMAT_HEADER_OFFSET + WAVE_AVG_BYTES_PER_SEC;
-const size_t kBlockAlign = FORMAT_HEADER_OFFSET + WAVE_BLOCK_ALIGN;
-const size_t kBitsPerSample = FORMAT_HEADER_OFFSET + WAVE_BITS_PER_SAMPLE;
-const size_t kChannelMask = FORMAT_HEADER_OFFSET + WAVE_CHANNEL_MASK;
 
 // Only values long enough for every field edited here are ever changed.
 bool editable(int32_t size) { return size >= FORMAT_MIN_SIZE && size <= FORMAT_MAX_SIZE; }
 
 struct FormatValue {
-    uint8_t* bytes;
-    int32_t* size;
+    uint8_t (&bytes)[FORMAT_VALUE_SIZE];
+    int32_t& size;
     const wchar_t* name;
 };
 
 // Applies an edit to the values of the entry that need it, device format first. Each value is
 // decided from what the registry holds now, not from the copy the table read earlier, and is
 // written back with exactly the length it has now. Only values the table held are edited, only
-// in the key and view the entry was read from: a key or value that has gone since is skipped
-// and counted as missing, never created again.
+// in the key and view the entry was read from: a key or value that has gone since is skipped,
+// never created again.
 template <typename NeedsChange, typename Change>
-int32_t editValues(EndpointRegistryRecord* entry, FormatEditTally* tally, NeedsChange needsChange, Change change) {
+int32_t editValues(EndpointRegistryRecord* entry, NeedsChange needsChange, Change change) {
     const FormatValue values[] = {
-        {entry->deviceFormatValue, &entry->deviceFormatSize, PROP_DEVICE_FORMAT},
-        {entry->oemFormatValue, &entry->oemFormatSize, PROP_OEM_FORMAT},
+        {entry->deviceFormatValue, entry->deviceFormatSize, PROP_DEVICE_FORMAT},
+        {entry->oemFormatValue, entry->oemFormatSize, PROP_OEM_FORMAT},
     };
-    int held = 0;
-    for (const FormatValue& v : values)
-        if (*v.size > 0) ++held;
-    if (held == 0) return 0;  // nothing stored for this entry: nothing to do
+    if (entry->deviceFormatSize <= 0 && entry->oemFormatSize <= 0) return 0;  // nothing stored: nothing to do
 
     const REGSAM view = (entry->flags & ENDPOINT_64BIT_VIEW) ? KEY_WOW64_64KEY : 0;
     RegistryKey key;
@@ -47,28 +37,19 @@ int32_t editValues(EndpointRegistryRecord* entry, FormatEditTally* tally, NeedsC
     // counts as a refused write.
     const wchar_t* path = entry->propertiesKeyPath;
     const bool writable = path[0] && key.open(path, KEY_QUERY_VALUE | KEY_SET_VALUE, view);
-    if (!writable && !(path[0] && key.open(path, KEY_QUERY_VALUE, view))) {
-        if (tally) tally->missing += held;
-        return 0;
-    }
+    if (!writable && !(path[0] && key.open(path, KEY_QUERY_VALUE, view))) return 0;
     int32_t failures = 0;
     for (const FormatValue& v : values) {
-        if (*v.size <= 0) continue;
+        if (v.size <= 0) continue;
         uint8_t now[REGISTRY_BINARY_SIZE];
         const int32_t n = readBinaryValue(key.get(), v.name, now);
-        if (!editable(n)) {
-            if (tally) ++tally->missing;
-            continue;
-        }
+        if (!editable(n)) continue;
         memcpy(v.bytes, now, size_t(n));
-        *v.size = n;
-        if (!needsChange(v.bytes)) continue;
-        change(v.bytes);
-        if (writable && writeBinaryValue(key.get(), v.name, v.bytes, uint32_t(n))) {
-            if (tally) ++tally->written;
-        } else {
-            --failures;
-        }
+        v.size = n;
+        EditedWaveFormat format(v.bytes);
+        if (!needsChange(format)) continue;
+        change(format);
+        if (!writable || !writeBinaryValue(key.get(), v.name, v.bytes, uint32_t(n))) --failures;
     }
     return failures;
 }
@@ -88,23 +69,23 @@ uint32_t channelMaskFor(uint32_t channels) {
     }
 }
 
-int32_t setEndpointSampleRate(uint32_t rate, EndpointRegistryRecord* entry, FormatEditTally* tally) {
+int32_t setEndpointSampleRate(uint32_t rate, EndpointRegistryRecord* entry) {
     return editValues(
-        entry, tally, [rate](const uint8_t* v) { return readLe32(v + kSamplesPerSec) != rate; },
-        [rate](uint8_t* v) {
-            writeLe32(v + kAvgBytesPerSec, readLe16(v + kBlockAlign) * rate);
-            writeLe32(v + kSamplesPerSec, rate);
+        entry, [rate](const EditedWaveFormat& f) { return f.sampleRate() != rate; },
+        [rate](EditedWaveFormat& f) {
+            f.setByteRate(f.blockAlign() * rate);
+            f.setSampleRate(rate);
         });
 }
 
-int32_t setEndpointChannels(uint32_t channels, EndpointRegistryRecord* entry, FormatEditTally* tally) {
+int32_t setEndpointChannels(uint32_t channels, EndpointRegistryRecord* entry) {
     return editValues(
-        entry, tally, [channels](const uint8_t* v) { return readLe16(v + kChannels) != channels; },
-        [channels](uint8_t* v) {
-            const uint32_t blockAlign = (readLe16(v + kBitsPerSample) / 8 * channels) & 0xFFFF;
-            writeLe16(v + kBlockAlign, blockAlign);
-            writeLe32(v + kAvgBytesPerSec, blockAlign * readLe32(v + kSamplesPerSec));
-            writeLe16(v + kChannels, channels);
-            if (readLe32(v + kChannelMask) != 0) writeLe32(v + kChannelMask, channelMaskFor(channels));
+        entry, [channels](const EditedWaveFormat& f) { return f.channels() != channels; },
+        [channels](EditedWaveFormat& f) {
+            const uint32_t blockAlign = (f.bits() / 8 * channels) & 0xFFFF;
+            f.setBlockAlign(blockAlign);
+            f.setByteRate(blockAlign * f.sampleRate());
+            f.setChannels(channels);
+            if (f.channelMask() != 0) f.setChannelMask(channelMaskFor(channels));
         });
 }

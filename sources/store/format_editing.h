@@ -9,16 +9,9 @@
 // The speaker mask for a channel count (0 for counts without one).
 uint32_t channelMaskFor(uint32_t channels);
 
-// What a format command did over its entries: values written, and values (or whole entries)
-// that had gone from the registry since the table was read.
-struct FormatEditTally {
-    int32_t written;
-    int32_t missing;
-};
-
 // Each reads the entry's two values as the registry holds them now (into the entry, a working
-// copy), edits those that need it and writes them back, device format first. 0 no write was
-// refused; -1 one was; -2 both were. The tally, when given, adds up what was written and
-// what was missing.
-int32_t setEndpointSampleRate(uint32_t rate, EndpointRegistryRecord* entry, FormatEditTally* tally = nullptr);
-int32_t setEndpointChannels(uint32_t channels, EndpointRegistryRecord* entry, FormatEditTally* tally = nullptr);
+// copy), edits those that need it and writes them back, device format first; a value or key
+// that has gone since the entry was read is skipped. 0 no write was refused; -1 one was; -2 both
+// were.
+int32_t setEndpointSampleRate(uint32_t rate, EndpointRegistryRecord* entry);
+int32_t setEndpointChannels(uint32_t channels, EndpointRegistryRecord* entry);

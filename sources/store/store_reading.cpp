@@ -8,7 +8,21 @@
 #include "sources/store/endpoint_store.h"
 #include "sources/store/store_values.h"
 
+// An entry of a reading: the flags of the values found (STORE_HAS_...), its texts as offsets
+// into the reading's pool, and its hardware ID.
+struct StoreEntry {
+    uint32_t flags;
+    uint32_t name;         // the entry key's name, cut to the record's GUID field
+    uint32_t description;  // the first 256 units: all a device name of 255 can be compared with
+    uint32_t adapter;      // likewise
+    uint32_t icon;         // cut to the record's icon field
+    char hardwareId[HARDWARE_ID_SIZE];
+};
+
 namespace {
+
+// The completion's own flag: the record takes the name of the entry it was found by.
+const uint32_t COMPLETE_DEVICE_GUID = 4;
 
 // The reading's storage: entries and their texts grow in steps; a failed allocation only ends
 // the reading early.
@@ -75,7 +89,7 @@ AddResult addEntry(EndpointStoreSnapshot* store, const wchar_t* name) {
     ZeroMemory(&e, sizeof(e));
     e.name = keep(store, name, unitsUpTo(name, DEVICE_GUID_SIZE));
     PassEntryValues values;
-    readStoreValues(properties.get(), READER_COLLECTION_PASS, ALL_STORE_VALUES, &values, &e.flags);
+    readStoreValues(properties.get(), ALL_STORE_VALUES, &values, &e.flags);
     if (e.flags & STORE_HAS_DESCRIPTION) e.description = keep(store, values.description);
     if (e.flags & STORE_HAS_ADAPTER) e.adapter = keep(store, values.adapter);
     if (e.flags & STORE_HAS_ICON) e.icon = keep(store, values.icon);

@@ -8,6 +8,8 @@
 
 #include "base/device_record.h"
 
+struct EndpointRegistryRecord;
+
 enum {
     STORE_PATH_SIZE = 2048,  // any direction key path, entry name and "\Properties"
     // A device's name holds at most 255 units: only that much of an entry's names can decide a
@@ -29,14 +31,18 @@ enum StoreValue {
 };
 const uint32_t ALL_STORE_VALUES = (1u << STORE_VALUE_COUNT) - 1;
 
-// Who reads the store: the device list's table, and the collection pass.
-enum StoreReader {
-    READER_DEVICE_LIST,
-    READER_COLLECTION_PASS,
-    STORE_READER_COUNT,
-};
+// The names of the two format values, which the format editing rewrites.
+extern const wchar_t PROP_OEM_FORMAT[];    // REG_BINARY, the default format (wave_format.h)
+extern const wchar_t PROP_DEVICE_FORMAT[];  // REG_BINARY, the current format, the same layout
 
-// What the collection pass takes of one entry, before its texts move into the reading's pool.
+// What the collection pass takes of one entry, before its texts move into the reading's pool,
+// and which of them it found (the reading's flags of an entry).
+enum : uint32_t {
+    STORE_HAS_DESCRIPTION = 1,
+    STORE_HAS_ADAPTER = 2,
+    STORE_HAS_ICON = 4,
+    STORE_HAS_HARDWARE_ID = 8,
+};
 struct PassEntryValues {
     wchar_t description[STORE_MATCH_UNITS + 1];
     wchar_t adapter[STORE_MATCH_UNITS + 1];
@@ -44,16 +50,17 @@ struct PassEntryValues {
     char hardwareId[HARDWARE_ID_SIZE];
 };
 
-const wchar_t* directionKeyName(Direction direction);
 // The direction key's path below HKEY_LOCAL_MACHINE, into STORE_PATH_SIZE characters.
 void directionPath(Direction direction, wchar_t* path);
 // An entry's "Properties" key path, into STORE_PATH_SIZE characters; false when it would not fit.
 bool entryPath(const wchar_t* directionKeyPath, const wchar_t* endpointKeyName, wchar_t* path);
 
-// Reads, from an entry's open "Properties" key, the values of `wanted` that the reader takes
-// into the reader's record (an EndpointRegistryRecord or a PassEntryValues), as the table says;
-// *flags gets the reader's flags of the values read. Returns the set of values read.
-uint32_t readStoreValues(HKEY properties, StoreReader reader, uint32_t wanted, void* record, uint32_t* flags);
+// Reads, from an entry's open "Properties" key, the values of `wanted` that the reader of the
+// record takes (the device list's table, or the collection pass), into the record's fields as
+// the table says; *flags gets the reader's flags of the values read. Returns the set of values
+// read.
+uint32_t readStoreValues(HKEY properties, uint32_t wanted, EndpointRegistryRecord* record, uint32_t* flags);
+uint32_t readStoreValues(HKEY properties, uint32_t wanted, PassEntryValues* values, uint32_t* flags);
 
 // The direction key as the store is read: the default view, else the 64-bit one; and the
 // 64-bit one again when the default view's key lists no entry at all. Visits every entry name in

@@ -253,8 +253,28 @@ TEST_F(EndpointStoreTest, RecordOfAnEntry) {
     EXPECT_EQ(0, memcmp(entry.oemFormatHeader, formatValue(48, 2, 44100).data() + 8, 18));
     EXPECT_EQ(255, entry.deviceFormatSize);
     EXPECT_EQ(6, entry.deviceFormatHeader[2]);
+    // The fields of the two headers, as the panel reads them.
+    const WaveFormat device(entry.deviceFormatHeader), oem(entry.oemFormatHeader);
+    EXPECT_EQ(48000u, device.sampleRate());
+    EXPECT_EQ(6u, device.channels());
+    EXPECT_EQ(24u, device.bits());
+    EXPECT_EQ(8u, device.blockAlign());
+    EXPECT_EQ(44100u, oem.sampleRate());
+    EXPECT_EQ(2u, oem.channels());
 
     EXPECT_EQ(0, readTableRow("HalvaneVSOAWDM", nullptr));
+}
+
+// The whole ID is compared, never a cut of it: a longer one does not pass for a listed one.
+TEST_F(EndpointStoreTest, TableMatchesWholeHardwareIdsOnly) {
+    const std::string id(127, 'h');
+    registry.addEndpoint(L"Render", kEntry1, L"Longer", L"Card", L"x:" + std::wstring(128, L'h'));
+    EXPECT_EQ(0, readTableRow(id.c_str(), nullptr));
+    registry.addEndpoint(L"Render", kEntry2, L"Same", L"Card", L"x:" + std::wstring(127, L'H'));
+    EndpointRegistryRecord entry;
+    ASSERT_EQ(1, readTableRow(id.c_str(), &entry));
+    EXPECT_EQ(std::string(127, 'H'), entry.hardwareId);
+    EXPECT_EQ(TestRegistry::propertiesPath(L"Render", kEntry2), entry.propertiesKeyPath);
 }
 
 TEST_F(EndpointStoreTest, FormatValuesOutside48To255BytesAreIgnored) {
@@ -272,6 +292,7 @@ TEST_F(EndpointStoreTest, FormatValuesOutside48To255BytesAreIgnored) {
         ASSERT_EQ(1, readTableRow("HalvaneVSOWDM", nullptr, &entry));
         EXPECT_EQ(c.taken ? int32_t(c.size) : 0, entry.deviceFormatSize) << c.size << " bytes";
         EXPECT_EQ(c.taken ? 2 : 0, entry.deviceFormatHeader[2]) << c.size << " bytes";
+        EXPECT_EQ(c.taken ? 48000u : 0u, WaveFormat(entry.deviceFormatHeader).sampleRate()) << c.size << " bytes";
         EXPECT_EQ(0, entry.oemFormatSize);
     }
 }

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sources/store/format_editing.h"
@@ -153,8 +155,40 @@ bool keyExists(const std::wstring& path, REGSAM view = 0) {
     return true;
 }
 
-// An entry that went from the registry while its record was held is never brought back: no
-// key and no value is created, and what went is counted as missing, not as a refused write.
+// Every value of a key below HKEY_LOCAL_MACHINE, with its type, by name.
+std::map<std::wstring, std::pair<DWORD, std::vector<uint8_t>>> valuesOf(const std::wstring& path) {
+    std::map<std::wstring, std::pair<DWORD, std::vector<uint8_t>>> values;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[1024];
+        std::vector<uint8_t> data(4096);
+        DWORD nameSize = 1024, size = DWORD(data.size()), type = 0;
+        if (RegEnumValueW(key, i, name, &nameSize, NULL, &type, data.data(), &size) != ERROR_SUCCESS) break;
+        data.resize(size);
+        values[std::wstring(name, nameSize)] = std::make_pair(type, data);
+    }
+    RegCloseKey(key);
+    return values;
+}
+
+// Format values planted in HKEY_LOCAL_MACHINE itself, removed again at the end.
+struct ValuesInTheRoot {
+    ValuesInTheRoot() {
+        for (const wchar_t* name : {kStoreValue.deviceFormat, kStoreValue.oemFormat})
+            planted = planted && RegSetValueExW(HKEY_LOCAL_MACHINE, name, 0, REG_BINARY, value.data(),
+                                                DWORD(value.size())) == ERROR_SUCCESS;
+    }
+    ~ValuesInTheRoot() {
+        for (const wchar_t* name : {kStoreValue.deviceFormat, kStoreValue.oemFormat})
+            RegDeleteValueW(HKEY_LOCAL_MACHINE, name);
+    }
+    const std::vector<uint8_t> value = formatValue(48, 2, 48000, 16, 0x3);
+    bool planted = true;
+};
+
+// An entry that went from the registry while its record was held is never brought back: no key
+// and no value is created or written, and what went counts as no refused write.
 TEST_F(FormatEditingTest, GoneKeysAndValuesAreSkippedNeverCreated) {
     const EndpointRegistryRecord record =
         entry(formatValue(48, 2, 48000, 16, 0x3), formatValue(48, 2, 48000, 16, 0x3));
@@ -164,33 +198,42 @@ TEST_F(FormatEditingTest, GoneKeysAndValuesAreSkippedNeverCreated) {
     RegDeleteValueW(key, kStoreValue.oemFormat);
     RegCloseKey(key);
     registry.setBinary(path(), kStoreValue.deviceFormat, std::vector<uint8_t>(20, 1));
+    const auto before = valuesOf(path());
+    const FILETIME time = lastWrite();
+    Sleep(20);
     EndpointRegistryRecord copy = record;
-    FormatEditTally tally = {0, 0};
-    EXPECT_EQ(0, setEndpointSampleRate(44100, &copy, &tally));
-    EXPECT_EQ(0, tally.written);
-    EXPECT_EQ(2, tally.missing);
+    EXPECT_EQ(0, setEndpointSampleRate(44100, &copy));
+    EXPECT_EQ(0, setEndpointChannels(6, &copy));
     EXPECT_EQ(std::vector<uint8_t>(20, 1), stored(kStoreValue.deviceFormat));
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, path().c_str(), 0, KEY_READ, &key));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, kStoreValue.oemFormat, NULL, NULL, NULL, NULL))
         << "written again";
     RegCloseKey(key);
+    // Nothing written at all, not even a value as it was.
+    EXPECT_EQ(before, valuesOf(path()));
+    const FILETIME after = lastWrite();
+    EXPECT_EQ(time.dwLowDateTime, after.dwLowDateTime);
+    EXPECT_EQ(time.dwHighDateTime, after.dwHighDateTime);
 
     // The whole entry goes: nothing is created in either view.
     TestRegistry::deleteStore();
     copy = record;
-    tally = {0, 0};
-    EXPECT_EQ(0, setEndpointSampleRate(44100, &copy, &tally));
-    EXPECT_EQ(0, setEndpointChannels(6, &copy, &tally));
-    EXPECT_EQ(4, tally.missing);
+    EXPECT_EQ(0, setEndpointSampleRate(44100, &copy));
+    EXPECT_EQ(0, setEndpointChannels(6, &copy));
     for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_64KEY)})
-        EXPECT_FALSE(keyExists(TestRegistry::directionPath(L"Render"), view)) << "a key was created";
+        EXPECT_FALSE(keyExists(kStoreRoot, view)) << "a key was created";
 
-    // A record with no path names no key at all (not HKEY_LOCAL_MACHINE itself).
+    // A record with no path names no key at all, not HKEY_LOCAL_MACHINE itself: format values
+    // there are neither edited nor written.
+    const ValuesInTheRoot root;
+    ASSERT_TRUE(root.planted);
+    const auto rootBefore = valuesOf(L"");
     EndpointRegistryRecord pathless = record;
     pathless.propertiesKeyPath[0] = 0;
-    tally = {0, 0};
-    EXPECT_EQ(0, setEndpointSampleRate(44100, &pathless, &tally));
-    EXPECT_EQ(2, tally.missing);
+    EXPECT_EQ(0, setEndpointSampleRate(44100, &pathless));
+    EXPECT_EQ(0, setEndpointChannels(6, &pathless));
+    EXPECT_EQ(rootBefore, valuesOf(L""));
+    EXPECT_EQ(root.value, valuesOf(L"")[kStoreValue.deviceFormat].second);
 }
 
 TEST_F(FormatEditingTest, EntriesOfThe64BitViewAreWrittenThere) {
