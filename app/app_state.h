@@ -19,6 +19,8 @@ enum ExitCode {
 // Room for a full report file path; XP's file functions take no longer one without "\\?\".
 enum { REPORT_PATH_CAPACITY = MAX_PATH };
 
+struct DriverVersionJob;
+
 struct AppState {
     int32_t startHidden;
     int32_t showAfterTest;
@@ -37,6 +39,9 @@ struct AppState {
     HWND logView;
     LogBuffer log;
     JsonRuns jsonRuns;  // every test of the session, for a JSON report file
+    // The next test's version requests, sent before its collection pass (the first test's before
+    // the opening pass) so that drivers that do not answer are waited for while the pass runs.
+    DriverVersionJob* versions;
     int32_t exitCode;
     int32_t initValue;
     int32_t panelShown;

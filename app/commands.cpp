@@ -17,6 +17,7 @@
 #include "base/product.h"
 #include "base/text.h"
 #include "inventory/device_inventory.h"
+#include "checks/driver_checks.h"
 #include "report/checker_run.h"
 
 namespace {
@@ -152,8 +153,13 @@ void copyReport(HWND owner) {
 
 void launchTest(HWND window) {
     // The first test reads the pass the window's creation ran a moment ago; later ones a new one.
+    // The drivers are asked while the pass runs, so that those that do not answer and filters
+    // that stop answering are waited for once.
+    if (!g_app.versions) g_app.versions = startCatalogVersions();
     collectDevicesForTest();
-    const TestRunContext context = {&g_app.log, &g_inventory, &g_app.os, g_app.is64BitWindows, g_app.initValue};
+    const TestRunContext context = {&g_app.log, &g_inventory, &g_app.os, g_app.is64BitWindows, g_app.initValue,
+                                    g_app.versions};
+    g_app.versions = NULL;  // the run collects them
     TestRunResults results;
     g_app.exitCode = runTest(context, &results);
     appendJsonRun(&g_app.jsonRuns, results);

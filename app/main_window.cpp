@@ -13,6 +13,7 @@
 #include "app/panel_accessible.h"
 #include "app/resource_ids.h"
 #include "base/owners.h"
+#include "checks/driver_checks.h"
 #include "inventory/device_inventory.h"
 
 const char MAIN_WINDOW_CLASS[] = "HVVESSO0ControlPanel0MainWindow0";
@@ -55,6 +56,8 @@ void scaleLogView(int dpi) {
 }
 
 void createWindowResources() {
+    // The first test's drivers are asked now, while the rest of the start and the opening pass run.
+    g_app.versions = startCatalogVersions();
     createLog(&g_app.log);
     scaleLogView(g_app.dpi);
 

@@ -152,10 +152,19 @@ const DeviceRecord* findMmeByPinName(const RecordList& list, const char* name) {
     return findFirst(list, [&](const DeviceRecord& r) { return kindIs(r, KIND_MME) && strcmp(r.pinName, name) == 0; });
 }
 
-void askCatalogVersions(DriverVersionAnswer answers[DRIVER_CATALOG_SIZE]) {
-    GUID classes[DRIVER_CATALOG_SIZE];
-    for (int i = 0; i < DRIVER_CATALOG_SIZE; ++i) classes[i] = DRIVER_CATALOG[i].interfaceGuid;
-    askDriverVersions(classes, DRIVER_CATALOG_SIZE, answers);
+namespace {
+struct CatalogClasses {
+    GUID guids[DRIVER_CATALOG_SIZE];
+    CatalogClasses() {
+        for (int i = 0; i < DRIVER_CATALOG_SIZE; ++i) guids[i] = DRIVER_CATALOG[i].interfaceGuid;
+    }
+};
+}  // namespace
+
+DriverVersionJob* startCatalogVersions() { return startDriverVersions(CatalogClasses().guids, DRIVER_CATALOG_SIZE); }
+
+void collectCatalogVersions(DriverVersionJob* job, DriverVersionAnswer answers[DRIVER_CATALOG_SIZE]) {
+    collectDriverVersions(job, CatalogClasses().guids, DRIVER_CATALOG_SIZE, answers);
 }
 
 int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& answer, const CheckContext& context,

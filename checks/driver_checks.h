@@ -16,8 +16,11 @@ struct CheckContext {
     int32_t osClass;
 };
 
-// Asks every catalogued driver for its version at once, in catalogue order.
-void askCatalogVersions(DriverVersionAnswer answers[DRIVER_CATALOG_SIZE]);
+// Asks every catalogued driver for its version at once, on a thread of its own, so that a
+// collection pass can run meanwhile (null: no thread; the drivers are asked when collected).
+DriverVersionJob* startCatalogVersions();
+// The answers in catalogue order: of a started job, or asked now for a null one.
+void collectCatalogVersions(DriverVersionJob* job, DriverVersionAnswer answers[DRIVER_CATALOG_SIZE]);
 
 // Checks one driver, given its answer to the version request, into result. Returns what the row
 // adds to the error total: 0 (not installed, or no error), 1 (wrong version, or a driver that

@@ -10,6 +10,7 @@ const DriverControlApi kReal = {
     SetupDiDestroyDeviceInfoList, CreateFileA,
     {CreateEventA, DeviceIoControl, GetLastError, WaitForSingleObject, CancelIo, GetOverlappedResult, CloseHandle,
      GetTickCount},
+    CreateThread,
 };
 
 // The fixed part of SP_DEVICE_INTERFACE_DETAIL_DATA_A in a 32-bit process: the size field and
@@ -17,6 +18,34 @@ const DriverControlApi kReal = {
 const DWORD kDetailFixedSize = 5;
 // The path must fit the buffer Windows asked for; anything larger is not a detail record.
 const DWORD kDetailMaxSize = 64 * 1024;
+}  // namespace
+
+// Shared by the thread that asks and the test that collects: the last of the two to let go of it
+// frees it, so that a thread held inside a driver never writes into freed memory.
+struct DriverVersionJob {
+    GUID interfaceGuids[DRIVER_REQUEST_BATCH];
+    uint32_t count;
+    DriverVersionAnswer answers[DRIVER_REQUEST_BATCH];
+    HANDLE answered;
+    LONG holders;
+};
+
+namespace {
+
+void letGo(DriverVersionJob* job) {
+    if (InterlockedDecrement(&job->holders) != 0) return;
+    CloseHandle(job->answered);
+    HeapFree(GetProcessHeap(), 0, job);
+}
+
+DWORD WINAPI askOnItsThread(LPVOID parameter) {
+    DriverVersionJob* job = static_cast<DriverVersionJob*>(parameter);
+    askDriverVersions(job->interfaceGuids, job->count, job->answers);
+    SetEvent(job->answered);
+    letGo(job);
+    return 0;
+}
+
 }  // namespace
 
 DriverControlApi g_driverControlApi = kReal;
@@ -94,3 +123,43 @@ void askDriverVersions(const GUID* interfaceGuids, uint32_t count, DriverVersion
     }
 }
 
+
+DriverVersionJob* startDriverVersions(const GUID* interfaceGuids, uint32_t count) {
+    if (count > DRIVER_REQUEST_BATCH) return NULL;
+    DriverVersionJob* job =
+        static_cast<DriverVersionJob*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(DriverVersionJob)));
+    if (!job) return NULL;
+    for (uint32_t i = 0; i < count; ++i) job->interfaceGuids[i] = interfaceGuids[i];
+    job->count = count;
+    job->holders = 2;
+    job->answered = CreateEventW(NULL, TRUE, FALSE, NULL);
+    // A small stack: the thread only asks the drivers.
+    HANDLE thread = job->answered ? g_driverControlApi.createThread(NULL, 64 * 1024, askOnItsThread, job,
+                                                                    STACK_SIZE_PARAM_IS_A_RESERVATION, NULL)
+                                  : NULL;
+    if (!thread) {
+        if (job->answered) CloseHandle(job->answered);
+        HeapFree(GetProcessHeap(), 0, job);
+        return NULL;
+    }
+    CloseHandle(thread);
+    return job;
+}
+
+void collectDriverVersions(DriverVersionJob* job, const GUID* interfaceGuids, uint32_t count,
+                           DriverVersionAnswer* answers) {
+    if (!job) {
+        askDriverVersions(interfaceGuids, count, answers);
+        return;
+    }
+    const bool answered = WaitForSingleObject(job->answered, DRIVER_JOB_WAIT_MS) == WAIT_OBJECT_0;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (answered && i < job->count) {
+            answers[i] = job->answers[i];
+        } else {
+            answers[i].result = DRIVER_NOT_RESPONDING;
+            answers[i].version = 0;
+        }
+    }
+    letGo(job);
+}

@@ -24,6 +24,9 @@ struct DriverControlApi {
     HANDLE(WINAPI* createFileA)(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                 DWORD disposition, DWORD flags, HANDLE templateFile);
     DeviceRequestApi request;  // the version request itself, and closing the device
+    // The thread that asks while a collection pass runs (tests make it fail).
+    HANDLE(WINAPI* createThread)(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
+                                 LPVOID parameter, DWORD flags, LPDWORD threadId);
 };
 
 extern DriverControlApi g_driverControlApi;
@@ -51,4 +54,17 @@ struct DriverVersionAnswer {
 // gives the answers in the same order. However many do not answer, it takes at most about two
 // waits. A request that completes after the cancel counts by its own final status.
 void askDriverVersions(const GUID* interfaceGuids, uint32_t count, DriverVersionAnswer* answers);
+
+// The same asked on a thread of its own, so that the collection pass of a test runs while
+// drivers that do not answer are waited for, and the two waits overlap. startDriverVersions
+// sends up to DRIVER_REQUEST_BATCH requests and returns at once (null when no thread could be
+// started: the drivers are then asked when the answers are collected). collectDriverVersions
+// gives the answers of a started job, or asks now for a null one, and ends the job. A job whose
+// thread is held inside a driver's call for longer than DRIVER_JOB_WAIT_MS reads as drivers not
+// responding; the thread keeps the job's storage until it returns.
+struct DriverVersionJob;
+const DWORD DRIVER_JOB_WAIT_MS = 4 * DRIVER_REQUEST_WAIT_MS;
+DriverVersionJob* startDriverVersions(const GUID* interfaceGuids, uint32_t count);
+void collectDriverVersions(DriverVersionJob* job, const GUID* interfaceGuids, uint32_t count,
+                           DriverVersionAnswer* answers);
 

@@ -6,6 +6,7 @@
 
 #include "base/log_buffer.h"
 #include "base/system_identification.h"
+#include "checks/driver_control.h"
 #include "inventory/device_inventory.h"
 #include "report/run_results.h"
 
@@ -15,6 +16,9 @@ struct TestRunContext {
     const OsIdentification* os;
     int32_t is64BitWindows;
     int32_t initValue;  // result of the integrity check of the program's own file
+    // The catalogue's version requests, started before the collection pass (startCatalogVersions)
+    // so that their wait overlaps the pass's; null: the drivers are asked during the run.
+    DriverVersionJob* versions;
 };
 
 // Runs one test over the lists of the collection pass that has just run: fills results (when

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -172,6 +173,37 @@ TEST_F(KsReportTest, AFilterThatStopsPartWay) {
         ASSERT_EQ(1u, recordCount(g_inventory.silentFilters)) << c.what;
         EXPECT_EQ(c.captureAlias ? 0x30008u : 0x20008u, recordAt(g_inventory.silentFilters, 1)->kind) << c.what;
         releaseJsonRuns(&json);
+        closeInventory();
+    }
+}
+
+HANDLE WINAPI noThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return NULL;
+}
+
+// As a start does it: the drivers are asked while the pass runs, so a wedged filter and a
+// wedged control device cost one wait together; without a thread for the requests, one each.
+TEST_F(KsReportTest, AWedgedFilterAndAWedgedControlDeviceShareOneWait) {
+    FakeKsFilter& filter = installFirstDriver();
+    filter.timing = PEND_UNTIL_CANCELLED;
+    devices.addDriver(DRIVER_CATALOG[1].interfaceGuid, DRIVER_CATALOG[1].expectedVersion).timing = PEND_UNTIL_CANCELLED;
+    for (bool threads : {true, false}) {
+        if (!threads) g_driverControlApi.createThread = noThread;
+        clear(&log);
+        const DWORD start = GetTickCount();
+        DriverVersionJob* versions = startCatalogVersions();
+        EXPECT_EQ(threads, versions != nullptr);
+        openInventory(kCollectionOptions);
+        const TestRunContext context = {&log, &g_inventory, &os, 1, 0, versions};
+        EXPECT_EQ(2 + 1, runTest(context)) << threads;
+        const DWORD took = GetTickCount() - start;
+        EXPECT_GE(took, threads ? 950u : 1900u) << threads;
+        EXPECT_LT(took, threads ? 1700u : 2900u) << threads;
+        const std::vector<std::wstring> lines = logLines(log);
+        for (const wchar_t* line : {L"   *ERROR KS Recording Device not responding.",
+                                    L"CHECKING Halvane Vesso A : Driver Not Responding"})
+            EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), line)) << threads;
         closeInventory();
     }
 }

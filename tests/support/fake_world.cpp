@@ -297,6 +297,7 @@ FakeWorld::FakeWorld() {
         fakeCreateFileA,
         {fakeCreateEventA, fakeDeviceIoControl, GetLastError, WaitForSingleObject, fakeCancelIo, GetOverlappedResult,
          fakeCloseHandle, GetTickCount},
+        CreateThread,
     };
 }
 
