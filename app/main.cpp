@@ -13,14 +13,6 @@
 #include "inventory/device_inventory.h"
 #include "base/system_identification.h"
 
-namespace {
-
-// MME, endpoints, kernel streaming and the 1 ms timer. Bit 0x200 asked the wave source to leave
-// the wave mapper out, which it always does; the word keeps it.
-const uint32_t kCollectionOptions = OPT_MME | OPT_ENDPOINTS | OPT_KS | OPT_TIMER_1MS | 0x200;
-
-}  // namespace
-
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Before anything can load a DLL: none may come from the exe's folder or the current one.
     restrictDllSearch();
@@ -33,7 +25,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     g_app.is64BitWindows = detectWow64();
     resetWindowState(&g_app);
     g_app.instance = instance;
-    g_app.collectionOptions = kCollectionOptions;
+    g_app.collectionOptions = CHECKER_COLLECTION_OPTIONS;
     identifyOs(&g_app.os);
     g_app.exitCode = EXIT_NO_TEST_RAN;
 

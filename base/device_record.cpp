@@ -2,11 +2,9 @@
 
 #include <string.h>
 
-namespace {
+#include "base/owners.h"
 
-void* heapAllocate(size_t bytes) { return HeapAlloc(GetProcessHeap(), 0, bytes); }
-void* heapReallocate(void* block, size_t bytes) { return HeapReAlloc(GetProcessHeap(), 0, block, bytes); }
-void heapRelease(void* block) { HeapFree(GetProcessHeap(), 0, block); }
+namespace {
 
 const ListMemory kHeap = {heapAllocate, heapReallocate, heapRelease};
 

@@ -4,11 +4,7 @@
 #include <string.h>
 #include <wchar.h>
 
-namespace {
-
-void* heapAllocate(size_t bytes) { return HeapAlloc(GetProcessHeap(), 0, bytes); }
-
-}  // namespace
+#include "base/owners.h"
 
 void createLog(LogBuffer* log) { createLogWith(log, heapAllocate); }
 
@@ -90,7 +86,7 @@ int32_t appendNarrow(LogBuffer* log, const char* text) {
 int32_t releaseLog(LogBuffer* log) {
     if (!log) return -1;
     clear(log);
-    if (log->text) HeapFree(GetProcessHeap(), 0, log->text);
+    heapRelease(log->text);
     memset(log, 0, sizeof(*log));
     return 0;
 }

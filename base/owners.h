@@ -13,11 +13,26 @@
 
 #include <stddef.h>
 
+// The process heap as plain functions, for the tables that hand memory out (tests put a heap
+// that can run out in their place) and for blocks whose owner is a record, not a scope.
+inline void* heapAllocate(size_t bytes) { return HeapAlloc(GetProcessHeap(), 0, bytes); }
+inline void* heapAllocateZeroed(size_t bytes) { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes); }
+inline void* heapReallocate(void* block, size_t bytes) { return HeapReAlloc(GetProcessHeap(), 0, block, bytes); }
+inline void heapRelease(void* block) {
+    if (block) HeapFree(GetProcessHeap(), 0, block);
+}
+
 // A block of the process heap, zero-filled when asked.
 class HeapBlock {
 public:
     explicit HeapBlock(size_t bytes, bool zeroed = true)
         : block_(HeapAlloc(GetProcessHeap(), zeroed ? HEAP_ZERO_MEMORY : 0, bytes ? bytes : 1)) {}
+    // None yet: for a block needed only on some paths.
+    HeapBlock() : block_(NULL) {}
+    void* allocate(size_t bytes) {
+        heapRelease(block_);
+        return block_ = heapAllocate(bytes ? bytes : 1);
+    }
     ~HeapBlock() {
         if (block_) HeapFree(GetProcessHeap(), 0, block_);
     }

@@ -4,6 +4,8 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "base/owners.h"
+
 namespace {
 
 // The longest prefix of the narrow text, at most `limit` bytes, that ends on a character
@@ -60,14 +62,14 @@ void toNarrow(const wchar_t* wide, char* narrow, int size) {
     const int needed = WideCharToMultiByte(CP_ACP, flags, wide, units, NULL, 0, NULL, NULL);
     if (needed <= 0) return;
     char stack[2048];
-    char* scratch = needed < int(sizeof(stack)) ? stack : static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, needed + 1));
+    HeapBlock large;
+    char* scratch = needed < int(sizeof(stack)) ? stack : static_cast<char*>(large.allocate(size_t(needed) + 1));
     if (!scratch) return;
     const int written = WideCharToMultiByte(CP_ACP, flags, wide, units, scratch, needed, NULL, NULL);
     scratch[written > 0 ? written : 0] = 0;
     const size_t kept = narrowBoundary(scratch, size_t(size) - 1);
     memcpy(narrow, scratch, kept);
     narrow[kept] = 0;
-    if (scratch != stack) HeapFree(GetProcessHeap(), 0, scratch);
 }
 
 void makeLineSafe(wchar_t* text) {

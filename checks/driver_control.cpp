@@ -35,7 +35,7 @@ namespace {
 void letGo(DriverVersionJob* job) {
     if (InterlockedDecrement(&job->holders) != 0) return;
     CloseHandle(job->answered);
-    HeapFree(GetProcessHeap(), 0, job);
+    heapRelease(job);
 }
 
 DWORD WINAPI askOnItsThread(LPVOID parameter) {
@@ -127,7 +127,7 @@ void askDriverVersions(const GUID* interfaceGuids, uint32_t count, DriverVersion
 DriverVersionJob* startDriverVersions(const GUID* interfaceGuids, uint32_t count) {
     if (count > DRIVER_REQUEST_BATCH) return NULL;
     DriverVersionJob* job =
-        static_cast<DriverVersionJob*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(DriverVersionJob)));
+        static_cast<DriverVersionJob*>(heapAllocateZeroed(sizeof(DriverVersionJob)));
     if (!job) return NULL;
     for (uint32_t i = 0; i < count; ++i) job->interfaceGuids[i] = interfaceGuids[i];
     job->count = count;
@@ -139,7 +139,7 @@ DriverVersionJob* startDriverVersions(const GUID* interfaceGuids, uint32_t count
                                   : NULL;
     if (!thread) {
         if (job->answered) CloseHandle(job->answered);
-        HeapFree(GetProcessHeap(), 0, job);
+        heapRelease(job);
         return NULL;
     }
     CloseHandle(thread);

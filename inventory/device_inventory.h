@@ -13,8 +13,14 @@ enum : uint32_t {
     OPT_MME = 0x1,
     OPT_ENDPOINTS = 0x4,
     OPT_KS = 0x8,
+    // The wave source lists only the numbered wave devices, never the wave mapper: it always
+    // does, so the bit changes nothing, but the checker's word carries it.
+    OPT_NO_WAVE_MAPPER = 0x200,
     OPT_TIMER_1MS = 0x100000,
 };
+// The option word the checker opens its audio side with: every source and the 1 ms timer.
+const uint32_t CHECKER_COLLECTION_OPTIONS = OPT_MME | OPT_ENDPOINTS | OPT_KS | OPT_NO_WAVE_MAPPER | OPT_TIMER_1MS;
+
 
 struct DeviceInventory {
     uint32_t options;

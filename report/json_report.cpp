@@ -4,6 +4,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "base/owners.h"
 #include "base/product.h"
 #include "base/text.h"
 #include "inventory/device_inventory.h"
@@ -32,8 +33,7 @@ private:
         if (size > JSON_RUNS_MAX_BYTES || runs_->length + size > 2u * JSON_RUNS_MAX_BYTES) return fail();
         size_t capacity = runs_->capacity ? runs_->capacity : 65536;
         while (capacity - runs_->length < size) capacity *= 2;
-        void* grown = runs_->bytes ? HeapReAlloc(GetProcessHeap(), 0, runs_->bytes, capacity)
-                                   : HeapAlloc(GetProcessHeap(), 0, capacity);
+        void* grown = runs_->bytes ? heapReallocate(runs_->bytes, capacity) : heapAllocate(capacity);
         if (!grown) return fail();
         runs_->bytes = static_cast<char*>(grown);
         runs_->capacity = uint32_t(capacity);
@@ -336,7 +336,7 @@ void appendJsonRun(JsonRuns* runs, const TestRunResults& results) {
 }
 
 void releaseJsonRuns(JsonRuns* runs) {
-    if (runs->bytes) HeapFree(GetProcessHeap(), 0, runs->bytes);
+    heapRelease(runs->bytes);
     memset(runs, 0, sizeof(*runs));
 }
 

@@ -81,9 +81,9 @@ private:
 void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const wchar_t* name, const wchar_t* path,
                        Direction direction);
 
-// The first interface map record of the direction (1 recording: capture alias; else render
-// alias) whose driverNameW or pinNameW equals the name exactly; null when none, and always null
-// for an empty name.
+// The first interface map record of the direction (a capture alias for the recording side, a
+// render alias for the playback side) whose driverNameW or pinNameW equals the name exactly;
+// null when none, and always null for an empty name.
 const DeviceRecord* findKsInterface(const RecordList& ksInterfaces, const wchar_t* name, Direction direction);
 // The list already holds a KS record of exactly that name.
 bool isKsNameTaken(const RecordList& list, const wchar_t* name);

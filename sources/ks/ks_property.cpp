@@ -2,8 +2,9 @@
 
 #include <string.h>
 
-#include "base/little_endian.h"
 #include "base/device_request.h"
+#include "base/little_endian.h"
+#include "base/owners.h"
 #include "base/text.h"
 
 const GUID KSPROPSETID_PIN_SET = {0x8C134960, 0x51AD, 0x11CF, {0x87, 0x8A, 0x94, 0xF8, 0x01, 0xC1, 0x00, 0x00}};
@@ -24,14 +25,12 @@ const uint32_t kSubFormatOffset = 32;
 const uint32_t kNameBytes = 519;
 const int32_t kSilent = -20;
 
-void* heapBlock(size_t bytes) { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes); }
-void heapRelease(void* block) { HeapFree(GetProcessHeap(), 0, block); }
 
 const KsApi kReal = {
     CreateFileW,
     {CreateEventA, DeviceIoControl, GetLastError, WaitForSingleObject, CancelIo, GetOverlappedResult, CloseHandle,
      GetTickCount},
-    heapBlock,
+    heapAllocateZeroed,
     heapRelease,
     CreateThread,
 };
@@ -243,7 +242,7 @@ int32_t collectStreamingPins(KsFilter* filter, Direction direction) {
 }
 
 KsFilter* openKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName) {
-    KsFilter* filter = static_cast<KsFilter*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(KsFilter)));
+    KsFilter* filter = static_cast<KsFilter*>(heapAllocateZeroed(sizeof(KsFilter)));
     if (!filter) return NULL;
     filter->handle = g_ksApi.createFileW(devicePath, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
                                          FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, NULL);
@@ -258,5 +257,5 @@ void closeKsFilter(KsFilter* filter) {
     for (int32_t i = 0; i < filter->pinCount && i < int32_t(KS_MAX_PINS); ++i) releasePinInfo(&filter->pins[i]);
     if (filter->handle != INVALID_HANDLE_VALUE && filter->handle) g_ksApi.request.closeHandle(filter->handle);
     ZeroMemory(filter, sizeof(*filter));
-    HeapFree(GetProcessHeap(), 0, filter);
+    heapRelease(filter);
 }

@@ -3,6 +3,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "base/owners.h"
 #include "base/registry.h"
 #include "base/text.h"
 #include "sources/store/endpoint_store.h"
@@ -33,8 +34,7 @@ bool reserve(void** block, uint32_t* capacity, uint32_t needed, uint32_t unit) {
         if (grown > 0x10000000u / unit) return false;
         grown *= 2;
     }
-    void* moved = *block ? HeapReAlloc(GetProcessHeap(), 0, *block, size_t(grown) * unit)
-                         : HeapAlloc(GetProcessHeap(), 0, size_t(grown) * unit);
+    void* moved = *block ? heapReallocate(*block, size_t(grown) * unit) : heapAllocate(size_t(grown) * unit);
     if (!moved) return false;
     *block = moved;
     *capacity = grown;
@@ -129,8 +129,8 @@ void completeFromStoreEntry(const EndpointStoreSnapshot& store, const StoreEntry
 EndpointStoreReading::EndpointStoreReading() { ZeroMemory(&store_, sizeof(store_)); }
 
 void EndpointStoreReading::release() {
-    if (store_.entries) HeapFree(GetProcessHeap(), 0, store_.entries);
-    if (store_.text) HeapFree(GetProcessHeap(), 0, store_.text);
+    heapRelease(store_.entries);
+    heapRelease(store_.text);
     ZeroMemory(&store_, sizeof(store_));
 }
 

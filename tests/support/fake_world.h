@@ -13,9 +13,9 @@
 #include "inventory/device_inventory.h"
 #include "support/fake_ks.h"
 
-// The options the checker opens its audio side with: every source and the 1 ms timer.
-const uint32_t kCollectionOptions = OPT_MME | OPT_ENDPOINTS | OPT_KS | OPT_TIMER_1MS;
-static_assert(kCollectionOptions == 0x10000D, "the option bits of the audio side have moved");
+// The options the checker opens its audio side with: every source, no wave mapper, the 1 ms timer.
+const uint32_t kCollectionOptions = CHECKER_COLLECTION_OPTIONS;
+static_assert(kCollectionOptions == 0x10020D, "the option word of the audio side has changed");
 
 struct FakeWaveDevice {
     std::wstring name;      // szPname, cut to 31 characters as Windows does
