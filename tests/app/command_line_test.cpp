@@ -4,8 +4,12 @@
 #include <string.h>
 #include <wchar.h>
 
+#include <windows.h>
+#include <shellapi.h>
+
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/report_file.h"
@@ -109,9 +113,160 @@ const SwitchCase kSwitchCases[] = {
     {L"-h -o", 1, 0, 0, nullptr},
     {L"-h -o   ", 1, 0, 0, nullptr},
     {L"-o \"\" -s", 0, 1, 0, nullptr},
+    // Whether a path starts with a dash is judged on Windows' splitting: a quoted dash starts a
+    // path, an unquoted one a switch, wherever the quotes stand; the path's text is no switch.
+    {L"-h \"-o -s\"", 1, 0, 0, L"C:\\windows\\-s"},
+    {L"-h \"-o\"-s", 1, 1, 0, nullptr},
+    {L"-h \"-o-x.txt\"", 1, 0, 0, L"C:\\windows\\-x.txt"},
+    {L"-h -o \"-x.txt\"", 1, 0, 0, L"C:\\windows\\-x.txt"},
+    {L"-h -o\" r.txt\"", 1, 0, 0, L"C:\\windows\\r.txt"},   // a quoted blank is no part of the path
+    {L"-o \" -h.txt\" -s", 0, 1, 0, L"C:\\windows\\-h.txt"},
+    {L"-o \"  \" -s", 0, 1, 0, nullptr},                      // blanks alone name no file
+    {L"\"-h\" \"-s\"", 1, 1, 0, nullptr},                       // quotes around a switch do not matter
+    {L"-\"h\" -\"s\"", 1, 1, 0, nullptr},
+    {L"\"-o\" \"-\"x.txt", 0, 0, 0, L"C:\\windows\\-x.txt"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Switches, ParseCommandLineTest, testing::ValuesIn(kSwitchCases));
+
+// Differential run against Windows' own splitting: 1,000 random command lines of dashes, switch
+// letters, quotes, backslashes and blanks, each parsed by the checker and by a reference that
+// applies the switch and path rules to what CommandLineToArgvW makes of the line. Whether a
+// dash stood inside quotes is asked of CommandLineToArgvW too: a quoted blank put in its place
+// leaves the argument whole, an unquoted one does not.
+typedef std::vector<std::wstring> Arguments;
+
+Arguments windowsArguments(const std::wstring& line) {
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW((L"checker.exe " + line).c_str(), &count);
+    Arguments arguments;
+    for (int i = 1; argv && i < count; ++i) arguments.push_back(argv[i]);
+    LocalFree(argv);
+    return arguments;
+}
+
+// The line's dashes, numbered: each one becomes a private-use character of its own, so that it
+// can be told apart in the arguments.
+const wchar_t kFirstMark = 0xE000;
+bool isMark(wchar_t c) { return c >= kFirstMark && c < kFirstMark + 0x1000; }
+
+struct Reference {
+    SwitchCase expected;
+    std::wstring path;
+    bool pathStartsWithQuotedDash = false;
+};
+
+Reference referenceParse(const std::wstring& line) {
+    std::wstring marked = line;
+    wchar_t mark = kFirstMark;
+    for (wchar_t& c : marked)
+        if (c == L'-') c = mark++;
+    const Arguments args = windowsArguments(marked);
+    auto quoted = [&](wchar_t dash) {
+        std::wstring blanked = marked;
+        std::replace(blanked.begin(), blanked.end(), dash, L' ');
+        Arguments expected = args;
+        for (std::wstring& a : expected) std::replace(a.begin(), a.end(), dash, L' ');
+        return windowsArguments(blanked) == expected;
+    };
+    auto isBlank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
+    auto unmarked = [](std::wstring text) {
+        for (wchar_t& c : text)
+            if (isMark(c)) c = L'-';
+        return text;
+    };
+    Reference r;
+    r.expected = SwitchCase{nullptr, 0, 0, 0, nullptr};
+    bool havePath = false;
+    for (size_t k = 0; k < args.size(); ++k) {
+        const std::wstring& a = args[k];
+        for (size_t i = 0; i < a.size();) {
+            if (!isMark(a[i])) { ++i; continue; }
+            if (i + 1 >= a.size()) break;
+            const wchar_t letter = isMark(a[i + 1]) ? L'-' : a[i + 1];
+            if (letter != L'o' && letter != L'O') {
+                if (letter == L'h' || letter == L'H') r.expected.startHidden = 1;
+                if (letter == L's' || letter == L'S') r.expected.showAfterTest = 1;
+                if (letter == L'?') r.expected.showUsage = 1;
+                i += 2;
+                continue;
+            }
+            size_t start = i + 2;
+            while (start < a.size() && isBlank(a[start])) ++start;
+            if (start < a.size()) {
+                if (isMark(a[start]) && !quoted(a[start])) { i = start; continue; }
+                havePath = true;
+                r.pathStartsWithQuotedDash = isMark(a[start]);
+                r.path = unmarked(a.substr(start));
+                break;
+            }
+            if (k + 1 >= args.size()) break;
+            const std::wstring& next = args[k + 1];
+            start = 0;
+            while (start < next.size() && isBlank(next[start])) ++start;
+            if (start < next.size() && isMark(next[start]) && !quoted(next[start])) break;
+            if (start < next.size()) {
+                havePath = true;
+                r.pathStartsWithQuotedDash = isMark(next[start]);
+                r.path = unmarked(next.substr(start));
+            }
+            ++k;
+            break;
+        }
+    }
+    if (r.expected.startHidden) r.expected.showUsage = 0;
+    if (havePath) r.expected.reportPath = L"";  // resolved by the caller
+    return r;
+}
+
+TEST(ParseCommandLine, AgreesWithWindowsArgumentSplittingOnRandomLines) {
+    const wchar_t* const pieces[] = {L"-", L"-", L"-o", L"-O", L"-h", L"-s", L"-?", L"o", L"h", L"\"", L"\"",
+                                     L"\"\"", L"\\", L"\\\\", L" ", L" ", L"\t", L"x", L"r.txt", L"C:\\a b\\",
+                                     L"-x.txt", L"\\\""};
+    const size_t pieceCount = sizeof(pieces) / sizeof(pieces[0]);
+    uint32_t seed = 20250125;
+    auto random = [&](uint32_t below) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % below;
+    };
+    wchar_t savedDirectory[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, savedDirectory);
+    ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\windows"));
+    int mismatches = 0, paths = 0, quotedDashPaths = 0, hidden = 0;
+    for (int n = 0; n < 1000; ++n) {
+        std::wstring line;
+        const uint32_t length = 1 + random(14);
+        for (uint32_t i = 0; i < length; ++i) line += pieces[random(uint32_t(pieceCount))];
+        const Reference r = referenceParse(line);
+        wchar_t full[REPORT_PATH_CAPACITY] = L"";
+        if (r.expected.reportPath) {
+            const DWORD size = GetFullPathNameW(r.path.c_str(), REPORT_PATH_CAPACITY, full, NULL);
+            if (size == 0 || size >= REPORT_PATH_CAPACITY) full[0] = 0;
+            ++paths;
+            if (r.pathStartsWithQuotedDash) ++quotedDashPaths;
+        }
+        hidden += r.expected.startHidden;
+        AppState state;
+        memset(&state, 0, sizeof(state));
+        parseCommandLine(line.c_str(), &state);
+        const bool same = state.startHidden == r.expected.startHidden &&
+                          state.showAfterTest == r.expected.showAfterTest &&
+                          state.showUsage == r.expected.showUsage &&
+                          state.reportToFile == (r.expected.reportPath ? 1 : 0) && wcscmp(state.reportPath, full) == 0;
+        if (!same && ++mismatches <= 10)
+            ADD_FAILURE() << "command line [" << toUtf8(line) << "]: checker " << state.startHidden
+                          << state.showAfterTest << state.showUsage << state.reportToFile << " ["
+                          << toUtf8(state.reportPath) << "], Windows' splitting " << r.expected.startHidden
+                          << r.expected.showAfterTest << r.expected.showUsage << (r.expected.reportPath ? 1 : 0)
+                          << " [" << toUtf8(full) << "]";
+    }
+    SetCurrentDirectoryW(savedDirectory);
+    EXPECT_EQ(0, mismatches);
+    // The lines reach every rule: paths, paths that start with a quoted dash, switches.
+    EXPECT_GT(paths, 200);
+    EXPECT_GT(quotedDashPaths, 20);
+    EXPECT_GT(hidden, 200);
+}
 
 TEST(ParseCommandLine, LeavesOtherFieldsAlone) {
     AppState state;
