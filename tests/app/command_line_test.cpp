@@ -13,6 +13,7 @@
 
 #include "app/command_line.h"
 #include "app/report_file.h"
+#include "app/safe_file.h"
 #include "base/log_buffer.h"
 #include "support/golden.h"
 #include "support/test_files.h"
@@ -337,6 +338,20 @@ std::string fileBytes(const std::wstring& path) {
     return bytes;
 }
 
+// The names in a folder, sorted.
+std::vector<std::wstring> namesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L"..")) names.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 TEST(ReportFile, Utf8WithByteOrderMarkAndTheTextUnchanged) {
     const struct {
         const wchar_t* text;
@@ -411,6 +426,9 @@ TEST(ReportFile, AFailedWriteLeavesTheFileAsItWas) {
         {L"a folder", -2, 5, nullptr},
         {L"held open.txt", -5, 5, "old report"},  // another program has it open without sharing
         {nullptr, -1, 123, nullptr},
+        {L"read-only.txt\\report.txt", -3, 123, nullptr},  // a file where the folder should be
+        {L"a folder\\", -2, 5, nullptr},                    // the folder itself
+        {L"read-only.txt:stream", -1, 123, nullptr},       // a stream of another file
     };
     for (const auto& c : cases) {
         const std::wstring path = c.name ? folder + L"\\" + c.name : std::wstring();
@@ -463,6 +481,158 @@ TEST(ReportFile, TemporaryNamesAlreadyTakenAreNeverUsed) {
     namesAfter.insert(namesAfter.begin(), L"report.txt");
     std::sort(namesAfter.begin(), namesAfter.end());
     EXPECT_EQ(namesAfter, dir.names());
+}
+
+// The report's folder reached through a symbolic link that someone repoints to a folder of
+// theirs while the report is written: before the temporary file is created, before it is
+// renamed, or before a failed one is deleted. Everything happens in the folder opened first:
+// the report lands there, and the other folder, its report and a file planted there under the
+// temporary file's very name, stay as they were.
+struct Repointing {
+    const char* when;
+    bool beforeCreating;  // else once the content is being written
+    bool writeFails;
+};
+
+class ReportFolderLinkTest : public testing::TestWithParam<Repointing> {
+protected:
+    void SetUp() override {
+        folder = dir.widePath();
+        link = folder + L"\\reports";
+        ASSERT_TRUE(CreateDirectoryW((folder + L"\\A").c_str(), NULL));
+        ASSERT_TRUE(CreateDirectoryW((folder + L"\\B").c_str(), NULL));
+        ASSERT_TRUE(writeWholeFile(folder + L"\\A\\in A", ""));
+        ASSERT_TRUE(writeWholeFile(folder + L"\\B\\in B", ""));
+        ASSERT_TRUE(writeWholeFile(folder + L"\\B\\report.txt", "their report"));
+        ASSERT_TRUE(writeWholeFile(folder + L"\\B\\report.txt.0000000000000000.tmp", "their file"));
+        ASSERT_TRUE(pointLinkAt(link, L"A", L"in A"));
+        systemRandom = g_reportFileRandom;
+        g_reportFileRandom = zeroRandom;
+        current = this;
+    }
+    void TearDown() override {
+        g_reportFileRandom = systemRandom;
+        current = nullptr;
+        EXPECT_TRUE(removeLink(link));
+    }
+
+    static BOOLEAN WINAPI zeroRandom(PVOID buffer, ULONG size) {
+        if (current->GetParam().beforeCreating) current->repointed = pointLinkAt(current->link, L"B", L"in B");
+        memset(buffer, 0, size);
+        return TRUE;
+    }
+    static bool writeReport(HANDLE file, void* context) {
+        ReportFolderLinkTest* test = static_cast<ReportFolderLinkTest*>(context);
+        if (!test->GetParam().beforeCreating) test->repointed = pointLinkAt(test->link, L"B", L"in B");
+        if (test->GetParam().writeFails) {
+            SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        return writeAll(file, "new report", 10);
+    }
+
+    TempDirectory dir;
+    std::wstring folder, link;
+    bool repointed = false;
+    BOOLEAN(WINAPI* systemRandom)(PVOID, ULONG) = nullptr;
+    static ReportFolderLinkTest* current;
+};
+ReportFolderLinkTest* ReportFolderLinkTest::current = nullptr;
+
+TEST_P(ReportFolderLinkTest, EveryStepStaysInTheFolderOpenedFirst) {
+    const Repointing& c = GetParam();
+    const FileContent content = {writeReport, this};
+    SetLastError(0);
+    const int32_t result = replaceFileSafely((link + L"\\report.txt").c_str(), content);
+    ASSERT_TRUE(repointed);
+    if (c.writeFails) {
+        EXPECT_EQ(-4, result);
+        EXPECT_EQ(DWORD(ERROR_DISK_FULL), GetLastError());
+        EXPECT_EQ(std::vector<std::wstring>{L"in A"}, namesIn(folder + L"\\A"));
+    } else {
+        EXPECT_EQ(0, result);
+        EXPECT_EQ(std::string("new report"), fileBytes(folder + L"\\A\\report.txt"));
+        EXPECT_EQ((std::vector<std::wstring>{L"in A", L"report.txt"}), namesIn(folder + L"\\A"));
+    }
+    EXPECT_EQ(std::string("their report"), fileBytes(folder + L"\\B\\report.txt"));
+    EXPECT_EQ(std::string("their file"), fileBytes(folder + L"\\B\\report.txt.0000000000000000.tmp"));
+    EXPECT_EQ((std::vector<std::wstring>{L"in B", L"report.txt", L"report.txt.0000000000000000.tmp"}),
+              namesIn(folder + L"\\B"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Repointed, ReportFolderLinkTest,
+                         testing::Values(Repointing{"before creating", true, false},
+                                         Repointing{"before renaming", false, false},
+                                         Repointing{"before deleting", false, true}),
+                         [](const testing::TestParamInfo<Repointing>& info) {
+                             std::string name = info.param.when;
+                             std::replace(name.begin(), name.end(), ' ', '_');
+                             return name;
+                         });
+
+// Someone who links a name of theirs to the temporary file the moment it exists (Windows lets
+// anyone who may write there make a hard link to an open file) never gets the report: the
+// writer sees the second link before writing anything and gives the file up.
+std::wstring g_theirLink;
+NTSTATUS(WINAPI* g_realCreateFile)(HANDLE*, ACCESS_MASK, OBJECT_ATTRIBUTES*, IO_STATUS_BLOCK*, LARGE_INTEGER*, ULONG,
+                                   ULONG, ULONG, ULONG, void*, ULONG) = nullptr;
+NTSTATUS WINAPI createAndLink(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES* attributes, IO_STATUS_BLOCK* status,
+                              LARGE_INTEGER* allocationSize, ULONG fileAttributes, ULONG share, ULONG disposition,
+                              ULONG options, void* extendedAttributes, ULONG extendedAttributesLength) {
+    const NTSTATUS result = g_realCreateFile(file, access, attributes, status, allocationSize, fileAttributes, share,
+                                             disposition, options, extendedAttributes, extendedAttributesLength);
+    if (result >= 0 && disposition == 2 /* FILE_CREATE */) {
+        const std::wstring name(attributes->ObjectName->Buffer, attributes->ObjectName->Length / sizeof(wchar_t));
+        const size_t slash = g_theirLink.rfind(L'\\');
+        EXPECT_TRUE(CreateHardLinkW(g_theirLink.c_str(), (g_theirLink.substr(0, slash + 1) + name).c_str(), NULL));
+    }
+    return result;
+}
+
+TEST(ReportFile, ATemporaryFileLinkedBySomeoneElseIsGivenUp) {
+    TempDirectory dir;
+    const std::wstring report = dir.widePath() + L"\\report.txt";
+    ASSERT_TRUE(writeWholeFile(report, "old report"));
+    g_theirLink = dir.widePath() + L"\\theirs.txt";
+    g_realCreateFile = g_safeFileCalls.createFile;
+    g_safeFileCalls.createFile = createAndLink;
+    SetLastError(0);
+    const int32_t result = writeReportFile(report.c_str(), L"secret report\r\n");
+    const DWORD error = GetLastError();
+    g_safeFileCalls.createFile = g_realCreateFile;
+    EXPECT_EQ(-3, result);
+    EXPECT_EQ(DWORD(ERROR_ACCESS_DENIED), error);
+    EXPECT_EQ(std::string(""), fileBytes(g_theirLink));
+    EXPECT_EQ(std::string("old report"), fileBytes(report));
+    EXPECT_EQ((std::vector<std::wstring>{L"report.txt", L"theirs.txt"}), dir.names());
+}
+
+// Every form of a full path names the same file: "\\?\" and "\\.\" device paths, forward
+// slashes, a path relative to the current folder.
+TEST(ReportFile, EveryFormOfThePathIsWritten) {
+    TempDirectory dir;
+    const std::wstring folder = dir.widePath();
+    wchar_t savedDirectory[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, savedDirectory);
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+    std::wstring slashes = folder + L"/slashes.txt";
+    std::replace(slashes.begin(), slashes.end(), L'\\', L'/');
+    const struct {
+        std::wstring path;
+        const wchar_t* name;
+    } cases[] = {
+        {L"\\\\?\\" + folder + L"\\long form.txt", L"long form.txt"},
+        {L"\\\\.\\" + folder + L"\\device form.txt", L"device form.txt"},
+        {slashes, L"slashes.txt"},
+        {L"relative.txt", L"relative.txt"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(0, writeReportFile(c.path.c_str(), L"report")) << toUtf8(c.path);
+        EXPECT_EQ(std::string("\xEF\xBB\xBFreport"), fileBytes(folder + L"\\" + c.name)) << toUtf8(c.path);
+    }
+    SetCurrentDirectoryW(savedDirectory);
+    EXPECT_EQ((std::vector<std::wstring>{L"device form.txt", L"long form.txt", L"relative.txt", L"slashes.txt"}),
+              dir.names());
 }
 
 }  // namespace

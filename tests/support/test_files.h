@@ -28,4 +28,11 @@ private:
 bool readWholeFile(const std::wstring& path, std::string* bytes);
 bool writeWholeFile(const std::wstring& path, const std::string& bytes);
 
+// A symbolic link made or repointed by the Linux side, since Wine 8 cannot make one: link (a
+// Windows path) then leads to target, a name beside it. Returns once the link leads to a folder
+// holding witness, false when it does not within seconds.
+bool pointLinkAt(const std::wstring& link, const std::wstring& target, const std::wstring& witness);
+// Removes such a link (not what it leads to).
+bool removeLink(const std::wstring& link);
+
 #include "driver/checker_driver.h"  // checkerExePath
