@@ -11,6 +11,7 @@ packages=(
   xvfb xauth x11-utils imagemagick
   fonts-liberation fonts-wine
   openssl osslsigncode
+  python3
 )
 
 missing=()
