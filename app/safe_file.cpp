@@ -73,8 +73,24 @@ NTSTATUS openInFolder(HANDLE folder, const wchar_t* name, ACCESS_MASK access, UL
     return result;
 }
 
+// Whether the reparse point the handle reaches stands for another name (a junction or a
+// symbolic link), rather than for data kept elsewhere (a cloud folder, which OneDrive's
+// Documents are). Unknown counts as a link.
+bool isLinkToAnotherName(HANDLE handle) {
+    struct {
+        ULONG fileAttributes;
+        ULONG reparseTag;
+    } tag = {0, 0};
+    static const auto query = ntdllFunction<NTSTATUS(WINAPI*)(HANDLE, IO_STATUS_BLOCK*, void*, ULONG, int)>(
+        "NtQueryInformationFile");
+    IO_STATUS_BLOCK status;
+    const int kFileAttributeTagInformation = 35;
+    if (!query || query(handle, &status, &tag, sizeof(tag), kFileAttributeTagInformation) < 0) return true;
+    return (tag.reparseTag & 0x20000000) != 0;  // the name-surrogate bit of the tag
+}
+
 // The report's folder, opened once. What the handle reaches must be a folder on a disk, and not
-// itself a reparse point: a junction or link someone can repoint is not a folder to trust.
+// itself a junction or link: one that someone can repoint is not a folder to trust.
 bool openFolder(const wchar_t* path, Handle* folder) {
     folder->reset(CreateFileW(path, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
@@ -90,7 +106,7 @@ bool openFolder(const wchar_t* path, Handle* folder) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return false;
     }
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && isLinkToAnotherName(folder->get())) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
