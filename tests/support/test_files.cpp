@@ -134,3 +134,17 @@ bool removeLink(const std::wstring& link) {
     return runOnLinux(L"/bin/rm -f \"" + unixLink + L"\"",
                       [&] { return GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES; });
 }
+
+std::wstring wineShareFolder(const std::wstring& server, const std::wstring& share) {
+    std::wstring drive = linuxPath(L"C:\\windows\\x");  // <prefix>/dosdevices/c:/windows/x
+    const size_t at = drive.rfind(L"/c:/");
+    if (at == std::wstring::npos) return std::wstring();
+    std::wstring folder = L"Z:" + drive.substr(0, at) + L"/unc";
+    std::replace(folder.begin(), folder.end(), L'/', L'\\');
+    CreateDirectoryW(folder.c_str(), NULL);
+    for (const std::wstring& part : {server, share}) {
+        folder += L"\\" + part;
+        CreateDirectoryW(folder.c_str(), NULL);
+    }
+    return folder;
+}

@@ -34,5 +34,8 @@ bool writeWholeFile(const std::wstring& path, const std::string& bytes);
 bool pointLinkAt(const std::wstring& link, const std::wstring& target, const std::wstring& witness);
 // Removes such a link (not what it leads to).
 bool removeLink(const std::wstring& link);
+// The folder that the UNC path \\server\share leads to under Wine, which keeps shares in the
+// prefix's dosdevices\unc folder, as a path on drive Z:; made when missing. Empty without Wine.
+std::wstring wineShareFolder(const std::wstring& server, const std::wstring& share);
 
 #include "driver/checker_driver.h"  // checkerExePath
