@@ -338,20 +338,6 @@ std::string fileBytes(const std::wstring& path) {
     return bytes;
 }
 
-// The names in a folder, sorted.
-std::vector<std::wstring> namesIn(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L"..")) names.push_back(found.cFileName);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST(ReportFile, Utf8WithByteOrderMarkAndTheTextUnchanged) {
     const struct {
         const wchar_t* text;

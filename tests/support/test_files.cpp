@@ -86,10 +86,12 @@ std::string TempDirectory::write(const std::string& name, const std::vector<uint
     return full;
 }
 
-std::vector<std::wstring> TempDirectory::names() const {
+std::vector<std::wstring> TempDirectory::names() const { return namesIn(widePath()); }
+
+std::vector<std::wstring> namesIn(const std::wstring& folder) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((widePath() + L"\\*").c_str(), &found);
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return names;
     do {
         const std::wstring name = found.cFileName;

@@ -24,6 +24,9 @@ private:
     std::string path_;
 };
 
+// The names in a folder, sorted.
+std::vector<std::wstring> namesIn(const std::wstring& folder);
+
 // The whole content of a file; false when it cannot be read.
 bool readWholeFile(const std::wstring& path, std::string* bytes);
 bool writeWholeFile(const std::wstring& path, const std::string& bytes);
