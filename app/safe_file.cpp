@@ -251,7 +251,7 @@ int32_t replaceFileSafely(const wchar_t* path, const FileContent& content) {
         return REPORT_FILE_NO_PATH;
     }
     wchar_t name[MAX_PATH];
-    wcscpy(name, lastSeparator + 1);
+    memcpy(name, lastSeparator + 1, (wcslen(lastSeparator + 1) + 1) * sizeof(wchar_t));
     lastSeparator[1] = 0;
     // A colon in the name would name a stream of another file.
     if (wcschr(name, L':')) {
