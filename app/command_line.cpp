@@ -6,56 +6,95 @@ namespace {
 
 bool isBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
-// One argument of the command line as Windows splits it (CommandLineToArgvW, and the C runtime
-// that ships with Windows): blanks outside quotes end it; 2n backslashes before a quote give n
-// backslashes and the quote opens or closes a quoted part; 2n+1 give n and a literal quote;
-// other backslashes are literal; a doubled quote inside a quoted part gives one quote and closes
-// the part (newer C runtimes keep it open; launchers do not write it). Walks the
-// argument starting at text (no leading blank) and returns where it ends. When value is given,
-// it gets the characters that come from text at from or later: the rest of an argument behind a
-// switch. tooLong tells that they did not all fit.
-const wchar_t* scanArgument(const wchar_t* text, const wchar_t* from, wchar_t* value, size_t capacity,
-                            bool* tooLong) {
-    size_t length = 0;
-    auto put = [&](const wchar_t* source, wchar_t c) {
-        if (!value || source < from) return;
-        if (length + 1 < capacity) value[length++] = c;
-        else *tooLong = true;
-    };
-    bool quoted = false;
-    const wchar_t* p = text;
-    while (*p && (quoted || !isBlank(*p))) {
-        const wchar_t* run = p;
-        while (*p == L'\\') ++p;
-        const size_t backslashes = size_t(p - run);
-        if (*p != L'"') {
-            for (size_t i = 0; i < backslashes; ++i) put(run + i, L'\\');
-            if (backslashes == 0) {
-                put(p, *p);
-                ++p;
-            }
-            continue;
-        }
-        for (size_t i = 0; i < backslashes / 2; ++i) put(run + i, L'\\');
-        if (backslashes % 2) {
-            put(p, L'"');
-        } else if (quoted && p[1] == L'"') {
-            ++p;
-            put(p, L'"');
-            quoted = false;
-        } else {
-            quoted = !quoted;
-        }
-        ++p;
-    }
-    if (value) value[length] = 0;
-    return p;
-}
+// A character of an argument as Windows' argument splitting gives it, and whether it stood
+// inside a quoted part: "-x.txt" is a path that starts with a dash, -x.txt is a switch.
+struct ArgumentCharacter {
+    wchar_t c;
+    bool quoted;
+};
 
-const wchar_t* skipBlanks(const wchar_t* p) {
-    while (isBlank(*p)) ++p;
-    return p;
-}
+// Reads a command line argument by argument and character by character, by the rules of
+// CommandLineToArgvW (and the C runtime that ships with Windows): blanks outside quotes end an
+// argument; 2n backslashes before a quote give n backslashes and the quote opens or closes a
+// quoted part; 2n+1 give n and a literal quote; other backslashes are literal; a doubled quote
+// inside a quoted part gives one quote and closes the part (newer C runtimes keep it open;
+// launchers do not write it).
+class ArgumentReader {
+public:
+    explicit ArgumentReader(const wchar_t* text) : p_(text) {}
+
+    // Skips what is left of the current argument and the blanks behind it; false when no
+    // argument follows.
+    bool nextArgument() {
+        ArgumentCharacter ignored;
+        while (next(&ignored)) {
+        }
+        while (isBlank(*p_)) ++p_;
+        inArgument_ = *p_ != 0;
+        quoted_ = false;
+        return inArgument_;
+    }
+
+    // The next character of the current argument; false at its end.
+    bool next(ArgumentCharacter* out) {
+        for (;;) {
+            if (!inArgument_) return false;
+            if (backslashes_ > 0) {
+                --backslashes_;
+                return put(out, L'\\');
+            }
+            if (literalQuote_) {
+                literalQuote_ = false;
+                return put(out, L'"');
+            }
+            if (*p_ == 0 || (!quoted_ && isBlank(*p_))) {
+                inArgument_ = false;
+                return false;
+            }
+            if (*p_ == L'\\') {
+                const wchar_t* run = p_;
+                while (*p_ == L'\\') ++p_;
+                const size_t count = size_t(p_ - run);
+                if (*p_ != L'"') {
+                    backslashes_ = count;
+                } else {
+                    // Half of them before a quote; an odd one makes the quote a character.
+                    backslashes_ = count / 2;
+                    if (count % 2) {
+                        literalQuote_ = true;
+                        ++p_;
+                    }
+                }
+                continue;
+            }
+            if (*p_ == L'"') {
+                if (quoted_ && p_[1] == L'"') {
+                    p_ += 2;
+                    const bool wasQuoted = put(out, L'"');
+                    quoted_ = false;
+                    return wasQuoted;
+                }
+                quoted_ = !quoted_;
+                ++p_;
+                continue;
+            }
+            return put(out, *p_++);
+        }
+    }
+
+private:
+    bool put(ArgumentCharacter* out, wchar_t c) const {
+        out->c = c;
+        out->quoted = quoted_;
+        return true;
+    }
+
+    const wchar_t* p_;
+    bool inArgument_ = false;
+    bool quoted_ = false;
+    size_t backslashes_ = 0;    // literal backslashes still to give
+    bool literalQuote_ = false;  // a quote still to give, behind them
+};
 
 // Stores the report path, resolved against the current directory now; a path too long to hold
 // whole, or to resolve, is kept as an empty one, so that every write fails rather than going
@@ -68,30 +107,30 @@ void setReportPath(const wchar_t* path, bool tooLong, AppState* state) {
     if (full == 0 || full >= REPORT_PATH_CAPACITY) state->reportPath[0] = 0;
 }
 
-// Takes the path of "-o": the rest of its argument (at rest, within the argument that ends at
-// argumentEnd) or, when that is empty, the whole next argument. Returns where the scan for
-// switches goes on: behind the argument that held the path, so that its dashes are no switches.
-// A path never starts with an unquoted dash: "-o" then takes nothing and the dash is a switch.
-const wchar_t* takeReportPath(const wchar_t* argument, const wchar_t* rest, const wchar_t* argumentEnd,
-                              AppState* state) {
-    wchar_t path[REPORT_PATH_CAPACITY];
-    bool tooLong = false;
-    // Blanks inside a quoted argument may stand between "-o" and its path too ("-o C:\r.txt").
-    rest = skipBlanks(rest);
-    if (rest < argumentEnd) {
-        if (*rest == L'-') return rest;
-        scanArgument(argument, rest, path, REPORT_PATH_CAPACITY, &tooLong);
-        if (path[0]) {
-            setReportPath(path, tooLong, state);
-            return argumentEnd;
-        }
-    }
-    const wchar_t* next = skipBlanks(argumentEnd);
-    if (*next == 0 || *next == L'-') return next;
-    const wchar_t* nextEnd = scanArgument(next, next, path, REPORT_PATH_CAPACITY, &tooLong);
-    if (path[0]) setReportPath(path, tooLong, state);  // "" names no file
-    return nextEnd;
+// Reads the first character of a path into *first, past blanks (quoted ones: unquoted blanks
+// end the argument, and a path never starts with a blank); false when the argument has no more.
+bool firstOfPath(ArgumentReader& reader, ArgumentCharacter* first) {
+    while (reader.next(first))
+        if (!isBlank(first->c)) return true;
+    return false;
 }
+
+// Takes the path that starts with first and runs to the end of the argument.
+void takePath(ArgumentReader& reader, ArgumentCharacter first, AppState* state) {
+    wchar_t path[REPORT_PATH_CAPACITY];
+    size_t length = 0;
+    bool tooLong = false;
+    for (ArgumentCharacter c = first;;) {
+        if (length + 1 < REPORT_PATH_CAPACITY) path[length++] = c.c;
+        else tooLong = true;
+        if (!reader.next(&c)) break;
+    }
+    path[length] = 0;
+    setReportPath(path, tooLong, state);
+}
+
+// An unquoted dash is where a switch starts, never a path.
+bool startsSwitch(const ArgumentCharacter& c) { return c.c == L'-' && !c.quoted; }
 
 }  // namespace
 
@@ -110,36 +149,50 @@ const wchar_t* argumentsOf(const wchar_t* processCommandLine) {
 }
 
 void parseCommandLine(const wchar_t* commandLine, AppState* state) {
-    if (!commandLine || wcslen(commandLine) < 2) return;
-    // Switches are found by their dashes anywhere in the text, as always; the arguments as
-    // Windows splits them only tell where the path of "-o" starts and ends.
-    const wchar_t* p = skipBlanks(commandLine);
-    while (*p) {
-        const wchar_t* argument = p;
-        const wchar_t* end = scanArgument(argument, argument, NULL, 0, NULL);
-        while (p < end) {
-            if (*p != L'-') {
-                ++p;
+    if (!commandLine) return;
+    // Switches are the dashes of the arguments as Windows splits them, quoted or not; what the
+    // path of "-o" takes is never looked at for switches.
+    ArgumentReader reader(commandLine);
+    bool haveArgument = reader.nextArgument();
+    while (haveArgument) {
+        ArgumentCharacter c;
+        bool more = reader.next(&c);
+        while (more) {
+            ArgumentCharacter letter;
+            if (c.c != L'-') {
+                more = reader.next(&c);
                 continue;
             }
-            // The letter is the one behind the dash, a blank that ends the argument included.
-            if (p + 1 >= end) {
-                p = end;
+            // The letter is the one behind the dash in the same argument.
+            if (!reader.next(&letter)) break;
+            if (letter.c != L'o' && letter.c != L'O') {
+                if (letter.c == L'h' || letter.c == L'H') state->startHidden = 1;
+                else if (letter.c == L's' || letter.c == L'S') state->showAfterTest = 1;
+                else if (letter.c == L'?') state->showUsage = 1;
+                // Each switch needs its own dash: scanning goes on behind the letter.
+                more = reader.next(&c);
+                continue;
+            }
+            // The path: the rest of this argument, or when that is empty the whole next one.
+            ArgumentCharacter first;
+            if (firstOfPath(reader, &first)) {
+                if (startsSwitch(first)) {
+                    c = first;  // no path; the dash is a switch's
+                    continue;
+                }
+                takePath(reader, first, state);
                 break;
             }
-            const wchar_t letter = p[1];
-            if (letter == L'o' || letter == L'O') {
-                p = takeReportPath(argument, p + 2, end, state);
-                if (p >= end) break;  // the path took this argument, or the next one too
+            if (!reader.nextArgument()) break;
+            if (!firstOfPath(reader, &first)) break;  // "" names no file
+            if (startsSwitch(first)) {
+                c = first;  // no path; this argument is scanned as any other
                 continue;
             }
-            if (letter == L'h' || letter == L'H') state->startHidden = 1;
-            else if (letter == L's' || letter == L'S') state->showAfterTest = 1;
-            else if (letter == L'?') state->showUsage = 1;
-            // Each switch needs its own dash: scanning goes on behind the letter.
-            p += 2;
+            takePath(reader, first, state);
+            break;
         }
-        p = skipBlanks(p);
+        haveArgument = reader.nextArgument();
     }
     // A hidden run never shows a window: with "-h", "-?" is ignored and the test runs.
     if (state->startHidden) state->showUsage = 0;

@@ -9,12 +9,14 @@
 // is never taken for a switch.
 const wchar_t* argumentsOf(const wchar_t* processCommandLine);
 
-// Sets the switches found in the arguments. Each switch is a dash and one letter, with or
-// without blanks between switches; any other letter is ignored. The path of "-o" is what
-// Windows' own argument splitting gives (quotes, backslashes before quotes): the rest of the
-// argument that holds "-o" (as in  -oC:\r.txt  "-oC:\My r.txt"  -o"C:\My r.txt"), or when that
-// is empty the next argument (as in  "-o" "C:\My r.txt"); dashes inside it are no switches.
-// A path never is unquoted text starting with a dash: "-o" with no path is ignored and the
-// scan goes on. The last "-o" counts. A relative path is resolved against the current directory now. With
-// "-h", "-?" is ignored, so that a hidden run never waits for a click.
+// Sets the switches found in the arguments, as Windows' own argument splitting makes them
+// (quotes, backslashes before quotes). Each switch is a dash and one letter, with or without
+// blanks between switches; any other letter is ignored; quotes around a switch do not matter.
+// The path of "-o" is the rest of the argument that holds "-o" (as in  -oC:\r.txt
+// "-oC:\My r.txt"  -o"C:\My r.txt"), or when that is empty the next argument (as in  "-o"
+// "C:\My r.txt"); leading blanks are not part of it, and nothing it takes is a switch. A path
+// never starts with an unquoted dash: "-o" is then ignored and that dash starts a switch, while
+// a quoted one starts a path ( -o "-x.txt" ). The last "-o" counts. A relative path is resolved
+// against the current directory now. With "-h", "-?" is ignored, so that a hidden run never
+// waits for a click.
 void parseCommandLine(const wchar_t* commandLine, AppState* state);

@@ -6,6 +6,7 @@
 
 #include "app/app_state.h"
 #include "app/display_scale.h"
+#include "app/network_path.h"
 #include "base/owners.h"
 #include "base/text.h"
 #include "base/system_identification.h"
@@ -107,8 +108,11 @@ HICON loadIconFile(const wchar_t* path, int size) {
 
 // The endpoint's icon at size x size: an icon file, or an icon inside a file ("path,index"; a
 // negative index is a resource identifier), reached through Sysnative on 64-bit Windows. Null
-// when there is none.
+// when there is none, and for a path on another machine, which is never opened: anyone who can
+// write one store entry could otherwise make the checker connect there with the user's
+// credentials.
 HICON loadEndpointIcon(const wchar_t* iconPath, int size) {
+    if (namesAnotherMachine(iconPath)) return NULL;
     HICON icon = loadIconFile(iconPath, size);
     if (icon) return icon;
     wchar_t path[512];

@@ -8,38 +8,121 @@
 
 namespace {
 
-// The NT calls that act on an open file rather than on a name: the temporary file is renamed
-// over the report, or deleted, through the handle that created it, so that nothing another
-// user puts at its name in between is ever moved or deleted. ntdll is in every process.
-struct IoStatusBlock {
-    LONG status;
-    ULONG_PTR information;
-};
-typedef LONG(WINAPI* SetInformationFileCall)(HANDLE file, IoStatusBlock* status, void* information,
-                                             ULONG length, int informationClass);
+// NtCreateFile's dispositions and options, and the information classes used here.
+const ULONG kFileOpen = 1;
+const ULONG kFileCreate = 2;
+const ULONG kSynchronousIoNonAlert = 0x20;
+const ULONG kNonDirectoryFile = 0x40;
+const ULONG kOpenReparsePoint = 0x00200000;
 const int kFileRenameInformation = 10;
 const int kFileDispositionInformation = 13;
+const NTSTATUS kStatusNotImplemented = NTSTATUS(0xC0000002);
+const NTSTATUS kStatusObjectNameCollision = NTSTATUS(0xC0000035);
 
-LONG setFileInformation(HANDLE file, void* information, ULONG length, int informationClass) {
-    static const SetInformationFileCall call = reinterpret_cast<SetInformationFileCall>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtSetInformationFile")));
-    if (!call) return LONG(0xC0000002);  // STATUS_NOT_IMPLEMENTED
-    IoStatusBlock status = {0, 0};
-    return call(file, &status, information, length, informationClass);
+template <typename Function>
+Function ntdllFunction(const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
 }
 
-// The NT form of a full Win32 path: "\??\C:\..." or "\??\UNC\server\share\...".
-bool toNtPath(const wchar_t* path, wchar_t* out, size_t capacity) {
-    const wchar_t* rest = path;
-    const wchar_t* prefix = L"\\??\\";
-    if (wcsncmp(path, L"\\\\?\\", 4) == 0 || wcsncmp(path, L"\\??\\", 4) == 0) {
-        rest = path + 4;
-    } else if (path[0] == L'\\' && path[1] == L'\\') {
-        prefix = L"\\??\\UNC\\";
-        rest = path + 2;
+NTSTATUS WINAPI ntCreateFile(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES* attributes, IO_STATUS_BLOCK* status,
+                             LARGE_INTEGER* allocationSize, ULONG fileAttributes, ULONG share, ULONG disposition,
+                             ULONG options, void* extendedAttributes, ULONG extendedAttributesLength) {
+    static const auto call = ntdllFunction<decltype(SafeFileCalls::createFile)>("NtCreateFile");
+    if (!call) return kStatusNotImplemented;
+    return call(file, access, attributes, status, allocationSize, fileAttributes, share, disposition, options,
+                extendedAttributes, extendedAttributesLength);
+}
+
+NTSTATUS WINAPI ntSetInformationFile(HANDLE file, IO_STATUS_BLOCK* status, void* information, ULONG length,
+                                     int informationClass) {
+    static const auto call = ntdllFunction<decltype(SafeFileCalls::setInformationFile)>("NtSetInformationFile");
+    if (!call) return kStatusNotImplemented;
+    return call(file, status, information, length, informationClass);
+}
+
+DWORD errorOf(NTSTATUS status) {
+    static const auto convert = ntdllFunction<ULONG(WINAPI*)(NTSTATUS)>("RtlNtStatusToDosError");
+    return convert ? DWORD(convert(status)) : ERROR_ACCESS_DENIED;
+}
+
+NTSTATUS setFileInformation(HANDLE file, void* information, ULONG length, int informationClass) {
+    IO_STATUS_BLOCK status;
+    return g_safeFileCalls.setInformationFile(file, &status, information, length, informationClass);
+}
+
+// Opens or creates name (one name, no folder in it) inside the open folder, for synchronous
+// I/O, never following a link at that name.
+NTSTATUS openInFolder(HANDLE folder, const wchar_t* name, ACCESS_MASK access, ULONG share, ULONG disposition,
+                      ULONG options, Handle* file) {
+    UNICODE_STRING objectName;
+    objectName.Buffer = const_cast<wchar_t*>(name);
+    objectName.Length = USHORT(wcslen(name) * sizeof(wchar_t));
+    objectName.MaximumLength = objectName.Length;
+    OBJECT_ATTRIBUTES attributes;
+    ZeroMemory(&attributes, sizeof(attributes));
+    attributes.Length = sizeof(attributes);
+    attributes.RootDirectory = folder;
+    attributes.ObjectName = &objectName;
+    attributes.Attributes = OBJ_CASE_INSENSITIVE;  // as Win32 names files
+    IO_STATUS_BLOCK status;
+    HANDLE opened = NULL;
+    const NTSTATUS result =
+        g_safeFileCalls.createFile(&opened, access | SYNCHRONIZE, &attributes, &status, NULL, FILE_ATTRIBUTE_NORMAL,
+                                   share, disposition, options | kSynchronousIoNonAlert | kOpenReparsePoint, NULL, 0);
+    if (result >= 0) file->reset(opened);
+    return result;
+}
+
+// Whether the reparse point the handle reaches stands for another name (a junction or a
+// symbolic link), rather than for data kept elsewhere (a cloud folder, which OneDrive's
+// Documents are). Unknown counts as a link.
+bool isLinkToAnotherName(HANDLE handle) {
+    struct {
+        ULONG fileAttributes;
+        ULONG reparseTag;
+    } tag = {0, 0};
+    static const auto query = ntdllFunction<NTSTATUS(WINAPI*)(HANDLE, IO_STATUS_BLOCK*, void*, ULONG, int)>(
+        "NtQueryInformationFile");
+    IO_STATUS_BLOCK status;
+    const int kFileAttributeTagInformation = 35;
+    if (!query || query(handle, &status, &tag, sizeof(tag), kFileAttributeTagInformation) < 0) return true;
+    return (tag.reparseTag & 0x20000000) != 0;  // the name-surrogate bit of the tag
+}
+
+// The report's folder, opened once. What the handle reaches must be a folder on a disk, and not
+// itself a junction or link: one that someone can repoint is not a folder to trust.
+bool openFolder(const wchar_t* path, Handle* folder) {
+    folder->reset(CreateFileW(path, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, NULL));
+    if (!folder->valid()) {
+        // The folder is part of the report's path: a missing one is a path not found.
+        if (GetLastError() == ERROR_FILE_NOT_FOUND) SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
     }
-    const int length = _snwprintf(out, capacity, L"%ls%ls", prefix, rest);
-    return length > 0 && size_t(length) < capacity;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(folder->get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(folder->get(), &info) ||
+        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && isLinkToAnotherName(folder->get())) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return true;
+}
+
+// Windows refuses to replace a read-only file, Wine does not: asking first keeps it unchanged
+// on both. A folder at the name is no file to replace either.
+bool isReplaceable(HANDLE folder, const wchar_t* name) {
+    Handle target;
+    if (openInFolder(folder, name, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     kFileOpen, 0, &target) < 0)
+        return true;  // nothing there (or nothing to ask): the rename decides
+    BY_HANDLE_FILE_INFORMATION info;
+    return !GetFileInformationByHandle(target.get(), &info) ||
+           !(info.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
 }
 
 // Only a plain file with this one name may take the report: what the handle reaches must not be
@@ -51,7 +134,7 @@ bool isPlainFileOfOneLink(HANDLE file) {
            !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
 }
 
-// The temporary file beside the report under a name nobody can predict, created only where no
+// The temporary file in the opened folder under a name nobody can predict, created only where no
 // file or link of that name exists. Everything is done through its own handle; when the report
 // does not take its place, the file it created, and only that, is deleted.
 class TemporaryFile {
@@ -67,31 +150,32 @@ public:
         SetLastError(error);
     }
 
-    bool create(const wchar_t* target) {
+    // name: the report's name in the folder; pathLength: the length of its full path, which
+    // with the temporary name's suffix must stay within MAX_PATH.
+    bool create(HANDLE folder, const wchar_t* name, size_t pathLength) {
+        if (pathLength + kSuffixLength >= MAX_PATH) {
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            return false;
+        }
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
             uint32_t random[2] = {0, 0};
             if (!g_reportFileRandom(random, sizeof(random))) {
                 SetLastError(ERROR_GEN_FAILURE);
                 return false;
             }
-            wchar_t path[kCapacity];
-            // A name cut short could end up naming the report itself; such a path fails instead.
-            const int length = _snwprintf(path, kCapacity, L"%ls.%08lx%08lx.tmp", target,
-                                          (unsigned long)random[0], (unsigned long)random[1]);
-            if (length <= 0 || length >= MAX_PATH) {
-                SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            wchar_t temporaryName[MAX_PATH];
+            _snwprintf(temporaryName, MAX_PATH, L"%ls.%08lx%08lx.tmp", name, (unsigned long)random[0],
+                       (unsigned long)random[1]);
+            temporaryName[MAX_PATH - 1] = 0;
+            // FILE_CREATE fails on any name that exists, a dangling link included.
+            const NTSTATUS status = openInFolder(folder, temporaryName, GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES,
+                                                 0, kFileCreate, kNonDirectoryFile, &file_);
+            if (status == kStatusObjectNameCollision) continue;
+            if (status < 0) {
+                SetLastError(errorOf(status));
                 return false;
             }
-            // CREATE_NEW fails on any name that exists, a dangling link included; a reparse point
-            // is never followed.
-            HANDLE file = CreateFileW(path, GENERIC_WRITE | DELETE, 0, NULL, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
-            if (file == INVALID_HANDLE_VALUE) {
-                const DWORD error = GetLastError();
-                if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
-                return false;
-            }
-            file_.reset(file);
+            folder_ = folder;
             if (isPlainFileOfOneLink(file_.get())) return true;
             SetLastError(ERROR_ACCESS_DENIED);
             return false;
@@ -101,28 +185,23 @@ public:
     }
     HANDLE handle() const { return file_.get(); }
 
-    // Renames the open file over target, replacing whatever name is there (never writing
-    // through it), then flushes the rename to the disk.
-    bool moveOver(const wchar_t* target) {
-        wchar_t ntPath[kCapacity + 8];
-        if (!toNtPath(target, ntPath, kCapacity + 8)) {
-            SetLastError(ERROR_FILENAME_EXCED_RANGE);
-            return false;
-        }
-        const size_t nameBytes = wcslen(ntPath) * sizeof(wchar_t);
+    // Renames the open file to name in the same opened folder, replacing whatever is there
+    // (never writing through it), then flushes the rename to the disk.
+    bool moveOver(const wchar_t* name) {
+        const size_t nameBytes = wcslen(name) * sizeof(wchar_t);
         struct {
             BOOLEAN replaceIfExists;
             HANDLE rootDirectory;
             ULONG fileNameLength;
-            wchar_t fileName[kCapacity + 8];
+            wchar_t fileName[MAX_PATH];
         } rename;
         rename.replaceIfExists = TRUE;
-        rename.rootDirectory = NULL;
+        rename.rootDirectory = folder_;
         rename.fileNameLength = ULONG(nameBytes);
-        memcpy(rename.fileName, ntPath, nameBytes + sizeof(wchar_t));
-        const LONG status = setFileInformation(file_.get(), &rename, ULONG(sizeof(rename)), kFileRenameInformation);
+        memcpy(rename.fileName, name, nameBytes + sizeof(wchar_t));
+        const NTSTATUS status = setFileInformation(file_.get(), &rename, ULONG(sizeof(rename)), kFileRenameInformation);
         if (status < 0) {
-            SetLastError(statusToError(status));
+            SetLastError(errorOf(status));
             return false;
         }
         moved_ = true;
@@ -132,17 +211,12 @@ public:
     }
 
 private:
-    static DWORD statusToError(LONG status) {
-        typedef ULONG(WINAPI * ToError)(LONG);
-        static const ToError convert = reinterpret_cast<ToError>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlNtStatusToDosError")));
-        return convert ? DWORD(convert(status)) : ERROR_ACCESS_DENIED;
-    }
-    // Paths longer than MAX_PATH do not open on XP anyway; the rest is for the suffix.
-    static const int kCapacity = MAX_PATH + 32;
+    // ".<16 hex digits>.tmp"
+    static const size_t kSuffixLength = 21;
     // Names of 64 random bits do not collide by chance; a few tries get past planted ones.
     static const int kAttempts = 8;
     Handle file_;
+    HANDLE folder_ = NULL;
     bool moved_ = false;
 };
 
@@ -151,6 +225,7 @@ BOOLEAN WINAPI systemRandom(PVOID buffer, ULONG size) { return RtlGenRandom(buff
 }  // namespace
 
 BOOLEAN(WINAPI* g_reportFileRandom)(PVOID buffer, ULONG size) = systemRandom;
+SafeFileCalls g_safeFileCalls = {ntCreateFile, ntSetInformationFile};
 
 bool writeAll(HANDLE file, const void* bytes, DWORD size) {
     DWORD written = 0;
@@ -162,25 +237,38 @@ int32_t replaceFileSafely(const wchar_t* path, const FileContent& content) {
         SetLastError(ERROR_INVALID_NAME);
         return REPORT_FILE_NO_PATH;
     }
-    // Windows refuses to replace a read-only file, Wine does not: asking first keeps it
-    // unchanged on both.
-    const DWORD attributes = GetFileAttributesW(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return REPORT_FILE_NOT_REPLACEABLE;
-    }
-
-    wchar_t fullPath[MAX_PATH];
-    const DWORD length = GetFullPathNameW(path, MAX_PATH, fullPath, NULL);
+    // The full path ("\\?\", "\\.\" and UNC forms included) split into its folder, kept with
+    // its last backslash so that a drive's root stays one, and the file's name.
+    wchar_t folderPath[MAX_PATH];
+    const DWORD length = GetFullPathNameW(path, MAX_PATH, folderPath, NULL);
     if (length == 0 || length >= MAX_PATH) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return REPORT_FILE_CANNOT_CREATE;
     }
+    wchar_t* lastSeparator = wcsrchr(folderPath, L'\\');
+    if (!lastSeparator) {
+        SetLastError(ERROR_INVALID_NAME);
+        return REPORT_FILE_NO_PATH;
+    }
+    wchar_t name[MAX_PATH];
+    memcpy(name, lastSeparator + 1, (wcslen(lastSeparator + 1) + 1) * sizeof(wchar_t));
+    lastSeparator[1] = 0;
+    // A colon in the name would name a stream of another file.
+    if (wcschr(name, L':')) {
+        SetLastError(ERROR_INVALID_NAME);
+        return REPORT_FILE_NO_PATH;
+    }
+
+    Handle folder;
+    if (!openFolder(folderPath, &folder)) return REPORT_FILE_CANNOT_CREATE;
+    if (!name[0] || !isReplaceable(folder.get(), name)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return REPORT_FILE_NOT_REPLACEABLE;
+    }
     TemporaryFile temporary;
-    if (!temporary.create(fullPath)) return REPORT_FILE_CANNOT_CREATE;
+    if (!temporary.create(folder.get(), name, length)) return REPORT_FILE_CANNOT_CREATE;
     if (!content.write(temporary.handle(), content.context) || !FlushFileBuffers(temporary.handle()))
         return REPORT_FILE_CANNOT_WRITE;
-    if (!temporary.moveOver(fullPath)) return REPORT_FILE_CANNOT_REPLACE;
+    if (!temporary.moveOver(name)) return REPORT_FILE_CANNOT_REPLACE;
     return REPORT_FILE_OK;
 }

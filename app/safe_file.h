@@ -1,8 +1,9 @@
 // Replacing a file safely, also in folders others can write in: the new content goes into a new
-// temporary file beside it and is renamed over it, all through the program's own handle.
+// temporary file beside it and is renamed over it, all through the program's own handles.
 #pragma once
 
 #include <windows.h>
+#include <winternl.h>
 #include <stdint.h>
 
 enum ReportFileResult {
@@ -23,10 +24,13 @@ struct FileContent {
 
 // Writes the content to a new temporary file in the folder of path, flushes it and renames it
 // over path, so that the file at path is either the one before or the whole new content. The
-// temporary name has a random part and is created only where nothing of that name exists; it is
-// written, renamed and on failure deleted through the program's own handle, so that a file or
-// link someone prepared beside the target is never written, moved or deleted. On failure the
-// file at path is unchanged and GetLastError gives the Windows reason.
+// folder is opened once (a folder that is itself a junction or symbolic link is refused), and
+// every later step names its file relative to that handle: a folder on the path swapped or a
+// link repointed in the meantime cannot send the report anywhere else. The temporary name has a
+// random part and is created only where nothing of that name exists; it is written, renamed and
+// on failure deleted through the program's own handle, so that a file or link someone prepared
+// beside the target is never written, moved or deleted. On failure the file at path is
+// unchanged and GetLastError gives the Windows reason.
 int32_t replaceFileSafely(const wchar_t* path, const FileContent& content);
 
 // WriteFile of the whole block, or false.
@@ -35,3 +39,15 @@ bool writeAll(HANDLE file, const void* bytes, DWORD size);
 // The system's random source for the temporary names (RtlGenRandom); tests replace it to make
 // the names they plant links at.
 extern BOOLEAN(WINAPI* g_reportFileRandom)(PVOID buffer, ULONG size);
+
+// The NT calls that create a file in the opened folder and rename or delete it through its
+// handle (from ntdll, which every process has); tests put their own in between.
+struct SafeFileCalls {
+    NTSTATUS(WINAPI* createFile)(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES* attributes,
+                                 IO_STATUS_BLOCK* status, LARGE_INTEGER* allocationSize, ULONG fileAttributes,
+                                 ULONG share, ULONG disposition, ULONG options, void* extendedAttributes,
+                                 ULONG extendedAttributesLength);
+    NTSTATUS(WINAPI* setInformationFile)(HANDLE file, IO_STATUS_BLOCK* status, void* information, ULONG length,
+                                         int informationClass);
+};
+extern SafeFileCalls g_safeFileCalls;

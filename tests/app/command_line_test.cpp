@@ -4,11 +4,16 @@
 #include <string.h>
 #include <wchar.h>
 
+#include <windows.h>
+#include <shellapi.h>
+
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/report_file.h"
+#include "app/safe_file.h"
 #include "base/log_buffer.h"
 #include "support/golden.h"
 #include "support/test_files.h"
@@ -109,9 +114,160 @@ const SwitchCase kSwitchCases[] = {
     {L"-h -o", 1, 0, 0, nullptr},
     {L"-h -o   ", 1, 0, 0, nullptr},
     {L"-o \"\" -s", 0, 1, 0, nullptr},
+    // Whether a path starts with a dash is judged on Windows' splitting: a quoted dash starts a
+    // path, an unquoted one a switch, wherever the quotes stand; the path's text is no switch.
+    {L"-h \"-o -s\"", 1, 0, 0, L"C:\\windows\\-s"},
+    {L"-h \"-o\"-s", 1, 1, 0, nullptr},
+    {L"-h \"-o-x.txt\"", 1, 0, 0, L"C:\\windows\\-x.txt"},
+    {L"-h -o \"-x.txt\"", 1, 0, 0, L"C:\\windows\\-x.txt"},
+    {L"-h -o\" r.txt\"", 1, 0, 0, L"C:\\windows\\r.txt"},   // a quoted blank is no part of the path
+    {L"-o \" -h.txt\" -s", 0, 1, 0, L"C:\\windows\\-h.txt"},
+    {L"-o \"  \" -s", 0, 1, 0, nullptr},                      // blanks alone name no file
+    {L"\"-h\" \"-s\"", 1, 1, 0, nullptr},                       // quotes around a switch do not matter
+    {L"-\"h\" -\"s\"", 1, 1, 0, nullptr},
+    {L"\"-o\" \"-\"x.txt", 0, 0, 0, L"C:\\windows\\-x.txt"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Switches, ParseCommandLineTest, testing::ValuesIn(kSwitchCases));
+
+// Differential run against Windows' own splitting: 1,000 random command lines of dashes, switch
+// letters, quotes, backslashes and blanks, each parsed by the checker and by a reference that
+// applies the switch and path rules to what CommandLineToArgvW makes of the line. Whether a
+// dash stood inside quotes is asked of CommandLineToArgvW too: a quoted blank put in its place
+// leaves the argument whole, an unquoted one does not.
+typedef std::vector<std::wstring> Arguments;
+
+Arguments windowsArguments(const std::wstring& line) {
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW((L"checker.exe " + line).c_str(), &count);
+    Arguments arguments;
+    for (int i = 1; argv && i < count; ++i) arguments.push_back(argv[i]);
+    LocalFree(argv);
+    return arguments;
+}
+
+// The line's dashes, numbered: each one becomes a private-use character of its own, so that it
+// can be told apart in the arguments.
+const wchar_t kFirstMark = 0xE000;
+bool isMark(wchar_t c) { return c >= kFirstMark && c < kFirstMark + 0x1000; }
+
+struct Reference {
+    SwitchCase expected;
+    std::wstring path;
+    bool pathStartsWithQuotedDash = false;
+};
+
+Reference referenceParse(const std::wstring& line) {
+    std::wstring marked = line;
+    wchar_t mark = kFirstMark;
+    for (wchar_t& c : marked)
+        if (c == L'-') c = mark++;
+    const Arguments args = windowsArguments(marked);
+    auto quoted = [&](wchar_t dash) {
+        std::wstring blanked = marked;
+        std::replace(blanked.begin(), blanked.end(), dash, L' ');
+        Arguments expected = args;
+        for (std::wstring& a : expected) std::replace(a.begin(), a.end(), dash, L' ');
+        return windowsArguments(blanked) == expected;
+    };
+    auto isBlank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
+    auto unmarked = [](std::wstring text) {
+        for (wchar_t& c : text)
+            if (isMark(c)) c = L'-';
+        return text;
+    };
+    Reference r;
+    r.expected = SwitchCase{nullptr, 0, 0, 0, nullptr};
+    bool havePath = false;
+    for (size_t k = 0; k < args.size(); ++k) {
+        const std::wstring& a = args[k];
+        for (size_t i = 0; i < a.size();) {
+            if (!isMark(a[i])) { ++i; continue; }
+            if (i + 1 >= a.size()) break;
+            const wchar_t letter = isMark(a[i + 1]) ? L'-' : a[i + 1];
+            if (letter != L'o' && letter != L'O') {
+                if (letter == L'h' || letter == L'H') r.expected.startHidden = 1;
+                if (letter == L's' || letter == L'S') r.expected.showAfterTest = 1;
+                if (letter == L'?') r.expected.showUsage = 1;
+                i += 2;
+                continue;
+            }
+            size_t start = i + 2;
+            while (start < a.size() && isBlank(a[start])) ++start;
+            if (start < a.size()) {
+                if (isMark(a[start]) && !quoted(a[start])) { i = start; continue; }
+                havePath = true;
+                r.pathStartsWithQuotedDash = isMark(a[start]);
+                r.path = unmarked(a.substr(start));
+                break;
+            }
+            if (k + 1 >= args.size()) break;
+            const std::wstring& next = args[k + 1];
+            start = 0;
+            while (start < next.size() && isBlank(next[start])) ++start;
+            if (start < next.size() && isMark(next[start]) && !quoted(next[start])) break;
+            if (start < next.size()) {
+                havePath = true;
+                r.pathStartsWithQuotedDash = isMark(next[start]);
+                r.path = unmarked(next.substr(start));
+            }
+            ++k;
+            break;
+        }
+    }
+    if (r.expected.startHidden) r.expected.showUsage = 0;
+    if (havePath) r.expected.reportPath = L"";  // resolved by the caller
+    return r;
+}
+
+TEST(ParseCommandLine, AgreesWithWindowsArgumentSplittingOnRandomLines) {
+    const wchar_t* const pieces[] = {L"-", L"-", L"-o", L"-O", L"-h", L"-s", L"-?", L"o", L"h", L"\"", L"\"",
+                                     L"\"\"", L"\\", L"\\\\", L" ", L" ", L"\t", L"x", L"r.txt", L"C:\\a b\\",
+                                     L"-x.txt", L"\\\""};
+    const size_t pieceCount = sizeof(pieces) / sizeof(pieces[0]);
+    uint32_t seed = 20250125;
+    auto random = [&](uint32_t below) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % below;
+    };
+    wchar_t savedDirectory[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, savedDirectory);
+    ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\windows"));
+    int mismatches = 0, paths = 0, quotedDashPaths = 0, hidden = 0;
+    for (int n = 0; n < 1000; ++n) {
+        std::wstring line;
+        const uint32_t length = 1 + random(14);
+        for (uint32_t i = 0; i < length; ++i) line += pieces[random(uint32_t(pieceCount))];
+        const Reference r = referenceParse(line);
+        wchar_t full[REPORT_PATH_CAPACITY] = L"";
+        if (r.expected.reportPath) {
+            const DWORD size = GetFullPathNameW(r.path.c_str(), REPORT_PATH_CAPACITY, full, NULL);
+            if (size == 0 || size >= REPORT_PATH_CAPACITY) full[0] = 0;
+            ++paths;
+            if (r.pathStartsWithQuotedDash) ++quotedDashPaths;
+        }
+        hidden += r.expected.startHidden;
+        AppState state;
+        memset(&state, 0, sizeof(state));
+        parseCommandLine(line.c_str(), &state);
+        const bool same = state.startHidden == r.expected.startHidden &&
+                          state.showAfterTest == r.expected.showAfterTest &&
+                          state.showUsage == r.expected.showUsage &&
+                          state.reportToFile == (r.expected.reportPath ? 1 : 0) && wcscmp(state.reportPath, full) == 0;
+        if (!same && ++mismatches <= 10)
+            ADD_FAILURE() << "command line [" << toUtf8(line) << "]: checker " << state.startHidden
+                          << state.showAfterTest << state.showUsage << state.reportToFile << " ["
+                          << toUtf8(state.reportPath) << "], Windows' splitting " << r.expected.startHidden
+                          << r.expected.showAfterTest << r.expected.showUsage << (r.expected.reportPath ? 1 : 0)
+                          << " [" << toUtf8(full) << "]";
+    }
+    SetCurrentDirectoryW(savedDirectory);
+    EXPECT_EQ(0, mismatches);
+    // The lines reach every rule: paths, paths that start with a quoted dash, switches.
+    EXPECT_GT(paths, 200);
+    EXPECT_GT(quotedDashPaths, 20);
+    EXPECT_GT(hidden, 200);
+}
 
 TEST(ParseCommandLine, LeavesOtherFieldsAlone) {
     AppState state;
@@ -256,6 +412,9 @@ TEST(ReportFile, AFailedWriteLeavesTheFileAsItWas) {
         {L"a folder", -2, 5, nullptr},
         {L"held open.txt", -5, 5, "old report"},  // another program has it open without sharing
         {nullptr, -1, 123, nullptr},
+        {L"read-only.txt\\report.txt", -3, 123, nullptr},  // a file where the folder should be
+        {L"a folder\\", -2, 5, nullptr},                    // the folder itself
+        {L"read-only.txt:stream", -1, 123, nullptr},       // a stream of another file
     };
     for (const auto& c : cases) {
         const std::wstring path = c.name ? folder + L"\\" + c.name : std::wstring();
@@ -308,6 +467,158 @@ TEST(ReportFile, TemporaryNamesAlreadyTakenAreNeverUsed) {
     namesAfter.insert(namesAfter.begin(), L"report.txt");
     std::sort(namesAfter.begin(), namesAfter.end());
     EXPECT_EQ(namesAfter, dir.names());
+}
+
+// The report's folder reached through a symbolic link that someone repoints to a folder of
+// theirs while the report is written: before the temporary file is created, before it is
+// renamed, or before a failed one is deleted. Everything happens in the folder opened first:
+// the report lands there, and the other folder, its report and a file planted there under the
+// temporary file's very name, stay as they were.
+struct Repointing {
+    const char* when;
+    bool beforeCreating;  // else once the content is being written
+    bool writeFails;
+};
+
+class ReportFolderLinkTest : public testing::TestWithParam<Repointing> {
+protected:
+    void SetUp() override {
+        folder = dir.widePath();
+        link = folder + L"\\reports";
+        ASSERT_TRUE(CreateDirectoryW((folder + L"\\A").c_str(), NULL));
+        ASSERT_TRUE(CreateDirectoryW((folder + L"\\B").c_str(), NULL));
+        ASSERT_TRUE(writeWholeFile(folder + L"\\A\\in A", ""));
+        ASSERT_TRUE(writeWholeFile(folder + L"\\B\\in B", ""));
+        ASSERT_TRUE(writeWholeFile(folder + L"\\B\\report.txt", "their report"));
+        ASSERT_TRUE(writeWholeFile(folder + L"\\B\\report.txt.0000000000000000.tmp", "their file"));
+        ASSERT_TRUE(pointLinkAt(link, L"A", L"in A"));
+        systemRandom = g_reportFileRandom;
+        g_reportFileRandom = zeroRandom;
+        current = this;
+    }
+    void TearDown() override {
+        g_reportFileRandom = systemRandom;
+        current = nullptr;
+        EXPECT_TRUE(removeLink(link));
+    }
+
+    static BOOLEAN WINAPI zeroRandom(PVOID buffer, ULONG size) {
+        if (current->GetParam().beforeCreating) current->repointed = pointLinkAt(current->link, L"B", L"in B");
+        memset(buffer, 0, size);
+        return TRUE;
+    }
+    static bool writeReport(HANDLE file, void* context) {
+        ReportFolderLinkTest* test = static_cast<ReportFolderLinkTest*>(context);
+        if (!test->GetParam().beforeCreating) test->repointed = pointLinkAt(test->link, L"B", L"in B");
+        if (test->GetParam().writeFails) {
+            SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        return writeAll(file, "new report", 10);
+    }
+
+    TempDirectory dir;
+    std::wstring folder, link;
+    bool repointed = false;
+    BOOLEAN(WINAPI* systemRandom)(PVOID, ULONG) = nullptr;
+    static ReportFolderLinkTest* current;
+};
+ReportFolderLinkTest* ReportFolderLinkTest::current = nullptr;
+
+TEST_P(ReportFolderLinkTest, EveryStepStaysInTheFolderOpenedFirst) {
+    const Repointing& c = GetParam();
+    const FileContent content = {writeReport, this};
+    SetLastError(0);
+    const int32_t result = replaceFileSafely((link + L"\\report.txt").c_str(), content);
+    ASSERT_TRUE(repointed);
+    if (c.writeFails) {
+        EXPECT_EQ(-4, result);
+        EXPECT_EQ(DWORD(ERROR_DISK_FULL), GetLastError());
+        EXPECT_EQ(std::vector<std::wstring>{L"in A"}, namesIn(folder + L"\\A"));
+    } else {
+        EXPECT_EQ(0, result);
+        EXPECT_EQ(std::string("new report"), fileBytes(folder + L"\\A\\report.txt"));
+        EXPECT_EQ((std::vector<std::wstring>{L"in A", L"report.txt"}), namesIn(folder + L"\\A"));
+    }
+    EXPECT_EQ(std::string("their report"), fileBytes(folder + L"\\B\\report.txt"));
+    EXPECT_EQ(std::string("their file"), fileBytes(folder + L"\\B\\report.txt.0000000000000000.tmp"));
+    EXPECT_EQ((std::vector<std::wstring>{L"in B", L"report.txt", L"report.txt.0000000000000000.tmp"}),
+              namesIn(folder + L"\\B"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Repointed, ReportFolderLinkTest,
+                         testing::Values(Repointing{"before creating", true, false},
+                                         Repointing{"before renaming", false, false},
+                                         Repointing{"before deleting", false, true}),
+                         [](const testing::TestParamInfo<Repointing>& info) {
+                             std::string name = info.param.when;
+                             std::replace(name.begin(), name.end(), ' ', '_');
+                             return name;
+                         });
+
+// Someone who links a name of theirs to the temporary file the moment it exists (Windows lets
+// anyone who may write there make a hard link to an open file) never gets the report: the
+// writer sees the second link before writing anything and gives the file up.
+std::wstring g_theirLink;
+NTSTATUS(WINAPI* g_realCreateFile)(HANDLE*, ACCESS_MASK, OBJECT_ATTRIBUTES*, IO_STATUS_BLOCK*, LARGE_INTEGER*, ULONG,
+                                   ULONG, ULONG, ULONG, void*, ULONG) = nullptr;
+NTSTATUS WINAPI createAndLink(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES* attributes, IO_STATUS_BLOCK* status,
+                              LARGE_INTEGER* allocationSize, ULONG fileAttributes, ULONG share, ULONG disposition,
+                              ULONG options, void* extendedAttributes, ULONG extendedAttributesLength) {
+    const NTSTATUS result = g_realCreateFile(file, access, attributes, status, allocationSize, fileAttributes, share,
+                                             disposition, options, extendedAttributes, extendedAttributesLength);
+    if (result >= 0 && disposition == 2 /* FILE_CREATE */) {
+        const std::wstring name(attributes->ObjectName->Buffer, attributes->ObjectName->Length / sizeof(wchar_t));
+        const size_t slash = g_theirLink.rfind(L'\\');
+        EXPECT_TRUE(CreateHardLinkW(g_theirLink.c_str(), (g_theirLink.substr(0, slash + 1) + name).c_str(), NULL));
+    }
+    return result;
+}
+
+TEST(ReportFile, ATemporaryFileLinkedBySomeoneElseIsGivenUp) {
+    TempDirectory dir;
+    const std::wstring report = dir.widePath() + L"\\report.txt";
+    ASSERT_TRUE(writeWholeFile(report, "old report"));
+    g_theirLink = dir.widePath() + L"\\theirs.txt";
+    g_realCreateFile = g_safeFileCalls.createFile;
+    g_safeFileCalls.createFile = createAndLink;
+    SetLastError(0);
+    const int32_t result = writeReportFile(report.c_str(), L"secret report\r\n");
+    const DWORD error = GetLastError();
+    g_safeFileCalls.createFile = g_realCreateFile;
+    EXPECT_EQ(-3, result);
+    EXPECT_EQ(DWORD(ERROR_ACCESS_DENIED), error);
+    EXPECT_EQ(std::string(""), fileBytes(g_theirLink));
+    EXPECT_EQ(std::string("old report"), fileBytes(report));
+    EXPECT_EQ((std::vector<std::wstring>{L"report.txt", L"theirs.txt"}), dir.names());
+}
+
+// Every form of a full path names the same file: "\\?\" and "\\.\" device paths, forward
+// slashes, a path relative to the current folder.
+TEST(ReportFile, EveryFormOfThePathIsWritten) {
+    TempDirectory dir;
+    const std::wstring folder = dir.widePath();
+    wchar_t savedDirectory[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, savedDirectory);
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+    std::wstring slashes = folder + L"/slashes.txt";
+    std::replace(slashes.begin(), slashes.end(), L'\\', L'/');
+    const struct {
+        std::wstring path;
+        const wchar_t* name;
+    } cases[] = {
+        {L"\\\\?\\" + folder + L"\\long form.txt", L"long form.txt"},
+        {L"\\\\.\\" + folder + L"\\device form.txt", L"device form.txt"},
+        {slashes, L"slashes.txt"},
+        {L"relative.txt", L"relative.txt"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(0, writeReportFile(c.path.c_str(), L"report")) << toUtf8(c.path);
+        EXPECT_EQ(std::string("\xEF\xBB\xBFreport"), fileBytes(folder + L"\\" + c.name)) << toUtf8(c.path);
+    }
+    SetCurrentDirectoryW(savedDirectory);
+    EXPECT_EQ((std::vector<std::wstring>{L"device form.txt", L"long form.txt", L"relative.txt", L"slashes.txt"}),
+              dir.names());
 }
 
 }  // namespace

@@ -97,13 +97,22 @@ TEST_F(CheckDriverTest, ACaptureInterfaceAloneIsASilentError) {
     EXPECT_EQ((Lines{L"CHECKING Capture Only (version 01000305)", L"   *ERROR TOTAL FOUND: 1"}), lines());
 }
 
-TEST_F(CheckDriverTest, InterfaceHardwareIdIgnoresCase) {
+// The interface and every device are found by their hardware IDs whatever the case: each
+// record here spells it another way.
+TEST_F(CheckDriverTest, HardwareIdsIgnoreCase) {
     devices.addDriver(kVesso.interfaceGuid, kVesso.expectedVersion);
     RecordFields fields;
     fields.name = L"lower case";
     fields.hardwareId = "halvanevsowdm";
     world.add(world.inventory.ksInterfaces, fields);
-    world.addCorrectDevices(kVesso);
+    const char* const spellings[] = {"HALVANEVSOWDM", "halvanevsowdm", "hALVANEvsoWDM"};
+    int spelling = 0;
+    for (uint32_t kind : {KIND_MME, KIND_KS, KIND_WDM})
+        for (bool recording : {true, false}) {
+            RecordFields device = CheckWorld::correctDevice(kVesso, kind, recording);
+            device.hardwareId = spellings[spelling++ % 3];
+            world.add(recording ? world.inventory.inputDevices : world.inventory.outputDevices, device);
+        }
     EXPECT_EQ(0, check(kVesso));
     EXPECT_EQ(Lines{L"CHECKING lower case (version 01000305)"}, lines());
 }

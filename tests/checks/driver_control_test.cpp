@@ -116,6 +116,7 @@ TEST_F(DriverControlTest, DriversThatDoNotAnswerInTime) {
     EXPECT_EQ(1, world.liveEvents);
     for (int i = 0; i < 300 && world.lateWrites < 2; ++i) Sleep(10);  // it answers a little later
     EXPECT_EQ(2, world.lateWrites);
+    EXPECT_EQ(0, world.writesIntoFreedMemory) << "a late answer found its request's storage freed";
     EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, NULL));
 }
 

@@ -198,6 +198,10 @@ TEST_F(CommandTest, SaveReportAsWritesTheLogThroughTheSaveDialog) {
     ASSERT_TRUE(readWholeFile(documents->widePath() + L"\\" + name, &bytes)) << toUtf8(name);
     EXPECT_TRUE(sameBytes("\xEF\xBB\xBF" + toUtf8(log), bytes));
 
+    // Cancel writes nowhere: not in Documents, nor in the checker's current folder (this one's).
+    wchar_t current[MAX_PATH];
+    ASSERT_NE(0u, GetCurrentDirectoryW(MAX_PATH, current));
+    const std::vector<std::wstring> currentBefore = namesIn(current);
     checker.postCommand(80);
     dialog = checker.waitForDialog(20000);
     ASSERT_NE(nullptr, dialog);
@@ -206,6 +210,7 @@ TEST_F(CommandTest, SaveReportAsWritesTheLogThroughTheSaveDialog) {
     ASSERT_TRUE(checker.waitIdle());
     EXPECT_EQ(nullptr, checker.waitForDialog(300));
     EXPECT_EQ(std::vector<std::wstring>{name}, documents->names());
+    EXPECT_EQ(currentBefore, namesIn(current));
     EXPECT_EQ(log, checker.logText());
 }
 
@@ -409,10 +414,10 @@ TEST(ForeignFolder, TheIntegrityCheckReadsFilesByTheirWideNames) {
 }
 
 // A Downloads folder where someone left DLLs under the names the checker needs (winmm, ksuser,
-// wintrust, oleacc), with Wine told to prefer such DLLs the way Windows does for every name
-// outside KnownDLLs. None of them may run in a shown run, through the device list (read by a
-// screen reader) and the integrity command, and the report is the one a clean folder gives (the
-// hidden run: downloads_folder.sh).
+// wintrust, oleacc) and under a name something might load by its bare name, with Wine told to
+// prefer such DLLs the way Windows does for every name outside KnownDLLs. None of them may run
+// in a shown run, through the device list (read by a screen reader) and the integrity command,
+// and the report is the one a clean folder gives (the hidden run: downloads_folder.sh).
 TEST(PlantedDlls, NeverRunInsideTheChecker) {
     TempDirectory dir;
     const std::wstring folder = dir.widePath();
@@ -420,7 +425,7 @@ TEST(PlantedDlls, NeverRunInsideTheChecker) {
     const std::string built = checkerExePath();
     ASSERT_TRUE(CopyFileW(std::wstring(built.begin(), built.end()).c_str(), exe.c_str(), FALSE));
     const std::string planted = programFolder() + "planted_dll.dll";
-    for (const wchar_t* name : {L"winmm.dll", L"ksuser.dll", L"wintrust.dll", L"oleacc.dll"})
+    for (const wchar_t* name : {L"winmm.dll", L"ksuser.dll", L"wintrust.dll", L"oleacc.dll", L"hv_bare_name.dll"})
         ASSERT_TRUE(CopyFileW(std::wstring(planted.begin(), planted.end()).c_str(), (folder + L"\\" + name).c_str(), FALSE));
     const CheckerDllOverrides preferPlanted({L"winmm", L"ksuser", L"wintrust", L"oleacc"}, L"native,builtin");
 
@@ -430,6 +435,9 @@ TEST(PlantedDlls, NeverRunInsideTheChecker) {
         ASSERT_TRUE(shown.waitForFirstReport());
         EXPECT_TRUE(matchesGolden(shown.logText(), "empty_machine.txt", "Operating System: ",
                                   "Operating System: WIN 7 32Bits Build: 7601"));
+        // A DLL loaded by its bare name inside the checker, as system DLLs load their own
+        // helpers, is looked for in the system folder only, never beside the exe.
+        EXPECT_EQ(std::vector<std::wstring>{L"bare-name-load|not found"}, shown.probe("probeBareNameLoad"));
         ASSERT_TRUE(shown.sendCommand(200));  // "Show Device List"
         CoInitialize(NULL);
         IAccessible* panel = NULL;
@@ -445,7 +453,7 @@ TEST(PlantedDlls, NeverRunInsideTheChecker) {
         int32_t exitCode = -1;
         EXPECT_TRUE(shown.waitExit(10000, &exitCode));
     }
-    for (const wchar_t* name : {L"winmm.dll", L"ksuser.dll", L"wintrust.dll", L"oleacc.dll"})
+    for (const wchar_t* name : {L"winmm.dll", L"ksuser.dll", L"wintrust.dll", L"oleacc.dll", L"hv_bare_name.dll"})
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"\\" + name + L".mark").c_str()))
             << toUtf8(name) << " ran in the checker";
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "driver/checker_driver.h"
+#include "support/test_files.h"
 #include "support/test_registry.h"
 
 namespace {
@@ -673,6 +674,53 @@ TEST_F(DeviceListTest, ShowingTwiceReturnsToTheLogView) {
     GetWindowRect(checker->logView(), &view);
     EXPECT_EQ(client.right, view.right - view.left);
     EXPECT_EQ(client.bottom, view.bottom - view.top);
+}
+
+// The last access time of a file, or one set into the past; -1 when it cannot be read.
+int64_t lastAccess(const std::wstring& path, const FILETIME* set = nullptr) {
+    HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return -1;
+    FILETIME accessed = {0, 0};
+    if (set) SetFileTime(file, NULL, set, NULL);
+    const BOOL read = GetFileTime(file, NULL, &accessed, NULL);
+    CloseHandle(file);
+    return read ? int64_t(accessed.dwHighDateTime) << 32 | accessed.dwLowDateTime : -1;
+}
+
+// Icon paths on another machine, as icon files and as files with icon resources, in every UNC
+// form: the checker draws no icon for them and never opens them (under Wine a share is a folder
+// of the prefix, which the test fills with the same icons and whose files' access times it
+// watches).
+TEST_F(DeviceListTest, IconsOnAnotherMachineAreNeverOpened) {
+    const std::wstring share = wineShareFolder(L"hvserver", L"icons");
+    ASSERT_FALSE(share.empty());
+    std::wstring icon = std::wstring(L"Z:") + HV_SOURCE_DIR L"/app/halvane.ico";
+    for (wchar_t& c : icon)
+        if (c == L'/') c = L'\\';
+    const std::string driver = programFolder() + "driver_icons.dll";
+    ASSERT_TRUE(CopyFileW(icon.c_str(), (share + L"\\halvane.ico").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(std::wstring(driver.begin(), driver.end()).c_str(), (share + L"\\driver.dll").c_str(), FALSE));
+    SYSTEMTIME longAgo = {2001, 1, 1, 1, 0, 0, 0, 0};
+    FILETIME past;
+    SystemTimeToFileTime(&longAgo, &past);
+    const int64_t iconAccessed = lastAccess(share + L"\\halvane.ico", &past);
+    const int64_t driverAccessed = lastAccess(share + L"\\driver.dll", &past);
+    ASSERT_NE(-1, iconAccessed);
+    registry.setString(render(0), kStoreValue.iconPath, L"\\\\hvserver\\icons\\halvane.ico");
+    registry.setString(render(2), kStoreValue.iconPath, L"\\\\?\\UNC\\hvserver\\icons\\driver.dll,-100");
+    registry.setString(capture(2), kStoreValue.iconPath, L"//hvserver/icons/driver.dll,-101");
+    registry.setString(capture(1), kStoreValue.iconPath, L"\\\\.\\UNC\\hvserver\\icons\\driver.dll,-1");
+    start();
+    command(200);
+    const Capture s = shot();
+    const PanelScale& at = *scale;
+    EXPECT_FALSE(anyPixel(s, at.boxColumns[0].first, at.boxRows[0].first, at.edgeColumn, at.boxRows[1].first, blueish));
+    for (const POINT& centre : at.iconCentre)
+        EXPECT_NE(at.iconColour, s.at(centre.x, centre.y)) << centre.x << "," << centre.y;
+    command(201);  // "Refresh Device List" loads them again
+    EXPECT_EQ(iconAccessed, lastAccess(share + L"\\halvane.ico"));
+    EXPECT_EQ(driverAccessed, lastAccess(share + L"\\driver.dll"));
 }
 
 }  // namespace

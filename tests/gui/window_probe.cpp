@@ -147,3 +147,13 @@ extern "C" __declspec(dllexport) DWORD WINAPI probeMainWindow(LPVOID) {
 
     return writeResult(out);
 }
+
+// What a DLL loaded by its bare name would find: whatever Windows or a system DLL itself loads
+// that way on the checker's behalf searches only where the checker's start-up left the search.
+extern "C" __declspec(dllexport) DWORD WINAPI probeBareNameLoad(LPVOID) {
+    std::wstring out;
+    HMODULE module = LoadLibraryW(L"hv_bare_name.dll");
+    line(out, L"bare-name-load|%ls", module ? L"loaded" : L"not found");
+    if (module) FreeLibrary(module);
+    return writeResult(out);
+}

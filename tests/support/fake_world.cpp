@@ -26,6 +26,23 @@ struct FakeHandle {
 };
 std::vector<FakeHandle*> g_handles;
 
+// The block of the process heap, still allocated, that holds [address, address + size): the
+// one a request's storage was taken from. Null when there is none.
+const void* liveHeapBlock(const void* address, size_t size) {
+    HANDLE heap = GetProcessHeap();
+    if (!HeapLock(heap)) return nullptr;
+    PROCESS_HEAP_ENTRY entry;
+    entry.lpData = nullptr;
+    const void* found = nullptr;
+    while (!found && HeapWalk(heap, &entry)) {
+        const char* start = static_cast<const char*>(entry.lpData);
+        const char* at = static_cast<const char*>(address);
+        if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) && at >= start && at + size <= start + entry.cbData) found = start;
+    }
+    HeapUnlock(heap);
+    return found;
+}
+
 // An answer that comes later, on a thread of its own, as a driver's would.
 struct LateAnswer {
     HANDLE event;
@@ -35,6 +52,7 @@ struct LateAnswer {
     DWORD delayMs;
     FakeKsTiming timing;
     HANDLE cancelled;
+    const void* storage;  // the heap block the request came in, as the driver received it
 };
 LateAnswers g_late;
 
@@ -50,9 +68,17 @@ DWORD WINAPI answerLater(void* parameter) {
     } else {
         answered = WaitForSingleObject(a->cancelled, a->delayMs) == WAIT_TIMEOUT;
     }
-    if (answered) memcpy(a->output, &a->version, 4);
-    a->overlapped->InternalHigh = answered ? 4 : 0;
-    a->overlapped->Internal = answered ? 0 : ULONG_PTR(0xC0000120);  // STATUS_CANCELLED
+    // A driver writes into the request's storage whenever it completes: the program must still
+    // hold it then, in the heap block it came in (a check of the whole heap does not see a write
+    // into a freed block).
+    if (!a->storage || liveHeapBlock(a->overlapped, sizeof(OVERLAPPED)) != a->storage ||
+        (answered && liveHeapBlock(a->output, 4) != a->storage)) {
+        ++g_world->writesIntoFreedMemory;
+    } else {
+        if (answered) memcpy(a->output, &a->version, 4);
+        a->overlapped->InternalHigh = answered ? 4 : 0;
+        a->overlapped->Internal = answered ? 0 : ULONG_PTR(0xC0000120);  // STATUS_CANCELLED
+    }
     SetEvent(a->event);
     delete a;
     return 0;
@@ -244,7 +270,7 @@ BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSi
     if (driver.timing != ANSWER_AT_ONCE) {
         LateAnswer* a = new LateAnswer{reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(overlapped->hEvent) & ~ULONG_PTR(1)),
                                        overlapped, out, driver.version, driver.completeAfterMs, driver.timing,
-                                       g_late.cancelEvent(device)};
+                                       g_late.cancelEvent(device), liveHeapBlock(overlapped, sizeof(OVERLAPPED))};
         overlapped->Internal = ULONG_PTR(0x103);  // STATUS_PENDING
         g_late.run(answerLater, a);
         SetLastError(ERROR_IO_PENDING);

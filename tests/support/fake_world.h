@@ -69,6 +69,7 @@ public:
     int refusedRequests = 0;    // version requests not made as the driver takes them
     int liveEvents = 0;         // events of the requests not yet closed
     int lateWrites = 0;         // answers given by drivers that ignored the cancel
+    int writesIntoFreedMemory = 0;  // late answers whose request storage was no longer allocated
     int cancels = 0;            // CancelIo calls on control devices
     int requestsAtFirstCancel = -1;  // version requests made before the first cancel
     std::vector<std::string> openedPaths;

@@ -19,12 +19,47 @@ void removeTree(const std::wstring& folder) {
             if (name == L"." || name == L"..") continue;
             const std::wstring full = folder + L"\\" + name;
             SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(full);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) removeLink(full);
+            else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(full);
             else DeleteFileW(full.c_str());
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }
     RemoveDirectoryW(folder.c_str());
+}
+
+// Runs a Linux command line under Wine and waits until done() holds.
+template <typename Done>
+bool runOnLinux(const std::wstring& commandLine, Done done) {
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info;
+    std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
+    writable.push_back(0);
+    if (!CreateProcessW(NULL, writable.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info)) return false;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);  // Wine does not wait for a Linux process: its effect is waited for
+    for (int i = 0; i < 500; ++i) {
+        if (done()) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+// The Linux path of a Windows path's folder, through Wine's own mapping, with the last name as
+// it is (a link there is not followed).
+std::wstring linuxPath(const std::wstring& path) {
+    typedef char*(CDECL * UnixFileName)(LPCWSTR);
+    const UnixFileName unixName = reinterpret_cast<UnixFileName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    const size_t slash = path.rfind(L'\\');
+    char* folder = unixName && slash != std::wstring::npos ? unixName(path.substr(0, slash).c_str()) : NULL;
+    if (!folder) return std::wstring();
+    wchar_t wide[MAX_PATH * 2] = L"";
+    MultiByteToWideChar(CP_UTF8, 0, folder, -1, wide, MAX_PATH * 2);
+    HeapFree(GetProcessHeap(), 0, folder);
+    return std::wstring(wide) + L"/" + path.substr(slash + 1);
 }
 
 }  // namespace
@@ -53,10 +88,12 @@ std::string TempDirectory::write(const std::string& name, const std::vector<uint
     return full;
 }
 
-std::vector<std::wstring> TempDirectory::names() const {
+std::vector<std::wstring> TempDirectory::names() const { return namesIn(widePath()); }
+
+std::vector<std::wstring> namesIn(const std::wstring& folder) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((widePath() + L"\\*").c_str(), &found);
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return names;
     do {
         const std::wstring name = found.cFileName;
@@ -110,4 +147,33 @@ InstalledCatalogue::~InstalledCatalogue() {
     if (!admin_) return;
     CryptCATAdminRemoveCatalog(static_cast<HCATADMIN>(admin_), kCatalogueName, 0);
     CryptCATAdminReleaseContext(static_cast<HCATADMIN>(admin_), 0);
+}
+
+bool pointLinkAt(const std::wstring& link, const std::wstring& target, const std::wstring& witness) {
+    const std::wstring unixLink = linuxPath(link);
+    if (unixLink.empty()) return false;
+    const std::wstring seen = link + L"\\" + witness;
+    return runOnLinux(L"/bin/ln -sfn \"" + target + L"\" \"" + unixLink + L"\"",
+                      [&] { return GetFileAttributesW(seen.c_str()) != INVALID_FILE_ATTRIBUTES; });
+}
+
+bool removeLink(const std::wstring& link) {
+    const std::wstring unixLink = linuxPath(link);
+    if (unixLink.empty()) return false;
+    return runOnLinux(L"/bin/rm -f \"" + unixLink + L"\"",
+                      [&] { return GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES; });
+}
+
+std::wstring wineShareFolder(const std::wstring& server, const std::wstring& share) {
+    std::wstring drive = linuxPath(L"C:\\windows\\x");  // <prefix>/dosdevices/c:/windows/x
+    const size_t at = drive.rfind(L"/c:/");
+    if (at == std::wstring::npos) return std::wstring();
+    std::wstring folder = L"Z:" + drive.substr(0, at) + L"/unc";
+    std::replace(folder.begin(), folder.end(), L'/', L'\\');
+    CreateDirectoryW(folder.c_str(), NULL);
+    for (const std::wstring& part : {server, share}) {
+        folder += L"\\" + part;
+        CreateDirectoryW(folder.c_str(), NULL);
+    }
+    return folder;
 }

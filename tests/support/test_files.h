@@ -43,8 +43,21 @@ private:
     std::wstring installedPath_;
 };
 
+// The names in a folder, sorted.
+std::vector<std::wstring> namesIn(const std::wstring& folder);
+
 // The whole content of a file; false when it cannot be read.
 bool readWholeFile(const std::wstring& path, std::string* bytes);
 bool writeWholeFile(const std::wstring& path, const std::string& bytes);
+
+// A symbolic link made or repointed by the Linux side, since Wine 8 cannot make one: link (a
+// Windows path) then leads to target, a name beside it. Returns once the link leads to a folder
+// holding witness, false when it does not within seconds.
+bool pointLinkAt(const std::wstring& link, const std::wstring& target, const std::wstring& witness);
+// Removes such a link (not what it leads to).
+bool removeLink(const std::wstring& link);
+// The folder that the UNC path \\server\share leads to under Wine, which keeps shares in the
+// prefix's dosdevices\unc folder, as a path on drive Z:; made when missing. Empty without Wine.
+std::wstring wineShareFolder(const std::wstring& server, const std::wstring& share);
 
 #include "driver/checker_driver.h"  // checkerExePath
