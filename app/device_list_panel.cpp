@@ -117,7 +117,7 @@ HICON loadEndpointIcon(const wchar_t* iconPath, int size) {
     if (icon) return icon;
     wchar_t path[512];
     copyText(path, iconPath, 512);
-    if (g_app.is64BitWindows == 1) toSysnativePath(path, 512);
+    if (g_app.is64BitWindows == WINDOWS_64_BIT) toSysnativePath(path, 512);
     long index = 0;
     if (wchar_t* comma = wcschr(path, L',')) {
         index = wcstol(comma + 1, NULL, 10);  // saturates instead of overflowing

@@ -8,7 +8,7 @@
 
 #include "base/pe_checksum.h"
 #include "base/owners.h"
-#include "base/system_library.h"
+#include "base/system_functions.h"
 
 int32_t checkExecutableIntegrity(const wchar_t* path) {
     if (!path || !path[0]) return INTEGRITY_CANNOT_READ;
@@ -49,48 +49,11 @@ const char* describeIntegrityResult(int32_t result) {
 
 namespace {
 
-// wintrust's functions, looked up once in the system folder's copy. The catalogue functions of
-// SHA-256 exist from Windows 8 on; the rest from XP on.
-struct TrustFunctions {
-    typedef LONG(WINAPI* VerifyTrust)(HWND, GUID*, LPVOID);
-    typedef BOOL(WINAPI* AcquireContext)(HCATADMIN*, const GUID*, DWORD);
-    typedef BOOL(WINAPI* AcquireContext2)(HCATADMIN*, const GUID*, PCWSTR, const void*, DWORD);
-    typedef BOOL(WINAPI* CalcHash)(HANDLE, DWORD*, BYTE*, DWORD);
-    typedef BOOL(WINAPI* CalcHash2)(HCATADMIN, HANDLE, DWORD*, BYTE*, DWORD);
-    typedef HCATINFO(WINAPI* EnumCatalog)(HCATADMIN, BYTE*, DWORD, DWORD, HCATINFO*);
-    typedef BOOL(WINAPI* CatalogInfo)(HCATINFO, CATALOG_INFO*, DWORD);
-    typedef BOOL(WINAPI* ReleaseCatalog)(HCATADMIN, HCATINFO, DWORD);
-    typedef BOOL(WINAPI* ReleaseContext)(HCATADMIN, DWORD);
-
-    VerifyTrust verifyTrust;
-    AcquireContext acquireContext;
-    AcquireContext2 acquireContext2;
-    CalcHash calcHash;
-    CalcHash2 calcHash2;
-    EnumCatalog enumCatalog;
-    CatalogInfo catalogInfo;
-    ReleaseCatalog releaseCatalog;
-    ReleaseContext releaseContext;
-
-    bool catalogues() const {
-        return acquireContext && calcHash && enumCatalog && catalogInfo && releaseCatalog && releaseContext;
-    }
-};
-
-const TrustFunctions& trustFunctions() {
-    static const wchar_t* const dll = L"wintrust.dll";
-    static const TrustFunctions functions = {
-        systemFunctionAs<TrustFunctions::VerifyTrust>(dll, "WinVerifyTrust"),
-        systemFunctionAs<TrustFunctions::AcquireContext>(dll, "CryptCATAdminAcquireContext"),
-        systemFunctionAs<TrustFunctions::AcquireContext2>(dll, "CryptCATAdminAcquireContext2"),
-        systemFunctionAs<TrustFunctions::CalcHash>(dll, "CryptCATAdminCalcHashFromFileHandle"),
-        systemFunctionAs<TrustFunctions::CalcHash2>(dll, "CryptCATAdminCalcHashFromFileHandle2"),
-        systemFunctionAs<TrustFunctions::EnumCatalog>(dll, "CryptCATAdminEnumCatalogFromHash"),
-        systemFunctionAs<TrustFunctions::CatalogInfo>(dll, "CryptCATCatalogInfoFromContext"),
-        systemFunctionAs<TrustFunctions::ReleaseCatalog>(dll, "CryptCATAdminReleaseCatalogContext"),
-        systemFunctionAs<TrustFunctions::ReleaseContext>(dll, "CryptCATAdminReleaseContext"),
-    };
-    return functions;
+// The catalogue functions every Windows from XP on has.
+bool cataloguesAvailable(const SystemFunctions& f) {
+    return f.cryptCatAdminAcquireContext && f.cryptCatAdminCalcHashFromFileHandle &&
+           f.cryptCatAdminEnumCatalogFromHash && f.cryptCatCatalogInfoFromContext &&
+           f.cryptCatAdminReleaseCatalogContext && f.cryptCatAdminReleaseContext;
 }
 
 // What WinVerifyTrust's answer means for the user.
@@ -124,9 +87,9 @@ int32_t verifyTrust(GUID action, DWORD choice, void* subject, void* policy) {
     data.pFile = static_cast<WINTRUST_FILE_INFO*>(subject);  // the union: a file or a catalogue record
     data.dwStateAction = WTD_STATEACTION_VERIFY;
     data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL;
-    const LONG status = trustFunctions().verifyTrust(HWND(INVALID_HANDLE_VALUE), &action, &data);
+    const LONG status = systemFunctions().winVerifyTrust(HWND(INVALID_HANDLE_VALUE), &action, &data);
     data.dwStateAction = WTD_STATEACTION_CLOSE;
-    trustFunctions().verifyTrust(HWND(INVALID_HANDLE_VALUE), &action, &data);
+    systemFunctions().winVerifyTrust(HWND(INVALID_HANDLE_VALUE), &action, &data);
     return signatureResult(status);
 }
 
@@ -134,15 +97,15 @@ int32_t verifyTrust(GUID action, DWORD choice, void* subject, void* policy) {
 class CatalogueAdmin {
 public:
     explicit CatalogueAdmin(const wchar_t* hashAlgorithm) {
-        const TrustFunctions& f = trustFunctions();
+        const SystemFunctions& f = systemFunctions();
         GUID subsystem = DRIVER_ACTION_VERIFY;  // the catalogues of the system and of drivers
-        const BOOL acquired = hashAlgorithm ? f.acquireContext2(&admin_, &subsystem, hashAlgorithm, NULL, 0)
-                                            : f.acquireContext(&admin_, &subsystem, 0);
+        const BOOL acquired = hashAlgorithm ? f.cryptCatAdminAcquireContext2(&admin_, &subsystem, hashAlgorithm, NULL, 0)
+                                            : f.cryptCatAdminAcquireContext(&admin_, &subsystem, 0);
         if (!acquired) admin_ = NULL;
     }
     ~CatalogueAdmin() {
-        if (catalogue_) trustFunctions().releaseCatalog(admin_, catalogue_, 0);
-        if (admin_) trustFunctions().releaseContext(admin_, 0);
+        if (catalogue_) systemFunctions().cryptCatAdminReleaseCatalogContext(admin_, catalogue_, 0);
+        if (admin_) systemFunctions().cryptCatAdminReleaseContext(admin_, 0);
     }
     CatalogueAdmin(const CatalogueAdmin&) = delete;
     CatalogueAdmin& operator=(const CatalogueAdmin&) = delete;
@@ -150,7 +113,7 @@ public:
     HCATADMIN get() const { return admin_; }
     // The first catalogue that lists the hash, or null.
     HCATINFO find(BYTE* hash, DWORD size) {
-        catalogue_ = trustFunctions().enumCatalog(admin_, hash, size, 0, NULL);
+        catalogue_ = systemFunctions().cryptCatAdminEnumCatalogFromHash(admin_, hash, size, 0, NULL);
         return catalogue_;
     }
 
@@ -162,19 +125,19 @@ private:
 // Looks the open file up in the system's catalogues by one hash algorithm (null: SHA-1) and,
 // when a catalogue lists it, verifies it through that catalogue. False when none lists it.
 bool checkThroughCatalogue(HANDLE file, const wchar_t* path, const wchar_t* hashAlgorithm, SignatureCheck* check) {
-    const TrustFunctions& f = trustFunctions();
+    const SystemFunctions& f = systemFunctions();
     CatalogueAdmin admin(hashAlgorithm);
     if (!admin.get()) return false;
     BYTE hash[64];
     DWORD size = sizeof(hash);
     SetFilePointer(file, 0, NULL, FILE_BEGIN);
-    const BOOL hashed = hashAlgorithm ? f.calcHash2(admin.get(), file, &size, hash, 0) : f.calcHash(file, &size, hash, 0);
+    const BOOL hashed = hashAlgorithm ? f.cryptCatAdminCalcHashFromFileHandle2(admin.get(), file, &size, hash, 0) : f.cryptCatAdminCalcHashFromFileHandle(file, &size, hash, 0);
     if (!hashed || size == 0 || size > sizeof(hash)) return false;
     HCATINFO found = admin.find(hash, size);
     CATALOG_INFO info;
     ZeroMemory(&info, sizeof(info));
     info.cbStruct = sizeof(info);
-    if (!found || !f.catalogInfo(found, &info, 0)) return false;
+    if (!found || !f.cryptCatCatalogInfoFromContext(found, &info, 0)) return false;
 
     // The member tag: the hash in upper-case hex, as catalogues list their files.
     wchar_t tag[2 * sizeof(hash) + 1];
@@ -205,12 +168,8 @@ bool checkThroughCatalogue(HANDLE file, const wchar_t* path, const wchar_t* hash
     ZeroMemory(&versions, sizeof(versions));
     versions.cbStruct = sizeof(versions);
     check->result = verifyTrust(DRIVER_ACTION_VERIFY, WTD_CHOICE_CATALOG, &catalogue.info, &versions);
-    if (versions.pcSignerCertContext) {
-        typedef BOOL(WINAPI * FreeCertificate)(PCCERT_CONTEXT);
-        static const FreeCertificate release =
-            systemFunctionAs<FreeCertificate>(L"crypt32.dll", "CertFreeCertificateContext");
-        if (release) release(versions.pcSignerCertContext);
-    }
+    if (versions.pcSignerCertContext && systemFunctions().certFreeCertificateContext)
+        systemFunctions().certFreeCertificateContext(versions.pcSignerCertContext);
     lstrcpynW(check->catalogue, info.wszCatalogFile, MAX_PATH);
     return true;
 }
@@ -220,8 +179,8 @@ bool checkThroughCatalogue(HANDLE file, const wchar_t* path, const wchar_t* hash
 void checkFileSignature(const wchar_t* path, SignatureCheck* check) {
     check->result = SIGNATURE_UNKNOWN;
     check->catalogue[0] = 0;
-    const TrustFunctions& f = trustFunctions();
-    if (!f.verifyTrust) return;
+    const SystemFunctions& f = systemFunctions();
+    if (!f.winVerifyTrust) return;
     if (!path || !path[0]) {
         check->result = SIGNATURE_CANNOT_READ;
         return;
@@ -238,10 +197,10 @@ void checkFileSignature(const wchar_t* path, SignatureCheck* check) {
     embedded.pcwszFilePath = path;
     embedded.hFile = file.get();
     check->result = verifyTrust(WINTRUST_ACTION_GENERIC_VERIFY_V2, WTD_CHOICE_FILE, &embedded, NULL);
-    if (check->result != SIGNATURE_NONE || !f.catalogues()) return;
+    if (check->result != SIGNATURE_NONE || !cataloguesAvailable(f)) return;
 
     // Catalogues of Windows 8 and later list SHA-256 hashes, older ones SHA-1.
-    if (f.acquireContext2 && f.calcHash2 && checkThroughCatalogue(file.get(), path, L"SHA256", check)) return;
+    if (f.cryptCatAdminAcquireContext2 && f.cryptCatAdminCalcHashFromFileHandle2 && checkThroughCatalogue(file.get(), path, L"SHA256", check)) return;
     if (checkThroughCatalogue(file.get(), path, NULL, check)) return;
     check->result = SIGNATURE_NONE;
 }

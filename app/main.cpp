@@ -9,7 +9,7 @@
 #include "app/mini_list_view.h"
 #include "app/resource_ids.h"
 #include "base/product.h"
-#include "base/system_library.h"
+#include "base/system_functions.h"
 #include "inventory/device_inventory.h"
 #include "base/system_identification.h"
 

@@ -7,34 +7,15 @@
 #include "app/app_state.h"
 #include "app/device_list_commands.h"
 #include "app/device_list_panel.h"
-#include "base/system_library.h"
+#include "base/system_functions.h"
 #include "base/text.h"
 #include "sources/store/endpoint_store.h"
 
 namespace {
 
-typedef LRESULT(WINAPI* LresultFromObjectFunction)(REFIID, WPARAM, LPUNKNOWN);
-typedef HRESULT(WINAPI* CreateStdAccessibleObjectFunction)(HWND, LONG, REFIID, void**);
-typedef BSTR(WINAPI* SysAllocStringFunction)(const OLECHAR*);
 
-// Looked up once, by full path in the system folder; null where Windows lacks them.
-struct AccessibilityFunctions {
-    bool looked;
-    LresultFromObjectFunction lresultFromObject;
-    CreateStdAccessibleObjectFunction createStdAccessibleObject;
-    SysAllocStringFunction sysAllocString;  // readers free the texts with SysFreeString
-} g_functions;
-
-const AccessibilityFunctions& functions() {
-    if (!g_functions.looked) {
-        g_functions.lresultFromObject = systemFunctionAs<LresultFromObjectFunction>(L"oleacc.dll", "LresultFromObject");
-        g_functions.createStdAccessibleObject =
-            systemFunctionAs<CreateStdAccessibleObjectFunction>(L"oleacc.dll", "CreateStdAccessibleObject");
-        g_functions.sysAllocString = systemFunctionAs<SysAllocStringFunction>(L"oleaut32.dll", "SysAllocString");
-        g_functions.looked = true;
-    }
-    return g_functions;
-}
+// oleacc's and oleaut32's functions, found at run time; null where Windows lacks them.
+const SystemFunctions& functions() { return systemFunctions(); }
 
 const wchar_t kListName[] = L"Device List";
 const wchar_t kDefaultAction[] = L"Open menu";

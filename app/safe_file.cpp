@@ -5,6 +5,7 @@
 #include <wchar.h>
 
 #include "base/owners.h"
+#include "base/system_functions.h"
 
 namespace {
 
@@ -19,15 +20,11 @@ const int kFileDispositionInformation = 13;
 const NTSTATUS kStatusNotImplemented = NTSTATUS(0xC0000002);
 const NTSTATUS kStatusObjectNameCollision = NTSTATUS(0xC0000035);
 
-template <typename Function>
-Function ntdllFunction(const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
-}
 
 NTSTATUS WINAPI ntCreateFile(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES* attributes, IO_STATUS_BLOCK* status,
                              LARGE_INTEGER* allocationSize, ULONG fileAttributes, ULONG share, ULONG disposition,
                              ULONG options, void* extendedAttributes, ULONG extendedAttributesLength) {
-    static const auto call = ntdllFunction<decltype(SafeFileCalls::createFile)>("NtCreateFile");
+    const auto call = systemFunctions().ntCreateFile;
     if (!call) return kStatusNotImplemented;
     return call(file, access, attributes, status, allocationSize, fileAttributes, share, disposition, options,
                 extendedAttributes, extendedAttributesLength);
@@ -35,13 +32,13 @@ NTSTATUS WINAPI ntCreateFile(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES
 
 NTSTATUS WINAPI ntSetInformationFile(HANDLE file, IO_STATUS_BLOCK* status, void* information, ULONG length,
                                      int informationClass) {
-    static const auto call = ntdllFunction<decltype(SafeFileCalls::setInformationFile)>("NtSetInformationFile");
+    const auto call = systemFunctions().ntSetInformationFile;
     if (!call) return kStatusNotImplemented;
     return call(file, status, information, length, informationClass);
 }
 
 DWORD errorOf(NTSTATUS status) {
-    static const auto convert = ntdllFunction<ULONG(WINAPI*)(NTSTATUS)>("RtlNtStatusToDosError");
+    const auto convert = systemFunctions().rtlNtStatusToDosError;
     return convert ? DWORD(convert(status)) : ERROR_ACCESS_DENIED;
 }
 
@@ -81,8 +78,7 @@ bool isLinkToAnotherName(HANDLE handle) {
         ULONG fileAttributes;
         ULONG reparseTag;
     } tag = {0, 0};
-    static const auto query = ntdllFunction<NTSTATUS(WINAPI*)(HANDLE, IO_STATUS_BLOCK*, void*, ULONG, int)>(
-        "NtQueryInformationFile");
+    const auto query = systemFunctions().ntQueryInformationFile;
     IO_STATUS_BLOCK status;
     const int kFileAttributeTagInformation = 35;
     if (!query || query(handle, &status, &tag, sizeof(tag), kFileAttributeTagInformation) < 0) return true;

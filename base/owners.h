@@ -1,7 +1,8 @@
 // One owner for each kind of Windows resource the program holds: a heap block, a kernel handle
-// (file, event, device), a device-information set, a COM pointer and the memory COM hands out, a
-// GDI object, an icon, a global memory block and the open clipboard. Each releases what it
-// holds when it goes out of scope, on every path, and none can be copied. Handles obtained
+// (file, event, device), a device-information set, a COM pointer, COM on a thread and the memory
+// COM hands out, a GDI object, a window's device context, an icon, a global memory block and the
+// open clipboard. Each releases what it holds when it goes out of scope, on every path, and none
+// can be copied. Handles obtained
 // through a table of Windows calls (a seam that tests replace) are released through that
 // table's function, which the owner is given.
 #pragma once
@@ -190,6 +191,39 @@ public:
 
 private:
     T object_;
+};
+
+// The device context of a window, or of the screen for none (GetDC), given back on the way out.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~WindowDc() {
+        if (dc_) ReleaseDC(window_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+// COM on this thread for the owner's scope, left again only when this start succeeded.
+class ComApartment {
+public:
+    ComApartment() : result_(CoInitialize(NULL)) {}
+    ~ComApartment() {
+        if (SUCCEEDED(result_)) CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+    HRESULT result() const { return result_; }
+
+private:
+    HRESULT result_;
 };
 
 // An object selected into a device context, the one it replaced put back on the way out.

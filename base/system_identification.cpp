@@ -1,3 +1,4 @@
+#include "base/system_functions.h"
 #include "base/system_identification.h"
 
 #include <stdio.h>
@@ -15,10 +16,7 @@ const DWORD kRtlInfoSize = 276;       // RTL_OSVERSIONINFOEXW
 VersionApi realVersionApi() {
     VersionApi api;
     api.getVersionExA = GetVersionExA;
-    api.rtlGetVersion = NULL;
-    if (HMODULE ntdll = GetModuleHandleA("Ntdll.dll"))
-        api.rtlGetVersion = reinterpret_cast<LONG(WINAPI*)(OSVERSIONINFOEXW*)>(
-            reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+    api.rtlGetVersion = systemFunctions().rtlGetVersion;
     return api;
 }
 
@@ -99,15 +97,11 @@ void toSysnativePath(wchar_t* path, size_t capacity) {
 }
 
 int32_t detectWow64() {
-    typedef BOOL(WINAPI * IsWow64ProcessFn)(HANDLE, PBOOL);
-    HMODULE kernel = GetModuleHandleA("Kernel32.dll");
-    if (!kernel) return 0;
-    IsWow64ProcessFn isWow64Process = reinterpret_cast<IsWow64ProcessFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
-    if (!isWow64Process) return 0;
+    const auto isWow64Process = systemFunctions().isWow64Process;
+    if (!isWow64Process) return WINDOWS_32_BIT;
     HANDLE process = GetCurrentProcess();
-    if (!process) return 0;
+    if (!process) return WINDOWS_32_BIT;
     BOOL wow64 = FALSE;
-    if (!isWow64Process(process, &wow64)) return 0;
-    return wow64 ? 1 : 0;
+    if (!isWow64Process(process, &wow64)) return WINDOWS_32_BIT;
+    return wow64 ? WINDOWS_64_BIT : WINDOWS_32_BIT;
 }

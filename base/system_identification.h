@@ -44,8 +44,10 @@ int32_t identifyOsWith(OsIdentification* os, const VersionApi& api);
 // The class of a release by its version and product type; -1 when not recognised.
 int32_t classifyOs(uint32_t major, uint32_t minor, uint8_t productType);
 
-// 1 when this 32-bit process runs on 64-bit Windows. IsWow64Process is looked up at run time
-// because the first Windows XP releases do not have it.
+// The 64-bit flag: WINDOWS_64_BIT when this 32-bit process runs on 64-bit Windows, else
+// WINDOWS_32_BIT. IsWow64Process is looked up at run time because the first Windows XP releases
+// do not have it.
+enum { WINDOWS_32_BIT = 0, WINDOWS_64_BIT = 1 };
 int32_t detectWow64();
 
 // Rewrites the first "System32" (or, failing that, "system32") of a path as "Sysnative", so that a

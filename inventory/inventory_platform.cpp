@@ -3,21 +3,20 @@
 #include <mmsystem.h>
 #include <objbase.h>
 
+#include "base/system_functions.h"
 #include "base/system_library.h"
 
 namespace {
 
-// The timer calls come from the system folder's WINMM, found when first called (WINMM is not
-// imported, see wave_devices.cpp); without them the timer keeps its resolution.
-typedef MMRESULT(WINAPI* TimerPeriodCall)(UINT);
-
+// The timer calls come from the system folder's WINMM (not imported, see system_functions.h);
+// without them the timer keeps its resolution.
 MMRESULT WINAPI systemTimeBeginPeriod(UINT period) {
-    static const auto real = systemFunctionAs<TimerPeriodCall>(L"winmm.dll", "timeBeginPeriod");
+    const auto real = systemFunctions().timeBeginPeriod;
     return real ? real(period) : TIMERR_NOCANDO;
 }
 
 MMRESULT WINAPI systemTimeEndPeriod(UINT period) {
-    static const auto real = systemFunctionAs<TimerPeriodCall>(L"winmm.dll", "timeEndPeriod");
+    const auto real = systemFunctions().timeEndPeriod;
     return real ? real(period) : TIMERR_NOCANDO;
 }
 

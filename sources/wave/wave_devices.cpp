@@ -2,38 +2,32 @@
 
 #include <string.h>
 
-#include "base/system_library.h"
+#include "base/system_functions.h"
 #include "base/text.h"
 
 namespace {
 
-// WINMM is not among the DLLs Windows always takes from the system folder, so it is not
-// imported: its functions are found in the system folder's copy when first called. One that
-// cannot be found lists no devices, as a failing source does.
-template <typename Function>
-Function winmm(const char* name) {
-    return systemFunctionAs<Function>(L"winmm.dll", name);
-}
-
-constexpr char kWaveInGetNumDevs[] = "waveInGetNumDevs";
-constexpr char kWaveOutGetNumDevs[] = "waveOutGetNumDevs";
-constexpr char kWaveInGetDevCapsW[] = "waveInGetDevCapsW";
-constexpr char kWaveOutGetDevCapsW[] = "waveOutGetDevCapsW";
-
-template <const char* Name>
-UINT WINAPI systemNumDevs() {
-    static const auto real = winmm<UINT(WINAPI*)()>(Name);
+// WINMM is not imported (see system_functions.h): a function of it that cannot be found lists
+// no devices, as a failing source does.
+UINT WINAPI systemWaveInGetNumDevs() {
+    const auto real = systemFunctions().waveInGetNumDevs;
     return real ? real() : 0;
 }
-
-template <typename Caps, const char* Name>
-MMRESULT WINAPI systemDevCaps(UINT_PTR id, Caps* caps, UINT size) {
-    static const auto real = winmm<MMRESULT(WINAPI*)(UINT_PTR, Caps*, UINT)>(Name);
+UINT WINAPI systemWaveOutGetNumDevs() {
+    const auto real = systemFunctions().waveOutGetNumDevs;
+    return real ? real() : 0;
+}
+MMRESULT WINAPI systemWaveInGetDevCapsW(UINT_PTR id, WAVEINCAPSW* caps, UINT size) {
+    const auto real = systemFunctions().waveInGetDevCapsW;
+    return real ? real(id, caps, size) : MMSYSERR_ERROR;
+}
+MMRESULT WINAPI systemWaveOutGetDevCapsW(UINT_PTR id, WAVEOUTCAPSW* caps, UINT size) {
+    const auto real = systemFunctions().waveOutGetDevCapsW;
     return real ? real(id, caps, size) : MMSYSERR_ERROR;
 }
 
-const WaveApi kReal = {systemNumDevs<kWaveInGetNumDevs>, systemDevCaps<WAVEINCAPSW, kWaveInGetDevCapsW>,
-                       systemNumDevs<kWaveOutGetNumDevs>, systemDevCaps<WAVEOUTCAPSW, kWaveOutGetDevCapsW>};
+const WaveApi kReal = {systemWaveInGetNumDevs, systemWaveInGetDevCapsW, systemWaveOutGetNumDevs,
+                       systemWaveOutGetDevCapsW};
 
 }  // namespace
 

@@ -12,6 +12,8 @@
 
 #include <string>
 
+#include "base/owners.h"
+
 namespace {
 
 const CLSID kEnumeratorClass = {0xBCDE0395, 0xE52F, 0x467C, {0x8E, 0x3D, 0xC4, 0x57, 0x92, 0x91, 0x69, 0x2E}};
@@ -22,19 +24,10 @@ const wchar_t kStore[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\MMDevic
 const wchar_t* const kValues[] = {L"{a45c254e-df1c-4efd-8020-67d146a850e0},2", L"{b3f8fa53-0004-438e-9003-51a46e139bfc},6",
                                   L"{259abffc-50a7-47ce-af08-68c9a7d73366},12", L"{83da6326-97a6-4088-9453-a1923f573b29},3"};
 
-}  // namespace
-
-int main() {
-    int waves = 0, endpoints = 0, entries = 0;
-    for (UINT id = 0, n = waveInGetNumDevs(); id < n; ++id) {
-        WAVEINCAPSW caps;
-        if (waveInGetDevCapsW(id, &caps, sizeof(caps)) == MMSYSERR_NOERROR) ++waves;
-    }
-    for (UINT id = 0, n = waveOutGetNumDevs(); id < n; ++id) {
-        WAVEOUTCAPSW caps;
-        if (waveOutGetDevCapsW(id, &caps, sizeof(caps)) == MMSYSERR_NOERROR) ++waves;
-    }
-    CoInitialize(NULL);
+// The active endpoints of both directions, each asked for its identifier and two names.
+int countActiveEndpoints() {
+    const ComApartment com;
+    int endpoints = 0;
     IMMDeviceEnumerator* enumerator = NULL;
     if (SUCCEEDED(CoCreateInstance(kEnumeratorClass, NULL, CLSCTX_INPROC_SERVER, kEnumeratorInterface,
                                    reinterpret_cast<void**>(&enumerator)))) {
@@ -65,7 +58,22 @@ int main() {
         }
         enumerator->Release();
     }
-    CoUninitialize();
+    return endpoints;
+}
+
+}  // namespace
+
+int main() {
+    int waves = 0, endpoints = 0, entries = 0;
+    for (UINT id = 0, n = waveInGetNumDevs(); id < n; ++id) {
+        WAVEINCAPSW caps;
+        if (waveInGetDevCapsW(id, &caps, sizeof(caps)) == MMSYSERR_NOERROR) ++waves;
+    }
+    for (UINT id = 0, n = waveOutGetNumDevs(); id < n; ++id) {
+        WAVEOUTCAPSW caps;
+        if (waveOutGetDevCapsW(id, &caps, sizeof(caps)) == MMSYSERR_NOERROR) ++waves;
+    }
+    endpoints = countActiveEndpoints();
     for (const wchar_t* direction : {L"Capture", L"Render"}) {
         HKEY key;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kStore) + direction).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)

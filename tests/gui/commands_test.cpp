@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/owners.h"
 #include "driver/checker_driver.h"
 #include "support/golden.h"
 #include "support/test_files.h"
@@ -439,12 +440,13 @@ TEST(PlantedDlls, NeverRunInsideTheChecker) {
         // helpers, is looked for in the system folder only, never beside the exe.
         EXPECT_EQ(std::vector<std::wstring>{L"bare-name-load|not found"}, shown.probe("probeBareNameLoad"));
         ASSERT_TRUE(shown.sendCommand(200));  // "Show Device List"
-        CoInitialize(NULL);
-        IAccessible* panel = NULL;
-        EXPECT_EQ(S_OK, AccessibleObjectFromWindow(shown.mainWindow(), OBJID_CLIENT, IID_IAccessible,
-                                                   reinterpret_cast<void**>(&panel)));
-        if (panel) panel->Release();
-        CoUninitialize();
+        {
+            const ComApartment com;
+            IAccessible* panel = NULL;
+            EXPECT_EQ(S_OK, AccessibleObjectFromWindow(shown.mainWindow(), OBJID_CLIENT, IID_IAccessible,
+                                                       reinterpret_cast<void**>(&panel)));
+            if (panel) panel->Release();
+        }
         HWND box = chooseFileForIntegrityCheck(shown, exe);
         ASSERT_NE(nullptr, box);
         EXPECT_NE(std::wstring::npos, messageBoxText(box).find(L"Result: 0\n\nDigital signature: none."));

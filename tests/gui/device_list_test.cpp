@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/owners.h"
 #include "driver/checker_driver.h"
 #include "support/test_files.h"
 #include "support/test_registry.h"
@@ -106,12 +107,10 @@ bool blueish(uint32_t p) { return (p & 0xFF) > 150 && (p >> 16 & 0xFF) < 100; }
 class PanelReader {
 public:
     explicit PanelReader(HWND window) {
-        CoInitialize(NULL);
         AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object_));
     }
     ~PanelReader() {
         if (object_) object_->Release();
-        CoUninitialize();
     }
     bool ok() const { return object_ != nullptr; }
     // A text (name, value, description) or a number (role, state, focus), "<none>" or -1 without one.
@@ -153,6 +152,7 @@ private:
         id.lVal = child;
         return id;
     }
+    ComApartment com_;  // first in, last out: the object is released inside it
     IAccessible* object_ = nullptr;
 };
 
@@ -695,9 +695,8 @@ int64_t lastAccess(const std::wstring& path, const FILETIME* set = nullptr) {
 TEST_F(DeviceListTest, IconsOnAnotherMachineAreNeverOpened) {
     const std::wstring share = wineShareFolder(L"hvserver", L"icons");
     ASSERT_FALSE(share.empty());
-    std::wstring icon = std::wstring(L"Z:") + HV_SOURCE_DIR L"/app/halvane.ico";
-    for (wchar_t& c : icon)
-        if (c == L'/') c = L'\\';
+    const std::string built = programFolder() + "..\\generated\\program_icon.ico";
+    const std::wstring icon(built.begin(), built.end());
     const std::string driver = programFolder() + "driver_icons.dll";
     ASSERT_TRUE(CopyFileW(icon.c_str(), (share + L"\\halvane.ico").c_str(), FALSE));
     ASSERT_TRUE(CopyFileW(std::wstring(driver.begin(), driver.end()).c_str(), (share + L"\\driver.dll").c_str(), FALSE));

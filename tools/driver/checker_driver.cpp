@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "base/owners.h"
+
 
 const wchar_t CHECKER_WINDOW_CLASS[] = L"HVVESSO0ControlPanel0MainWindow0";
 
@@ -328,9 +330,8 @@ Capture captureScreenRect(const RECT& area) {
     const int width = area.right - area.left, height = area.bottom - area.top;
     if (width <= 0 || height <= 0) return Capture();
     DibCanvas canvas(width, height);
-    HDC screen = GetDC(NULL);
-    BitBlt(canvas.dc(), 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    ReleaseDC(NULL, screen);
+    const WindowDc screen(NULL);
+    BitBlt(canvas.dc(), 0, 0, width, height, screen.get(), area.left, area.top, SRCCOPY);
     return canvas.pixels();
 }
 
@@ -391,10 +392,8 @@ std::string programFolder() {
 }
 
 int displayDpi() {
-    HDC screen = GetDC(NULL);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(NULL, screen);
-    return dpi;
+    const WindowDc screen(NULL);
+    return GetDeviceCaps(screen.get(), LOGPIXELSY);
 }
 
 int expectedDpi() {
