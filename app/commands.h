@@ -1,9 +1,6 @@
-// The menu commands of the main window.
+// The menu commands of the main window, and "Launch Test" with the report file of "-o".
 #pragma once
 
 #include <windows.h>
 
 void handleCommand(HWND window, int command);
-void showAbout(HWND owner);
-// The switches and exit codes, for "-?"; there is no window yet.
-void showUsage();

@@ -2,7 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/device_list_panel.h"
-#include "app/panel_accessible.h"
+#include "app/panel_focus.h"
 #include "app/resource_ids.h"
 #include "checks/driver_catalog.h"
 #include "inventory/device_inventory.h"
@@ -18,29 +18,6 @@ struct FormatChange {
     bool channels;  // else the sample rate
     uint32_t value;
 };
-
-void invalidateBox(HWND window, int32_t box) {
-    if (panelBoxIndex(box) < 0) return;
-    const RECT r = panelBoxRect(box, g_app.dpi);
-    InvalidateRect(window, &r, TRUE);
-}
-
-// The first box whose endpoint has an entry in the store, playback first; the first box when
-// none has one.
-int32_t firstBoxWithDevice() {
-    for (int i = 0; i < panelBoxCount(); ++i)
-        if (panelRecord(panelBoxAt(i))->propertiesKeyPath[0]) return panelBoxAt(i);
-    return panelBoxAt(0);
-}
-
-// After the rows were loaded again: the focus stays on its box while the box is still there. A
-// panel just shown takes the keyboard focus, on the first box with a device.
-void settlePanelFocus(HWND window, bool justShown) {
-    if (!g_app.panelShown) return;
-    if (justShown || panelBoxIndex(g_app.panelFocus) < 0) g_app.panelFocus = firstBoxWithDevice();
-    if (justShown) SetFocus(window);
-    notifyPanelChanged(window);
-}
 
 // Shows the context menu of a box at a client point.
 void showBoxMenu(HWND window, int32_t target, POINT at) {
@@ -60,12 +37,6 @@ void showBoxMenu(HWND window, int32_t target, POINT at) {
     }
     ClientToScreen(window, &at);
     TrackPopupMenu(g_app.popupMenu, TPM_RIGHTBUTTON, at.x, at.y, 0, window, NULL);
-}
-
-void setFocusCues(HWND window, int32_t on) {
-    if (g_app.focusCues == on) return;
-    g_app.focusCues = on;
-    invalidateBox(window, g_app.panelFocus);
 }
 
 int32_t apply(const FormatChange& change, const EndpointRegistryRecord& record) {
@@ -224,69 +195,3 @@ void openBoxMenu(HWND window, int32_t box) {
     showBoxMenu(window, box, at);
 }
 
-int32_t neighbourBox(int32_t box, UINT key) {
-    const int count = panelBoxCount();
-    if (count == 0) return 0;
-    const int index = panelBoxIndex(box);
-    if (index < 0 || key == VK_HOME) return panelBoxAt(0);
-    const int rows = count / 2;
-    int row = index / 2, column = index % 2;
-    switch (key) {
-    case VK_LEFT: column = 0; break;
-    case VK_RIGHT: column = 1; break;
-    case VK_UP: row = row > 0 ? row - 1 : 0; break;
-    case VK_DOWN: row = row + 1 < rows ? row + 1 : row; break;
-    case VK_END: return panelBoxAt(count - 1);
-    default: break;
-    }
-    return panelBoxAt(2 * row + column);
-}
-
-void focusPanelBox(HWND window, int32_t box) {
-    const int32_t before = g_app.panelFocus;
-    g_app.panelFocus = panelBoxIndex(box) >= 0 ? box : 0;
-    if (g_app.panelFocus == before) return;
-    invalidateBox(window, before);
-    invalidateBox(window, g_app.panelFocus);
-    notifyPanelFocus(window);
-}
-
-bool handlePanelKey(HWND window, UINT key) {
-    switch (key) {
-    case VK_LEFT:
-    case VK_RIGHT:
-    case VK_UP:
-    case VK_DOWN:
-    case VK_HOME:
-    case VK_END: break;
-    default: return false;
-    }
-    // Windows answers with WM_UPDATEUISTATE; where nothing answers, the key alone turns cues on.
-    SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
-    setFocusCues(window, 1);
-    focusPanelBox(window, neighbourBox(g_app.panelFocus, key));
-    return true;
-}
-
-void panelFocusChanged(HWND window) {
-    invalidateBox(window, g_app.panelFocus);
-    notifyPanelFocus(window);
-}
-
-int32_t panelFocusRectBox(HWND window) {
-    return g_app.focusCues && GetFocus() == window ? g_app.panelFocus : 0;
-}
-
-void initFocusCues() {
-    BOOL always = FALSE;
-    g_app.focusCues = g_panelSystemApi.systemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &always, 0) && always;
-}
-
-void takeUiState(HWND window, WPARAM state) {
-    if (!(HIWORD(state) & UISF_HIDEFOCUS)) return;
-    switch (LOWORD(state)) {
-    case UIS_SET: setFocusCues(window, 0); break;
-    case UIS_CLEAR: setFocusCues(window, 1); break;
-    default: setFocusCues(window, !(SendMessageW(window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)); break;
-    }
-}

@@ -3,10 +3,10 @@
 
 #include "app/app_state.h"
 #include "app/command_line.h"
-#include "app/commands.h"
 #include "app/device_list_panel.h"
 #include "app/main_window.h"
 #include "app/mini_list_view.h"
+#include "app/program_boxes.h"
 #include "app/resource_ids.h"
 #include "base/product.h"
 #include "base/system_functions.h"

@@ -2,15 +2,15 @@
 
 #include <string.h>
 
-#include <utility>
-
 #include "app/app_state.h"
 #include "app/commands.h"
 #include "app/device_list_commands.h"
 #include "app/device_list_panel.h"
 #include "app/display_scale.h"
 #include "app/integrity_check.h"
+#include "app/log_view.h"
 #include "app/panel_accessible.h"
+#include "app/panel_focus.h"
 #include "app/resource_ids.h"
 #include "base/owners.h"
 #include "checks/driver_checks.h"
@@ -20,40 +20,14 @@ const char MAIN_WINDOW_CLASS[] = "HVVESSO0ControlPanel0MainWindow0";
 
 namespace {
 
-const DWORD LOG_VIEW_STYLE = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP |
-                             ES_MULTILINE | ES_AUTOHSCROLL | ES_READONLY | ES_WANTRETURN;
-const int LOG_VIEW_MARGIN = 2;
 // Sizes of the 96-DPI design, scaled to the window's DPI.
 const int WINDOW_WIDTH = 800;
 const int WINDOW_HEIGHT = 600;
-const int LOG_FONT_HEIGHT = 16;
 // Sent by Windows 8.1 and later when a per-monitor aware window meets another scale; not in
 // the XP headers.
 const UINT WM_DPICHANGED_MESSAGE = 0x02E0;
 
-// The log font, from window creation to destruction; AppState keeps its handle.
-GdiObject<HFONT> g_logFont;
 
-// The log view's font and margins at the DPI.
-void applyLogViewScale(int dpi) {
-    SendMessageW(g_app.logView, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.logFont), TRUE);
-    const int margin = scaledPixels(LOG_VIEW_MARGIN, dpi);
-    SendMessageW(g_app.logView, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(margin, margin));
-}
-
-// The log font at the DPI. The log view, once it exists, takes the new font before the old one
-// is deleted.
-void scaleLogView(int dpi) {
-    LOGFONTA font;
-    ZeroMemory(&font, sizeof(font));
-    font.lfHeight = scaledPixels(LOG_FONT_HEIGHT, dpi);
-    font.lfWeight = 400;
-    lstrcpynA(font.lfFaceName, "Courier New", LF_FACESIZE);
-    GdiObject<HFONT> created(CreateFontIndirectA(&font));
-    g_app.logFont = created.get();
-    if (g_app.logView) applyLogViewScale(dpi);
-    g_logFont = std::move(created);
-}
 
 void createWindowResources() {
     // The first test's drivers are asked now, while the rest of the start and the opening pass run.
@@ -72,13 +46,6 @@ void createWindowResources() {
     openInventory(g_app.collectionOptions);
 }
 
-void createLogView(HWND window) {
-    const int size = scaledPixels(300, g_app.dpi);  // the first WM_SIZE stretches it
-    g_app.logView = CreateWindowExW(WS_EX_CLIENTEDGE, L"edit", NULL, LOG_VIEW_STYLE, 0, 0, size, size,
-                                    window, reinterpret_cast<HMENU>(IDC_LOG_VIEW), g_app.instance,
-                                    NULL);
-    applyLogViewScale(g_app.dpi);
-}
 
 // Windows moved the window to a monitor of another scale: take the size it suggests, then
 // paint everything at the new scale.
@@ -91,8 +58,7 @@ void changeScale(HWND window, int dpi, const RECT* suggested) {
 }
 
 void destroyWindowResources() {
-    g_logFont.reset();
-    g_app.logFont = NULL;
+    releaseLogFont();
     if (g_app.popupMenu) {
         DestroyMenu(g_app.popupMenu);
         g_app.popupMenu = NULL;
@@ -234,10 +200,3 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
 }
 
-void refreshLogView(LogBuffer* log, HWND logView) {
-    if (!log || !log->changed) return;
-    log->changed = 0;
-    if (!log->text) return;
-    SetWindowTextW(logView, log->text);
-    PostMessageW(logView, WM_VSCROLL, SB_BOTTOM, 0);
-}

@@ -7,12 +7,12 @@
 #include "app/app_state.h"
 #include "app/device_list_commands.h"
 #include "app/device_list_panel.h"
+#include "app/panel_focus.h"
 #include "base/system_functions.h"
 #include "base/text.h"
 #include "sources/store/endpoint_store.h"
 
 namespace {
-
 
 // oleacc's and oleaut32's functions, found at run time; null where Windows lacks them.
 const SystemFunctions& functions() { return systemFunctions(); }
@@ -300,15 +300,3 @@ LRESULT answerPanelObject(HWND window, WPARAM wParam, LPARAM lParam) {
 
 void disconnectPanelObject() { g_panelObject.disconnect(); }
 
-void notifyPanelFocus(HWND window) {
-    if (!g_app.panelShown || GetFocus() != window) return;
-    const int index = panelBoxIndex(g_app.panelFocus);
-    NotifyWinEvent(EVENT_OBJECT_FOCUS, window, OBJID_CLIENT, index >= 0 ? index + 1 : CHILDID_SELF);
-    if (index >= 0) NotifyWinEvent(EVENT_OBJECT_SELECTION, window, OBJID_CLIENT, index + 1);
-}
-
-void notifyPanelChanged(HWND window) {
-    if (!g_app.panelShown) return;
-    NotifyWinEvent(EVENT_OBJECT_REORDER, window, OBJID_CLIENT, CHILDID_SELF);
-    notifyPanelFocus(window);
-}

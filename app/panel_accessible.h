@@ -16,8 +16,3 @@ enum { WM_PANEL_OPEN_MENU = WM_APP + 1 };
 LRESULT answerPanelObject(HWND window, WPARAM wParam, LPARAM lParam);
 // The window is going: objects readers still hold answer that they are disconnected.
 void disconnectPanelObject();
-
-// EVENT_OBJECT_FOCUS (and the selection) for the focused box, while the window has the focus.
-void notifyPanelFocus(HWND window);
-// The list's children changed (loaded again): EVENT_OBJECT_REORDER, then the focus again.
-void notifyPanelChanged(HWND window);

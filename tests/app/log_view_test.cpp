@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/main_window.h"
+#include "app/log_view.h"
 
 namespace {
 

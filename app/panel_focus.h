@@ -1,0 +1,32 @@
+// The device list panel's keyboard focus: the one box that holds it, moved by the arrow keys,
+// Home and End; its focus rectangle, drawn only while keyboard cues are on; and the events that
+// tell screen readers of a focus move and of rows loaded again.
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+
+// After the rows were loaded again: the focus stays on its box while the box is still there. A
+// panel just shown takes the keyboard focus, on the first box with a device (playback first).
+void settlePanelFocus(HWND window, bool justShown);
+// The box a key moves the focus to from a box: the arrow keys to the neighbour in that direction
+// (the same box at an edge), Home and End to the first and the last box; 0 when there is no box.
+int32_t neighbourBox(int32_t box, UINT key);
+// Puts the keyboard focus on a box (0: none), repaints the boxes concerned and tells readers.
+void focusPanelBox(HWND window, int32_t box);
+// The arrow keys, Home and End while the panel is shown; false for any other key.
+bool handlePanelKey(HWND window, UINT key);
+// The window gained or lost the keyboard focus while the panel is shown.
+void panelFocusChanged(HWND window);
+// The box the focus rectangle is painted on: the focused one while the window has the keyboard
+// focus and keyboard cues are on; 0 otherwise.
+int32_t panelFocusRectBox(HWND window);
+// Keyboard cues: at window creation on only when the user keeps them on for good; afterwards as
+// WM_UPDATEUISTATE says (handed on after DefWindowProc), and on with any panel key.
+void initFocusCues();
+void takeUiState(HWND window, WPARAM state);
+
+// EVENT_OBJECT_FOCUS (and the selection) for the focused box, while the window has the focus.
+void notifyPanelFocus(HWND window);
+// The list's children changed (loaded again): EVENT_OBJECT_REORDER, then the focus again.
+void notifyPanelChanged(HWND window);
