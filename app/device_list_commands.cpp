@@ -14,6 +14,12 @@ const int CMD_RATE_44K = 300;
 const int CMD_RATE_48K = 301;
 const int CMD_CHANNELS_BASE = 350;  // 352, 354, 356, 358: 2, 4, 6, 8 channels
 
+// A collection pass, then the panel rows from the registry.
+void refreshDeviceList() {
+    collectDevices();
+    fillEndpointRegistryTable(&g_app.endpointTable);
+}
+
 struct FormatChange {
     bool channels;  // else the sample rate
     uint32_t value;
@@ -131,15 +137,11 @@ bool inBox(int x, int y, int row, bool playback, int dpi) {
     return x >= box.left && x <= box.right && y >= box.top && y <= box.bottom;
 }
 
+
 }  // namespace
 
 bool isDeviceListCommand(int command) {
     return command == CMD_SHOW_DEVICE_LIST || command == CMD_REFRESH_DEVICE_LIST || isFormatCommand(command);
-}
-
-void refreshDeviceList() {
-    collectDevices();
-    fillEndpointRegistryTable(&g_app.endpointTable);
 }
 
 void handleDeviceListCommand(HWND window, int command) {

@@ -10,8 +10,6 @@
 // The identifiers this file handles: 200, 201 and the format commands.
 bool isDeviceListCommand(int command);
 void handleDeviceListCommand(HWND window, int command);
-// A collection pass, then the panel rows from the registry.
-void refreshDeviceList();
 // The row with PANEL_PLAYBACK_BOX or PANEL_RECORDING_BOX set, or -1; x and y in client pixels
 // of a window at the DPI.
 int32_t hitTestPanel(int x, int y, int dpi);

@@ -156,6 +156,38 @@ void useFontsFor(int dpi) {
     g_res.fontDpi = dpi;
 }
 
+// left and top in pixels of the 96-DPI design.
+void paintDeviceBox(HDC dc, int left, int top, const EndpointRegistryRecord& record, int dpi) {
+    useFontsFor(dpi);
+    const Palette colours = paletteFor(dc);
+    DcSelection brush(dc, colours.boxBrush), pen(dc, colours.boxPen), font(dc, g_res.textFont.get());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, colours.text);
+    const int right = left + PANEL_BOX_WIDTH;
+    const RECT box = scaledRect(left, top, right, top + PANEL_BOX_HEIGHT, dpi);
+    Rectangle(dc, box.left, box.top, box.right, box.bottom);
+
+    const int iconSize = scaledPixels(48, dpi);
+    const IconHandle icon(record.iconPath[0] ? loadEndpointIcon(record.iconPath, iconSize) : NULL);
+    if (icon.get())
+        DrawIconEx(dc, scaledPixels(left + 1, dpi), scaledPixels(top + 1, dpi), icon.get(), iconSize, iconSize, 0, NULL,
+                   DI_NORMAL);
+
+    textLine(dc, record.endpointDescription, scaledRect(left + 60, top + 3, right, top + 18, dpi), colours.text,
+             DT_LEFT);
+    textLine(dc, record.adapterName, scaledRect(left + 60, top + 18, right, top + 34, dpi), colours.grey, DT_LEFT);
+
+    SelectObject(dc, g_res.formatFont.get());
+    wchar_t line[FORMAT_LINE_CAPACITY];
+    formatLineText(record, line, FORMAT_LINE_CAPACITY);
+    textLine(dc, line, scaledRect(left + 60, top + 34, right, top + PANEL_BOX_HEIGHT, dpi),
+             formatDiffersFromDefault(record) ? colours.apart : colours.grey, DT_LEFT);
+
+    SelectObject(dc, colours.badgeBrush);
+    if (record.flags & ENDPOINT_EXCLUSIVE_ON) badge(dc, L"Ex", left + 340, top + 5, dpi, colours.text);
+    if (record.flags & ENDPOINT_PRIORITY_ON) badge(dc, L"P", left + 340, top + 25, dpi, colours.text);
+}
+
 }  // namespace
 
 void createPanelResources() {
@@ -230,37 +262,6 @@ void paintPanel(HDC dc, int dpi, int focusBox) {
         InflateRect(&focus, -scaledPixels(2, dpi), -scaledPixels(2, dpi));
         DrawFocusRect(dc, &focus);
     }
-}
-
-void paintDeviceBox(HDC dc, int left, int top, const EndpointRegistryRecord& record, int dpi) {
-    useFontsFor(dpi);
-    const Palette colours = paletteFor(dc);
-    DcSelection brush(dc, colours.boxBrush), pen(dc, colours.boxPen), font(dc, g_res.textFont.get());
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, colours.text);
-    const int right = left + PANEL_BOX_WIDTH;
-    const RECT box = scaledRect(left, top, right, top + PANEL_BOX_HEIGHT, dpi);
-    Rectangle(dc, box.left, box.top, box.right, box.bottom);
-
-    const int iconSize = scaledPixels(48, dpi);
-    const IconHandle icon(record.iconPath[0] ? loadEndpointIcon(record.iconPath, iconSize) : NULL);
-    if (icon.get())
-        DrawIconEx(dc, scaledPixels(left + 1, dpi), scaledPixels(top + 1, dpi), icon.get(), iconSize, iconSize, 0, NULL,
-                   DI_NORMAL);
-
-    textLine(dc, record.endpointDescription, scaledRect(left + 60, top + 3, right, top + 18, dpi), colours.text,
-             DT_LEFT);
-    textLine(dc, record.adapterName, scaledRect(left + 60, top + 18, right, top + 34, dpi), colours.grey, DT_LEFT);
-
-    SelectObject(dc, g_res.formatFont.get());
-    wchar_t line[FORMAT_LINE_CAPACITY];
-    formatLineText(record, line, FORMAT_LINE_CAPACITY);
-    textLine(dc, line, scaledRect(left + 60, top + 34, right, top + PANEL_BOX_HEIGHT, dpi),
-             formatDiffersFromDefault(record) ? colours.apart : colours.grey, DT_LEFT);
-
-    SelectObject(dc, colours.badgeBrush);
-    if (record.flags & ENDPOINT_EXCLUSIVE_ON) badge(dc, L"Ex", left + 340, top + 5, dpi, colours.text);
-    if (record.flags & ENDPOINT_PRIORITY_ON) badge(dc, L"P", left + 340, top + 25, dpi, colours.text);
 }
 
 void formatLineText(const EndpointRegistryRecord& record, wchar_t* line, int capacity) {

@@ -47,8 +47,6 @@ void deletePanelResources();
 
 // focusBox: the box (as the hit test names it) that shows the keyboard focus rectangle; 0 for none.
 void paintPanel(HDC dc, int dpi, int focusBox);
-// left and top in pixels of the 96-DPI design.
-void paintDeviceBox(HDC dc, int left, int top, const EndpointRegistryRecord& record, int dpi);
 
 // The third text line of a box as drawn: the device format, and the default format in
 // parentheses when one is stored.

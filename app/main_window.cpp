@@ -16,9 +16,9 @@
 #include "checks/driver_checks.h"
 #include "inventory/device_inventory.h"
 
-const char MAIN_WINDOW_CLASS[] = "HVVESSO0ControlPanel0MainWindow0";
-
 namespace {
+
+const char MAIN_WINDOW_CLASS[] = "HVVESSO0ControlPanel0MainWindow0";
 
 // Sizes of the 96-DPI design, scaled to the window's DPI.
 const int WINDOW_WIDTH = 800;
@@ -26,8 +26,6 @@ const int WINDOW_HEIGHT = 600;
 // Sent by Windows 8.1 and later when a per-monitor aware window meets another scale; not in
 // the XP headers.
 const UINT WM_DPICHANGED_MESSAGE = 0x02E0;
-
-
 
 void createWindowResources() {
     // The first test's drivers are asked now, while the rest of the start and the opening pass run.
@@ -45,7 +43,6 @@ void createWindowResources() {
 
     openInventory(g_app.collectionOptions);
 }
-
 
 // Windows moved the window to a monitor of another scale: take the size it suggests, then
 // paint everything at the new scale.
@@ -66,46 +63,6 @@ void destroyWindowResources() {
     releaseLog(&g_app.log);
     releaseJsonRuns(&g_app.jsonRuns);
     closeInventory();
-}
-
-}  // namespace
-
-HWND createMainWindow(HINSTANCE instance, const char* title) {
-    WNDCLASSA wc;
-    ZeroMemory(&wc, sizeof(wc));
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = mainWindowProc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_MAIN_ICON));
-    wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_INACTIVEBORDER + 1);
-    wc.lpszMenuName = MAIN_MENU_NAME;
-    wc.lpszClassName = MAIN_WINDOW_CLASS;
-    if (!RegisterClassA(&wc)) {
-        MessageBoxA(NULL, "Failed to register window class...", "Startup Error", MB_ICONWARNING);
-        return NULL;
-    }
-
-    // Before the window exists only the system's DPI is known; a window that Windows 10 puts on
-    // a monitor of another scale is sized again for that one.
-    const int dpi = systemDpi();
-    HWND window = CreateWindowExA(0, MAIN_WINDOW_CLASS, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, scaledPixels(WINDOW_WIDTH, dpi), scaledPixels(WINDOW_HEIGHT, dpi),
-                                  NULL, NULL, instance, NULL);
-    if (!window) {
-        MessageBoxA(NULL, "Failed to create window...", "Startup Error", MB_ICONWARNING);
-        return NULL;
-    }
-    if (g_app.dpi != dpi)
-        SetWindowPos(window, NULL, 0, 0, scaledPixels(WINDOW_WIDTH, g_app.dpi), scaledPixels(WINDOW_HEIGHT, g_app.dpi),
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    if (g_app.startHidden) {
-        ShowWindow(window, SW_HIDE);
-    } else {
-        ShowWindow(window, SW_SHOW);
-        UpdateWindow(window);
-    }
-    return window;
 }
 
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -198,5 +155,45 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }
+}
+
+}  // namespace
+
+HWND createMainWindow(HINSTANCE instance, const char* title) {
+    WNDCLASSA wc;
+    ZeroMemory(&wc, sizeof(wc));
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = mainWindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_MAIN_ICON));
+    wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_INACTIVEBORDER + 1);
+    wc.lpszMenuName = MAIN_MENU_NAME;
+    wc.lpszClassName = MAIN_WINDOW_CLASS;
+    if (!RegisterClassA(&wc)) {
+        MessageBoxA(NULL, "Failed to register window class...", "Startup Error", MB_ICONWARNING);
+        return NULL;
+    }
+
+    // Before the window exists only the system's DPI is known; a window that Windows 10 puts on
+    // a monitor of another scale is sized again for that one.
+    const int dpi = systemDpi();
+    HWND window = CreateWindowExA(0, MAIN_WINDOW_CLASS, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, scaledPixels(WINDOW_WIDTH, dpi), scaledPixels(WINDOW_HEIGHT, dpi),
+                                  NULL, NULL, instance, NULL);
+    if (!window) {
+        MessageBoxA(NULL, "Failed to create window...", "Startup Error", MB_ICONWARNING);
+        return NULL;
+    }
+    if (g_app.dpi != dpi)
+        SetWindowPos(window, NULL, 0, 0, scaledPixels(WINDOW_WIDTH, g_app.dpi), scaledPixels(WINDOW_HEIGHT, g_app.dpi),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (g_app.startHidden) {
+        ShowWindow(window, SW_HIDE);
+    } else {
+        ShowWindow(window, SW_SHOW);
+        UpdateWindow(window);
+    }
+    return window;
 }
 

@@ -3,7 +3,4 @@
 
 #include <windows.h>
 
-extern const char MAIN_WINDOW_CLASS[];
-
 HWND createMainWindow(HINSTANCE instance, const char* title);
-LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

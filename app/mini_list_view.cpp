@@ -1,8 +1,8 @@
 #include "app/mini_list_view.h"
 
-const char MINI_LIST_VIEW_CLASS[] = "HVVESSO0MiniListView0";
-
 namespace {
+
+const char MINI_LIST_VIEW_CLASS[] = "HVVESSO0MiniListView0";
 
 LRESULT CALLBACK miniListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window, message, wParam, lParam);

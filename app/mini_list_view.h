@@ -4,7 +4,5 @@
 
 #include <windows.h>
 
-extern const char MINI_LIST_VIEW_CLASS[];
-
 bool registerMiniListViewClass(HINSTANCE instance);
 void unregisterMiniListViewClass(HINSTANCE instance);

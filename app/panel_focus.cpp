@@ -25,6 +25,21 @@ void setFocusCues(HWND window, int32_t on) {
     invalidateBox(window, g_app.panelFocus);
 }
 
+// EVENT_OBJECT_FOCUS (and the selection) for the focused box, while the window has the focus.
+void notifyPanelFocus(HWND window) {
+    if (!g_app.panelShown || GetFocus() != window) return;
+    const int index = panelBoxIndex(g_app.panelFocus);
+    NotifyWinEvent(EVENT_OBJECT_FOCUS, window, OBJID_CLIENT, index >= 0 ? index + 1 : CHILDID_SELF);
+    if (index >= 0) NotifyWinEvent(EVENT_OBJECT_SELECTION, window, OBJID_CLIENT, index + 1);
+}
+
+// The list's children changed (loaded again): EVENT_OBJECT_REORDER, then the focus again.
+void notifyPanelChanged(HWND window) {
+    if (!g_app.panelShown) return;
+    NotifyWinEvent(EVENT_OBJECT_REORDER, window, OBJID_CLIENT, CHILDID_SELF);
+    notifyPanelFocus(window);
+}
+
 }  // namespace
 
 void settlePanelFocus(HWND window, bool justShown) {
@@ -101,15 +116,3 @@ void takeUiState(HWND window, WPARAM state) {
     }
 }
 
-void notifyPanelFocus(HWND window) {
-    if (!g_app.panelShown || GetFocus() != window) return;
-    const int index = panelBoxIndex(g_app.panelFocus);
-    NotifyWinEvent(EVENT_OBJECT_FOCUS, window, OBJID_CLIENT, index >= 0 ? index + 1 : CHILDID_SELF);
-    if (index >= 0) NotifyWinEvent(EVENT_OBJECT_SELECTION, window, OBJID_CLIENT, index + 1);
-}
-
-void notifyPanelChanged(HWND window) {
-    if (!g_app.panelShown) return;
-    NotifyWinEvent(EVENT_OBJECT_REORDER, window, OBJID_CLIENT, CHILDID_SELF);
-    notifyPanelFocus(window);
-}

@@ -26,7 +26,3 @@ int32_t panelFocusRectBox(HWND window);
 void initFocusCues();
 void takeUiState(HWND window, WPARAM state);
 
-// EVENT_OBJECT_FOCUS (and the selection) for the focused box, while the window has the focus.
-void notifyPanelFocus(HWND window);
-// The list's children changed (loaded again): EVENT_OBJECT_REORDER, then the focus again.
-void notifyPanelChanged(HWND window);

@@ -9,8 +9,8 @@ const size_t kLfanewOffset = 0x3C;
 const size_t kFileHeaderSize = 20;
 const size_t kChecksumInOptionalHeader = 64;  // same place for PE32 and PE32+
 
-}  // namespace
-
+// Position of the checksum field, after checking the DOS and PE headers that lead to it.
+// Returns INTEGRITY_OK or INTEGRITY_NOT_EXECUTABLE.
 int32_t findChecksumField(const uint8_t* image, size_t size, size_t* fieldOffset) {
     if (!image || size < kDosHeaderSize || image[0] != 'M' || image[1] != 'Z')
         return INTEGRITY_NOT_EXECUTABLE;
@@ -29,6 +29,8 @@ int32_t findChecksumField(const uint8_t* image, size_t size, size_t* fieldOffset
     *fieldOffset = field;
     return INTEGRITY_OK;
 }
+
+}  // namespace
 
 uint32_t computeImageChecksum(const uint8_t* image, size_t size, size_t fieldOffset) {
     // The field's own bytes count as zero, wherever it lies.

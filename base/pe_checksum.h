@@ -17,10 +17,6 @@ enum {
     INTEGRITY_TOO_LARGE = -5,
 };
 
-// Position of the checksum field, after checking the DOS and PE headers that lead to it.
-// Returns INTEGRITY_OK or INTEGRITY_NOT_EXECUTABLE.
-int32_t findChecksumField(const uint8_t* image, size_t size, size_t* fieldOffset);
-
 // The checksum of the image with the field at fieldOffset counted as zero.
 uint32_t computeImageChecksum(const uint8_t* image, size_t size, size_t fieldOffset);
 

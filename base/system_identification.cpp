@@ -11,14 +11,35 @@ const DWORD kExtendedInfoSize = 156;  // OSVERSIONINFOEXA
 const DWORD kBasicInfoSize = 148;     // OSVERSIONINFOA
 const DWORD kRtlInfoSize = 276;       // RTL_OSVERSIONINFOEXW
 
-}  // namespace
-
+// The real functions, RtlGetVersion looked up at run time.
 VersionApi realVersionApi() {
     VersionApi api;
     api.getVersionExA = GetVersionExA;
     api.rtlGetVersion = systemFunctions().rtlGetVersion;
     return api;
 }
+
+// The class of a release by its version and product type; -1 when not recognised.
+int32_t classifyOs(uint32_t major, uint32_t minor, uint8_t productType) {
+    if (major <= 5) {
+        if (minor == 0) return OS_BEFORE_XP;
+        return minor == 2 ? OS_SERVER_2003 : OS_XP;
+    }
+    if (major == 6) {
+        switch (minor) {
+        case 0: return OS_VISTA;
+        case 1: return productType == VER_NT_WORKSTATION ? OS_WIN7 : OS_VISTA;
+        case 2: return OS_WIN8;
+        case 3: return OS_WIN81;
+        default: return OS_UNKNOWN;
+        }
+    }
+    if (major == 10) return OS_WIN10;
+    if (major > 10) return OS_AFTER_WIN10;
+    return OS_UNKNOWN;
+}
+
+}  // namespace
 
 int32_t identifyOs(OsIdentification* os) { return identifyOsWith(os, realVersionApi()); }
 
@@ -57,25 +78,6 @@ int32_t identifyOsWith(OsIdentification* os, const VersionApi& api) {
     // The product type only exists in the extended record; the basic one leaves it 0.
     os->osClass = classifyOs(major, minor, info.wProductType);
     return os->osClass;
-}
-
-int32_t classifyOs(uint32_t major, uint32_t minor, uint8_t productType) {
-    if (major <= 5) {
-        if (minor == 0) return OS_BEFORE_XP;
-        return minor == 2 ? OS_SERVER_2003 : OS_XP;
-    }
-    if (major == 6) {
-        switch (minor) {
-        case 0: return OS_VISTA;
-        case 1: return productType == VER_NT_WORKSTATION ? OS_WIN7 : OS_VISTA;
-        case 2: return OS_WIN8;
-        case 3: return OS_WIN81;
-        default: return OS_UNKNOWN;
-        }
-    }
-    if (major == 10) return OS_WIN10;
-    if (major > 10) return OS_AFTER_WIN10;
-    return OS_UNKNOWN;
 }
 
 void toSysnativePath(wchar_t* path, size_t capacity) {

@@ -35,14 +35,8 @@ struct VersionApi {
     LONG(WINAPI* rtlGetVersion)(OSVERSIONINFOEXW* info);
 };
 
-// The real functions, RtlGetVersion looked up at run time.
-VersionApi realVersionApi();
-
 int32_t identifyOs(OsIdentification* os);
 int32_t identifyOsWith(OsIdentification* os, const VersionApi& api);
-
-// The class of a release by its version and product type; -1 when not recognised.
-int32_t classifyOs(uint32_t major, uint32_t minor, uint8_t productType);
 
 // The 64-bit flag: WINDOWS_64_BIT when this 32-bit process runs on 64-bit Windows, else
 // WINDOWS_32_BIT. IsWow64Process is looked up at run time because the first Windows XP releases

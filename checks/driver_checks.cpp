@@ -23,6 +23,56 @@ const DeviceRecord* findFirst(const RecordList& list, Test accepts) {
     return NULL;
 }
 
+// The lookups: each walks one list from its start and returns the first record that
+// qualifies, or null. Hardware IDs and GUIDs compare ignoring ASCII case.
+
+// The interface map's record of the side: a capture alias for the recording side, a render
+// alias for the playback side.
+const DeviceRecord* findInterfaceByHardwareId(const DeviceInventory& inventory, const char* hardwareId,
+                                              Direction side) {
+    const bool capture = side == DIRECTION_RECORDING;
+    return findFirst(inventory.ksInterfaces, [&](const DeviceRecord& r) {
+        return ((r.kind & KS_CAPTURE_FLAG) != 0) == capture && equalIgnoringAsciiCase(r.hardwareId, hardwareId);
+    });
+}
+
+const DeviceRecord* findDeviceByHardwareId(const RecordList& list, uint32_t kind, const char* hardwareId) {
+    return findFirst(list, [&](const DeviceRecord& r) {
+        return kindIs(r, kind) && equalIgnoringAsciiCase(r.hardwareId, hardwareId);
+    });
+}
+
+const DeviceRecord* findOtherByHardwareId(const DeviceRecord* self, const RecordList& list, uint32_t kind,
+                                          const char* hardwareId) {
+    return findFirst(list, [&](const DeviceRecord& r) {
+        return &r != self && kindIs(r, kind) && equalIgnoringAsciiCase(r.hardwareId, hardwareId);
+    });
+}
+
+const DeviceRecord* findOtherByIcon(const DeviceRecord* self, const RecordList& list, uint32_t kind,
+                                    const wchar_t* icon) {
+    return findFirst(list, [&](const DeviceRecord& r) {
+        return &r != self && kindIs(r, kind) && iconPathEndsWith(r.iconPath, icon);
+    });
+}
+
+const DeviceRecord* findOtherByDeviceGuid(const DeviceRecord* self, const RecordList& list, uint32_t kind,
+                                          const wchar_t* guid) {
+    return findFirst(list, [&](const DeviceRecord& r) {
+        return &r != self && kindIs(r, kind) && equalIgnoringAsciiCase(r.mmDeviceGuid, guid);
+    });
+}
+
+const DeviceRecord* findOtherKsByDriverName(const DeviceRecord* self, const RecordList& list, const char* driverName) {
+    return findFirst(list, [&](const DeviceRecord& r) {
+        return &r != self && kindIs(r, KIND_KS) && equalIgnoringAsciiCase(r.driverName, driverName);
+    });
+}
+
+const DeviceRecord* findMmeByPinName(const RecordList& list, const char* name) {
+    return findFirst(list, [&](const DeviceRecord& r) { return kindIs(r, KIND_MME) && strcmp(r.pinName, name) == 0; });
+}
+
 // Collects the findings of one driver, each one error.
 class Findings {
 public:
@@ -105,51 +155,6 @@ bool pinNameMatches(const char* name, const char* stem, const char* displayName)
         if (strncmp(name, expected, n) == 0) return true;
     }
     return false;
-}
-
-const DeviceRecord* findInterfaceByHardwareId(const DeviceInventory& inventory, const char* hardwareId,
-                                              Direction side) {
-    const bool capture = side == DIRECTION_RECORDING;
-    return findFirst(inventory.ksInterfaces, [&](const DeviceRecord& r) {
-        return ((r.kind & KS_CAPTURE_FLAG) != 0) == capture && equalIgnoringAsciiCase(r.hardwareId, hardwareId);
-    });
-}
-
-const DeviceRecord* findDeviceByHardwareId(const RecordList& list, uint32_t kind, const char* hardwareId) {
-    return findFirst(list, [&](const DeviceRecord& r) {
-        return kindIs(r, kind) && equalIgnoringAsciiCase(r.hardwareId, hardwareId);
-    });
-}
-
-const DeviceRecord* findOtherByHardwareId(const DeviceRecord* self, const RecordList& list, uint32_t kind,
-                                          const char* hardwareId) {
-    return findFirst(list, [&](const DeviceRecord& r) {
-        return &r != self && kindIs(r, kind) && equalIgnoringAsciiCase(r.hardwareId, hardwareId);
-    });
-}
-
-const DeviceRecord* findOtherByIcon(const DeviceRecord* self, const RecordList& list, uint32_t kind,
-                                    const wchar_t* icon) {
-    return findFirst(list, [&](const DeviceRecord& r) {
-        return &r != self && kindIs(r, kind) && iconPathEndsWith(r.iconPath, icon);
-    });
-}
-
-const DeviceRecord* findOtherByDeviceGuid(const DeviceRecord* self, const RecordList& list, uint32_t kind,
-                                          const wchar_t* guid) {
-    return findFirst(list, [&](const DeviceRecord& r) {
-        return &r != self && kindIs(r, kind) && equalIgnoringAsciiCase(r.mmDeviceGuid, guid);
-    });
-}
-
-const DeviceRecord* findOtherKsByDriverName(const DeviceRecord* self, const RecordList& list, const char* driverName) {
-    return findFirst(list, [&](const DeviceRecord& r) {
-        return &r != self && kindIs(r, KIND_KS) && equalIgnoringAsciiCase(r.driverName, driverName);
-    });
-}
-
-const DeviceRecord* findMmeByPinName(const RecordList& list, const char* name) {
-    return findFirst(list, [&](const DeviceRecord& r) { return kindIs(r, KIND_MME) && strcmp(r.pinName, name) == 0; });
 }
 
 namespace {

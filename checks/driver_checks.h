@@ -32,19 +32,3 @@ int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& an
 bool iconPathEndsWith(const wchar_t* path, const wchar_t* tail);
 // Case-sensitive: the name is a leading part of "stem (display)" or "stem(display)".
 bool pinNameMatches(const char* name, const char* stem, const char* displayName);
-
-// The lookups: each walks one list from its start and returns the first record that
-// qualifies, or null. Hardware IDs and GUIDs compare ignoring ASCII case.
-// The interface map's record of the side: a capture alias for the recording side, a render
-// alias for the playback side.
-const DeviceRecord* findInterfaceByHardwareId(const DeviceInventory& inventory, const char* hardwareId,
-                                              Direction side);
-const DeviceRecord* findDeviceByHardwareId(const RecordList& list, uint32_t kind, const char* hardwareId);
-const DeviceRecord* findOtherByHardwareId(const DeviceRecord* self, const RecordList& list, uint32_t kind,
-                                          const char* hardwareId);
-const DeviceRecord* findOtherByIcon(const DeviceRecord* self, const RecordList& list, uint32_t kind,
-                                    const wchar_t* icon);
-const DeviceRecord* findOtherByDeviceGuid(const DeviceRecord* self, const RecordList& list, uint32_t kind,
-                                          const wchar_t* guid);
-const DeviceRecord* findOtherKsByDriverName(const DeviceRecord* self, const RecordList& list, const char* driverName);
-const DeviceRecord* findMmeByPinName(const RecordList& list, const char* name);

@@ -5,6 +5,11 @@
 
 namespace {
 
+// How long the version requests may take before they are cancelled, and again after the cancel.
+const DWORD DRIVER_REQUEST_WAIT_MS = 1000;
+// How long a test waits for the thread that asks: twice the requests' whole wait.
+const DWORD DRIVER_JOB_WAIT_MS = 4 * DRIVER_REQUEST_WAIT_MS;
+
 const DriverControlApi kReal = {
     SetupDiGetClassDevsA, SetupDiEnumDeviceInterfaces, SetupDiGetDeviceInterfaceDetailA,
     SetupDiDestroyDeviceInfoList, CreateFileA,

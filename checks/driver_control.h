@@ -32,8 +32,6 @@ struct DriverControlApi {
 extern DriverControlApi g_driverControlApi;
 const DriverControlApi& realDriverControlApi();
 
-// How long the version requests may take before they are cancelled, and again after the cancel.
-const DWORD DRIVER_REQUEST_WAIT_MS = 1000;
 // The most version requests sent together (each batch shares one wait).
 const uint32_t DRIVER_REQUEST_BATCH = 16;
 
@@ -60,10 +58,9 @@ void askDriverVersions(const GUID* interfaceGuids, uint32_t count, DriverVersion
 // sends up to DRIVER_REQUEST_BATCH requests and returns at once (null when no thread could be
 // started: the drivers are then asked when the answers are collected). collectDriverVersions
 // gives the answers of a started job, or asks now for a null one, and ends the job. A job whose
-// thread is held inside a driver's call for longer than DRIVER_JOB_WAIT_MS reads as drivers not
+// thread is held inside a driver's call for longer than four seconds reads as drivers not
 // responding; the thread keeps the job's storage until it returns.
 struct DriverVersionJob;
-const DWORD DRIVER_JOB_WAIT_MS = 4 * DRIVER_REQUEST_WAIT_MS;
 DriverVersionJob* startDriverVersions(const GUID* interfaceGuids, uint32_t count);
 void collectDriverVersions(DriverVersionJob* job, const GUID* interfaceGuids, uint32_t count,
                            DriverVersionAnswer* answers);

@@ -8,11 +8,11 @@
 #include "base/registry.h"
 #include "base/text.h"
 
+namespace {
+
 const GUID KSCATEGORY_AUDIO_CLASS = {0x6994AD04, 0x93EF, 0x11D0, {0xA3, 0xCC, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
 const GUID KSCATEGORY_CAPTURE_CLASS = {0x65E8773D, 0x8F56, 0x11D0, {0xA3, 0xB9, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
 const GUID KSCATEGORY_RENDER_CLASS = {0x65E8773E, 0x8F56, 0x11D0, {0xA3, 0xB9, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
-
-namespace {
 
 const KsSetupApi kReal = {
     SetupDiGetClassDevsA,        SetupDiEnumDeviceInterfaces,      SetupDiGetDeviceInterfaceDetailW,
@@ -101,6 +101,31 @@ void readHardwareId(HDEVINFO set, SP_DEVINFO_DATA* device, char* hardwareId) {
                                                 reinterpret_cast<BYTE*>(hardwareIds),
                                                 kHardwareIdUnits * sizeof(wchar_t), NULL))
         toNarrow(hardwareIds, hardwareId, HARDWARE_ID_SIZE);  // the first string only
+}
+
+// A KS record for a filter with streaming pins of the direction, named uniquely in the list.
+void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const wchar_t* name, const wchar_t* path,
+                       Direction direction) {
+    DeviceRecord record;
+    ZeroMemory(&record, sizeof(record));
+    record.kind = KIND_KS;
+    copyText(record.pinNameW, name, PIN_NAME_SIZE);
+    copyTextAndNarrow(path, record.driverNameW, record.driverName, DRIVER_NAME_SIZE);
+    if (const DeviceRecord* ksInterface = findKsInterface(ksInterfaces, record.pinNameW, direction))
+        lstrcpynA(record.hardwareId, ksInterface->hardwareId, HARDWARE_ID_SIZE);
+
+    // A name already listed in this direction gets " [A]", then " [B]", ... up to " [Z]".
+    wchar_t candidate[PIN_NAME_SIZE];
+    copyText(candidate, record.pinNameW, PIN_NAME_SIZE);
+    for (wchar_t letter = L'A'; isKsNameTaken(*list, candidate); ++letter) {
+        if (letter > L'Z') return;
+        wchar_t suffixed[PIN_NAME_SIZE + 8];
+        _snwprintf(suffixed, PIN_NAME_SIZE + 8, L"%ls [%lc]", record.pinNameW, letter);
+        suffixed[PIN_NAME_SIZE + 7] = 0;
+        copyText(candidate, suffixed, PIN_NAME_SIZE);
+    }
+    copyTextAndNarrow(candidate, record.pinNameW, record.pinName, PIN_NAME_SIZE);
+    appendRecord(list, &record);
 }
 
 }  // namespace
@@ -222,30 +247,6 @@ void KsDeviceCollection::addSilentFilters(RecordList* silentFilters) const {
         lstrcpynA(record.hardwareId, members[i].hardwareId, HARDWARE_ID_SIZE);
         appendRecord(silentFilters, &record);
     }
-}
-
-void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const wchar_t* name, const wchar_t* path,
-                       Direction direction) {
-    DeviceRecord record;
-    ZeroMemory(&record, sizeof(record));
-    record.kind = KIND_KS;
-    copyText(record.pinNameW, name, PIN_NAME_SIZE);
-    copyTextAndNarrow(path, record.driverNameW, record.driverName, DRIVER_NAME_SIZE);
-    if (const DeviceRecord* ksInterface = findKsInterface(ksInterfaces, record.pinNameW, direction))
-        lstrcpynA(record.hardwareId, ksInterface->hardwareId, HARDWARE_ID_SIZE);
-
-    // A name already listed in this direction gets " [A]", then " [B]", ... up to " [Z]".
-    wchar_t candidate[PIN_NAME_SIZE];
-    copyText(candidate, record.pinNameW, PIN_NAME_SIZE);
-    for (wchar_t letter = L'A'; isKsNameTaken(*list, candidate); ++letter) {
-        if (letter > L'Z') return;
-        wchar_t suffixed[PIN_NAME_SIZE + 8];
-        _snwprintf(suffixed, PIN_NAME_SIZE + 8, L"%ls [%lc]", record.pinNameW, letter);
-        suffixed[PIN_NAME_SIZE + 7] = 0;
-        copyText(candidate, suffixed, PIN_NAME_SIZE);
-    }
-    copyTextAndNarrow(candidate, record.pinNameW, record.pinName, PIN_NAME_SIZE);
-    appendRecord(list, &record);
 }
 
 const DeviceRecord* findKsInterface(const RecordList& list, const wchar_t* name, Direction direction) {

@@ -10,10 +10,6 @@
 #include "sources/ks/ks_filter_walk.h"
 #include "sources/ks/ks_property.h"
 
-extern const GUID KSCATEGORY_AUDIO_CLASS;
-extern const GUID KSCATEGORY_CAPTURE_CLASS;
-extern const GUID KSCATEGORY_RENDER_CLASS;
-
 // The SetupAPI and interface key calls of the walk: the real ones; tests list fake interfaces.
 struct KsSetupApi {
     HDEVINFO(WINAPI* getClassDevsA)(const GUID* classGuid, PCSTR enumerator, HWND parent, DWORD flags);
@@ -76,10 +72,6 @@ private:
     HeapBlock members_;
     uint32_t count_;  // members with a live alias, in jobs_ and members_
 };
-
-// A KS record for a filter with streaming pins of the direction, named uniquely in the list.
-void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const wchar_t* name, const wchar_t* path,
-                       Direction direction);
 
 // The first interface map record of the direction (a capture alias for the recording side, a
 // render alias for the playback side) whose driverNameW or pinNameW equals the name exactly;

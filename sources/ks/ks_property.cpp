@@ -18,13 +18,20 @@ const GUID KSDATAFORMAT_SUBTYPE_IEEE_FLOAT_GUID = {0x00000003, 0x0000, 0x0010,
 
 namespace {
 
+const DWORD IOCTL_KS_PROPERTY_CODE = 0x2F0003;  // CTL_CODE(FILE_DEVICE_KS, 0, METHOD_NEITHER, FILE_ANY_ACCESS)
+const DWORD KS_REQUEST_WAIT_MS = 1000;
+// A filter claiming more pin types than this is examined only that far: no real filter has so
+// many, and each pin costs requests.
+const uint32_t KS_MAX_PIN_TYPES = 256;
+// The largest answer block accepted from a size query.
+const uint32_t KS_MAX_BLOCK_BYTES = 1024 * 1024;
+
 const uint32_t kMultipleItemSize = 8;  // KSMULTIPLE_ITEM: Size, Count
 const uint32_t kIdentifierSize = 24;   // KSIDENTIFIER: Set, Id, Flags
 const uint32_t kDataRangeSize = 64;    // KSDATARANGE up to and with its Specifier
 const uint32_t kSubFormatOffset = 32;
 const uint32_t kNameBytes = 519;
 const int32_t kSilent = -20;
-
 
 const KsApi kReal = {
     CreateFileW,
@@ -77,6 +84,24 @@ KsPinRequest pinRequest(uint32_t pinId, uint32_t propertyId) {
     request.pinId = pinId;
     request.reserved = 0;
     return request;
+}
+
+// The pin requests of a filter: none once the filter is silent, and the filter turns silent
+// when one misses its deadline (the result is then KS_E_NO_ANSWER).
+HRESULT askFilter(KsFilter* filter, uint32_t pinId, uint32_t propertyId, void* output, uint32_t outputSize) {
+    if (filter->silent) return KS_E_NO_ANSWER;
+    const HRESULT result = getPinProperty(filter->handle, pinId, propertyId, output, outputSize, filter->onPending);
+    if (result == KS_E_NO_ANSWER) filter->silent = 1;
+    return result;
+}
+
+HRESULT askFilterAlloc(KsFilter* filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* size) {
+    *block = NULL;
+    *size = 0;
+    if (filter->silent) return KS_E_NO_ANSWER;
+    const HRESULT result = getPinPropertyAlloc(filter->handle, pinId, propertyId, block, size, filter->onPending);
+    if (result == KS_E_NO_ANSWER) filter->silent = 1;
+    return result;
 }
 
 // Reads a KSMULTIPLE_ITEM answer into a block of its own; false when it cannot be had or is too
@@ -145,22 +170,6 @@ HRESULT getPinPropertyAlloc(HANDLE filter, uint32_t pinId, uint32_t propertyId, 
     *size = needed;
     // However long or short the second answer says it is, the block is `needed` bytes.
     return ksPropertyRequest(filter, request, *block, needed, NULL, onPending);
-}
-
-HRESULT askFilter(KsFilter* filter, uint32_t pinId, uint32_t propertyId, void* output, uint32_t outputSize) {
-    if (filter->silent) return KS_E_NO_ANSWER;
-    const HRESULT result = getPinProperty(filter->handle, pinId, propertyId, output, outputSize, filter->onPending);
-    if (result == KS_E_NO_ANSWER) filter->silent = 1;
-    return result;
-}
-
-HRESULT askFilterAlloc(KsFilter* filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* size) {
-    *block = NULL;
-    *size = 0;
-    if (filter->silent) return KS_E_NO_ANSWER;
-    const HRESULT result = getPinPropertyAlloc(filter->handle, pinId, propertyId, block, size, filter->onPending);
-    if (result == KS_E_NO_ANSWER) filter->silent = 1;
-    return result;
 }
 
 int32_t queryPinInfo(KsFilter* filter, uint32_t pinId, KsPinInfo* info) {

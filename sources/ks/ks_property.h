@@ -8,14 +8,7 @@
 #include "base/device_record.h"
 #include "base/device_request.h"
 
-const DWORD IOCTL_KS_PROPERTY_CODE = 0x2F0003;  // CTL_CODE(FILE_DEVICE_KS, 0, METHOD_NEITHER, FILE_ANY_ACCESS)
-const DWORD KS_REQUEST_WAIT_MS = 1000;
-const uint32_t KS_MAX_PINS = 8;
-// A filter claiming more pin types than this is examined only that far: no real filter has so
-// many, and each pin costs requests.
-const uint32_t KS_MAX_PIN_TYPES = 256;
-// The largest answer block accepted from a size query.
-const uint32_t KS_MAX_BLOCK_BYTES = 1024 * 1024;
+const uint32_t KS_MAX_PINS = 8;  // the streaming pins kept of one filter
 
 enum : uint32_t {
     KSPROPERTY_PIN_CINSTANCES_ID = 0,
@@ -123,11 +116,6 @@ HRESULT getPinProperty(HANDLE filter, uint32_t pinId, uint32_t propertyId, void*
 // frees with g_ksApi.releaseBlock; after a failed second request the block is the caller's as well.
 HRESULT getPinPropertyAlloc(HANDLE filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* size,
                             const RequestPendingHook* onPending = NULL);
-
-// The pin requests of a filter: none once the filter is silent, and the filter turns silent
-// when one misses its deadline (the result is then KS_E_NO_ANSWER).
-HRESULT askFilter(KsFilter* filter, uint32_t pinId, uint32_t propertyId, void* output, uint32_t outputSize);
-HRESULT askFilterAlloc(KsFilter* filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* size);
 
 // 0 accepted; -2 interfaces, -3 mediums, -4 data ranges or -6 instances not readable; -10 no
 // standard streaming interface; -11 no standard medium; -13 no accepted sub-format; -20 the
