@@ -65,7 +65,48 @@ void destroyWindowResources() {
     closeInventory();
 }
 
+// The panel's own messages while it is shown: its keyboard focus, its context menu from the
+// keyboard, keyboard cues, its accessible object and the system's colours. True when the message
+// was answered (*result holds the answer).
+bool handlePanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    *result = 0;
+    switch (message) {
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        panelFocusChanged(window);
+        return true;
+    case WM_KEYDOWN:
+        return handlePanelKey(window, UINT(wParam));
+    // Shift+F10 is handled here, before DefWindowProc would turn its release into the menu bar.
+    case WM_SYSKEYDOWN:
+        if (wParam != VK_F10 || GetKeyState(VK_SHIFT) >= 0) return false;
+        openBoxMenu(window, g_app.panelFocus);
+        return true;
+    // From the keyboard (the context-menu key) the position is -1; a right click opened its menu
+    // when the button went down.
+    case WM_CONTEXTMENU:
+        if (lParam != -1) return false;
+        openBoxMenu(window, g_app.panelFocus);
+        return true;
+    case WM_PANEL_OPEN_MENU:
+        openBoxMenu(window, int32_t(wParam));
+        return true;
+    case WM_GETOBJECT:
+        *result = answerPanelObject(window, wParam, lParam);
+        return *result != 0;
+    // High contrast turned on or off, or other system colours.
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+        InvalidateRect(window, NULL, TRUE);
+        return false;
+    default:
+        return false;
+    }
+}
+
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT answer = 0;
+    if (g_app.panelShown && handlePanelMessage(window, message, wParam, lParam, &answer)) return answer;
     switch (message) {
     case WM_NCCREATE:
         enableNonClientScaling(window);
@@ -104,51 +145,18 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         CheckMenuItem(reinterpret_cast<HMENU>(wParam), CMD_SHOW_DEVICE_LIST,
                       MF_BYCOMMAND | (g_app.panelShown ? MF_CHECKED : MF_UNCHECKED));
         return 0;
-    case WM_LBUTTONDOWN:
-        return 0;
     case WM_RBUTTONDOWN:
         if (g_app.panelShown) openContextMenu(window, short(LOWORD(lParam)), short(HIWORD(lParam)));
         return 0;
-    // The panel's keyboard: it holds the focus while shown.
+    case WM_LBUTTONDOWN:
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-        if (g_app.panelShown) panelFocusChanged(window);
-        return 0;
-    case WM_KEYDOWN:
-        if (g_app.panelShown && handlePanelKey(window, UINT(wParam))) return 0;
-        return DefWindowProcA(window, message, wParam, lParam);
-    // Shift+F10 is handled here, before DefWindowProc would turn its release into the menu bar.
-    case WM_SYSKEYDOWN:
-        if (g_app.panelShown && wParam == VK_F10 && GetKeyState(VK_SHIFT) < 0) {
-            openBoxMenu(window, g_app.panelFocus);
-            return 0;
-        }
-        return DefWindowProcA(window, message, wParam, lParam);
-    // From the keyboard (the context-menu key) the position is -1; a right click opened its menu
-    // when the button went down.
-    case WM_CONTEXTMENU:
-        if (g_app.panelShown && lParam == -1) {
-            openBoxMenu(window, g_app.panelFocus);
-            return 0;
-        }
-        return DefWindowProcA(window, message, wParam, lParam);
-    case WM_PANEL_OPEN_MENU:
-        if (g_app.panelShown) openBoxMenu(window, int32_t(wParam));
         return 0;
     case WM_UPDATEUISTATE: {
         const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
         takeUiState(window, wParam);
         return result;
     }
-    case WM_GETOBJECT:
-        if (g_app.panelShown)
-            if (const LRESULT object = answerPanelObject(window, wParam, lParam)) return object;
-        return DefWindowProcA(window, message, wParam, lParam);
-    // High contrast turned on or off, or other system colours.
-    case WM_SETTINGCHANGE:
-    case WM_SYSCOLORCHANGE:
-        if (g_app.panelShown) InvalidateRect(window, NULL, TRUE);
-        return DefWindowProcA(window, message, wParam, lParam);
     case WM_DPICHANGED_MESSAGE:
         changeScale(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;

@@ -135,6 +135,43 @@ void checkKs(Findings& s, const DriverCatalogEntry& row, const DeviceRecord* d, 
         s.shared(FINDING_SAME_DRIVER_STRING, KIND_KS, side, o, o->driverNameW, o->driverName);
 }
 
+// A checked driver's devices in every list: MME, then KS, then WDM, each side recording first.
+void checkLists(Findings& s, const DriverCatalogEntry& row, const DeviceInventory& inventory, int32_t osClass) {
+    // Before Windows Vista the MME records are only looked for, and there are no endpoints.
+    const bool legacy = osClass >= OS_BEFORE_XP && osClass <= OS_SERVER_2003;
+    const Side directions[] = {
+        {&inventory.inputDevices, DIRECTION_RECORDING, row.recordingPinName, row.recordingIcon},
+        {&inventory.outputDevices, DIRECTION_PLAYBACK, row.playbackPinName, row.playbackIcon},
+    };
+
+    for (const Side& dir : directions) {
+        const DeviceRecord* d = findDeviceByHardwareId(*dir.list, KIND_MME, row.driverHardwareId);
+        if (d) {
+            if (!legacy) checkEndpoint(s, row, d, dir, KIND_MME);
+        } else if (!(legacy && findMmeByPinName(*dir.list, row.ksName))) {
+            s.add(FINDING_NOT_LISTED, KIND_MME, dir.direction, NULL);
+        }
+    }
+    for (const Side& dir : directions) {
+        const DeviceRecord* d = findDeviceByHardwareId(*dir.list, KIND_KS, row.driverHardwareId);
+        if (d) {
+            checkKs(s, row, d, dir);
+        } else if (const DeviceRecord* silent = findSilentFilter(inventory, row.driverHardwareId, dir.direction)) {
+            // Its interface is there, but its filter stopped answering in this pass.
+            s.add(FINDING_NOT_RESPONDING, KIND_KS, dir.direction, silent->driverNameW, silent->driverName);
+        } else {
+            s.add(FINDING_NOT_LISTED, KIND_KS, dir.direction, NULL);
+        }
+    }
+    if (!legacy) {
+        for (const Side& dir : directions) {
+            const DeviceRecord* d = findDeviceByHardwareId(*dir.list, KIND_WDM, row.driverHardwareId);
+            if (d) checkEndpoint(s, row, d, dir, KIND_WDM);
+            else s.add(FINDING_NOT_LISTED, KIND_WDM, dir.direction, NULL);
+        }
+    }
+}
+
 }  // namespace
 
 bool iconPathEndsWith(const wchar_t* path, const wchar_t* tail) {
@@ -209,38 +246,6 @@ int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& an
     result->state = DRIVER_STATE_CHECKED;
     result->interfaceName = f->pinNameW;
 
-    // Before Windows Vista the MME records are only looked for, and there are no endpoints.
-    const bool legacy = context.osClass >= OS_BEFORE_XP && context.osClass <= OS_SERVER_2003;
-    const Side directions[] = {
-        {&inventory.inputDevices, DIRECTION_RECORDING, row.recordingPinName, row.recordingIcon},
-        {&inventory.outputDevices, DIRECTION_PLAYBACK, row.playbackPinName, row.playbackIcon},
-    };
-
-    for (const Side& dir : directions) {
-        const DeviceRecord* d = findDeviceByHardwareId(*dir.list, KIND_MME, row.driverHardwareId);
-        if (d) {
-            if (!legacy) checkEndpoint(s, row, d, dir, KIND_MME);
-        } else if (!(legacy && findMmeByPinName(*dir.list, row.ksName))) {
-            s.add(FINDING_NOT_LISTED, KIND_MME, dir.direction, NULL);
-        }
-    }
-    for (const Side& dir : directions) {
-        const DeviceRecord* d = findDeviceByHardwareId(*dir.list, KIND_KS, row.driverHardwareId);
-        if (d) {
-            checkKs(s, row, d, dir);
-        } else if (const DeviceRecord* silent = findSilentFilter(inventory, row.driverHardwareId, dir.direction)) {
-            // Its interface is there, but its filter stopped answering in this pass.
-            s.add(FINDING_NOT_RESPONDING, KIND_KS, dir.direction, silent->driverNameW, silent->driverName);
-        } else {
-            s.add(FINDING_NOT_LISTED, KIND_KS, dir.direction, NULL);
-        }
-    }
-    if (!legacy) {
-        for (const Side& dir : directions) {
-            const DeviceRecord* d = findDeviceByHardwareId(*dir.list, KIND_WDM, row.driverHardwareId);
-            if (d) checkEndpoint(s, row, d, dir, KIND_WDM);
-            else s.add(FINDING_NOT_LISTED, KIND_WDM, dir.direction, NULL);
-        }
-    }
+    checkLists(s, row, inventory, context.osClass);
     return result->errors;
 }
