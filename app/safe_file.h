@@ -6,6 +6,8 @@
 #include <winternl.h>
 #include <stdint.h>
 
+#include "base/system_functions.h"
+
 enum ReportFileResult {
     REPORT_FILE_OK = 0,
     REPORT_FILE_NO_PATH = -1,         // no path: the one given could not be resolved
@@ -43,11 +45,7 @@ extern BOOLEAN(WINAPI* g_reportFileRandom)(PVOID buffer, ULONG size);
 // The NT calls that create a file in the opened folder and rename or delete it through its
 // handle (from ntdll, which every process has); tests put their own in between.
 struct SafeFileCalls {
-    NTSTATUS(WINAPI* createFile)(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES* attributes,
-                                 IO_STATUS_BLOCK* status, LARGE_INTEGER* allocationSize, ULONG fileAttributes,
-                                 ULONG share, ULONG disposition, ULONG options, void* extendedAttributes,
-                                 ULONG extendedAttributesLength);
-    NTSTATUS(WINAPI* setInformationFile)(HANDLE file, IO_STATUS_BLOCK* status, void* information, ULONG length,
-                                         int informationClass);
+    decltype(SystemFunctions::ntCreateFile) createFile;
+    decltype(SystemFunctions::ntSetInformationFile) setInformationFile;
 };
 extern SafeFileCalls g_safeFileCalls;
