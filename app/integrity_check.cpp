@@ -49,6 +49,9 @@ const char* describeIntegrityResult(int32_t result) {
 
 namespace {
 
+// wintrust's and crypt32's functions, looked up the first time a file is checked.
+const SystemFunctions& trust() { return systemFunctions(SYSTEM_FUNCTIONS_TRUST); }
+
 // The catalogue functions every Windows from XP on has.
 bool cataloguesAvailable(const SystemFunctions& f) {
     return f.cryptCatAdminAcquireContext && f.cryptCatAdminCalcHashFromFileHandle &&
@@ -87,9 +90,9 @@ int32_t verifyTrust(GUID action, DWORD choice, void* subject, void* policy) {
     data.pFile = static_cast<WINTRUST_FILE_INFO*>(subject);  // the union: a file or a catalogue record
     data.dwStateAction = WTD_STATEACTION_VERIFY;
     data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL;
-    const LONG status = systemFunctions().winVerifyTrust(HWND(INVALID_HANDLE_VALUE), &action, &data);
+    const LONG status = trust().winVerifyTrust(HWND(INVALID_HANDLE_VALUE), &action, &data);
     data.dwStateAction = WTD_STATEACTION_CLOSE;
-    systemFunctions().winVerifyTrust(HWND(INVALID_HANDLE_VALUE), &action, &data);
+    trust().winVerifyTrust(HWND(INVALID_HANDLE_VALUE), &action, &data);
     return signatureResult(status);
 }
 
@@ -97,15 +100,15 @@ int32_t verifyTrust(GUID action, DWORD choice, void* subject, void* policy) {
 class CatalogueAdmin {
 public:
     explicit CatalogueAdmin(const wchar_t* hashAlgorithm) {
-        const SystemFunctions& f = systemFunctions();
+        const SystemFunctions& f = trust();
         GUID subsystem = DRIVER_ACTION_VERIFY;  // the catalogues of the system and of drivers
         const BOOL acquired = hashAlgorithm ? f.cryptCatAdminAcquireContext2(&admin_, &subsystem, hashAlgorithm, NULL, 0)
                                             : f.cryptCatAdminAcquireContext(&admin_, &subsystem, 0);
         if (!acquired) admin_ = NULL;
     }
     ~CatalogueAdmin() {
-        if (catalogue_) systemFunctions().cryptCatAdminReleaseCatalogContext(admin_, catalogue_, 0);
-        if (admin_) systemFunctions().cryptCatAdminReleaseContext(admin_, 0);
+        if (catalogue_) trust().cryptCatAdminReleaseCatalogContext(admin_, catalogue_, 0);
+        if (admin_) trust().cryptCatAdminReleaseContext(admin_, 0);
     }
     CatalogueAdmin(const CatalogueAdmin&) = delete;
     CatalogueAdmin& operator=(const CatalogueAdmin&) = delete;
@@ -113,7 +116,7 @@ public:
     HCATADMIN get() const { return admin_; }
     // The first catalogue that lists the hash, or null.
     HCATINFO find(BYTE* hash, DWORD size) {
-        catalogue_ = systemFunctions().cryptCatAdminEnumCatalogFromHash(admin_, hash, size, 0, NULL);
+        catalogue_ = trust().cryptCatAdminEnumCatalogFromHash(admin_, hash, size, 0, NULL);
         return catalogue_;
     }
 
@@ -125,7 +128,7 @@ private:
 // Looks the open file up in the system's catalogues by one hash algorithm (null: SHA-1) and,
 // when a catalogue lists it, verifies it through that catalogue. False when none lists it.
 bool checkThroughCatalogue(HANDLE file, const wchar_t* path, const wchar_t* hashAlgorithm, SignatureCheck* check) {
-    const SystemFunctions& f = systemFunctions();
+    const SystemFunctions& f = trust();
     CatalogueAdmin admin(hashAlgorithm);
     if (!admin.get()) return false;
     BYTE hash[64];
@@ -168,8 +171,8 @@ bool checkThroughCatalogue(HANDLE file, const wchar_t* path, const wchar_t* hash
     ZeroMemory(&versions, sizeof(versions));
     versions.cbStruct = sizeof(versions);
     check->result = verifyTrust(DRIVER_ACTION_VERIFY, WTD_CHOICE_CATALOG, &catalogue.info, &versions);
-    if (versions.pcSignerCertContext && systemFunctions().certFreeCertificateContext)
-        systemFunctions().certFreeCertificateContext(versions.pcSignerCertContext);
+    if (versions.pcSignerCertContext && trust().certFreeCertificateContext)
+        trust().certFreeCertificateContext(versions.pcSignerCertContext);
     lstrcpynW(check->catalogue, info.wszCatalogFile, MAX_PATH);
     return true;
 }
@@ -179,7 +182,7 @@ bool checkThroughCatalogue(HANDLE file, const wchar_t* path, const wchar_t* hash
 void checkFileSignature(const wchar_t* path, SignatureCheck* check) {
     check->result = SIGNATURE_UNKNOWN;
     check->catalogue[0] = 0;
-    const SystemFunctions& f = systemFunctions();
+    const SystemFunctions& f = trust();
     if (!f.winVerifyTrust) return;
     if (!path || !path[0]) {
         check->result = SIGNATURE_CANNOT_READ;

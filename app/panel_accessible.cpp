@@ -15,7 +15,7 @@
 namespace {
 
 // oleacc's and oleaut32's functions, found at run time; null where Windows lacks them.
-const SystemFunctions& functions() { return systemFunctions(); }
+const SystemFunctions& functions() { return systemFunctions(SYSTEM_FUNCTIONS_ACCESSIBILITY); }
 
 const wchar_t kListName[] = L"Device List";
 const wchar_t kDefaultAction[] = L"Open menu";

@@ -5,7 +5,9 @@
 namespace {
 
 SystemFunctions g_functions;
-bool g_looked = false;  // a plain flag: one thread, and a guarded static would pull in locks
+// Plain flags: one thread, and a guarded static would pull in locks.
+bool g_looked = false;
+int g_groupsLooked = 0;
 
 // One function of a module into its member; null when the module or the function is missing.
 template <typename Function>
@@ -14,7 +16,7 @@ void find(Function SystemFunctions::*member, HMODULE module, const char* name) {
                                                                                     : NULL));
 }
 
-void lookUpAll() {
+void lookUpCore() {
     typedef SystemFunctions F;
     // In every run already: searched, never loaded again.
     const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
@@ -45,6 +47,10 @@ void lookUpAll() {
     find(&F::waveOutGetDevCapsW, winmm, "waveOutGetDevCapsW");
     find(&F::timeBeginPeriod, winmm, "timeBeginPeriod");
     find(&F::timeEndPeriod, winmm, "timeEndPeriod");
+}
+
+void lookUpTrust() {
+    typedef SystemFunctions F;
     const HMODULE wintrust = loadSystemLibrary(L"wintrust.dll");
     find(&F::winVerifyTrust, wintrust, "WinVerifyTrust");
     find(&F::cryptCatAdminAcquireContext, wintrust, "CryptCATAdminAcquireContext");
@@ -56,6 +62,10 @@ void lookUpAll() {
     find(&F::cryptCatAdminReleaseCatalogContext, wintrust, "CryptCATAdminReleaseCatalogContext");
     find(&F::cryptCatAdminReleaseContext, wintrust, "CryptCATAdminReleaseContext");
     find(&F::certFreeCertificateContext, loadSystemLibrary(L"crypt32.dll"), "CertFreeCertificateContext");
+}
+
+void lookUpAccessibility() {
+    typedef SystemFunctions F;
     const HMODULE oleacc = loadSystemLibrary(L"oleacc.dll");
     find(&F::lresultFromObject, oleacc, "LresultFromObject");
     find(&F::createStdAccessibleObject, oleacc, "CreateStdAccessibleObject");
@@ -66,11 +76,15 @@ void lookUpAll() {
 
 void restrictDllSearch() {
     if (g_looked) return;
-    lookUpAll();
+    lookUpCore();
     g_looked = true;
 }
 
-const SystemFunctions& systemFunctions() {
+const SystemFunctions& systemFunctions(int groups) {
     restrictDllSearch();
+    const int missing = groups & ~g_groupsLooked;
+    if (missing & SYSTEM_FUNCTIONS_TRUST) lookUpTrust();
+    if (missing & SYSTEM_FUNCTIONS_ACCESSIBILITY) lookUpAccessibility();
+    g_groupsLooked |= groups;
     return g_functions;
 }

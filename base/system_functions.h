@@ -1,11 +1,13 @@
 // Every Windows function the checker finds at run time instead of importing it: those newer
 // than Windows XP, those of ntdll, and those of DLLs that Windows does not always take from the
 // system folder (an import of such a DLL could be served by a copy beside the exe). Each is
-// looked up once, by restrictDllSearch(), which WinMain calls on the GUI thread before anything
-// else (systemFunctions() calls it where nobody did): kernel32, ntdll and user32 are in every
-// run already and are only searched; the other DLLs are loaded by their full path in the system
-// folder, after the search was limited, and stay for the process's life. A function Windows
-// lacks stays null; each line says what the checker does then.
+// looked up once, on the GUI thread: those every run needs by restrictDllSearch(), which WinMain
+// calls before anything else (systemFunctions() calls it where nobody did); those of a command
+// that may never be used (the signature check, screen readers) by the first systemFunctions() that
+// asks for their group. kernel32, ntdll and user32 are in every run already and are only
+// searched; the other DLLs are loaded by their full path in the system folder, after the search
+// was limited, and stay for the process's life. A function Windows lacks stays null; each line
+// says what the checker does then.
 #pragma once
 
 #include <windows.h>
@@ -53,6 +55,7 @@ struct SystemFunctions {
     MMRESULT(WINAPI* timeBeginPeriod)(UINT period);
     MMRESULT(WINAPI* timeEndPeriod)(UINT period);
 
+    // Group SYSTEM_FUNCTIONS_TRUST.
     // wintrust and crypt32: else "Check File Integrity..." says the signature cannot be checked;
     // the catalogue functions of SHA-256 (...2) exist from Windows 8 on, else SHA-1 is asked.
     LONG(WINAPI* winVerifyTrust)(HWND window, GUID* action, LPVOID data);
@@ -69,6 +72,7 @@ struct SystemFunctions {
     BOOL(WINAPI* cryptCatAdminReleaseContext)(HCATADMIN admin, DWORD flags);
     BOOL(WINAPI* certFreeCertificateContext)(PCCERT_CONTEXT certificate);
 
+    // Group SYSTEM_FUNCTIONS_ACCESSIBILITY.
     // oleacc and oleaut32: else the device list has no accessible object of its own, and a
     // screen reader sees the window as any window.
     LRESULT(WINAPI* lresultFromObject)(REFIID interfaceId, WPARAM wParam, LPUNKNOWN object);
@@ -80,4 +84,11 @@ struct SystemFunctions {
 // SetDefaultDllDirectories; otherwise takes the current folder out of it with
 // SetDllDirectoryW(L"") (XP SP1 and later). Then looks up every function above. Once.
 void restrictDllSearch();
-const SystemFunctions& systemFunctions();
+
+// The functions every run needs, and those of the groups asked for, looked up where not yet.
+enum SystemFunctionGroup {
+    SYSTEM_FUNCTIONS_CORE = 0,
+    SYSTEM_FUNCTIONS_TRUST = 1,
+    SYSTEM_FUNCTIONS_ACCESSIBILITY = 2,
+};
+const SystemFunctions& systemFunctions(int groups = SYSTEM_FUNCTIONS_CORE);
