@@ -49,16 +49,11 @@ void defaultReportName(wchar_t* name, size_t capacity) {
 // The types "Save Report As..." offers, in the order of its filter.
 enum { SAVE_AS_TEXT = 1, SAVE_AS_JSON = 2 };
 
-bool endsWithIgnoringCase(const wchar_t* path, const wchar_t* tail) {
-    const size_t length = wcslen(path), tailLength = wcslen(tail);
-    return length >= tailLength && equalIgnoringAsciiCase(path + length - tailLength, tail);
-}
-
 // A name typed with ".json" or ".txt" says what it wants; any other name gets the chosen type's
 // extension. Such a name was not the one the dialog asked about, so an existing file is asked
 // about here. False when the user keeps the file, or when the name does not fit (said in a box).
 bool settleReportName(HWND owner, wchar_t* path, size_t capacity, DWORD chosenType) {
-    if (endsWithIgnoringCase(path, L".json") || endsWithIgnoringCase(path, L".txt")) return true;
+    if (endsWithIgnoringAsciiCase(path, L".json") || endsWithIgnoringAsciiCase(path, L".txt")) return true;
     const wchar_t* extension = chosenType == SAVE_AS_JSON ? L".json" : L".txt";
     const size_t length = wcslen(path);
     if (length + wcslen(extension) >= capacity) {

@@ -73,10 +73,7 @@ int32_t writeJsonReportFile(const wchar_t* path, const JsonRuns& runs) {
     return replaceFileSafely(path, content);
 }
 
-bool isJsonReportPath(const wchar_t* path) {
-    const size_t length = path ? wcslen(path) : 0;
-    return length >= 5 && equalIgnoringAsciiCase(path + length - 5, L".json");
-}
+bool isJsonReportPath(const wchar_t* path) { return endsWithIgnoringAsciiCase(path, L".json"); }
 
 int32_t writeReport(const wchar_t* path, const wchar_t* text, const JsonRuns& runs) {
     return isJsonReportPath(path) ? writeJsonReportFile(path, runs) : writeReportFile(path, text);

@@ -96,3 +96,8 @@ void copyTextAndNarrow(const wchar_t* text, wchar_t* wide, char* narrow, int siz
     copyText(wide, text, size_t(size));
     toNarrow(wide, narrow, size);
 }
+
+bool endsWithIgnoringAsciiCase(const wchar_t* text, const wchar_t* tail) {
+    const size_t length = text ? wcslen(text) : 0, tailLength = wcslen(tail);
+    return length >= tailLength && equalIgnoringAsciiCase(text + length - tailLength, tail);
+}

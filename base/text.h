@@ -29,6 +29,9 @@ void copyTextAndNarrow(const wchar_t* text, wchar_t* wide, char* narrow, int siz
 void makeLineSafe(wchar_t* text);
 void makeLineSafe(char* text);
 
+// The text ends in the tail, compared as equalIgnoringAsciiCase does (a file name's extension).
+bool endsWithIgnoringAsciiCase(const wchar_t* text, const wchar_t* tail);
+
 // Equal when A-Z and a-z are taken as the same and every other character matches exactly (no
 // locale), as stricmp and wcsicmp do in the default locale.
 template <typename Char>

@@ -180,6 +180,12 @@ bool pumpUntil(DWORD timeoutMs, Condition condition) {
     });
 }
 
+// The program's own icon file, as the build draws it beside the programs.
+std::wstring programIcon() {
+    const std::string built = programFolder() + "..\\generated\\program_icon.ico";
+    return std::wstring(built.begin(), built.end());
+}
+
 // The panel at each display scale the tests run at, in client pixels, first and last pixel as
 // painted: the 96-DPI design times 1.5 and 2, each edge rounded half up on its own.
 struct PanelScale {
@@ -232,9 +238,7 @@ const PanelScale kPanelScales[] = {
 class DeviceListTest : public testing::Test {
 protected:
     void SetUp() override {
-        // The program's own icon file, as the build draws it beside the programs.
-        const std::string built = programFolder() + "..\\generated\\program_icon.ico";
-        const std::wstring icon(built.begin(), built.end());
+        const std::wstring icon = programIcon();
         installDriverFile();
         addPair(0, L"VESSO", L"Halvane Virtual Vesso", L"HalvaneVSOWDM", icon, icon);
         // Index -1 names icon resource 1 (for ExtractIcon it would ask how many icons there are).
@@ -695,8 +699,7 @@ int64_t lastAccess(const std::wstring& path, const FILETIME* set = nullptr) {
 TEST_F(DeviceListTest, IconsOnAnotherMachineAreNeverOpened) {
     const std::wstring share = wineShareFolder(L"hvserver", L"icons");
     ASSERT_FALSE(share.empty());
-    const std::string built = programFolder() + "..\\generated\\program_icon.ico";
-    const std::wstring icon(built.begin(), built.end());
+    const std::wstring icon = programIcon();
     const std::string driver = programFolder() + "driver_icons.dll";
     ASSERT_TRUE(CopyFileW(icon.c_str(), (share + L"\\halvane.ico").c_str(), FALSE));
     ASSERT_TRUE(CopyFileW(std::wstring(driver.begin(), driver.end()).c_str(), (share + L"\\driver.dll").c_str(), FALSE));
