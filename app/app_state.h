@@ -38,6 +38,12 @@ struct AppState {
     OsIdentification os;
     HWND logView;
     LogBuffer log;
+    // The last test's What To Do text, its view, and the notice that points there after a test
+    // that found errors.
+    LogBuffer whatToDo;
+    HWND whatToDoView;
+    HWND noticeBar;
+    int32_t whatToDoShown;
     JsonRuns jsonRuns;  // every test of the session, for a JSON report file
     // The next test's version requests, sent before its collection pass (the first test's before
     // the opening pass) so that drivers that do not answer are waited for while the pass runs.

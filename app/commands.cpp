@@ -8,6 +8,7 @@
 #include "app/report_commands.h"
 #include "app/report_file.h"
 #include "app/resource_ids.h"
+#include "app/what_to_do_view.h"
 #include "checks/driver_checks.h"
 #include "inventory/device_inventory.h"
 #include "report/checker_run.h"
@@ -20,13 +21,14 @@ void launchTest(HWND window) {
     // that stop answering are waited for once.
     if (!g_app.versions) g_app.versions = startCatalogVersions();
     collectDevicesForTest();
-    const TestRunContext context = {&g_app.log, &g_inventory, &g_app.os, g_app.is64BitWindows, g_app.initValue,
-                                    g_app.versions};
+    const TestRunContext context = {&g_inventory, &g_app.os, g_app.is64BitWindows, g_app.initValue, g_app.versions};
     g_app.versions = NULL;  // the run collects them
     TestRunResults results;
     g_app.exitCode = runTest(context, &results);
-    appendJsonRun(&g_app.jsonRuns, results);
+    const RunReports reports = {&g_app.log, &g_app.jsonRuns, &g_app.whatToDo};
+    renderRun(results, reports);
     refreshLogView(&g_app.log, g_app.logView);
+    refreshWhatToDo(window, results.errorTotal);
 
     // The file holds every test of the session so far, as the log view does.
     bool reportWritten = true;
@@ -65,6 +67,9 @@ void handleCommand(HWND window, int command) {
         break;
     case CMD_COPY_REPORT:
         copyReport(window);
+        break;
+    case CMD_WHAT_TO_DO:
+        showWhatToDo(window, !g_app.whatToDoShown || g_app.panelShown);
         break;
     case CMD_CHECK_FILE_INTEGRITY:
         checkChosenFileIntegrity(window);

@@ -4,6 +4,7 @@
 #include "app/device_list_panel.h"
 #include "app/panel_focus.h"
 #include "app/resource_ids.h"
+#include "app/what_to_do_view.h"
 #include "checks/driver_catalog.h"
 #include "inventory/device_inventory.h"
 #include "sources/store/format_editing.h"
@@ -148,16 +149,15 @@ void handleDeviceListCommand(HWND window, int command) {
     switch (command) {
     case CMD_SHOW_DEVICE_LIST:
         if (!g_app.panelShown) {
-            ShowWindow(g_app.logView, SW_HIDE);
             g_app.panelShown = 1;
+            g_app.whatToDoShown = 0;
+            layoutViews(window);
             refreshDeviceList();
             settlePanelFocus(window, true);
             InvalidateRect(window, NULL, TRUE);
         } else {
             g_app.panelShown = 0;
-            RECT client;
-            GetClientRect(window, &client);
-            SetWindowPos(g_app.logView, NULL, 0, 0, client.right, client.bottom, SWP_SHOWWINDOW);
+            layoutViews(window);
             SetFocus(g_app.logView);
         }
         break;

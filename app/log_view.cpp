@@ -1,5 +1,6 @@
 #include "app/log_view.h"
 
+#include <initializer_list>
 #include <utility>
 
 #include "app/app_state.h"
@@ -19,10 +20,15 @@ const int LOG_FONT_HEIGHT = 16;
 GdiObject<HFONT> g_logFont;
 
 // The log view's font and margins at the DPI.
+// The What To Do view and its notice take the same font, so that they are as crisp.
 void applyLogViewScale(int dpi) {
-    SendMessageW(g_app.logView, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.logFont), TRUE);
     const int margin = scaledPixels(LOG_VIEW_MARGIN, dpi);
-    SendMessageW(g_app.logView, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(margin, margin));
+    for (HWND view : {g_app.logView, g_app.whatToDoView, g_app.noticeBar}) {
+        if (!view) continue;
+        SendMessageW(view, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.logFont), TRUE);
+        if (view != g_app.noticeBar)
+            SendMessageW(view, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(margin, margin));
+    }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "app/panel_accessible.h"
 #include "app/panel_focus.h"
 #include "app/resource_ids.h"
+#include "app/what_to_do_view.h"
 #include "base/owners.h"
 #include "checks/driver_checks.h"
 #include "inventory/device_inventory.h"
@@ -31,6 +32,7 @@ void createWindowResources() {
     // The first test's drivers are asked now, while the rest of the start and the opening pass run.
     g_app.versions = startCatalogVersions();
     createLog(&g_app.log);
+    createLog(&g_app.whatToDo);
     scaleLogView(g_app.dpi);
 
     // The wide name: the ANSI one turns a folder named outside the code page into "?".
@@ -41,7 +43,7 @@ void createWindowResources() {
     ownFile[length < capacity ? length : 0] = 0;
     g_app.initValue = checkExecutableIntegrity(ownFile);
 
-    openInventory(g_app.collectionOptions);
+    openInventory(g_app.collectionOptions, catalogHardwareIds());
 }
 
 // Windows moved the window to a monitor of another scale: take the size it suggests, then
@@ -61,6 +63,7 @@ void destroyWindowResources() {
         g_app.popupMenu = NULL;
     }
     releaseLog(&g_app.log);
+    releaseLog(&g_app.whatToDo);
     releaseJsonRuns(&g_app.jsonRuns);
     closeInventory();
 }
@@ -117,6 +120,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         initFocusCues();
         createWindowResources();
         createLogView(window);
+        createWhatToDoView(window);
         PostMessageA(window, WM_COMMAND, CMD_LAUNCH_TEST, 0);
         return 0;
     case WM_DESTROY:
@@ -125,8 +129,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         PostQuitMessage(0);
         return 0;
     case WM_SIZE:
-        if (!g_app.panelShown)
-            SetWindowPos(g_app.logView, NULL, 0, 0, LOWORD(lParam), HIWORD(lParam), SWP_SHOWWINDOW);
+        layoutViews(window);
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint;
@@ -144,6 +147,8 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_INITMENU:
         CheckMenuItem(reinterpret_cast<HMENU>(wParam), CMD_SHOW_DEVICE_LIST,
                       MF_BYCOMMAND | (g_app.panelShown ? MF_CHECKED : MF_UNCHECKED));
+        CheckMenuItem(reinterpret_cast<HMENU>(wParam), CMD_WHAT_TO_DO,
+                      MF_BYCOMMAND | (g_app.whatToDoShown && !g_app.panelShown ? MF_CHECKED : MF_UNCHECKED));
         return 0;
     case WM_RBUTTONDOWN:
         if (g_app.panelShown) openContextMenu(window, short(LOWORD(lParam)), short(HIWORD(lParam)));

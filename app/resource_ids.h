@@ -4,6 +4,8 @@
 #define IDI_MAIN_ICON 100
 #define MAIN_MENU_NAME "MyMainAppMenu"
 #define IDC_LOG_VIEW 500
+#define IDC_WHAT_TO_DO_VIEW 501
+#define IDC_NOTICE_BAR 502
 #define MAIN_ACCELERATORS_NAME "MyMainAppKeys"
 
 // Menu and command identifiers
@@ -11,6 +13,7 @@
 #define CMD_CHECK_FILE_INTEGRITY 70
 #define CMD_SAVE_REPORT_AS 80
 #define CMD_COPY_REPORT 81
+#define CMD_WHAT_TO_DO 82
 #define CMD_REGISTRY_ERROR 99
 #define CMD_QUIT 100
 #define CMD_ABOUT 101

@@ -49,6 +49,13 @@ struct DeviceRecord {
     wchar_t mmDeviceGuid[DEVICE_GUID_SIZE];
 };
 
+// The hardware IDs a collection pass gathers evidence for (the catalogue's): device nodes and
+// endpoint entries are kept for these only. The texts outlive every pass.
+struct HardwareIdSet {
+    const char* const* ids;
+    int32_t count;
+};
+
 struct RecordList {
     void* items;  // null when the list has no storage: it then reads as empty
     uint32_t count;

@@ -47,6 +47,7 @@ void lookUpCore() {
     find(&F::waveOutGetDevCapsW, winmm, "waveOutGetDevCapsW");
     find(&F::timeBeginPeriod, winmm, "timeBeginPeriod");
     find(&F::timeEndPeriod, winmm, "timeEndPeriod");
+    find(&F::setupDiGetDevicePropertyW, loadSystemLibrary(L"setupapi.dll"), "SetupDiGetDevicePropertyW");
 }
 
 void lookUpTrust() {

@@ -13,6 +13,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 #include <mscat.h>
+#include <setupapi.h>
 #include <oleauto.h>
 #include <winternl.h>
 #include <wintrust.h>
@@ -46,6 +47,12 @@ struct SystemFunctions {
     // Windows 10 1607; else the window takes the system's DPI, and its frame is not scaled.
     UINT(WINAPI* getDpiForWindow)(HWND window);
     BOOL(WINAPI* enableNonClientDpiScaling)(HWND window);
+
+    // setupapi
+    // Windows Vista; else a device node's problem code and status come from CM_Get_DevNode_Status.
+    BOOL(WINAPI* setupDiGetDevicePropertyW)(HDEVINFO set, PSP_DEVINFO_DATA device, const DEVPROPKEY* key,
+                                            DEVPROPTYPE* type, PBYTE buffer, DWORD size, PDWORD requiredSize,
+                                            DWORD flags);
 
     // winmm: else no wave device is listed, and the timer keeps its resolution.
     UINT(WINAPI* waveInGetNumDevs)();

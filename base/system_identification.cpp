@@ -107,3 +107,49 @@ int32_t detectWow64() {
     if (!isWow64Process(process, &wow64)) return WINDOWS_32_BIT;
     return wow64 ? WINDOWS_64_BIT : WINDOWS_32_BIT;
 }
+
+const char* windowsReleaseName(const OsIdentification& os) {
+    switch (os.osClass) {
+    case OS_BEFORE_XP: return "Windows 2000 or earlier";
+    case OS_XP: return "Windows XP";
+    case OS_SERVER_2003: return "Windows Server 2003";
+    // Only a server release of 6.1 is in this class.
+    case OS_VISTA: return os.osMinor == 1 ? "Windows Server 2008 R2" : "Windows Vista";
+    case OS_WIN7: return "Windows 7";
+    case OS_WIN8: return "Windows 8";
+    case OS_WIN81: return "Windows 8.1";
+    case OS_WIN10: return os.osBuild >= 22000 ? "Windows 11" : "Windows 10";
+    case OS_AFTER_WIN10: return "later than Windows 11";
+    default: return "unknown";
+    }
+}
+
+void identifyMachine(MachineIdentity* machine) {
+    ZeroMemory(machine, sizeof(*machine));
+    DWORD size = COMPUTER_NAME_SIZE;
+    if (!GetComputerNameW(machine->computerName, &size)) machine->computerName[0] = 0;
+    machine->computerName[COMPUTER_NAME_SIZE - 1] = 0;
+
+    HANDLE token = NULL;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        // TokenElevation (20) from Windows Vista on; XP's tokens do not know the class.
+        DWORD elevated = 0, returned = 0;
+        const BOOL known = GetTokenInformation(token, static_cast<TOKEN_INFORMATION_CLASS>(20), &elevated,
+                                               sizeof(elevated), &returned) &&
+                           returned == sizeof(elevated);
+        CloseHandle(token);
+        if (known) {
+            machine->elevated = elevated != 0;
+            return;
+        }
+    }
+    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
+    PSID administrators = NULL;
+    BOOL member = FALSE;
+    if (AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                 &administrators)) {
+        if (!CheckTokenMembership(NULL, administrators, &member)) member = FALSE;
+        FreeSid(administrators);
+    }
+    machine->elevated = member != FALSE;
+}

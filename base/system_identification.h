@@ -28,6 +28,19 @@ enum {
     OS_UNKNOWN = -1,
 };
 
+// The Windows release by the name users know it ("Windows 11" from build 22000 on), from the
+// class, version and build; "unknown" outside the classes.
+const char* windowsReleaseName(const OsIdentification& os);
+
+// Which machine a report comes from, and whether the checker ran with an administrator's full
+// rights (elevated from Windows Vista on; a member of Administrators before).
+enum { COMPUTER_NAME_SIZE = 64 };
+struct MachineIdentity {
+    wchar_t computerName[COMPUTER_NAME_SIZE];  // empty when Windows does not tell
+    int32_t elevated;
+};
+void identifyMachine(MachineIdentity* machine);
+
 // The version services, as a table so that tests can stand in for a release the machine is not.
 struct VersionApi {
     BOOL(WINAPI* getVersionExA)(OSVERSIONINFOA* info);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <stddef.h>
+#include <stdint.h>
 
 // The halves of a UTF-16 surrogate pair.
 inline bool isHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
@@ -33,13 +34,16 @@ void makeLineSafe(char* text);
 bool endsWithIgnoringAsciiCase(const wchar_t* text, const wchar_t* tail);
 
 // Equal when A-Z and a-z are taken as the same and every other character matches exactly (no
-// locale), as stricmp and wcsicmp do in the default locale.
-template <typename Char>
-bool equalIgnoringAsciiCase(const Char* a, const Char* b) {
+// locale), as stricmp and wcsicmp do in the default locale. A wide text may be compared with a
+// narrow one of ASCII characters (a hardware ID of the catalogue).
+inline uint32_t characterValue(char c) { return static_cast<unsigned char>(c); }
+inline uint32_t characterValue(wchar_t c) { return static_cast<uint16_t>(c); }
+template <typename CharA, typename CharB>
+bool equalIgnoringAsciiCase(const CharA* a, const CharB* b) {
     for (;; ++a, ++b) {
-        Char ca = *a, cb = *b;
-        if (ca >= 'A' && ca <= 'Z') ca = Char(ca - 'A' + 'a');
-        if (cb >= 'A' && cb <= 'Z') cb = Char(cb - 'A' + 'a');
+        uint32_t ca = characterValue(*a), cb = characterValue(*b);
+        if (ca >= 'A' && ca <= 'Z') ca += 'a' - 'A';
+        if (cb >= 'A' && cb <= 'Z') cb += 'a' - 'A';
         if (ca != cb) return false;
         if (ca == 0) return true;
     }

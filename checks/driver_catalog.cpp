@@ -38,10 +38,21 @@ const DriverCatalogEntry DRIVER_CATALOG[DRIVER_CATALOG_SIZE] = {
      NULL, NULL, "Tondrel NODA3", "halvane_tdnoda3"},
 };
 
+namespace {
+// The rows' hardware IDs, in catalogue order.
+struct CatalogIds {
+    const char* ids[DRIVER_CATALOG_SIZE];
+    CatalogIds() {
+        for (int i = 0; i < DRIVER_CATALOG_SIZE; ++i) ids[i] = DRIVER_CATALOG[i].driverHardwareId;
+    }
+};
+const CatalogIds kCatalogIds;
+}  // namespace
+
+HardwareIdSet catalogHardwareIds() { return HardwareIdSet{kCatalogIds.ids, DRIVER_CATALOG_SIZE}; }
+
 void fillEndpointRegistryTable(EndpointRegistryTable* table) {
-    const char* hardwareIds[DRIVER_CATALOG_SIZE];
-    for (int i = 0; i < DRIVER_CATALOG_SIZE; ++i) hardwareIds[i] = DRIVER_CATALOG[i].driverHardwareId;
-    readEndpointRegistryTable(table, hardwareIds, DRIVER_CATALOG_SIZE);
+    readEndpointRegistryTable(table, kCatalogIds.ids, DRIVER_CATALOG_SIZE);
 }
 
 namespace {

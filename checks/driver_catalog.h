@@ -25,6 +25,9 @@ struct DriverCatalogEntry {
 enum { DRIVER_CATALOG_SIZE = 10 };
 extern const DriverCatalogEntry DRIVER_CATALOG[DRIVER_CATALOG_SIZE];
 
+// The rows' hardware IDs in catalogue order: what a collection pass gathers evidence for.
+HardwareIdSet catalogHardwareIds();
+
 // Rebuilds the device list's table from the store: the playback and recording entries of each
 // catalogued driver whose playback entry exists, in catalogue order.
 void fillEndpointRegistryTable(EndpointRegistryTable* table);

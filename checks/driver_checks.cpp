@@ -6,6 +6,7 @@
 
 #include "base/system_identification.h"
 #include "base/text.h"
+#include "checks/driver_causes.h"
 #include "checks/driver_control.h"
 
 namespace {
@@ -78,12 +79,13 @@ class Findings {
 public:
     explicit Findings(DriverResult* result) : result_(result) {}
 
-    void add(FindingKind kind, uint32_t source, Direction side, const wchar_t* value, const char* narrowValue = NULL,
-             const wchar_t* otherName = NULL) {
+    void add(FindingKind kind, uint32_t source, Direction side, const DeviceRecord* device, const wchar_t* value,
+             const char* narrowValue = NULL, const wchar_t* otherName = NULL) {
         ++result_->errors;
         if (result_->findingCount >= DRIVER_FINDINGS_CAPACITY) return;  // cannot happen: see the capacity
         Finding& f = result_->findings[result_->findingCount++];
         f.kind = kind;
+        f.device = device;
         f.source = source;
         f.side = side;
         f.value = value;
@@ -91,9 +93,9 @@ public:
         f.otherName = otherName;
     }
     // Another device of the list shares a value: the value as that device holds it, and its name.
-    void shared(FindingKind kind, uint32_t source, Direction side, const DeviceRecord* other, const wchar_t* value,
-                const char* narrowValue = NULL) {
-        add(kind, source, side, value, narrowValue, other->pinNameW);
+    void shared(FindingKind kind, uint32_t source, Direction side, const DeviceRecord* device,
+                const DeviceRecord* other, const wchar_t* value, const char* narrowValue = NULL) {
+        add(kind, source, side, device, value, narrowValue, other->pinNameW);
     }
 
 private:
@@ -112,27 +114,28 @@ void checkEndpoint(Findings& s, const DriverCatalogEntry& row, const DeviceRecor
                    uint32_t kind) {
     const Direction side = dir.direction;
     if (strcmp(d->driverName, row.displayName) != 0)
-        s.add(FINDING_BAD_DRIVER_NAME, kind, side, d->driverNameW, d->driverName);
+        s.add(FINDING_BAD_DRIVER_NAME, kind, side, d, d->driverNameW, d->driverName);
     if (!pinNameMatches(d->pinName, dir.stem, row.displayName))
-        s.add(FINDING_BAD_PIN_NAME, kind, side, d->pinNameW, d->pinName);
-    if (!iconPathEndsWith(d->iconPath, dir.icon)) s.add(FINDING_BAD_PIN_ICON, kind, side, d->iconPath);
+        s.add(FINDING_BAD_PIN_NAME, kind, side, d, d->pinNameW, d->pinName);
+    if (!iconPathEndsWith(d->iconPath, dir.icon)) s.add(FINDING_BAD_PIN_ICON, kind, side, d, d->iconPath);
     if (const DeviceRecord* o = findOtherByHardwareId(d, *dir.list, kind, row.driverHardwareId))
-        s.shared(FINDING_SAME_HARDWARE_ID, kind, side, o, NULL, o->hardwareId);
+        s.shared(FINDING_SAME_HARDWARE_ID, kind, side, d, o, NULL, o->hardwareId);
     // The other record is compared with the catalogue's icon text, not with d's path.
     if (const DeviceRecord* o = findOtherByIcon(d, *dir.list, kind, dir.icon))
-        s.shared(FINDING_SAME_ICON, kind, side, o, o->iconPath);
+        s.shared(FINDING_SAME_ICON, kind, side, d, o, o->iconPath);
     if (const DeviceRecord* o = findOtherByDeviceGuid(d, *dir.list, kind, d->mmDeviceGuid))
-        s.shared(FINDING_SAME_ENDPOINT_GUID, kind, side, o, o->mmDeviceGuid);
+        s.shared(FINDING_SAME_ENDPOINT_GUID, kind, side, d, o, o->mmDeviceGuid);
 }
 
 void checkKs(Findings& s, const DriverCatalogEntry& row, const DeviceRecord* d, const Side& dir) {
     const Direction side = dir.direction;
-    if (strcmp(d->pinName, row.ksName) != 0) s.add(FINDING_BAD_DRIVER_NAME, KIND_KS, side, d->pinNameW, d->pinName);
+    if (strcmp(d->pinName, row.ksName) != 0)
+        s.add(FINDING_BAD_DRIVER_NAME, KIND_KS, side, d, d->pinNameW, d->pinName);
     if (const DeviceRecord* o = findOtherByHardwareId(d, *dir.list, KIND_KS, row.driverHardwareId))
-        s.shared(FINDING_SAME_HARDWARE_ID, KIND_KS, side, o, NULL, o->hardwareId);
+        s.shared(FINDING_SAME_HARDWARE_ID, KIND_KS, side, d, o, NULL, o->hardwareId);
     // A KS record's driver name is the device interface path it was opened through.
     if (const DeviceRecord* o = findOtherKsByDriverName(d, *dir.list, d->driverName))
-        s.shared(FINDING_SAME_DRIVER_STRING, KIND_KS, side, o, o->driverNameW, o->driverName);
+        s.shared(FINDING_SAME_DRIVER_STRING, KIND_KS, side, d, o, o->driverNameW, o->driverName);
 }
 
 // A checked driver's devices in every list: MME, then KS, then WDM, each side recording first.
@@ -149,7 +152,7 @@ void checkLists(Findings& s, const DriverCatalogEntry& row, const DeviceInventor
         if (d) {
             if (!legacy) checkEndpoint(s, row, d, dir, KIND_MME);
         } else if (!(legacy && findMmeByPinName(*dir.list, row.ksName))) {
-            s.add(FINDING_NOT_LISTED, KIND_MME, dir.direction, NULL);
+            s.add(FINDING_NOT_LISTED, KIND_MME, dir.direction, NULL, NULL);
         }
     }
     for (const Side& dir : directions) {
@@ -158,18 +161,25 @@ void checkLists(Findings& s, const DriverCatalogEntry& row, const DeviceInventor
             checkKs(s, row, d, dir);
         } else if (const DeviceRecord* silent = findSilentFilter(inventory, row.driverHardwareId, dir.direction)) {
             // Its interface is there, but its filter stopped answering in this pass.
-            s.add(FINDING_NOT_RESPONDING, KIND_KS, dir.direction, silent->driverNameW, silent->driverName);
+            s.add(FINDING_NOT_RESPONDING, KIND_KS, dir.direction, silent, silent->driverNameW, silent->driverName);
         } else {
-            s.add(FINDING_NOT_LISTED, KIND_KS, dir.direction, NULL);
+            s.add(FINDING_NOT_LISTED, KIND_KS, dir.direction, NULL, NULL);
         }
     }
     if (!legacy) {
         for (const Side& dir : directions) {
             const DeviceRecord* d = findDeviceByHardwareId(*dir.list, KIND_WDM, row.driverHardwareId);
             if (d) checkEndpoint(s, row, d, dir, KIND_WDM);
-            else s.add(FINDING_NOT_LISTED, KIND_WDM, dir.direction, NULL);
+            else s.add(FINDING_NOT_LISTED, KIND_WDM, dir.direction, NULL, NULL);
         }
     }
+}
+
+// The row's error count, with the causes of the row and of its findings decided.
+int32_t finish(const DriverCatalogEntry& row, const CheckContext& context, DriverResult* result, int32_t errors) {
+    result->errors = errors;
+    decideCauses(row, context, result);
+    return errors;
 }
 
 }  // namespace
@@ -218,34 +228,47 @@ int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& an
     Findings s(result);
     const DeviceInventory& inventory = *context.inventory;
 
+    gatherRowEvidence(row, inventory, &result->evidence);
+
     const uint32_t version = answer.result == DRIVER_ANSWERED ? answer.version : 0;
     result->version = version;
     if (answer.result == DRIVER_NOT_RESPONDING) {
         // Neither installed nor of any version: something is wrong, and the total must say so.
         result->state = DRIVER_STATE_NOT_RESPONDING;
-        return result->errors = 1;
+        return finish(row, context, result, 1);
     }
     if (version == 0) {
+        // No version is not yet "not installed": Windows may hold the driver's device without
+        // running it, or list its devices while its control device is silent.
+        if (const DeviceNodeRecord* node = firstProblemNode(result->evidence, false)) {
+            result->state = DRIVER_STATE_NOT_RUNNING;
+            result->problemCode = node->problemCode;
+            return finish(row, context, result, 1);
+        }
+        if (result->evidence.listed) {
+            result->state = DRIVER_STATE_NOT_ANSWERING;
+            return finish(row, context, result, 1);
+        }
         result->state = DRIVER_STATE_NOT_INSTALLED;
         return 0;
     }
     if (version != row.expectedVersion) {
         result->state = DRIVER_STATE_WRONG_VERSION;
-        return result->errors = 1;
+        return finish(row, context, result, 1);
     }
     const DeviceRecord* f = findInterfaceByHardwareId(inventory, row.driverHardwareId, DIRECTION_PLAYBACK);
     if (!f) {
         f = findInterfaceByHardwareId(inventory, row.driverHardwareId, DIRECTION_RECORDING);
         if (!f) {
             result->state = DRIVER_STATE_INSTALLATION_PROBLEM;
-            return result->errors = 2;
+            return finish(row, context, result, 2);
         }
         // A driver with only a capture interface: an error without a line of its own.
-        s.add(FINDING_CAPTURE_ONLY_INTERFACE, KIND_KS, DIRECTION_PLAYBACK, NULL);
+        s.add(FINDING_CAPTURE_ONLY_INTERFACE, KIND_KS, DIRECTION_PLAYBACK, NULL, NULL);
     }
     result->state = DRIVER_STATE_CHECKED;
     result->interfaceName = f->pinNameW;
 
     checkLists(s, row, inventory, context.osClass);
-    return result->errors;
+    return finish(row, context, result, result->errors);
 }

@@ -49,6 +49,14 @@ void completeEndpoint(void* context, DeviceRecord* record, Direction direction) 
     completeFromEndpointStore(c->endpointStore(), record, flags);
 }
 
+// The store's entries of the watched hardware IDs, from the reading the records of the side were
+// completed from (read now if none needed it).
+void addWatchedEntriesOfSide(DeviceInventory* inventory, Completion* completion) {
+    if (inventory->watched.count <= 0) return;
+    addWatchedEntries(completion->endpointStore(), completion->direction, inventory->watched,
+                      &inventory->evidence.entries);
+}
+
 void collectEndpoints(DeviceInventory* inventory, Completion* completion) {
     const RecordCompletion hook = {completeEndpoint, completion};
     readActiveEndpoints(completion->direction == DIRECTION_RECORDING ? &inventory->inputDevices : &inventory->outputDevices,
@@ -57,9 +65,10 @@ void collectEndpoints(DeviceInventory* inventory, Completion* completion) {
 
 }  // namespace
 
-int32_t openInventory(uint32_t options) {
+int32_t openInventory(uint32_t options, const HardwareIdSet& watched) {
     const InventoryPlatform& api = g_inventoryPlatform;
     ZeroMemory(&g_inventory, sizeof(g_inventory));
+    g_inventory.watched = watched;
     if (options & OPT_TIMER_1MS) api.timeBeginPeriod(1);
     g_inventory.options = options;
 
@@ -97,6 +106,12 @@ int32_t collectDevices() {
     resetList(&inv.outputDevices);
     resetList(&inv.silentFilters);
     collectKsInterfaces(&inv.ksInterfaces);
+    ZeroMemory(&inv.evidence, sizeof(inv.evidence));
+    if (inv.watched.count > 0) {
+        inv.evidence.gathered = 1;
+        readAudioServices(inv.endpointsAvailable != 0, &inv.evidence.services);
+        collectDeviceNodes(inv.watched, &inv.evidence.nodes);
+    }
 
     uint32_t sources = inv.options;
     if (!inv.endpointsAvailable) sources &= ~uint32_t(OPT_ENDPOINTS);
@@ -121,6 +136,7 @@ void collectSide(DeviceInventory* inventory, Direction direction, uint32_t sourc
     if ((sources & OPT_KS) && ksDevices) ksDevices->addDevices(inventory->ksInterfaces, list, direction);
     const RecordCompletion waveCompletion = {completeWaveDevice, &completion};
     if (sources & OPT_MME) collectWaveDevices(list, direction, waveCompletion);
+    addWatchedEntriesOfSide(inventory, &completion);
 }
 
 int32_t closeInventory() {

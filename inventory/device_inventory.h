@@ -6,6 +6,9 @@
 #include <stdint.h>
 
 #include "base/device_record.h"
+#include "sources/devnodes/device_nodes.h"
+#include "sources/services/audio_services.h"
+#include "sources/store/endpoint_store.h"
 
 class KsDeviceCollection;
 
@@ -21,6 +24,15 @@ enum : uint32_t {
 // The option word the checker opens its audio side with: every source and the 1 ms timer.
 const uint32_t CHECKER_COLLECTION_OPTIONS = OPT_MME | OPT_ENDPOINTS | OPT_KS | OPT_NO_WAVE_MAPPER | OPT_TIMER_1MS;
 
+
+// What Windows keeps besides the device lists, for the watched hardware IDs, read with each
+// pass: the state of the audio services, the device nodes and the store's endpoint entries.
+struct PassEvidence {
+    int32_t gathered;  // 0: not read (nothing watched, or an inventory not made by a pass)
+    AudioServices services;
+    DeviceNodeList nodes;
+    WatchedEntryList entries;
+};
 
 struct DeviceInventory {
     uint32_t options;
@@ -40,11 +52,15 @@ struct DeviceInventory {
     // empty when it has none; for which directions its interface has a live alias, see
     // silentFilterIn.
     RecordList silentFilters;
+    HardwareIdSet watched;  // the hardware IDs the evidence is gathered for
+    PassEvidence evidence;
 };
 
 extern DeviceInventory g_inventory;
 
-int32_t openInventory(uint32_t options);
+// Opens the audio side and runs the first pass; every pass gathers the evidence of the watched
+// hardware IDs (none: no evidence).
+int32_t openInventory(uint32_t options, const HardwareIdSet& watched);
 int32_t collectDevices();
 int32_t closeInventory();
 // The lists for the first test of the program: the pass that opening the audio side ran, when

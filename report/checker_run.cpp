@@ -3,17 +3,22 @@
 #include <string.h>
 
 #include "base/product.h"
+#include "checks/driver_causes.h"
 #include "checks/driver_checks.h"
 #include "report/text_report.h"
+#include "report/what_to_do.h"
 
 int32_t runTest(const TestRunContext& context, TestRunResults* results) {
-    TestRunResults scratch;
-    TestRunResults& r = results ? *results : scratch;
+    TestRunResults& r = *results;
     memset(&r, 0, sizeof(r));
     r.checkerVersion = PRODUCT_VERSION;
     r.os = *context.os;
     r.is64BitWindows = context.is64BitWindows;
+    identifyMachine(&r.machine);
     r.initValue = context.initValue;
+    decideIntegrity(context.initValue, &r.integrity);
+    r.evidenceGathered = context.inventory->evidence.gathered;
+    r.services = context.inventory->evidence.services;
     r.recordingDevices = &context.inventory->inputDevices;
     r.playbackDevices = &context.inventory->outputDevices;
     r.silentFilters = &context.inventory->silentFilters;
@@ -37,7 +42,11 @@ int32_t runTest(const TestRunContext& context, TestRunResults* results) {
     }
     r.conclusion = r.errorTotal > 0 ? CONCLUSION_ERRORS_DETECTED : CONCLUSION_OK;
     GetSystemTime(&r.testDate);  // UTC, so that reports from anywhere compare
-
-    if (context.log) appendTextReport(r, context.log);
     return r.errorTotal;
+}
+
+void renderRun(const TestRunResults& results, const RunReports& reports) {
+    if (reports.log) appendTextReport(results, reports.log);
+    if (reports.json) appendJsonRun(reports.json, results);
+    if (reports.whatToDo) renderWhatToDo(results, reports.whatToDo);
 }

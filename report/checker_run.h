@@ -1,5 +1,5 @@
-// One test run: the results of the catalogue's checks over a collection pass, and its report
-// appended to the log.
+// One test run: the results of the catalogue's checks over a collection pass, evidence and
+// causes included, and the one rendering of them into the reports.
 #pragma once
 
 #include <stdint.h>
@@ -8,10 +8,10 @@
 #include "base/system_identification.h"
 #include "checks/driver_control.h"
 #include "inventory/device_inventory.h"
+#include "report/json_report.h"
 #include "report/run_results.h"
 
 struct TestRunContext {
-    LogBuffer* log;  // where the text report goes; none when null
     const DeviceInventory* inventory;
     const OsIdentification* os;
     int32_t is64BitWindows;
@@ -21,6 +21,15 @@ struct TestRunContext {
     DriverVersionJob* versions;
 };
 
-// Runs one test over the lists of the collection pass that has just run: fills results (when
-// given) and appends the text report to the context's log. Returns the error total.
-int32_t runTest(const TestRunContext& context, TestRunResults* results = NULL);
+// Runs one test over the lists of the collection pass that has just run and fills the results.
+// Returns the error total.
+int32_t runTest(const TestRunContext& context, TestRunResults* results);
+
+// Where a run's reports go; each may be null. The text report is appended to the log, the JSON
+// run kept as the session's newest, and the What To Do text replaced by this run's.
+struct RunReports {
+    LogBuffer* log;
+    JsonRuns* json;
+    LogBuffer* whatToDo;
+};
+void renderRun(const TestRunResults& results, const RunReports& reports);

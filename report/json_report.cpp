@@ -4,10 +4,13 @@
 #include <string.h>
 #include <wchar.h>
 
+#include <initializer_list>
+
 #include "base/owners.h"
 #include "base/product.h"
 #include "base/text.h"
 #include "inventory/device_inventory.h"
+#include "report/descriptors.h"
 #include "report/text_report.h"
 
 namespace {
@@ -81,6 +84,10 @@ public:
     void null(const char* key) {
         member(key);
         out_.put("null");
+    }
+    void boolean(const char* key, bool value) {
+        member(key);
+        out_.put(value ? "true" : "false");
     }
 
 private:
@@ -169,12 +176,31 @@ const char* sourceName(uint32_t kind) {
     }
 }
 
-const char* const kStates[] = {"notInstalled", "driverNotResponding", "wrongVersion", "installationProblem",
-                               "checked"};
-const char* const kFindingKinds[] = {"badDriverName",    "badPinName",       "badPinIcon",
-                                     "sameHardwareId",   "sameIcon",         "sameEndpointGuid",
-                                     "sameDriverString", "notListed",        "notResponding",
-                                     "captureOnlyInterface"};
+const char* const kStates[] = {"notInstalled", "driverNotResponding", "wrongVersion",         "installationProblem",
+                               "checked",      "installedNotRunning", "installedNotAnswering"};
+static_assert(sizeof(kStates) / sizeof(kStates[0]) == DRIVER_STATE_COUNT, "one name per driver state");
+
+const char* serviceStateName(AudioServiceState state) {
+    switch (state) {
+    case AUDIO_SERVICE_RUNNING: return "running";
+    case AUDIO_SERVICE_STOPPED: return "stopped";
+    case AUDIO_SERVICE_DISABLED: return "disabled";
+    case AUDIO_SERVICE_MISSING: return "missing";
+    case AUDIO_SERVICE_UNREADABLE: return "unreadable";
+    default: return "notAsked";
+    }
+}
+
+const char* deviceStateName(const WatchedEntry& e) {
+    if (!(e.known & ENTRY_STATE_KNOWN)) return NULL;
+    switch (e.deviceState & 0xF) {
+    case DEVICE_STATE_ACTIVE: return "active";
+    case DEVICE_STATE_DISABLED: return "disabled";
+    case DEVICE_STATE_NOT_PRESENT: return "notPresent";
+    case DEVICE_STATE_UNPLUGGED: return "unplugged";
+    default: return "other";
+    }
+}
 
 const char* sideName(Direction side) { return side == DIRECTION_RECORDING ? "recording" : "playback"; }
 
@@ -229,11 +255,84 @@ void writeVersion(JsonWriter& json, const char* key, uint32_t version) {
     json.ascii(key, digits);
 }
 
-void writeFinding(JsonWriter& json, const Finding& f) {
+// A cause with the evidence that decided it, as the What To Do text words it; with its steps for
+// a row.
+void writeDiagnosis(JsonWriter& json, const Diagnosis& why, const DriverResult* driver, bool steps) {
+    const CauseDescriptor& cause = causeDescriptor(why.cause);
+    const char* name = driver ? driver->displayName : PRODUCT_NAME;
+    json.ascii("cause", cause.jsonName);
+    if (why.cause == CAUSE_NONE) {
+        for (const char* key : {"causeText", "evidenceText", "expected", "found"}) json.null(key);
+        if (steps) {
+            json.beginArray("steps");
+            json.endArray();
+        }
+        return;
+    }
+    wchar_t text[REPORT_LINE_SIZE];
+    fillCauseText(cause.words, why, name, text, REPORT_LINE_SIZE);
+    json.text("causeText", text);
+    formatEvidence(why, driver ? driver->hardwareId : "", text, REPORT_LINE_SIZE);
+    json.text("evidenceText", text);
+    json.text("expected", why.expected[0] ? why.expected : NULL, EXPECTED_TEXT_SIZE);
+    formatFound(why, text, REPORT_LINE_SIZE);
+    json.text("found", text[0] ? text : NULL);
+    if (!steps) return;
+    json.beginArray("steps");
+    for (int i = 0; i < CAUSE_STEPS_MAX && cause.steps[i]; ++i) {
+        fillCauseText(cause.steps[i], why, name, text, REPORT_LINE_SIZE);
+        json.text(NULL, text);
+    }
+    json.endArray();
+}
+
+// What Windows keeps of a row's devices.
+void writeEvidence(JsonWriter& json, const RowEvidence& e) {
+    json.beginObject("evidence");
+    json.boolean("gathered", e.gathered != 0);
+    json.number("presentDeviceNodes", long(e.presentNodes));
+    json.beginArray("deviceNodes");
+    for (int32_t i = 0; i < e.nodeCount && i < ROW_EVIDENCE_CAPACITY; ++i) {
+        const DeviceNodeRecord& n = *e.nodes[i];
+        json.beginObject();
+        json.text("instanceId", n.instanceId, DEVICE_NODE_ID_SIZE);
+        json.boolean("present", (n.known & NODE_PRESENT) != 0);
+        if (n.known & NODE_PROBLEM_KNOWN) json.number("problemCode", long(n.problemCode));
+        else json.null("problemCode");
+        if (n.known & NODE_STATUS_KNOWN) json.number("status", long(n.status));
+        else json.null("status");
+        json.endObject();
+    }
+    json.endArray();
+    json.beginArray("endpoints");
+    for (int32_t i = 0; i < e.entryCount && i < ROW_EVIDENCE_CAPACITY; ++i) {
+        const WatchedEntry& w = *e.entries[i];
+        json.beginObject();
+        json.ascii("side", sideName(w.direction));
+        json.text("endpointGuid", w.endpointGuid, DEVICE_GUID_SIZE);
+        const char* state = deviceStateName(w);
+        if (state) json.ascii("state", state);
+        else json.null("state");
+        if (w.known & ENTRY_STATE_KNOWN) json.number("deviceState", long(w.deviceState));
+        else json.null("deviceState");
+        json.text("name", (w.known & ENTRY_HAS_NAME) ? w.name : NULL, ENTRY_NAME_SIZE);
+        json.text("icon", (w.known & ENTRY_HAS_ICON) ? w.icon : NULL, ICON_PATH_SIZE);
+        json.endObject();
+    }
+    json.endArray();
+    json.beginArray("listedIn");
+    if (e.listed & LISTED_KS_INTERFACE) json.ascii(NULL, "ksInterface");
+    if (e.listed & LISTED_ENDPOINT) json.ascii(NULL, "endpoint");
+    if (e.listed & LISTED_WAVE_DEVICE) json.ascii(NULL, "waveDevice");
+    json.endArray();
+    json.endObject();
+}
+
+void writeFinding(JsonWriter& json, const Finding& f, const DriverResult& driver) {
     json.beginObject();
     json.ascii("source", sourceName(f.source));
     json.ascii("side", sideName(f.side));
-    json.ascii("kind", f.kind >= 0 && f.kind <= FINDING_CAPTURE_ONLY_INTERFACE ? kFindingKinds[f.kind] : "unknown");
+    json.ascii("kind", findingDescriptor(f.kind).jsonName);
     if (f.value) {
         json.text("value", f.value);
     } else if (f.narrowValue) {
@@ -248,6 +347,7 @@ void writeFinding(JsonWriter& json, const Finding& f) {
     wchar_t line[REPORT_LINE_SIZE];
     if (formatFindingLine(f, line)) json.text("line", line);
     else json.null("line");
+    writeDiagnosis(json, f.why, &driver, false);
     json.endObject();
 }
 
@@ -255,9 +355,12 @@ void writeDriver(JsonWriter& json, const DriverResult& d) {
     json.beginObject();
     json.ascii("name", d.displayName);
     json.ascii("hardwareId", d.hardwareId);
-    json.ascii("state", d.state >= 0 && d.state <= DRIVER_STATE_CHECKED ? kStates[d.state] : "unknown");
-    if (d.state == DRIVER_STATE_NOT_INSTALLED || d.state == DRIVER_STATE_NOT_RESPONDING) json.null("versionFound");
-    else writeVersion(json, "versionFound", d.version);
+    json.ascii("state", d.state >= 0 && d.state < DRIVER_STATE_COUNT ? kStates[d.state] : "unknown");
+    // A row that gave no version has none, rather than "00000000".
+    const bool versioned = d.state == DRIVER_STATE_WRONG_VERSION || d.state == DRIVER_STATE_INSTALLATION_PROBLEM ||
+                           d.state == DRIVER_STATE_CHECKED;
+    if (versioned) writeVersion(json, "versionFound", d.version);
+    else json.null("versionFound");
     writeVersion(json, "versionExpected", d.expectedVersion);
     json.text("interfaceName", d.state == DRIVER_STATE_CHECKED ? d.interfaceName : NULL, PIN_NAME_SIZE);
     wchar_t line[REPORT_LINE_SIZE];
@@ -265,8 +368,10 @@ void writeDriver(JsonWriter& json, const DriverResult& d) {
     json.text("line", line);
     json.number("errorCount", long(d.errors));
     json.beginArray("findings");
-    for (int32_t i = 0; i < d.findingCount && i < DRIVER_FINDINGS_CAPACITY; ++i) writeFinding(json, d.findings[i]);
+    for (int32_t i = 0; i < d.findingCount && i < DRIVER_FINDINGS_CAPACITY; ++i) writeFinding(json, d.findings[i], d);
     json.endArray();
+    writeDiagnosis(json, d.why, &d, true);
+    writeEvidence(json, d.evidence);
     json.endObject();
 }
 
@@ -279,12 +384,27 @@ void writeRun(JsonWriter& json, const TestRunResults& r) {
               unsigned(t.wDay), unsigned(t.wHour), unsigned(t.wMinute), unsigned(t.wSecond));
     date[sizeof(date) - 1] = 0;
     json.ascii("testDate", date);
+    json.text("computerName", r.machine.computerName, COMPUTER_NAME_SIZE);
+    json.boolean("elevated", r.machine.elevated != 0);
     json.beginObject("windows");
+    json.ascii("release", windowsReleaseName(r.os));
     json.ascii("class", osClassName(r.os.osClass));
     json.number("bits", r.is64BitWindows ? 64 : 32);
     json.number("build", long(r.os.osBuild));
     json.endObject();
     json.number("initializationValue", long(r.initValue));
+    if (r.integrity.cause == CAUSE_NONE) {
+        json.null("checkerIntegrity");
+    } else {
+        json.beginObject("checkerIntegrity");
+        writeDiagnosis(json, r.integrity, NULL, true);
+        json.endObject();
+    }
+    json.beginObject("audioServices");
+    json.boolean("gathered", r.evidenceGathered != 0);
+    json.ascii("windowsAudio", serviceStateName(r.services.audio));
+    json.ascii("endpointBuilder", serviceStateName(r.services.endpointBuilder));
+    json.endObject();
     json.number("errorTotal", long(r.errorTotal));
     json.ascii("conclusion", r.conclusion == CONCLUSION_ERRORS_DETECTED ? "errorsDetected" : "ok");
     writeDevices(json, "recordingDevices", r.recordingDevices);

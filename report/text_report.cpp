@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "base/text.h"
+#include "report/descriptors.h"
 
 namespace {
 
@@ -67,20 +68,6 @@ const char* sourceWord(uint32_t source) {
     }
 }
 
-// What the line says after "<source> Input - " / "<source> Output - ".
-const char* findingWords(FindingKind kind) {
-    switch (kind) {
-    case FINDING_BAD_DRIVER_NAME: return "Bad Driver Name";
-    case FINDING_BAD_PIN_NAME: return "Bad Pin Name";
-    case FINDING_BAD_PIN_ICON: return "Bad Pin Icon";
-    case FINDING_SAME_HARDWARE_ID: return "Found same hardware ID used by";
-    case FINDING_SAME_ICON: return "Found same Icon used by";
-    case FINDING_SAME_ENDPOINT_GUID: return "Found same MMEDeviceGUID used by";
-    case FINDING_SAME_DRIVER_STRING: return "Found same driver string used by";
-    default: return "";
-    }
-}
-
 }  // namespace
 
 const char* osClassName(int32_t osClass) {
@@ -139,6 +126,13 @@ void formatDriverLine(const DriverResult& driver, wchar_t* line) {
     case DRIVER_STATE_CHECKED:
         wideLine(line, L"CHECKING %ls (version %08X)", driver.interfaceName, version);
         break;
+    case DRIVER_STATE_NOT_RUNNING:
+        narrowLine(line, "CHECKING %s : Installed but not running (problem code %u)", driver.displayName,
+                   unsigned(driver.problemCode));
+        break;
+    case DRIVER_STATE_NOT_ANSWERING:
+        narrowLine(line, "CHECKING %s : Installed but not answering", driver.displayName);
+        break;
     default:
         narrowLine(line, "CHECKING %s : Not Installed", driver.displayName);
         break;
@@ -149,27 +143,25 @@ bool formatFindingLine(const Finding& finding, wchar_t* line) {
     line[0] = 0;
     const char* source = sourceWord(finding.source);
     const bool recording = finding.side == DIRECTION_RECORDING;
+    const FindingDescriptor& descriptor = findingDescriptor(finding.kind);
+    if (!descriptor.hasLine) return false;
     switch (finding.kind) {
-    case FINDING_CAPTURE_ONLY_INTERFACE:
-        return false;
     case FINDING_NOT_LISTED:
-        wideLine(line, L"   *ERROR %hs %ls Device not listed.", source, recording ? L"Recording" : L"Playback");
-        return true;
     case FINDING_NOT_RESPONDING:
-        wideLine(line, L"   *ERROR %hs %ls Device not responding.", source, recording ? L"Recording" : L"Playback");
+        wideLine(line, L"   *ERROR %hs %ls %hs", source, recording ? L"Recording" : L"Playback", descriptor.words);
         return true;
     case FINDING_BAD_DRIVER_NAME:
     case FINDING_BAD_PIN_NAME:
-        narrowLine(line, "   *ERROR %s %s - %s: %s", source, recording ? "Input" : "Output", findingWords(finding.kind),
+        narrowLine(line, "   *ERROR %s %s - %s: %s", source, recording ? "Input" : "Output", descriptor.words,
                    finding.narrowValue);
         return true;
     case FINDING_BAD_PIN_ICON:
-        wideLine(line, L"   *ERROR %hs %ls - %hs: %ls", source, recording ? L"Input" : L"Output",
-                 findingWords(finding.kind), finding.value);
+        wideLine(line, L"   *ERROR %hs %ls - %hs: %ls", source, recording ? L"Input" : L"Output", descriptor.words,
+                 finding.value);
         return true;
     default:
-        wideLine(line, L"   *ERROR %hs %ls - %hs: %ls", source, recording ? L"Input" : L"Output",
-                 findingWords(finding.kind), finding.otherName);
+        wideLine(line, L"   *ERROR %hs %ls - %hs: %ls", source, recording ? L"Input" : L"Output", descriptor.words,
+                 finding.otherName);
         return true;
     }
 }

@@ -98,6 +98,44 @@ private:
 // its GUID opens that one entry when the reading has no entry of exactly that name.
 int32_t completeFromEndpointStore(const EndpointStoreSnapshot& store, DeviceRecord* record, uint32_t flags);
 
+// What the store keeps of an endpoint of a watched hardware ID, for the checks' evidence: its
+// state, and the name and icon the user sees in the Sound settings (and can change there).
+enum : uint32_t {
+    DEVICE_STATE_ACTIVE = 1,
+    DEVICE_STATE_DISABLED = 2,
+    DEVICE_STATE_NOT_PRESENT = 4,
+    DEVICE_STATE_UNPLUGGED = 8,
+};
+enum : uint32_t {
+    ENTRY_STATE_KNOWN = 1,  // deviceState was read: a REG_DWORD of 4 bytes
+    ENTRY_HAS_NAME = 2,
+    ENTRY_HAS_ICON = 4,
+};
+enum {
+    ENTRY_NAME_SIZE = PIN_NAME_SIZE + 1,  // as much of a name as a device name can show
+    WATCHED_ENTRIES_CAPACITY = 32,
+};
+struct WatchedEntry {
+    int32_t idIndex;  // which hardware ID of the set it carries
+    Direction direction;
+    uint32_t known;
+    uint32_t deviceState;  // the entry key's "DeviceState", as stored
+    wchar_t endpointGuid[DEVICE_GUID_SIZE];  // the entry key's name
+    wchar_t name[ENTRY_NAME_SIZE];
+    wchar_t icon[ICON_PATH_SIZE];
+};
+// The watched entries of both directions, in the order of the readings; more are only counted.
+struct WatchedEntryList {
+    int32_t count;
+    int32_t leftOut;
+    WatchedEntry entries[WATCHED_ENTRIES_CAPACITY];
+};
+
+// Appends the reading's entries whose hardware ID is in the set (ignoring ASCII case), each with
+// the "DeviceState" of its key, which is opened for these entries only.
+void addWatchedEntries(const EndpointStoreSnapshot& store, Direction direction, const HardwareIdSet& ids,
+                       WatchedEntryList* list);
+
 // Rebuilds the table: for each hardware ID in order whose playback entry exists, a pair of its
 // playback and recording entries. One walk per direction, each entry opened once.
 void readEndpointRegistryTable(EndpointRegistryTable* table, const char* const* hardwareIds, int count);

@@ -1,5 +1,6 @@
 // The collection pass's reading of a direction of the store, and the completion of device
 // records from it.
+#include <stdio.h>
 #include <string.h>
 #include <wchar.h>
 
@@ -178,4 +179,42 @@ int32_t completeFromEndpointStore(const EndpointStoreSnapshot& store, DeviceReco
         return 0;
     }
     return -2;
+}
+
+void addWatchedEntries(const EndpointStoreSnapshot& store, Direction direction, const HardwareIdSet& ids,
+                       WatchedEntryList* list) {
+    for (uint32_t i = 0; i < store.count; ++i) {
+        const StoreEntry& e = store.entries[i];
+        if (!(e.flags & STORE_HAS_HARDWARE_ID)) continue;
+        int32_t index = -1;
+        for (int32_t k = 0; k < ids.count && index < 0; ++k)
+            if (ids.ids[k] && equalIgnoringAsciiCase(e.hardwareId, ids.ids[k])) index = k;
+        if (index < 0) continue;
+        if (list->count >= WATCHED_ENTRIES_CAPACITY) {
+            ++list->leftOut;
+            continue;
+        }
+        WatchedEntry& w = list->entries[list->count++];
+        ZeroMemory(&w, sizeof(w));
+        w.idIndex = index;
+        w.direction = direction;
+        copyText(w.endpointGuid, store.text + e.name, DEVICE_GUID_SIZE);
+        if (e.flags & STORE_HAS_DESCRIPTION) {
+            copyText(w.name, store.text + e.description, ENTRY_NAME_SIZE);
+            w.known |= ENTRY_HAS_NAME;
+        }
+        if (e.flags & STORE_HAS_ICON) {
+            copyText(w.icon, store.text + e.icon, ICON_PATH_SIZE);
+            w.known |= ENTRY_HAS_ICON;
+        }
+        // The state is a value of the entry's own key; an entry gone since the walk has none.
+        wchar_t path[STORE_PATH_SIZE];
+        const int written = _snwprintf(path, STORE_PATH_SIZE, L"%ls\\%ls", store.directionPath, w.endpointGuid);
+        path[STORE_PATH_SIZE - 1] = 0;
+        RegistryKey key;
+        bool in64 = false;
+        if (written >= 0 && size_t(written) < STORE_PATH_SIZE && key.openEitherView(path, &in64) &&
+            readDwordValue(key.get(), L"DeviceState", &w.deviceState) == 1)
+            w.known |= ENTRY_STATE_KNOWN;
+    }
 }

@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
         const int devices = 200;
         writeStore(registry, leftOvers, devices);
         addDevices(world, endpoints, devices, devices);
-        openInventory(kCollectionOptions);
+        openInventory(kCollectionOptions, catalogHardwareIds());
         std::vector<double> passes, floors;
         long opens = 0;
         for (int run = 0; run < runs; ++run) {
@@ -152,13 +152,15 @@ int main(int argc, char** argv) {
             LogBuffer log;
             createLog(&log);
             OsIdentification os = {7, 10, 0, 19045, 2};
-            const TestRunContext context = {&log, &g_inventory, &os, 1, 0};
+            const TestRunContext context = {&g_inventory, &os, 1, 0};
             TestRunResults results;
             JsonRuns json = {};
             std::string document;
             LARGE_INTEGER t0, t1, t2;
             QueryPerformanceCounter(&t0);
             runTest(context, &results);
+            const RunReports text = {&log, NULL, NULL};
+            renderRun(results, text);
             QueryPerformanceCounter(&t1);
             appendJsonRun(&json, results);
             writeJsonDocument(json, keepBytes, &document);
@@ -180,13 +182,16 @@ int main(int argc, char** argv) {
     LogBuffer log;
     createLog(&log);
     OsIdentification os = {7, 10, 0, 19045, 2};
-    openInventory(kCollectionOptions);
+    openInventory(kCollectionOptions, catalogHardwareIds());
     LARGE_INTEGER t0, t1;
     QueryPerformanceCounter(&t0);
     collectDevices();
     QueryPerformanceCounter(&t1);
-    const TestRunContext context = {&log, &g_inventory, &os, 1, 0};
-    runTest(context);
+    const TestRunContext context = {&g_inventory, &os, 1, 0};
+    TestRunResults results;
+    runTest(context, &results);
+    const RunReports text = {&log, NULL, NULL};
+    renderRun(results, text);
     printf("E=3000 left-over, 1000 wave: pass %.1f ms, %u + %u devices listed, report %d characters\n",
            1000 * seconds(t0, t1), recordCount(g_inventory.inputDevices), recordCount(g_inventory.outputDevices),
            int(log.length));

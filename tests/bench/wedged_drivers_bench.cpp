@@ -102,10 +102,13 @@ Result runOnce(const World& world) {
     QueryPerformanceCounter(&t0);
     // As a hidden start does it: the drivers are asked while the opening pass runs.
     DriverVersionJob* versions = startCatalogVersions();
-    openInventory(kCollectionOptions);
+    openInventory(kCollectionOptions, catalogHardwareIds());
     QueryPerformanceCounter(&tPass);
-    const TestRunContext context = {&log, &g_inventory, &os, 1, 0, versions};
-    const int32_t total = runTest(context);
+    const TestRunContext context = {&g_inventory, &os, 1, 0, versions};
+    TestRunResults results;
+    const int32_t total = runTest(context, &results);
+    const RunReports text = {&log, NULL, NULL};
+    renderRun(results, text);
     QueryPerformanceCounter(&t1);
     closeInventory();
     const Result result = {seconds(t0, t1), seconds(t0, tPass), total, int32_t(log.length)};

@@ -57,7 +57,7 @@ protected:
 
     // A collection pass over this world, then the driver's check.
     Lines check() {
-        openInventory(kCollectionOptions);
+        openInventory(kCollectionOptions, catalogHardwareIds());
         clear(&log);
         const CheckContext context = {&g_inventory, 7};
         DriverResult result;

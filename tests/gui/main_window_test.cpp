@@ -141,6 +141,7 @@ const wchar_t* const kMenu[] = {
     L"  item|60|Launch Test|unchecked",
     L"  item|80|Save Report As...\tCtrl+S|unchecked",
     L"  item|81|Copy Report|unchecked",
+    L"  item|82|What To Do\tF1|unchecked",
     L"  separator",
     L"  item|70|Check File Integrity...|unchecked",
     L"  separator",

@@ -86,8 +86,8 @@ protected:
         releaseJsonRuns(&json);
     }
     int32_t run(const DeviceInventory& inventory) {
-        const TestRunContext context = {&log, &inventory, &os, is64, initValue};
-        return runTestKeepingJson(context, &json);
+        const TestRunContext context = {&inventory, &os, is64, initValue};
+        return runAndRender(context, &log, &json);
     }
     std::wstring text() const { return std::wstring(log.text, log.length); }
 
@@ -100,7 +100,7 @@ protected:
 };
 
 TEST_F(TestRunTest, EmptyMachine) {
-    openInventory(kCollectionOptions);
+    openInventory(kCollectionOptions, catalogHardwareIds());
     EXPECT_EQ(0, run(g_inventory));
     closeInventory();
     EXPECT_TRUE(matchesGolden(text(), "empty_machine.txt"));
@@ -278,7 +278,7 @@ TEST_F(TestRunTest, ClosingBlock) {
 }
 
 TEST_F(TestRunTest, TwoRunsLeaveTwoReports) {
-    openInventory(kCollectionOptions);
+    openInventory(kCollectionOptions, catalogHardwareIds());
     run(g_inventory);
     const int32_t firstLength = log.length;
     const std::wstring first = text();
@@ -292,7 +292,7 @@ TEST_F(TestRunTest, TwoRunsLeaveTwoReports) {
 TEST_F(TestRunTest, DeviceListsInListOrder) {
     devices.waveIn = {{L"Mic", 1, false}, {L"Line In", 2, false}};
     devices.waveOut = {{L"Speakers", 2, false}};
-    openInventory(kCollectionOptions);
+    openInventory(kCollectionOptions, catalogHardwareIds());
     run(g_inventory);
     closeInventory();
     const std::vector<std::wstring> lines = logLines(log);

@@ -48,9 +48,9 @@ protected:
                                 L"Speakers", "HDAUDIO\\FUNC_01&VEN_10EC", false, true);
     }
     int32_t run() {
-        openInventory(kCollectionOptions);
-        const TestRunContext context = {&log, &g_inventory, &os, 1, 0};
-        return runTestKeepingJson(context, &json);
+        openInventory(kCollectionOptions, catalogHardwareIds());
+        const TestRunContext context = {&g_inventory, &os, 1, 0};
+        return runAndRender(context, &log, &json);
     }
     std::wstring text() const { return std::wstring(log.text, log.length); }
 
@@ -194,9 +194,9 @@ TEST_F(KsReportTest, AWedgedFilterAndAWedgedControlDeviceShareOneWait) {
         const DWORD start = GetTickCount();
         DriverVersionJob* versions = startCatalogVersions();
         EXPECT_EQ(threads, versions != nullptr);
-        openInventory(kCollectionOptions);
-        const TestRunContext context = {&log, &g_inventory, &os, 1, 0, versions};
-        EXPECT_EQ(2 + 1, runTest(context)) << threads;
+        openInventory(kCollectionOptions, catalogHardwareIds());
+        const TestRunContext context = {&g_inventory, &os, 1, 0, versions};
+        EXPECT_EQ(2 + 1, runAndRender(context, &log, nullptr)) << threads;
         const DWORD took = GetTickCount() - start;
         EXPECT_GE(took, threads ? 950u : 1900u) << threads;
         EXPECT_LT(took, threads ? 1700u : 2900u) << threads;

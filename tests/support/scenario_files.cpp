@@ -14,9 +14,10 @@ void saveScenario(const std::string& name, const JsonRuns& runs, const std::wstr
     EXPECT_EQ(0, writeReportFile((json + L".txt").c_str(), text.c_str())) << name;
 }
 
-int32_t runTestKeepingJson(const TestRunContext& context, JsonRuns* json) {
+int32_t runAndRender(const TestRunContext& context, LogBuffer* log, JsonRuns* json) {
     TestRunResults results;
     const int32_t total = runTest(context, &results);
-    appendJsonRun(json, results);
+    const RunReports reports = {log, json, NULL};
+    renderRun(results, reports);
     return total;
 }

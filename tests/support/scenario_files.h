@@ -8,6 +8,7 @@
 #include "report/checker_run.h"
 #include "report/json_report.h"
 
-// Runs the test as runTest does and keeps its JSON run as the product keeps it.
-int32_t runTestKeepingJson(const TestRunContext& context, JsonRuns* json);
+// Runs the test and renders its text into the log and its JSON run (either may be null) as the
+// product does.
+int32_t runAndRender(const TestRunContext& context, LogBuffer* log, JsonRuns* json);
 void saveScenario(const std::string& name, const JsonRuns& runs, const std::wstring& text);

@@ -1,0 +1,67 @@
+#include "app/what_to_do_view.h"
+
+#include <stdio.h>
+
+#include <initializer_list>
+
+#include "app/app_state.h"
+#include "app/display_scale.h"
+#include "app/resource_ids.h"
+
+namespace {
+
+const DWORD VIEW_STYLE = WS_CHILD | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | ES_MULTILINE | ES_AUTOHSCROLL |
+                         ES_READONLY | ES_WANTRETURN;
+// Sizes of the 96-DPI design, scaled to the window's DPI.
+const int NOTICE_HEIGHT = 24;
+const int VIEW_MARGIN = 2;
+
+}  // namespace
+
+void createWhatToDoView(HWND window) {
+    g_app.whatToDoView = CreateWindowExW(WS_EX_CLIENTEDGE, L"edit", NULL, VIEW_STYLE, 0, 0, 0, 0, window,
+                                         reinterpret_cast<HMENU>(IDC_WHAT_TO_DO_VIEW), g_app.instance, NULL);
+    g_app.noticeBar = CreateWindowExW(0, L"static", NULL, WS_CHILD | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_CENTERIMAGE,
+                                      0, 0, 0, 0, window, reinterpret_cast<HMENU>(IDC_NOTICE_BAR), g_app.instance,
+                                      NULL);
+    for (HWND view : {g_app.whatToDoView, g_app.noticeBar})
+        SendMessageW(view, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.logFont), FALSE);
+    const int margin = scaledPixels(VIEW_MARGIN, g_app.dpi);
+    SendMessageW(g_app.whatToDoView, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(margin, margin));
+}
+
+void layoutViews(HWND window) {
+    RECT client;
+    GetClientRect(window, &client);
+    // The device list paints the whole client area itself.
+    const bool notice = !g_app.panelShown && GetWindowTextLengthW(g_app.noticeBar) > 0;
+    const int top = notice ? scaledPixels(NOTICE_HEIGHT, g_app.dpi) : 0;
+    if (notice) SetWindowPos(g_app.noticeBar, NULL, 0, 0, client.right, top, SWP_NOZORDER | SWP_SHOWWINDOW);
+    else ShowWindow(g_app.noticeBar, SW_HIDE);
+    const HWND shown = g_app.panelShown ? NULL : g_app.whatToDoShown ? g_app.whatToDoView : g_app.logView;
+    for (HWND view : {g_app.logView, g_app.whatToDoView}) {
+        if (view == shown)
+            SetWindowPos(view, NULL, 0, top, client.right, client.bottom - top, SWP_NOZORDER | SWP_SHOWWINDOW);
+        else
+            ShowWindow(view, SW_HIDE);
+    }
+}
+
+void showWhatToDo(HWND window, bool show) {
+    g_app.whatToDoShown = show ? 1 : 0;
+    if (show) g_app.panelShown = 0;
+    layoutViews(window);
+    SetFocus(show ? g_app.whatToDoView : g_app.logView);
+    InvalidateRect(window, NULL, TRUE);
+}
+
+void refreshWhatToDo(HWND window, int32_t errorTotal) {
+    if (g_app.whatToDo.text) SetWindowTextW(g_app.whatToDoView, g_app.whatToDo.text);
+    wchar_t notice[160] = L"";
+    if (errorTotal > 0)
+        _snwprintf(notice, 160, L" %d error%ls found: \"What To Do\" (F1, or the File menu) says why and how to fix %ls.",
+                   int(errorTotal), errorTotal == 1 ? L"" : L"s", errorTotal == 1 ? L"it" : L"them");
+    notice[159] = 0;
+    SetWindowTextW(g_app.noticeBar, notice);
+    layoutViews(window);
+}

@@ -1,0 +1,244 @@
+#include "checks/driver_causes.h"
+
+#include <stdio.h>
+#include <string.h>
+#include <wchar.h>
+
+#include "base/system_identification.h"
+#include "base/text.h"
+
+namespace {
+
+bool carries(const DeviceInventory& inventory, int32_t idIndex, const char* hardwareId) {
+    return idIndex >= 0 && idIndex < inventory.watched.count && inventory.watched.ids[idIndex] &&
+           equalIgnoringAsciiCase(inventory.watched.ids[idIndex], hardwareId);
+}
+
+bool listHolds(const RecordList& list, uint32_t kind, const char* hardwareId) {
+    for (uint32_t i = 1; i <= recordCount(list); ++i) {
+        const DeviceRecord* r = recordAt(list, i);
+        if ((kind == 0 || (r->kind & KIND_MASK) == kind) && equalIgnoringAsciiCase(r->hardwareId, hardwareId))
+            return true;
+    }
+    return false;
+}
+
+void set(Diagnosis* why, Cause cause, EvidenceKind evidence, uint32_t value = 0) {
+    why->cause = cause;
+    why->evidence = evidence;
+    why->value = value;
+}
+
+void expectNarrow(Diagnosis* why, const char* text) {
+    why->expected[0] = 0;
+    if (text) MultiByteToWideChar(CP_ACP, 0, text, -1, why->expected, EXPECTED_TEXT_SIZE - 1);
+    why->expected[EXPECTED_TEXT_SIZE - 1] = 0;
+}
+
+// What a device node Windows did not start says.
+void fromNode(Diagnosis* why, const DeviceNodeRecord& node) {
+    Cause cause = CAUSE_DRIVER_NOT_STARTED;
+    if (node.problemCode == PROBLEM_DISABLED) cause = CAUSE_DRIVER_DISABLED;
+    else if (node.problemCode == PROBLEM_UNSIGNED_DRIVER) cause = CAUSE_SIGNATURE_NOT_VERIFIED;
+    else if (node.problemCode == PROBLEM_NEED_RESTART || node.problemCode == 0) cause = CAUSE_RESTART_NEEDED;
+    set(why, cause, EVIDENCE_DEVICE_NODE, node.problemCode);
+    why->node = &node;
+}
+
+bool sideOf(const WatchedEntry& e, Direction side) { return e.direction == side; }
+
+// The endpoint entries of a side explain a missing device only when none of them is active:
+// the most telling state of the others, a user's choice (disabled) first.
+bool fromEndpointState(Diagnosis* why, const RowEvidence& evidence, Direction side) {
+    static const struct {
+        uint32_t state;
+        Cause cause;
+    } kStates[] = {{DEVICE_STATE_DISABLED, CAUSE_ENDPOINT_DISABLED},
+                   {DEVICE_STATE_UNPLUGGED, CAUSE_ENDPOINT_UNPLUGGED},
+                   {DEVICE_STATE_NOT_PRESENT, CAUSE_ENDPOINT_NOT_PRESENT}};
+    for (int32_t i = 0; i < evidence.entryCount; ++i) {
+        const WatchedEntry& e = *evidence.entries[i];
+        if (sideOf(e, side) && (e.known & ENTRY_STATE_KNOWN) && (e.deviceState & 0xF) == DEVICE_STATE_ACTIVE)
+            return false;
+    }
+    for (const auto& s : kStates) {
+        for (int32_t i = 0; i < evidence.entryCount; ++i) {
+            const WatchedEntry& e = *evidence.entries[i];
+            if (!sideOf(e, side) || !(e.known & ENTRY_STATE_KNOWN) || (e.deviceState & 0xF) != s.state) continue;
+            set(why, s.cause, EVIDENCE_ENDPOINT_STATE, e.deviceState);
+            why->entry = &e;
+            return true;
+        }
+    }
+    return false;
+}
+
+// A device missing from a list Windows builds through its audio services: Windows Audio for the
+// wave devices (with its endpoint builder, which it needs), the endpoint builder for endpoints.
+bool fromServices(Diagnosis* why, const AudioServices& services, uint32_t source) {
+    const bool builderDown = audioServiceDown(services.endpointBuilder);
+    if (source == KIND_MME && audioServiceDown(services.audio)) {
+        set(why, CAUSE_AUDIO_SERVICE_NOT_RUNNING, EVIDENCE_SERVICE, services.audio);
+        why->service = 0;
+        return true;
+    }
+    if ((source == KIND_MME || source == KIND_WDM) && builderDown) {
+        set(why, CAUSE_AUDIO_SERVICE_NOT_RUNNING, EVIDENCE_SERVICE, services.endpointBuilder);
+        why->service = 1;
+        return true;
+    }
+    return false;
+}
+
+// The store entry a device was completed from: the one of its side named as its endpoint GUID.
+const WatchedEntry* entryOf(const RowEvidence& evidence, const Finding& f) {
+    if (!f.device || !f.device->mmDeviceGuid[0]) return NULL;
+    for (int32_t i = 0; i < evidence.entryCount; ++i) {
+        const WatchedEntry* e = evidence.entries[i];
+        if (sideOf(*e, f.side) && equalIgnoringAsciiCase(e->endpointGuid, f.device->mmDeviceGuid)) return e;
+    }
+    return NULL;
+}
+
+// The driver's own kernel-streaming device of the side carries the name the driver gives it:
+// then a name or icon the store holds otherwise was changed after the driver set it.
+bool driverNamesItRight(const DriverCatalogEntry& row, const DeviceInventory& inventory, Direction side) {
+    const RecordList& list = side == DIRECTION_RECORDING ? inventory.inputDevices : inventory.outputDevices;
+    for (uint32_t i = 1; i <= recordCount(list); ++i) {
+        const DeviceRecord* r = recordAt(list, i);
+        if ((r->kind & KIND_MASK) == KIND_KS && equalIgnoringAsciiCase(r->hardwareId, row.driverHardwareId))
+            return strcmp(r->pinName, row.ksName) == 0;
+    }
+    return false;
+}
+
+void decideFinding(const DriverCatalogEntry& row, const CheckContext& context, const RowEvidence& evidence,
+                   Finding* f) {
+    Diagnosis* why = &f->why;
+    ZeroMemory(why, sizeof(*why));
+    set(why, CAUSE_UNKNOWN, EVIDENCE_NONE);
+    const bool legacy = context.osClass >= OS_BEFORE_XP && context.osClass <= OS_SERVER_2003;
+    const DeviceInventory& inventory = *context.inventory;
+    switch (f->kind) {
+    case FINDING_NOT_RESPONDING:
+        set(why, CAUSE_DRIVER_NOT_ANSWERING, EVIDENCE_FILTER_SILENT);
+        return;
+    case FINDING_NOT_LISTED:
+    case FINDING_CAPTURE_ONLY_INTERFACE:
+        if (const DeviceNodeRecord* node = firstProblemNode(evidence, true)) return fromNode(why, *node);
+        if (f->kind == FINDING_CAPTURE_ONLY_INTERFACE || f->source == KIND_KS || legacy) return;
+        if (inventory.evidence.gathered && fromServices(why, inventory.evidence.services, f->source)) return;
+        fromEndpointState(why, evidence, f->side);
+        return;
+    case FINDING_BAD_PIN_NAME:
+    case FINDING_BAD_PIN_ICON: {
+        const WatchedEntry* e = entryOf(evidence, *f);
+        if (!e || !driverNamesItRight(row, inventory, f->side)) return;
+        const bool recording = f->side == DIRECTION_RECORDING;
+        if (f->kind == FINDING_BAD_PIN_NAME) {
+            const char* stem = recording ? row.recordingPinName : row.playbackPinName;
+            wchar_t wideStem[EXPECTED_TEXT_SIZE] = L"";
+            MultiByteToWideChar(CP_ACP, 0, stem, -1, wideStem, EXPECTED_TEXT_SIZE - 1);
+            if (!(e->known & ENTRY_HAS_NAME) || wcscmp(e->name, wideStem) == 0) return;
+            set(why, CAUSE_RENAMED_BY_USER, EVIDENCE_STORED_NAME);
+            copyText(why->expected, wideStem, EXPECTED_TEXT_SIZE);
+        } else {
+            const wchar_t* icon = recording ? row.recordingIcon : row.playbackIcon;
+            if (!(e->known & ENTRY_HAS_ICON) || !icon || iconPathEndsWith(e->icon, icon)) return;
+            set(why, CAUSE_ICON_CHANGED_BY_USER, EVIDENCE_STORED_ICON);
+            copyText(why->expected, icon, EXPECTED_TEXT_SIZE);
+        }
+        why->entry = e;
+        return;
+    }
+    case FINDING_SAME_HARDWARE_ID:
+    case FINDING_SAME_ICON:
+        if (evidence.presentNodes >= 2) set(why, CAUSE_INSTALLED_TWICE, EVIDENCE_NODE_COUNT, evidence.presentNodes);
+        return;
+    default:
+        return;
+    }
+}
+
+}  // namespace
+
+void gatherRowEvidence(const DriverCatalogEntry& row, const DeviceInventory& inventory, RowEvidence* evidence) {
+    ZeroMemory(evidence, sizeof(*evidence));
+    const PassEvidence& pass = inventory.evidence;
+    evidence->gathered = pass.gathered;
+    for (int32_t i = 0; i < pass.nodes.count; ++i) {
+        const DeviceNodeRecord& node = pass.nodes.nodes[i];
+        if (!carries(inventory, node.idIndex, row.driverHardwareId)) continue;
+        if (node.known & NODE_PRESENT) ++evidence->presentNodes;
+        if (evidence->nodeCount < ROW_EVIDENCE_CAPACITY) evidence->nodes[evidence->nodeCount++] = &node;
+    }
+    for (int32_t i = 0; i < pass.entries.count; ++i) {
+        const WatchedEntry& entry = pass.entries.entries[i];
+        if (carries(inventory, entry.idIndex, row.driverHardwareId) && evidence->entryCount < ROW_EVIDENCE_CAPACITY)
+            evidence->entries[evidence->entryCount++] = &entry;
+    }
+    const char* id = row.driverHardwareId;
+    if (listHolds(inventory.ksInterfaces, 0, id)) evidence->listed |= LISTED_KS_INTERFACE;
+    if (listHolds(inventory.inputDevices, KIND_WDM, id) || listHolds(inventory.outputDevices, KIND_WDM, id))
+        evidence->listed |= LISTED_ENDPOINT;
+    if (listHolds(inventory.inputDevices, KIND_MME, id) || listHolds(inventory.outputDevices, KIND_MME, id))
+        evidence->listed |= LISTED_WAVE_DEVICE;
+}
+
+const DeviceNodeRecord* firstProblemNode(const RowEvidence& evidence, bool needRestartCounts) {
+    for (int32_t i = 0; i < evidence.nodeCount; ++i) {
+        const DeviceNodeRecord* node = evidence.nodes[i];
+        if (!(node->known & NODE_PRESENT)) continue;
+        if ((node->known & NODE_PROBLEM_KNOWN) && node->problemCode != 0) return node;
+        if (needRestartCounts && (node->known & NODE_STATUS_KNOWN) && (node->status & NODE_STATUS_NEED_RESTART))
+            return node;
+    }
+    return NULL;
+}
+
+void decideCauses(const DriverCatalogEntry& row, const CheckContext& context, DriverResult* result) {
+    const RowEvidence& evidence = result->evidence;
+    for (int32_t i = 0; i < result->findingCount && i < DRIVER_FINDINGS_CAPACITY; ++i)
+        decideFinding(row, context, evidence, &result->findings[i]);
+
+    Diagnosis* why = &result->why;
+    ZeroMemory(why, sizeof(*why));
+    if (result->errors == 0) return;  // fine, or not installed
+    set(why, CAUSE_UNKNOWN, EVIDENCE_NONE);
+    const DeviceNodeRecord* node = firstProblemNode(evidence, true);
+    switch (result->state) {
+    case DRIVER_STATE_NOT_RESPONDING:
+        set(why, CAUSE_DRIVER_NOT_ANSWERING, EVIDENCE_NO_VERSION_ANSWER);
+        return;
+    case DRIVER_STATE_WRONG_VERSION: {
+        set(why, result->version < row.expectedVersion ? CAUSE_OLDER_DRIVER : CAUSE_NEWER_DRIVER, EVIDENCE_VERSION,
+            result->version);
+        char version[16];
+        _snprintf(version, sizeof(version), "%08X", unsigned(row.expectedVersion));
+        version[sizeof(version) - 1] = 0;
+        expectNarrow(why, version);
+        return;
+    }
+    case DRIVER_STATE_NOT_RUNNING:
+    case DRIVER_STATE_INSTALLATION_PROBLEM:
+        if (node) fromNode(why, *node);
+        return;
+    case DRIVER_STATE_NOT_ANSWERING:
+        if (node) fromNode(why, *node);
+        else set(why, CAUSE_DRIVER_NOT_ANSWERING, EVIDENCE_LISTED, evidence.listed);
+        return;
+    default:
+        // A checked row: the first of its findings that the evidence explains.
+        for (int32_t i = 0; i < result->findingCount && i < DRIVER_FINDINGS_CAPACITY; ++i) {
+            if (result->findings[i].why.cause == CAUSE_UNKNOWN) continue;
+            *why = result->findings[i].why;
+            return;
+        }
+        return;
+    }
+}
+
+void decideIntegrity(int32_t initValue, Diagnosis* why) {
+    ZeroMemory(why, sizeof(*why));
+    if (initValue != 0) set(why, CAUSE_CHECKER_DAMAGED, EVIDENCE_INTEGRITY, uint32_t(initValue));
+}

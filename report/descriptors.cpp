@@ -1,0 +1,257 @@
+#include "report/descriptors.h"
+
+#include <stdio.h>
+#include <string.h>
+#include <wchar.h>
+
+#include "base/log_buffer.h"
+#include "base/text.h"
+
+constexpr FindingDescriptor FINDING_DESCRIPTORS[FINDING_KIND_COUNT] = {
+    {FINDING_BAD_DRIVER_NAME, "badDriverName", "Bad Driver Name", true},
+    {FINDING_BAD_PIN_NAME, "badPinName", "Bad Pin Name", true},
+    {FINDING_BAD_PIN_ICON, "badPinIcon", "Bad Pin Icon", true},
+    {FINDING_SAME_HARDWARE_ID, "sameHardwareId", "Found same hardware ID used by", true},
+    {FINDING_SAME_ICON, "sameIcon", "Found same Icon used by", true},
+    {FINDING_SAME_ENDPOINT_GUID, "sameEndpointGuid", "Found same MMEDeviceGUID used by", true},
+    {FINDING_SAME_DRIVER_STRING, "sameDriverString", "Found same driver string used by", true},
+    {FINDING_NOT_LISTED, "notListed", "Device not listed.", true},
+    {FINDING_NOT_RESPONDING, "notResponding", "Device not responding.", true},
+    {FINDING_CAPTURE_ONLY_INTERFACE, "captureOnlyInterface", "", false},
+};
+
+#define SOUND_PANEL "Open the Sound control panel: press Windows+R, type mmsys.cpl and press Enter."
+#define DEVICE_MANAGER "Open Device Manager: press Windows+R, type devmgmt.msc and press Enter."
+#define RUN_AGAIN "Run the test again."
+#define RESTART "Restart Windows (choose Restart, not Shut down), then run the test again."
+#define REINSTALL "If it stays, install the {driver} driver again and restart Windows."
+
+constexpr CauseDescriptor CAUSE_DESCRIPTORS[CAUSE_COUNT] = {
+    {CAUSE_NONE, "none", "No problem found", {}},
+    {CAUSE_UNKNOWN, "unknown", "The cause is not known",
+     {"Install the {driver} driver again (you may consider re-installing audio drivers).", RESTART,
+      "If it stays, send this report (File, Save Report As...) to Halvane's support."}},
+    {CAUSE_ENDPOINT_DISABLED, "endpointDisabled", "The device is disabled in the Sound settings",
+     {SOUND_PANEL, "On the Playback or Recording tab, right-click the list and tick \"Show Disabled Devices\".",
+      "Right-click {found} and choose \"Enable\".", RUN_AGAIN}},
+    {CAUSE_ENDPOINT_NOT_PRESENT, "endpointNotPresent",
+     "Windows keeps the device but says it is not present: its driver did not bring it up", {RESTART, REINSTALL}},
+    {CAUSE_ENDPOINT_UNPLUGGED, "endpointUnplugged", "Windows says the device is unplugged (a virtual device has no plug)",
+     {RESTART, REINSTALL}},
+    {CAUSE_RENAMED_BY_USER, "renamedByUser", "The device was renamed in the Sound settings",
+     {SOUND_PANEL, "On the Playback or Recording tab, select {found} and click Properties.",
+      "On the General tab, type its name back: {expected}, then click OK.", RUN_AGAIN}},
+    {CAUSE_ICON_CHANGED_BY_USER, "iconChangedByUser", "The device was given another icon in the Sound settings",
+     {SOUND_PANEL, "On the Playback or Recording tab, select the device and click Properties.",
+      "On the General tab, click \"Change Icon\" and choose the driver's icon, {expected} (installing the {driver} "
+      "driver again also puts it back).",
+      RUN_AGAIN}},
+    {CAUSE_AUDIO_SERVICE_NOT_RUNNING, "audioServiceNotRunning", "The Windows Audio service is not running",
+     {"Open Services: press Windows+R, type services.msc and press Enter.",
+      "Open \"Windows Audio\" and \"Windows Audio Endpoint Builder\" in turn: set the Startup type to Automatic and "
+      "click Start.",
+      RUN_AGAIN}},
+    {CAUSE_DRIVER_DISABLED, "driverDisabled", "The driver's device is disabled in Device Manager",
+     {DEVICE_MANAGER,
+      "Under \"Sound, video and game controllers\", right-click {driver} and choose \"Enable device\" (\"Enable\" "
+      "before Windows 10).",
+      RUN_AGAIN}},
+    {CAUSE_DRIVER_NOT_STARTED, "driverNotStarted", "Windows did not start the driver (problem code {value})",
+     {RESTART, DEVICE_MANAGER,
+      "Under \"Sound, video and game controllers\", open {driver}: the General tab says why. If it stays, right-click "
+      "it, choose \"Uninstall device\", then install the {driver} driver again and restart Windows."}},
+    {CAUSE_SIGNATURE_NOT_VERIFIED, "signatureNotVerified",
+     "Windows could not verify the driver's digital signature (problem code {value})",
+     {"Install the {driver} driver again with Halvane's own installer, which is signed.",
+      "Make sure the date and time of this computer are right, then restart Windows.", RUN_AGAIN}},
+    {CAUSE_RESTART_NEEDED, "restartNeeded", "Windows needs a restart to finish installing the driver", {RESTART}},
+    {CAUSE_INSTALLED_TWICE, "installedTwice", "The driver is installed twice: {value} devices carry its hardware ID",
+     {DEVICE_MANAGER,
+      "Under \"Sound, video and game controllers\", uninstall every {driver} device (right-click, \"Uninstall "
+      "device\").",
+      "Install the {driver} driver once, restart Windows and run the test again."}},
+    {CAUSE_OLDER_DRIVER, "olderDriver", "An older version of the driver is installed ({found})",
+     {"Install version {expected} of the {driver} driver from Halvane.", RESTART}},
+    {CAUSE_NEWER_DRIVER, "newerDriver", "The driver ({found}) is newer than this checker knows",
+     {"Download the current Halvane Devices Checker from Halvane and run it: this one expects version {expected}."}},
+    {CAUSE_DRIVER_NOT_ANSWERING, "driverNotAnswering", "The driver does not answer", {RESTART, REINSTALL}},
+    {CAUSE_CHECKER_DAMAGED, "checkerDamaged",
+     "This checker's own file is damaged or was changed (initialization value {value})",
+     {"Download the Halvane Devices Checker again from Halvane and run the new copy."}},
+};
+
+namespace {
+
+template <typename Row, size_t N>
+constexpr bool inEnumerationOrder(const Row (&rows)[N], int (*value)(const Row&)) {
+    for (size_t i = 0; i < N; ++i)
+        if (value(rows[i]) != int(i)) return false;
+    return true;
+}
+constexpr int findingKindOf(const FindingDescriptor& row) { return row.kind; }
+constexpr int causeOf(const CauseDescriptor& row) { return row.cause; }
+
+const FindingDescriptor kUnknownFinding = {FINDING_KIND_COUNT, "unknown", "", false};
+
+// Appends a text to a line, cut to its capacity.
+void put(wchar_t* text, size_t capacity, size_t* at, const wchar_t* part) {
+    while (*part && *at + 1 < capacity) text[(*at)++] = *part++;
+    text[*at] = 0;
+}
+void putNarrow(wchar_t* text, size_t capacity, size_t* at, const char* part) {
+    wchar_t wide[NARROW_LINE_UNITS];
+    widenLine(part ? part : "", wide);
+    put(text, capacity, at, wide);
+}
+
+const char* serviceWord(uint32_t state) {
+    switch (state) {
+    case AUDIO_SERVICE_RUNNING: return "running";
+    case AUDIO_SERVICE_STOPPED: return "stopped";
+    case AUDIO_SERVICE_DISABLED: return "disabled";
+    case AUDIO_SERVICE_MISSING: return "missing";
+    case AUDIO_SERVICE_UNREADABLE: return "not readable";
+    default: return "not asked";
+    }
+}
+
+const char* deviceStateWord(uint32_t state) {
+    switch (state & 0xF) {
+    case DEVICE_STATE_ACTIVE: return "active";
+    case DEVICE_STATE_DISABLED: return "disabled";
+    case DEVICE_STATE_NOT_PRESENT: return "not present";
+    case DEVICE_STATE_UNPLUGGED: return "unplugged";
+    default: return "in an unknown state";
+    }
+}
+
+}  // namespace
+
+static_assert(inEnumerationOrder(FINDING_DESCRIPTORS, findingKindOf), "one finding row per kind, in order");
+static_assert(inEnumerationOrder(CAUSE_DESCRIPTORS, causeOf), "one cause row per cause, in order");
+
+const FindingDescriptor& findingDescriptor(FindingKind kind) {
+    return kind >= 0 && kind < FINDING_KIND_COUNT ? FINDING_DESCRIPTORS[kind] : kUnknownFinding;
+}
+
+const CauseDescriptor& causeDescriptor(Cause cause) {
+    return CAUSE_DESCRIPTORS[cause >= 0 && cause < CAUSE_COUNT ? cause : CAUSE_UNKNOWN];
+}
+
+void formatFound(const Diagnosis& why, wchar_t* text, size_t capacity) {
+    text[0] = 0;
+    const WatchedEntry* e = why.entry;
+    switch (why.evidence) {
+    case EVIDENCE_STORED_NAME:
+        if (e) copyText(text, e->name, capacity);
+        break;
+    case EVIDENCE_STORED_ICON:
+        if (e) copyText(text, e->icon, capacity);
+        break;
+    case EVIDENCE_ENDPOINT_STATE:
+        if (e) copyText(text, (e->known & ENTRY_HAS_NAME) && e->name[0] ? e->name : e->endpointGuid, capacity);
+        break;
+    case EVIDENCE_VERSION:
+        _snwprintf(text, capacity, L"%08X", unsigned(why.value));
+        break;
+    default:
+        break;
+    }
+    text[capacity - 1] = 0;
+    makeLineSafe(text);
+}
+
+void fillCauseText(const char* pattern, const Diagnosis& why, const char* driver, wchar_t* text, size_t capacity) {
+    size_t at = 0;
+    text[0] = 0;
+    for (const char* p = pattern ? pattern : ""; *p;) {
+        wchar_t part[ICON_PATH_SIZE] = L"";
+        const char* end = *p == '{' ? strchr(p, '}') : NULL;
+        const size_t length = end ? size_t(end - p + 1) : 0;
+        if (length == 8 && strncmp(p, "{driver}", 8) == 0) {
+            putNarrow(text, capacity, &at, driver);
+        } else if (length == 7 && strncmp(p, "{value}", 7) == 0) {
+            _snwprintf(part, ICON_PATH_SIZE, why.evidence == EVIDENCE_INTEGRITY ? L"%d" : L"%u", why.value);
+            put(text, capacity, &at, part);
+        } else if (length == 10 && strncmp(p, "{expected}", 10) == 0) {
+            copyText(part, why.expected, EXPECTED_TEXT_SIZE);
+            put(text, capacity, &at, part);
+        } else if (length == 7 && strncmp(p, "{found}", 7) == 0) {
+            formatFound(why, part, ICON_PATH_SIZE);
+            put(text, capacity, &at, part[0] ? part : L"the device");
+        } else {
+            part[0] = wchar_t(static_cast<unsigned char>(*p));
+            part[1] = 0;
+            if (*p & 0x80) putNarrow(text, capacity, &at, "?");  // the table is ASCII
+            else put(text, capacity, &at, part);
+            ++p;
+            continue;
+        }
+        p += length;
+    }
+    makeLineSafe(text);
+}
+
+void formatEvidence(const Diagnosis& why, const char* hardwareId, wchar_t* text, size_t capacity) {
+    wchar_t found[ICON_PATH_SIZE];
+    formatFound(why, found, ICON_PATH_SIZE);
+    const wchar_t* node = why.node ? why.node->instanceId : L"";
+    switch (why.evidence) {
+    case EVIDENCE_DEVICE_NODE:
+        if (why.value) _snwprintf(text, capacity, L"Device Manager: %ls has problem code %u", node, why.value);
+        else _snwprintf(text, capacity, L"Device Manager: %ls waits for a restart", node);
+        break;
+    case EVIDENCE_NODE_COUNT:
+        _snwprintf(text, capacity, L"Device Manager: %u present devices carry the hardware ID %hs", why.value,
+                   hardwareId ? hardwareId : "");
+        break;
+    case EVIDENCE_SERVICE:
+        _snwprintf(text, capacity, L"%hs service: %hs",
+                   why.service == 0 ? "Windows Audio" : "Windows Audio Endpoint Builder", serviceWord(why.value));
+        break;
+    case EVIDENCE_ENDPOINT_STATE:
+        _snwprintf(text, capacity, L"Sound settings: %ls is %hs (DeviceState %u)", found, deviceStateWord(why.value),
+                   why.value);
+        break;
+    case EVIDENCE_STORED_NAME:
+        _snwprintf(text, capacity, L"Sound settings: the device is named \"%ls\"", found);
+        break;
+    case EVIDENCE_STORED_ICON:
+        _snwprintf(text, capacity, L"Sound settings: the device's icon is \"%ls\"", found);
+        break;
+    case EVIDENCE_VERSION:
+        _snwprintf(text, capacity, L"Version found: %ls; this checker expects %ls", found, why.expected);
+        break;
+    case EVIDENCE_NO_VERSION_ANSWER:
+        _snwprintf(text, capacity, L"The driver did not answer its version request in time");
+        break;
+    case EVIDENCE_FILTER_SILENT:
+        _snwprintf(text, capacity, L"Its kernel-streaming filter stopped answering during the test");
+        break;
+    case EVIDENCE_LISTED: {
+        static const struct {
+            uint32_t bit;
+            const wchar_t* words;
+        } kLists[] = {{LISTED_KS_INTERFACE, L"a kernel-streaming interface"},
+                      {LISTED_ENDPOINT, L"an endpoint"},
+                      {LISTED_WAVE_DEVICE, L"a wave device"}};
+        wchar_t lists[128] = L"";
+        size_t at = 0;
+        for (const auto& l : kLists) {
+            if (!(why.value & l.bit)) continue;
+            if (at) put(lists, 128, &at, L", ");
+            put(lists, 128, &at, l.words);
+        }
+        _snwprintf(text, capacity, L"Windows lists its devices (%ls), but the driver gave no version", lists);
+        break;
+    }
+    case EVIDENCE_INTEGRITY:
+        _snwprintf(text, capacity, L"Initialization value: %d", int(why.value));
+        break;
+    default:
+        _snwprintf(text, capacity, L"nothing that explains it");
+        break;
+    }
+    text[capacity - 1] = 0;
+    makeLineSafe(text);
+}

@@ -1,0 +1,101 @@
+#include "report/what_to_do.h"
+
+#include <stdio.h>
+#include <wchar.h>
+
+#include "report/descriptors.h"
+#include "report/text_report.h"
+
+namespace {
+
+const char kSeparator[] = "------------------------------------------------------------------";
+
+// One cause of a row: its words, the evidence, what was expected and found, and its steps.
+void appendCause(LogBuffer* text, const Diagnosis& why, const char* driver, const char* hardwareId) {
+    const CauseDescriptor& cause = causeDescriptor(why.cause);
+    wchar_t words[REPORT_LINE_SIZE], line[REPORT_LINE_SIZE + 32];
+    fillCauseText(cause.words, why, driver, words, REPORT_LINE_SIZE);
+    _snwprintf(line, REPORT_LINE_SIZE + 32, L"Why: %ls.", words);
+    line[REPORT_LINE_SIZE + 31] = 0;
+    appendWide(text, line);
+    formatEvidence(why, hardwareId, words, REPORT_LINE_SIZE);
+    _snwprintf(line, REPORT_LINE_SIZE + 32, L"Windows says: %ls.", words);
+    line[REPORT_LINE_SIZE + 31] = 0;
+    appendWide(text, line);
+    if (why.expected[0]) {
+        _snwprintf(line, REPORT_LINE_SIZE + 32, L"Expected: %ls", why.expected);
+        line[REPORT_LINE_SIZE + 31] = 0;
+        appendWide(text, line);
+    }
+    formatFound(why, words, REPORT_LINE_SIZE);
+    if (words[0] && why.evidence != EVIDENCE_ENDPOINT_STATE) {
+        _snwprintf(line, REPORT_LINE_SIZE + 32, L"Found: %ls", words);
+        line[REPORT_LINE_SIZE + 31] = 0;
+        appendWide(text, line);
+    }
+    appendNarrow(text, "What to do:");
+    for (int i = 0; i < CAUSE_STEPS_MAX && cause.steps[i]; ++i) {
+        fillCauseText(cause.steps[i], why, driver, words, REPORT_LINE_SIZE);
+        _snwprintf(line, REPORT_LINE_SIZE + 32, L"  %d. %ls", i + 1, words);
+        line[REPORT_LINE_SIZE + 31] = 0;
+        appendWide(text, line);
+    }
+}
+
+bool sameAdvice(const Diagnosis& a, const Diagnosis& b) {
+    if (a.cause != b.cause || wcscmp(a.expected, b.expected) != 0) return false;
+    wchar_t foundA[ICON_PATH_SIZE], foundB[ICON_PATH_SIZE];
+    formatFound(a, foundA, ICON_PATH_SIZE);
+    formatFound(b, foundB, ICON_PATH_SIZE);
+    return wcscmp(foundA, foundB) == 0;
+}
+
+void appendDriver(LogBuffer* text, const DriverResult& driver) {
+    appendNarrow(text, driver.displayName);
+    appendDriverSection(driver, text);
+    // The row's cause, then each other cause its findings have, once each.
+    const Diagnosis* shown[DRIVER_FINDINGS_CAPACITY + 1];
+    int count = 0;
+    shown[count++] = &driver.why;
+    for (int32_t i = 0; i < driver.findingCount && i < DRIVER_FINDINGS_CAPACITY; ++i) {
+        const Diagnosis& why = driver.findings[i].why;
+        bool seen = false;
+        for (int k = 0; k < count && !seen; ++k) seen = sameAdvice(*shown[k], why);
+        if (!seen) shown[count++] = &why;
+    }
+    for (int k = 0; k < count; ++k) {
+        appendNarrow(text, " ");
+        appendCause(text, *shown[k], driver.displayName, driver.hardwareId);
+    }
+    appendNarrow(text, kSeparator);
+}
+
+}  // namespace
+
+void renderWhatToDo(const TestRunResults& results, LogBuffer* text) {
+    clear(text);
+    const SYSTEMTIME& date = results.testDate;
+    char line[NARROW_LINE_UNITS];
+    _snprintf(line, sizeof(line), "WHAT TO DO after the test of %04i/%02i/%02i - %02i:%02i:%02i (UTC)", date.wYear,
+              date.wMonth, date.wDay, date.wHour, date.wMinute, date.wSecond);
+    line[sizeof(line) - 1] = 0;
+    appendNarrow(text, line);
+    appendNarrow(text, kSeparator);
+    if (results.errorTotal > 0)
+        _snprintf(line, sizeof(line),
+                  "%i error%s found. For each driver with a problem: its lines in the report, why, and the steps "
+                  "that fix it.",
+                  int(results.errorTotal), results.errorTotal == 1 ? "" : "s");
+    else
+        _snprintf(line, sizeof(line), "No error found: the drivers need nothing.");
+    line[sizeof(line) - 1] = 0;
+    appendNarrow(text, line);
+    appendNarrow(text, kSeparator);
+    if (results.integrity.cause != CAUSE_NONE) {
+        appendNarrow(text, "Halvane Devices Checker");
+        appendCause(text, results.integrity, "Halvane Devices Checker", "");
+        appendNarrow(text, kSeparator);
+    }
+    for (const DriverResult& driver : results.drivers)
+        if (driver.why.cause != CAUSE_NONE) appendDriver(text, driver);
+}

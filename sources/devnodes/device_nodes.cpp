@@ -1,0 +1,128 @@
+#include "sources/devnodes/device_nodes.h"
+
+#include <string.h>
+
+#include "base/owners.h"
+#include "base/system_functions.h"
+#include "base/text.h"
+
+namespace {
+
+// DEVPKEY_Device_DevNodeStatus and DEVPKEY_Device_ProblemCode, which XP's headers lack.
+const DEVPROPKEY kDevNodeStatus = {{0x4340a6c5, 0x93fa, 0x4706, {0x97, 0x2c, 0x7b, 0x64, 0x80, 0x08, 0xa5, 0xa7}}, 2};
+const DEVPROPKEY kProblemCode = {{0x4340a6c5, 0x93fa, 0x4706, {0x97, 0x2c, 0x7b, 0x64, 0x80, 0x08, 0xa5, 0xa7}}, 3};
+const DEVPROPTYPE kUint32 = 0x00000007;  // DEVPROP_TYPE_UINT32
+
+BOOL WINAPI systemGetDevicePropertyW(HDEVINFO set, PSP_DEVINFO_DATA device, const DEVPROPKEY* key, DEVPROPTYPE* type,
+                                     PBYTE buffer, DWORD size, PDWORD requiredSize, DWORD flags) {
+    const auto real = systemFunctions().setupDiGetDevicePropertyW;
+    if (real) return real(set, device, key, type, buffer, size, requiredSize, flags);
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return FALSE;
+}
+
+const DeviceNodeApi kReal = {SetupDiGetClassDevsW,         SetupDiEnumDeviceInfo,    SetupDiGetDeviceRegistryPropertyW,
+                             SetupDiGetDeviceInstanceIdW,  systemGetDevicePropertyW, CM_Get_DevNode_Status,
+                             SetupDiDestroyDeviceInfoList};
+
+// A hardware ID list holds a few IDs; more than this is not a device's own.
+const DWORD kHardwareIdUnits = 2048;
+
+// The index in the set of the first of the node's hardware IDs that the set holds, or -1. The
+// list is a REG_MULTI_SZ that may come without its terminators.
+int32_t matchHardwareIds(const DeviceNodeApi& api, HDEVINFO set, SP_DEVINFO_DATA* device, const HardwareIdSet& ids) {
+    wchar_t list[kHardwareIdUnits + 2];
+    DWORD type = 0;
+    if (!api.getDeviceRegistryPropertyW(set, device, SPDRP_HARDWAREID, &type, reinterpret_cast<BYTE*>(list),
+                                        kHardwareIdUnits * sizeof(wchar_t), NULL) ||
+        type != REG_MULTI_SZ)
+        return -1;
+    list[kHardwareIdUnits] = 0;
+    list[kHardwareIdUnits + 1] = 0;
+    for (const wchar_t* id = list; *id; id += wcslen(id) + 1)
+        for (int32_t i = 0; i < ids.count; ++i)
+            if (ids.ids[i] && equalIgnoringAsciiCase(id, ids.ids[i])) return i;
+    return -1;
+}
+
+enum PropertyRead { PROPERTY_READ, PROPERTY_NOT_READ, PROPERTY_CALL_MISSING };
+
+// A 32-bit device property; a value of another type or size is not taken.
+PropertyRead readUint32(const DeviceNodeApi& api, HDEVINFO set, SP_DEVINFO_DATA* device, const DEVPROPKEY& key,
+                        uint32_t* value) {
+    DEVPROPTYPE type = 0;
+    DWORD size = 0;
+    uint32_t read = 0;
+    if (!api.getDevicePropertyW(set, device, &key, &type, reinterpret_cast<BYTE*>(&read), sizeof(read), &size, 0))
+        return GetLastError() == ERROR_CALL_NOT_IMPLEMENTED ? PROPERTY_CALL_MISSING : PROPERTY_NOT_READ;
+    if (type != kUint32 || size != sizeof(read)) return PROPERTY_NOT_READ;
+    *value = read;
+    return PROPERTY_READ;
+}
+
+// The node's problem code and status: Windows' device properties where it has them, else the
+// configuration manager's status call (Windows XP).
+void readNodeState(const DeviceNodeApi& api, HDEVINFO set, SP_DEVINFO_DATA* device, DeviceNodeRecord* node) {
+    const PropertyRead problem = readUint32(api, set, device, kProblemCode, &node->problemCode);
+    if (problem == PROPERTY_CALL_MISSING) {
+        ULONG status = 0, code = 0;
+        if (api.getDevNodeStatus(&status, &code, device->DevInst, 0) != CR_SUCCESS) return;
+        node->status = status;
+        // A problem code counts only with DN_HAS_PROBLEM.
+        node->problemCode = (status & NODE_STATUS_HAS_PROBLEM) ? code : 0;
+        node->known |= NODE_PROBLEM_KNOWN | NODE_STATUS_KNOWN;
+        return;
+    }
+    if (problem == PROPERTY_READ) node->known |= NODE_PROBLEM_KNOWN;
+    if (readUint32(api, set, device, kDevNodeStatus, &node->status) == PROPERTY_READ) node->known |= NODE_STATUS_KNOWN;
+}
+
+bool listed(const DeviceNodeList& list, int32_t count, const wchar_t* instanceId) {
+    for (int32_t i = 0; i < count; ++i)
+        if (equalIgnoringAsciiCase(list.nodes[i].instanceId, instanceId)) return true;
+    return false;
+}
+
+// Walks one set of nodes: the present ones, then all of them, where a node already found
+// present is passed over.
+void walk(const DeviceNodeApi& api, DWORD flags, bool present, const HardwareIdSet& ids, DeviceNodeList* list) {
+    DeviceInfoSet set(api.getClassDevsW(NULL, NULL, NULL, flags), api.destroyDeviceInfoList);
+    if (!set.valid()) return;
+    const int32_t presentCount = list->count;
+    SP_DEVINFO_DATA device;
+    for (DWORD i = 0;; ++i) {
+        ZeroMemory(&device, sizeof(device));
+        device.cbSize = sizeof(device);
+        if (!api.enumDeviceInfo(set.get(), i, &device)) break;
+        const int32_t index = matchHardwareIds(api, set.get(), &device, ids);
+        if (index < 0) continue;
+        wchar_t instanceId[DEVICE_NODE_ID_SIZE];
+        if (!api.getDeviceInstanceIdW(set.get(), &device, instanceId, DEVICE_NODE_ID_SIZE, NULL)) continue;
+        instanceId[DEVICE_NODE_ID_SIZE - 1] = 0;
+        if (!present && listed(*list, presentCount, instanceId)) continue;
+        if (list->count >= DEVICE_NODES_CAPACITY) {
+            ++list->leftOut;
+            continue;
+        }
+        DeviceNodeRecord& node = list->nodes[list->count++];
+        ZeroMemory(&node, sizeof(node));
+        node.idIndex = index;
+        node.known = present ? NODE_PRESENT : 0;
+        copyText(node.instanceId, instanceId, DEVICE_NODE_ID_SIZE);
+        if (present) readNodeState(api, set.get(), &device, &node);
+    }
+}
+
+}  // namespace
+
+DeviceNodeApi g_deviceNodeApi = kReal;
+
+const DeviceNodeApi& realDeviceNodeApi() { return kReal; }
+
+void collectDeviceNodes(const HardwareIdSet& ids, DeviceNodeList* list) {
+    ZeroMemory(list, sizeof(*list));
+    if (ids.count <= 0) return;
+    const DeviceNodeApi& api = g_deviceNodeApi;
+    walk(api, DIGCF_ALLCLASSES | DIGCF_PRESENT, true, ids, list);
+    walk(api, DIGCF_ALLCLASSES, false, ids, list);
+}

@@ -1,0 +1,75 @@
+// The device nodes Windows keeps for chosen hardware IDs, present or not, and what Windows says
+// of each: its problem code and status. Read only; nothing here asks a driver anything.
+#pragma once
+
+#include <windows.h>
+#include <setupapi.h>
+#include <cfgmgr32.h>
+#include <stdint.h>
+
+#include "base/device_record.h"
+
+// The calls of the walk: the real ones in the product, a fake device tree in tests.
+struct DeviceNodeApi {
+    HDEVINFO(WINAPI* getClassDevsW)(const GUID* classGuid, PCWSTR enumerator, HWND parent, DWORD flags);
+    BOOL(WINAPI* enumDeviceInfo)(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA device);
+    BOOL(WINAPI* getDeviceRegistryPropertyW)(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD property, PDWORD type,
+                                             PBYTE buffer, DWORD size, PDWORD requiredSize);
+    BOOL(WINAPI* getDeviceInstanceIdW)(HDEVINFO set, PSP_DEVINFO_DATA device, PWSTR id, DWORD size,
+                                       PDWORD requiredSize);
+    // Windows Vista and later: fails with ERROR_CALL_NOT_IMPLEMENTED where Windows lacks it, and
+    // the node's status then comes from getDevNodeStatus, as on Windows XP.
+    BOOL(WINAPI* getDevicePropertyW)(HDEVINFO set, PSP_DEVINFO_DATA device, const DEVPROPKEY* key,
+                                     DEVPROPTYPE* type, PBYTE buffer, DWORD size, PDWORD requiredSize, DWORD flags);
+    CONFIGRET(WINAPI* getDevNodeStatus)(PULONG status, PULONG problem, DEVINST node, ULONG flags);
+    BOOL(WINAPI* destroyDeviceInfoList)(HDEVINFO set);
+};
+extern DeviceNodeApi g_deviceNodeApi;
+const DeviceNodeApi& realDeviceNodeApi();
+
+enum {
+    DEVICE_NODE_ID_SIZE = 200,  // an instance ID's longest form, terminator included
+    DEVICE_NODES_CAPACITY = 32,
+};
+
+// What is known of a node.
+enum : uint32_t {
+    NODE_PRESENT = 0x1,         // Windows lists it among the present devices
+    NODE_PROBLEM_KNOWN = 0x2,   // problemCode was read
+    NODE_STATUS_KNOWN = 0x4,    // status was read
+};
+
+// Status flags and problem codes as Windows defines them (cfg.h), for the ones the checker reads.
+enum : uint32_t {
+    NODE_STATUS_NEED_RESTART = 0x100,  // DN_NEED_RESTART
+    NODE_STATUS_HAS_PROBLEM = 0x400,   // DN_HAS_PROBLEM
+};
+enum : uint32_t {
+    PROBLEM_NOT_CONFIGURED = 1,
+    PROBLEM_FAILED_START = 10,
+    PROBLEM_NEED_RESTART = 14,
+    PROBLEM_REINSTALL = 18,
+    PROBLEM_DISABLED = 22,
+    PROBLEM_FAILED_INSTALL = 28,
+    PROBLEM_UNSIGNED_DRIVER = 52,
+};
+
+struct DeviceNodeRecord {
+    int32_t idIndex;  // which hardware ID of the set the node carries
+    uint32_t known;   // NODE_ flags
+    uint32_t problemCode;  // 0: none
+    uint32_t status;       // DN_ flags
+    wchar_t instanceId[DEVICE_NODE_ID_SIZE];
+};
+
+// The nodes found, present ones first, each in the order Windows lists them; nodes beyond the
+// capacity are only counted.
+struct DeviceNodeList {
+    int32_t count;
+    int32_t leftOut;
+    DeviceNodeRecord nodes[DEVICE_NODES_CAPACITY];
+};
+
+// Every device node (of any class) one of whose hardware IDs is in the set, compared whole,
+// ignoring ASCII case only.
+void collectDeviceNodes(const HardwareIdSet& ids, DeviceNodeList* list);
