@@ -84,10 +84,11 @@ bool listed(const DeviceNodeList& list, int32_t count, const wchar_t* instanceId
 }
 
 // Walks one set of nodes: the present ones, then all of them, where a node already found
-// present is passed over.
-void walk(const DeviceNodeApi& api, DWORD flags, bool present, const HardwareIdSet& ids, DeviceNodeList* list) {
+// present is passed over. Returns the nodes of the set that carry a watched hardware ID.
+int32_t walk(const DeviceNodeApi& api, DWORD flags, bool present, const HardwareIdSet& ids, DeviceNodeList* list) {
     DeviceInfoSet set(api.getClassDevsW(NULL, NULL, NULL, flags), api.destroyDeviceInfoList);
-    if (!set.valid()) return;
+    if (!set.valid()) return 0;
+    int32_t matches = 0;
     const int32_t presentCount = list->count;
     SP_DEVINFO_DATA device;
     for (DWORD i = 0;; ++i) {
@@ -99,11 +100,9 @@ void walk(const DeviceNodeApi& api, DWORD flags, bool present, const HardwareIdS
         wchar_t instanceId[DEVICE_NODE_ID_SIZE];
         if (!api.getDeviceInstanceIdW(set.get(), &device, instanceId, DEVICE_NODE_ID_SIZE, NULL)) continue;
         instanceId[DEVICE_NODE_ID_SIZE - 1] = 0;
-        if (!present && listed(*list, presentCount, instanceId)) continue;
-        if (list->count >= DEVICE_NODES_CAPACITY) {
-            ++list->leftOut;
-            continue;
-        }
+        ++matches;
+        // Once the present nodes filled the list, none is kept and all are counted below.
+        if (list->count >= DEVICE_NODES_CAPACITY || (!present && listed(*list, presentCount, instanceId))) continue;
         DeviceNodeRecord& node = list->nodes[list->count++];
         ZeroMemory(&node, sizeof(node));
         node.idIndex = index;
@@ -111,6 +110,7 @@ void walk(const DeviceNodeApi& api, DWORD flags, bool present, const HardwareIdS
         copyText(node.instanceId, instanceId, DEVICE_NODE_ID_SIZE);
         if (present) readNodeState(api, set.get(), &device, &node);
     }
+    return matches;
 }
 
 }  // namespace
@@ -123,6 +123,9 @@ void collectDeviceNodes(const HardwareIdSet& ids, DeviceNodeList* list) {
     ZeroMemory(list, sizeof(*list));
     if (ids.count <= 0) return;
     const DeviceNodeApi& api = g_deviceNodeApi;
-    walk(api, DIGCF_ALLCLASSES | DIGCF_PRESENT, true, ids, list);
-    walk(api, DIGCF_ALLCLASSES, false, ids, list);
+    const int32_t present = walk(api, DIGCF_ALLCLASSES | DIGCF_PRESENT, true, ids, list);
+    const int32_t all = walk(api, DIGCF_ALLCLASSES, false, ids, list);
+    // Every present node is among all of them.
+    const int32_t found = all > present ? all : present;
+    list->leftOut = found > list->count ? found - list->count : 0;
 }

@@ -83,6 +83,18 @@ def compare(run, lines, problems):
     for d in run['drivers']:
         if d['state'] == 'checked':
             expect(d['name'] + ' findings', d['errorCount'], len(d['findings']))
+    for d in run['drivers']:
+        # A row is fine exactly when it counts no error; a row that is not, and every finding, has a cause.
+        expect(d['name'] + ' cause', d['errorCount'] == 0, d['cause'] == 'none')
+        if d['cause'] != 'none' and not d['steps']:
+            problems.append('%s: cause %s without steps' % (d['name'], d['cause']))
+        for f in d['findings']:
+            if f['cause'] == 'none':
+                problems.append('%s: a finding without a cause' % d['name'])
+        no_version = d['state'] in ('notInstalled', 'driverNotResponding', 'installedNotRunning', 'installedNotAnswering')
+        expect(d['name'] + ' versionFound null', no_version, d['versionFound'] is None)
+    integrity = run['checkerIntegrity']
+    expect('checker integrity', run['initializationValue'] == 0, integrity is None)
     responding = [f for d in run['drivers'] for f in d['findings'] if f['kind'] == 'notResponding']
     paths = [s['interfacePath'] for s in run['silentFilters']]
     for f in responding:

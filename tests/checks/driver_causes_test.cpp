@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "checks/driver_causes.h"
+#include "support/check_world.h"
+
+namespace {
+
+const DriverCatalogEntry& kVesso = DRIVER_CATALOG[0];
+
+// The evidence a pass would have read, put in place by hand.
+struct Evidence {
+    explicit Evidence(DeviceInventory& inventory) : inv(inventory) {
+        inv.watched = catalogHardwareIds();
+        inv.evidence.gathered = 1;
+        inv.evidence.services = {AUDIO_SERVICE_RUNNING, AUDIO_SERVICE_RUNNING};
+    }
+    void node(const wchar_t* id, bool present, uint32_t problem, uint32_t status = 0) {
+        DeviceNodeRecord& n = inv.evidence.nodes.nodes[inv.evidence.nodes.count++];
+        n = {0, (present ? NODE_PRESENT : 0u) | NODE_PROBLEM_KNOWN | NODE_STATUS_KNOWN, problem, status, {}};
+        wcscpy(n.instanceId, id);
+    }
+    void entry(Direction side, const wchar_t* guid, uint32_t state, const wchar_t* name = L"", const wchar_t* icon = L"") {
+        WatchedEntry& e = inv.evidence.entries.entries[inv.evidence.entries.count++];
+        e = {};
+        e.direction = side;
+        e.known = ENTRY_STATE_KNOWN | ENTRY_HAS_NAME | ENTRY_HAS_ICON;
+        e.deviceState = state;
+        wcscpy(e.endpointGuid, guid);
+        wcscpy(e.name, name);
+        wcscpy(e.icon, icon);
+    }
+    DeviceInventory& inv;
+};
+
+// Every device of the first driver in every list, but those a case removes.
+void installVesso(CheckWorld& w, std::vector<std::pair<uint32_t, bool>> missing = {}) {
+    w.addInterface(kVesso, false, L"Halvane Point");
+    for (uint32_t kind : {KIND_MME, KIND_KS, KIND_WDM})
+        for (bool recording : {true, false}) {
+            bool skip = false;
+            for (auto m : missing) skip = skip || (m.first == kind && m.second == recording);
+            if (!skip) w.add(recording ? w.inventory.inputDevices : w.inventory.outputDevices,
+                             CheckWorld::correctDevice(kVesso, kind, recording));
+        }
+}
+DeviceRecord* find(CheckWorld& w, uint32_t kind, bool recording) {
+    RecordList& list = recording ? w.inventory.inputDevices : w.inventory.outputDevices;
+    for (uint32_t i = 1; i <= list.count; ++i)
+        if (recordAt(list, i)->kind == kind) return recordAt(list, i);
+    return nullptr;
+}
+
+const uint32_t kRight = 0x01000305;
+const wchar_t kPlayGuid[] = L"{0.0.0.00000000}.{HalvaneVSOWDM-wdm-out}";
+const wchar_t kRecGuid[] = L"{0.0.1.00000000}.{HalvaneVSOWDM-wdm-in}";
+
+TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
+    const struct Case {
+        const char* name;
+        uint32_t version;  // the control device's answer; 0: none
+        std::function<void(CheckWorld&, Evidence&)> plant;
+        DriverState state;
+        int32_t errors;
+        Cause rowCause;
+        std::vector<Cause> findingCauses;
+        uint32_t problemCode;
+        const wchar_t* expected;
+    } cases[] = {
+        {"disabled in Device Manager", 0, [](CheckWorld&, Evidence& e) { e.node(L"ROOT\\MEDIA\\0000", true, 22); },
+         DRIVER_STATE_NOT_RUNNING, 1, CAUSE_DRIVER_DISABLED, {}, 22, L""},
+        {"signature not verified", 0, [](CheckWorld&, Evidence& e) { e.node(L"ROOT\\MEDIA\\0000", true, 52); },
+         DRIVER_STATE_NOT_RUNNING, 1, CAUSE_SIGNATURE_NOT_VERIFIED, {}, 52, L""},
+        {"failed start", 0, [](CheckWorld&, Evidence& e) { e.node(L"ROOT\\MEDIA\\0000", true, 10); },
+         DRIVER_STATE_NOT_RUNNING, 1, CAUSE_DRIVER_NOT_STARTED, {}, 10, L""},
+        {"restart needed", 0, [](CheckWorld&, Evidence& e) { e.node(L"ROOT\\MEDIA\\0000", true, 14); },
+         DRIVER_STATE_NOT_RUNNING, 1, CAUSE_RESTART_NEEDED, {}, 14, L""},
+        {"only left-overs stay not installed", 0,
+         [](CheckWorld&, Evidence& e) {
+             e.node(L"ROOT\\MEDIA\\0000", false, 22);
+             e.entry(DIRECTION_PLAYBACK, kPlayGuid, 4, L"VESSO Input");
+         },
+         DRIVER_STATE_NOT_INSTALLED, 0, CAUSE_NONE, {}, 0, L""},
+        {"listed without a version", 0, [](CheckWorld& w, Evidence&) { installVesso(w); },
+         DRIVER_STATE_NOT_ANSWERING, 1, CAUSE_DRIVER_NOT_ANSWERING, {}, 0, L""},
+        {"listed, waiting for a restart", 0,
+         [](CheckWorld& w, Evidence& e) {
+             installVesso(w);
+             e.node(L"ROOT\\MEDIA\\0000", true, 0, 0x100);
+         },
+         DRIVER_STATE_NOT_ANSWERING, 1, CAUSE_RESTART_NEEDED, {}, 0, L""},
+        {"endpoint disabled", kRight,
+         [](CheckWorld& w, Evidence& e) {
+             installVesso(w, {{KIND_WDM, false}});
+             e.entry(DIRECTION_PLAYBACK, kPlayGuid, 2, L"VESSO Input");
+         },
+         DRIVER_STATE_CHECKED, 1, CAUSE_ENDPOINT_DISABLED, {CAUSE_ENDPOINT_DISABLED}, 0, L""},
+        {"an active entry of the side explains nothing", kRight,
+         [](CheckWorld& w, Evidence& e) {
+             installVesso(w, {{KIND_WDM, false}});
+             e.entry(DIRECTION_PLAYBACK, kPlayGuid, 2);
+             e.entry(DIRECTION_PLAYBACK, L"{other}", 1);
+             e.entry(DIRECTION_RECORDING, kRecGuid, 8);  // the other side's says nothing of this one
+         },
+         DRIVER_STATE_CHECKED, 1, CAUSE_UNKNOWN, {CAUSE_UNKNOWN}, 0, L""},
+        {"endpoint not present, unplugged", kRight,
+         [](CheckWorld& w, Evidence& e) {
+             installVesso(w, {{KIND_WDM, false}, {KIND_WDM, true}});
+             e.entry(DIRECTION_RECORDING, kRecGuid, 0x10000004);  // high bits are not the state
+             e.entry(DIRECTION_PLAYBACK, kPlayGuid, 8);
+         },
+         DRIVER_STATE_CHECKED, 2, CAUSE_ENDPOINT_NOT_PRESENT, {CAUSE_ENDPOINT_NOT_PRESENT, CAUSE_ENDPOINT_UNPLUGGED},
+         0, L""},
+        {"Windows Audio stopped: wave devices, not kernel streaming", kRight,
+         [](CheckWorld& w, Evidence& e) {
+             installVesso(w, {{KIND_MME, true}, {KIND_KS, true}});
+             e.inv.evidence.services.audio = AUDIO_SERVICE_STOPPED;
+         },
+         DRIVER_STATE_CHECKED, 2, CAUSE_AUDIO_SERVICE_NOT_RUNNING, {CAUSE_AUDIO_SERVICE_NOT_RUNNING, CAUSE_UNKNOWN}, 0,
+         L""},
+        {"only the endpoint builder decides endpoints", kRight,
+         [](CheckWorld& w, Evidence& e) {
+             installVesso(w, {{KIND_WDM, true}, {KIND_WDM, false}});
+             e.inv.evidence.services = {AUDIO_SERVICE_DISABLED, AUDIO_SERVICE_RUNNING};
+             e.entry(DIRECTION_PLAYBACK, kPlayGuid, 2);
+             e.inv.evidence.services.endpointBuilder = AUDIO_SERVICE_RUNNING;
+         },
+         DRIVER_STATE_CHECKED, 2, CAUSE_ENDPOINT_DISABLED, {CAUSE_UNKNOWN, CAUSE_ENDPOINT_DISABLED}, 0, L""},
+        {"renamed by the user", kRight,
+         [](CheckWorld& w, Evidence& e) {
+             installVesso(w);
+             wcscpy(find(w, KIND_WDM, true)->pinNameW, L"My Mic (Halvane Virtual Vesso)");
+             strcpy(find(w, KIND_WDM, true)->pinName, "My Mic (Halvane Virtual Vesso)");
+             e.entry(DIRECTION_RECORDING, kRecGuid, 1, L"My Mic");
+         },
+         DRIVER_STATE_CHECKED, 1, CAUSE_RENAMED_BY_USER, {CAUSE_RENAMED_BY_USER}, 0, L"VESSO Output"},
+        {"a wrong kernel-streaming name says the driver is not the one", kRight,
+         [](CheckWorld& w, Evidence& e) {
+             installVesso(w);
+             strcpy(find(w, KIND_WDM, true)->pinName, "My Mic (Halvane Virtual Vesso)");
+             strcpy(find(w, KIND_KS, true)->pinName, "Other Point");
+             e.entry(DIRECTION_RECORDING, kRecGuid, 1, L"My Mic");
+         },
+         DRIVER_STATE_CHECKED, 2, CAUSE_UNKNOWN, {CAUSE_UNKNOWN, CAUSE_UNKNOWN}, 0, L""},
+        {"icon changed by the user", kRight,
+         [](CheckWorld& w, Evidence& e) {
+             installVesso(w);
+             wcscpy(find(w, KIND_WDM, false)->iconPath, L"C:\\icons\\mine.ico");
+             e.entry(DIRECTION_PLAYBACK, kPlayGuid, 1, L"VESSO Input", L"C:\\icons\\mine.ico");
+         },
+         DRIVER_STATE_CHECKED, 1, CAUSE_ICON_CHANGED_BY_USER, {CAUSE_ICON_CHANGED_BY_USER}, 0, L"VESSO\\pin_in.ico"},
+        {"installed twice", kRight,
+         [](CheckWorld& w, Evidence& e) {
+             installVesso(w);
+             RecordFields twin = CheckWorld::correctDevice(kVesso, KIND_WDM, false);
+             twin.name = L"VESSO Input (Halvane Virtual Vesso) 2";
+             twin.deviceGuid = L"{twin}";
+             w.add(w.inventory.outputDevices, twin);
+             e.node(L"ROOT\\MEDIA\\0000", true, 0);
+             e.node(L"ROOT\\MEDIA\\0001", true, 0);
+         },
+         DRIVER_STATE_CHECKED, 2, CAUSE_INSTALLED_TWICE, {CAUSE_INSTALLED_TWICE, CAUSE_INSTALLED_TWICE}, 0, L""},
+        {"older driver", 0x01000304, nullptr, DRIVER_STATE_WRONG_VERSION, 1, CAUSE_OLDER_DRIVER, {}, 0, L"01000305"},
+        {"newer driver", 0x01000306, nullptr, DRIVER_STATE_WRONG_VERSION, 1, CAUSE_NEWER_DRIVER, {}, 0, L"01000305"},
+        {"no interface, no evidence", kRight, nullptr, DRIVER_STATE_INSTALLATION_PROBLEM, 2, CAUSE_UNKNOWN, {}, 0, L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CheckWorld world;
+        Evidence evidence(world.inventory);
+        if (c.plant) c.plant(world, evidence);
+        world.sortLists();
+        const CheckContext context = {&world.inventory, 7};
+        const DriverVersionAnswer answer = {0, c.version};
+        DriverResult result;
+        EXPECT_EQ(c.errors, checkDriver(kVesso, answer, context, &result));
+        EXPECT_EQ(c.state, result.state);
+        EXPECT_EQ(c.rowCause, result.why.cause);
+        EXPECT_EQ(c.problemCode, result.problemCode);
+        std::vector<Cause> findings;
+        for (int i = 0; i < result.findingCount; ++i) findings.push_back(result.findings[i].why.cause);
+        EXPECT_EQ(c.findingCauses, findings);
+        EXPECT_EQ(std::wstring(c.expected), result.why.expected);
+    }
+}
+
+TEST(DriverCauses, BeforeVistaNoServiceOrStoreDecides) {
+    CheckWorld world;
+    Evidence evidence(world.inventory);
+    installVesso(world, {{KIND_MME, true}, {KIND_MME, false}});
+    evidence.inv.evidence.services.audio = AUDIO_SERVICE_STOPPED;
+    const CheckContext context = {&world.inventory, 1};
+    const DriverVersionAnswer answer = {0, kRight};
+    DriverResult result;
+    EXPECT_EQ(2, checkDriver(kVesso, answer, context, &result));
+    EXPECT_EQ(CAUSE_UNKNOWN, result.why.cause);
+}
+
+TEST(DriverCauses, TheCheckerItselfDamaged) {
+    Diagnosis why;
+    decideIntegrity(-4, &why);
+    EXPECT_EQ(CAUSE_CHECKER_DAMAGED, why.cause);
+    EXPECT_EQ(uint32_t(-4), why.value);
+    decideIntegrity(0, &why);
+    EXPECT_EQ(CAUSE_NONE, why.cause);
+}
+
+}  // namespace

@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "sources/services/audio_services.h"
+#include "support/planted_evidence.h"
+
+namespace {
+
+TEST(AudioServices, AsTheServiceManagerTellsThem) {
+    AudioServices services;
+    readAudioServices(true, &services);
+    EXPECT_EQ(AUDIO_SERVICE_MISSING, services.audio);  // Wine has neither
+    EXPECT_EQ(AUDIO_SERVICE_MISSING, services.endpointBuilder);
+    PlantedService audio(L"AudioSrv", false), builder(L"AudioEndpointBuilder", true);
+    ASSERT_TRUE(audio.created() && builder.created());
+    readAudioServices(true, &services);
+    EXPECT_EQ(AUDIO_SERVICE_STOPPED, services.audio);
+    EXPECT_EQ(AUDIO_SERVICE_DISABLED, services.endpointBuilder);
+    readAudioServices(false, &services);  // before Windows Vista
+    EXPECT_EQ(AUDIO_SERVICE_NOT_ASKED, services.endpointBuilder);
+}
+
+// A running service, and one the manager will not tell of, through the table of calls.
+SC_HANDLE WINAPI openService(SC_HANDLE, LPCWSTR name, DWORD) {
+    if (std::wstring(name) == L"AudioSrv") return reinterpret_cast<SC_HANDLE>(1);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return NULL;
+}
+BOOL WINAPI queryRunning(SC_HANDLE, LPSERVICE_STATUS status) {
+    status->dwCurrentState = SERVICE_RUNNING;
+    return TRUE;
+}
+BOOL WINAPI closeHandle(SC_HANDLE) { return TRUE; }
+
+TEST(AudioServices, RunningAndUnreadable) {
+    g_serviceApi.openServiceW = openService;
+    g_serviceApi.queryServiceStatus = queryRunning;
+    g_serviceApi.closeServiceHandle = closeHandle;
+    AudioServices services;
+    readAudioServices(true, &services);
+    g_serviceApi = realServiceApi();
+    EXPECT_EQ(AUDIO_SERVICE_RUNNING, services.audio);
+    EXPECT_EQ(AUDIO_SERVICE_UNREADABLE, services.endpointBuilder);
+}
+
+}  // namespace
