@@ -14,10 +14,12 @@ bool carries(const DeviceInventory& inventory, int32_t idIndex, const char* hard
            equalIgnoringAsciiCase(inventory.watched.ids[idIndex], hardwareId);
 }
 
+// The list holds a device of the kind (any kind for 0) with the hardware ID (any for null).
 bool listHolds(const RecordList& list, uint32_t kind, const char* hardwareId) {
     for (uint32_t i = 1; i <= recordCount(list); ++i) {
         const DeviceRecord* r = recordAt(list, i);
-        if ((kind == 0 || (r->kind & KIND_MASK) == kind) && equalIgnoringAsciiCase(r->hardwareId, hardwareId))
+        if ((kind == 0 || (r->kind & KIND_MASK) == kind) &&
+            (!hardwareId || equalIgnoringAsciiCase(r->hardwareId, hardwareId)))
             return true;
     }
     return false;
@@ -53,12 +55,12 @@ bool fromEndpointState(Diagnosis* why, const RowEvidence& evidence, Direction si
     static const struct {
         uint32_t state;
         Cause cause;
-    } kStates[] = {{DEVICE_STATE_DISABLED, CAUSE_ENDPOINT_DISABLED},
-                   {DEVICE_STATE_UNPLUGGED, CAUSE_ENDPOINT_UNPLUGGED},
-                   {DEVICE_STATE_NOT_PRESENT, CAUSE_ENDPOINT_NOT_PRESENT}};
+    } kStates[] = {{STORED_STATE_DISABLED, CAUSE_ENDPOINT_DISABLED},
+                   {STORED_STATE_UNPLUGGED, CAUSE_ENDPOINT_UNPLUGGED},
+                   {STORED_STATE_NOT_PRESENT, CAUSE_ENDPOINT_NOT_PRESENT}};
     for (int32_t i = 0; i < evidence.entryCount; ++i) {
         const WatchedEntry& e = *evidence.entries[i];
-        if (sideOf(e, side) && (e.known & ENTRY_STATE_KNOWN) && (e.deviceState & 0xF) == DEVICE_STATE_ACTIVE)
+        if (sideOf(e, side) && (e.known & ENTRY_STATE_KNOWN) && (e.deviceState & 0xF) == STORED_STATE_ACTIVE)
             return false;
     }
     for (const auto& s : kStates) {
@@ -75,19 +77,17 @@ bool fromEndpointState(Diagnosis* why, const RowEvidence& evidence, Direction si
 
 // A device missing from a list Windows builds through its audio services: Windows Audio for the
 // wave devices (with its endpoint builder, which it needs), the endpoint builder for endpoints.
-bool fromServices(Diagnosis* why, const AudioServices& services, uint32_t source) {
-    const bool builderDown = audioServiceDown(services.endpointBuilder);
-    if (source == KIND_MME && audioServiceDown(services.audio)) {
-        set(why, CAUSE_AUDIO_SERVICE_NOT_RUNNING, EVIDENCE_SERVICE, services.audio);
-        why->service = 0;
-        return true;
-    }
-    if ((source == KIND_MME || source == KIND_WDM) && builderDown) {
-        set(why, CAUSE_AUDIO_SERVICE_NOT_RUNNING, EVIDENCE_SERVICE, services.endpointBuilder);
-        why->service = 1;
-        return true;
-    }
-    return false;
+// A service that is down empties the whole list; where the list holds any device, the service
+// works whatever the manager says of it.
+bool fromServices(Diagnosis* why, const DeviceInventory& inventory, uint32_t source) {
+    const AudioServices& services = inventory.evidence.services;
+    if (listHolds(inventory.inputDevices, source, NULL) || listHolds(inventory.outputDevices, source, NULL))
+        return false;
+    if (!(source == KIND_MME && audioServiceDown(services.audio)) && !audioServiceDown(services.endpointBuilder))
+        return false;
+    set(why, CAUSE_AUDIO_SERVICE_NOT_RUNNING, EVIDENCE_SERVICE,
+        uint32_t(services.audio) | uint32_t(services.endpointBuilder) << 8);
+    return true;
 }
 
 // The store entry a device was completed from: the one of its side named as its endpoint GUID.
@@ -127,7 +127,7 @@ void decideFinding(const DriverCatalogEntry& row, const CheckContext& context, c
     case FINDING_CAPTURE_ONLY_INTERFACE:
         if (const DeviceNodeRecord* node = firstProblemNode(evidence, true)) return fromNode(why, *node);
         if (f->kind == FINDING_CAPTURE_ONLY_INTERFACE || f->source == KIND_KS || legacy) return;
-        if (inventory.evidence.gathered && fromServices(why, inventory.evidence.services, f->source)) return;
+        if (inventory.evidence.gathered && fromServices(why, inventory, f->source)) return;
         fromEndpointState(why, evidence, f->side);
         return;
     case FINDING_BAD_PIN_NAME:

@@ -117,10 +117,10 @@ const char* serviceWord(uint32_t state) {
 
 const char* deviceStateWord(uint32_t state) {
     switch (state & 0xF) {
-    case DEVICE_STATE_ACTIVE: return "active";
-    case DEVICE_STATE_DISABLED: return "disabled";
-    case DEVICE_STATE_NOT_PRESENT: return "not present";
-    case DEVICE_STATE_UNPLUGGED: return "unplugged";
+    case STORED_STATE_ACTIVE: return "active";
+    case STORED_STATE_DISABLED: return "disabled";
+    case STORED_STATE_NOT_PRESENT: return "not present";
+    case STORED_STATE_UNPLUGGED: return "unplugged";
     default: return "in an unknown state";
     }
 }
@@ -206,12 +206,15 @@ void formatEvidence(const Diagnosis& why, const char* hardwareId, wchar_t* text,
                    hardwareId ? hardwareId : "");
         break;
     case EVIDENCE_SERVICE:
-        _snwprintf(text, capacity, L"%hs service: %hs",
-                   why.service == 0 ? "Windows Audio" : "Windows Audio Endpoint Builder", serviceWord(why.value));
+        if ((why.value >> 8) == AUDIO_SERVICE_NOT_ASKED)
+            _snwprintf(text, capacity, L"Windows Audio service: %hs", serviceWord(why.value & 0xFF));
+        else
+            _snwprintf(text, capacity, L"Windows Audio service: %hs; Windows Audio Endpoint Builder service: %hs",
+                       serviceWord(why.value & 0xFF), serviceWord(why.value >> 8));
         break;
     case EVIDENCE_ENDPOINT_STATE:
-        _snwprintf(text, capacity, L"Sound settings: %ls is %hs (DeviceState %u)", found, deviceStateWord(why.value),
-                   why.value);
+        _snwprintf(text, capacity, L"Sound settings: %ls is %hs (DeviceState 0x%08X)", found,
+                   deviceStateWord(why.value), why.value);
         break;
     case EVIDENCE_STORED_NAME:
         _snwprintf(text, capacity, L"Sound settings: the device is named \"%ls\"", found);

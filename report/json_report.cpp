@@ -194,10 +194,10 @@ const char* serviceStateName(AudioServiceState state) {
 const char* deviceStateName(const WatchedEntry& e) {
     if (!(e.known & ENTRY_STATE_KNOWN)) return NULL;
     switch (e.deviceState & 0xF) {
-    case DEVICE_STATE_ACTIVE: return "active";
-    case DEVICE_STATE_DISABLED: return "disabled";
-    case DEVICE_STATE_NOT_PRESENT: return "notPresent";
-    case DEVICE_STATE_UNPLUGGED: return "unplugged";
+    case STORED_STATE_ACTIVE: return "active";
+    case STORED_STATE_DISABLED: return "disabled";
+    case STORED_STATE_NOT_PRESENT: return "notPresent";
+    case STORED_STATE_UNPLUGGED: return "unplugged";
     default: return "other";
     }
 }

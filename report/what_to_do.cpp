@@ -10,14 +10,39 @@ namespace {
 
 const char kSeparator[] = "------------------------------------------------------------------";
 
-// One cause of a row: its words, the evidence, what was expected and found, and its steps.
-void appendCause(LogBuffer* text, const Diagnosis& why, const char* driver, const char* hardwareId) {
+bool sameAdvice(const Diagnosis& a, const Diagnosis& b);
+
+// The devices of a row's findings that a cause explains ("MME Playback, WDM Playback").
+void appendExplained(LogBuffer* text, const DriverResult& driver, const Diagnosis& why) {
+    wchar_t line[REPORT_LINE_SIZE] = L"Explains:";
+    size_t at = wcslen(line);
+    bool any = false;
+    for (int32_t i = 0; i < driver.findingCount && i < DRIVER_FINDINGS_CAPACITY; ++i) {
+        const Finding& f = driver.findings[i];
+        if (!sameAdvice(f.why, why)) continue;
+        wchar_t device[64];
+        const bool recording = f.side == DIRECTION_RECORDING;
+        _snwprintf(device, 64, L"%ls %hs %ls", any ? L"," : L"",
+                   f.source == KIND_MME ? "MME" : f.source == KIND_KS ? "KS" : "WDM", recording ? L"Recording" : L"Playback");
+        device[63] = 0;
+        for (const wchar_t* c = device; *c && at + 1 < REPORT_LINE_SIZE; ++c) line[at++] = *c;
+        line[at] = 0;
+        any = true;
+    }
+    if (any) appendWide(text, line);
+}
+
+// One cause of a row: its words, the devices it explains, the evidence, what was expected and
+// found, and its steps.
+void appendCause(LogBuffer* text, const Diagnosis& why, const char* driver, const char* hardwareId,
+                 const DriverResult* row) {
     const CauseDescriptor& cause = causeDescriptor(why.cause);
     wchar_t words[REPORT_LINE_SIZE], line[REPORT_LINE_SIZE + 32];
     fillCauseText(cause.words, why, driver, words, REPORT_LINE_SIZE);
     _snwprintf(line, REPORT_LINE_SIZE + 32, L"Why: %ls.", words);
     line[REPORT_LINE_SIZE + 31] = 0;
     appendWide(text, line);
+    if (row) appendExplained(text, *row, why);
     formatEvidence(why, hardwareId, words, REPORT_LINE_SIZE);
     _snwprintf(line, REPORT_LINE_SIZE + 32, L"Windows says: %ls.", words);
     line[REPORT_LINE_SIZE + 31] = 0;
@@ -65,7 +90,7 @@ void appendDriver(LogBuffer* text, const DriverResult& driver) {
     }
     for (int k = 0; k < count; ++k) {
         appendNarrow(text, " ");
-        appendCause(text, *shown[k], driver.displayName, driver.hardwareId);
+        appendCause(text, *shown[k], driver.displayName, driver.hardwareId, &driver);
     }
     appendNarrow(text, kSeparator);
 }
@@ -76,8 +101,10 @@ void renderWhatToDo(const TestRunResults& results, LogBuffer* text) {
     clear(text);
     const SYSTEMTIME& date = results.testDate;
     char line[NARROW_LINE_UNITS];
-    _snprintf(line, sizeof(line), "WHAT TO DO after the test of %04i/%02i/%02i - %02i:%02i:%02i (UTC)", date.wYear,
-              date.wMonth, date.wDay, date.wHour, date.wMinute, date.wSecond);
+    appendNarrow(text, "WHAT TO DO");
+    // The test's date line, as its report has it.
+    _snprintf(line, sizeof(line), "TEST DATE: %04i/%02i/%02i - %02i:%02i:%02i (Checker Version %s)", date.wYear,
+              date.wMonth, date.wDay, date.wHour, date.wMinute, date.wSecond, results.checkerVersion);
     line[sizeof(line) - 1] = 0;
     appendNarrow(text, line);
     appendNarrow(text, kSeparator);
@@ -93,7 +120,7 @@ void renderWhatToDo(const TestRunResults& results, LogBuffer* text) {
     appendNarrow(text, kSeparator);
     if (results.integrity.cause != CAUSE_NONE) {
         appendNarrow(text, "Halvane Devices Checker");
-        appendCause(text, results.integrity, "Halvane Devices Checker", "");
+        appendCause(text, results.integrity, "Halvane Devices Checker", "", NULL);
         appendNarrow(text, kSeparator);
     }
     for (const DriverResult& driver : results.drivers)

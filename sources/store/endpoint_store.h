@@ -101,10 +101,10 @@ int32_t completeFromEndpointStore(const EndpointStoreSnapshot& store, DeviceReco
 // What the store keeps of an endpoint of a watched hardware ID, for the checks' evidence: its
 // state, and the name and icon the user sees in the Sound settings (and can change there).
 enum : uint32_t {
-    DEVICE_STATE_ACTIVE = 1,
-    DEVICE_STATE_DISABLED = 2,
-    DEVICE_STATE_NOT_PRESENT = 4,
-    DEVICE_STATE_UNPLUGGED = 8,
+    STORED_STATE_ACTIVE = 1,
+    STORED_STATE_DISABLED = 2,
+    STORED_STATE_NOT_PRESENT = 4,
+    STORED_STATE_UNPLUGGED = 8,
 };
 enum : uint32_t {
     ENTRY_STATE_KNOWN = 1,  // deviceState was read: a REG_DWORD of 4 bytes

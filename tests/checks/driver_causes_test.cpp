@@ -116,11 +116,17 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
          0, L""},
         {"Windows Audio stopped: wave devices, not kernel streaming", kRight,
          [](CheckWorld& w, Evidence& e) {
-             installVesso(w, {{KIND_MME, true}, {KIND_KS, true}});
+             installVesso(w, {{KIND_MME, true}, {KIND_MME, false}, {KIND_KS, true}});
              e.inv.evidence.services.audio = AUDIO_SERVICE_STOPPED;
          },
-         DRIVER_STATE_CHECKED, 2, CAUSE_AUDIO_SERVICE_NOT_RUNNING, {CAUSE_AUDIO_SERVICE_NOT_RUNNING, CAUSE_UNKNOWN}, 0,
-         L""},
+         DRIVER_STATE_CHECKED, 3, CAUSE_AUDIO_SERVICE_NOT_RUNNING,
+         {CAUSE_AUDIO_SERVICE_NOT_RUNNING, CAUSE_AUDIO_SERVICE_NOT_RUNNING, CAUSE_UNKNOWN}, 0, L""},
+        {"a service the manager calls stopped while its list holds devices", kRight,
+         [](CheckWorld& w, Evidence& e) {
+             installVesso(w, {{KIND_MME, true}});
+             e.inv.evidence.services = {AUDIO_SERVICE_MISSING, AUDIO_SERVICE_MISSING};
+         },
+         DRIVER_STATE_CHECKED, 1, CAUSE_UNKNOWN, {CAUSE_UNKNOWN}, 0, L""},
         {"only the endpoint builder decides endpoints", kRight,
          [](CheckWorld& w, Evidence& e) {
              installVesso(w, {{KIND_WDM, true}, {KIND_WDM, false}});

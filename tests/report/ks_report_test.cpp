@@ -13,6 +13,7 @@
 #include "support/fake_endpoints.h"
 #include "support/fake_world.h"
 #include "support/golden.h"
+#include "support/planted_evidence.h"
 #include "support/scenario_files.h"
 #include "support/test_registry.h"
 
@@ -22,10 +23,14 @@ namespace {
 // wave devices, kernel-streaming filters, Core Audio endpoints and their MMDevices entries.
 class KsReportTest : public testing::Test {
 protected:
-    void SetUp() override { createLog(&log); }
+    void SetUp() override {
+        createLog(&log);
+        createLog(&whatToDo);
+    }
     void TearDown() override {
         closeInventory();
         releaseLog(&log);
+        releaseLog(&whatToDo);
         releaseJsonRuns(&json);
     }
 
@@ -49,17 +54,19 @@ protected:
     }
     int32_t run() {
         openInventory(kCollectionOptions, catalogHardwareIds());
-        const TestRunContext context = {&g_inventory, &os, 1, 0};
-        return runAndRender(context, &log, &json);
+        const TestRunContext context = {&g_inventory, &os, 1, initValue};
+        return runAndRender(context, &log, &json, &whatToDo);
     }
     std::wstring text() const { return std::wstring(log.text, log.length); }
+    std::string document() const { return std::string(json.bytes, json.length); }
 
     FakeWorld devices;
     FakeEndpoints endpoints;
     TestRegistry registry;
-    LogBuffer log;
+    LogBuffer log, whatToDo;
     JsonRuns json = {};
     OsIdentification os = {7, 10, 0, 19045, 2};
+    int32_t initValue = 0;
 };
 
 // Also with another maker's filter that stops answering: it is in no list and in no line, the
@@ -206,6 +213,118 @@ TEST_F(KsReportTest, AWedgedFilterAndAWedgedControlDeviceShareOneWait) {
             EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), line)) << threads;
         closeInventory();
     }
+}
+
+// Evidence of every kind, as Windows keeps it, planted in the prefix: device nodes with problem
+// codes (and a driver's two), the endpoint store's states, names and icons; the control devices,
+// filters, endpoints and wave devices from the fakes. Each row gets its cause.
+const std::wstring kDrivers = L"%SystemRoot%\\System32\\drivers\\";
+
+void removeWave(std::vector<FakeWaveDevice>& devices, const std::wstring& name) {
+    for (size_t i = 0; i < devices.size(); ++i)
+        if (devices[i].name == name) devices.erase(devices.begin() + i--);
+}
+void setEndpointState(FakeEndpoints& endpoints, const std::wstring& guid, DWORD state) {
+    for (FakeEndpoint& e : endpoints.endpoints)
+        if (e.id.find(guid) != std::wstring::npos) e.state = state;
+}
+// The row's part of a JSON run: its object in the drivers array.
+std::string driverJson(const std::string& doc, const char* name) {
+    const size_t at = doc.find("\n        {\n          \"name\": \"" + std::string(name) + "\"");
+    const size_t end = doc.find("\n        }", at + 1);
+    return at == std::string::npos ? "" : doc.substr(at, end - at);
+}
+
+TEST_F(KsReportTest, EveryCauseFromWhatWindowsKeeps) {
+    const std::wstring render1 = L"{aaaaaaaa-0000-0000-0000-000000000001}";
+    const std::wstring capture1 = L"{bbbbbbbb-0000-0000-0000-000000000001}";
+    // 1: renamed by the user on the recording side; playback endpoint disabled in the Sound
+    // settings, so that neither its endpoint nor its wave device is listed.
+    installFirstDriver();
+    registry.setString(TestRegistry::propertiesPath(L"Capture", capture1), kStoreValue.description, L"My Mic");
+    for (FakeEndpoint& e : endpoints.endpoints)
+        if (e.id.find(capture1) != std::wstring::npos) e.name = L"My Mic (Halvane Virtual Vesso)";
+    for (FakeWaveDevice& w : devices.waveIn)
+        if (w.name.find(L"VESSO Output") == 0) w.name = L"My Mic (Halvane Virtual Vesso)";
+    registry.setDword(TestRegistry::directionPath(L"Render") + L"\\" + render1, L"DeviceState", 2);
+    setEndpointState(endpoints, render1, DEVICE_STATE_DISABLED);
+    removeWave(devices.waveOut, L"VESSO Input (Halvane Virtual Vesso)");
+    // 2 to 5: device nodes Windows did not start, and no control device.
+    PlantedDeviceNode disabled(L"HalvaneVSOAWDM", 22), unsigned_(L"HalvaneVSOBWDM", 52);
+    PlantedDeviceNode failed(L"Halvane101WDMVessoC", 10), restart(L"Halvane102WDMVessoD", 14);
+    // 6 and 7: an older and a newer driver.
+    devices.addDriver(DRIVER_CATALOG[5].interfaceGuid, 0x01000304);
+    devices.addDriver(DRIVER_CATALOG[6].interfaceGuid, 0x01000306);
+    // 8: installed twice.
+    const DriverCatalogEntry& tondrel = DRIVER_CATALOG[7];
+    for (int number : {8, 18})
+        install(tondrel, number, kDrivers + L"halvane_tdnoda64_win10.sys,-101", kDrivers + L"halvane_tdnoda64_win10.sys,-100");
+    PlantedDeviceNode first(L"HalvaneTDNODA", 0), second(L"HalvaneTDNODA", 0);
+    // 9: a kernel-streaming interface, but no control device.
+    devices.ks.addInterface(L"\\\\?\\root#media#0009#{6994ad04-93ef-11d0-a3cc-00a0c9223196}\\wave",
+                            L"Tondrel Aux noda", "HalvaneTDAUXNODA", true, true);
+    // 10: the playback icon changed by the user, the recording endpoint not present.
+    const DriverCatalogEntry& noda3 = DRIVER_CATALOG[9];
+    install(noda3, 10, kDrivers + L"halvane_tdnoda364_win10.sys,-101", L"C:\\Users\\me\\guitar.ico");
+    registry.setDword(TestRegistry::directionPath(L"Capture") + L"\\{bbbbbbbb-0000-0000-0000-000000000010}",
+                      L"DeviceState", 0x10000004);
+    setEndpointState(endpoints, L"{bbbbbbbb-0000-0000-0000-000000000010}", DEVICE_STATE_NOTPRESENT);
+    removeWave(devices.waveIn, L"Tondrel NODA3 Output (Halvane Tondrel NODA3)");
+    // The checker's own file changed since it was stamped.
+    initValue = -4;
+
+    const int32_t total = run();
+    EXPECT_TRUE(matchesGolden(text(), "every_cause.txt"));
+    EXPECT_TRUE(matchesGolden(std::wstring(whatToDo.text, whatToDo.length), "every_cause_what_to_do.txt"));
+    saveScenario("every_cause", json, text());
+    EXPECT_EQ(4 + 1 + 1 + 1 + 1 + 1 + 1 + 12 + 1 + 4, total);
+
+    // Each row's cause and first step in the JSON report, as the README's table words them.
+    const struct {
+        const char* driver;
+        const char* cause;
+        const char* firstStep;
+    } rows[] = {
+        {"Halvane Virtual Vesso", "renamedByUser",
+         "Open the Sound control panel: press Windows+R, type mmsys.cpl and press Enter."},
+        {"Halvane Vesso A", "driverDisabled", "Open Device Manager: press Windows+R, type devmgmt.msc and press Enter."},
+        {"Halvane Vesso B", "signatureNotVerified",
+         "Install the Halvane Vesso B driver again with Halvane's own installer, which is signed."},
+        {"Halvane Vesso C", "driverNotStarted",
+         "Restart Windows (choose Restart, not Shut down), then run the test again."},
+        {"Halvane Vesso D", "restartNeeded", "Restart Windows (choose Restart, not Shut down), then run the test again."},
+        {"Halvane RZ40 Virtual I/O", "olderDriver", "Install version 01000305 of the Halvane RZ40 Virtual I/O driver from Halvane."},
+        {"Halvane Clarel Vesso", "newerDriver",
+         "Download the current Halvane Devices Checker from Halvane and run it: this one expects version 01000305."},
+        {"Halvane Tondrel NODA", "installedTwice", "Open Device Manager: press Windows+R, type devmgmt.msc and press Enter."},
+        {"Halvane Tondrel AUX NODA", "driverNotAnswering",
+         "Restart Windows (choose Restart, not Shut down), then run the test again."},
+        {"Halvane Tondrel NODA3", "endpointNotPresent",
+         "Restart Windows (choose Restart, not Shut down), then run the test again."},
+    };
+    const std::string doc = document();
+    for (const auto& r : rows) {
+        const std::string row = driverJson(doc, r.driver);
+        EXPECT_NE(std::string::npos, row.find("\n          \"cause\": \"" + std::string(r.cause) + "\",")) << r.driver;
+        EXPECT_NE(std::string::npos, row.find("\"steps\": [\n            \"" + std::string(r.firstStep) + "\"")) << r.driver;
+    }
+    EXPECT_NE(std::string::npos, doc.find("\"checkerIntegrity\": {\n        \"cause\": \"checkerDamaged\","));
+}
+
+// Windows Audio stopped and its endpoint builder disabled: the first driver's wave devices and
+// endpoints are gone, its filters are not.
+TEST_F(KsReportTest, TheAudioServicesDown) {
+    installFirstDriver();
+    devices.waveIn.clear();
+    devices.waveOut.clear();
+    endpoints.endpoints.clear();
+    PlantedService audio(L"AudioSrv", false), builder(L"AudioEndpointBuilder", true);
+    EXPECT_EQ(4, run());
+    EXPECT_TRUE(matchesGolden(text(), "audio_services_down.txt"));
+    EXPECT_TRUE(matchesGolden(std::wstring(whatToDo.text, whatToDo.length), "audio_services_down_what_to_do.txt"));
+    saveScenario("audio_services_down", json, text());
+    const std::string row = driverJson(document(), "Halvane Virtual Vesso");
+    EXPECT_NE(std::string::npos, row.find("\n          \"cause\": \"audioServiceNotRunning\",")) << row;
 }
 
 }  // namespace

@@ -14,10 +14,10 @@ void saveScenario(const std::string& name, const JsonRuns& runs, const std::wstr
     EXPECT_EQ(0, writeReportFile((json + L".txt").c_str(), text.c_str())) << name;
 }
 
-int32_t runAndRender(const TestRunContext& context, LogBuffer* log, JsonRuns* json) {
+int32_t runAndRender(const TestRunContext& context, LogBuffer* log, JsonRuns* json, LogBuffer* whatToDo) {
     TestRunResults results;
     const int32_t total = runTest(context, &results);
-    const RunReports reports = {log, json, NULL};
+    const RunReports reports = {log, json, whatToDo};
     renderRun(results, reports);
     return total;
 }

@@ -8,7 +8,7 @@
 #include "report/checker_run.h"
 #include "report/json_report.h"
 
-// Runs the test and renders its text into the log and its JSON run (either may be null) as the
-// product does.
-int32_t runAndRender(const TestRunContext& context, LogBuffer* log, JsonRuns* json);
+// Runs the test and renders its text into the log, its JSON run and its What To Do text (each
+// may be null) as the product does.
+int32_t runAndRender(const TestRunContext& context, LogBuffer* log, JsonRuns* json, LogBuffer* whatToDo = nullptr);
 void saveScenario(const std::string& name, const JsonRuns& runs, const std::wstring& text);
