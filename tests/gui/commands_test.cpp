@@ -9,6 +9,7 @@
 #include "base/owners.h"
 #include "driver/checker_driver.h"
 #include "support/golden.h"
+#include "support/planted_evidence.h"
 #include "support/test_files.h"
 
 namespace {
@@ -458,6 +459,40 @@ TEST(PlantedDlls, NeverRunInsideTheChecker) {
     for (const wchar_t* name : {L"winmm.dll", L"ksuser.dll", L"wintrust.dll", L"oleacc.dll", L"hv_bare_name.dll"})
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"\\" + name + L".mark").c_str()))
             << toUtf8(name) << " ran in the checker";
+}
+
+// After a test that found errors the window says where What To Do is, without a word more in
+// the log; F1 (and the menu item) shows it in place of the log view and back.
+TEST(WhatToDo, TheWindowPointsToItAndF1ShowsIt) {
+    PlantedDeviceNode disabled(L"HalvaneVSOWDM", 22);
+    CheckerProcess checker;
+    ASSERT_TRUE(checker.started());
+    ASSERT_NE(nullptr, checker.waitForMainWindow(20000));
+    ASSERT_TRUE(checker.waitForFirstReport());
+    const HWND window = checker.mainWindow(), notice = GetDlgItem(window, 502), view = GetDlgItem(window, 501);
+    EXPECT_TRUE(IsWindowVisible(notice));
+    EXPECT_EQ(L" 1 error found: \"What To Do\" (F1, or the File menu) says why and how to fix it.", windowText(notice));
+    const std::wstring log = checker.logText();
+    EXPECT_EQ(std::wstring::npos, log.find(L"What To Do"));
+    // The notice stands above the log view, which keeps the rest of the window.
+    RECT noticeRect, logRect;
+    GetWindowRect(notice, &noticeRect);
+    GetWindowRect(checker.logView(), &logRect);
+    EXPECT_EQ(noticeRect.bottom, logRect.top);
+
+    ASSERT_TRUE(pressKeys(window, {VK_F1}));
+    ASSERT_TRUE(waitFor(5000, [&] { return IsWindowVisible(view) != FALSE; }));
+    EXPECT_FALSE(IsWindowVisible(checker.logView()));
+    const std::wstring text = windowText(view);
+    for (const wchar_t* line : {L"\r\nCHECKING Halvane Virtual Vesso : Installed but not running (problem code 22)\r\n",
+                                L"\r\nWhy: The driver's device is disabled in Device Manager.\r\n",
+                                L"\r\nWindows says: Device Manager: " , L" has problem code 22.\r\n",
+                                L"\r\n  1. Open Device Manager: press Windows+R, type devmgmt.msc and press Enter.\r\n"})
+        EXPECT_NE(std::wstring::npos, text.find(line)) << toUtf8(line);
+    checker.postCommand(82);
+    ASSERT_TRUE(waitFor(5000, [&] { return IsWindowVisible(checker.logView()) != FALSE; }));
+    EXPECT_FALSE(IsWindowVisible(view));
+    EXPECT_EQ(log, checker.logText());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "base/owners.h"
 #include "driver/checker_driver.h"
 #include "support/golden.h"
+#include "support/planted_evidence.h"
 #include "support/test_files.h"
 
 namespace {
@@ -113,6 +114,28 @@ TEST(HiddenStart, WritesTheReportFileBeforeExiting) {
                                   "Operating System: WIN 7 32Bits Build: 7601"));
         EXPECT_EQ(std::vector<std::wstring>{name}, dir.names()) << "a temporary file was left beside the report";
     }
+}
+
+// A driver whose device Windows keeps but did not start (disabled in Device Manager), with no
+// control device to answer: the report says so and the exit code counts it, where it once said
+// "Not Installed" and 0. A device node that is only left over is still nothing.
+TEST(HiddenStart, ADriverWindowsDidNotStartIsAnError) {
+    TempDirectory dir;
+    {
+        PlantedDeviceNode disabled(L"HalvaneVSOWDM", 22);
+        CheckerProcess checker(L"-h -o r.txt", dir.widePath());
+        ASSERT_TRUE(checker.started());
+        EXPECT_EQ(1, exitCodeOfHiddenRun(checker));
+    }
+    std::string bytes;
+    ASSERT_TRUE(readWholeFile(dir.widePath() + L"\\r.txt", &bytes));
+    for (const char* line : {"\r\nCHECKING Halvane Virtual Vesso : Installed but not running (problem code 22)\r\n",
+                             "\r\nCONCLUSION: 1 error detected (You may consider re-installing audio drivers)\r\n"})
+        EXPECT_NE(std::string::npos, bytes.find(line)) << line;
+    PlantedDeviceNode planted(L"HalvaneVSOWDM", 0);  // present, nothing wrong that Windows tells
+    CheckerProcess checker("-h");
+    ASSERT_TRUE(checker.started());
+    EXPECT_EQ(0, exitCodeOfHiddenRun(checker));
 }
 
 // Launchers and scripts that quote every argument, as a batch file hands the quotes over

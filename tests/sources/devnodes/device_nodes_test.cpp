@@ -3,6 +3,7 @@
 #include <string>
 
 #include "sources/devnodes/device_nodes.h"
+#include "support/fake_device_tree.h"
 #include "support/planted_evidence.h"
 
 namespace {
