@@ -6,9 +6,11 @@
 #include "report/checker_run.h"
 #include "report/text_report.h"
 #include "support/check_world.h"
+#include "support/fake_device_tree.h"
 #include "support/fake_world.h"
 #include "support/golden.h"
 #include "support/scenario_files.h"
+#include "support/test_registry.h"
 
 namespace {
 
@@ -105,6 +107,30 @@ TEST_F(TestRunTest, EmptyMachine) {
     closeInventory();
     EXPECT_TRUE(matchesGolden(text(), "empty_machine.txt"));
     saveScenario("empty_machine", json, text());
+}
+
+// What an uninstalled driver leaves: a device node that is not present (with the problem code it
+// had) and its endpoints' entries in the store, not present either. Nothing of it runs or is
+// listed: the report is the empty machine's, and the JSON report shows the evidence.
+TEST_F(TestRunTest, LeftOversOfAnUninstalledDriverAreNotInstalled) {
+    FakeDeviceTree tree;
+    FakeDeviceNode& node = tree.add(L"ROOT\\MEDIA\\0000", L"HalvaneVSOWDM");
+    node.present = false;
+    node.problem = 22;
+    TestRegistry registry;
+    const std::wstring guid = L"{aaaaaaaa-0000-0000-0000-000000000001}";
+    registry.addEndpoint(L"Render", guid, L"VESSO Input", L"Halvane Virtual Vesso",
+                         L"{1}.ROOT\\MEDIA\\0000:HalvaneVSOWDM", L"C:\\VESSO\\pin_in.ico");
+    registry.setDword(TestRegistry::directionPath(L"Render") + L"\\" + guid, L"DeviceState", 4);
+    openInventory(kCollectionOptions, catalogHardwareIds());
+    EXPECT_EQ(0, run(g_inventory));
+    closeInventory();
+    EXPECT_TRUE(matchesGolden(text(), "empty_machine.txt"));
+    const std::string doc(json.bytes, json.length);
+    for (const char* evidence : {"\"instanceId\": \"ROOT\\\\MEDIA\\\\0000\",\n                \"present\": false,",
+                                 "\"state\": \"notPresent\",\n                \"deviceState\": 4,"})
+        EXPECT_NE(std::string::npos, doc.find(evidence)) << evidence;
+    saveScenario("left_overs", json, text());
 }
 
 // Builds the world of the every-message golden: the first driver installed with every fault a

@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "report/descriptors.h"
+#include "support/golden.h"
+
+namespace {
+
+// The README shows the table of causes, words and steps as the program has it.
+TEST(Descriptors, TheReadmeShowsTheTableOfCauses) {
+    const std::string readme = readFileBytes(std::string(HV_GOLDEN_DIR) + "/../../../README.md");
+    ASSERT_FALSE(readme.empty());
+    for (const CauseDescriptor& c : CAUSE_DESCRIPTORS) {
+        std::string row = std::string("| `") + c.jsonName + "` | " + c.words + " | ";
+        for (int i = 0; i < CAUSE_STEPS_MAX && c.steps[i]; ++i)
+            row += (i ? "<br>" : "") + std::to_string(i + 1) + ". " + c.steps[i];
+        EXPECT_NE(std::string::npos, readme.find(row + (c.steps[0] ? " |\n" : "|\n"))) << row;
+    }
+}
+
+TEST(Descriptors, TextsFilledAsOneLine) {
+    WatchedEntry entry = {};
+    wcscpy(entry.name, L"Mic\r\nOUT MME Fake");
+    entry.known = ENTRY_HAS_NAME;
+    Diagnosis why = {};
+    why.cause = CAUSE_RENAMED_BY_USER;
+    why.evidence = EVIDENCE_STORED_NAME;
+    why.entry = &entry;
+    wcscpy(why.expected, L"VESSO Output");
+    wchar_t text[256];
+    fillCauseText("Put {found} back as {expected} for {driver}, {value}; {other}", why, "Halvane Vesso A", text, 256);
+    EXPECT_EQ(std::wstring(L"Put Mic??OUT MME Fake back as VESSO Output for Halvane Vesso A, 0; {other}"), text);
+    // A negative initialization value prints as one; a text is cut to its room.
+    why.evidence = EVIDENCE_INTEGRITY;
+    why.value = uint32_t(-4);
+    fillCauseText("value {value}", why, "", text, 9);
+    EXPECT_EQ(std::wstring(L"value -4"), text);
+    why.evidence = EVIDENCE_LISTED;
+    why.value = 1 | 4;
+    formatEvidence(why, "", text, 256);
+    EXPECT_EQ(std::wstring(L"Windows lists its devices (a kernel-streaming interface, a wave device), but the driver "
+                           L"gave no version"),
+              text);
+}
+
+}  // namespace
