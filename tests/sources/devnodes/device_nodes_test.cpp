@@ -37,19 +37,24 @@ TEST(DeviceNodes, FromTheDeviceTree) {
     noProblem.hasProperties = false;
     noProblem.problem = 10;
     tree.add(L"ROOT\\MEDIA\\0002", L"HalvaneVSOWDM").present = false;
+    // The second of a node's hardware IDs counts as much as the first.
+    const wchar_t twoIds[] = L"ROOT\\OTHER\0HALVANEVSOAWDM\0";
+    tree.add(L"ROOT\\MEDIA\\0005", L"").hardwareIds.assign(twoIds, twoIds + sizeof(twoIds) / sizeof(twoIds[0]));
     // Hardware IDs of the wrong type, and a list that fills the buffer without any terminator.
     tree.add(L"ROOT\\MEDIA\\0003", L"HalvaneVSOWDM").hardwareIdType = REG_SZ;
     tree.add(L"ROOT\\MEDIA\\0004", L"").hardwareIds.assign(2048, L'H');
     DeviceNodeList list;
     collectDeviceNodes(kWatched, &list);
-    ASSERT_EQ(3, list.count);
+    ASSERT_EQ(4, list.count);
     EXPECT_EQ(22u, list.nodes[0].problemCode);
     EXPECT_EQ(0x402u, list.nodes[0].status);
     EXPECT_EQ(0u, list.nodes[1].problemCode);
     EXPECT_EQ(uint32_t(NODE_PROBLEM_KNOWN | NODE_STATUS_KNOWN), list.nodes[1].known & ~uint32_t(NODE_PRESENT));
+    EXPECT_EQ(std::wstring(L"ROOT\\MEDIA\\0005"), list.nodes[2].instanceId);
+    EXPECT_EQ(1, list.nodes[2].idIndex);
     // Present ones first; a node that is not present has no state read.
-    EXPECT_EQ(std::wstring(L"ROOT\\MEDIA\\0002"), list.nodes[2].instanceId);
-    EXPECT_EQ(0u, list.nodes[2].known);
+    EXPECT_EQ(std::wstring(L"ROOT\\MEDIA\\0002"), list.nodes[3].instanceId);
+    EXPECT_EQ(0u, list.nodes[3].known);
     EXPECT_EQ(0, tree.openSets);
 
     // More nodes than the list holds are counted.
