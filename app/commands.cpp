@@ -28,7 +28,7 @@ void launchTest(HWND window) {
     const RunReports reports = {&g_app.log, &g_app.jsonRuns, &g_app.whatToDo};
     renderRun(results, reports);
     refreshLogView(&g_app.log, g_app.logView);
-    refreshWhatToDo(window, results.errorTotal);
+    refreshWhatToDo(window, results.errorTotal, results.integrity.cause != CAUSE_NONE);
 
     // The file holds every test of the session so far, as the log view does.
     bool reportWritten = true;

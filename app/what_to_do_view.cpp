@@ -39,12 +39,9 @@ void layoutViews(HWND window) {
     if (notice) SetWindowPos(g_app.noticeBar, NULL, 0, 0, client.right, top, SWP_NOZORDER | SWP_SHOWWINDOW);
     else ShowWindow(g_app.noticeBar, SW_HIDE);
     const HWND shown = g_app.panelShown ? NULL : g_app.whatToDoShown ? g_app.whatToDoView : g_app.logView;
-    for (HWND view : {g_app.logView, g_app.whatToDoView}) {
-        if (view == shown)
-            SetWindowPos(view, NULL, 0, top, client.right, client.bottom - top, SWP_NOZORDER | SWP_SHOWWINDOW);
-        else
-            ShowWindow(view, SW_HIDE);
-    }
+    for (HWND view : {g_app.logView, g_app.whatToDoView})
+        if (view != shown) ShowWindow(view, SW_HIDE);
+    if (shown) SetWindowPos(shown, NULL, 0, top, client.right, client.bottom - top, SWP_NOZORDER | SWP_SHOWWINDOW);
 }
 
 void showWhatToDo(HWND window, bool show) {
@@ -55,12 +52,14 @@ void showWhatToDo(HWND window, bool show) {
     InvalidateRect(window, NULL, TRUE);
 }
 
-void refreshWhatToDo(HWND window, int32_t errorTotal) {
+void refreshWhatToDo(HWND window, int32_t errorTotal, bool checkerDamaged) {
     if (g_app.whatToDo.text) SetWindowTextW(g_app.whatToDoView, g_app.whatToDo.text);
     wchar_t notice[160] = L"";
     if (errorTotal > 0)
         _snwprintf(notice, 160, L" %d error%ls found: \"What To Do\" (F1, or the File menu) says why and how to fix %ls.",
                    int(errorTotal), errorTotal == 1 ? L"" : L"s", errorTotal == 1 ? L"it" : L"them");
+    else if (checkerDamaged)
+        _snwprintf(notice, 160, L" This checker's own file failed its check: \"What To Do\" (F1) says what to do.");
     notice[159] = 0;
     SetWindowTextW(g_app.noticeBar, notice);
     layoutViews(window);

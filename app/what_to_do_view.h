@@ -12,5 +12,6 @@ void createWhatToDoView(HWND window);
 void layoutViews(HWND window);
 // Shows the What To Do view (show) or the log view in its place, and gives it the focus.
 void showWhatToDo(HWND window, bool show);
-// Takes the last test's text into the view, and shows the notice when the test found errors.
-void refreshWhatToDo(HWND window, int32_t errorTotal);
+// Takes the last test's text into the view, and shows the notice when the test found errors or
+// the checker's own file failed its integrity check.
+void refreshWhatToDo(HWND window, int32_t errorTotal, bool checkerDamaged);
