@@ -301,6 +301,19 @@ void writeEvidence(JsonWriter& json, const RowEvidence& e) {
         else json.null("problemCode");
         if (n.known & NODE_STATUS_KNOWN) json.number("status", long(n.status));
         else json.null("status");
+        // What the problem code and status say, in words a fleet tool can filter on.
+        const bool problem = (n.known & NODE_PROBLEM_KNOWN) != 0;
+        json.beginArray("flags");
+        if (problem && n.problemCode == PROBLEM_DISABLED) json.ascii(NULL, "disabled");
+        if (problem && n.problemCode == PROBLEM_FAILED_START) json.ascii(NULL, "failedStart");
+        if (problem && (n.problemCode == PROBLEM_NOT_CONFIGURED || n.problemCode == PROBLEM_REINSTALL ||
+                        n.problemCode == PROBLEM_FAILED_INSTALL))
+            json.ascii(NULL, "noDriver");
+        if (problem && n.problemCode == PROBLEM_UNSIGNED_DRIVER) json.ascii(NULL, "signatureNotVerified");
+        if ((problem && n.problemCode == PROBLEM_NEED_RESTART) ||
+            ((n.known & NODE_STATUS_KNOWN) && (n.status & NODE_STATUS_NEED_RESTART)))
+            json.ascii(NULL, "restartNeeded");
+        json.endArray();
         json.endObject();
     }
     json.endArray();

@@ -309,6 +309,11 @@ TEST_F(KsReportTest, EveryCauseFromWhatWindowsKeeps) {
         EXPECT_NE(std::string::npos, row.find("\"steps\": [\n            \"" + std::string(r.firstStep) + "\"")) << r.driver;
     }
     EXPECT_NE(std::string::npos, doc.find("\"checkerIntegrity\": {\n        \"cause\": \"checkerDamaged\","));
+    // The device node of the second driver, as Windows keeps it.
+    EXPECT_NE(std::string::npos, driverJson(doc, "Halvane Vesso A")
+                                     .find("\"present\": true,\n                \"problemCode\": 22,\n                "
+                                           "\"status\": null,\n                \"flags\": [\n                  "
+                                           "\"disabled\"\n                ]"));
 }
 
 // Windows Audio stopped and its endpoint builder disabled: the first driver's wave devices and
