@@ -162,6 +162,13 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         takeUiState(window, wParam);
         return result;
     }
+    // The notice above the log view in the system's colours for tips, so that it stands out
+    // (high contrast included).
+    case WM_CTLCOLORSTATIC:
+        if (reinterpret_cast<HWND>(lParam) != g_app.noticeBar) return DefWindowProcA(window, message, wParam, lParam);
+        SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_INFOTEXT));
+        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_INFOBK));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_INFOBK));
     case WM_DPICHANGED_MESSAGE:
         changeScale(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
