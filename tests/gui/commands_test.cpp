@@ -474,11 +474,14 @@ TEST(WhatToDo, TheWindowPointsToItAndF1ShowsIt) {
     EXPECT_EQ(L" 1 error found: \"What To Do\" (F1, or the File menu) says why and how to fix it.", windowText(notice));
     const std::wstring log = checker.logText();
     EXPECT_EQ(std::wstring::npos, log.find(L"What To Do"));
-    // The notice stands above the log view, which keeps the rest of the window.
+    // The notice stands above the log view, which keeps the rest of the window; its height
+    // follows the display scale (this test runs at 150 % and 200 % too).
     RECT noticeRect, logRect;
     GetWindowRect(notice, &noticeRect);
     GetWindowRect(checker.logView(), &logRect);
     EXPECT_EQ(noticeRect.bottom, logRect.top);
+    const char* dpi = getenv("HV_EXPECT_DPI");
+    EXPECT_EQ(MulDiv(24, dpi ? atoi(dpi) : 96, 96), noticeRect.bottom - noticeRect.top);
 
     ASSERT_TRUE(pressKeys(window, {VK_F1}));
     ASSERT_TRUE(waitFor(5000, [&] { return IsWindowVisible(view) != FALSE; }));
