@@ -141,7 +141,6 @@ void DriverWalk::run() {
     if (!walk || walk->jobCount == 0) return;
     DriverJob* jobs = jobsOf(walk);
     const LONG count = LONG(walk->jobCount);
-    bool refused = !work_.startWorker();
     for (;;) {
         const DWORD now = GetTickCount();
         DWORD wake = now + DRIVER_HAND_ON_MS;  // walkers between calls tell nothing: look again then
@@ -172,9 +171,15 @@ void DriverWalk::run() {
             if (job.pended || LONG(spent) >= LONG(DRIVER_HAND_ON_MS)) ++held;
             else wake = earlierTick(wake, since + DRIVER_HAND_ON_MS);
         }
-        const bool waiting = taken < count;
-        // Every walker is held: one more takes the jobs still waiting.
-        if (waiting && work_.workersRunning() - held <= 0) refused = !work_.startWorker();
+        const LONG waiting = count - taken;
+        // As many walkers free to take the jobs still waiting as there are held, and at least
+        // one: drivers that hold calls one after another are found in a few rounds, not one
+        // round each.
+        LONG wanted = held > 1 ? held : 1;
+        if (wanted > waiting) wanted = waiting;
+        bool refused = false;
+        for (LONG free = work_.workersRunning() - held; free < wanted && !refused; ++free)
+            refused = !work_.startWorker();
         if (!underWay && (!waiting || (refused && work_.workersRunning() - held <= 0))) break;
         work_.waitUntil(wake);
     }

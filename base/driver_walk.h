@@ -3,11 +3,12 @@
 // it holds no thread but the walker that asked it. The thread that runs the walk makes no call
 // into a driver: it hands the jobs out and watches the walkers' calls, each of which has the same
 // deadline, two request waits after it was made (a request that pends is cancelled by its walker
-// after one, and waited for one more). A walker whose call pends, or holds it longer than
-// DRIVER_HAND_ON_MS, is replaced by a new walker for the jobs still waiting, so the calls of
-// drivers that do not answer are all made within moments of each other and their deadlines fall
-// together: the walk waits about once, however many there are. A job whose call misses its
-// deadline is given up and left to its walker; a walk with nothing to wait for starts one walker.
+// after one, and waited for one more). While jobs wait, a walker whose call pends, or holds it
+// longer than DRIVER_HAND_ON_MS, counts as held, and the walk keeps as many free walkers as are
+// held (at least one), so the calls of drivers that do not answer are all made within moments of
+// each other and their deadlines fall together: the walk waits about once, however many there
+// are. A job whose call misses its deadline is given up and left to its walker; a walk with
+// nothing to wait for runs on one walker.
 #pragma once
 
 #include <windows.h>
