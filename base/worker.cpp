@@ -7,7 +7,7 @@ namespace {
 // A thread of the work needs a few kilobytes of stack; it reserves no more than this.
 const SIZE_T kWorkerStack = 64 * 1024;
 
-const WorkerApi kReal = {CreateThread, CloseHandle};
+const WorkerApi kReal = {CreateThread, CloseHandle, heapAllocateZeroed, heapRelease};
 
 }  // namespace
 
@@ -31,7 +31,7 @@ WorkHeader* headerOf(const void* state) { return const_cast<WorkHeader*>(static_
 void letGo(WorkHeader* header) {
     if (InterlockedDecrement(&header->holders) != 0) return;
     CloseHandle(header->news);
-    heapRelease(header);
+    g_workerApi.releaseState(header);
 }
 
 DWORD WINAPI runWorker(void* parameter) {
@@ -60,11 +60,11 @@ DWORD earlierTick(DWORD a, DWORD b) { return LONG(a - b) < 0 ? a : b; }
 
 SharedWork::SharedWork(size_t stateBytes, void (*work)(void* state)) : header_(NULL) {
     if (stateBytes > size_t(-1) - sizeof(WorkHeader)) return;
-    WorkHeader* header = static_cast<WorkHeader*>(heapAllocateZeroed(sizeof(WorkHeader) + stateBytes));
+    WorkHeader* header = static_cast<WorkHeader*>(g_workerApi.allocateState(sizeof(WorkHeader) + stateBytes));
     if (!header) return;
     header->news = CreateEventA(NULL, FALSE, FALSE, NULL);
     if (!header->news) {
-        heapRelease(header);
+        g_workerApi.releaseState(header);
         return;
     }
     header->holders = 1;

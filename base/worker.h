@@ -10,12 +10,15 @@
 #include <windows.h>
 #include <stddef.h>
 
-// The thread calls of the work: the real ones; tests count the threads, make them end a while
-// after their work, or refuse them.
+// The thread calls of the work and the memory of its state: the real ones; tests count the
+// threads, make them end a while after their work or refuse them, and keep freed states aside to
+// see that nobody writes into them.
 struct WorkerApi {
     HANDLE(WINAPI* createThread)(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
                                  LPVOID parameter, DWORD flags, LPDWORD threadId);
     BOOL(WINAPI* closeHandle)(HANDLE handle);  // the thread's handle, closed as soon as it starts
+    void* (*allocateState)(size_t bytes);      // zero-filled
+    void (*releaseState)(void* block);
 };
 extern WorkerApi g_workerApi;
 const WorkerApi& realWorkerApi();

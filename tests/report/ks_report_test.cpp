@@ -284,10 +284,12 @@ TEST_F(KsReportTest, CallsThatHoldTheirThreadCostOneWaitTogether) {
     EXPECT_EQ(2u, recordCount(g_inventory.silentFilters));
     closeInventory();
 
+    EXPECT_EQ(1, devices.ks.liveStates) << "the walk's state is not left to its held walkers";
     ASSERT_TRUE(devices.ks.endThreads());
+    EXPECT_EQ(4u, devices.ks.heldStorage.size());
     EXPECT_EQ(0, devices.ks.heldStorageFreed) << "a held call came back to storage already freed";
-    ASSERT_EQ(4u, devices.ks.heldStorage.size());
-    for (const void* block : devices.ks.heldStorage) EXPECT_EQ(nullptr, liveHeapBlock(block, 1)) << "not freed";
+    EXPECT_EQ(0, devices.ks.liveStates) << "the walk's state was not freed when its walkers returned";
+    EXPECT_EQ(0, devices.ks.freedStatesWritten) << "a walker wrote into the walk's state after it was freed";
 }
 
 }  // namespace

@@ -330,6 +330,45 @@ HANDLE WINAPI fakeCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPT
     return thread;
 }
 
+// The workers' states: a released one is marked and kept aside, so that a write into it shows and
+// its memory is never handed out again while the fake lives.
+struct KeptState {
+    uint8_t* block;
+    size_t bytes;
+};
+std::vector<KeptState> g_liveStates, g_releasedStates;
+const uint8_t kReleasedMark = 0xDD;
+
+void* allocateState(size_t bytes) {
+    uint8_t* block = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
+    Held held;
+    if (block) {
+        g_liveStates.push_back({block, bytes});
+        ++g_ks->liveStates;
+    }
+    return block;
+}
+
+void releaseState(void* block) {
+    Held held;
+    for (size_t i = 0; i < g_liveStates.size(); ++i) {
+        if (g_liveStates[i].block != block) continue;
+        memset(g_liveStates[i].block, kReleasedMark, g_liveStates[i].bytes);
+        g_releasedStates.push_back(g_liveStates[i]);
+        g_liveStates.erase(g_liveStates.begin() + i);
+        --g_ks->liveStates;
+        return;
+    }
+}
+
+// Whether the address lies in a state already released.
+bool inReleasedState(const void* address) {
+    const uint8_t* at = static_cast<const uint8_t*>(address);
+    for (const KeptState& kept : g_releasedStates)
+        if (at >= kept.block && at < kept.block + kept.bytes) return true;
+    return false;
+}
+
 // Blocks that end at a page nobody may touch.
 void* guardedBlock(size_t bytes) {
     Held held;
@@ -500,7 +539,8 @@ bool holdCall(const void* storage, size_t bytes) {
     }
     const bool let = WaitForSingleObject(heldCallsGo(), INFINITE) == WAIT_OBJECT_0;
     Held held;
-    if (block && liveHeapBlock(storage, bytes) != block) InterlockedIncrement(&g_ks->heldStorageFreed);
+    if (block && (liveHeapBlock(storage, bytes) != block || inReleasedState(storage)))
+        InterlockedIncrement(&g_ks->heldStorageFreed);
     InterlockedDecrement(&g_ks->heldCalls);
     return let;
 }
@@ -513,6 +553,14 @@ bool FakeKs::endThreads(DWORD timeoutMs) {
     while (threadsRunning > 0 && GetTickCount() - start < timeoutMs) Sleep(5);
     const bool ended = threadsRunning == 0;
     if (ended) ResetEvent(heldCallsGo());  // calls made from now on are held again
+    Held held;
+    freedStatesWritten = 0;
+    for (const KeptState& kept : g_releasedStates)
+        for (size_t i = 0; i < kept.bytes; ++i)
+            if (kept.block[i] != kReleasedMark) {
+                ++freedStatesWritten;
+                break;
+            }
     return ended;
 }
 
@@ -524,7 +572,7 @@ FakeKs::FakeKs() {
                      fakeGetOverlappedResult, fakeCloseHandle, GetTickCount},
                     guardedBlock,
                     releaseGuardedBlock};
-    g_workerApi = WorkerApi{fakeCreateThread, fakeCloseHandle};
+    g_workerApi = WorkerApi{fakeCreateThread, fakeCloseHandle, allocateState, releaseState};
     g_ksSetupApi = KsSetupApi{fakeGetClassDevsA,
                               fakeEnumDeviceInterfaces,
                               fakeGetDeviceInterfaceDetailW,
@@ -572,6 +620,9 @@ FakeKs::~FakeKs() {
     endThreads();
     g_late.finish();
     g_workerApi = realWorkerApi();
+    for (const KeptState& kept : g_releasedStates) HeapFree(GetProcessHeap(), 0, kept.block);
+    g_releasedStates.clear();
+    g_liveStates.clear();  // a state still held belongs to a thread that never ended: left to it
     g_ksApi = realKsApi();
     g_ksSetupApi = realKsSetupApi();
     g_ks = nullptr;

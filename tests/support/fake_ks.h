@@ -86,7 +86,8 @@ enum FakeKsTiming {
 // Where the fakes hold calls that do not return: until the fakes let them go (at their end, or
 // when a test asks), or for ever in a process that never lets them go. `storage` is memory the
 // caller handed in (its path, say); a held call records the heap block that holds it, and counts
-// it when that block was freed before the call returned. True when the call was let go.
+// it when that block was freed before the call returned (a worker's state counts as freed from
+// its release on, as the fakes keep it aside). True when the call was let go.
 bool holdCall(const void* storage, size_t bytes);
 void letHeldCallsGo();
 // The block of the process heap, still allocated, that holds [address, address + size): the one
@@ -167,6 +168,10 @@ public:
     volatile LONG heldStorageFreed = 0;      // held calls that found the caller's storage freed
                                              // when they returned
     std::vector<const void*> heldStorage;    // the heap blocks the held calls were given
+    int liveStates = 0;                      // workers' states allocated and not yet released
+    // Released states are filled with a mark and kept aside until the fake ends; endThreads
+    // counts those that were written after their release.
+    int freedStatesWritten = 0;
     std::vector<const void*> outputBuffers;  // where the requests asked the driver to write
     std::vector<std::pair<uint32_t, uint32_t>> asked;  // (pin, property id) in order
     bool lowBitSet = true;                   // every OVERLAPPED event carried its low bit

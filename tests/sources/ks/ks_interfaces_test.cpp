@@ -15,6 +15,10 @@ class KsInterfacesTest : public testing::Test {
 protected:
     void SetUp() override { initList(&silent); }
     void TearDown() override {
+        // Once its walkers have returned, a walk's state is freed and was never written after.
+        EXPECT_TRUE(ks.endThreads());
+        EXPECT_EQ(0, ks.liveStates);
+        EXPECT_EQ(0, ks.freedStatesWritten);
         EXPECT_EQ(0, ks.openSets) << "a device information set was not destroyed";
         EXPECT_EQ(0, ks.openKeys) << "an interface key was not closed";
         EXPECT_EQ(0, ks.openFilters) << "a filter was not closed";
