@@ -150,6 +150,25 @@ TEST_F(KsInterfacesTest, WedgedFiltersCostOneWaitTogether) {
     EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, NULL));
 }
 
+// Twenty-four filters whose opens never return, one after another among filters that answer:
+// each held open is found 50 ms after it was made, and the walk then keeps as many free walkers
+// as are held, so all are made within five rounds (1, 2, 4, 8, 16 walkers), not one round each
+// (24 x 50 ms), and the pass ends at about 2.3 s. The others are listed in their order.
+TEST_F(KsInterfacesTest, OpensHeldOneAfterAnotherAreFoundInAFewRounds) {
+    for (int i = 0; i < 24; ++i)
+        ks.addInterface(L"\\\\?\\held" + std::to_wstring(i), L"Held", "HELD", false, true);
+    for (FakeKsFilter& filter : ks.filters) filter.openHolds = true;
+    ks.addInterface(L"\\\\?\\prompt", L"Prompt", "PROMPT", false, true);
+    const DWORD start = GetTickCount();
+    collectAll();
+    const DWORD took = GetTickCount() - start;
+    EXPECT_GE(took, 2000u);
+    EXPECT_LT(took, 2000u + 5 * 50 + 450);
+    EXPECT_EQ(24, ks.heldCalls);
+    EXPECT_EQ(std::vector<std::wstring>{L"Prompt"}, pinNames(inventory.outputDevices));
+    EXPECT_EQ(24u, recordCount(silent));
+}
+
 // A filter that answers late, but in time, is listed first, as SetupAPI lists it, though the
 // filters after it are done long before; the walk hands on once, not per request: the first
 // walker and one more.
