@@ -244,8 +244,8 @@ TEST_F(KsReportTest, AWedgedFilterAndAWedgedControlDeviceShareOneWait) {
 // storage their walk left them, which is freed when they return.
 TEST_F(KsReportTest, CallsThatHoldTheirThreadCostOneWaitTogether) {
     installFirstDriver().openHolds = true;
-    FakeKsFilter& second = install(DRIVER_CATALOG[3], 2, L"%SystemRoot%\\System32\\drivers\\halvane_vessoc64_win10.sys,-101",
-                                   L"%SystemRoot%\\System32\\drivers\\halvane_vessoc64_win10.sys,-100");
+    const std::wstring driverFile = L"%SystemRoot%\\System32\\drivers\\halvane_vessoc64_win10.sys";
+    FakeKsFilter& second = install(DRIVER_CATALOG[3], 2, driverFile + L",-101", driverFile + L",-100");
     second.answersAtOnce = 5;
     second.timing = HOLD_THE_THREAD;
     devices.addDriver(DRIVER_CATALOG[1].interfaceGuid, DRIVER_CATALOG[1].expectedVersion).openHolds = true;
@@ -278,7 +278,8 @@ TEST_F(KsReportTest, CallsThatHoldTheirThreadCostOneWaitTogether) {
     };
     const auto first = std::find(lines.begin(), lines.end(), expected[0]);
     ASSERT_NE(lines.end(), first);
-    EXPECT_EQ(expected, std::vector<std::wstring>(first, first + std::min<size_t>(expected.size(), lines.end() - first)));
+    const size_t shown = std::min<size_t>(expected.size(), lines.end() - first);
+    EXPECT_EQ(expected, std::vector<std::wstring>(first, first + shown));
     EXPECT_EQ(6, total);
     EXPECT_EQ(L"CONCLUSION: 6 error detected (You may consider re-installing audio drivers)", lines.back());
     EXPECT_EQ(2u, recordCount(g_inventory.silentFilters));
