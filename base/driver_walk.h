@@ -75,8 +75,8 @@ public:
     DriverWalk(const DriverWalk&) = delete;
     DriverWalk& operator=(const DriverWalk&) = delete;
 
-    // A new job, asked after those added before: its data (zero-filled), or null when the walk
-    // is full or has no memory. The work may be handed to it until the walk runs.
+    // A new job, asked after those added before: its data (zero-filled, for the caller to fill
+    // in before the walk runs), or null when the walk is full or has no memory.
     void* addJob(DriverJobWork work, size_t bytes);
     uint32_t jobCount() const;
     // Walks every job; returns when each has finished, been given up, or cannot be asked (no
