@@ -6,6 +6,7 @@
 
 #include "base/log_buffer.h"
 #include "base/system_identification.h"
+#include "checks/driver_checks.h"
 #include "report/json_report.h"
 #include "sources/store/endpoint_store.h"
 
@@ -18,8 +19,6 @@ enum ExitCode {
 
 // Room for a full report file path; XP's file functions take no longer one without "\\?\".
 enum { REPORT_PATH_CAPACITY = MAX_PATH };
-
-struct DriverVersionJob;
 
 struct AppState {
     int32_t startHidden;
@@ -45,9 +44,10 @@ struct AppState {
     HWND noticeBar;
     int32_t whatToDoShown;
     JsonRuns jsonRuns;  // every test of the session, for a JSON report file
-    // The next test's version requests, sent before its collection pass (the first test's before
-    // the opening pass) so that drivers that do not answer are waited for while the pass runs.
-    DriverVersionJob* versions;
+    // The catalogue's version requests, asked in the walk of the test's collection pass (the first
+    // test's in the opening pass) so that drivers that do not answer are waited for with the
+    // filters; the pass leaves the answers here.
+    CatalogVersions versions;
     int32_t exitCode;
     int32_t initValue;
     int32_t panelShown;

@@ -17,12 +17,12 @@ namespace {
 
 void launchTest(HWND window) {
     // The first test reads the pass the window's creation ran a moment ago; later ones a new one.
-    // The drivers are asked while the pass runs, so that those that do not answer and filters
-    // that stop answering are waited for once.
-    if (!g_app.versions) g_app.versions = startCatalogVersions();
-    collectDevicesForTest();
-    const TestRunContext context = {&g_inventory, &g_app.os, g_app.is64BitWindows, g_app.initValue, g_app.versions};
-    g_app.versions = NULL;  // the run collects them
+    // The drivers are asked in the pass, so that those that do not answer and filters that stop
+    // answering are waited for once.
+    const DriverJobs versions = catalogVersionJobs(&g_app.versions);
+    collectDevicesForTest(&versions);
+    const TestRunContext context = {&g_inventory, &g_app.os, g_app.is64BitWindows, g_app.initValue,
+                                    g_app.versions.answers};
     TestRunResults results;
     g_app.exitCode = runTest(context, &results);
     const RunReports reports = {&g_app.log, &g_app.jsonRuns, &g_app.whatToDo};

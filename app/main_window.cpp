@@ -29,8 +29,6 @@ const int WINDOW_HEIGHT = 600;
 const UINT WM_DPICHANGED_MESSAGE = 0x02E0;
 
 void createWindowResources() {
-    // The first test's drivers are asked now, while the rest of the start and the opening pass run.
-    g_app.versions = startCatalogVersions();
     createLog(&g_app.log);
     createLog(&g_app.whatToDo);
     scaleLogView(g_app.dpi);
@@ -43,7 +41,9 @@ void createWindowResources() {
     ownFile[length < capacity ? length : 0] = 0;
     g_app.initValue = checkExecutableIntegrity(ownFile);
 
-    openInventory(g_app.collectionOptions, catalogHardwareIds());
+    // The first test's drivers are asked in the opening pass, which that test reads.
+    const DriverJobs versions = catalogVersionJobs(&g_app.versions);
+    openInventory(g_app.collectionOptions, catalogHardwareIds(), &versions);
 }
 
 // Windows moved the window to a monitor of another scale: take the size it suggests, then

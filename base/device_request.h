@@ -21,6 +21,9 @@ struct DeviceRequestApi {
     DWORD(WINAPI* getTickCount)();
 };
 
+// How long a request may pend before it is cancelled, and how long it is then waited for again.
+const DWORD DEVICE_REQUEST_WAIT_MS = 1000;
+
 enum DeviceRequestOutcome {
     REQUEST_DONE_AT_ONCE,    // bytes: what the call returned
     REQUEST_FAILED_AT_ONCE,  // error, bytes: what the call returned

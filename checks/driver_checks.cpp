@@ -204,19 +204,17 @@ bool pinNameMatches(const char* name, const char* stem, const char* displayName)
     return false;
 }
 
-namespace {
-struct CatalogClasses {
-    GUID guids[DRIVER_CATALOG_SIZE];
-    CatalogClasses() {
-        for (int i = 0; i < DRIVER_CATALOG_SIZE; ++i) guids[i] = DRIVER_CATALOG[i].interfaceGuid;
-    }
-};
-}  // namespace
+DriverJobs catalogVersionJobs(CatalogVersions* versions) {
+    for (int i = 0; i < DRIVER_CATALOG_SIZE; ++i) versions->interfaceGuids[i] = DRIVER_CATALOG[i].interfaceGuid;
+    const DriverVersionJobs jobs = {versions->interfaceGuids, DRIVER_CATALOG_SIZE, versions->answers, 0, 0};
+    versions->jobs = jobs;
+    return driverVersionJobs(&versions->jobs);
+}
 
-DriverVersionJob* startCatalogVersions() { return startDriverVersions(CatalogClasses().guids, DRIVER_CATALOG_SIZE); }
-
-void collectCatalogVersions(DriverVersionJob* job, DriverVersionAnswer answers[DRIVER_CATALOG_SIZE]) {
-    collectDriverVersions(job, CatalogClasses().guids, DRIVER_CATALOG_SIZE, answers);
+void askCatalogVersions(DriverVersionAnswer answers[DRIVER_CATALOG_SIZE]) {
+    CatalogVersions versions;
+    runDriverJobs(catalogVersionJobs(&versions));
+    memcpy(answers, versions.answers, sizeof(versions.answers));
 }
 
 int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& answer, const CheckContext& context,

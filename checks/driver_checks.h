@@ -16,11 +16,17 @@ struct CheckContext {
     int32_t osClass;
 };
 
-// Asks every catalogued driver for its version at once, on a thread of its own, so that a
-// collection pass can run meanwhile (null: no thread; the drivers are asked when collected).
-DriverVersionJob* startCatalogVersions();
-// The answers in catalogue order: of a started job, or asked now for a null one.
-void collectCatalogVersions(DriverVersionJob* job, DriverVersionAnswer answers[DRIVER_CATALOG_SIZE]);
+// The catalogued drivers' version requests, asked by a collection pass in the walk of its filters
+// (catalogVersionJobs), so that drivers that do not answer and filters that stop answering share
+// one wait; the answers in catalogue order once the pass is over.
+struct CatalogVersions {
+    GUID interfaceGuids[DRIVER_CATALOG_SIZE];
+    DriverVersionAnswer answers[DRIVER_CATALOG_SIZE];
+    DriverVersionJobs jobs;
+};
+DriverJobs catalogVersionJobs(CatalogVersions* versions);
+// The answers asked now, on a walk of their own.
+void askCatalogVersions(DriverVersionAnswer answers[DRIVER_CATALOG_SIZE]);
 
 // Checks one driver, given its answer to the version request, into result. Returns what the row
 // adds to the error total: 0 (not installed, or no error), 1 (wrong version, or a driver that

@@ -1,54 +1,117 @@
 #include "checks/driver_control.h"
 
-#include "base/device_request.h"
+#include <string.h>
+
 #include "base/owners.h"
+#include "base/text.h"
 
 namespace {
-
-// How long the version requests may take before they are cancelled, and again after the cancel.
-const DWORD DRIVER_REQUEST_WAIT_MS = 1000;
-// How long a test waits for the thread that asks: twice the requests' whole wait.
-const DWORD DRIVER_JOB_WAIT_MS = 4 * DRIVER_REQUEST_WAIT_MS;
 
 const DriverControlApi kReal = {
-    SetupDiGetClassDevsA, SetupDiEnumDeviceInterfaces, SetupDiGetDeviceInterfaceDetailA,
-    SetupDiDestroyDeviceInfoList, CreateFileA,
+    SetupDiGetClassDevsA, SetupDiEnumDeviceInterfaces, SetupDiGetDeviceInterfaceDetailW,
+    SetupDiDestroyDeviceInfoList, CreateFileW,
     {CreateEventA, DeviceIoControl, GetLastError, WaitForSingleObject, CancelIo, GetOverlappedResult, CloseHandle,
      GetTickCount},
-    CreateThread,
 };
 
-// The fixed part of SP_DEVICE_INTERFACE_DETAIL_DATA_A in a 32-bit process: the size field and
-// the first character of the path.
-const DWORD kDetailFixedSize = 5;
+// The fixed part of SP_DEVICE_INTERFACE_DETAIL_DATA_W in a 32-bit process: the size field and
+// the first unit of the path.
+const DWORD kDetailFixedSize = 6;
+const DWORD kDetailPathOffset = 4;
 // The path must fit the buffer Windows asked for; anything larger is not a detail record.
 const DWORD kDetailMaxSize = 64 * 1024;
-}  // namespace
 
-// Shared by the thread that asks and the test that collects: the last of the two to let go of it
-// frees it, so that a thread held inside a driver never writes into freed memory.
-struct DriverVersionJob {
-    GUID interfaceGuids[DRIVER_REQUEST_BATCH];
-    uint32_t count;
-    DriverVersionAnswer answers[DRIVER_REQUEST_BATCH];
-    HANDLE answered;
-    LONG holders;
+// A control device to ask, and its answer: the job's data in the walk.
+struct VersionJob {
+    uint32_t answer;  // its place among the answers
+    wchar_t path[DRIVER_CONTROL_PATH_UNITS + 1];
+    int32_t result;
+    uint32_t version;
 };
 
-namespace {
-
-void letGo(DriverVersionJob* job) {
-    if (InterlockedDecrement(&job->holders) != 0) return;
-    CloseHandle(job->answered);
-    heapRelease(job);
+int32_t resultOf(DeviceRequestOutcome outcome) {
+    switch (outcome) {
+    case REQUEST_DONE_AT_ONCE:
+    case REQUEST_DONE_LATER:
+    case REQUEST_DONE_AFTER_CANCEL:
+        return DRIVER_ANSWERED;
+    case REQUEST_TIMED_OUT:
+    case REQUEST_GAVE_UP:
+        return DRIVER_NOT_RESPONDING;
+    default:
+        // A driver that rejects the request leaves the version at 0, which reads as not
+        // installed.
+        return DRIVER_ANSWERED;
+    }
 }
 
-DWORD WINAPI askOnItsThread(LPVOID parameter) {
-    DriverVersionJob* job = static_cast<DriverVersionJob*>(parameter);
-    askDriverVersions(job->interfaceGuids, job->count, job->answers);
-    SetEvent(job->answered);
-    letGo(job);
-    return 0;
+// On a walker: open, ask, close, each a call the walk watches.
+void askVersion(DriverJob* walkJob, void* data) {
+    VersionJob* job = static_cast<VersionJob*>(data);
+    const DriverControlApi& api = g_driverControlApi;
+    job->result = DRIVER_NOT_FOUND;
+    job->version = 0;
+    Handle device;
+    {
+        // Overlapped, so that a request the driver leaves pending can be given up.
+        const DriverCall open(walkJob);
+        if (!open.wanted()) return;
+        device.reset(api.createFileW(job->path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                                     FILE_FLAG_OVERLAPPED, NULL),
+                     api.request.closeHandle);
+    }
+    if (!device.valid()) return;
+    uint32_t version = 0;
+    DWORD bytes = 0, error = 0;
+    {
+        const DriverCall request(walkJob);
+        if (request.wanted()) {
+            // No input; the answer is one 32-bit version.
+            job->result = resultOf(sendDeviceRequest(api.request, device.get(), IOCTL_DRIVER_GET_VERSION, NULL, 0,
+                                                     &version, sizeof(version), DEVICE_REQUEST_WAIT_MS, &bytes, &error,
+                                                     request.pendingHook()));
+            if (job->result == DRIVER_ANSWERED) job->version = version;
+        }
+    }
+    const DriverCall close(walkJob);
+    device.reset();
+}
+
+size_t jobBytes() { return (sizeof(VersionJob) + 7u) & ~size_t(7); }
+
+// Before the walk, on the thread that runs it: SetupAPI finds the devices, no driver is called.
+void addVersionJobs(DriverWalk* walk, void* context) {
+    DriverVersionJobs* versions = static_cast<DriverVersionJobs*>(context);
+    versions->firstJob = walk->jobCount();
+    versions->jobCount = 0;
+    for (uint32_t i = 0; i < versions->count; ++i) {
+        DriverVersionAnswer& answer = versions->answers[i];
+        answer.result = DRIVER_NOT_FOUND;
+        answer.version = 0;
+        wchar_t path[DRIVER_CONTROL_PATH_UNITS + 1];
+        if (!findDriverControl(versions->interfaceGuids[i], path)) continue;
+        VersionJob* job = static_cast<VersionJob*>(walk->addJob(askVersion, sizeof(VersionJob)));
+        if (!job) {
+            answer.result = DRIVER_NOT_RESPONDING;  // present, but cannot be asked
+            continue;
+        }
+        job->answer = i;
+        memcpy(job->path, path, sizeof(path));
+        ++versions->jobCount;
+    }
+}
+
+void takeVersionAnswers(const DriverWalk& walk, void* context) {
+    DriverVersionJobs* versions = static_cast<DriverVersionJobs*>(context);
+    for (uint32_t k = 0; k < versions->jobCount; ++k) {
+        const uint32_t number = versions->firstJob + k;
+        const VersionJob* job = static_cast<const VersionJob*>(walk.data(number));
+        DriverVersionAnswer& answer = versions->answers[job->answer];
+        // A job the walk did not see finish was held inside its driver past the deadline, or
+        // could not be started.
+        answer.result = walk.finished(number) ? job->result : DRIVER_NOT_RESPONDING;
+        answer.version = walk.finished(number) ? job->version : 0;
+    }
 }
 
 }  // namespace
@@ -57,114 +120,42 @@ DriverControlApi g_driverControlApi = kReal;
 
 const DriverControlApi& realDriverControlApi() { return kReal; }
 
-HANDLE openDriverControl(const GUID& interfaceGuid) {
+bool findDriverControl(const GUID& interfaceGuid, wchar_t* path) {
     const DriverControlApi& api = g_driverControlApi;
+    path[0] = 0;
     DeviceInfoSet set(api.setupDiGetClassDevsA(&interfaceGuid, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE),
                       api.setupDiDestroyDeviceInfoList);
-    if (!set.valid()) return INVALID_HANDLE_VALUE;
+    if (!set.valid()) return false;
 
     SP_DEVICE_INTERFACE_DATA data;
     ZeroMemory(&data, sizeof(data));
     data.cbSize = sizeof(data);  // 28
-    if (!api.setupDiEnumDeviceInterfaces(set.get(), NULL, &interfaceGuid, 0, &data)) return INVALID_HANDLE_VALUE;
+    if (!api.setupDiEnumDeviceInterfaces(set.get(), NULL, &interfaceGuid, 0, &data)) return false;
 
     DWORD required = 0;
-    api.setupDiGetDeviceInterfaceDetailA(set.get(), &data, NULL, 0, &required, NULL);
-    if (required <= kDetailFixedSize || required > kDetailMaxSize) return INVALID_HANDLE_VALUE;
-    // One spare byte so that the path is terminated whatever the answer holds.
-    HeapBlock buffer(size_t(required) + 1);
-    if (!buffer.get()) return INVALID_HANDLE_VALUE;
-    PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail = static_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(buffer.get());
+    api.setupDiGetDeviceInterfaceDetailW(set.get(), &data, NULL, 0, &required, NULL);
+    if (required < kDetailFixedSize || required > kDetailMaxSize) return false;
+    // Room for a terminator of our own, whatever the answer holds.
+    HeapBlock buffer(size_t(required) + sizeof(wchar_t));
+    if (!buffer.get()) return false;
+    PSP_DEVICE_INTERFACE_DETAIL_DATA_W detail = buffer.as<SP_DEVICE_INTERFACE_DETAIL_DATA_W>();
     detail->cbSize = kDetailFixedSize;
-    if (!api.setupDiGetDeviceInterfaceDetailA(set.get(), &data, detail, required, NULL, NULL))
-        return INVALID_HANDLE_VALUE;
+    if (!api.setupDiGetDeviceInterfaceDetailW(set.get(), &data, detail, required, NULL, NULL)) return false;
+    const size_t units = (required - kDetailPathOffset) / sizeof(wchar_t);
+    detail->DevicePath[units] = 0;
+    // A device path is opened as it is, whole, or not at all.
+    if (wcslen(detail->DevicePath) > DRIVER_CONTROL_PATH_UNITS) return false;
+    copyText(path, detail->DevicePath, DRIVER_CONTROL_PATH_UNITS + 1);
+    return path[0] != 0;
+}
 
-    // Overlapped, so that a driver that never answers cannot hold the program.
-    return api.createFileA(detail->DevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                           FILE_FLAG_OVERLAPPED, NULL);
+DriverJobs driverVersionJobs(DriverVersionJobs* versions) {
+    const DriverJobs jobs = {versions->count, versions->count * jobBytes(), addVersionJobs, takeVersionAnswers,
+                             versions};
+    return jobs;
 }
 
 void askDriverVersions(const GUID* interfaceGuids, uint32_t count, DriverVersionAnswer* answers) {
-    const DriverControlApi& api = g_driverControlApi;
-    for (uint32_t first = 0; first < count; first += DRIVER_REQUEST_BATCH) {
-        const uint32_t batch = count - first < DRIVER_REQUEST_BATCH ? count - first : DRIVER_REQUEST_BATCH;
-        Handle devices[DRIVER_REQUEST_BATCH];
-        DeviceRequest requests[DRIVER_REQUEST_BATCH];
-        uint32_t versions[DRIVER_REQUEST_BATCH] = {0};
-        uint32_t asked[DRIVER_REQUEST_BATCH];  // the answer each request is for
-        uint32_t sent = 0;
-        for (uint32_t i = first; i < first + batch; ++i) {
-            answers[i].result = DRIVER_NOT_FOUND;
-            answers[i].version = 0;
-            devices[sent].reset(openDriverControl(interfaceGuids[i]), api.request.closeHandle);
-            if (!devices[sent].valid()) continue;
-            // No input; the answer is one 32-bit version.
-            const DeviceRequest request = {devices[sent].get(), IOCTL_DRIVER_GET_VERSION, NULL, 0, &versions[sent],
-                                           sizeof(versions[sent]), REQUEST_NO_MEMORY, 0, 0};
-            requests[sent] = request;
-            asked[sent++] = i;
-        }
-        sendDeviceRequests(api.request, requests, sent, DRIVER_REQUEST_WAIT_MS);
-        for (uint32_t k = 0; k < sent; ++k) {
-            DriverVersionAnswer& answer = answers[asked[k]];
-            switch (requests[k].outcome) {
-            case REQUEST_DONE_AT_ONCE:
-            case REQUEST_DONE_LATER:
-            case REQUEST_DONE_AFTER_CANCEL:
-                answer.result = DRIVER_ANSWERED;
-                answer.version = versions[k];
-                break;
-            case REQUEST_TIMED_OUT:
-            case REQUEST_GAVE_UP:
-                answer.result = DRIVER_NOT_RESPONDING;
-                break;
-            default:
-                // A driver that rejects the request leaves the version at 0, which reads as
-                // not installed.
-                answer.result = DRIVER_ANSWERED;
-                break;
-            }
-        }
-    }
-}
-
-
-DriverVersionJob* startDriverVersions(const GUID* interfaceGuids, uint32_t count) {
-    if (count > DRIVER_REQUEST_BATCH) return NULL;
-    DriverVersionJob* job =
-        static_cast<DriverVersionJob*>(heapAllocateZeroed(sizeof(DriverVersionJob)));
-    if (!job) return NULL;
-    for (uint32_t i = 0; i < count; ++i) job->interfaceGuids[i] = interfaceGuids[i];
-    job->count = count;
-    job->holders = 2;
-    job->answered = CreateEventW(NULL, TRUE, FALSE, NULL);
-    // A small stack: the thread only asks the drivers.
-    HANDLE thread = job->answered ? g_driverControlApi.createThread(NULL, 64 * 1024, askOnItsThread, job,
-                                                                    STACK_SIZE_PARAM_IS_A_RESERVATION, NULL)
-                                  : NULL;
-    if (!thread) {
-        if (job->answered) CloseHandle(job->answered);
-        heapRelease(job);
-        return NULL;
-    }
-    CloseHandle(thread);
-    return job;
-}
-
-void collectDriverVersions(DriverVersionJob* job, const GUID* interfaceGuids, uint32_t count,
-                           DriverVersionAnswer* answers) {
-    if (!job) {
-        askDriverVersions(interfaceGuids, count, answers);
-        return;
-    }
-    const bool answered = WaitForSingleObject(job->answered, DRIVER_JOB_WAIT_MS) == WAIT_OBJECT_0;
-    for (uint32_t i = 0; i < count; ++i) {
-        if (answered && i < job->count) {
-            answers[i] = job->answers[i];
-        } else {
-            answers[i].result = DRIVER_NOT_RESPONDING;
-            answers[i].version = 0;
-        }
-    }
-    letGo(job);
+    DriverVersionJobs versions = {interfaceGuids, count, answers, 0, 0};
+    runDriverJobs(driverVersionJobs(&versions));
 }

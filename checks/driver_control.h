@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include "base/device_request.h"
+#include "base/driver_walk.h"
 
 // CTL_CODE(FILE_DEVICE_UNKNOWN, 0x810, METHOD_BUFFERED, FILE_ANY_ACCESS): no input, a 32-bit
 // version as output.
@@ -17,51 +18,51 @@ struct DriverControlApi {
     HDEVINFO(WINAPI* setupDiGetClassDevsA)(const GUID* classGuid, PCSTR enumerator, HWND parent, DWORD flags);
     BOOL(WINAPI* setupDiEnumDeviceInterfaces)(HDEVINFO set, PSP_DEVINFO_DATA device, const GUID* interfaceGuid,
                                               DWORD index, PSP_DEVICE_INTERFACE_DATA data);
-    BOOL(WINAPI* setupDiGetDeviceInterfaceDetailA)(HDEVINFO set, PSP_DEVICE_INTERFACE_DATA data,
-                                                   PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail, DWORD detailSize,
+    BOOL(WINAPI* setupDiGetDeviceInterfaceDetailW)(HDEVINFO set, PSP_DEVICE_INTERFACE_DATA data,
+                                                   PSP_DEVICE_INTERFACE_DETAIL_DATA_W detail, DWORD detailSize,
                                                    PDWORD requiredSize, PSP_DEVINFO_DATA device);
     BOOL(WINAPI* setupDiDestroyDeviceInfoList)(HDEVINFO set);
-    HANDLE(WINAPI* createFileA)(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+    HANDLE(WINAPI* createFileW)(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                 DWORD disposition, DWORD flags, HANDLE templateFile);
     DeviceRequestApi request;  // the version request itself, and closing the device
-    // The thread that asks while a collection pass runs (tests make it fail).
-    HANDLE(WINAPI* createThread)(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
-                                 LPVOID parameter, DWORD flags, LPDWORD threadId);
 };
 
 extern DriverControlApi g_driverControlApi;
 const DriverControlApi& realDriverControlApi();
 
-// The most version requests sent together (each batch shares one wait).
-const uint32_t DRIVER_REQUEST_BATCH = 16;
+// The longest control device path opened, in UTF-16 units.
+const uint32_t DRIVER_CONTROL_PATH_UNITS = 1023;
 
-// A handle for overlapped requests to the first present device interface of the class, or
-// INVALID_HANDLE_VALUE.
-HANDLE openDriverControl(const GUID& interfaceGuid);
+// The path of the first present device interface of the class, as SetupAPI lists it, into path
+// (DRIVER_CONTROL_PATH_UNITS + 1 units); false when there is none or it is longer. SetupAPI only:
+// the driver is not called.
+bool findDriverControl(const GUID& interfaceGuid, wchar_t* path);
 
 enum {
     DRIVER_ANSWERED = 0,         // the version holds the answer (0 when the driver refused)
     DRIVER_NOT_FOUND = -1,       // no present interface, or it cannot be opened
-    DRIVER_NOT_RESPONDING = -2,  // the request did not complete, not even once cancelled
+    DRIVER_NOT_RESPONDING = -2,  // the open or the request did not come back in time
 };
 struct DriverVersionAnswer {
     int32_t result;
     uint32_t version;
 };
-// Asks the drivers of every class for their version at once, each on a handle of its own, and
-// gives the answers in the same order. However many do not answer, it takes at most about two
-// waits. A request that completes after the cancel counts by its own final status.
+
+// The version requests of some classes as jobs of a walk, each control device opened, asked and
+// closed by a job of its own on a walker: a driver that leaves the request pending, holds the
+// open or the request, or fails to come back from the close holds only its walker, and the
+// drivers that do not answer share the walk's one deadline. The answers are written when the
+// walk is over, in the order of the classes; a request that completes after its cancel counts by
+// its own final status.
+struct DriverVersionJobs {
+    const GUID* interfaceGuids;
+    uint32_t count;
+    DriverVersionAnswer* answers;  // count answers
+    uint32_t firstJob;             // the walk's number of the first job
+    uint32_t jobCount;
+};
+DriverJobs driverVersionJobs(DriverVersionJobs* versions);
+
+// The same on a walk of their own, for a caller with no walk to join: the calling thread makes no
+// call into a driver.
 void askDriverVersions(const GUID* interfaceGuids, uint32_t count, DriverVersionAnswer* answers);
-
-// The same asked on a thread of its own, so that the collection pass of a test runs while
-// drivers that do not answer are waited for, and the two waits overlap. startDriverVersions
-// sends up to DRIVER_REQUEST_BATCH requests and returns at once (null when no thread could be
-// started: the drivers are then asked when the answers are collected). collectDriverVersions
-// gives the answers of a started job, or asks now for a null one, and ends the job. A job whose
-// thread is held inside a driver's call for longer than four seconds reads as drivers not
-// responding; the thread keeps the job's storage until it returns.
-struct DriverVersionJob;
-DriverVersionJob* startDriverVersions(const GUID* interfaceGuids, uint32_t count);
-void collectDriverVersions(DriverVersionJob* job, const GUID* interfaceGuids, uint32_t count,
-                           DriverVersionAnswer* answers);
-

@@ -65,7 +65,7 @@ void collectEndpoints(DeviceInventory* inventory, Completion* completion) {
 
 }  // namespace
 
-int32_t openInventory(uint32_t options, const HardwareIdSet& watched) {
+int32_t openInventory(uint32_t options, const HardwareIdSet& watched, const DriverJobs* more) {
     const InventoryPlatform& api = g_inventoryPlatform;
     ZeroMemory(&g_inventory, sizeof(g_inventory));
     g_inventory.watched = watched;
@@ -86,20 +86,20 @@ int32_t openInventory(uint32_t options, const HardwareIdSet& watched) {
     initList(&g_inventory.outputDevices);
     initList(&g_inventory.silentFilters);
     g_inventory.opened = 1;
-    collectDevices();
+    collectDevices(more);
     g_inventory.openingPassUnused = 1;
     return 0;
 }
 
-int32_t collectDevicesForTest() {
+int32_t collectDevicesForTest(const DriverJobs* more) {
     if (g_inventory.openingPassUnused) {
         g_inventory.openingPassUnused = 0;
         return 0;
     }
-    return collectDevices();
+    return collectDevices(more);
 }
 
-int32_t collectDevices() {
+int32_t collectDevices(const DriverJobs* more) {
     DeviceInventory& inv = g_inventory;
     inv.openingPassUnused = 0;
     resetList(&inv.inputDevices);
@@ -116,9 +116,19 @@ int32_t collectDevices() {
     uint32_t sources = inv.options;
     if (!inv.endpointsAvailable) sources &= ~uint32_t(OPT_ENDPOINTS);
     if (!inv.ksAvailable) sources &= ~uint32_t(OPT_KS);
-    // Every filter is asked before the sides are collected, both directions at once, so that
-    // filters that stop answering cost the pass one wait in all.
-    const KsDeviceCollection ksDevices((sources & OPT_KS) != 0);
+    // Every filter is asked before the sides are collected, both directions at once, in one walk
+    // with the caller's jobs (those first, as they were sent before the filters were asked), so
+    // that filters and drivers that stop answering cost the pass one wait in all.
+    KsDeviceCollection ksDevices((sources & OPT_KS) != 0);
+    {
+        DriverWalk walk(ksDevices.jobCount() + (more ? more->maxJobs : 0),
+                        ksDevices.jobBytes() + (more ? more->maxDataBytes : 0));
+        if (more) more->add(&walk, more->context);
+        ksDevices.addJobs(&walk);
+        walk.run();
+        ksDevices.takeAnswers(walk);
+        if (more) more->take(walk, more->context);
+    }
     ksDevices.addSilentFilters(&inv.silentFilters);
     collectSide(&inv, DIRECTION_RECORDING, sources, &ksDevices);
     collectSide(&inv, DIRECTION_PLAYBACK, sources, &ksDevices);

@@ -26,7 +26,8 @@ int32_t runTest(const TestRunContext& context, TestRunResults* results) {
     const CheckContext check = {context.inventory, context.os->osClass};
     // All drivers at once: drivers that do not answer share one wait instead of adding theirs.
     DriverVersionAnswer answers[DRIVER_CATALOG_SIZE];
-    collectCatalogVersions(context.versions, answers);
+    if (context.versions) memcpy(answers, context.versions, sizeof(answers));
+    else askCatalogVersions(answers);
     for (int i = 0; i < DRIVER_CATALOG_SIZE; ++i) {
         DriverCatalogEntry row = DRIVER_CATALOG[i];
         wchar_t recordingIcon[128], playbackIcon[128];

@@ -16,9 +16,9 @@ struct TestRunContext {
     const OsIdentification* os;
     int32_t is64BitWindows;
     int32_t initValue;  // result of the integrity check of the program's own file
-    // The catalogue's version requests, started before the collection pass (startCatalogVersions)
-    // so that their wait overlaps the pass's; null: the drivers are asked during the run.
-    DriverVersionJob* versions;
+    // The catalogue's answers to the version requests, asked in the collection pass
+    // (CatalogVersions) so that their wait is the pass's; null: the drivers are asked during the run.
+    const DriverVersionAnswer* versions;
 };
 
 // Runs one test over the lists of the collection pass that has just run and fills the results.

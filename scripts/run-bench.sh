@@ -4,7 +4,8 @@
 # the same run vary tenfold on small machines.
 # Usage: scripts/run-bench.sh [runs per world]             collection passes over large stores
 #        scripts/run-bench.sh wedged [runs] [world...]     whole tests with drivers that stop
-#                                                          answering (healthy filter control all)
+#                                                          answering (healthy filter filters
+#                                                          control all held)
 # (build folder: $HV_BUILD_DIR)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -194,11 +194,13 @@ KsDeviceCollection::KsDeviceCollection(bool ask)
       capacity_(memberCount(set_.get())),
       jobs_(capacity_ * sizeof(KsFilterJob)),
       members_(capacity_ * sizeof(Member)),
-      count_(0) {
-    if (capacity_ && jobs_.get() && members_.get()) collect();
+      count_(0),
+      firstJob_(0),
+      added_(0) {
+    if (capacity_ && jobs_.get() && members_.get()) list();
 }
 
-void KsDeviceCollection::collect() {
+void KsDeviceCollection::list() {
     HeapBlock detail(kDetailBlockBytes);
     if (!detail.get()) return;
     KsFilterJob* jobs = jobs_.as<KsFilterJob>();
@@ -221,9 +223,37 @@ void KsDeviceCollection::collect() {
         copyText(job.name, name, sizeof(job.name) / sizeof(job.name[0]));
         ++count_;
     }
-    walkKsFilters(jobs, count_);
-    for (uint32_t i = 0; i < count_; ++i)
-        if (jobs[i].silent) readHardwareId(set_.get(), &members[i].device, members[i].hardwareId);
+}
+
+size_t KsDeviceCollection::jobBytes() const { return count_ * ((sizeof(KsFilterJob) + 7u) & ~size_t(7)); }
+
+void KsDeviceCollection::addJobs(DriverWalk* walk) {
+    const KsFilterJob* jobs = jobs_.as<KsFilterJob>();
+    firstJob_ = walk->jobCount();
+    for (added_ = 0; added_ < count_; ++added_) {
+        void* data = walk->addJob(askKsFilter, sizeof(KsFilterJob));
+        if (!data) break;
+        *static_cast<KsFilterJob*>(data) = jobs[added_];
+    }
+}
+
+void KsDeviceCollection::takeAnswers(const DriverWalk& walk) {
+    KsFilterJob* jobs = jobs_.as<KsFilterJob>();
+    Member* members = members_.as<Member>();
+    for (uint32_t i = 0; i < count_; ++i) {
+        KsFilterJob& job = jobs[i];
+        const uint32_t number = firstJob_ + i;
+        const KsFilterJob* answer = i < added_ ? static_cast<const KsFilterJob*>(walk.data(number)) : NULL;
+        const bool finished = answer && walk.finished(number);
+        // A job not finished was held inside its driver past the deadline, or never asked for
+        // want of a thread or of memory: the pass did not get its answer in time. What it found
+        // before its last step still counts.
+        const uint32_t steps = finished ? 2 : answer ? walk.steps(number) : 0;
+        job.listed[DIRECTION_RECORDING] = steps >= 1 && answer->listed[DIRECTION_RECORDING];
+        job.listed[DIRECTION_PLAYBACK] = steps >= 2 && answer->listed[DIRECTION_PLAYBACK];
+        job.silent = !finished || answer->silent;
+        if (job.silent) readHardwareId(set_.get(), &members[i].device, members[i].hardwareId);
+    }
 }
 
 void KsDeviceCollection::addDevices(const RecordList& ksInterfaces, RecordList* list, Direction direction) const {

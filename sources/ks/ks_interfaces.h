@@ -41,16 +41,23 @@ const uint32_t KS_RENDER_FLAG = 0x20000;
 int32_t collectKsInterfaces(RecordList* ksInterfaces);
 
 // The kernel-streaming filters of one pass, both directions at once: every interface with a
-// live capture or render alias, its filter asked for its streaming pins, all filters together
-// (walkKsFilters). A filter that went silent (a request missed its deadline) is not listed in
-// either direction; it is kept apart with its hardware ID.
+// live capture or render alias, its filter asked for its streaming pins as a job of the pass's
+// walk, all filters together. A filter that went silent (a call missed its deadline) is not
+// listed in either direction; it is kept apart with its hardware ID.
 class KsDeviceCollection {
 public:
-    // Lists the interfaces and asks their filters (nothing when `ask` is false); ready when every
-    // filter has answered or been given up.
+    // Lists the interfaces whose filters are to be asked (none when `ask` is false); SetupAPI
+    // only, no call into a driver.
     explicit KsDeviceCollection(bool ask);
     KsDeviceCollection(const KsDeviceCollection&) = delete;
     KsDeviceCollection& operator=(const KsDeviceCollection&) = delete;
+
+    // The jobs for a walk: their number and data, adding them, and taking what they found once
+    // the walk is over (a filter whose job did not finish is silent).
+    uint32_t jobCount() const { return count_; }
+    size_t jobBytes() const;
+    void addJobs(DriverWalk* walk);
+    void takeAnswers(const DriverWalk& walk);
 
     // Appends the KS records of a direction to that direction's list, in the order SetupAPI
     // lists the interfaces, their hardware IDs from the interface map.
@@ -64,13 +71,15 @@ public:
 
 private:
     struct Member;
-    void collect();
+    void list();
 
     DeviceInfoSet set_;
     uint32_t capacity_;  // members the set lists
     HeapBlock jobs_;
     HeapBlock members_;
-    uint32_t count_;  // members with a live alias, in jobs_ and members_
+    uint32_t count_;     // members with a live alias, in jobs_ and members_
+    uint32_t firstJob_;  // the walk's number of the first one's job
+    uint32_t added_;     // jobs the walk took
 };
 
 // The first interface map record of the direction (a capture alias for the recording side, a

@@ -19,7 +19,6 @@ const GUID KSDATAFORMAT_SUBTYPE_IEEE_FLOAT_GUID = {0x00000003, 0x0000, 0x0010,
 namespace {
 
 const DWORD IOCTL_KS_PROPERTY_CODE = 0x2F0003;  // CTL_CODE(FILE_DEVICE_KS, 0, METHOD_NEITHER, FILE_ANY_ACCESS)
-const DWORD KS_REQUEST_WAIT_MS = 1000;
 // A filter claiming more pin types than this is examined only that far: no real filter has so
 // many, and each pin costs requests.
 const uint32_t KS_MAX_PIN_TYPES = 256;
@@ -39,7 +38,6 @@ const KsApi kReal = {
      GetTickCount},
     heapAllocateZeroed,
     heapRelease,
-    CreateThread,
 };
 
 // The identifier list of a pin holds one with the set and id (flags are not compared).
@@ -90,7 +88,7 @@ KsPinRequest pinRequest(uint32_t pinId, uint32_t propertyId) {
 // when one misses its deadline (the result is then KS_E_NO_ANSWER).
 HRESULT askFilter(KsFilter* filter, uint32_t pinId, uint32_t propertyId, void* output, uint32_t outputSize) {
     if (filter->silent) return KS_E_NO_ANSWER;
-    const HRESULT result = getPinProperty(filter->handle, pinId, propertyId, output, outputSize, filter->onPending);
+    const HRESULT result = getPinProperty(filter->handle, pinId, propertyId, output, outputSize, filter->job);
     if (result == KS_E_NO_ANSWER) filter->silent = 1;
     return result;
 }
@@ -99,7 +97,7 @@ HRESULT askFilterAlloc(KsFilter* filter, uint32_t pinId, uint32_t propertyId, ui
     *block = NULL;
     *size = 0;
     if (filter->silent) return KS_E_NO_ANSWER;
-    const HRESULT result = getPinPropertyAlloc(filter->handle, pinId, propertyId, block, size, filter->onPending);
+    const HRESULT result = getPinPropertyAlloc(filter->handle, pinId, propertyId, block, size, filter->job);
     if (result == KS_E_NO_ANSWER) filter->silent = 1;
     return result;
 }
@@ -122,11 +120,17 @@ KsApi g_ksApi = kReal;
 const KsApi& realKsApi() { return kReal; }
 
 HRESULT ksPropertyRequest(HANDLE filter, const KsPinRequest& request, void* output, uint32_t outputSize,
-                          uint32_t* bytesReturned, const RequestPendingHook* onPending) {
+                          uint32_t* bytesReturned, DriverJob* job) {
     if (bytesReturned) *bytesReturned = 0;
     DWORD bytes = 0, error = 0;
-    switch (sendDeviceRequest(g_ksApi.request, filter, IOCTL_KS_PROPERTY_CODE, &request, sizeof(request), output, outputSize,
-                              KS_REQUEST_WAIT_MS, &bytes, &error, onPending)) {
+    DeviceRequestOutcome outcome;
+    {
+        const DriverCall call(job);
+        if (!call.wanted()) return KS_E_NO_ANSWER;
+        outcome = sendDeviceRequest(g_ksApi.request, filter, IOCTL_KS_PROPERTY_CODE, &request, sizeof(request), output,
+                                    outputSize, DEVICE_REQUEST_WAIT_MS, &bytes, &error, call.pendingHook());
+    }
+    switch (outcome) {
     case REQUEST_DONE_AT_ONCE:
         if (bytesReturned) *bytesReturned = bytes;
         return S_OK;
@@ -151,17 +155,17 @@ HRESULT ksPropertyRequest(HANDLE filter, const KsPinRequest& request, void* outp
 }
 
 HRESULT getPinProperty(HANDLE filter, uint32_t pinId, uint32_t propertyId, void* output, uint32_t outputSize,
-                       const RequestPendingHook* onPending) {
-    return ksPropertyRequest(filter, pinRequest(pinId, propertyId), output, outputSize, NULL, onPending);
+                       DriverJob* job) {
+    return ksPropertyRequest(filter, pinRequest(pinId, propertyId), output, outputSize, NULL, job);
 }
 
 HRESULT getPinPropertyAlloc(HANDLE filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* size,
-                            const RequestPendingHook* onPending) {
+                            DriverJob* job) {
     *block = NULL;
     *size = 0;
     const KsPinRequest request = pinRequest(pinId, propertyId);
     uint32_t needed = 0;
-    const HRESULT query = ksPropertyRequest(filter, request, NULL, 0, &needed, onPending);
+    const HRESULT query = ksPropertyRequest(filter, request, NULL, 0, &needed, job);
     if (FAILED(query)) return query;
     if (needed == 0) return E_FAIL;
     if (needed > KS_MAX_BLOCK_BYTES) return E_OUTOFMEMORY;
@@ -169,7 +173,7 @@ HRESULT getPinPropertyAlloc(HANDLE filter, uint32_t pinId, uint32_t propertyId, 
     if (!*block) return E_OUTOFMEMORY;
     *size = needed;
     // However long or short the second answer says it is, the block is `needed` bytes.
-    return ksPropertyRequest(filter, request, *block, needed, NULL, onPending);
+    return ksPropertyRequest(filter, request, *block, needed, NULL, job);
 }
 
 int32_t queryPinInfo(KsFilter* filter, uint32_t pinId, KsPinInfo* info) {
@@ -250,11 +254,20 @@ int32_t collectStreamingPins(KsFilter* filter, Direction direction) {
     return filter->silent ? kSilent : 0;
 }
 
-KsFilter* openKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName) {
+KsFilter* openKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName, DriverJob* job) {
     KsFilter* filter = static_cast<KsFilter*>(heapAllocateZeroed(sizeof(KsFilter)));
     if (!filter) return NULL;
-    filter->handle = g_ksApi.createFileW(devicePath, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
-                                         FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, NULL);
+    filter->job = job;
+    filter->handle = INVALID_HANDLE_VALUE;
+    {
+        // An open is synchronous on every Windows: a driver may keep it for ever.
+        const DriverCall call(job);
+        if (call.wanted())
+            filter->handle = g_ksApi.createFileW(devicePath, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
+                                                 FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, NULL);
+        else
+            filter->silent = 1;
+    }
     if (filter->handle == INVALID_HANDLE_VALUE) return filter;
     copyText(filter->devicePath, devicePath, 260);
     copyText(filter->friendlyName, friendlyName, 280);
@@ -264,7 +277,11 @@ KsFilter* openKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName) {
 void closeKsFilter(KsFilter* filter) {
     if (!filter) return;
     for (int32_t i = 0; i < filter->pinCount && i < int32_t(KS_MAX_PINS); ++i) releasePinInfo(&filter->pins[i]);
-    if (filter->handle != INVALID_HANDLE_VALUE && filter->handle) g_ksApi.request.closeHandle(filter->handle);
+    if (filter->handle != INVALID_HANDLE_VALUE && filter->handle) {
+        // The driver sees the close, and may keep it: closed whether the walk still waits or not.
+        const DriverCall call(filter->job);
+        g_ksApi.request.closeHandle(filter->handle);
+    }
     ZeroMemory(filter, sizeof(*filter));
     heapRelease(filter);
 }

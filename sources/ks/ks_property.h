@@ -7,6 +7,7 @@
 
 #include "base/device_record.h"
 #include "base/device_request.h"
+#include "base/driver_walk.h"
 
 const uint32_t KS_MAX_PINS = 8;  // the streaming pins kept of one filter
 
@@ -83,8 +84,9 @@ struct KsFilter {
     int32_t silent;
     wchar_t devicePath[260];
     wchar_t friendlyName[280];
-    // Told whenever a request of the filter pends (none: nobody is told).
-    const RequestPendingHook* onPending;
+    // The job of a walk that asks the filter, which is told of every call into its driver (none:
+    // a filter asked outside any walk).
+    DriverJob* job;
 };
 
 // The Windows calls of the requests: the real ones; tests put fake filters behind them.
@@ -95,10 +97,6 @@ struct KsApi {
     // The answer blocks of getPinPropertyAlloc (zero-filled); tests put guard pages behind them.
     void* (*allocateBlock)(size_t bytes);
     void (*releaseBlock)(void* block);
-    // The threads that go on with the next filters while a request pends (waited for and closed
-    // through the request's calls).
-    HANDLE(WINAPI* createThread)(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
-                                 LPVOID parameter, DWORD flags, LPDWORD threadId);
 };
 extern KsApi g_ksApi;
 const KsApi& realKsApi();
@@ -107,15 +105,16 @@ const KsApi& realKsApi();
 const HRESULT KS_E_NO_ANSWER = HRESULT(0x800705B4L);  // HRESULT_FROM_WIN32(ERROR_TIMEOUT)
 
 // S_OK, E_FAIL, E_OUTOFMEMORY or KS_E_NO_ANSWER; *bytesReturned (optional) gets the byte count
-// of the answer. onPending (optional) is told when the request pends, before it is waited for.
+// of the answer. The request is a call of the job (optional) in its walk: KS_E_NO_ANSWER without
+// a request when the walk has given the job up.
 HRESULT ksPropertyRequest(HANDLE filter, const KsPinRequest& request, void* output, uint32_t outputSize,
-                          uint32_t* bytesReturned, const RequestPendingHook* onPending = NULL);
+                          uint32_t* bytesReturned, DriverJob* job = NULL);
 HRESULT getPinProperty(HANDLE filter, uint32_t pinId, uint32_t propertyId, void* output, uint32_t outputSize,
-                       const RequestPendingHook* onPending = NULL);
+                       DriverJob* job = NULL);
 // On success *block is a new block of *size bytes (zero-filled behind the answer) that the caller
 // frees with g_ksApi.releaseBlock; after a failed second request the block is the caller's as well.
 HRESULT getPinPropertyAlloc(HANDLE filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* size,
-                            const RequestPendingHook* onPending = NULL);
+                            DriverJob* job = NULL);
 
 // 0 accepted; -2 interfaces, -3 mediums, -4 data ranges or -6 instances not readable; -10 no
 // standard streaming interface; -11 no standard medium; -13 no accepted sub-format; -20 the
@@ -125,14 +124,16 @@ int32_t releasePinInfo(KsPinInfo* info);
 // 0 done; -1 the pin type count failed; -2 no pin types; -10 more than 8 pins qualified; -20
 // the filter turned silent during the walk.
 int32_t collectStreamingPins(KsFilter* filter, Direction direction);
-KsFilter* openKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName);
+// The open, every request and the close are calls of the job (optional) in its walk; a filter
+// whose job the walk gave up before its open is silent.
+KsFilter* openKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName, DriverJob* job = NULL);
 void closeKsFilter(KsFilter* filter);
 
 // A filter openKsFilter opened, closed on every path out of the scope that holds it.
 class OpenKsFilter {
 public:
-    OpenKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName)
-        : filter_(openKsFilter(devicePath, friendlyName)) {}
+    OpenKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName, DriverJob* job = NULL)
+        : filter_(openKsFilter(devicePath, friendlyName, job)) {}
     ~OpenKsFilter() { closeKsFilter(filter_); }
     OpenKsFilter(const OpenKsFilter&) = delete;
     OpenKsFilter& operator=(const OpenKsFilter&) = delete;

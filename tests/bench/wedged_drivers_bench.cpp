@@ -10,10 +10,13 @@
 //   wedged control every control device leaves its version request pending: five until it is
 //                  cancelled, five ignoring the cancel
 //   all wedged     every filter and every control device, as in the two worlds before
+//   all held       every filter and every control device holds the thread that calls it
+//                  instead of pending: five opens and five requests of each kind (the filters'
+//                  requests after another number of answers each), let go only after the test
 // Prints per world the median of the runs (the whole test, and the opening collection pass in
-// it), the report's error total and its length.
+// it, which asks the version requests too), the report's error total and its length.
 //
-//   wedged_drivers_bench.exe [runs] [world...]     (worlds: healthy filter filters control all)
+//   wedged_drivers_bench.exe [runs] [world...]   (worlds: healthy filter filters control all held)
 #include <windows.h>
 
 #include <stdio.h>
@@ -64,6 +67,7 @@ struct World {
     bool filter;    // the first filter answers 256 pin types, then nothing
     bool filters;   // every filter stops answering
     bool control;   // every control device
+    bool held;      // every filter and control device holds its calls
 };
 
 // One test in a fresh world of ten installed drivers.
@@ -79,6 +83,16 @@ Result runOnce(const World& world) {
             FakeDriverInterface& driver = devices.interfaces.back();
             driver.timing = i % 2 ? PEND_IGNORING_CANCEL : PEND_UNTIL_CANCELLED;
             driver.completeAfterMs = 3000;
+        }
+        if (world.held) {
+            FakeDriverInterface& driver = devices.interfaces.back();
+            FakeKsFilter& filter = devices.ks.filters.back();
+            if (i % 2) {
+                driver.openHolds = filter.openHolds = true;
+            } else {
+                driver.timing = filter.timing = HOLD_THE_THREAD;
+                filter.answersAtOnce = 3 * i;
+            }
         }
         if (world.filters) {
             // A filter of two pins takes 34 requests for both walks: stopping after 0, 3, ...
@@ -100,11 +114,12 @@ Result runOnce(const World& world) {
     OsIdentification os = {7, 10, 0, 19045, 2};
     LARGE_INTEGER t0, tPass, t1;
     QueryPerformanceCounter(&t0);
-    // As a hidden start does it: the drivers are asked while the opening pass runs.
-    DriverVersionJob* versions = startCatalogVersions();
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    // As a hidden start does it: the drivers are asked in the opening pass.
+    CatalogVersions versions;
+    const DriverJobs versionJobs = catalogVersionJobs(&versions);
+    openInventory(kCollectionOptions, catalogHardwareIds(), &versionJobs);
     QueryPerformanceCounter(&tPass);
-    const TestRunContext context = {&g_inventory, &os, 1, 0, versions};
+    const TestRunContext context = {&g_inventory, &os, 1, 0, versions.answers};
     TestRunResults results;
     const int32_t total = runTest(context, &results);
     const RunReports text = {&log, NULL, NULL};
@@ -121,11 +136,12 @@ Result runOnce(const World& world) {
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? atoi(argv[1]) : 3;
     const World worlds[] = {
-        {"healthy", "healthy", false, false, false},
-        {"filter", "one wedged filter (256 pin types)", true, false, false},
-        {"filters", "ten wedged filters", false, true, false},
-        {"control", "ten wedged control devices", false, false, true},
-        {"all", "all wedged", false, true, true},
+        {"healthy", "healthy", false, false, false, false},
+        {"filter", "one wedged filter (256 pin types)", true, false, false, false},
+        {"filters", "ten wedged filters", false, true, false, false},
+        {"control", "ten wedged control devices", false, false, true, false},
+        {"all", "all wedged", false, true, true, false},
+        {"held", "all held", false, false, false, true},
     };
     printf("%-36s %12s %12s %8s %8s\n", "world", "test (s)", "pass (s)", "errors", "report");
     fflush(stdout);

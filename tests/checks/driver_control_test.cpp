@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "checks/driver_checks.h"
 #include "checks/driver_control.h"
 #include "support/fake_world.h"
@@ -31,6 +34,8 @@ TEST_F(DriverControlTest, AnswerIsReturnedUnchanged) {
     EXPECT_EQ(1, world.versionRequests);
     // Asked as the drivers take it: code 0x222040 on an overlapped handle, no input, 4 bytes out.
     EXPECT_EQ(0, world.refusedRequests);
+    // Opened by its wide path, which holds a letter outside the ANSI code page.
+    EXPECT_EQ(std::vector<std::wstring>{FakeWorld::interfacePath(0)}, world.openedPaths);
 }
 
 TEST_F(DriverControlTest, NoInterfaceOfTheClass) {
@@ -51,8 +56,11 @@ TEST_F(DriverControlTest, OnlyTheFirstInterfaceIsAsked) {
 
 TEST_F(DriverControlTest, RefusedOpenReadsAsNotInstalled) {
     world.addDriver(kVesso, 0x01000305).opens = false;
-    EXPECT_EQ(0u, versionOf(kVesso));
-    EXPECT_EQ(INVALID_HANDLE_VALUE, openDriverControl(kVesso));
+    DriverVersionAnswer answer = {0, 0};
+    askDriverVersions(&kVesso, 1, &answer);
+    EXPECT_EQ(DRIVER_NOT_FOUND, answer.result);
+    EXPECT_EQ(0u, answer.version);
+    EXPECT_EQ(0, world.versionRequests);
 }
 
 TEST_F(DriverControlTest, RejectedRequestReadsAsNotInstalled) {
@@ -61,13 +69,15 @@ TEST_F(DriverControlTest, RejectedRequestReadsAsNotInstalled) {
     EXPECT_EQ(1, world.versionRequests);
 }
 
-TEST_F(DriverControlTest, OpenGivesAHandleTheCallerCloses) {
+// Finding the device is SetupAPI's work alone: its wide path, and no open.
+TEST_F(DriverControlTest, FindingTheDeviceOpensNothing) {
+    world.addDriver(kVessoA, 1);
     world.addDriver(kVesso, 1);
-    HANDLE device = openDriverControl(kVesso);
-    ASSERT_NE(INVALID_HANDLE_VALUE, device);
-    EXPECT_EQ(1, world.openHandles);
+    wchar_t path[DRIVER_CONTROL_PATH_UNITS + 1];
+    ASSERT_TRUE(findDriverControl(kVesso, path));
+    EXPECT_EQ(FakeWorld::interfacePath(1), path);
+    EXPECT_TRUE(world.openedPaths.empty());
     EXPECT_EQ(0, world.openSets);
-    g_driverControlApi.request.closeHandle(device);
 }
 
 // Drivers that do not complete their version request in time are asked together: they share
@@ -123,7 +133,8 @@ TEST_F(DriverControlTest, DriversThatDoNotAnswerInTime) {
 TEST(DriverControlOnWindows, NoDriverOfTheCatalogueHere) {
     // The real SetupAPI path on this machine, which has none of the drivers.
     for (const DriverCatalogEntry& row : DRIVER_CATALOG) {
-        EXPECT_EQ(INVALID_HANDLE_VALUE, openDriverControl(row.interfaceGuid));
+        wchar_t path[DRIVER_CONTROL_PATH_UNITS + 1];
+        EXPECT_FALSE(findDriverControl(row.interfaceGuid, path));
         EXPECT_EQ(0u, versionOf(row.interfaceGuid));
     }
 }

@@ -138,28 +138,35 @@ TEST_F(KsReportTest, AFilterThatStopsAnsweringCostsOneWait) {
     }
 }
 
-// A filter that answers its first requests and then stops: where its walk got to decides which
-// direction still lists it. Its two pins take 17 requests per direction, recording first.
+// A filter that answers its first requests and then stops, by leaving a request pending or by
+// holding the thread that sent it: where its walk got to decides which direction still lists it.
+// Its two pins take 17 requests per direction, recording first. A held request is given up at its
+// deadline; let go afterwards, its walker asks nothing more.
 TEST_F(KsReportTest, AFilterThatStopsPartWay) {
     const wchar_t* const kRecordingLine = L"   *ERROR KS Recording Device not responding.";
     const wchar_t* const kPlaybackLine = L"   *ERROR KS Playback Device not responding.";
     const struct {
         const char* what;
+        FakeKsTiming timing;
         int answered;
         bool captureAlias;
         std::vector<std::wstring> ksLines;
         int32_t total;
     } cases[] = {
-        {"stops inside its recording pin", 5, true, {kRecordingLine, kPlaybackLine}, 2},
-        {"stops at the last request of its recording walk", 16, true, {kRecordingLine, kPlaybackLine}, 2},
-        {"stops at the start of its playback walk", 17, true, {kPlaybackLine}, 1},
-        {"stops inside its playback pin", 30, true, {kPlaybackLine}, 1},
-        {"has no capture alias, stops at once", 0, false,
+        {"stops inside its recording pin", PEND_UNTIL_CANCELLED, 5, true, {kRecordingLine, kPlaybackLine}, 2},
+        {"stops at the last request of its recording walk", PEND_UNTIL_CANCELLED, 16, true,
+         {kRecordingLine, kPlaybackLine}, 2},
+        {"stops at the start of its playback walk", PEND_UNTIL_CANCELLED, 17, true, {kPlaybackLine}, 1},
+        {"stops inside its playback pin", PEND_UNTIL_CANCELLED, 30, true, {kPlaybackLine}, 1},
+        {"has no capture alias, stops at once", PEND_UNTIL_CANCELLED, 0, false,
          {L"   *ERROR KS Recording Device not listed.", kPlaybackLine}, 2},
+        {"holds the last request of its recording walk", HOLD_THE_THREAD, 16, true, {kRecordingLine, kPlaybackLine},
+         2},
+        {"holds the first request of its playback walk", HOLD_THE_THREAD, 17, true, {kPlaybackLine}, 1},
     };
     FakeKsFilter& filter = installFirstDriver();
-    filter.timing = PEND_UNTIL_CANCELLED;
     for (const auto& c : cases) {
+        filter.timing = c.timing;
         filter.answersAtOnce = c.answered;
         filter.requestsSeen = 0;
         devices.ks.interfaces.back().captureAlias = c.captureAlias ? SPINT_ACTIVE : 0;
@@ -167,7 +174,8 @@ TEST_F(KsReportTest, AFilterThatStopsPartWay) {
         const DWORD start = GetTickCount();
         EXPECT_EQ(c.total, run()) << c.what;
         const DWORD took = GetTickCount() - start;
-        EXPECT_LT(took, 1950u) << c.what;
+        EXPECT_LT(took, c.timing == HOLD_THE_THREAD ? 2400u : 1950u) << c.what;
+        ASSERT_TRUE(devices.ks.endThreads()) << c.what;
         EXPECT_EQ(c.answered + 1, filter.requestsSeen) << c.what << ": asked after it stopped";
         std::vector<std::wstring> ksLines;
         for (const std::wstring& line : logLines(log))
@@ -189,28 +197,46 @@ HANDLE WINAPI noThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LP
     return NULL;
 }
 
-// As a start does it: the drivers are asked while the pass runs, so a wedged filter and a
-// wedged control device cost one wait together; without a thread for the requests, one each.
+// As a start does it: the drivers are asked in the opening pass, beside the filters, so a wedged
+// filter and a wedged control device cost one wait together. Without a thread nothing is asked
+// (the checker's own thread calls no driver), and every driver found reads as not responding.
 TEST_F(KsReportTest, AWedgedFilterAndAWedgedControlDeviceShareOneWait) {
     FakeKsFilter& filter = installFirstDriver();
     filter.timing = PEND_UNTIL_CANCELLED;
     devices.addDriver(DRIVER_CATALOG[1].interfaceGuid, DRIVER_CATALOG[1].expectedVersion).timing = PEND_UNTIL_CANCELLED;
-    for (bool threads : {true, false}) {
-        if (!threads) g_driverControlApi.createThread = noThread;
+    const struct {
+        bool threads;
+        int32_t total;
+        DWORD least, most;
+        std::vector<std::wstring> lines;
+    } cases[] = {
+        {true, 2 + 1, 950, 1700,
+         {L"CHECKING Halvane Virtual Vesso (version 01000305)", L"   *ERROR KS Recording Device not responding.",
+          L"CHECKING Halvane Vesso A : Driver Not Responding"}},
+        {false, 1 + 1, 0, 500,
+         {L"CHECKING Halvane Virtual Vesso : Driver Not Responding",
+          L"CHECKING Halvane Vesso A : Driver Not Responding"}},
+    };
+    for (const auto& c : cases) {
+        if (!c.threads) g_workerApi.createThread = noThread;
         clear(&log);
+        devices.ks.threadsStarted = 0;
         const DWORD start = GetTickCount();
-        DriverVersionJob* versions = startCatalogVersions();
-        EXPECT_EQ(threads, versions != nullptr);
-        openInventory(kCollectionOptions, catalogHardwareIds());
-        const TestRunContext context = {&g_inventory, &os, 1, 0, versions};
-        EXPECT_EQ(2 + 1, runAndRender(context, &log, nullptr)) << threads;
+        CatalogVersions versions;
+        const DriverJobs versionJobs = catalogVersionJobs(&versions);
+        openInventory(kCollectionOptions, catalogHardwareIds(), &versionJobs);
+        const TestRunContext context = {&g_inventory, &os, 1, 0, versions.answers};
+        EXPECT_EQ(c.total, runAndRender(context, &log, nullptr)) << c.threads;
         const DWORD took = GetTickCount() - start;
-        EXPECT_GE(took, threads ? 950u : 1900u) << threads;
-        EXPECT_LT(took, threads ? 1700u : 2900u) << threads;
+        EXPECT_GE(took, c.least) << c.threads;
+        EXPECT_LT(took, c.most) << c.threads;
         const std::vector<std::wstring> lines = logLines(log);
-        for (const wchar_t* line : {L"   *ERROR KS Recording Device not responding.",
-                                    L"CHECKING Halvane Vesso A : Driver Not Responding"})
-            EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), line)) << threads;
+        for (const std::wstring& line : c.lines)
+            EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), line)) << c.threads << " " << line.c_str();
+        EXPECT_EQ(1u, recordCount(g_inventory.silentFilters)) << c.threads;
+        // One walker for the drivers and the filters, and one more when the control device's
+        // request pended while the filter still waited.
+        EXPECT_EQ(c.threads ? 2 : 0, devices.ks.threadsStarted) << c.threads;
         closeInventory();
     }
 }
@@ -330,6 +356,65 @@ TEST_F(KsReportTest, TheAudioServicesDown) {
     saveScenario("audio_services_down", json, text());
     const std::string row = driverJson(document(), "Halvane Virtual Vesso");
     EXPECT_NE(std::string::npos, row.find("\n          \"cause\": \"audioServiceNotRunning\",")) << row;
+}
+
+// Calls that hold the thread that makes them: a filter whose open never returns, a filter that
+// answers a few requests and then holds the next one whatever is cancelled, and the same on two
+// control devices, all in one test. Each is given up at its deadline, two seconds after it was
+// made, and the walk hands the jobs still waiting on within 50 ms of a call being held: the pass
+// ends 2 s after the first held call, plus 50 ms for each held call after it, plus scheduling.
+// The filters' rows say they stopped answering, the control devices' rows that their drivers do
+// not respond, and the total counts them. What the held threads do once let go goes into the
+// storage their walk left them, which is freed when they return.
+TEST_F(KsReportTest, CallsThatHoldTheirThreadCostOneWaitTogether) {
+    installFirstDriver().openHolds = true;
+    const std::wstring driverFile = L"%SystemRoot%\\System32\\drivers\\halvane_vessoc64_win10.sys";
+    FakeKsFilter& second = install(DRIVER_CATALOG[3], 2, driverFile + L",-101", driverFile + L",-100");
+    second.answersAtOnce = 5;
+    second.timing = HOLD_THE_THREAD;
+    devices.addDriver(DRIVER_CATALOG[1].interfaceGuid, DRIVER_CATALOG[1].expectedVersion).openHolds = true;
+    devices.addDriver(DRIVER_CATALOG[2].interfaceGuid, DRIVER_CATALOG[2].expectedVersion).timing = HOLD_THE_THREAD;
+
+    const DWORD start = GetTickCount();
+    CatalogVersions versions;
+    const DriverJobs versionJobs = catalogVersionJobs(&versions);
+    openInventory(kCollectionOptions, catalogHardwareIds(), &versionJobs);
+    const DWORD took = GetTickCount() - start;
+    const TestRunContext context = {&g_inventory, &os, 1, 0, versions.answers};
+    const int32_t total = runAndRender(context, &log, nullptr);
+    EXPECT_GE(took, 1950u);
+    EXPECT_LT(took, 2000u + 4 * 50 + 300);
+    EXPECT_EQ(4, devices.ks.heldCalls) << "a held call came back";
+
+    const std::vector<std::wstring> lines = logLines(log);
+    const std::vector<std::wstring> expected = {
+        L"CHECKING Halvane Virtual Vesso (version 01000305)",
+        L"   *ERROR KS Recording Device not responding.",
+        L"   *ERROR KS Playback Device not responding.",
+        L"   *ERROR TOTAL FOUND: 2",
+        L"CHECKING Halvane Vesso A : Driver Not Responding",
+        L"CHECKING Halvane Vesso B : Driver Not Responding",
+        L"CHECKING Halvane Vesso C (version 02010502)",
+        L"   *ERROR KS Recording Device not responding.",
+        L"   *ERROR KS Playback Device not responding.",
+        L"   *ERROR TOTAL FOUND: 2",
+        L"CHECKING Halvane Vesso D : Not Installed",
+    };
+    const auto first = std::find(lines.begin(), lines.end(), expected[0]);
+    ASSERT_NE(lines.end(), first);
+    const size_t shown = std::min<size_t>(expected.size(), lines.end() - first);
+    EXPECT_EQ(expected, std::vector<std::wstring>(first, first + shown));
+    EXPECT_EQ(6, total);
+    EXPECT_EQ(L"CONCLUSION: 6 error detected (You may consider re-installing audio drivers)", lines.back());
+    EXPECT_EQ(2u, recordCount(g_inventory.silentFilters));
+    closeInventory();
+
+    EXPECT_EQ(1, devices.ks.liveStates) << "the walk's state is not left to its held walkers";
+    ASSERT_TRUE(devices.ks.endThreads());
+    EXPECT_EQ(4u, devices.ks.heldStorage.size());
+    EXPECT_EQ(0, devices.ks.heldStorageFreed) << "a held call came back to storage already freed";
+    EXPECT_EQ(0, devices.ks.liveStates) << "the walk's state was not freed when its walkers returned";
+    EXPECT_EQ(0, devices.ks.freedStatesWritten) << "a walker wrote into the walk's state after it was freed";
 }
 
 }  // namespace

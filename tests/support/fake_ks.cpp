@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "base/worker.h"
 #include "sources/ks/ks_interfaces.h"
 
 namespace {
@@ -127,7 +128,20 @@ DWORD WINAPI completeLater(void* parameter) {
     return 0;
 }
 
+// Set while held calls may go; a held call waits for it.
+HANDLE heldCallsGo() {
+    static const HANDLE go = CreateEventA(NULL, TRUE, FALSE, NULL);
+    return go;
+}
+
 HANDLE WINAPI fakeCreateFileW(LPCWSTR name, DWORD, DWORD share, LPSECURITY_ATTRIBUTES, DWORD, DWORD flags, HANDLE) {
+    bool holds = false;
+    {
+        Held held;
+        for (const FakeKsFilter& filter : g_ks->filters) holds = holds || (filter.path == name && filter.openHolds);
+    }
+    // Held outside the fake's lock, as a driver holds only the thread that opens it.
+    if (holds) holdCall(name, (wcslen(name) + 1) * sizeof(wchar_t));
     Held held;
     for (size_t i = 0; i < g_ks->filters.size(); ++i) {
         if (g_ks->filters[i].path != name) continue;
@@ -151,8 +165,34 @@ HANDLE WINAPI fakeCreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manual, BOOL
     return event;
 }
 
+// The filter's next request keeps the filter's timing (the rest are answered at once).
+bool keepsTiming(const FakeKsFilter& filter, uint32_t propertyId) {
+    const int seen = filter.requestsSeen;
+    const bool early = seen < filter.answersAtOnce;
+    const bool late = filter.pendingRequests >= 0 && seen >= filter.answersAtOnce + filter.pendingRequests;
+    return !(filter.timing == ANSWER_AT_ONCE || early || late ||
+             (filter.pinTypesAtOnce && propertyId == KSPROPERTY_PIN_CTYPES_ID));
+}
+
+BOOL WINAPI answerRequest(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
+                          LPDWORD returned, LPOVERLAPPED overlapped);
+
 BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
                                 LPDWORD returned, LPOVERLAPPED overlapped) {
+    bool holds = false;
+    if (device != INVALID_HANDLE_VALUE && device && inSize == 32) {
+        Held held;
+        const FakeKsFilter& filter = g_ks->filters[reinterpret_cast<FakeFilterHandle*>(device)->filter];
+        holds = filter.timing == HOLD_THE_THREAD && keepsTiming(filter, static_cast<const KsPinRequest*>(in)->id);
+    }
+    // Held outside the fake's lock, as a driver holds only the thread that asks it; then answered
+    // as at once.
+    if (holds) holdCall(in, inSize);
+    return answerRequest(device, code, in, inSize, out, outSize, returned, overlapped);
+}
+
+BOOL WINAPI answerRequest(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
+                          LPDWORD returned, LPOVERLAPPED overlapped) {
     Held held;
     ++g_ks->requests;
     if (returned) *returned = 0;
@@ -167,11 +207,8 @@ BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSi
     FakeKsFilter& filter = g_ks->filters[reinterpret_cast<FakeFilterHandle*>(device)->filter];
     g_ks->asked.push_back(std::make_pair(request->pinId, request->id));
     g_ks->outputBuffers.push_back(out);
-    const int seen = filter.requestsSeen++;
-    const bool early = seen < filter.answersAtOnce;
-    const bool late = filter.pendingRequests >= 0 && seen >= filter.answersAtOnce + filter.pendingRequests;
-    const bool atOnce = filter.timing == ANSWER_AT_ONCE || early || late ||
-                        (filter.pinTypesAtOnce && request->id == KSPROPERTY_PIN_CTYPES_ID);
+    const bool atOnce = !keepsTiming(filter, request->id) || filter.timing == HOLD_THE_THREAD;
+    ++filter.requestsSeen;
 
     FakeKsAnswer answer;
     const bool ok = answerOf(filter, request->pinId, request->id, &answer);
@@ -271,6 +308,7 @@ DWORD WINAPI runFakeThread(void* parameter) {
     delete static_cast<FakeThread*>(parameter);
     const DWORD result = thread.start(thread.parameter);
     Sleep(thread.exitAfterMs);
+    InterlockedDecrement(&g_ks->threadsRunning);
     return result;
 }
 
@@ -279,8 +317,10 @@ HANDLE WINAPI fakeCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPT
     Held held;
     if (g_ks->threadsFail) return NULL;
     FakeThread* run = new FakeThread{start, parameter, g_ks->threadExitMs};
+    InterlockedIncrement(&g_ks->threadsRunning);
     const HANDLE thread = CreateThread(security, stack, runFakeThread, run, flags, id);
     if (!thread) {
+        InterlockedDecrement(&g_ks->threadsRunning);
         delete run;
         return NULL;
     }
@@ -288,6 +328,45 @@ HANDLE WINAPI fakeCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPT
     ++g_ks->threadHandles;
     g_threadHandles.push_back(thread);
     return thread;
+}
+
+// The workers' states: a released one is marked and kept aside, so that a write into it shows and
+// its memory is never handed out again while the fake lives.
+struct KeptState {
+    uint8_t* block;
+    size_t bytes;
+};
+std::vector<KeptState> g_liveStates, g_releasedStates;
+const uint8_t kReleasedMark = 0xDD;
+
+void* allocateState(size_t bytes) {
+    uint8_t* block = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
+    Held held;
+    if (block) {
+        g_liveStates.push_back({block, bytes});
+        ++g_ks->liveStates;
+    }
+    return block;
+}
+
+void releaseState(void* block) {
+    Held held;
+    for (size_t i = 0; i < g_liveStates.size(); ++i) {
+        if (g_liveStates[i].block != block) continue;
+        memset(g_liveStates[i].block, kReleasedMark, g_liveStates[i].bytes);
+        g_releasedStates.push_back(g_liveStates[i]);
+        g_liveStates.erase(g_liveStates.begin() + i);
+        --g_ks->liveStates;
+        return;
+    }
+}
+
+// Whether the address lies in a state already released.
+bool inReleasedState(const void* address) {
+    const uint8_t* at = static_cast<const uint8_t*>(address);
+    for (const KeptState& kept : g_releasedStates)
+        if (at >= kept.block && at < kept.block + kept.bytes) return true;
+    return false;
 }
 
 // Blocks that end at a page nobody may touch.
@@ -436,14 +515,64 @@ BOOL WINAPI fakeDestroyDeviceInfoList(HDEVINFO set) {
 
 }  // namespace
 
+const void* liveHeapBlock(const void* address, size_t size) {
+    HANDLE heap = GetProcessHeap();
+    if (!HeapLock(heap)) return nullptr;
+    PROCESS_HEAP_ENTRY entry;
+    entry.lpData = nullptr;
+    const void* found = nullptr;
+    while (!found && HeapWalk(heap, &entry)) {
+        const char* start = static_cast<const char*>(entry.lpData);
+        const char* at = static_cast<const char*>(address);
+        if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) && at >= start && at + size <= start + entry.cbData) found = start;
+    }
+    HeapUnlock(heap);
+    return found;
+}
+
+bool holdCall(const void* storage, size_t bytes) {
+    const void* block = storage ? liveHeapBlock(storage, bytes) : nullptr;
+    {
+        Held held;
+        InterlockedIncrement(&g_ks->heldCalls);
+        if (block) g_ks->heldStorage.push_back(block);
+    }
+    const bool let = WaitForSingleObject(heldCallsGo(), INFINITE) == WAIT_OBJECT_0;
+    Held held;
+    if (block && (liveHeapBlock(storage, bytes) != block || inReleasedState(storage)))
+        InterlockedIncrement(&g_ks->heldStorageFreed);
+    InterlockedDecrement(&g_ks->heldCalls);
+    return let;
+}
+
+void letHeldCallsGo() { SetEvent(heldCallsGo()); }
+
+bool FakeKs::endThreads(DWORD timeoutMs) {
+    letHeldCallsGo();
+    const DWORD start = GetTickCount();
+    while (threadsRunning > 0 && GetTickCount() - start < timeoutMs) Sleep(5);
+    const bool ended = threadsRunning == 0;
+    if (ended) ResetEvent(heldCallsGo());  // calls made from now on are held again
+    Held held;
+    freedStatesWritten = 0;
+    for (const KeptState& kept : g_releasedStates)
+        for (size_t i = 0; i < kept.bytes; ++i)
+            if (kept.block[i] != kReleasedMark) {
+                ++freedStatesWritten;
+                break;
+            }
+    return ended;
+}
+
 FakeKs::FakeKs() {
     g_ks = this;
+    ResetEvent(heldCallsGo());
     g_ksApi = KsApi{fakeCreateFileW,
                     {fakeCreateEventA, fakeDeviceIoControl, fakeGetLastError, WaitForSingleObject, fakeCancelIo,
                      fakeGetOverlappedResult, fakeCloseHandle, GetTickCount},
                     guardedBlock,
-                    releaseGuardedBlock,
-                    fakeCreateThread};
+                    releaseGuardedBlock};
+    g_workerApi = WorkerApi{fakeCreateThread, fakeCloseHandle, allocateState, releaseState};
     g_ksSetupApi = KsSetupApi{fakeGetClassDevsA,
                               fakeEnumDeviceInterfaces,
                               fakeGetDeviceInterfaceDetailW,
@@ -487,7 +616,13 @@ void LateAnswers::finish() {
 }
 
 FakeKs::~FakeKs() {
+    // No thread of the code under test may still run when Windows is put back.
+    endThreads();
     g_late.finish();
+    g_workerApi = realWorkerApi();
+    for (const KeptState& kept : g_releasedStates) HeapFree(GetProcessHeap(), 0, kept.block);
+    g_releasedStates.clear();
+    g_liveStates.clear();  // a state still held belongs to a thread that never ended: left to it
     g_ksApi = realKsApi();
     g_ksSetupApi = realKsSetupApi();
     g_ks = nullptr;

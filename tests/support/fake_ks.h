@@ -1,8 +1,9 @@
 // Kernel-streaming filters for tests: fake filters answering IOCTL_KS_PROPERTY pin requests from
-// a description of their pins (or from raw answer bytes), at once or pending, and the
-// KSCATEGORY_AUDIO interfaces SetupAPI lists for them, put behind the request layer's and the
-// interface walk's tables of Windows calls while a FakeKs lives. Answer blocks can be given a
-// guard page right behind them, so that any read past a block faults. Filters may be asked from
+// a description of their pins (or from raw answer bytes), at once, pending, or holding the
+// calling thread (an open or a request that does not return), and the KSCATEGORY_AUDIO
+// interfaces SetupAPI lists for them, put behind the request layer's, the interface walk's and
+// the workers' tables of Windows calls while a FakeKs lives. Answer blocks can be given a guard
+// page right behind them, so that any read past a block faults. Filters may be asked from
 // several threads at once; the fake keeps its books under a lock.
 #pragma once
 
@@ -77,7 +78,21 @@ enum FakeKsTiming {
     PEND_THEN_COMPLETE,     // completes after completeAfterMs
     PEND_UNTIL_CANCELLED,   // never completes on its own; a cancel completes it
     PEND_IGNORING_CANCEL,   // completes after completeAfterMs, cancelled or not
+    // Does not return to the thread that asked (a driver waiting in its dispatch routine instead
+    // of pending), whatever is cancelled, until the fake lets its held calls go; then answers.
+    HOLD_THE_THREAD,
 };
+
+// Where the fakes hold calls that do not return: until the fakes let them go (at their end, or
+// when a test asks), or for ever in a process that never lets them go. `storage` is memory the
+// caller handed in (its path, say); a held call records the heap block that holds it, and counts
+// it when that block was freed before the call returned (a worker's state counts as freed from
+// its release on, as the fakes keep it aside). True when the call was let go.
+bool holdCall(const void* storage, size_t bytes);
+void letHeldCallsGo();
+// The block of the process heap, still allocated, that holds [address, address + size): the one
+// a caller's storage was taken from. Null when there is none.
+const void* liveHeapBlock(const void* address, size_t size);
 
 struct FakeKsFilter {
     std::wstring path;
@@ -91,6 +106,7 @@ struct FakeKsFilter {
     int answersAtOnce = 0;        // so are its first this many requests (a filter that stops later)
     int pendingRequests = -1;     // then this many requests keep the timing, the rest are answered
                                   // at once; -1: all of them
+    bool openHolds = false;       // its open does not return (holdCall)
     int requestsSeen = 0;         // requests it was sent so far (counted by the fake)
     std::map<std::pair<uint32_t, uint32_t>, FakeKsAnswer> raw;  // (pin, property id)
 };
@@ -133,6 +149,10 @@ public:
     bool threadsFail = false;  // no thread can be started
     DWORD threadExitMs = 0;    // a thread started ends this long after its work
 
+    // Lets the held calls go and waits (at most the time given) until every thread started has
+    // ended; false when some did not. Calls made after that are held again.
+    bool endThreads(DWORD timeoutMs = 10000);
+
     // What the code under test did.
     int requests = 0;
     int cancels = 0;
@@ -140,8 +160,18 @@ public:
     int liveEvents = 0;
     int liveBlocks = 0;
     int lateWrites = 0;                      // completions that came after the wait gave up
-    int threadsStarted = 0;                  // threads the walk started to go on with other filters
+    int threadsStarted = 0;                  // the walkers of the walks
     int threadHandles = 0;                   // their handles not closed
+    volatile LONG threadsRunning = 0;        // started and not yet ended
+    volatile LONG heldCalls = 0;             // calls held now (opens and requests of filters and
+                                             // control devices alike)
+    volatile LONG heldStorageFreed = 0;      // held calls that found the caller's storage freed
+                                             // when they returned
+    std::vector<const void*> heldStorage;    // the heap blocks the held calls were given
+    int liveStates = 0;                      // workers' states allocated and not yet released
+    // Released states are filled with a mark and kept aside until the fake ends; endThreads
+    // counts those that were written after their release.
+    int freedStatesWritten = 0;
     std::vector<const void*> outputBuffers;  // where the requests asked the driver to write
     std::vector<std::pair<uint32_t, uint32_t>> asked;  // (pin, property id) in order
     bool lowBitSet = true;                   // every OVERLAPPED event carried its low bit

@@ -26,23 +26,6 @@ struct FakeHandle {
 };
 std::vector<FakeHandle*> g_handles;
 
-// The block of the process heap, still allocated, that holds [address, address + size): the
-// one a request's storage was taken from. Null when there is none.
-const void* liveHeapBlock(const void* address, size_t size) {
-    HANDLE heap = GetProcessHeap();
-    if (!HeapLock(heap)) return nullptr;
-    PROCESS_HEAP_ENTRY entry;
-    entry.lpData = nullptr;
-    const void* found = nullptr;
-    while (!found && HeapWalk(heap, &entry)) {
-        const char* start = static_cast<const char*>(entry.lpData);
-        const char* at = static_cast<const char*>(address);
-        if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) && at >= start && at + size <= start + entry.cbData) found = start;
-    }
-    HeapUnlock(heap);
-    return found;
-}
-
 // An answer that comes later, on a thread of its own, as a driver's would.
 struct LateAnswer {
     HANDLE event;
@@ -170,13 +153,6 @@ void fakeRelease(void* block) {
 
 // --- driver control devices -------------------------------------------------------------------
 
-std::string interfacePath(size_t interfaceIndex) {
-    char path[64];
-    _snprintf(path, sizeof(path), "\\\\?\\root#fakedriver#%04u#{control}", unsigned(interfaceIndex));
-    path[sizeof(path) - 1] = 0;
-    return path;
-}
-
 HDEVINFO WINAPI fakeGetClassDevsA(const GUID* guid, PCSTR, HWND, DWORD flags) {
     if (!guid || flags != (DIGCF_PRESENT | DIGCF_DEVICEINTERFACE)) {
         SetLastError(ERROR_INVALID_FLAGS);
@@ -207,17 +183,17 @@ BOOL WINAPI fakeEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA, const GUID*
     return FALSE;
 }
 
-BOOL WINAPI fakeGetDeviceInterfaceDetailA(HDEVINFO, PSP_DEVICE_INTERFACE_DATA data,
-                                          PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail, DWORD size, PDWORD required,
+BOOL WINAPI fakeGetDeviceInterfaceDetailW(HDEVINFO, PSP_DEVICE_INTERFACE_DATA data,
+                                          PSP_DEVICE_INTERFACE_DETAIL_DATA_W detail, DWORD size, PDWORD required,
                                           PSP_DEVINFO_DATA) {
-    const std::string path = interfacePath(size_t(data->Reserved));
-    const DWORD needed = DWORD(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + path.size() + 1);
+    const std::wstring path = FakeWorld::interfacePath(size_t(data->Reserved));
+    const DWORD needed = DWORD(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath) + (path.size() + 1) * 2);
     if (required) *required = needed;
     if (!detail) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
-    if (detail->cbSize != sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) {
+    if (detail->cbSize != sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) {
         SetLastError(ERROR_INVALID_USER_BUFFER);
         return FALSE;
     }
@@ -225,7 +201,7 @@ BOOL WINAPI fakeGetDeviceInterfaceDetailA(HDEVINFO, PSP_DEVICE_INTERFACE_DATA da
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
-    memcpy(detail->DevicePath, path.c_str(), path.size() + 1);
+    memcpy(detail->DevicePath, path.c_str(), (path.size() + 1) * 2);
     return TRUE;
 }
 
@@ -235,9 +211,11 @@ BOOL WINAPI fakeDestroyDeviceInfoList(HDEVINFO set) {
     return TRUE;
 }
 
-HANDLE WINAPI fakeCreateFileA(LPCSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD flags, HANDLE) {
+HANDLE WINAPI fakeCreateFileW(LPCWSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD flags, HANDLE) {
     for (size_t i = 0; i < g_world->interfaces.size(); ++i) {
-        if (interfacePath(i) != name) continue;
+        if (FakeWorld::interfacePath(i) != name) continue;
+        // Held like a driver that keeps its create: the thread that opens it does not return.
+        if (g_world->interfaces[i].openHolds) holdCall(name, (wcslen(name) + 1) * sizeof(wchar_t));
         if (!g_world->interfaces[i].opens) {
             SetLastError(ERROR_ACCESS_DENIED);
             return INVALID_HANDLE_VALUE;
@@ -267,7 +245,10 @@ BOOL WINAPI fakeDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSi
         SetLastError(ERROR_INVALID_FUNCTION);
         return FALSE;
     }
-    if (driver.timing != ANSWER_AT_ONCE) {
+    // A driver that waits in its dispatch routine: the thread that asks does not come back until
+    // the fakes let it go, and then it is answered.
+    if (driver.timing == HOLD_THE_THREAD) holdCall(out, outSize);
+    if (driver.timing != ANSWER_AT_ONCE && driver.timing != HOLD_THE_THREAD) {
         LateAnswer* a = new LateAnswer{reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(overlapped->hEvent) & ~ULONG_PTR(1)),
                                        overlapped, out, driver.version, driver.completeAfterMs, driver.timing,
                                        g_late.cancelEvent(device), liveHeapBlock(overlapped, sizeof(OVERLAPPED))};
@@ -319,21 +300,29 @@ FakeWorld::FakeWorld() {
     };
     g_listMemory = ListMemory{fakeAllocate, fakeReallocate, fakeRelease};
     g_driverControlApi = DriverControlApi{
-        fakeGetClassDevsA, fakeEnumDeviceInterfaces, fakeGetDeviceInterfaceDetailA, fakeDestroyDeviceInfoList,
-        fakeCreateFileA,
+        fakeGetClassDevsA, fakeEnumDeviceInterfaces, fakeGetDeviceInterfaceDetailW, fakeDestroyDeviceInfoList,
+        fakeCreateFileW,
         {fakeCreateEventA, fakeDeviceIoControl, GetLastError, WaitForSingleObject, fakeCancelIo, GetOverlappedResult,
          fakeCloseHandle, GetTickCount},
-        CreateThread,
     };
 }
 
 FakeWorld::~FakeWorld() {
+    // The walkers leave the fake devices before Windows is put back.
+    ks.endThreads();
     g_late.finish();
     g_waveApi = realWaveApi();
     g_inventoryPlatform = realInventoryPlatform();
     g_listMemory = realListMemory();
     g_driverControlApi = realDriverControlApi();
     g_world = nullptr;
+}
+
+std::wstring FakeWorld::interfacePath(size_t i) {
+    wchar_t path[64];
+    _snwprintf(path, 64, L"\\\\?\\root#fakedriver#%04u#{control}\\\x0416", unsigned(i));
+    path[63] = 0;
+    return path;
 }
 
 FakeDriverInterface& FakeWorld::addDriver(const GUID& interfaceGuid, uint32_t version) {

@@ -30,8 +30,10 @@ struct FakeDriverInterface {
     GUID interfaceGuid;
     uint32_t version = 0;   // what the driver writes in answer to the version request
     bool opens = true;      // CreateFile succeeds (false: access denied)
+    bool openHolds = false; // CreateFile does not return (holdCall)
     bool answers = true;    // the request succeeds and fills the output (false: fails, writes nothing)
-    FakeKsTiming timing = ANSWER_AT_ONCE;  // when it answers: at once, late, only when cancelled, ...
+    FakeKsTiming timing = ANSWER_AT_ONCE;  // when it answers: at once, late, only when cancelled,
+                                           // holding the thread that asks, ...
     DWORD completeAfterMs = 0;
 };
 
@@ -72,8 +74,11 @@ public:
     int writesIntoFreedMemory = 0;  // late answers whose request storage was no longer allocated
     int cancels = 0;            // CancelIo calls on control devices
     int requestsAtFirstCancel = -1;  // version requests made before the first cancel
-    std::vector<std::string> openedPaths;
+    std::vector<std::wstring> openedPaths;
 
     // Adds an interface answering with a version, and returns it for further changes.
     FakeDriverInterface& addDriver(const GUID& interfaceGuid, uint32_t version);
+    // The device path SetupAPI gives for interfaces[i]: it holds a letter outside the ANSI code
+    // page, so that only its wide form opens it.
+    static std::wstring interfacePath(size_t i);
 };
