@@ -45,9 +45,10 @@ CheckerProcess::CheckerProcess(const std::string& arguments)
     : CheckerProcess(widen(arguments), std::wstring()) {}
 
 CheckerProcess::CheckerProcess(const std::wstring& arguments, const std::wstring& currentDirectory,
-                               const std::wstring& exePath) {
-    std::wstring commandLine = L"\"" + (exePath.empty() ? widen(checkerExePath()) : exePath) + L"\"";
-    if (!arguments.empty()) commandLine += L" " + arguments;
+                               const std::wstring& exePath, const std::wstring& programName) {
+    const std::wstring exe = exePath.empty() ? widen(checkerExePath()) : exePath;
+    std::wstring commandLine = programName.empty() ? L"\"" + exe + L"\"" : programName + arguments;
+    if (programName.empty() && !arguments.empty()) commandLine += L" " + arguments;
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof(startup));
     startup.cb = sizeof(startup);
@@ -55,7 +56,7 @@ CheckerProcess::CheckerProcess(const std::wstring& arguments, const std::wstring
     ZeroMemory(&info, sizeof(info));
     std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
     writable.push_back(0);
-    if (CreateProcessW(NULL, writable.data(), NULL, NULL, FALSE, 0, NULL,
+    if (CreateProcessW(programName.empty() ? NULL : exe.c_str(), writable.data(), NULL, NULL, FALSE, 0, NULL,
                        currentDirectory.empty() ? NULL : currentDirectory.c_str(), &startup, &info)) {
         CloseHandle(info.hThread);
         process_ = info.hProcess;

@@ -18,9 +18,11 @@ class CheckerProcess {
 public:
     explicit CheckerProcess(const std::string& arguments = std::string());
     // Arguments that may hold text outside the ANSI code page, the folder the checker starts in
-    // (empty: this process's current folder) and the executable (empty: the built checker).
+    // (empty: this process's current folder) and the executable (empty: the built checker). The
+    // command line starts with the executable's path in quotes and a blank, or with programName
+    // when one is given, written as it stands (whatever ends it included).
     CheckerProcess(const std::wstring& arguments, const std::wstring& currentDirectory,
-                   const std::wstring& exePath = std::wstring());
+                   const std::wstring& exePath = std::wstring(), const std::wstring& programName = std::wstring());
     ~CheckerProcess();  // ends the process if it still runs
     CheckerProcess(const CheckerProcess&) = delete;
     CheckerProcess& operator=(const CheckerProcess&) = delete;
