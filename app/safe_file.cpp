@@ -249,8 +249,10 @@ int32_t replaceFileSafely(const wchar_t* path, const FileContent& content) {
     wchar_t name[MAX_PATH];
     memcpy(name, lastSeparator + 1, (wcslen(lastSeparator + 1) + 1) * sizeof(wchar_t));
     lastSeparator[1] = 0;
-    // A colon in the name would name a stream of another file.
-    if (wcschr(name, L':')) {
+    // A colon in the name would name a stream of another file. Windows takes a "\\?\" path as it
+    // stands, a slash in it as part of the name, which would then name a file in a folder below
+    // the one opened, reached past its link check (Wine splits there, with the same effect).
+    if (wcschr(name, L':') || (wcsncmp(path, L"\\\\?\\", 4) == 0 && wcschr(path, L'/'))) {
         SetLastError(ERROR_INVALID_NAME);
         return REPORT_FILE_NO_PATH;
     }

@@ -492,6 +492,26 @@ TEST(ReportFile, AFailedWriteLeavesTheFileAsItWas) {
     CloseHandle(held);
 }
 
+// A "\\?\" path is taken as it stands, so a slash in the report's name would reach into a folder
+// below the one opened: refused like a colon, whether that folder is a link to another one or
+// not, and nothing is written in either.
+TEST(ReportFile, ANameWithASlashIsRefused) {
+    TempDirectory dir;
+    const std::wstring folder = dir.widePath();
+    ASSERT_TRUE(CreateDirectoryW((folder + L"\\A").c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryW((folder + L"\\B").c_str(), NULL));
+    ASSERT_TRUE(writeWholeFile(folder + L"\\B\\in B", ""));
+    ASSERT_TRUE(pointLinkAt(folder + L"\\sub", L"B", L"in B"));
+    for (const wchar_t* name : {L"sub/r.txt", L"A/r.txt"}) {
+        SetLastError(0);
+        EXPECT_EQ(-1, writeReportFile((L"\\\\?\\" + folder + L"\\" + name).c_str(), L"report")) << toUtf8(name);
+        EXPECT_EQ(DWORD(ERROR_INVALID_NAME), GetLastError()) << toUtf8(name);
+    }
+    EXPECT_EQ(std::vector<std::wstring>{L"in B"}, namesIn(folder + L"\\B"));
+    EXPECT_EQ(std::vector<std::wstring>(), namesIn(folder + L"\\A"));
+    EXPECT_TRUE(removeLink(folder + L"\\sub"));
+}
+
 // Temporary names come from the system's random source; a name someone already took, here a
 // hard link to a file of theirs, is passed over and left as it was. Eight taken names in a row
 // give up without touching any of them.
