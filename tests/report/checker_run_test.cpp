@@ -259,6 +259,17 @@ TEST_F(TestRunTest, TotalsAddUpOverTheRows) {
     EXPECT_EQ(L"CONCLUSION: 4 error detected (You may consider re-installing audio drivers)", lines.back());
 }
 
+// A single error is an error: the conclusion, the JSON and the exit code all say so.
+TEST_F(TestRunTest, ExactlyOneErrorIsConcludedAsOne) {
+    CheckWorld world;
+    const DriverCatalogEntry& vesso = DRIVER_CATALOG[0];
+    devices.addDriver(vesso.interfaceGuid, vesso.expectedVersion + 1);
+    EXPECT_EQ(1, run(world.inventory));
+    EXPECT_EQ(L"CONCLUSION: 1 error detected (You may consider re-installing audio drivers)", logLines(log).back());
+    const std::string document = jsonDocument(json);
+    EXPECT_NE(std::string::npos, document.find("\"errorTotal\": 1,\n      \"conclusion\": \"errorsDetected\","));
+}
+
 TEST_F(TestRunTest, ClosingBlock) {
     CheckWorld world;
     initValue = -4;

@@ -11,3 +11,5 @@
 // Runs the test as runTest does and keeps its JSON run as the product keeps it.
 int32_t runTestKeepingJson(const TestRunContext& context, JsonRuns* json);
 void saveScenario(const std::string& name, const JsonRuns& runs, const std::wstring& text);
+// The whole JSON document of the runs, as the report file holds it.
+std::string jsonDocument(const JsonRuns& runs);
