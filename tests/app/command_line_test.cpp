@@ -678,6 +678,81 @@ TEST(ReportFile, ATemporaryFileLinkedBySomeoneElseIsGivenUp) {
     EXPECT_EQ((std::vector<std::wstring>{L"report.txt", L"theirs.txt"}), dir.names());
 }
 
+// What Wine cannot make: a report folder that is a junction or a symbolic link (Wine 8 makes no
+// reparse point and shows a Linux link as a plain folder). The folder's attributes and reparse
+// tag say so here, between the checker and Windows: a folder whose tag stands for another name,
+// or whose tag cannot be read, is refused before anything is created in it; a cloud folder (a
+// reparse point of another kind) and a plain one take the report. The folder is opened without
+// following a link, and so is every name opened in it.
+struct ReportFolderKind {
+    const char* what;
+    bool reparsePoint;
+    bool tagReadable;
+    ULONG tag;
+    int32_t result;
+};
+ReportFolderKind g_folderKind;
+DWORD g_folderFlags;
+std::vector<ULONG> g_optionsInFolder;
+SafeFileCalls g_realSafeFileCalls;
+
+HANDLE WINAPI openFolderSeen(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                             DWORD flags, HANDLE templateFile) {
+    g_folderFlags = flags;
+    return g_realSafeFileCalls.createFileW(path, access, share, security, disposition, flags, templateFile);
+}
+BOOL WINAPI folderAsKind(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
+    const BOOL read = g_realSafeFileCalls.getFileInformationByHandle(file, information);
+    if (read && (information->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && g_folderKind.reparsePoint)
+        information->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    return read;
+}
+NTSTATUS WINAPI tagOfKind(HANDLE file, IO_STATUS_BLOCK* status, void* information, ULONG length, int informationClass) {
+    const int kFileAttributeTagInformation = 35;
+    if (informationClass != kFileAttributeTagInformation)
+        return g_realSafeFileCalls.queryInformationFile(file, status, information, length, informationClass);
+    if (!g_folderKind.tagReadable) return NTSTATUS(0xC0000010);  // STATUS_INVALID_DEVICE_REQUEST
+    const NTSTATUS result = g_realSafeFileCalls.queryInformationFile(file, status, information, length, informationClass);
+    static_cast<ULONG*>(information)[1] = g_folderKind.tag;
+    return result;
+}
+NTSTATUS WINAPI createSeen(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES* attributes, IO_STATUS_BLOCK* status,
+                           LARGE_INTEGER* allocationSize, ULONG fileAttributes, ULONG share, ULONG disposition,
+                           ULONG options, void* extendedAttributes, ULONG extendedAttributesLength) {
+    g_optionsInFolder.push_back(options);
+    return g_realSafeFileCalls.createFile(file, access, attributes, status, allocationSize, fileAttributes, share,
+                                          disposition, options, extendedAttributes, extendedAttributesLength);
+}
+
+TEST(ReportFile, AFolderThatIsALinkIsRefusedAndNoNameIsFollowed) {
+    const ReportFolderKind kinds[] = {
+        {"a plain folder", false, true, 0, 0},
+        {"a junction", true, true, 0xA0000003, -3},
+        {"a symbolic link", true, true, 0xA000000C, -3},
+        {"a reparse point whose tag cannot be read", true, false, 0, -3},
+        {"a cloud folder", true, true, 0x9000601A, 0},
+    };
+    g_realSafeFileCalls = g_safeFileCalls;
+    g_safeFileCalls = {createSeen, g_realSafeFileCalls.setInformationFile, tagOfKind, openFolderSeen, folderAsKind};
+    for (const ReportFolderKind& kind : kinds) {
+        TempDirectory dir;
+        g_folderKind = kind;
+        g_folderFlags = 0;
+        g_optionsInFolder.clear();
+        SetLastError(0);
+        EXPECT_EQ(kind.result, writeReportFile((dir.widePath() + L"\\report.txt").c_str(), L"report")) << kind.what;
+        if (kind.result != 0) EXPECT_EQ(DWORD(ERROR_ACCESS_DENIED), GetLastError()) << kind.what;
+        const std::vector<std::wstring> written = {L"report.txt"};
+        EXPECT_EQ(kind.result == 0 ? written : std::vector<std::wstring>(), dir.names()) << kind.what;
+        const DWORD folderFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+        EXPECT_EQ(folderFlags, g_folderFlags & folderFlags) << kind.what;
+        EXPECT_EQ(kind.result == 0, !g_optionsInFolder.empty()) << kind.what;
+        const ULONG kOpenReparsePoint = 0x00200000;
+        for (ULONG options : g_optionsInFolder) EXPECT_EQ(kOpenReparsePoint, options & kOpenReparsePoint) << kind.what;
+    }
+    g_safeFileCalls = g_realSafeFileCalls;
+}
+
 // Every form of a full path names the same file: "\\?\" and "\\.\" device paths, forward
 // slashes, a path relative to the current folder.
 TEST(ReportFile, EveryFormOfThePathIsWritten) {
