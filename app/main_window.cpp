@@ -11,6 +11,7 @@
 #include "app/log_view.h"
 #include "app/panel_accessible.h"
 #include "app/panel_focus.h"
+#include "app/panel_tips.h"
 #include "app/resource_ids.h"
 #include "base/owners.h"
 #include "checks/driver_checks.h"
@@ -73,10 +74,26 @@ bool handlePanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
     switch (message) {
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
+        hidePanelTip();
         panelFocusChanged(window);
         return true;
     case WM_KEYDOWN:
+        hidePanelTip();
         return handlePanelKey(window, UINT(wParam));
+    // The hover texts of badges and cut lines.
+    case WM_MOUSEMOVE:
+        panelPointerMoved(window, short(LOWORD(lParam)), short(HIWORD(lParam)));
+        return false;
+    case WM_TIMER:
+        if (wParam != PANEL_TIP_TIMER) return false;
+        panelTipTimer(window);
+        return true;
+    // Over the frame or the menu bar, the pointer has left the panel.
+    case WM_NCMOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+        hidePanelTip();
+        return false;
     // Shift+F10 is handled here, before DefWindowProc would turn its release into the menu bar.
     case WM_SYSKEYDOWN:
         if (wParam != VK_F10 || GetKeyState(VK_SHIFT) >= 0) return false;
@@ -121,6 +138,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_DESTROY:
         disconnectPanelObject();
+        destroyPanelTip();
         destroyWindowResources();
         PostQuitMessage(0);
         return 0;

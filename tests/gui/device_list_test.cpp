@@ -204,6 +204,7 @@ struct PanelScale {
     Runs exBadgeRows;               // badge pens along it
     int pColumn;                    // the same for the "P" badge of row 1 recording
     Runs pBadgeRows;                // ... its top pen (the format line runs beside the rest)
+    int badgeLeft;                  // the badges' left pen in row 0 playback
     POINT iconCentre[3];  // row 2 playback, row 2 and row 1 recording: the driver file's icon
     uint32_t iconColour;  // ... its image for the size it is drawn at
     POINT hits[3];        // first pixel of row 0 playback and of row 2 recording, last of row 1 recording
@@ -214,21 +215,21 @@ const PanelScale kPanelScales[] = {
      61, {{30, 30}, {79, 79}, {85, 85}, {134, 134}, {140, 140}, {189, 189}},
      6, {{5, 379}, {390, 764}}, {{5, 24}},
      65, {65, 64, 379, 80}, 8, 10,
-     348, {{35, 35}, {49, 49}}, 733, {{110, 110}},
+     348, {{35, 35}, {49, 49}}, 733, {{110, 110}}, 345,
      {{30, 165}, {415, 165}, {415, 110}}, 0xFF0000,
      {{5, 30}, {390, 140}, {765, 135}}, {{4, 30}, {385, 30}, {5, 81}, {766, 30}}},
     {144, 48, {{8, 8}, {569, 569}, {585, 585}, {1147, 1147}},
      92, {{45, 45}, {119, 119}, {128, 128}, {202, 202}, {210, 210}, {284, 284}},
      9, {{8, 569}, {585, 1147}}, {{8, 37}},
      98, {98, 96, 569, 120}, 12, 15,
-     522, {{53, 53}, {74, 74}}, 1100, {{165, 165}},
+     522, {{53, 53}, {74, 74}}, 1100, {{165, 165}}, 518,
      {{45, 248}, {623, 248}, {623, 165}}, 0x00FF00,
      {{8, 45}, {585, 210}, {1148, 203}}, {{7, 45}, {578, 45}, {8, 121}, {1149, 45}}},
     {192, 64, {{10, 10}, {759, 759}, {780, 780}, {1529, 1529}},
      122, {{60, 60}, {159, 159}, {170, 170}, {269, 269}, {280, 280}, {379, 379}},
      12, {{10, 759}, {780, 1529}}, {{10, 49}},
      130, {130, 128, 759, 160}, 16, 20,
-     696, {{70, 70}, {99, 99}}, 1466, {{220, 220}},
+     696, {{70, 70}, {99, 99}}, 1466, {{220, 220}}, 690,
      {{60, 330}, {830, 330}, {830, 220}}, 0x0000FF,
      {{10, 60}, {780, 280}, {1530, 270}}, {{9, 60}, {770, 60}, {10, 161}, {1531, 60}}},
 };
@@ -414,6 +415,81 @@ TEST_F(DeviceListTest, PanelPaintsTheRows) {
     EXPECT_TRUE(anyPixel(s, at.boxColumns[0].first, at.boxRows[0].first, at.edgeColumn, at.boxRows[1].first, blueish));
     for (const POINT& centre : at.iconCentre)  // the last one resource 1, from ",-1"
         EXPECT_EQ(at.iconColour, s.at(centre.x, centre.y)) << centre.x << "," << centre.y;
+}
+
+// A long name the user gave, and the longest format line, at the scale the prefix runs at: each
+// text line of a box ends before the badges, where they are drawn (row 0 playback, both) and
+// where they would be (row 0 recording), in an ellipsis where it is cut, and no text pixel lies
+// beside or between the badges. On hover, a badge says what it means and a cut line shows
+// itself whole, in a tip below the pointer.
+TEST_F(DeviceListTest, TextEndsBeforeTheBadgesWithAnEllipsis) {
+    const std::wstring name = L"Studio monitors on the desk, left and right, as the user named them";
+    for (const std::wstring& entry : {render(0), capture(0)}) registry.setString(entry, kStoreValue.description, name);
+    registry.setDword(render(0), kStoreValue.exclusiveSecond, 1);
+    setFormats(render(0), formatValue(8, 192000, 32), formatValue(8, 176400, 32));
+    setFormats(capture(0), formatValue(8, 192000, 32), formatValue(8, 192000, 32));
+    start();
+    command(200);
+    const Capture s = shot();
+    const PanelScale& at = *scale;
+    // Bands of the design's pixels, from the top of the panel: row 0's lines start at 33, 48 and
+    // 64 and end at 80, its "Ex" badge spans 35 to 50 and its "P" badge 55 to 70.
+    auto y = [&](int design) { return MulDiv(design, at.dpi, 96); };
+    const int lineTops[] = {33, 48, 64, 80};
+    const auto ink = [](uint32_t p) { return darkGrey(p) || reddish(p); };
+    const int recording = at.boxColumns[2].first - at.boxColumns[0].first;
+    for (int column : {0, 1}) {
+        const int badgeLeft = at.badgeLeft + column * recording;
+        const int boxRight = at.boxColumns[2 * column + 1].first;
+        const bool cut[] = {true, false, true};  // the name and the format line, not the adapter
+        for (int line = 0; line < 3; ++line) {
+            const RECT band = {at.textLeft, y(lineTops[line]), column == 0 ? badgeLeft : boxRight, y(lineTops[line + 1])};
+            const LineEnd end = lineEnd(s, band, ink);
+            EXPECT_LT(end.lastInk, badgeLeft) << "line " << line << " of column " << column;
+            EXPECT_GT(end.lastInk, at.textLeft) << "line " << line << " of column " << column;
+            EXPECT_EQ(cut[line], end.ellipsis) << "line " << line << " of column " << column;
+        }
+        for (int row = y(31); row < y(79); ++row) {
+            if (column == 0 && ((row >= y(35) && row <= y(50)) || (row >= y(55) && row <= y(70)))) continue;
+            EXPECT_FALSE(anyPixel(s, badgeLeft, row, boxRight, row + 1, ink)) << "text at row " << row;
+        }
+    }
+
+    HWND window = checker->mainWindow();
+    ASSERT_TRUE(bringToFront(window));
+    // The tip's text once the pointer rests at a client point for a while (up to the time given:
+    // "<none>" when no tip shows then). Under Wine the display's own pointer, which Wine follows
+    // now and then, stays where it was: the pointer is put where the test wants it again while it
+    // waits.
+    const auto shownTip = [&] {
+        std::wstring text = L"<none>";
+        for (HWND tip : windowsOfProcess(checker->id(), L"HVVESSO0ControlPanel0Tip"))
+            if (IsWindowVisible(tip)) text = windowText(tip);
+        return text;
+    };
+    const auto tipAt = [&](int x, int row, DWORD restMs) {
+        // From a place without a tip (off the boxes), once the tip there before has gone.
+        movePointer(window, y(300), y(400));
+        waitFor(3000, [&] { return shownTip() == L"<none>"; });
+        std::wstring text;
+        DWORD moved = 0;
+        waitFor(restMs, [&] {
+            if (GetTickCount() - moved > 1000) {
+                movePointer(window, x, row);
+                moved = GetTickCount();
+            }
+            return (text = shownTip()) != L"<none>";
+        });
+        return text;
+    };
+    EXPECT_EQ(L"Exclusive mode allowed", tipAt(at.badgeLeft + y(15), y(42), 5000));
+    EXPECT_EQ(L"Exclusive mode has priority", tipAt(at.badgeLeft + y(15), y(62), 5000));
+    EXPECT_EQ(name, tipAt(at.textLeft + y(20), y(40), 5000));
+    EXPECT_EQ(L"192000 Hz, 32 bits, 8 Ch (176400 Hz, 32 bits, 8 Ch)", tipAt(at.textLeft + y(20), y(72), 5000));
+    // Where the text is whole, and off the boxes, no tip, also after longer than Windows waits
+    // before it shows one.
+    EXPECT_EQ(L"<none>", tipAt(at.textLeft + y(20), y(55), 1500));
+    EXPECT_EQ(L"<none>", tipAt(y(300), y(400), 1500));
 }
 
 TEST_F(DeviceListTest, ContextMenus) {

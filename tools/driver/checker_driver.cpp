@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <algorithm>
+
 #include "base/owners.h"
 
 
@@ -260,6 +262,12 @@ bool pressKeys(HWND window, std::initializer_list<WORD> chord) {
     return SendInput(UINT(keys.size()), keys.data(), sizeof(INPUT)) == keys.size();
 }
 
+bool movePointer(HWND window, int x, int y) {
+    POINT at = {x, y};
+    // SetCursorPos moves the pointer of the display itself, which every program then reads alike.
+    return ClientToScreen(window, &at) && SetCursorPos(at.x, at.y);
+}
+
 bool typeControlKey(HWND window, WORD virtualKey) { return pressKeys(window, {VK_CONTROL, virtualKey}); }
 
 std::wstring clipboardText(bool thenEmpty) {
@@ -414,6 +422,45 @@ Capture drawOffscreen(int width, int height, uint32_t background, const std::fun
     draw(canvas.dc());
     GdiFlush();
     return canvas.pixels();
+}
+
+LineEnd lineEnd(const Capture& capture, const RECT& band, const std::function<bool(uint32_t)>& ink) {
+    // Runs of columns with ink, each with its ink's top and bottom rows.
+    struct Run {
+        int left, right, top, bottom;
+    };
+    std::vector<Run> runs;
+    for (int x = band.left; x < band.right && x < capture.width; ++x) {
+        int top = -1, bottom = -1;
+        for (int y = band.top; y < band.bottom && y < capture.height; ++y) {
+            if (!ink(capture.at(x, y))) continue;
+            if (top < 0) top = y;
+            bottom = y;
+        }
+        if (top < 0) continue;
+        if (!runs.empty() && runs.back().right == x - 1) {
+            Run& r = runs.back();
+            r.right = x;
+            r.top = std::min(r.top, top);
+            r.bottom = std::max(r.bottom, bottom);
+        } else {
+            runs.push_back(Run{x, x, top, bottom});
+        }
+    }
+    LineEnd end;
+    if (runs.empty()) return end;
+    end.lastInk = runs.back().right;
+    if (runs.size() < 4) return end;
+    const Run* dots = &runs[runs.size() - 3];
+    const int height = band.bottom - band.top;
+    end.ellipsis = true;
+    for (int i = 0; i < 3; ++i) {
+        const Run& d = dots[i];
+        end.ellipsis = end.ellipsis && d.bottom - d.top + 1 <= std::max(3, height / 5) &&
+                       abs((d.right - d.left) - (dots[0].right - dots[0].left)) <= 1 &&
+                       abs(d.bottom - dots[0].bottom) <= 1 && d.right - d.left + 1 <= std::max(3, height / 5);
+    }
+    return end;
 }
 
 Capture renderText(const LOGFONTW& font, const wchar_t* text, uint32_t background, int width, int height) {
