@@ -256,6 +256,11 @@ const EndpointRegistryRecord* panelRecord(int32_t box) {
     return box & PANEL_PLAYBACK_BOX ? &table.renderEntries[box & 0xFFFF] : &table.captureEntries[box & 0xFFFF];
 }
 
+bool panelBoxHasDevice(int32_t box) {
+    const EndpointRegistryRecord* record = panelRecord(box);
+    return record && record->propertiesKeyPath[0];
+}
+
 RECT panelBoxRect(int32_t box, int dpi) { return panelBox(box & 0xFFFF, (box & PANEL_PLAYBACK_BOX) != 0, dpi); }
 
 void paintPanel(HDC dc, int dpi, int focusBox) {

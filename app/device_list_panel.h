@@ -37,6 +37,9 @@ int panelBoxCount();
 int32_t panelBoxAt(int index);
 int panelBoxIndex(int32_t box);
 const EndpointRegistryRecord* panelRecord(int32_t box);
+// The box's endpoint has an entry in the store (a row without its recording endpoint has an
+// empty recording box).
+bool panelBoxHasDevice(int32_t box);
 // A box's rectangle in client pixels at the DPI, as panelBox.
 RECT panelBoxRect(int32_t box, int dpi);
 

@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 #include "app/display_scale.h"
+#include "app/log_view_accessible.h"
 #include "app/resource_ids.h"
 #include "base/owners.h"
 
@@ -45,6 +46,7 @@ void createLogView(HWND window) {
                                     window, reinterpret_cast<HMENU>(IDC_LOG_VIEW), g_app.instance,
                                     NULL);
     applyLogViewScale(g_app.dpi);
+    nameLogViewForReaders(g_app.logView);
 }
 
 void releaseLogFont() {

@@ -121,6 +121,10 @@ bool handlePanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
     }
 }
 
+// Whether the menu a command comes from was opened from the keyboard (Alt, F10, an access key)
+// rather than with the mouse; read by the one command a menu gives.
+bool g_menuFromKeyboard = false;
+
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT answer = 0;
     if (g_app.panelShown && handlePanelMessage(window, message, wParam, lParam, &answer)) return answer;
@@ -156,9 +160,19 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CLOSE:
         quitApplication();
         return 0;
-    case WM_COMMAND:
+    // The menu bar opened with no mouse button down: from the keyboard (Alt, F10, an access key,
+    // which reach the log view when it has the focus, not this window).
+    case WM_ENTERMENULOOP:
+        g_menuFromKeyboard = !wParam && GetKeyState(VK_LBUTTON) >= 0 && GetKeyState(VK_RBUTTON) >= 0;
+        return DefWindowProcA(window, message, wParam, lParam);
+    case WM_COMMAND: {
+        // A menu item or a shortcut chosen by keys: the panel's focus rectangle shows at once.
+        const bool byKeys = lParam == 0 && (HIWORD(wParam) == 1 || g_menuFromKeyboard);
+        g_menuFromKeyboard = false;
         handleCommand(window, LOWORD(wParam));
+        if (byKeys && g_app.panelShown) keyboardInUse(window);
         return 0;
+    }
     case WM_INITMENU:
         CheckMenuItem(reinterpret_cast<HMENU>(wParam), CMD_SHOW_DEVICE_LIST,
                       MF_BYCOMMAND | (g_app.panelShown ? MF_CHECKED : MF_UNCHECKED));
@@ -166,8 +180,12 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_RBUTTONDOWN:
         if (g_app.panelShown) openContextMenu(window, short(LOWORD(lParam)), short(HIWORD(lParam)));
         return 0;
-    case WM_LBUTTONDOWN:
+    // The log view takes the keyboard focus the window gets, so that a screen reader reads the
+    // report from the start.
     case WM_SETFOCUS:
+        if (g_app.logView) SetFocus(g_app.logView);
+        return 0;
+    case WM_LBUTTONDOWN:
     case WM_KILLFOCUS:
         return 0;
     case WM_UPDATEUISTATE: {

@@ -144,6 +144,43 @@ public:
         return at;
     }
     HRESULT doDefaultAction(long child) const { return object_->accDoDefaultAction(childId(child)); }
+    // The answer and the child of a navigation, a hit test and the selection (-1 without one).
+    std::pair<HRESULT, long> navigate(long direction, long from) const {
+        VARIANT end;
+        VariantInit(&end);
+        const HRESULT result = object_->accNavigate(direction, childId(from), &end);
+        return std::make_pair(result, end.vt == VT_I4 ? end.lVal : -1);
+    }
+    std::pair<HRESULT, long> hitTest(POINT screen) const {
+        VARIANT hit;
+        VariantInit(&hit);
+        const HRESULT result = object_->accHitTest(screen.x, screen.y, &hit);
+        return std::make_pair(result, hit.vt == VT_I4 ? hit.lVal : -1);
+    }
+    std::pair<HRESULT, long> selection() const {
+        VARIANT selected;
+        VariantInit(&selected);
+        const HRESULT result = object_->get_accSelection(&selected);
+        return std::make_pair(result, selected.vt == VT_I4 ? selected.lVal : -1);
+    }
+    HRESULT select(long flags, long child) const { return object_->accSelect(flags, childId(child)); }
+    // A child's own object (the boxes have none: S_FALSE and null).
+    std::pair<HRESULT, bool> child(long id) const {
+        IDispatch* element = nullptr;
+        const HRESULT result = object_->get_accChild(childId(id), &element);
+        if (element) element->Release();
+        return std::make_pair(result, element != nullptr);
+    }
+    // The list's parent: the window's own accessible object (Wine's answers no role of its own).
+    bool hasWindowAsParent() const {
+        IDispatch* parent = nullptr;
+        if (object_->get_accParent(&parent) != S_OK || !parent) return false;
+        IAccessible* window = nullptr;
+        const bool accessible = parent->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&window)) == S_OK;
+        if (window) window->Release();
+        parent->Release();
+        return accessible;
+    }
 
 private:
     static VARIANT childId(long child) {
@@ -348,6 +385,12 @@ protected:
         const int left = scale->boxColumns[2 * column].first, top = scale->boxRows[2 * row].first;
         return {origin.x + left, origin.y + top, scale->boxColumns[2 * column + 1].first - left + 1,
                 scale->boxRows[2 * row + 1].first - top + 1};
+    }
+    // The focus rectangle shows on row 0's playback box: its top edge runs inside the box, above
+    // the text.
+    bool focusRectangleOnFirstBox(const Capture& s) const {
+        const int top = scale->boxRows[0].first;
+        return anyPixel(s, scale->textLeft, top + 1, scale->exColumn - 8, top + scale->dpi / 32, dark);
     }
     // The device formats' rates of every entry, playback and recording of each row.
     std::vector<uint32_t> storedRates() {
@@ -583,13 +626,7 @@ TEST_F(DeviceListTest, KeysMoveTheFocusAndOpenTheFocusedBoxMenu) {
     g_eventWindow = window;
     const HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_REORDER, EVENT_OBJECT_SELECTION, NULL, onClientEvent,
                                                checker->id(), 0, WINEVENT_OUTOFCONTEXT);
-    // The focus rectangle's top edge runs inside row 0's playback box, above its text.
-    const PanelScale& at = *scale;
-    const auto focusEdge = [&](const Capture& s) {
-        const int top = at.boxRows[0].first;
-        return anyPixel(s, at.textLeft, top + 1, at.exColumn - 8, top + at.dpi / 32, dark);
-    };
-    EXPECT_FALSE(focusEdge(shot())) << "a focus rectangle without keyboard cues";
+    EXPECT_FALSE(focusRectangleOnFirstBox(shot())) << "a focus rectangle without keyboard cues";
     const struct {
         WORD key;
         long child;
@@ -599,8 +636,10 @@ TEST_F(DeviceListTest, KeysMoveTheFocusAndOpenTheFocusedBoxMenu) {
         ASSERT_TRUE(pressKeys(window, {move.key}));
         EXPECT_TRUE(pumpUntil(3000, [&] { return reader.focus() == move.child; })) << move.key << " to " << move.child;
     }
+    // The events come through the hook a moment after the move.
+    pumpUntil(3000, [&] { return childrenOfEvent(EVENT_OBJECT_FOCUS).size() >= 7; });
     EXPECT_EQ((std::vector<long>{2, 4, 6, 5, 3, 6, 1}), childrenOfEvent(EVENT_OBJECT_FOCUS));
-    EXPECT_TRUE(focusEdge(shot())) << "no focus rectangle after keyboard use";
+    EXPECT_TRUE(focusRectangleOnFirstBox(shot())) << "no focus rectangle after keyboard use";
 
     // Shift+F10 on row 0's playback box opens its menu below it.
     ASSERT_TRUE(pressKeys(window, {VK_SHIFT, VK_F10}));
@@ -639,6 +678,107 @@ TEST_F(DeviceListTest, KeysMoveTheFocusAndOpenTheFocusedBoxMenu) {
     gui.cbSize = sizeof(gui);
     ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &gui));
     EXPECT_EQ(checker->logView(), gui.hwndFocus);
+}
+
+// Shown from the menu by its access keys (Alt+D, S), the panel shows its focus rectangle at once:
+// the user is at the keyboard.
+TEST_F(DeviceListTest, ShownByKeysThePanelShowsItsFocusAtOnce) {
+    start();
+    HWND window = checker->mainWindow();
+    ASSERT_TRUE(pressKeys(window, {VK_MENU, 'D'}));
+    ASSERT_NE(nullptr, waitForMenu()) << "Alt+D opened no menu";
+    ASSERT_TRUE(pressKeys(NULL, {'S'}));
+    ASSERT_TRUE(waitFor(5000, [&] { return !IsWindowVisible(checker->logView()); })) << "S did not show the list";
+    EXPECT_TRUE(focusRectangleOnFirstBox(shot()));
+}
+
+// A row without its recording endpoint: the empty box says so to a reader, and the arrows (a
+// reader's navigation too) pass over it to the next box with a device, or stay at an edge.
+TEST_F(DeviceListTest, TheArrowsPassOverAnEmptyBox) {
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyW(HKEY_LOCAL_MACHINE, capture(1).c_str()));
+    start();
+    command(200);
+    HWND window = checker->mainWindow();
+    ASSERT_TRUE(bringToFront(window));
+    PanelReader reader(window);
+    ASSERT_TRUE(reader.ok());
+    EXPECT_EQ(L"Recording: no device", reader.text(&IAccessible::get_accName, 4));
+    EXPECT_EQ(L"<none>", reader.text(&IAccessible::get_accValue, 4));
+    EXPECT_EQ(STATE_SYSTEM_UNAVAILABLE, reader.number(&IAccessible::get_accState, 4));
+    EXPECT_EQ(L"Recording: VESSO Output", reader.text(&IAccessible::get_accName, 2));
+    const struct {
+        WORD key;
+        long child;
+    } moves[] = {{VK_RIGHT, 2}, {VK_DOWN, 6}, {VK_UP, 2}, {VK_LEFT, 1}, {VK_DOWN, 3},
+                 {VK_RIGHT, 3}, {VK_END, 6},  {VK_HOME, 1}};
+    for (const auto& move : moves) {
+        ASSERT_TRUE(pressKeys(window, {move.key}));
+        ASSERT_TRUE(checker->waitIdle());
+        EXPECT_EQ(move.child, reader.focus()) << move.key << " to " << move.child;
+    }
+    EXPECT_EQ(std::make_pair(S_OK, 6L), reader.navigate(NAVDIR_DOWN, 2));
+    EXPECT_EQ(std::make_pair(S_FALSE, -1L), reader.navigate(NAVDIR_RIGHT, 3));
+    EXPECT_EQ(std::make_pair(S_OK, 4L), reader.navigate(NAVDIR_NEXT, 3));  // still a child of the list
+}
+
+// What a reader asks besides the texts: navigation (nothing past the first or last box, or an
+// edge), the child at a point of the screen, selecting a box (which moves the focus), the
+// selection, the boxes as simple elements and the window as the list's parent. A box is
+// focused only while the window has the keyboard focus.
+TEST_F(DeviceListTest, AReaderNavigatesHitTestsAndSelectsTheBoxes) {
+    start();
+    command(200);
+    HWND window = checker->mainWindow();
+    ASSERT_TRUE(bringToFront(window));
+    PanelReader reader(window);
+    ASSERT_TRUE(reader.ok());
+    const struct {
+        long direction, from;
+        HRESULT result;
+        long to;
+    } navigation[] = {
+        {NAVDIR_NEXT, 1, S_OK, 2},          {NAVDIR_PREVIOUS, 1, S_FALSE, -1}, {NAVDIR_NEXT, 6, S_FALSE, -1},
+        {NAVDIR_PREVIOUS, 6, S_OK, 5},      {NAVDIR_FIRSTCHILD, 0, S_OK, 1},   {NAVDIR_LASTCHILD, 0, S_OK, 6},
+        {NAVDIR_UP, 1, S_FALSE, -1},        {NAVDIR_DOWN, 1, S_OK, 3},         {NAVDIR_DOWN, 5, S_FALSE, -1},
+        {NAVDIR_RIGHT, 1, S_OK, 2},         {NAVDIR_RIGHT, 2, S_FALSE, -1},    {NAVDIR_LEFT, 2, S_OK, 1},
+        {NAVDIR_NEXT, 7, E_INVALIDARG, -1},
+    };
+    for (const auto& n : navigation)
+        EXPECT_EQ(std::make_pair(n.result, n.to), reader.navigate(n.direction, n.from)) << n.direction << " from " << n.from;
+
+    const std::vector<long> box4 = paintedBox(4);
+    EXPECT_EQ(std::make_pair(S_OK, 4L), reader.hitTest(POINT{box4[0] + box4[2] / 2, box4[1] + box4[3] / 2}));
+    POINT gap = scale->misses[2];  // below row 0, in the panel
+    ClientToScreen(window, &gap);
+    EXPECT_EQ(std::make_pair(S_OK, long(CHILDID_SELF)), reader.hitTest(gap));
+    RECT frame;
+    GetWindowRect(window, &frame);
+    EXPECT_EQ(S_FALSE, reader.hitTest(POINT{frame.left - 5, frame.top + 50}).first);
+
+    EXPECT_EQ(S_OK, reader.select(SELFLAG_TAKEFOCUS | SELFLAG_TAKESELECTION, 5));
+    EXPECT_EQ(5, reader.focus());
+    EXPECT_EQ(std::make_pair(S_OK, 5L), reader.selection());
+    EXPECT_EQ(E_INVALIDARG, reader.select(SELFLAG_EXTENDSELECTION, 3));
+    EXPECT_EQ(E_INVALIDARG, reader.select(SELFLAG_TAKEFOCUS, CHILDID_SELF));
+    EXPECT_EQ(E_INVALIDARG, reader.select(SELFLAG_TAKEFOCUS, 7));
+    EXPECT_EQ(5, reader.focus());
+    EXPECT_EQ(std::make_pair(S_FALSE, false), reader.child(3));
+    EXPECT_EQ(E_INVALIDARG, reader.child(7).first);
+    EXPECT_TRUE(reader.hasWindowAsParent());
+
+    // Another window takes the keyboard focus: the box stays selected, and is no longer focused.
+    const HWND other = CreateWindowExW(0, L"STATIC", L"another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
+                                       100, NULL, NULL, NULL, NULL);
+    ASSERT_NE(nullptr, other);
+    ASSERT_TRUE(bringToFront(other));
+    EXPECT_TRUE(pumpUntil(3000, [&] { return reader.focus() == -1; }));
+    EXPECT_EQ(STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_SELECTED,
+              reader.number(&IAccessible::get_accState, 5));
+    ASSERT_TRUE(bringToFront(window));
+    EXPECT_TRUE(pumpUntil(3000, [&] { return reader.focus() == 5; }));
+    EXPECT_EQ(STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_SELECTED | STATE_SYSTEM_FOCUSED,
+              reader.number(&IAccessible::get_accState, 5));
+    DestroyWindow(other);
 }
 
 // Without the system's accessibility library the checker starts and its panel works by
