@@ -162,7 +162,6 @@ void boxLine(HDC dc, const wchar_t* text, int left, int top, int line, int dpi, 
              colour, DT_LEFT | DT_END_ELLIPSIS);
 }
 
-
 // Right and bottom edges outside, as painted.
 bool inside(const RECT& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 

@@ -11,7 +11,6 @@ void invalidateBox(HWND window, int32_t box) {
     InvalidateRect(window, &r, TRUE);
 }
 
-
 void setFocusCues(HWND window, int32_t on) {
     if (g_app.focusCues == on) return;
     g_app.focusCues = on;
@@ -45,7 +44,7 @@ void settlePanelFocus(HWND window, bool justShown) {
 int32_t neighbourBox(int32_t box, UINT key) {
     const int count = panelBoxCount();
     if (count == 0) return 0;
-    int index = panelBoxIndex(box);
+    const int index = panelBoxIndex(box);
     if (index < 0 || key == VK_HOME || key == VK_END) {
         // The first or the last box with a device, in reading order.
         const int step = key == VK_END ? -1 : 1;
