@@ -129,7 +129,11 @@ void takePath(ArgumentReader& reader, ArgumentCharacter first, AppState* state) 
     setReportPath(path, tooLong, state);
 }
 
-// An unquoted dash is where a switch starts, never a path.
+// A switch is a dash or a slash and the letter behind it: "-h" and "/h" alike.
+bool isSwitchMark(wchar_t c) { return c == L'-' || c == L'/'; }
+
+// Where a path would start, an unquoted dash starts a switch instead; a slash is the path's
+// (-o //server/share/r.txt), since paths start with slashes and never with dashes.
 bool startsSwitch(const ArgumentCharacter& c) { return c.c == L'-' && !c.quoted; }
 
 }  // namespace
@@ -142,16 +146,16 @@ const wchar_t* argumentsOf(const wchar_t* processCommandLine) {
         }
         if (*p == L'"') ++p;
     } else {
-        while (*p > L' ') ++p;
+        while (*p && !isBlank(*p)) ++p;
     }
-    while (*p && *p <= L' ') ++p;
+    while (isBlank(*p)) ++p;
     return p;
 }
 
 void parseCommandLine(const wchar_t* commandLine, AppState* state) {
     if (!commandLine) return;
-    // Switches are the dashes of the arguments as Windows splits them, quoted or not; what the
-    // path of "-o" takes is never looked at for switches.
+    // Switches are the dashes and slashes of the arguments as Windows splits them, quoted or not;
+    // what the path of "-o" takes is never looked at for switches.
     ArgumentReader reader(commandLine);
     bool haveArgument = reader.nextArgument();
     while (haveArgument) {
@@ -159,11 +163,11 @@ void parseCommandLine(const wchar_t* commandLine, AppState* state) {
         bool more = reader.next(&c);
         while (more) {
             ArgumentCharacter letter;
-            if (c.c != L'-') {
+            if (!isSwitchMark(c.c)) {
                 more = reader.next(&c);
                 continue;
             }
-            // The letter is the one behind the dash in the same argument.
+            // The letter is the one behind the dash or slash in the same argument.
             if (!reader.next(&letter)) break;
             if (letter.c != L'o' && letter.c != L'O') {
                 if (letter.c == L'h' || letter.c == L'H') state->startHidden = 1;

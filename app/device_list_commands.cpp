@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/device_list_panel.h"
 #include "app/panel_focus.h"
+#include "app/panel_tips.h"
 #include "app/resource_ids.h"
 #include "app/what_to_do_view.h"
 #include "checks/driver_catalog.h"
@@ -15,8 +16,9 @@ const int CMD_RATE_44K = 300;
 const int CMD_RATE_48K = 301;
 const int CMD_CHANNELS_BASE = 350;  // 352, 354, 356, 358: 2, 4, 6, 8 channels
 
-// A collection pass, then the panel rows from the registry.
+// A collection pass, then the panel rows from the registry; a hover text of the rows before goes.
 void refreshDeviceList() {
+    hidePanelTip();
     collectDevices();
     fillEndpointRegistryTable(&g_app.endpointTable);
 }
@@ -156,6 +158,7 @@ void handleDeviceListCommand(HWND window, int command) {
             settlePanelFocus(window, true);
             InvalidateRect(window, NULL, TRUE);
         } else {
+            hidePanelTip();
             g_app.panelShown = 0;
             layoutViews(window);
             SetFocus(g_app.logView);

@@ -129,20 +129,45 @@ HICON loadEndpointIcon(const wchar_t* iconPath, int size) {
     return index >= -0xFFFF ? loadIconResource(path, index, size) : NULL;
 }
 
-void textLine(HDC dc, const wchar_t* text, RECT area, COLORREF colour, UINT flags) {
-    SetTextColor(dc, colour);
-    DrawTextW(dc, text, -1, &area, flags | DT_SINGLELINE | DT_NOPREFIX);
-}
-
 // Left, top, right and bottom of the 96-DPI design at the DPI.
 RECT scaledRect(int left, int top, int right, int bottom, int dpi) {
     const RECT r = {scaledPixels(left, dpi), scaledPixels(top, dpi), scaledPixels(right, dpi), scaledPixels(bottom, dpi)};
     return r;
 }
 
+void textLine(HDC dc, const wchar_t* text, RECT area, COLORREF colour, UINT flags) {
+    SetTextColor(dc, colour);
+    DrawTextW(dc, text, -1, &area, flags | DT_SINGLELINE | DT_NOPREFIX);
+}
+
+// Places in a box, of the 96-DPI design, from the box's left and top: the text lines run from
+// TEXT_LEFT to TEXT_RIGHT, a little before the badges, so that no text is ever under one.
+enum {
+    TEXT_LEFT = 60,
+    TEXT_RIGHT = 336,
+    BADGE_LEFT = 340,
+    BADGE_WIDTH = 30,
+    BADGE_HEIGHT = 15,
+    EX_BADGE_TOP = 5,
+    P_BADGE_TOP = 25,
+};
+// The three text lines: their tops (the last one ends with the box).
+const int kLineTops[] = {3, 18, 34, PANEL_BOX_HEIGHT};
+
+// A text line of a box, in the font selected; cut at a whole character with an ellipsis where it
+// does not fit.
+void boxLine(HDC dc, const wchar_t* text, int left, int top, int line, int dpi, COLORREF colour) {
+    textLine(dc, text,
+             scaledRect(left + TEXT_LEFT, top + kLineTops[line], left + TEXT_RIGHT, top + kLineTops[line + 1], dpi),
+             colour, DT_LEFT | DT_END_ELLIPSIS);
+}
+
+// Right and bottom edges outside, as painted.
+bool inside(const RECT& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
+
 // left and top in design pixels.
 void badge(HDC dc, const wchar_t* text, int left, int top, int dpi, COLORREF colour) {
-    const RECT r = scaledRect(left, top, left + 30, top + 15, dpi);
+    const RECT r = scaledRect(left, top, left + BADGE_WIDTH, top + BADGE_HEIGHT, dpi);
     const int corner = scaledPixels(5, dpi);
     RoundRect(dc, r.left, r.top, r.right, r.bottom, corner, corner);
     textLine(dc, text, r, colour, DT_CENTER | DT_VCENTER);
@@ -173,19 +198,17 @@ void paintDeviceBox(HDC dc, int left, int top, const EndpointRegistryRecord& rec
         DrawIconEx(dc, scaledPixels(left + 1, dpi), scaledPixels(top + 1, dpi), icon.get(), iconSize, iconSize, 0, NULL,
                    DI_NORMAL);
 
-    textLine(dc, record.endpointDescription, scaledRect(left + 60, top + 3, right, top + 18, dpi), colours.text,
-             DT_LEFT);
-    textLine(dc, record.adapterName, scaledRect(left + 60, top + 18, right, top + 34, dpi), colours.grey, DT_LEFT);
+    boxLine(dc, record.endpointDescription, left, top, 0, dpi, colours.text);
+    boxLine(dc, record.adapterName, left, top, 1, dpi, colours.grey);
 
     SelectObject(dc, g_res.formatFont.get());
     wchar_t line[FORMAT_LINE_CAPACITY];
     formatLineText(record, line, FORMAT_LINE_CAPACITY);
-    textLine(dc, line, scaledRect(left + 60, top + 34, right, top + PANEL_BOX_HEIGHT, dpi),
-             formatDiffersFromDefault(record) ? colours.apart : colours.grey, DT_LEFT);
+    boxLine(dc, line, left, top, 2, dpi, formatDiffersFromDefault(record) ? colours.apart : colours.grey);
 
     SelectObject(dc, colours.badgeBrush);
-    if (record.flags & ENDPOINT_EXCLUSIVE_ON) badge(dc, L"Ex", left + 340, top + 5, dpi, colours.text);
-    if (record.flags & ENDPOINT_PRIORITY_ON) badge(dc, L"P", left + 340, top + 25, dpi, colours.text);
+    if (record.flags & ENDPOINT_EXCLUSIVE_ON) badge(dc, L"Ex", left + BADGE_LEFT, top + EX_BADGE_TOP, dpi, colours.text);
+    if (record.flags & ENDPOINT_PRIORITY_ON) badge(dc, L"P", left + BADGE_LEFT, top + P_BADGE_TOP, dpi, colours.text);
 }
 
 }  // namespace
@@ -230,6 +253,11 @@ const EndpointRegistryRecord* panelRecord(int32_t box) {
     if (panelBoxIndex(box) < 0) return NULL;
     const EndpointRegistryTable& table = g_app.endpointTable;
     return box & PANEL_PLAYBACK_BOX ? &table.renderEntries[box & 0xFFFF] : &table.captureEntries[box & 0xFFFF];
+}
+
+bool panelBoxHasDevice(int32_t box) {
+    const EndpointRegistryRecord* record = panelRecord(box);
+    return record && record->propertiesKeyPath[0];
 }
 
 RECT panelBoxRect(int32_t box, int dpi) { return panelBox(box & 0xFFFF, (box & PANEL_PLAYBACK_BOX) != 0, dpi); }
@@ -277,4 +305,53 @@ void formatLineText(const EndpointRegistryRecord& record, wchar_t* line, int cap
 
 bool formatDiffersFromDefault(const EndpointRegistryRecord& record) {
     return WaveFormat(record.oemFormatHeader).sampleRate() != WaveFormat(record.deviceFormatHeader).sampleRate();
+}
+
+HFONT panelTextFont(int dpi) {
+    useFontsFor(dpi);
+    return g_res.textFont.get();
+}
+
+bool panelTipAt(HDC dc, int x, int y, int dpi, wchar_t* text, int capacity, RECT* place) {
+    if (capacity <= 0) return false;
+    text[0] = 0;
+    for (int index = 0; index < panelBoxCount(); ++index) {
+        const int32_t box = panelBoxAt(index);
+        const RECT bounds = panelBoxRect(box, dpi);
+        if (!inside(bounds, x, y)) continue;
+        const EndpointRegistryRecord& record = *panelRecord(box);
+        const int left = (box & PANEL_PLAYBACK_BOX) ? PANEL_PLAYBACK_LEFT : PANEL_RECORDING_LEFT;
+        const int top = PANEL_FIRST_BOX_TOP + PANEL_ROW_PITCH * (box & 0xFFFF);
+        // What a badge means.
+        const struct {
+            uint32_t flag;
+            int top;
+            const wchar_t* meaning;
+        } badges[] = {{ENDPOINT_EXCLUSIVE_ON, EX_BADGE_TOP, L"Exclusive mode allowed"},
+                      {ENDPOINT_PRIORITY_ON, P_BADGE_TOP, L"Exclusive mode has priority"}};
+        for (const auto& b : badges) {
+            *place = scaledRect(left + BADGE_LEFT, top + b.top, left + BADGE_LEFT + BADGE_WIDTH,
+                                top + b.top + BADGE_HEIGHT, dpi);
+            if ((record.flags & b.flag) && inside(*place, x, y)) {
+                copyText(text, b.meaning, size_t(capacity));
+                return true;
+            }
+        }
+        // The whole text of a line cut with an ellipsis.
+        wchar_t format[FORMAT_LINE_CAPACITY];
+        formatLineText(record, format, FORMAT_LINE_CAPACITY);
+        const wchar_t* const lines[] = {record.endpointDescription, record.adapterName, format};
+        for (int line = 0; line < 3; ++line) {
+            *place = scaledRect(left + TEXT_LEFT, top + kLineTops[line], left + TEXT_RIGHT, top + kLineTops[line + 1], dpi);
+            if (!inside(*place, x, y)) continue;
+            const DcSelection font(dc, line < 2 ? g_res.textFont.get() : g_res.formatFont.get());
+            RECT needed = {0, 0, 0, 0};
+            DrawTextW(dc, lines[line], -1, &needed, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+            if (needed.right <= place->right - place->left) return false;
+            copyText(text, lines[line], size_t(capacity));
+            return true;
+        }
+        return false;
+    }
+    return false;
 }

@@ -37,6 +37,9 @@ int panelBoxCount();
 int32_t panelBoxAt(int index);
 int panelBoxIndex(int32_t box);
 const EndpointRegistryRecord* panelRecord(int32_t box);
+// The box's endpoint has an entry in the store (a row without its recording endpoint has an
+// empty recording box).
+bool panelBoxHasDevice(int32_t box);
 // A box's rectangle in client pixels at the DPI, as panelBox.
 RECT panelBoxRect(int32_t box, int dpi);
 
@@ -47,6 +50,13 @@ void deletePanelResources();
 
 // focusBox: the box (as the hit test names it) that shows the keyboard focus rectangle; 0 for none.
 void paintPanel(HDC dc, int dpi, int focusBox);
+
+// The panel's text font at the DPI (held by the panel; not to be deleted).
+HFONT panelTextFont(int dpi);
+// The hover text for a client point at the DPI: what a badge means ("Exclusive mode allowed",
+// "Exclusive mode has priority"), or the whole text of a line drawn cut with an ellipsis, and the
+// place it belongs to; false where there is none. dc measures the lines.
+bool panelTipAt(HDC dc, int x, int y, int dpi, wchar_t* text, int capacity, RECT* place);
 
 // The third text line of a box as drawn: the device format, and the default format in
 // parentheses when one is stored.

@@ -5,6 +5,7 @@
 
 #include "app/app_state.h"
 #include "app/display_scale.h"
+#include "app/log_view_accessible.h"
 #include "app/resource_ids.h"
 #include "base/owners.h"
 
@@ -51,6 +52,7 @@ void createLogView(HWND window) {
                                     window, reinterpret_cast<HMENU>(IDC_LOG_VIEW), g_app.instance,
                                     NULL);
     applyLogViewScale(g_app.dpi);
+    nameViewForReaders(g_app.logView, L"Test Report");
 }
 
 void releaseLogFont() {

@@ -11,6 +11,7 @@
 #include "app/log_view.h"
 #include "app/panel_accessible.h"
 #include "app/panel_focus.h"
+#include "app/panel_tips.h"
 #include "app/resource_ids.h"
 #include "app/what_to_do_view.h"
 #include "base/owners.h"
@@ -76,10 +77,26 @@ bool handlePanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
     switch (message) {
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
+        hidePanelTip();
         panelFocusChanged(window);
         return true;
     case WM_KEYDOWN:
+        hidePanelTip();
         return handlePanelKey(window, UINT(wParam));
+    // The hover texts of badges and cut lines.
+    case WM_MOUSEMOVE:
+        panelPointerMoved(window, short(LOWORD(lParam)), short(HIWORD(lParam)));
+        return false;
+    case WM_TIMER:
+        if (wParam != PANEL_TIP_TIMER) return false;
+        panelTipTimer(window);
+        return true;
+    // Over the frame or the menu bar, the pointer has left the panel.
+    case WM_NCMOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+        hidePanelTip();
+        return false;
     // Shift+F10 is handled here, before DefWindowProc would turn its release into the menu bar.
     case WM_SYSKEYDOWN:
         if (wParam != VK_F10 || GetKeyState(VK_SHIFT) >= 0) return false;
@@ -107,6 +124,10 @@ bool handlePanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
     }
 }
 
+// Whether the menu a command comes from was opened from the keyboard (Alt, F10, an access key)
+// rather than with the mouse; read by the one command a menu gives.
+bool g_menuFromKeyboard = false;
+
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT answer = 0;
     if (g_app.panelShown && handlePanelMessage(window, message, wParam, lParam, &answer)) return answer;
@@ -125,6 +146,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_DESTROY:
         disconnectPanelObject();
+        destroyPanelTip();
         destroyWindowResources();
         PostQuitMessage(0);
         return 0;
@@ -141,9 +163,19 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CLOSE:
         quitApplication();
         return 0;
-    case WM_COMMAND:
+    // The menu bar opened with no mouse button down: from the keyboard (Alt, F10, an access key,
+    // which reach the log view when it has the focus, not this window).
+    case WM_ENTERMENULOOP:
+        g_menuFromKeyboard = !wParam && GetKeyState(VK_LBUTTON) >= 0 && GetKeyState(VK_RBUTTON) >= 0;
+        return DefWindowProcA(window, message, wParam, lParam);
+    case WM_COMMAND: {
+        // A menu item or a shortcut chosen by keys: the panel's focus rectangle shows at once.
+        const bool byKeys = lParam == 0 && (HIWORD(wParam) == 1 || g_menuFromKeyboard);
+        g_menuFromKeyboard = false;
         handleCommand(window, LOWORD(wParam));
+        if (byKeys && g_app.panelShown) keyboardInUse(window);
         return 0;
+    }
     case WM_INITMENU:
         CheckMenuItem(reinterpret_cast<HMENU>(wParam), CMD_SHOW_DEVICE_LIST,
                       MF_BYCOMMAND | (g_app.panelShown ? MF_CHECKED : MF_UNCHECKED));
@@ -153,8 +185,12 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_RBUTTONDOWN:
         if (g_app.panelShown) openContextMenu(window, short(LOWORD(lParam)), short(HIWORD(lParam)));
         return 0;
-    case WM_LBUTTONDOWN:
+    // The log view takes the keyboard focus the window gets, so that a screen reader reads the
+    // report from the start.
     case WM_SETFOCUS:
+        if (g_app.logView) SetFocus(g_app.logView);
+        return 0;
+    case WM_LBUTTONDOWN:
     case WM_KILLFOCUS:
         return 0;
     case WM_UPDATEUISTATE: {

@@ -117,9 +117,10 @@ public:
         const HRESULT checked = boxOf(child, &box);
         if (checked != S_OK) return checked;
         if (!box) return textOut(name, kListName);
+        // A row without this endpoint has an empty box: it says so.
         wchar_t text[TEXT_CAPACITY];
         _snwprintf(text, TEXT_CAPACITY, L"%ls: %ls", box & PANEL_PLAYBACK_BOX ? L"Playback" : L"Recording",
-                   panelRecord(box)->endpointDescription);
+                   panelBoxHasDevice(box) ? panelRecord(box)->endpointDescription : L"no device");
         text[TEXT_CAPACITY - 1] = 0;
         return textOut(name, text);
     }
@@ -127,7 +128,7 @@ public:
         int32_t box;
         const HRESULT checked = boxOf(child, &box);
         if (checked != S_OK) return checked;
-        if (!box) return noText(value);
+        if (!box || !panelBoxHasDevice(box)) return noText(value);
         wchar_t line[FORMAT_LINE_CAPACITY];
         formatLineText(*panelRecord(box), line, FORMAT_LINE_CAPACITY);
         return textOut(value, line);
@@ -158,6 +159,8 @@ public:
         const bool focusedBox = box && box == g_app.panelFocus;
         long flags = STATE_SYSTEM_FOCUSABLE;
         if (box) flags |= STATE_SYSTEM_SELECTABLE | (focusedBox ? STATE_SYSTEM_SELECTED : 0);
+        // An empty box is passed over by the keys.
+        if (box && !panelBoxHasDevice(box)) flags = STATE_SYSTEM_UNAVAILABLE;
         if (focused && (focusedBox || (!box && panelBoxIndex(g_app.panelFocus) < 0))) flags |= STATE_SYSTEM_FOCUSED;
         setChild(state, flags);
         return S_OK;

@@ -11,14 +11,6 @@ void invalidateBox(HWND window, int32_t box) {
     InvalidateRect(window, &r, TRUE);
 }
 
-// The first box whose endpoint has an entry in the store, playback first; the first box when
-// none has one.
-int32_t firstBoxWithDevice() {
-    for (int i = 0; i < panelBoxCount(); ++i)
-        if (panelRecord(panelBoxAt(i))->propertiesKeyPath[0]) return panelBoxAt(i);
-    return panelBoxAt(0);
-}
-
 void setFocusCues(HWND window, int32_t on) {
     if (g_app.focusCues == on) return;
     g_app.focusCues = on;
@@ -44,7 +36,7 @@ void notifyPanelChanged(HWND window) {
 
 void settlePanelFocus(HWND window, bool justShown) {
     if (!g_app.panelShown) return;
-    if (justShown || panelBoxIndex(g_app.panelFocus) < 0) g_app.panelFocus = firstBoxWithDevice();
+    if (justShown || panelBoxIndex(g_app.panelFocus) < 0) g_app.panelFocus = neighbourBox(0, VK_HOME);
     if (justShown) SetFocus(window);
     notifyPanelChanged(window);
 }
@@ -53,18 +45,27 @@ int32_t neighbourBox(int32_t box, UINT key) {
     const int count = panelBoxCount();
     if (count == 0) return 0;
     const int index = panelBoxIndex(box);
-    if (index < 0 || key == VK_HOME) return panelBoxAt(0);
-    const int rows = count / 2;
-    int row = index / 2, column = index % 2;
+    if (index < 0 || key == VK_HOME || key == VK_END) {
+        // The first or the last box with a device, in reading order.
+        const int step = key == VK_END ? -1 : 1;
+        for (int i = step > 0 ? 0 : count - 1; i >= 0 && i < count; i += step)
+            if (panelBoxHasDevice(panelBoxAt(i))) return panelBoxAt(i);
+        return panelBoxAt(0);
+    }
+    // The next box in that direction that has a device; at an edge the focus stays.
+    int step = 0;
     switch (key) {
-    case VK_LEFT: column = 0; break;
-    case VK_RIGHT: column = 1; break;
-    case VK_UP: row = row > 0 ? row - 1 : 0; break;
-    case VK_DOWN: row = row + 1 < rows ? row + 1 : row; break;
-    case VK_END: return panelBoxAt(count - 1);
+    case VK_LEFT: step = index % 2 == 1 ? -1 : 0; break;
+    case VK_RIGHT: step = index % 2 == 0 ? 1 : 0; break;
+    case VK_UP: step = -2; break;
+    case VK_DOWN: step = 2; break;
     default: break;
     }
-    return panelBoxAt(2 * row + column);
+    for (int i = index + step; step && i >= 0 && i < count; i += step) {
+        if (panelBoxHasDevice(panelBoxAt(i))) return panelBoxAt(i);
+        if (key == VK_LEFT || key == VK_RIGHT) break;  // a row has two boxes
+    }
+    return box;
 }
 
 void focusPanelBox(HWND window, int32_t box) {
@@ -86,11 +87,15 @@ bool handlePanelKey(HWND window, UINT key) {
     case VK_END: break;
     default: return false;
     }
-    // Windows answers with WM_UPDATEUISTATE; where nothing answers, the key alone turns cues on.
-    SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
-    setFocusCues(window, 1);
+    keyboardInUse(window);
     focusPanelBox(window, neighbourBox(g_app.panelFocus, key));
     return true;
+}
+
+void keyboardInUse(HWND window) {
+    // Windows answers with WM_UPDATEUISTATE; where nothing answers, this alone turns cues on.
+    SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    setFocusCues(window, 1);
 }
 
 void panelFocusChanged(HWND window) {

@@ -9,13 +9,17 @@
 // After the rows were loaded again: the focus stays on its box while the box is still there. A
 // panel just shown takes the keyboard focus, on the first box with a device (playback first).
 void settlePanelFocus(HWND window, bool justShown);
-// The box a key moves the focus to from a box: the arrow keys to the neighbour in that direction
-// (the same box at an edge), Home and End to the first and the last box; 0 when there is no box.
+// The box a key moves the focus to from a box, passing over boxes without a device: the arrow
+// keys to the next box in that direction (the same box at an edge), Home and End to the first
+// and the last box; from no box, the first. 0 when there is no box.
 int32_t neighbourBox(int32_t box, UINT key);
 // Puts the keyboard focus on a box (0: none), repaints the boxes concerned and tells readers.
 void focusPanelBox(HWND window, int32_t box);
 // The arrow keys, Home and End while the panel is shown; false for any other key.
 bool handlePanelKey(HWND window, UINT key);
+// The keyboard was used on the panel (a panel key, or a command chosen by keys): keyboard cues
+// go on, so the focus rectangle shows at once.
+void keyboardInUse(HWND window);
 // The window gained or lost the keyboard focus while the panel is shown.
 void panelFocusChanged(HWND window);
 // The box the focus rectangle is painted on: the focused one while the window has the keyboard

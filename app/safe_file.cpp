@@ -37,6 +37,13 @@ NTSTATUS WINAPI ntSetInformationFile(HANDLE file, IO_STATUS_BLOCK* status, void*
     return call(file, status, information, length, informationClass);
 }
 
+NTSTATUS WINAPI ntQueryInformationFile(HANDLE file, IO_STATUS_BLOCK* status, void* information, ULONG length,
+                                       int informationClass) {
+    const auto call = systemFunctions().ntQueryInformationFile;
+    if (!call) return kStatusNotImplemented;
+    return call(file, status, information, length, informationClass);
+}
+
 DWORD errorOf(NTSTATUS status) {
     const auto convert = systemFunctions().rtlNtStatusToDosError;
     return convert ? DWORD(convert(status)) : ERROR_ACCESS_DENIED;
@@ -78,26 +85,28 @@ bool isLinkToAnotherName(HANDLE handle) {
         ULONG fileAttributes;
         ULONG reparseTag;
     } tag = {0, 0};
-    const auto query = systemFunctions().ntQueryInformationFile;
     IO_STATUS_BLOCK status;
     const int kFileAttributeTagInformation = 35;
-    if (!query || query(handle, &status, &tag, sizeof(tag), kFileAttributeTagInformation) < 0) return true;
+    if (g_safeFileCalls.queryInformationFile(handle, &status, &tag, sizeof(tag), kFileAttributeTagInformation) < 0)
+        return true;
     return (tag.reparseTag & 0x20000000) != 0;  // the name-surrogate bit of the tag
 }
 
 // The report's folder, opened once. What the handle reaches must be a folder on a disk, and not
 // itself a junction or link: one that someone can repoint is not a folder to trust.
 bool openFolder(const wchar_t* path, Handle* folder) {
-    folder->reset(CreateFileW(path, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, NULL));
+    folder->reset(g_safeFileCalls.createFileW(path, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                              NULL));
     if (!folder->valid()) {
         // The folder is part of the report's path: a missing one is a path not found.
         if (GetLastError() == ERROR_FILE_NOT_FOUND) SetLastError(ERROR_PATH_NOT_FOUND);
         return false;
     }
     BY_HANDLE_FILE_INFORMATION info;
-    if (GetFileType(folder->get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(folder->get(), &info) ||
+    if (GetFileType(folder->get()) != FILE_TYPE_DISK ||
+        !g_safeFileCalls.getFileInformationByHandle(folder->get(), &info) ||
         !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return false;
@@ -117,7 +126,7 @@ bool isReplaceable(HANDLE folder, const wchar_t* name) {
                      kFileOpen, 0, &target) < 0)
         return true;  // nothing there (or nothing to ask): the rename decides
     BY_HANDLE_FILE_INFORMATION info;
-    return !GetFileInformationByHandle(target.get(), &info) ||
+    return !g_safeFileCalls.getFileInformationByHandle(target.get(), &info) ||
            !(info.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
 }
 
@@ -125,7 +134,7 @@ bool isReplaceable(HANDLE folder, const wchar_t* name) {
 // a link another name also reaches, a reparse point, a folder or a device.
 bool isPlainFileOfOneLink(HANDLE file) {
     BY_HANDLE_FILE_INFORMATION info;
-    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info)) return false;
+    if (GetFileType(file) != FILE_TYPE_DISK || !g_safeFileCalls.getFileInformationByHandle(file, &info)) return false;
     return info.nNumberOfLinks == 1 &&
            !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
 }
@@ -221,7 +230,8 @@ BOOLEAN WINAPI systemRandom(PVOID buffer, ULONG size) { return RtlGenRandom(buff
 }  // namespace
 
 BOOLEAN(WINAPI* g_reportFileRandom)(PVOID buffer, ULONG size) = systemRandom;
-SafeFileCalls g_safeFileCalls = {ntCreateFile, ntSetInformationFile};
+SafeFileCalls g_safeFileCalls = {ntCreateFile, ntSetInformationFile, ntQueryInformationFile, CreateFileW,
+                                 GetFileInformationByHandle};
 
 bool writeAll(HANDLE file, const void* bytes, DWORD size) {
     DWORD written = 0;
@@ -249,8 +259,10 @@ int32_t replaceFileSafely(const wchar_t* path, const FileContent& content) {
     wchar_t name[MAX_PATH];
     memcpy(name, lastSeparator + 1, (wcslen(lastSeparator + 1) + 1) * sizeof(wchar_t));
     lastSeparator[1] = 0;
-    // A colon in the name would name a stream of another file.
-    if (wcschr(name, L':')) {
+    // A colon in the name would name a stream of another file. Windows takes a "\\?\" path as it
+    // stands, a slash in it as part of the name, which would then name a file in a folder below
+    // the one opened, reached past its link check (Wine splits there, with the same effect).
+    if (wcschr(name, L':') || (wcsncmp(path, L"\\\\?\\", 4) == 0 && wcschr(path, L'/'))) {
         SetLastError(ERROR_INVALID_NAME);
         return REPORT_FILE_NO_PATH;
     }

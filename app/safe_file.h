@@ -42,10 +42,16 @@ bool writeAll(HANDLE file, const void* bytes, DWORD size);
 // the names they plant links at.
 extern BOOLEAN(WINAPI* g_reportFileRandom)(PVOID buffer, ULONG size);
 
-// The NT calls that create a file in the opened folder and rename or delete it through its
-// handle (from ntdll, which every process has); tests put their own in between.
+// The calls that open the report's folder and tell what it is, and the NT calls that create a
+// file in it and rename or delete that file through its handle (from ntdll, which every process
+// has); tests put their own in between, also to make a folder look like a junction, which Wine
+// cannot make.
 struct SafeFileCalls {
     decltype(SystemFunctions::ntCreateFile) createFile;
     decltype(SystemFunctions::ntSetInformationFile) setInformationFile;
+    decltype(SystemFunctions::ntQueryInformationFile) queryInformationFile;
+    HANDLE(WINAPI* createFileW)(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                DWORD disposition, DWORD flags, HANDLE templateFile);
+    BOOL(WINAPI* getFileInformationByHandle)(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
 };
 extern SafeFileCalls g_safeFileCalls;

@@ -6,6 +6,7 @@
 
 #include "app/app_state.h"
 #include "app/display_scale.h"
+#include "app/log_view_accessible.h"
 #include "app/resource_ids.h"
 
 namespace {
@@ -24,6 +25,7 @@ void createWhatToDoView(HWND window) {
     g_app.noticeBar = CreateWindowExW(0, L"static", NULL, WS_CHILD | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_CENTERIMAGE,
                                       0, 0, 0, 0, window, reinterpret_cast<HMENU>(IDC_NOTICE_BAR), g_app.instance,
                                       NULL);
+    nameViewForReaders(g_app.whatToDoView, L"What To Do");
     for (HWND view : {g_app.whatToDoView, g_app.noticeBar})
         SendMessageW(view, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.logFont), FALSE);
     const int margin = scaledPixels(VIEW_MARGIN, g_app.dpi);

@@ -80,8 +80,8 @@ struct SystemFunctions {
     BOOL(WINAPI* certFreeCertificateContext)(PCCERT_CONTEXT certificate);
 
     // Group SYSTEM_FUNCTIONS_ACCESSIBILITY.
-    // oleacc and oleaut32: else the device list has no accessible object of its own, and a
-    // screen reader sees the window as any window.
+    // oleacc and oleaut32: else the device list has no accessible object of its own, the log
+    // view no name, and a screen reader sees the window as any window.
     LRESULT(WINAPI* lresultFromObject)(REFIID interfaceId, WPARAM wParam, LPUNKNOWN object);
     HRESULT(WINAPI* createStdAccessibleObject)(HWND window, LONG objectId, REFIID interfaceId, void** object);
     BSTR(WINAPI* sysAllocString)(const OLECHAR* text);

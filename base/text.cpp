@@ -72,10 +72,18 @@ void toNarrow(const wchar_t* wide, char* narrow, int size) {
     narrow[kept] = 0;
 }
 
+namespace {
+
+// C0 and C1 controls (U+0085, the next-line character, among them) and the line and paragraph
+// separators: each ends a line in some reader.
+bool breaksLine(wchar_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029; }
+
+}  // namespace
+
 void makeLineSafe(wchar_t* text) {
     if (!text) return;
     for (wchar_t* p = text; *p; ++p) {
-        if (*p < 0x20 || *p == 0x7F) {
+        if (breaksLine(*p)) {
             *p = L'?';
         } else if (isHighSurrogate(*p)) {
             if (isLowSurrogate(p[1])) ++p;
@@ -84,12 +92,6 @@ void makeLineSafe(wchar_t* text) {
             *p = L'?';
         }
     }
-}
-
-void makeLineSafe(char* text) {
-    if (!text) return;
-    for (char* p = text; *p; ++p)
-        if (BYTE(*p) < 0x20 || *p == 0x7F) *p = '?';
 }
 
 void copyTextAndNarrow(const wchar_t* text, wchar_t* wide, char* narrow, int size) {

@@ -25,10 +25,10 @@ void toNarrow(const wchar_t* wide, char* narrow, int size);
 void copyTextAndNarrow(const wchar_t* text, wchar_t* wide, char* narrow, int size);
 
 // Makes a text that came from outside the program (a driver, the registry) safe for one line
-// of the report: control characters (U+0000 to U+001F, U+007F) and lone surrogate halves become
-// '?', so that a text can neither end a line nor start a new one.
+// of the report: control characters (U+0000 to U+001F, U+007F to U+009F), the line and paragraph
+// separators (U+2028, U+2029) and lone surrogate halves become '?', so that a text can neither
+// end a line nor start a new one in any reader.
 void makeLineSafe(wchar_t* text);
-void makeLineSafe(char* text);
 
 // The text ends in the tail, compared as equalIgnoringAsciiCase does (a file name's extension).
 bool endsWithIgnoringAsciiCase(const wchar_t* text, const wchar_t* tail);

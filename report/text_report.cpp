@@ -40,7 +40,8 @@ void appendDevices(LogBuffer* log, const RecordList* list, Direction direction) 
 }
 
 // A line whose variable parts are ANSI text is made in the ANSI code page, then widened as the
-// log widens every narrow line; names from drivers and the registry must not break the line.
+// log widens every narrow line; names from drivers and the registry must not break the line,
+// also where a byte of the code page widens to a C1 control (0x81 in code page 1252).
 void narrowLine(wchar_t* line, const char* format, ...) {
     char narrow[NARROW_LINE_UNITS];
     va_list args;
@@ -48,8 +49,8 @@ void narrowLine(wchar_t* line, const char* format, ...) {
     _vsnprintf(narrow, sizeof(narrow), format, args);
     va_end(args);
     narrow[sizeof(narrow) - 1] = 0;
-    makeLineSafe(narrow);
     widenLine(narrow, line);  // NARROW_LINE_UNITS <= REPORT_LINE_SIZE
+    makeLineSafe(line);
 }
 void wideLine(wchar_t* line, const wchar_t* format, ...) {
     va_list args;

@@ -5,10 +5,18 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${HV_BUILD_DIR:-$root/build}
 
-# What the first run installs goes to a log in the build folder; only a failed step shows it.
+# What the first run installs, and the build's progress, go to logs in the build folder; only a
+# failed step shows its log's end.
 "$root/scripts/install-deps.sh" "$build/install.log"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" -DHV_BUILD_TESTS=ON >/dev/null
-cmake --build "$build" -j2
+mkdir -p "$build"
+echo "Building the checker and its tests (log: $build/build.log)..."
+if ! { cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" -DHV_BUILD_TESTS=ON &&
+       cmake --build "$build" -j2; } >"$build/build.log" 2>&1; then
+  echo "The build failed; the end of its log ($build/build.log):" >&2
+  tail -n 40 "$build/build.log" >&2
+  exit 1
+fi
+echo "Starting Wine and Xvfb for the tests..."
 
 # shellcheck source=wine-env.sh
 . "$root/scripts/wine-env.sh"
@@ -25,4 +33,5 @@ unset WINEARCH  # each test names its prefix, which knows its own
 # start from here first keeps them fast.
 "$root/tests/wine/wine-run.sh" "$build/wine/test" "$build/bin/unit_tests.exe" --gtest_list_tests >/dev/null 2>&1 || true
 cd "$build"
+echo "Running the tests..."
 ctest --output-on-failure --timeout 300 "$@"

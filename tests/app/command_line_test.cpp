@@ -126,15 +126,37 @@ const SwitchCase kSwitchCases[] = {
     {L"\"-h\" \"-s\"", 1, 1, 0, nullptr},                       // quotes around a switch do not matter
     {L"-\"h\" -\"s\"", 1, 1, 0, nullptr},
     {L"\"-o\" \"-\"x.txt", 0, 0, 0, L"C:\\windows\\-x.txt"},
+    // Windows-style switches: a slash is a dash, in any letter case, by the same splitting.
+    {L"/h", 1, 0, 0, nullptr},
+    {L"/H /S", 1, 1, 0, nullptr},
+    {L"/h/s", 1, 1, 0, nullptr},
+    {L"/hs", 1, 0, 0, nullptr},
+    {L"/?", 0, 0, 1, nullptr},
+    {L"/h /?", 1, 0, 0, nullptr},
+    {L"//h", 0, 0, 0, nullptr},  // the second slash is the letter after the first
+    {L"-/h", 0, 0, 0, nullptr},
+    {L"x/h", 1, 0, 0, nullptr},
+    {L"\"/h\" \"/s\"", 1, 1, 0, nullptr},
+    {L"/h /o C:\\r.json", 1, 0, 0, L"C:\\r.json"},
+    {L"/O C:\\r.txt /S", 0, 1, 0, L"C:\\r.txt"},
+    {L"/oC:\\r.txt", 0, 0, 0, L"C:\\r.txt"},
+    {L"/o \"C:\\My r-h.txt\" /h", 1, 0, 0, L"C:\\My r-h.txt"},
+    {L"/o -h", 1, 0, 0, nullptr},
+    // A path may start with slashes; what it takes is never read for switches.
+    {L"-o //server/share/r.txt", 0, 0, 0, L"\\\\server\\share\\r.txt"},
+    {L"/o //server/share/r-h.txt -s", 0, 1, 0, L"\\\\server\\share\\r-h.txt"},
+    {L"-o//server/share/r.txt", 0, 0, 0, L"\\\\server\\share\\r.txt"},
+    {L"-h -o //s/t/r.txt", 1, 0, 0, L"\\\\s\\t\\r.txt"},
+    {L"/o \"\" /s", 0, 1, 0, nullptr},
 };
 
 INSTANTIATE_TEST_SUITE_P(Switches, ParseCommandLineTest, testing::ValuesIn(kSwitchCases));
 
-// Differential run against Windows' own splitting: 1,000 random command lines of dashes, switch
-// letters, quotes, backslashes and blanks, each parsed by the checker and by a reference that
-// applies the switch and path rules to what CommandLineToArgvW makes of the line. Whether a
-// dash stood inside quotes is asked of CommandLineToArgvW too: a quoted blank put in its place
-// leaves the argument whole, an unquoted one does not.
+// Differential run against Windows' own splitting: 1,000 random command lines of dashes,
+// slashes, switch letters, quotes, backslashes and blanks, each parsed by the checker and by a
+// reference that applies the switch and path rules to what CommandLineToArgvW makes of the line.
+// Whether a dash stood inside quotes is asked of CommandLineToArgvW too: a quoted blank put in
+// its place leaves the argument whole, an unquoted one does not.
 typedef std::vector<std::wstring> Arguments;
 
 Arguments windowsArguments(const std::wstring& line) {
@@ -146,8 +168,8 @@ Arguments windowsArguments(const std::wstring& line) {
     return arguments;
 }
 
-// The line's dashes, numbered: each one becomes a private-use character of its own, so that it
-// can be told apart in the arguments.
+// The line's dashes and slashes, numbered: each one becomes a private-use character of its own,
+// so that it can be told apart in the arguments.
 const wchar_t kFirstMark = 0xE000;
 bool isMark(wchar_t c) { return c >= kFirstMark && c < kFirstMark + 0x1000; }
 
@@ -155,36 +177,47 @@ struct Reference {
     SwitchCase expected;
     std::wstring path;
     bool pathStartsWithQuotedDash = false;
+    bool pathStartsWithSlash = false;
 };
 
 Reference referenceParse(const std::wstring& line) {
-    std::wstring marked = line;
-    wchar_t mark = kFirstMark;
+    std::wstring marked = line, marks;  // marks: what each mark stands for
     for (wchar_t& c : marked)
-        if (c == L'-') c = mark++;
+        if (c == L'-' || c == L'/') {
+            marks += c;
+            c = wchar_t(kFirstMark + marks.size() - 1);
+        }
     const Arguments args = windowsArguments(marked);
-    auto quoted = [&](wchar_t dash) {
+    auto quoted = [&](wchar_t mark) {
         std::wstring blanked = marked;
-        std::replace(blanked.begin(), blanked.end(), dash, L' ');
+        std::replace(blanked.begin(), blanked.end(), mark, L' ');
         Arguments expected = args;
-        for (std::wstring& a : expected) std::replace(a.begin(), a.end(), dash, L' ');
+        for (std::wstring& a : expected) std::replace(a.begin(), a.end(), mark, L' ');
         return windowsArguments(blanked) == expected;
     };
     auto isBlank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
-    auto unmarked = [](std::wstring text) {
-        for (wchar_t& c : text)
-            if (isMark(c)) c = L'-';
+    auto original = [&](wchar_t c) { return isMark(c) ? marks[c - kFirstMark] : c; };
+    // Where a path would start: an unquoted dash is a switch's.
+    auto startsSwitch = [&](wchar_t c) { return original(c) == L'-' && isMark(c) && !quoted(c); };
+    auto unmarked = [&](std::wstring text) {
+        for (wchar_t& c : text) c = original(c);
         return text;
     };
     Reference r;
     r.expected = SwitchCase{nullptr, 0, 0, 0, nullptr};
     bool havePath = false;
+    auto takePath = [&](const std::wstring& text) {
+        havePath = true;
+        r.pathStartsWithQuotedDash = original(text[0]) == L'-';
+        r.pathStartsWithSlash = original(text[0]) == L'/';
+        r.path = unmarked(text);
+    };
     for (size_t k = 0; k < args.size(); ++k) {
         const std::wstring& a = args[k];
         for (size_t i = 0; i < a.size();) {
             if (!isMark(a[i])) { ++i; continue; }
             if (i + 1 >= a.size()) break;
-            const wchar_t letter = isMark(a[i + 1]) ? L'-' : a[i + 1];
+            const wchar_t letter = original(a[i + 1]);
             if (letter != L'o' && letter != L'O') {
                 if (letter == L'h' || letter == L'H') r.expected.startHidden = 1;
                 if (letter == L's' || letter == L'S') r.expected.showAfterTest = 1;
@@ -195,22 +228,16 @@ Reference referenceParse(const std::wstring& line) {
             size_t start = i + 2;
             while (start < a.size() && isBlank(a[start])) ++start;
             if (start < a.size()) {
-                if (isMark(a[start]) && !quoted(a[start])) { i = start; continue; }
-                havePath = true;
-                r.pathStartsWithQuotedDash = isMark(a[start]);
-                r.path = unmarked(a.substr(start));
+                if (startsSwitch(a[start])) { i = start; continue; }
+                takePath(a.substr(start));
                 break;
             }
             if (k + 1 >= args.size()) break;
             const std::wstring& next = args[k + 1];
             start = 0;
             while (start < next.size() && isBlank(next[start])) ++start;
-            if (start < next.size() && isMark(next[start]) && !quoted(next[start])) break;
-            if (start < next.size()) {
-                havePath = true;
-                r.pathStartsWithQuotedDash = isMark(next[start]);
-                r.path = unmarked(next.substr(start));
-            }
+            if (start < next.size() && startsSwitch(next[start])) break;
+            if (start < next.size()) takePath(next.substr(start));
             ++k;
             break;
         }
@@ -223,7 +250,7 @@ Reference referenceParse(const std::wstring& line) {
 TEST(ParseCommandLine, AgreesWithWindowsArgumentSplittingOnRandomLines) {
     const wchar_t* const pieces[] = {L"-", L"-", L"-o", L"-O", L"-h", L"-s", L"-?", L"o", L"h", L"\"", L"\"",
                                      L"\"\"", L"\\", L"\\\\", L" ", L" ", L"\t", L"x", L"r.txt", L"C:\\a b\\",
-                                     L"-x.txt", L"\\\""};
+                                     L"-x.txt", L"\\\"", L"/", L"/o", L"/O", L"/h", L"/S", L"/?", L"//srv/r.txt"};
     const size_t pieceCount = sizeof(pieces) / sizeof(pieces[0]);
     uint32_t seed = 20250125;
     auto random = [&](uint32_t below) {
@@ -233,7 +260,7 @@ TEST(ParseCommandLine, AgreesWithWindowsArgumentSplittingOnRandomLines) {
     wchar_t savedDirectory[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, savedDirectory);
     ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\windows"));
-    int mismatches = 0, paths = 0, quotedDashPaths = 0, hidden = 0;
+    int mismatches = 0, paths = 0, quotedDashPaths = 0, slashPaths = 0, hidden = 0;
     for (int n = 0; n < 1000; ++n) {
         std::wstring line;
         const uint32_t length = 1 + random(14);
@@ -245,6 +272,7 @@ TEST(ParseCommandLine, AgreesWithWindowsArgumentSplittingOnRandomLines) {
             if (size == 0 || size >= REPORT_PATH_CAPACITY) full[0] = 0;
             ++paths;
             if (r.pathStartsWithQuotedDash) ++quotedDashPaths;
+            if (r.pathStartsWithSlash) ++slashPaths;
         }
         hidden += r.expected.startHidden;
         AppState state;
@@ -263,10 +291,45 @@ TEST(ParseCommandLine, AgreesWithWindowsArgumentSplittingOnRandomLines) {
     }
     SetCurrentDirectoryW(savedDirectory);
     EXPECT_EQ(0, mismatches);
-    // The lines reach every rule: paths, paths that start with a quoted dash, switches.
+    // The lines reach every rule: paths, paths that start with a quoted dash or with a slash,
+    // switches.
     EXPECT_GT(paths, 200);
     EXPECT_GT(quotedDashPaths, 20);
+    EXPECT_GT(slashPaths, 20);
     EXPECT_GT(hidden, 200);
+}
+
+// The program name ends where CommandLineToArgvW ends it, whatever characters it holds: what
+// argumentsOf leaves splits into the arguments Windows gives behind the program name, on 100,000
+// random lines whose program names hold blanks, tabs, quotes and control characters.
+TEST(ArgumentsOf, LeavesTheArgumentsWindowsSplitsOnRandomLines) {
+    const wchar_t* const nameParts[] = {L"checker", L".exe", L"\"", L" ", L"\t", L"\x01", L"\x0b", L"\x1f",
+                                        L"\x7f", L"\u0085", L"C:\\a b\\", L"-h", L"\\"};
+    const wchar_t* const argumentParts[] = {L"-h", L"-o", L" ", L"\t", L"\"", L"r.txt", L"\x01", L"x"};
+    uint32_t seed = 31;
+    auto random = [&](uint32_t below) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % below;
+    };
+    auto splitting = [](const std::wstring& line) {
+        int count = 0;
+        LPWSTR* argv = CommandLineToArgvW(line.c_str(), &count);
+        Arguments arguments;
+        for (int i = 1; argv && i < count; ++i) arguments.push_back(argv[i]);
+        LocalFree(argv);
+        return arguments;
+    };
+    int mismatches = 0;
+    for (int n = 0; n < 100000; ++n) {
+        std::wstring line;
+        for (uint32_t i = 1 + random(6); i > 0; --i) line += nameParts[random(sizeof(nameParts) / sizeof(nameParts[0]))];
+        for (uint32_t i = random(6); i > 0; --i)
+            line += argumentParts[random(sizeof(argumentParts) / sizeof(argumentParts[0]))];
+        const Arguments expected = splitting(line);
+        if (splitting(L"checker.exe " + std::wstring(argumentsOf(line.c_str()))) != expected && ++mismatches <= 10)
+            ADD_FAILURE() << "[" << toUtf8(line) << "] leaves [" << toUtf8(argumentsOf(line.c_str())) << "]";
+    }
+    EXPECT_EQ(0, mismatches);
 }
 
 TEST(ParseCommandLine, LeavesOtherFieldsAlone) {
@@ -304,6 +367,8 @@ TEST(ArgumentsOf, SkipProgramNameAsTheRuntimeDoes) {
         {L"\"C:\\a b\\checker.exe\"-h", L"-h"},
         {L"checker.exe", L""},
         {L"\"C:\\unclosed -h", L""},
+        {L"checker.exe\t-h", L"-h"},             // a tab ends the name as a blank does
+        {L"checker.exe\x01-h \x01-s", L"\x01-s"},  // a control character does not
         {L"", L""},
     };
     for (const auto& c : cases)
@@ -425,6 +490,26 @@ TEST(ReportFile, AFailedWriteLeavesTheFileAsItWas) {
         EXPECT_EQ(namesBefore, dir.names()) << toUtf8(path);
     }
     CloseHandle(held);
+}
+
+// A "\\?\" path is taken as it stands, so a slash in the report's name would reach into a folder
+// below the one opened: refused like a colon, whether that folder is a link to another one or
+// not, and nothing is written in either.
+TEST(ReportFile, ANameWithASlashIsRefused) {
+    TempDirectory dir;
+    const std::wstring folder = dir.widePath();
+    ASSERT_TRUE(CreateDirectoryW((folder + L"\\A").c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryW((folder + L"\\B").c_str(), NULL));
+    ASSERT_TRUE(writeWholeFile(folder + L"\\B\\in B", ""));
+    ASSERT_TRUE(pointLinkAt(folder + L"\\sub", L"B", L"in B"));
+    for (const wchar_t* name : {L"sub/r.txt", L"A/r.txt"}) {
+        SetLastError(0);
+        EXPECT_EQ(-1, writeReportFile((L"\\\\?\\" + folder + L"\\" + name).c_str(), L"report")) << toUtf8(name);
+        EXPECT_EQ(DWORD(ERROR_INVALID_NAME), GetLastError()) << toUtf8(name);
+    }
+    EXPECT_EQ(std::vector<std::wstring>{L"in B"}, namesIn(folder + L"\\B"));
+    EXPECT_EQ(std::vector<std::wstring>(), namesIn(folder + L"\\A"));
+    EXPECT_TRUE(removeLink(folder + L"\\sub"));
 }
 
 // Temporary names come from the system's random source; a name someone already took, here a
@@ -591,6 +676,81 @@ TEST(ReportFile, ATemporaryFileLinkedBySomeoneElseIsGivenUp) {
     EXPECT_EQ(std::string(""), fileBytes(g_theirLink));
     EXPECT_EQ(std::string("old report"), fileBytes(report));
     EXPECT_EQ((std::vector<std::wstring>{L"report.txt", L"theirs.txt"}), dir.names());
+}
+
+// What Wine cannot make: a report folder that is a junction or a symbolic link (Wine 8 makes no
+// reparse point and shows a Linux link as a plain folder). The folder's attributes and reparse
+// tag say so here, between the checker and Windows: a folder whose tag stands for another name,
+// or whose tag cannot be read, is refused before anything is created in it; a cloud folder (a
+// reparse point of another kind) and a plain one take the report. The folder is opened without
+// following a link, and so is every name opened in it.
+struct ReportFolderKind {
+    const char* what;
+    bool reparsePoint;
+    bool tagReadable;
+    ULONG tag;
+    int32_t result;
+};
+ReportFolderKind g_folderKind;
+DWORD g_folderFlags;
+std::vector<ULONG> g_optionsInFolder;
+SafeFileCalls g_realSafeFileCalls;
+
+HANDLE WINAPI openFolderSeen(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                             DWORD flags, HANDLE templateFile) {
+    g_folderFlags = flags;
+    return g_realSafeFileCalls.createFileW(path, access, share, security, disposition, flags, templateFile);
+}
+BOOL WINAPI folderAsKind(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
+    const BOOL read = g_realSafeFileCalls.getFileInformationByHandle(file, information);
+    if (read && (information->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && g_folderKind.reparsePoint)
+        information->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    return read;
+}
+NTSTATUS WINAPI tagOfKind(HANDLE file, IO_STATUS_BLOCK* status, void* information, ULONG length, int informationClass) {
+    const int kFileAttributeTagInformation = 35;
+    if (informationClass != kFileAttributeTagInformation)
+        return g_realSafeFileCalls.queryInformationFile(file, status, information, length, informationClass);
+    if (!g_folderKind.tagReadable) return NTSTATUS(0xC0000010);  // STATUS_INVALID_DEVICE_REQUEST
+    const NTSTATUS result = g_realSafeFileCalls.queryInformationFile(file, status, information, length, informationClass);
+    static_cast<ULONG*>(information)[1] = g_folderKind.tag;
+    return result;
+}
+NTSTATUS WINAPI createSeen(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES* attributes, IO_STATUS_BLOCK* status,
+                           LARGE_INTEGER* allocationSize, ULONG fileAttributes, ULONG share, ULONG disposition,
+                           ULONG options, void* extendedAttributes, ULONG extendedAttributesLength) {
+    g_optionsInFolder.push_back(options);
+    return g_realSafeFileCalls.createFile(file, access, attributes, status, allocationSize, fileAttributes, share,
+                                          disposition, options, extendedAttributes, extendedAttributesLength);
+}
+
+TEST(ReportFile, AFolderThatIsALinkIsRefusedAndNoNameIsFollowed) {
+    const ReportFolderKind kinds[] = {
+        {"a plain folder", false, true, 0, 0},
+        {"a junction", true, true, 0xA0000003, -3},
+        {"a symbolic link", true, true, 0xA000000C, -3},
+        {"a reparse point whose tag cannot be read", true, false, 0, -3},
+        {"a cloud folder", true, true, 0x9000601A, 0},
+    };
+    g_realSafeFileCalls = g_safeFileCalls;
+    g_safeFileCalls = {createSeen, g_realSafeFileCalls.setInformationFile, tagOfKind, openFolderSeen, folderAsKind};
+    for (const ReportFolderKind& kind : kinds) {
+        TempDirectory dir;
+        g_folderKind = kind;
+        g_folderFlags = 0;
+        g_optionsInFolder.clear();
+        SetLastError(0);
+        EXPECT_EQ(kind.result, writeReportFile((dir.widePath() + L"\\report.txt").c_str(), L"report")) << kind.what;
+        if (kind.result != 0) EXPECT_EQ(DWORD(ERROR_ACCESS_DENIED), GetLastError()) << kind.what;
+        const std::vector<std::wstring> written = {L"report.txt"};
+        EXPECT_EQ(kind.result == 0 ? written : std::vector<std::wstring>(), dir.names()) << kind.what;
+        const DWORD folderFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+        EXPECT_EQ(folderFlags, g_folderFlags & folderFlags) << kind.what;
+        EXPECT_EQ(kind.result == 0, !g_optionsInFolder.empty()) << kind.what;
+        const ULONG kOpenReparsePoint = 0x00200000;
+        for (ULONG options : g_optionsInFolder) EXPECT_EQ(kOpenReparsePoint, options & kOpenReparsePoint) << kind.what;
+    }
+    g_safeFileCalls = g_realSafeFileCalls;
 }
 
 // Every form of a full path names the same file: "\\?\" and "\\.\" device paths, forward

@@ -41,6 +41,14 @@ TEST(NamesAnotherMachine, EveryFormOfAServerPathAndOnlyThose) {
     ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\windows"));
     for (const auto& c : cases)
         EXPECT_EQ(c.anotherMachine, namesAnotherMachine(c.path)) << toUtf8(c.path ? c.path : L"(null)");
+    // A path whose full form is too long to resolve is not known to stay on this machine: never
+    // opened. Such is a drive-relative one on a drive whose current folder (kept in "=D:") is long.
+    const std::wstring deep = L"C:\\" + std::wstring(1100, L'a') + L"\\x.ico";
+    EXPECT_TRUE(namesAnotherMachine(deep.c_str()));
+    ASSERT_TRUE(SetEnvironmentVariableW(L"=D:", (L"D:\\" + std::wstring(1100, L'd')).c_str()));
+    EXPECT_TRUE(namesAnotherMachine(L"D:x.ico"));
+    SetEnvironmentVariableW(L"=D:", NULL);
+    EXPECT_FALSE(namesAnotherMachine(L"D:x.ico"));
     // A relative path leads to a server when the current folder is on one.
     const std::wstring share = wineShareFolder(L"hvserver", L"current");
     ASSERT_FALSE(share.empty());

@@ -296,6 +296,39 @@ TEST_F(CommandTest, SaveReportAsJsonByTypeOrByName) {
     EXPECT_EQ(nullptr, checker.waitForDialog(300));
 }
 
+// A name the dialog took as it was typed ("notes.log") but that gets the chosen type's extension
+// is no name the dialog asked about: the checker asks before replacing "notes.log.json"; No keeps
+// the file and writes nothing, Yes replaces it.
+TEST_F(CommandTest, SaveReportAsAsksBeforeReplacingAFileWhoseExtensionItAdded) {
+    TempDirectory dir;
+    const std::wstring added = dir.widePath() + L"\\notes.log.json";
+    ASSERT_TRUE(writeWholeFile(added, "earlier report"));
+    for (int answer : {IDNO, IDYES}) {
+        checker.postCommand(80);
+        HWND dialog = checker.waitForDialog(20000);
+        ASSERT_NE(nullptr, dialog);
+        HWND types = GetDlgItem(dialog, 0x470);
+        ASSERT_NE(nullptr, types);
+        SendMessageW(types, CB_SETCURSEL, 1, 0);  // JSON
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(0x470, CBN_SELENDOK), reinterpret_cast<LPARAM>(types));
+        ASSERT_TRUE(chooseInFileDialog(dialog, dir.widePath() + L"\\notes.log"));
+        ASSERT_TRUE(waitFor(10000, [dialog] { return !IsWindow(dialog); }));
+        HWND question = checker.waitForDialog(10000);
+        ASSERT_NE(nullptr, question) << "the file was replaced without asking";
+        EXPECT_EQ(checker.mainWindow(), GetWindow(question, GW_OWNER));
+        EXPECT_EQ(L"Save Report As", windowText(question));
+        EXPECT_EQ(added + L" already exists.\nDo you want to replace it?", messageBoxText(question));
+        ASSERT_TRUE(pressButton(question, answer));
+        ASSERT_TRUE(checker.waitIdle());
+        EXPECT_EQ(nullptr, checker.waitForDialog(300));
+        std::string bytes;
+        ASSERT_TRUE(readWholeFile(added, &bytes));
+        if (answer == IDNO) EXPECT_EQ("earlier report", bytes);
+        else EXPECT_EQ(0u, bytes.find("{\n  \"schemaVersion\": 1,"));
+        EXPECT_EQ(std::vector<std::wstring>{L"notes.log.json"}, dir.names());
+    }
+}
+
 // "Copy Report" while the device list is shown: the log view's text, CR LF included, as another
 // program reads the clipboard; no test runs.
 TEST_F(CommandTest, CopyReportPutsTheLogOnTheClipboard) {
@@ -492,6 +525,26 @@ TEST(WhatToDo, TheWindowPointsToItAndF1ShowsIt) {
                                 L"\r\nWindows says: Device Manager: " , L" has problem code 22.\r\n",
                                 L"\r\n  1. Open Device Manager: press Windows+R, type devmgmt.msc and press Enter.\r\n"})
         EXPECT_NE(std::wstring::npos, text.find(line)) << toUtf8(line);
+    // A reader knows the view by its name and reads the text as its value, the focus on it.
+    {
+        ComApartment com;
+        IAccessible* reader = nullptr;
+        ASSERT_EQ(S_OK, AccessibleObjectFromWindow(view, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&reader)));
+        VARIANT self;
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        BSTR name = NULL, value = NULL;
+        EXPECT_EQ(S_OK, reader->get_accName(self, &name));
+        EXPECT_EQ(L"What To Do", std::wstring(name ? name : L""));
+        EXPECT_EQ(S_OK, reader->get_accValue(self, &value));
+        EXPECT_EQ(text, std::wstring(value ? value : L""));
+        SysFreeString(name);
+        SysFreeString(value);
+        reader->Release();
+        GUITHREADINFO gui = {sizeof(gui)};
+        ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &gui));
+        EXPECT_EQ(view, gui.hwndFocus);
+    }
     checker.postCommand(82);
     ASSERT_TRUE(waitFor(5000, [&] { return IsWindowVisible(checker.logView()) && !IsWindowVisible(view); }));
     EXPECT_EQ(log, checker.logText());

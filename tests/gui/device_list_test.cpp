@@ -144,6 +144,43 @@ public:
         return at;
     }
     HRESULT doDefaultAction(long child) const { return object_->accDoDefaultAction(childId(child)); }
+    // The answer and the child of a navigation, a hit test and the selection (-1 without one).
+    std::pair<HRESULT, long> navigate(long direction, long from) const {
+        VARIANT end;
+        VariantInit(&end);
+        const HRESULT result = object_->accNavigate(direction, childId(from), &end);
+        return std::make_pair(result, end.vt == VT_I4 ? end.lVal : -1);
+    }
+    std::pair<HRESULT, long> hitTest(POINT screen) const {
+        VARIANT hit;
+        VariantInit(&hit);
+        const HRESULT result = object_->accHitTest(screen.x, screen.y, &hit);
+        return std::make_pair(result, hit.vt == VT_I4 ? hit.lVal : -1);
+    }
+    std::pair<HRESULT, long> selection() const {
+        VARIANT selected;
+        VariantInit(&selected);
+        const HRESULT result = object_->get_accSelection(&selected);
+        return std::make_pair(result, selected.vt == VT_I4 ? selected.lVal : -1);
+    }
+    HRESULT select(long flags, long child) const { return object_->accSelect(flags, childId(child)); }
+    // A child's own object (the boxes have none: S_FALSE and null).
+    std::pair<HRESULT, bool> child(long id) const {
+        IDispatch* element = nullptr;
+        const HRESULT result = object_->get_accChild(childId(id), &element);
+        if (element) element->Release();
+        return std::make_pair(result, element != nullptr);
+    }
+    // The list's parent: the window's own accessible object (Wine's answers no role of its own).
+    bool hasWindowAsParent() const {
+        IDispatch* parent = nullptr;
+        if (object_->get_accParent(&parent) != S_OK || !parent) return false;
+        IAccessible* window = nullptr;
+        const bool accessible = parent->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&window)) == S_OK;
+        if (window) window->Release();
+        parent->Release();
+        return accessible;
+    }
 
 private:
     static VARIANT childId(long child) {
@@ -204,6 +241,7 @@ struct PanelScale {
     Runs exBadgeRows;               // badge pens along it
     int pColumn;                    // the same for the "P" badge of row 1 recording
     Runs pBadgeRows;                // ... its top pen (the format line runs beside the rest)
+    int badgeLeft;                  // the badges' left pen in row 0 playback
     POINT iconCentre[3];  // row 2 playback, row 2 and row 1 recording: the driver file's icon
     uint32_t iconColour;  // ... its image for the size it is drawn at
     POINT hits[3];        // first pixel of row 0 playback and of row 2 recording, last of row 1 recording
@@ -214,21 +252,21 @@ const PanelScale kPanelScales[] = {
      61, {{30, 30}, {79, 79}, {85, 85}, {134, 134}, {140, 140}, {189, 189}},
      6, {{5, 379}, {390, 764}}, {{5, 24}},
      65, {65, 64, 379, 80}, 8, 10,
-     348, {{35, 35}, {49, 49}}, 733, {{110, 110}},
+     348, {{35, 35}, {49, 49}}, 733, {{110, 110}}, 345,
      {{30, 165}, {415, 165}, {415, 110}}, 0xFF0000,
      {{5, 30}, {390, 140}, {765, 135}}, {{4, 30}, {385, 30}, {5, 81}, {766, 30}}},
     {144, 48, {{8, 8}, {569, 569}, {585, 585}, {1147, 1147}},
      92, {{45, 45}, {119, 119}, {128, 128}, {202, 202}, {210, 210}, {284, 284}},
      9, {{8, 569}, {585, 1147}}, {{8, 37}},
      98, {98, 96, 569, 120}, 12, 15,
-     522, {{53, 53}, {74, 74}}, 1100, {{165, 165}},
+     522, {{53, 53}, {74, 74}}, 1100, {{165, 165}}, 518,
      {{45, 248}, {623, 248}, {623, 165}}, 0x00FF00,
      {{8, 45}, {585, 210}, {1148, 203}}, {{7, 45}, {578, 45}, {8, 121}, {1149, 45}}},
     {192, 64, {{10, 10}, {759, 759}, {780, 780}, {1529, 1529}},
      122, {{60, 60}, {159, 159}, {170, 170}, {269, 269}, {280, 280}, {379, 379}},
      12, {{10, 759}, {780, 1529}}, {{10, 49}},
      130, {130, 128, 759, 160}, 16, 20,
-     696, {{70, 70}, {99, 99}}, 1466, {{220, 220}},
+     696, {{70, 70}, {99, 99}}, 1466, {{220, 220}}, 690,
      {{60, 330}, {830, 330}, {830, 220}}, 0x0000FF,
      {{10, 60}, {780, 280}, {1530, 270}}, {{9, 60}, {770, 60}, {10, 161}, {1531, 60}}},
 };
@@ -348,6 +386,12 @@ protected:
         return {origin.x + left, origin.y + top, scale->boxColumns[2 * column + 1].first - left + 1,
                 scale->boxRows[2 * row + 1].first - top + 1};
     }
+    // The focus rectangle shows on row 0's playback box: its top edge runs inside the box, above
+    // the text.
+    bool focusRectangleOnFirstBox(const Capture& s) const {
+        const int top = scale->boxRows[0].first;
+        return anyPixel(s, scale->textLeft, top + 1, scale->exColumn - 8, top + scale->dpi / 32, dark);
+    }
     // The device formats' rates of every entry, playback and recording of each row.
     std::vector<uint32_t> storedRates() {
         std::vector<uint32_t> all;
@@ -414,6 +458,81 @@ TEST_F(DeviceListTest, PanelPaintsTheRows) {
     EXPECT_TRUE(anyPixel(s, at.boxColumns[0].first, at.boxRows[0].first, at.edgeColumn, at.boxRows[1].first, blueish));
     for (const POINT& centre : at.iconCentre)  // the last one resource 1, from ",-1"
         EXPECT_EQ(at.iconColour, s.at(centre.x, centre.y)) << centre.x << "," << centre.y;
+}
+
+// A long name the user gave, and the longest format line, at the scale the prefix runs at: each
+// text line of a box ends before the badges, where they are drawn (row 0 playback, both) and
+// where they would be (row 0 recording), in an ellipsis where it is cut, and no text pixel lies
+// beside or between the badges. On hover, a badge says what it means and a cut line shows
+// itself whole, in a tip below the pointer.
+TEST_F(DeviceListTest, TextEndsBeforeTheBadgesWithAnEllipsis) {
+    const std::wstring name = L"Studio monitors on the desk, left and right, as the user named them";
+    for (const std::wstring& entry : {render(0), capture(0)}) registry.setString(entry, kStoreValue.description, name);
+    registry.setDword(render(0), kStoreValue.exclusiveSecond, 1);
+    setFormats(render(0), formatValue(8, 192000, 32), formatValue(8, 176400, 32));
+    setFormats(capture(0), formatValue(8, 192000, 32), formatValue(8, 192000, 32));
+    start();
+    command(200);
+    const Capture s = shot();
+    const PanelScale& at = *scale;
+    // Bands of the design's pixels, from the top of the panel: row 0's lines start at 33, 48 and
+    // 64 and end at 80, its "Ex" badge spans 35 to 50 and its "P" badge 55 to 70.
+    auto y = [&](int design) { return MulDiv(design, at.dpi, 96); };
+    const int lineTops[] = {33, 48, 64, 80};
+    const auto ink = [](uint32_t p) { return darkGrey(p) || reddish(p); };
+    const int recording = at.boxColumns[2].first - at.boxColumns[0].first;
+    for (int column : {0, 1}) {
+        const int badgeLeft = at.badgeLeft + column * recording;
+        const int boxRight = at.boxColumns[2 * column + 1].first;
+        const bool cut[] = {true, false, true};  // the name and the format line, not the adapter
+        for (int line = 0; line < 3; ++line) {
+            const RECT band = {at.textLeft, y(lineTops[line]), column == 0 ? badgeLeft : boxRight, y(lineTops[line + 1])};
+            const LineEnd end = lineEnd(s, band, ink);
+            EXPECT_LT(end.lastInk, badgeLeft) << "line " << line << " of column " << column;
+            EXPECT_GT(end.lastInk, at.textLeft) << "line " << line << " of column " << column;
+            EXPECT_EQ(cut[line], end.ellipsis) << "line " << line << " of column " << column;
+        }
+        for (int row = y(31); row < y(79); ++row) {
+            if (column == 0 && ((row >= y(35) && row <= y(50)) || (row >= y(55) && row <= y(70)))) continue;
+            EXPECT_FALSE(anyPixel(s, badgeLeft, row, boxRight, row + 1, ink)) << "text at row " << row;
+        }
+    }
+
+    HWND window = checker->mainWindow();
+    ASSERT_TRUE(bringToFront(window));
+    // The tip's text once the pointer rests at a client point for a while (up to the time given:
+    // "<none>" when no tip shows then). Under Wine the display's own pointer, which Wine follows
+    // now and then, stays where it was: the pointer is put where the test wants it again while it
+    // waits.
+    const auto shownTip = [&] {
+        std::wstring text = L"<none>";
+        for (HWND tip : windowsOfProcess(checker->id(), L"HVVESSO0ControlPanel0Tip"))
+            if (IsWindowVisible(tip)) text = windowText(tip);
+        return text;
+    };
+    const auto tipAt = [&](int x, int row, DWORD restMs) {
+        // From a place without a tip (off the boxes), once the tip there before has gone.
+        movePointer(window, y(300), y(400));
+        waitFor(3000, [&] { return shownTip() == L"<none>"; });
+        std::wstring text;
+        DWORD moved = 0;
+        waitFor(restMs, [&] {
+            if (GetTickCount() - moved > 1000) {
+                movePointer(window, x, row);
+                moved = GetTickCount();
+            }
+            return (text = shownTip()) != L"<none>";
+        });
+        return text;
+    };
+    EXPECT_EQ(L"Exclusive mode allowed", tipAt(at.badgeLeft + y(15), y(42), 5000));
+    EXPECT_EQ(L"Exclusive mode has priority", tipAt(at.badgeLeft + y(15), y(62), 5000));
+    EXPECT_EQ(name, tipAt(at.textLeft + y(20), y(40), 5000));
+    EXPECT_EQ(L"192000 Hz, 32 bits, 8 Ch (176400 Hz, 32 bits, 8 Ch)", tipAt(at.textLeft + y(20), y(72), 5000));
+    // Where the text is whole, and off the boxes, no tip, also after longer than Windows waits
+    // before it shows one.
+    EXPECT_EQ(L"<none>", tipAt(at.textLeft + y(20), y(55), 1500));
+    EXPECT_EQ(L"<none>", tipAt(y(300), y(400), 1500));
 }
 
 TEST_F(DeviceListTest, ContextMenus) {
@@ -507,13 +626,7 @@ TEST_F(DeviceListTest, KeysMoveTheFocusAndOpenTheFocusedBoxMenu) {
     g_eventWindow = window;
     const HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_REORDER, EVENT_OBJECT_SELECTION, NULL, onClientEvent,
                                                checker->id(), 0, WINEVENT_OUTOFCONTEXT);
-    // The focus rectangle's top edge runs inside row 0's playback box, above its text.
-    const PanelScale& at = *scale;
-    const auto focusEdge = [&](const Capture& s) {
-        const int top = at.boxRows[0].first;
-        return anyPixel(s, at.textLeft, top + 1, at.exColumn - 8, top + at.dpi / 32, dark);
-    };
-    EXPECT_FALSE(focusEdge(shot())) << "a focus rectangle without keyboard cues";
+    EXPECT_FALSE(focusRectangleOnFirstBox(shot())) << "a focus rectangle without keyboard cues";
     const struct {
         WORD key;
         long child;
@@ -523,8 +636,10 @@ TEST_F(DeviceListTest, KeysMoveTheFocusAndOpenTheFocusedBoxMenu) {
         ASSERT_TRUE(pressKeys(window, {move.key}));
         EXPECT_TRUE(pumpUntil(3000, [&] { return reader.focus() == move.child; })) << move.key << " to " << move.child;
     }
+    // The events come through the hook a moment after the move.
+    pumpUntil(3000, [&] { return childrenOfEvent(EVENT_OBJECT_FOCUS).size() >= 7; });
     EXPECT_EQ((std::vector<long>{2, 4, 6, 5, 3, 6, 1}), childrenOfEvent(EVENT_OBJECT_FOCUS));
-    EXPECT_TRUE(focusEdge(shot())) << "no focus rectangle after keyboard use";
+    EXPECT_TRUE(focusRectangleOnFirstBox(shot())) << "no focus rectangle after keyboard use";
 
     // Shift+F10 on row 0's playback box opens its menu below it.
     ASSERT_TRUE(pressKeys(window, {VK_SHIFT, VK_F10}));
@@ -563,6 +678,110 @@ TEST_F(DeviceListTest, KeysMoveTheFocusAndOpenTheFocusedBoxMenu) {
     gui.cbSize = sizeof(gui);
     ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &gui));
     EXPECT_EQ(checker->logView(), gui.hwndFocus);
+}
+
+// Shown from the menu by its access keys (Alt+D, S), the panel shows its focus rectangle at once:
+// the user is at the keyboard.
+TEST_F(DeviceListTest, ShownByKeysThePanelShowsItsFocusAtOnce) {
+    start();
+    HWND window = checker->mainWindow();
+    ASSERT_TRUE(pressKeys(window, {VK_MENU, 'D'}));
+    ASSERT_NE(nullptr, waitForMenu()) << "Alt+D opened no menu";
+    ASSERT_TRUE(pressKeys(NULL, {'S'}));
+    ASSERT_TRUE(waitFor(5000, [&] { return !IsWindowVisible(checker->logView()); })) << "S did not show the list";
+    EXPECT_TRUE(focusRectangleOnFirstBox(shot()));
+}
+
+// A row without its recording endpoint: the empty box says so to a reader, and the arrows (a
+// reader's navigation too) pass over it to the next box with a device, or stay at an edge.
+TEST_F(DeviceListTest, TheArrowsPassOverAnEmptyBox) {
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyW(HKEY_LOCAL_MACHINE, capture(1).c_str()));
+    start();
+    command(200);
+    HWND window = checker->mainWindow();
+    ASSERT_TRUE(bringToFront(window));
+    PanelReader reader(window);
+    ASSERT_TRUE(reader.ok());
+    EXPECT_EQ(L"Recording: no device", reader.text(&IAccessible::get_accName, 4));
+    EXPECT_EQ(L"<none>", reader.text(&IAccessible::get_accValue, 4));
+    EXPECT_EQ(STATE_SYSTEM_UNAVAILABLE, reader.number(&IAccessible::get_accState, 4));
+    EXPECT_EQ(L"Recording: VESSO Output", reader.text(&IAccessible::get_accName, 2));
+    const struct {
+        WORD key;
+        long child;
+    } moves[] = {{VK_RIGHT, 2}, {VK_DOWN, 6}, {VK_UP, 2}, {VK_LEFT, 1}, {VK_DOWN, 3},
+                 {VK_RIGHT, 3}, {VK_END, 6},  {VK_HOME, 1}};
+    long focus = 1;
+    for (const auto& move : moves) {
+        ASSERT_TRUE(pressKeys(window, {move.key}));
+        // Keys reach the checker a moment later; a key that leaves the focus is given that moment.
+        if (move.child == focus) Sleep(300);
+        EXPECT_TRUE(pumpUntil(3000, [&] { return reader.focus() == move.child; })) << move.key << " to " << move.child;
+        focus = move.child;
+    }
+    EXPECT_EQ(std::make_pair(S_OK, 6L), reader.navigate(NAVDIR_DOWN, 2));
+    EXPECT_EQ(std::make_pair(S_FALSE, -1L), reader.navigate(NAVDIR_RIGHT, 3));
+    EXPECT_EQ(std::make_pair(S_OK, 4L), reader.navigate(NAVDIR_NEXT, 3));  // still a child of the list
+}
+
+// What a reader asks besides the texts: navigation (nothing past the first or last box, or an
+// edge), the child at a point of the screen, selecting a box (which moves the focus), the
+// selection, the boxes as simple elements and the window as the list's parent. A box is
+// focused only while the window has the keyboard focus.
+TEST_F(DeviceListTest, AReaderNavigatesHitTestsAndSelectsTheBoxes) {
+    start();
+    command(200);
+    HWND window = checker->mainWindow();
+    ASSERT_TRUE(bringToFront(window));
+    PanelReader reader(window);
+    ASSERT_TRUE(reader.ok());
+    const struct {
+        long direction, from;
+        HRESULT result;
+        long to;
+    } navigation[] = {
+        {NAVDIR_NEXT, 1, S_OK, 2},          {NAVDIR_PREVIOUS, 1, S_FALSE, -1}, {NAVDIR_NEXT, 6, S_FALSE, -1},
+        {NAVDIR_PREVIOUS, 6, S_OK, 5},      {NAVDIR_FIRSTCHILD, 0, S_OK, 1},   {NAVDIR_LASTCHILD, 0, S_OK, 6},
+        {NAVDIR_UP, 1, S_FALSE, -1},        {NAVDIR_DOWN, 1, S_OK, 3},         {NAVDIR_DOWN, 5, S_FALSE, -1},
+        {NAVDIR_RIGHT, 1, S_OK, 2},         {NAVDIR_RIGHT, 2, S_FALSE, -1},    {NAVDIR_LEFT, 2, S_OK, 1},
+        {NAVDIR_NEXT, 7, E_INVALIDARG, -1},
+    };
+    for (const auto& n : navigation)
+        EXPECT_EQ(std::make_pair(n.result, n.to), reader.navigate(n.direction, n.from)) << n.direction << " from " << n.from;
+
+    const std::vector<long> box4 = paintedBox(4);
+    EXPECT_EQ(std::make_pair(S_OK, 4L), reader.hitTest(POINT{box4[0] + box4[2] / 2, box4[1] + box4[3] / 2}));
+    POINT gap = scale->misses[2];  // below row 0, in the panel
+    ClientToScreen(window, &gap);
+    EXPECT_EQ(std::make_pair(S_OK, long(CHILDID_SELF)), reader.hitTest(gap));
+    RECT frame;
+    GetWindowRect(window, &frame);
+    EXPECT_EQ(S_FALSE, reader.hitTest(POINT{frame.left - 5, frame.top + 50}).first);
+
+    EXPECT_EQ(S_OK, reader.select(SELFLAG_TAKEFOCUS | SELFLAG_TAKESELECTION, 5));
+    EXPECT_EQ(5, reader.focus());
+    EXPECT_EQ(std::make_pair(S_OK, 5L), reader.selection());
+    EXPECT_EQ(E_INVALIDARG, reader.select(SELFLAG_EXTENDSELECTION, 3));
+    EXPECT_EQ(E_INVALIDARG, reader.select(SELFLAG_TAKEFOCUS, CHILDID_SELF));
+    EXPECT_EQ(E_INVALIDARG, reader.select(SELFLAG_TAKEFOCUS, 7));
+    EXPECT_EQ(5, reader.focus());
+    EXPECT_EQ(std::make_pair(S_FALSE, false), reader.child(3));
+    EXPECT_EQ(E_INVALIDARG, reader.child(7).first);
+    EXPECT_TRUE(reader.hasWindowAsParent());
+
+    // Another window takes the keyboard focus: the box stays selected, and is no longer focused.
+    const HWND other = CreateWindowExW(0, L"STATIC", L"another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
+                                       100, NULL, NULL, NULL, NULL);
+    ASSERT_NE(nullptr, other);
+    ASSERT_TRUE(bringToFront(other));
+    EXPECT_TRUE(pumpUntil(3000, [&] { return reader.focus() == -1; }));
+    EXPECT_EQ(STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_SELECTED,
+              reader.number(&IAccessible::get_accState, 5));
+    ASSERT_TRUE(bringToFront(window));
+    EXPECT_TRUE(pumpUntil(3000, [&] { return reader.focus() == 5; }));
+    EXPECT_EQ(STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_SELECTED | STATE_SYSTEM_FOCUSED,
+              reader.number(&IAccessible::get_accState, 5));
+    DestroyWindow(other);
 }
 
 // Without the system's accessibility library the checker starts and its panel works by

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
@@ -30,7 +32,7 @@ bool everVisibleUntilExit(CheckerProcess& checker, DWORD timeoutMs, int32_t* exi
 
 TEST(HiddenStart, RunsOneTestWithoutAWindowAndExits) {
     // With "-h", "-?" shows nothing: a script is never kept waiting for a click.
-    for (const char* arguments : {"-h", "-H", "-hs", "x -h", "-h -?", "-?-h"}) {
+    for (const char* arguments : {"-h", "-H", "-hs", "x -h", "-h -?", "-?-h", "/h", "/H /?"}) {
         CheckerProcess checker(arguments);
         ASSERT_TRUE(checker.started());
         int32_t exitCode = 0;
@@ -40,10 +42,18 @@ TEST(HiddenStart, RunsOneTestWithoutAWindowAndExits) {
         // The error total of the test: nothing of the maker's is installed here.
         EXPECT_EQ(0, exitCode) << arguments;
     }
+    // A program name that a tab ends, as CommandLineToArgvW ends it.
+    CheckerProcess checker(L"-h", std::wstring(), std::wstring(), L"HalvaneDevicesChecker.exe\t");
+    ASSERT_TRUE(checker.started());
+    int32_t exitCode = 1;
+    bool exited = false;
+    EXPECT_FALSE(everVisibleUntilExit(checker, 20000, &exitCode, &exited));
+    EXPECT_TRUE(exited) << "a tab after the program name";
+    EXPECT_EQ(0, exitCode);
 }
 
 TEST(HiddenStart, ShowAfterTestShowsTheWindowOnceTheTestRan) {
-    for (const char* arguments : {"-h -s", "-H -S", "-s-h"}) {
+    for (const char* arguments : {"-h -s", "-H -S", "-s-h", "/h /S"}) {
         CheckerProcess checker(arguments);
         ASSERT_TRUE(checker.started());
         ASSERT_NE(nullptr, checker.waitForMainWindow(20000)) << arguments;
@@ -148,9 +158,9 @@ TEST(HiddenStart, QuotedReportPathsFromABatchFile) {
     std::string batch;
     std::vector<std::string> reports;
     for (const char* form : {"\"-h\" \"-o\" \"%s\"", "-h -o \"%s\"", "\"-h\" \"-o%s\"", "-h -o\"%s\"",
-                             "\"-o\" \"%s\" \"-h\"", "-h -o%s"}) {
+                             "\"-o\" \"%s\" \"-h\"", "-h -o%s", "/h /o %s", "\"/H\" \"/O\" \"%s\"", "/o\"%s\" /h"}) {
         for (const std::string& folder : {dir.path(), blank}) {
-            if (std::string(form) == "-h -o%s" && folder == blank) continue;  // unquoted: no blanks
+            if (strstr(form, "%s")[2] != '"' && folder == blank) continue;  // unquoted: no blanks
             reports.push_back(folder + "\\q" + std::to_string(reports.size()) + ".txt");
             char arguments[600];
             _snprintf(arguments, sizeof(arguments), form, reports.back().c_str());
@@ -158,7 +168,7 @@ TEST(HiddenStart, QuotedReportPathsFromABatchFile) {
                      "\\codes.txt\"\r\n";
         }
     }
-    ASSERT_EQ(11u, reports.size());
+    ASSERT_EQ(16u, reports.size());
     ASSERT_TRUE(writeWholeFile(dir.widePath() + L"\\run.bat", batch));
     std::wstring command = L"cmd.exe /c \"" + dir.widePath() + L"\\run.bat\"";
     STARTUPINFOW startup = {sizeof(startup)};
@@ -285,8 +295,15 @@ const wchar_t* const kUsageLines[] = {
     L"\t\t-o \"C:\\My Reports\\r.txt\"",
     L"\t\t\"-o\" \"C:\\r.txt\"",
     L"\t\t-oC:\\r.txt",
+    L"\tNothing in the path is a switch.",
+    L"\tIt may start with slashes",
+    L"\t\t-o //server/share/r.txt",
+    L"\tbut with a dash only in quotes.",
     L"-?\tShow this help (not with -h,",
     L"\twhich never shows a window).",
+    L"",
+    L"Each switch may start with / too",
+    L"(/h /s /o /?), in any letter case.",
     L"",
     L"File > Save Report As... (Ctrl+S)",
     L"writes the log to a file of your",
@@ -327,7 +344,7 @@ TEST(StartUp, UsageShowsTheSwitchesAndRunsNoTest) {
     std::wstring usage;
     for (const wchar_t* line : kUsageLines) usage += (line == kUsageLines[0] ? L"" : L"\n") + std::wstring(line);
     const double lines = double(sizeof(kUsageLines) / sizeof(kUsageLines[0]));
-    for (const wchar_t* switches : {L"-?", L"-? -o report.txt -s"}) {
+    for (const wchar_t* switches : {L"-?", L"-? -o report.txt -s", L"/?"}) {
         TempDirectory dir;
         CheckerProcess checker(switches, dir.widePath());
         HWND box = checker.waitForDialog(20000);

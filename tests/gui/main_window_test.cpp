@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <oleacc.h>
+#include <wctype.h>
+
+#include "base/owners.h"
 #include "driver/checker_driver.h"
+#include "support/golden.h"
 
 namespace {
 
@@ -134,31 +139,64 @@ TEST_F(MainWindowTest, ResizingStretchesTheLogView) {
     }
 }
 
+// From the start the log view holds the keyboard focus, so that a screen reader reads the report,
+// and a reader knows it by a name; its role, value and state are the edit control's.
+TEST_F(MainWindowTest, TheLogViewHoldsTheFocusAndHasAName) {
+    GUITHREADINFO gui;
+    gui.cbSize = sizeof(gui);
+    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(checker.mainWindow(), NULL), &gui));
+    EXPECT_EQ(checker.logView(), gui.hwndFocus);
+
+    ComApartment com;
+    IAccessible* view = nullptr;
+    ASSERT_EQ(S_OK, AccessibleObjectFromWindow(checker.logView(), OBJID_CLIENT, IID_IAccessible,
+                                               reinterpret_cast<void**>(&view)));
+    VARIANT self;
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = NULL, value = NULL;
+    EXPECT_EQ(S_OK, view->get_accName(self, &name));
+    EXPECT_EQ(L"Test Report", std::wstring(name ? name : L""));
+    EXPECT_EQ(S_OK, view->get_accValue(self, &value));
+    EXPECT_NE(std::wstring::npos, std::wstring(value ? value : L"").find(L"CONCLUSION: OK (nothing bad detected)"));
+    VARIANT role, state;
+    VariantInit(&role);
+    VariantInit(&state);
+    EXPECT_EQ(S_OK, view->get_accRole(self, &role));
+    EXPECT_EQ(ROLE_SYSTEM_TEXT, role.lVal);
+    EXPECT_EQ(S_OK, view->get_accState(self, &state));
+    EXPECT_EQ(STATE_SYSTEM_FOCUSED, state.lVal & STATE_SYSTEM_FOCUSED);
+    SysFreeString(name);
+    SysFreeString(value);
+    view->Release();
+}
+
 // What the probe inside the checker reads of its menu: popups, items with identifier, text and
-// check state, separators, in order.
+// check state, separators, in order. Every item has an access key ("&"), the texts otherwise as
+// they always were.
 const wchar_t* const kMenu[] = {
     L"popup|&File",
-    L"  item|60|Launch Test|unchecked",
-    L"  item|80|Save Report As...\tCtrl+S|unchecked",
-    L"  item|81|Copy Report|unchecked",
-    L"  item|82|What To Do\tF1|unchecked",
+    L"  item|60|&Launch Test|unchecked",
+    L"  item|80|&Save Report As...\tCtrl+S|unchecked",
+    L"  item|81|&Copy Report|unchecked",
+    L"  item|82|&What To Do\tF1|unchecked",
     L"  separator",
-    L"  item|70|Check File Integrity...|unchecked",
+    L"  item|70|Check File &Integrity...|unchecked",
     L"  separator",
-    L"  item|101|About...|unchecked",
-    L"  item|100|Quit...|unchecked",
+    L"  item|101|&About...|unchecked",
+    L"  item|100|&Quit...|unchecked",
     L"popup|&Devices",
-    L"  item|200|Show Device List|unchecked",
-    L"  item|201|Refresh Device List|unchecked",
+    L"  item|200|&Show Device List|unchecked",
+    L"  item|201|&Refresh Device List|unchecked",
     L"  separator",
-    L"  item|211|Set All Devices format in 48 kHz |unchecked",
-    L"  item|210|Set All Devices format in 44.1 kHz |unchecked",
+    L"  item|211|Set &All Devices format in 48 kHz |unchecked",
+    L"  item|210|Set All &Devices format in 44.1 kHz |unchecked",
     L"  separator",
-    L"  item|231|Set All Playback Devices format in 48 kHz |unchecked",
-    L"  item|230|Set All Playback Devices format in 44.1 kHz |unchecked",
+    L"  item|231|Set All &Playback Devices format in 48 kHz |unchecked",
+    L"  item|230|Set All Play&back Devices format in 44.1 kHz |unchecked",
     L"  separator",
-    L"  item|251|Set All Recording Devices format in 48 kHz |unchecked",
-    L"  item|250|Set All Recording Devices format in 44.1 kHz |unchecked",
+    L"  item|251|Set All Re&cording Devices format in 48 kHz |unchecked",
+    L"  item|250|Set All Recordin&g Devices format in 44.1 kHz |unchecked",
 };
 
 std::vector<std::wstring> linesStartingWith(const std::vector<std::wstring>& lines, const wchar_t* prefix) {
@@ -191,6 +229,18 @@ TEST_F(MainWindowTest, InsideTheProcess) {
             l.find(L"separator") != std::wstring::npos)
             menu.push_back(l);
     EXPECT_EQ(std::vector<std::wstring>(std::begin(kMenu), std::end(kMenu)), menu);
+    // In each popup every item has one access key of its own, so that a key chooses it at once.
+    std::wstring keys;
+    for (const std::wstring& l : menu) {
+        if (l.compare(0, 6, L"popup|") == 0) keys.clear();
+        if (l.find(L"item|") == std::wstring::npos) continue;
+        const size_t amp = l.find(L'&');
+        ASSERT_NE(std::wstring::npos, amp) << toUtf8(l);
+        EXPECT_EQ(std::wstring::npos, l.find(L'&', amp + 1)) << toUtf8(l);
+        const wchar_t key = wchar_t(towlower(l[amp + 1]));
+        EXPECT_EQ(std::wstring::npos, keys.find(key)) << toUtf8(l) << ": its key is taken";
+        keys += key;
+    }
 }
 
 }  // namespace

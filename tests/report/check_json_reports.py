@@ -13,11 +13,12 @@ import sys
 
 import jsonschema
 
-CONTROL = re.compile(r'[\x00-\x1f\x7f\ufffd]')
+CONTROL = re.compile(r'[\x00-\x1f\x7f-\x9f\u2028\u2029\ufffd]')
 
 
 def safe(text):
-    """A text as the report line shows it: control characters and replaced halves as '?'."""
+    """A text as the report line shows it: C0 and C1 controls, the line and paragraph separators
+    and replaced halves as '?'."""
     return CONTROL.sub('?', text)
 
 

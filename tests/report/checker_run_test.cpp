@@ -71,6 +71,27 @@ TEST(FormatDeviceLine, HardwareIdIsConvertedAndCut) {
     EXPECT_EQ(L"IN KS   | " + std::wstring(127, L'h') + L" | ", std::wstring(line));
 }
 
+// Every reader shows a device on one line: C1 controls (next line, U+0085, among them) and the
+// line and paragraph separators become "?" as C0 controls do, in wide texts and in a driver's
+// ANSI text whose byte widens to a C1 control (0x81 in code page 1252).
+TEST(ReportLines, NoTextFromOutsideBreaksALine) {
+    RecordFields fields;
+    fields.kind = KIND_MME;
+    fields.name = L"Line\u0085In\u2028A\u2029B\u0080\u009F\u00A0";
+    fields.iconPath = L"C:\\a.ico\u2028OUT MME Fake";
+    EXPECT_EQ(L"IN MME Line?In?A?B??\u00A0 |  |  | ICON: C:\\a.ico?OUT MME Fake ", deviceLine(fields, DIRECTION_RECORDING));
+    ASSERT_EQ(1252u, GetACP());
+    Finding pin = {};
+    pin.kind = FINDING_BAD_PIN_NAME;
+    pin.source = KIND_MME;
+    pin.side = DIRECTION_PLAYBACK;
+    pin.value = L"Pin\u0081Out";
+    pin.narrowValue = "Pin\x81Out\x85";
+    wchar_t line[REPORT_LINE_SIZE];
+    ASSERT_TRUE(formatFindingLine(pin, line));
+    EXPECT_EQ(L"   *ERROR MME Output - Bad Pin Name: Pin?Out\u2026", std::wstring(line));
+}
+
 TEST(FormatDeviceLine, LongFieldsAreCutToTheLine) {
     RecordFields fields;
     fields.name = std::wstring(255, L'n');
@@ -267,6 +288,17 @@ TEST_F(TestRunTest, TotalsAddUpOverTheRows) {
     EXPECT_EQ(4, run(world.inventory));
     const std::vector<std::wstring> lines = logLines(log);
     EXPECT_EQ(L"CONCLUSION: 4 error detected (You may consider re-installing audio drivers)", lines.back());
+}
+
+// A single error is an error: the conclusion, the JSON and the exit code all say so.
+TEST_F(TestRunTest, ExactlyOneErrorIsConcludedAsOne) {
+    CheckWorld world;
+    const DriverCatalogEntry& vesso = DRIVER_CATALOG[0];
+    devices.addDriver(vesso.interfaceGuid, vesso.expectedVersion + 1);
+    EXPECT_EQ(1, run(world.inventory));
+    EXPECT_EQ(L"CONCLUSION: 1 error detected (You may consider re-installing audio drivers)", logLines(log).back());
+    const std::string document = jsonDocument(json);
+    EXPECT_NE(std::string::npos, document.find("\"errorTotal\": 1,\n      \"conclusion\": \"errorsDetected\","));
 }
 
 TEST_F(TestRunTest, ClosingBlock) {

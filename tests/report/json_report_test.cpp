@@ -1,24 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "app/report_file.h"
 #include "report/json_report.h"
 #include "support/check_world.h"
 #include "support/golden.h"
+#include "support/scenario_files.h"
 
 namespace {
 
-bool append(const void* bytes, size_t size, void* text) {
-    static_cast<std::string*>(text)->append(static_cast<const char*>(bytes), size);
-    return true;
-}
-
-std::string document(const JsonRuns& runs) {
-    std::string text;
-    EXPECT_TRUE(writeJsonDocument(runs, append, &text));
-    return text;
-}
+std::string document(const JsonRuns& runs) { return jsonDocument(runs); }
 
 // A run with nothing found and the given device lists.
 TestRunResults emptyRun(const RecordList* recording, const RecordList* playback, int32_t initValue = 0) {
@@ -88,6 +81,75 @@ TEST(JsonReport, ASessionKeepsItsNewestRunsOldestFirst) {
     EXPECT_EQ(json.rfind("\"initializationValue\": "), json.find("\"initializationValue\": 1029,"));
     EXPECT_EQ(std::string::npos, json.find("\"initializationValue\": 5,"));
     EXPECT_EQ("\n    }\n  ]\n}\n", json.substr(json.size() - 13));
+    releaseJsonRuns(&runs);
+}
+
+// Past 16 MiB a session leaves out its oldest runs and counts them; the newest run always
+// stays, also when it alone is larger. Runs of 520 devices whose texts are control characters,
+// six bytes each in JSON (3.5 MB a run): four fit, five do not.
+TEST(JsonReport, ASessionPastItsByteLimitKeepsItsNewestRunsAndCountsTheOthers) {
+    CheckWorld world;
+    RecordFields fields;
+    fields.name = std::wstring(255, L'\x01');
+    fields.iconPath = std::wstring(511, L'\x01');
+    fields.driverName = std::wstring(255, L'\x01');
+    fields.deviceGuid = std::wstring(63, L'\x01');
+    for (int i = 0; i < 520; ++i) world.add(world.inventory.inputDevices, fields);
+    JsonRuns runs = {};
+    for (int i = 0; i < 7; ++i)
+        appendJsonRun(&runs, emptyRun(&world.inventory.inputDevices, &world.inventory.outputDevices, i));
+    std::string json = document(runs);
+    EXPECT_EQ(4, runs.runCount);
+    EXPECT_NE(std::string::npos, json.find("\"runsLeftOut\": 3,"));
+    EXPECT_EQ(json.find("\"initializationValue\": "), json.find("\"initializationValue\": 3,"));
+    EXPECT_NE(std::string::npos, json.find("\"initializationValue\": 6,"));
+    EXPECT_GT(json.size(), 13u * 1000 * 1000);
+    EXPECT_LE(json.size(), 16u * 1024 * 1024 + 200);
+    // One run of five times as many devices is larger than the limit by itself: kept alone.
+    for (int i = 0; i < 4 * 520; ++i) world.add(world.inventory.inputDevices, fields);
+    appendJsonRun(&runs, emptyRun(&world.inventory.inputDevices, &world.inventory.outputDevices, 7));
+    json = document(runs);
+    EXPECT_EQ(1, runs.runCount);
+    EXPECT_GT(json.size(), 16u * 1024 * 1024);
+    EXPECT_NE(std::string::npos, json.find("\"runsLeftOut\": 7,"));
+    EXPECT_EQ(json.find("\"initializationValue\": "), json.find("\"initializationValue\": 7,"));
+    releaseJsonRuns(&runs);
+}
+
+// A version is found exactly where the driver gave one: null for a driver not installed or not
+// responding, never "00000000"; the version in hex digits for every other state.
+TEST(JsonReport, AVersionIsFoundExactlyWhereTheDriverGaveOne) {
+    CheckWorld world;
+    TestRunResults r = emptyRun(&world.inventory.inputDevices, &world.inventory.outputDevices);
+    const struct {
+        DriverState state;
+        uint32_t version;
+        const char* found;
+    } rows[] = {
+        {DRIVER_STATE_NOT_INSTALLED, 0, "null"},
+        {DRIVER_STATE_NOT_RESPONDING, 0, "null"},
+        {DRIVER_STATE_WRONG_VERSION, 0x01000306, "\"01000306\""},
+        {DRIVER_STATE_INSTALLATION_PROBLEM, 0x0100030A, "\"0100030A\""},
+        {DRIVER_STATE_CHECKED, 0x01000305, "\"01000305\""},
+    };
+    std::vector<std::string> expected;
+    for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
+        r.drivers[i].state = rows[i].state;
+        r.drivers[i].version = rows[i].version;
+        r.drivers[i].interfaceName = L"Halvane VESSO";
+        expected.push_back(rows[i].found);
+    }
+    for (int i = sizeof(rows) / sizeof(rows[0]); i < DRIVER_CATALOG_SIZE; ++i) expected.push_back("null");
+    JsonRuns runs = {};
+    appendJsonRun(&runs, r);
+    const std::string json = document(runs);
+    std::vector<std::string> found;
+    const std::string key = "\"versionFound\": ";
+    for (size_t at = json.find(key); at != std::string::npos; at = json.find(key, at + 1)) {
+        const size_t start = at + key.size();
+        found.push_back(json.substr(start, json.find(',', start) - start));
+    }
+    EXPECT_EQ(expected, found);
     releaseJsonRuns(&runs);
 }
 

@@ -138,31 +138,50 @@ TEST_F(KsReportTest, AFilterThatStopsAnsweringCostsOneWait) {
     }
 }
 
+// The sides the JSON report lists for its one silent filter, blanks left out.
+std::string silentSides(const JsonRuns& runs) {
+    const std::string json = jsonDocument(runs);
+    const size_t start = json.find("\"sides\": [");
+    if (start == std::string::npos) return "<none>";
+    std::string sides;
+    for (size_t i = start + 9; i < json.size() && json[i - 1] != ']'; ++i)
+        if (json[i] != ' ' && json[i] != '\n') sides += json[i];
+    return sides;
+}
+
 // A filter that answers its first requests and then stops, by leaving a request pending or by
 // holding the thread that sent it: where its walk got to decides which direction still lists it.
 // Its two pins take 17 requests per direction, recording first. A held request is given up at its
-// deadline; let go afterwards, its walker asks nothing more.
+// deadline; let go afterwards, its walker asks nothing more. The JSON report lists it among the
+// silent filters with the sides of its live aliases, so that a filter of one side has that side
+// there, as its "not responding" line has.
 TEST_F(KsReportTest, AFilterThatStopsPartWay) {
     const wchar_t* const kRecordingLine = L"   *ERROR KS Recording Device not responding.";
     const wchar_t* const kPlaybackLine = L"   *ERROR KS Playback Device not responding.";
+    const char* const kBoth = "[\"recording\",\"playback\"]";
     const struct {
         const char* what;
         FakeKsTiming timing;
         int answered;
-        bool captureAlias;
+        bool captureAlias, renderAlias;
         std::vector<std::wstring> ksLines;
         int32_t total;
+        const char* sides;
     } cases[] = {
-        {"stops inside its recording pin", PEND_UNTIL_CANCELLED, 5, true, {kRecordingLine, kPlaybackLine}, 2},
-        {"stops at the last request of its recording walk", PEND_UNTIL_CANCELLED, 16, true,
-         {kRecordingLine, kPlaybackLine}, 2},
-        {"stops at the start of its playback walk", PEND_UNTIL_CANCELLED, 17, true, {kPlaybackLine}, 1},
-        {"stops inside its playback pin", PEND_UNTIL_CANCELLED, 30, true, {kPlaybackLine}, 1},
-        {"has no capture alias, stops at once", PEND_UNTIL_CANCELLED, 0, false,
-         {L"   *ERROR KS Recording Device not listed.", kPlaybackLine}, 2},
-        {"holds the last request of its recording walk", HOLD_THE_THREAD, 16, true, {kRecordingLine, kPlaybackLine},
-         2},
-        {"holds the first request of its playback walk", HOLD_THE_THREAD, 17, true, {kPlaybackLine}, 1},
+        {"stops inside its recording pin", PEND_UNTIL_CANCELLED, 5, true, true, {kRecordingLine, kPlaybackLine}, 2,
+         kBoth},
+        {"stops at the last request of its recording walk", PEND_UNTIL_CANCELLED, 16, true, true,
+         {kRecordingLine, kPlaybackLine}, 2, kBoth},
+        {"stops at the start of its playback walk", PEND_UNTIL_CANCELLED, 17, true, true, {kPlaybackLine}, 1, kBoth},
+        {"stops inside its playback pin", PEND_UNTIL_CANCELLED, 30, true, true, {kPlaybackLine}, 1, kBoth},
+        {"has no capture alias, stops at once", PEND_UNTIL_CANCELLED, 0, false, true,
+         {L"   *ERROR KS Recording Device not listed.", kPlaybackLine}, 2, "[\"playback\"]"},
+        // ...and one more error: a driver with a capture interface alone.
+        {"has no render alias, stops at once", PEND_UNTIL_CANCELLED, 0, true, false,
+         {kRecordingLine, L"   *ERROR KS Playback Device not listed."}, 3, "[\"recording\"]"},
+        {"holds the last request of its recording walk", HOLD_THE_THREAD, 16, true, true,
+         {kRecordingLine, kPlaybackLine}, 2, kBoth},
+        {"holds the first request of its playback walk", HOLD_THE_THREAD, 17, true, true, {kPlaybackLine}, 1, kBoth},
     };
     FakeKsFilter& filter = installFirstDriver();
     for (const auto& c : cases) {
@@ -170,6 +189,7 @@ TEST_F(KsReportTest, AFilterThatStopsPartWay) {
         filter.answersAtOnce = c.answered;
         filter.requestsSeen = 0;
         devices.ks.interfaces.back().captureAlias = c.captureAlias ? SPINT_ACTIVE : 0;
+        devices.ks.interfaces.back().renderAlias = c.renderAlias ? SPINT_ACTIVE : 0;
         clear(&log);
         const DWORD start = GetTickCount();
         EXPECT_EQ(c.total, run()) << c.what;
@@ -181,12 +201,16 @@ TEST_F(KsReportTest, AFilterThatStopsPartWay) {
         for (const std::wstring& line : logLines(log))
             if (line.compare(0, 13, L"   *ERROR KS ") == 0) ksLines.push_back(line);
         EXPECT_EQ(c.ksLines, ksLines) << c.what;
-        if (c.total == 2 && c.captureAlias) EXPECT_TRUE(matchesGolden(text(), "filter_not_responding.txt")) << c.what;
+        if (c.total == 2 && c.captureAlias && c.renderAlias)
+            EXPECT_TRUE(matchesGolden(text(), "filter_not_responding.txt")) << c.what;
         const bool recordingListed = c.ksLines.size() == 1;
         EXPECT_EQ(recordingListed, text().find(L"\r\nIN KS  Halvane Point | HalvaneVSOWDM | ") != std::wstring::npos)
             << c.what;
         ASSERT_EQ(1u, recordCount(g_inventory.silentFilters)) << c.what;
-        EXPECT_EQ(c.captureAlias ? 0x30008u : 0x20008u, recordAt(g_inventory.silentFilters, 1)->kind) << c.what;
+        EXPECT_EQ(0x8u | (c.captureAlias ? 0x10000u : 0) | (c.renderAlias ? 0x20000u : 0),
+                  recordAt(g_inventory.silentFilters, 1)->kind)
+            << c.what;
+        EXPECT_EQ(c.sides, silentSides(json)) << c.what;
         releaseJsonRuns(&json);
         closeInventory();
     }

@@ -21,3 +21,18 @@ int32_t runAndRender(const TestRunContext& context, LogBuffer* log, JsonRuns* js
     renderRun(results, reports);
     return total;
 }
+
+namespace {
+
+bool appendTo(const void* bytes, size_t size, void* text) {
+    static_cast<std::string*>(text)->append(static_cast<const char*>(bytes), size);
+    return true;
+}
+
+}  // namespace
+
+std::string jsonDocument(const JsonRuns& runs) {
+    std::string text;
+    EXPECT_TRUE(writeJsonDocument(runs, appendTo, &text));
+    return text;
+}

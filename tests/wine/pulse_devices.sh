@@ -67,7 +67,9 @@ grep -q '^exit code: 0$' <<<"$report" || { echo "FAIL exit code"; status=1; }
 # --- the same devices with values as a broken installer leaves them ------------------------------
 # A REG_SZ value with exactly these characters, line breaks and escapes included, for regedit.
 hex_text() { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE | od -An -tx1 -v | tr -s ' \n' ',' | sed 's/^,//'; }
-icon=$'C:\\a.ico\r\nOUT MME Fake | x | {d4} | ICON: b.ico\e[31m\b'
+# Next line (U+0085) and the line and paragraph separators (U+2028, U+2029) end a line in some
+# readers too.
+icon=$'C:\\a.ico\r\nOUT MME Fake | x | {d4} | ICON: b.ico\e[31m\b\xc2\x85NEL\xe2\x80\xa8LS\xe2\x80\xa9PS'
 reg=$(mktemp /tmp/hv-hostile.XXXXXX.reg)
 {
   # A Unicode .reg file: only there does hex(1) hold UTF-16 text.
@@ -86,7 +88,7 @@ wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
 rm -f "$reg"
 report=$(wine "$bin/run_session.exe" --quit -- -h -s 2>/dev/null | tr -d '\r')
 # Whole lines: a line break let through would split them, so each device is one line.
-safe='C:\a.ico??OUT MME Fake | x | {d4} | ICON: b.ico?[31m?'
+safe='C:\a.ico??OUT MME Fake | x | {d4} | ICON: b.ico?[31m??NEL?LS?PS'
 expect "IN MME Halvane Test In | HalvaneTestInHW | ${guid[Capture]} | ICON: $safe "
 expect "IN WDM Halvane Test In | HalvaneTestInHW | ${guid[Capture]} | ICON: $safe "
 expect "OUT MME Halvane Test Out | ???????VSOWDM | ${guid[Render]} | ICON: $safe "

@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <algorithm>
+
 #include "base/owners.h"
 
 
@@ -45,9 +47,10 @@ CheckerProcess::CheckerProcess(const std::string& arguments)
     : CheckerProcess(widen(arguments), std::wstring()) {}
 
 CheckerProcess::CheckerProcess(const std::wstring& arguments, const std::wstring& currentDirectory,
-                               const std::wstring& exePath) {
-    std::wstring commandLine = L"\"" + (exePath.empty() ? widen(checkerExePath()) : exePath) + L"\"";
-    if (!arguments.empty()) commandLine += L" " + arguments;
+                               const std::wstring& exePath, const std::wstring& programName) {
+    const std::wstring exe = exePath.empty() ? widen(checkerExePath()) : exePath;
+    std::wstring commandLine = programName.empty() ? L"\"" + exe + L"\"" : programName + arguments;
+    if (programName.empty() && !arguments.empty()) commandLine += L" " + arguments;
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof(startup));
     startup.cb = sizeof(startup);
@@ -55,7 +58,7 @@ CheckerProcess::CheckerProcess(const std::wstring& arguments, const std::wstring
     ZeroMemory(&info, sizeof(info));
     std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
     writable.push_back(0);
-    if (CreateProcessW(NULL, writable.data(), NULL, NULL, FALSE, 0, NULL,
+    if (CreateProcessW(programName.empty() ? NULL : exe.c_str(), writable.data(), NULL, NULL, FALSE, 0, NULL,
                        currentDirectory.empty() ? NULL : currentDirectory.c_str(), &startup, &info)) {
         CloseHandle(info.hThread);
         process_ = info.hProcess;
@@ -259,6 +262,12 @@ bool pressKeys(HWND window, std::initializer_list<WORD> chord) {
     return SendInput(UINT(keys.size()), keys.data(), sizeof(INPUT)) == keys.size();
 }
 
+bool movePointer(HWND window, int x, int y) {
+    POINT at = {x, y};
+    // SetCursorPos moves the pointer of the display itself, which every program then reads alike.
+    return ClientToScreen(window, &at) && SetCursorPos(at.x, at.y);
+}
+
 bool typeControlKey(HWND window, WORD virtualKey) { return pressKeys(window, {VK_CONTROL, virtualKey}); }
 
 std::wstring clipboardText(bool thenEmpty) {
@@ -413,6 +422,45 @@ Capture drawOffscreen(int width, int height, uint32_t background, const std::fun
     draw(canvas.dc());
     GdiFlush();
     return canvas.pixels();
+}
+
+LineEnd lineEnd(const Capture& capture, const RECT& band, const std::function<bool(uint32_t)>& ink) {
+    // Runs of columns with ink, each with its ink's top and bottom rows.
+    struct Run {
+        int left, right, top, bottom;
+    };
+    std::vector<Run> runs;
+    for (int x = band.left; x < band.right && x < capture.width; ++x) {
+        int top = -1, bottom = -1;
+        for (int y = band.top; y < band.bottom && y < capture.height; ++y) {
+            if (!ink(capture.at(x, y))) continue;
+            if (top < 0) top = y;
+            bottom = y;
+        }
+        if (top < 0) continue;
+        if (!runs.empty() && runs.back().right == x - 1) {
+            Run& r = runs.back();
+            r.right = x;
+            r.top = std::min(r.top, top);
+            r.bottom = std::max(r.bottom, bottom);
+        } else {
+            runs.push_back(Run{x, x, top, bottom});
+        }
+    }
+    LineEnd end;
+    if (runs.empty()) return end;
+    end.lastInk = runs.back().right;
+    if (runs.size() < 4) return end;
+    const Run* dots = &runs[runs.size() - 3];
+    const int height = band.bottom - band.top;
+    end.ellipsis = true;
+    for (int i = 0; i < 3; ++i) {
+        const Run& d = dots[i];
+        end.ellipsis = end.ellipsis && d.bottom - d.top + 1 <= std::max(3, height / 5) &&
+                       abs((d.right - d.left) - (dots[0].right - dots[0].left)) <= 1 &&
+                       abs(d.bottom - dots[0].bottom) <= 1 && d.right - d.left + 1 <= std::max(3, height / 5);
+    }
+    return end;
 }
 
 Capture renderText(const LOGFONTW& font, const wchar_t* text, uint32_t background, int width, int height) {

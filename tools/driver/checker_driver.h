@@ -18,9 +18,11 @@ class CheckerProcess {
 public:
     explicit CheckerProcess(const std::string& arguments = std::string());
     // Arguments that may hold text outside the ANSI code page, the folder the checker starts in
-    // (empty: this process's current folder) and the executable (empty: the built checker).
+    // (empty: this process's current folder) and the executable (empty: the built checker). The
+    // command line starts with the executable's path in quotes and a blank, or with programName
+    // when one is given, written as it stands (whatever ends it included).
     CheckerProcess(const std::wstring& arguments, const std::wstring& currentDirectory,
-                   const std::wstring& exePath = std::wstring());
+                   const std::wstring& exePath = std::wstring(), const std::wstring& programName = std::wstring());
     ~CheckerProcess();  // ends the process if it still runs
     CheckerProcess(const CheckerProcess&) = delete;
     CheckerProcess& operator=(const CheckerProcess&) = delete;
@@ -77,6 +79,8 @@ bool typeControlKey(HWND window, WORD virtualKey);
 // presses the keys in order, releasing them in the reverse order: one key, or a chord.
 bool pressKeys(HWND window, std::initializer_list<WORD> chord);
 bool bringToFront(HWND window);
+// Moves the pointer, as a user's mouse does, to a client point of the window.
+bool movePointer(HWND window, int x, int y);
 // The clipboard's Unicode text, as any program reads it, after emptying it when asked;
 // "<none>" when it holds none.
 std::wstring clipboardText(bool thenEmpty = false);
@@ -95,6 +99,14 @@ Capture captureWindow(HWND window);
 bool writeBmp(const Capture& capture, const char* path);
 // What a function draws here, in a bitmap of the given background.
 Capture drawOffscreen(int width, int height, uint32_t background, const std::function<void(HDC)>& draw);
+// Where a line of text drawn in the band (right and bottom outside) ends: the last column of its
+// ink (-1 when it has none), and whether it ends in an ellipsis, three dots drawn as the last
+// three runs of inked columns, each small, of one width and on one baseline.
+struct LineEnd {
+    int lastInk = -1;
+    bool ellipsis = false;
+};
+LineEnd lineEnd(const Capture& capture, const RECT& band, const std::function<bool(uint32_t)>& ink);
 // Black text drawn here, in a bitmap of the given background, to compare with what a window shows.
 Capture renderText(const LOGFONTW& font, const wchar_t* text, uint32_t background, int width, int height);
 
