@@ -324,7 +324,7 @@ TEST_F(CommandTest, SaveReportAsAsksBeforeReplacingAFileWhoseExtensionItAdded) {
         std::string bytes;
         ASSERT_TRUE(readWholeFile(added, &bytes));
         if (answer == IDNO) EXPECT_EQ("earlier report", bytes);
-        else EXPECT_EQ(0u, bytes.find("{\n  \"schemaVersion\": 1,"));
+        else EXPECT_EQ(0u, bytes.find("{\n  \"schemaVersion\": 2,"));
         EXPECT_EQ(std::vector<std::wstring>{L"notes.log.json"}, dir.names());
     }
 }
