@@ -125,6 +125,23 @@ const char* deviceStateWord(uint32_t state) {
     }
 }
 
+// The lists that hold a driver's devices (LISTED_ bits), in words.
+void listWords(uint32_t listed, wchar_t* text, size_t capacity) {
+    static const struct {
+        uint32_t bit;
+        const wchar_t* words;
+    } kLists[] = {{LISTED_KS_INTERFACE, L"a kernel-streaming interface"},
+                  {LISTED_ENDPOINT, L"an endpoint"},
+                  {LISTED_WAVE_DEVICE, L"a wave device"}};
+    size_t at = 0;
+    text[0] = 0;
+    for (const auto& l : kLists) {
+        if (!(listed & l.bit)) continue;
+        if (at) put(text, capacity, &at, L", ");
+        put(text, capacity, &at, l.words);
+    }
+}
+
 }  // namespace
 
 static_assert(inEnumerationOrder(FINDING_DESCRIPTORS, findingKindOf), "one finding row per kind, in order");
@@ -232,19 +249,8 @@ void formatEvidence(const Diagnosis& why, const char* hardwareId, wchar_t* text,
         _snwprintf(text, capacity, L"Its kernel-streaming filter stopped answering during the test");
         break;
     case EVIDENCE_LISTED: {
-        static const struct {
-            uint32_t bit;
-            const wchar_t* words;
-        } kLists[] = {{LISTED_KS_INTERFACE, L"a kernel-streaming interface"},
-                      {LISTED_ENDPOINT, L"an endpoint"},
-                      {LISTED_WAVE_DEVICE, L"a wave device"}};
-        wchar_t lists[128] = L"";
-        size_t at = 0;
-        for (const auto& l : kLists) {
-            if (!(why.value & l.bit)) continue;
-            if (at) put(lists, 128, &at, L", ");
-            put(lists, 128, &at, l.words);
-        }
+        wchar_t lists[128];
+        listWords(why.value, lists, 128);
         _snwprintf(text, capacity, L"Windows lists its devices (%ls), but the driver gave no version", lists);
         break;
     }

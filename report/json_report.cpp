@@ -286,11 +286,7 @@ void writeDiagnosis(JsonWriter& json, const Diagnosis& why, const DriverResult* 
     json.endArray();
 }
 
-// What Windows keeps of a row's devices.
-void writeEvidence(JsonWriter& json, const RowEvidence& e) {
-    json.beginObject("evidence");
-    json.boolean("gathered", e.gathered != 0);
-    json.number("presentDeviceNodes", long(e.presentNodes));
+void writeDeviceNodes(JsonWriter& json, const RowEvidence& e) {
     json.beginArray("deviceNodes");
     for (int32_t i = 0; i < e.nodeCount && i < ROW_EVIDENCE_CAPACITY; ++i) {
         const DeviceNodeRecord& n = *e.nodes[i];
@@ -317,6 +313,9 @@ void writeEvidence(JsonWriter& json, const RowEvidence& e) {
         json.endObject();
     }
     json.endArray();
+}
+
+void writeEndpointEntries(JsonWriter& json, const RowEvidence& e) {
     json.beginArray("endpoints");
     for (int32_t i = 0; i < e.entryCount && i < ROW_EVIDENCE_CAPACITY; ++i) {
         const WatchedEntry& w = *e.entries[i];
@@ -333,6 +332,15 @@ void writeEvidence(JsonWriter& json, const RowEvidence& e) {
         json.endObject();
     }
     json.endArray();
+}
+
+// What Windows keeps of a row's devices.
+void writeEvidence(JsonWriter& json, const RowEvidence& e) {
+    json.beginObject("evidence");
+    json.boolean("gathered", e.gathered != 0);
+    json.number("presentDeviceNodes", long(e.presentNodes));
+    writeDeviceNodes(json, e);
+    writeEndpointEntries(json, e);
     json.beginArray("listedIn");
     if (e.listed & LISTED_KS_INTERFACE) json.ascii(NULL, "ksInterface");
     if (e.listed & LISTED_ENDPOINT) json.ascii(NULL, "endpoint");
