@@ -83,13 +83,15 @@ bool listed(const DeviceNodeList& list, int32_t count, const wchar_t* instanceId
     return false;
 }
 
-// Walks one set of nodes: the present ones, then all of them, where a node already found
-// present is passed over. Returns the nodes of the set that carry a watched hardware ID.
-int32_t walk(const DeviceNodeApi& api, DWORD flags, bool present, const HardwareIdSet& ids, DeviceNodeList* list) {
-    DeviceInfoSet set(api.getClassDevsW(NULL, NULL, NULL, flags), api.destroyDeviceInfoList);
+// Walks one set of nodes (the present ones, or all of them) and appends those that carry a
+// watched hardware ID and are not in `skip`; the state is read of present ones only. Returns how
+// many nodes of the set carry one.
+int32_t walk(const DeviceNodeApi& api, bool present, const HardwareIdSet& ids, const DeviceNodeList* skip,
+             DeviceNodeList* list) {
+    DeviceInfoSet set(api.getClassDevsW(NULL, NULL, NULL, DIGCF_ALLCLASSES | DWORD(present ? DIGCF_PRESENT : 0)),
+                      api.destroyDeviceInfoList);
     if (!set.valid()) return 0;
     int32_t matches = 0;
-    const int32_t presentCount = list->count;
     SP_DEVINFO_DATA device;
     for (DWORD i = 0;; ++i) {
         ZeroMemory(&device, sizeof(device));
@@ -101,8 +103,7 @@ int32_t walk(const DeviceNodeApi& api, DWORD flags, bool present, const Hardware
         if (!api.getDeviceInstanceIdW(set.get(), &device, instanceId, DEVICE_NODE_ID_SIZE, NULL)) continue;
         instanceId[DEVICE_NODE_ID_SIZE - 1] = 0;
         ++matches;
-        // Once the present nodes filled the list, none is kept and all are counted below.
-        if (list->count >= DEVICE_NODES_CAPACITY || (!present && listed(*list, presentCount, instanceId))) continue;
+        if (list->count >= DEVICE_NODES_CAPACITY || (skip && listed(*skip, skip->count, instanceId))) continue;
         DeviceNodeRecord& node = list->nodes[list->count++];
         ZeroMemory(&node, sizeof(node));
         node.idIndex = index;
@@ -123,9 +124,16 @@ void collectDeviceNodes(const HardwareIdSet& ids, DeviceNodeList* list) {
     ZeroMemory(list, sizeof(*list));
     if (ids.count <= 0) return;
     const DeviceNodeApi& api = g_deviceNodeApi;
-    const int32_t present = walk(api, DIGCF_ALLCLASSES | DIGCF_PRESENT, true, ids, list);
-    const int32_t all = walk(api, DIGCF_ALLCLASSES, false, ids, list);
+    // All nodes first: on a machine without the drivers that one walk is all.
+    DeviceNodeList all;
+    ZeroMemory(&all, sizeof(all));
+    const int32_t allMatches = walk(api, false, ids, NULL, &all);
+    if (allMatches == 0) return;
+    // Then the present ones, with their state, and after them the others.
+    const int32_t presentMatches = walk(api, true, ids, NULL, list);
+    for (int32_t i = 0; i < all.count && list->count < DEVICE_NODES_CAPACITY; ++i)
+        if (!listed(*list, list->count, all.nodes[i].instanceId)) list->nodes[list->count++] = all.nodes[i];
     // Every present node is among all of them.
-    const int32_t found = all > present ? all : present;
+    const int32_t found = allMatches > presentMatches ? allMatches : presentMatches;
     list->leftOut = found > list->count ? found - list->count : 0;
 }
