@@ -107,7 +107,7 @@ int32_t walk(const DeviceNodeApi& api, bool present, const HardwareIdSet& ids, c
         DeviceNodeRecord& node = list->nodes[list->count++];
         ZeroMemory(&node, sizeof(node));
         node.idIndex = index;
-        node.known = present ? NODE_PRESENT : 0;
+        node.known = present ? uint32_t(NODE_PRESENT) : 0u;
         copyText(node.instanceId, instanceId, DEVICE_NODE_ID_SIZE);
         if (present) readNodeState(api, set.get(), &device, &node);
     }
