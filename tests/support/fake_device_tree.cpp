@@ -22,6 +22,7 @@ FakeDeviceNode* node(HDEVINFO set, PSP_DEVINFO_DATA device) {
 
 HDEVINFO WINAPI getClassDevs(const GUID*, PCWSTR, HWND, DWORD flags) {
     ++g_tree->openSets;
+    ++g_tree->setsAsked;
     return (flags & DIGCF_PRESENT) ? kPresentSet : kAllSet;
 }
 BOOL WINAPI enumDeviceInfo(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA device) {

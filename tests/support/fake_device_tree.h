@@ -31,4 +31,5 @@ public:
     FakeDeviceNode& add(const std::wstring& instanceId, const std::wstring& hardwareId);
     std::vector<FakeDeviceNode> nodes;
     int openSets = 0;
+    int setsAsked = 0;  // device information sets asked for
 };

@@ -28,6 +28,12 @@ TEST(DeviceNodes, WineKeepsAPlantedProblemCode) {
 
 TEST(DeviceNodes, FromTheDeviceTree) {
     FakeDeviceTree tree;
+    // A machine without the drivers pays one walk of its device tree.
+    tree.add(L"PCI\\VEN_8086", L"PCI\\VEN_8086&DEV_2668");
+    DeviceNodeList none;
+    collectDeviceNodes(kWatched, &none);
+    EXPECT_EQ(0, none.count);
+    EXPECT_EQ(1, tree.setsAsked);
     // Windows XP: the status call, whose problem code counts only with DN_HAS_PROBLEM.
     FakeDeviceNode& xp = tree.add(L"ROOT\\MEDIA\\0000", L"HalvaneVSOWDM");
     xp.hasProperties = false;
