@@ -126,7 +126,7 @@ void resetList(RecordList* list) {
 int32_t compareDevices(const DeviceRecord* a, const DeviceRecord* b) {
     struct Rank {
         static int of(const DeviceRecord* r) {
-            switch (r->kind & KIND_MASK) {
+            switch (r->kind) {
             case KIND_MME: return 2;
             case KIND_KS: return 1;
             default: return 0;

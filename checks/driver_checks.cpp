@@ -11,8 +11,6 @@
 
 namespace {
 
-bool kindIs(const DeviceRecord& r, uint32_t kind) { return (r.kind & KIND_MASK) == kind; }
-
 // Walks a list from its first record and returns the first one the test accepts.
 template <typename Test>
 const DeviceRecord* findFirst(const RecordList& list, Test accepts) {
@@ -31,47 +29,46 @@ const DeviceRecord* findFirst(const RecordList& list, Test accepts) {
 // alias for the playback side.
 const DeviceRecord* findInterfaceByHardwareId(const DeviceInventory& inventory, const char* hardwareId,
                                               Direction side) {
-    const bool capture = side == DIRECTION_RECORDING;
     return findFirst(inventory.ksInterfaces, [&](const DeviceRecord& r) {
-        return ((r.kind & KS_CAPTURE_FLAG) != 0) == capture && equalIgnoringAsciiCase(r.hardwareId, hardwareId);
+        return (r.ksAliases & ksAliasOf(side)) && equalIgnoringAsciiCase(r.hardwareId, hardwareId);
     });
 }
 
-const DeviceRecord* findDeviceByHardwareId(const RecordList& list, uint32_t kind, const char* hardwareId) {
+const DeviceRecord* findDeviceByHardwareId(const RecordList& list, DeviceSource source, const char* hardwareId) {
     return findFirst(list, [&](const DeviceRecord& r) {
-        return kindIs(r, kind) && equalIgnoringAsciiCase(r.hardwareId, hardwareId);
+        return r.kind == source && equalIgnoringAsciiCase(r.hardwareId, hardwareId);
     });
 }
 
-const DeviceRecord* findOtherByHardwareId(const DeviceRecord* self, const RecordList& list, uint32_t kind,
+const DeviceRecord* findOtherByHardwareId(const DeviceRecord* self, const RecordList& list, DeviceSource source,
                                           const char* hardwareId) {
     return findFirst(list, [&](const DeviceRecord& r) {
-        return &r != self && kindIs(r, kind) && equalIgnoringAsciiCase(r.hardwareId, hardwareId);
+        return &r != self && r.kind == source && equalIgnoringAsciiCase(r.hardwareId, hardwareId);
     });
 }
 
-const DeviceRecord* findOtherByIcon(const DeviceRecord* self, const RecordList& list, uint32_t kind,
+const DeviceRecord* findOtherByIcon(const DeviceRecord* self, const RecordList& list, DeviceSource source,
                                     const wchar_t* icon) {
     return findFirst(list, [&](const DeviceRecord& r) {
-        return &r != self && kindIs(r, kind) && iconPathEndsWith(r.iconPath, icon);
+        return &r != self && r.kind == source && iconPathEndsWith(r.iconPath, icon);
     });
 }
 
-const DeviceRecord* findOtherByDeviceGuid(const DeviceRecord* self, const RecordList& list, uint32_t kind,
+const DeviceRecord* findOtherByDeviceGuid(const DeviceRecord* self, const RecordList& list, DeviceSource source,
                                           const wchar_t* guid) {
     return findFirst(list, [&](const DeviceRecord& r) {
-        return &r != self && kindIs(r, kind) && equalIgnoringAsciiCase(r.mmDeviceGuid, guid);
+        return &r != self && r.kind == source && equalIgnoringAsciiCase(r.mmDeviceGuid, guid);
     });
 }
 
 const DeviceRecord* findOtherKsByDriverName(const DeviceRecord* self, const RecordList& list, const char* driverName) {
     return findFirst(list, [&](const DeviceRecord& r) {
-        return &r != self && kindIs(r, KIND_KS) && equalIgnoringAsciiCase(r.driverName, driverName);
+        return &r != self && r.kind == KIND_KS && equalIgnoringAsciiCase(r.driverName, driverName);
     });
 }
 
 const DeviceRecord* findMmeByPinName(const RecordList& list, const char* name) {
-    return findFirst(list, [&](const DeviceRecord& r) { return kindIs(r, KIND_MME) && strcmp(r.pinName, name) == 0; });
+    return findFirst(list, [&](const DeviceRecord& r) { return r.kind == KIND_MME && strcmp(r.pinName, name) == 0; });
 }
 
 // Collects the findings of one driver, each one error.
@@ -79,7 +76,7 @@ class Findings {
 public:
     explicit Findings(DriverResult* result) : result_(result) {}
 
-    void add(FindingKind kind, uint32_t source, Direction side, const DeviceRecord* device, const wchar_t* value,
+    void add(FindingKind kind, DeviceSource source, Direction side, const DeviceRecord* device, const wchar_t* value,
              const char* narrowValue = NULL, const wchar_t* otherName = NULL) {
         ++result_->errors;
         if (result_->findingCount >= DRIVER_FINDINGS_CAPACITY) return;  // cannot happen: see the capacity
@@ -93,7 +90,7 @@ public:
         f.otherName = otherName;
     }
     // Another device of the list shares a value: the value as that device holds it, and its name.
-    void shared(FindingKind kind, uint32_t source, Direction side, const DeviceRecord* device,
+    void shared(FindingKind kind, DeviceSource source, Direction side, const DeviceRecord* device,
                 const DeviceRecord* other, const wchar_t* value, const char* narrowValue = NULL) {
         add(kind, source, side, device, value, narrowValue, other->pinNameW);
     }
@@ -111,20 +108,20 @@ struct Side {
 };
 
 void checkEndpoint(Findings& s, const DriverCatalogEntry& row, const DeviceRecord* d, const Side& dir,
-                   uint32_t kind) {
+                   DeviceSource source) {
     const Direction side = dir.direction;
     if (strcmp(d->driverName, row.displayName) != 0)
-        s.add(FINDING_BAD_DRIVER_NAME, kind, side, d, d->driverNameW, d->driverName);
+        s.add(FINDING_BAD_DRIVER_NAME, source, side, d, d->driverNameW, d->driverName);
     if (!pinNameMatches(d->pinName, dir.stem, row.displayName))
-        s.add(FINDING_BAD_PIN_NAME, kind, side, d, d->pinNameW, d->pinName);
-    if (!iconPathEndsWith(d->iconPath, dir.icon)) s.add(FINDING_BAD_PIN_ICON, kind, side, d, d->iconPath);
-    if (const DeviceRecord* o = findOtherByHardwareId(d, *dir.list, kind, row.driverHardwareId))
-        s.shared(FINDING_SAME_HARDWARE_ID, kind, side, d, o, NULL, o->hardwareId);
+        s.add(FINDING_BAD_PIN_NAME, source, side, d, d->pinNameW, d->pinName);
+    if (!iconPathEndsWith(d->iconPath, dir.icon)) s.add(FINDING_BAD_PIN_ICON, source, side, d, d->iconPath);
+    if (const DeviceRecord* o = findOtherByHardwareId(d, *dir.list, source, row.driverHardwareId))
+        s.shared(FINDING_SAME_HARDWARE_ID, source, side, d, o, NULL, o->hardwareId);
     // The other record is compared with the catalogue's icon text, not with d's path.
-    if (const DeviceRecord* o = findOtherByIcon(d, *dir.list, kind, dir.icon))
-        s.shared(FINDING_SAME_ICON, kind, side, d, o, o->iconPath);
-    if (const DeviceRecord* o = findOtherByDeviceGuid(d, *dir.list, kind, d->mmDeviceGuid))
-        s.shared(FINDING_SAME_ENDPOINT_GUID, kind, side, d, o, o->mmDeviceGuid);
+    if (const DeviceRecord* o = findOtherByIcon(d, *dir.list, source, dir.icon))
+        s.shared(FINDING_SAME_ICON, source, side, d, o, o->iconPath);
+    if (const DeviceRecord* o = findOtherByDeviceGuid(d, *dir.list, source, d->mmDeviceGuid))
+        s.shared(FINDING_SAME_ENDPOINT_GUID, source, side, d, o, o->mmDeviceGuid);
 }
 
 void checkKs(Findings& s, const DriverCatalogEntry& row, const DeviceRecord* d, const Side& dir) {

@@ -168,7 +168,7 @@ int32_t closeInventory() {
 }
 
 bool silentFilterIn(const DeviceRecord& filter, Direction direction) {
-    return (filter.kind & (direction == DIRECTION_RECORDING ? KS_CAPTURE_FLAG : KS_RENDER_FLAG)) != 0;
+    return (filter.ksAliases & ksAliasOf(direction)) != 0;
 }
 
 const DeviceRecord* findSilentFilter(const DeviceInventory& inventory, const char* hardwareId, Direction direction) {

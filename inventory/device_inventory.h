@@ -50,8 +50,7 @@ struct DeviceInventory {
     // deadline), in the order SetupAPI lists them; they are in neither device list. One record
     // per filter: kind KIND_KS; driverNameW / driverName its interface path and pinNameW /
     // pinName its name, cut as in a KS record; hardwareId the first hardware ID of its device,
-    // empty when it has none; for which directions its interface has a live alias, see
-    // silentFilterIn.
+    // empty when it has none; ksAliases the live aliases of its interface (see silentFilterIn).
     RecordList silentFilters;
     HardwareIdSet watched;  // the hardware IDs the evidence is gathered for
     PassEvidence evidence;

@@ -167,8 +167,8 @@ private:
     int members_[16];
 };
 
-const char* sourceName(uint32_t kind) {
-    switch (kind & KIND_MASK) {
+const char* sourceName(DeviceSource kind) {
+    switch (kind) {
     case KIND_MME: return "MME";
     case KIND_KS: return "KS";
     case KIND_WDM: return "WDM";
@@ -215,7 +215,7 @@ void writeDevices(JsonWriter& json, const char* key, const RecordList* list) {
         wchar_t hardwareId[128];
         formatHardwareId(d, hardwareId);
         json.text("hardwareId", hardwareId);
-        if ((d.kind & KIND_MASK) == KIND_KS) {
+        if (d.kind == KIND_KS) {
             json.text("interfacePath", d.driverNameW, DRIVER_NAME_SIZE);
         } else {
             json.text("driverName", d.driverNameW, DRIVER_NAME_SIZE);

@@ -14,8 +14,8 @@ const char* const kClassNames[] = {"< XP", "WIN XP", "WIN Server 2003", "WIN VIS
 
 const char kSeparator[] = "------------------------------------------------------------------";
 
-const wchar_t* sourceTag(uint32_t kind) {
-    switch (kind & KIND_MASK) {
+const wchar_t* sourceTag(DeviceSource kind) {
+    switch (kind) {
     case KIND_KS: return L"KS ";
     case KIND_MME: return L"MME";
     case KIND_WDM: return L"WDM";
@@ -61,7 +61,7 @@ void wideLine(wchar_t* line, const wchar_t* format, ...) {
     makeLineSafe(line);
 }
 
-const char* sourceWord(uint32_t source) {
+const char* sourceWord(DeviceSource source) {
     switch (source) {
     case KIND_MME: return "MME";
     case KIND_KS: return "KS";
@@ -90,7 +90,7 @@ void formatDeviceLine(const DeviceRecord& record, Direction direction, wchar_t* 
     const wchar_t* word = direction == DIRECTION_RECORDING ? L"IN" : L"OUT";
     wchar_t hardwareId[128];
     formatHardwareId(record, hardwareId);
-    if ((record.kind & KIND_MASK) == KIND_KS)
+    if (record.kind == KIND_KS)
         _snwprintf(line, size, L"%ls %ls %ls | %ls | %ls", word, sourceTag(record.kind), record.pinNameW, hardwareId,
                    record.driverNameW);
     else

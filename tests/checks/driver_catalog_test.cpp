@@ -107,7 +107,7 @@ TEST_F(CheckDriverTest, HardwareIdsIgnoreCase) {
     world.add(world.inventory.ksInterfaces, fields);
     const char* const spellings[] = {"HALVANEVSOWDM", "halvanevsowdm", "hALVANEvsoWDM"};
     int spelling = 0;
-    for (uint32_t kind : {KIND_MME, KIND_KS, KIND_WDM})
+    for (DeviceSource kind : {KIND_MME, KIND_KS, KIND_WDM})
         for (bool recording : {true, false}) {
             RecordFields device = CheckWorld::correctDevice(kVesso, kind, recording);
             device.hardwareId = spellings[spelling++ % 3];

@@ -47,12 +47,12 @@ TEST(FormatDeviceLine, LayoutsByKind) {
               deviceLine(mme, DIRECTION_PLAYBACK));
 
     RecordFields wdm;
-    wdm.kind = KIND_WDM | KS_CAPTURE_FLAG;  // only the low 16 bits choose the tag
+    wdm.kind = KIND_WDM;
     wdm.name = L"Speakers";
     EXPECT_EQ(L"OUT WDM Speakers |  |  | ICON:  ", deviceLine(wdm, DIRECTION_PLAYBACK));
 
     RecordFields other;
-    other.kind = 2;
+    other.kind = DeviceSource(2);
     other.name = L"odd";
     other.hardwareId = "X";
     EXPECT_EQ(L"IN --- odd | X |  | ICON:  ", deviceLine(other, DIRECTION_RECORDING));
@@ -178,7 +178,7 @@ struct EveryMessageWorld {
         // icon, and a second record sharing the hardware ID, the catalogue's icon and the GUID.
         for (bool recording : {true, false}) {
             RecordList& list = recording ? world.inventory.inputDevices : world.inventory.outputDevices;
-            for (uint32_t kind : {KIND_MME, KIND_WDM}) {
+            for (DeviceSource kind : {KIND_MME, KIND_WDM}) {
                 RecordFields bad = CheckWorld::correctDevice(vesso, kind, recording);
                 const std::wstring label = std::wstring(kind == KIND_MME ? L"Wave " : L"Endpoint ") +
                                            (recording ? L"Rec" : L"Play");

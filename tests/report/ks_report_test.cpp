@@ -92,7 +92,8 @@ TEST_F(KsReportTest, TwoDriversInstalledCorrectlyInEveryList) {
     const DeviceRecord* silent = recordAt(g_inventory.silentFilters, 1);
     EXPECT_EQ(headset, silent->driverNameW);
     EXPECT_STREQ("USB\\VID_0D8C&PID_0014", silent->hardwareId);
-    EXPECT_EQ(0x30008u, silent->kind);  // KS, found with a capture and a render alias
+    EXPECT_EQ(KIND_KS, silent->kind);
+    EXPECT_EQ(3u, silent->ksAliases);  // found with a capture and a render alias
     saveScenario("two_drivers_and_a_silent_filter", json, text());
 }
 
@@ -207,8 +208,7 @@ TEST_F(KsReportTest, AFilterThatStopsPartWay) {
         EXPECT_EQ(recordingListed, text().find(L"\r\nIN KS  Halvane Point | HalvaneVSOWDM | ") != std::wstring::npos)
             << c.what;
         ASSERT_EQ(1u, recordCount(g_inventory.silentFilters)) << c.what;
-        EXPECT_EQ(0x8u | (c.captureAlias ? 0x10000u : 0) | (c.renderAlias ? 0x20000u : 0),
-                  recordAt(g_inventory.silentFilters, 1)->kind)
+        EXPECT_EQ((c.captureAlias ? 1u : 0) | (c.renderAlias ? 2u : 0), recordAt(g_inventory.silentFilters, 1)->ksAliases)
             << c.what;
         EXPECT_EQ(c.sides, silentSides(json)) << c.what;
         releaseJsonRuns(&json);

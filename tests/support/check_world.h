@@ -29,7 +29,7 @@ public:
     void sortLists();
 
     // What a MME, KS or WDM device of the row looks like when registered correctly.
-    static RecordFields correctDevice(const DriverCatalogEntry& row, uint32_t kind, bool recording,
+    static RecordFields correctDevice(const DriverCatalogEntry& row, DeviceSource kind, bool recording,
                                     const wchar_t* icon = nullptr);
 };
 

@@ -143,7 +143,7 @@ TEST_F(EndpointSourceTest, NothingWhenTheApiFails) {
 TEST_F(EndpointSourceTest, HardwareIdFromTheInterfaceOfTheSameDirectionElseFromTheRegistry) {
     // The interface map knows the render side of "Halvane Virtual Vesso" by its interface name.
     RecordFields renderInterface;
-    renderInterface.kind = 0;
+    renderInterface.ksAliases = KS_ALIAS_RENDER;
     renderInterface.name = L"Halvane Point";
     renderInterface.driverName = L"Halvane Virtual Vesso";
     renderInterface.hardwareId = "FromInterface";
@@ -180,7 +180,7 @@ TEST_F(EndpointSourceTest, HardwareIdFromTheInterfaceOfTheSameDirectionElseFromT
 TEST_F(EndpointSourceTest, AnEndpointWithoutAdapterNameBorrowsNoHardwareId) {
     // An unrelated render interface that has no "FriendlyName" of its own.
     RecordFields unnamed;
-    unnamed.kind = 0;
+    unnamed.ksAliases = KS_ALIAS_RENDER;
     unnamed.name = L"Some Other Device";
     unnamed.hardwareId = "UNRELATED";
     const DeviceRecord r = makeRecord(unnamed);
