@@ -57,7 +57,7 @@ void fillEndpointRegistryTable(EndpointRegistryTable* table) {
 
 namespace {
 
-const char* driverFileSuffix(int32_t osClass) {
+const char* driverFileSuffix(OsClass osClass) {
     switch (osClass) {
     case OS_BEFORE_XP:
     case OS_XP: return "_xp.sys";
@@ -74,7 +74,7 @@ const char* driverFileSuffix(int32_t osClass) {
 
 }  // namespace
 
-void driverIconReference(const char* fileBase, Direction direction, int32_t osClass, int32_t is64BitWindows,
+void driverIconReference(const char* fileBase, Direction direction, OsClass osClass, int32_t is64BitWindows,
                          wchar_t* reference) {
     char narrow[128];
     _snprintf(narrow, sizeof(narrow), "%s%s%s%s", fileBase ? fileBase : "", is64BitWindows == WINDOWS_64_BIT ? "64" : "",

@@ -116,7 +116,7 @@ void decideFinding(const DriverCatalogEntry& row, const CheckContext& context, c
     Diagnosis* why = &f->why;
     ZeroMemory(why, sizeof(*why));
     set(why, CAUSE_UNKNOWN, EVIDENCE_NONE);
-    const bool legacy = context.osClass >= OS_BEFORE_XP && context.osClass <= OS_SERVER_2003;
+    const bool legacy = isBeforeVista(context.osClass);
     const DeviceInventory& inventory = *context.inventory;
     switch (f->kind) {
     case FINDING_NOT_RESPONDING:

@@ -136,9 +136,9 @@ void checkKs(Findings& s, const DriverCatalogEntry& row, const DeviceRecord* d, 
 }
 
 // A checked driver's devices in every list: MME, then KS, then WDM, each side recording first.
-void checkLists(Findings& s, const DriverCatalogEntry& row, const DeviceInventory& inventory, int32_t osClass) {
+void checkLists(Findings& s, const DriverCatalogEntry& row, const DeviceInventory& inventory, OsClass osClass) {
     // Before Windows Vista the MME records are only looked for, and there are no endpoints.
-    const bool legacy = osClass >= OS_BEFORE_XP && osClass <= OS_SERVER_2003;
+    const bool legacy = isBeforeVista(osClass);
     const Side directions[] = {
         {&inventory.inputDevices, DIRECTION_RECORDING, row.recordingPinName, row.recordingIcon},
         {&inventory.outputDevices, DIRECTION_PLAYBACK, row.playbackPinName, row.playbackIcon},

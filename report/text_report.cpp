@@ -9,9 +9,6 @@
 
 namespace {
 
-const char* const kClassNames[] = {"< XP", "WIN XP", "WIN Server 2003", "WIN VISTA", "WIN 7",
-                                   "WIN 8", "WIN 8.1", "WIN 10", "> WIN10"};
-
 const char kSeparator[] = "------------------------------------------------------------------";
 
 const wchar_t* sourceTag(DeviceSource kind) {
@@ -71,8 +68,19 @@ const char* sourceWord(DeviceSource source) {
 
 }  // namespace
 
-const char* osClassName(int32_t osClass) {
-    return osClass >= 0 && osClass <= OS_AFTER_WIN10 ? kClassNames[osClass] : "unknown";
+const char* osClassName(OsClass osClass) {
+    switch (osClass) {
+    case OS_BEFORE_XP: return "< XP";
+    case OS_XP: return "WIN XP";
+    case OS_SERVER_2003: return "WIN Server 2003";
+    case OS_VISTA: return "WIN VISTA";
+    case OS_WIN7: return "WIN 7";
+    case OS_WIN8: return "WIN 8";
+    case OS_WIN81: return "WIN 8.1";
+    case OS_WIN10: return "WIN 10";
+    case OS_AFTER_WIN10: return "> WIN10";
+    default: return "unknown";
+    }
 }
 
 void formatHardwareId(const DeviceRecord& record, wchar_t* text) {

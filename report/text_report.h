@@ -26,7 +26,7 @@ void formatHardwareId(const DeviceRecord& record, wchar_t* text);
 // "Operating System: <class> <32Bits|64Bits> Build: <build>"
 void formatOsLine(const OsIdentification& os, int32_t is64BitWindows, char* line, size_t size);
 // The release class as the OS line names it ("WIN 10"), "unknown" outside the classes.
-const char* osClassName(int32_t osClass);
+const char* osClassName(OsClass osClass);
 
 // A driver's "CHECKING" line and a finding's "*ERROR" line, exactly as the log holds them
 // (without the line ending), in REPORT_LINE_SIZE units. A finding without a line of its own

@@ -160,7 +160,7 @@ int main(int argc, char** argv) {
         for (int run = 0; run < runs; ++run) {
             LogBuffer log;
             createLog(&log);
-            OsIdentification os = {7, 10, 0, 19045, 2};
+            OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
             const TestRunContext context = {&g_inventory, &os, 1, 0};
             TestRunResults results;
             JsonRuns json = {};
@@ -190,7 +190,7 @@ int main(int argc, char** argv) {
     for (const DriverCatalogEntry& row : DRIVER_CATALOG) world.addDriver(row.interfaceGuid, row.expectedVersion);
     LogBuffer log;
     createLog(&log);
-    OsIdentification os = {7, 10, 0, 19045, 2};
+    OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
     openInventory(kCollectionOptions, catalogHardwareIds());
     LARGE_INTEGER t0, t1;
     QueryPerformanceCounter(&t0);

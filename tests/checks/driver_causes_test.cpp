@@ -179,7 +179,7 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
         Evidence evidence(world.inventory);
         if (c.plant) c.plant(world, evidence);
         world.sortLists();
-        const CheckContext context = {&world.inventory, 7};
+        const CheckContext context = {&world.inventory, OS_WIN10};
         const DriverVersionAnswer answer = {0, c.version};
         DriverResult result;
         EXPECT_EQ(c.errors, checkDriver(kVesso, answer, context, &result));
@@ -198,7 +198,7 @@ TEST(DriverCauses, BeforeVistaNoServiceOrStoreDecides) {
     Evidence evidence(world.inventory);
     installVesso(world, {{KIND_MME, true}, {KIND_MME, false}});
     evidence.inv.evidence.services.audio = AUDIO_SERVICE_STOPPED;
-    const CheckContext context = {&world.inventory, 1};
+    const CheckContext context = {&world.inventory, OS_XP};
     const DriverVersionAnswer answer = {0, kRight};
     DriverResult result;
     EXPECT_EQ(2, checkDriver(kVesso, answer, context, &result));

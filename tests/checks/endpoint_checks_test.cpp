@@ -59,7 +59,7 @@ protected:
     Lines check() {
         openInventory(kCollectionOptions, catalogHardwareIds());
         clear(&log);
-        const CheckContext context = {&g_inventory, 7};
+        const CheckContext context = {&g_inventory, OS_WIN10};
         DriverResult result;
         DriverVersionAnswer answer = {0, 0};
         askDriverVersions(&kVesso.interfaceGuid, 1, &answer);

@@ -258,7 +258,7 @@ TEST_F(InventoryTest, ManyStoreEntriesGolden) {
 
     LogBuffer log;
     createLog(&log);
-    const OsIdentification os = {7, 10, 0, 19045, 2};
+    const OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
     const TestRunContext context = {&g_inventory, &os, 1, 0};
     JsonRuns json = {};
     runAndRender(context, &log, &json);
@@ -305,7 +305,7 @@ TEST_F(InventoryTest, HostileStoreGivesAJsonReportThatStaysValid) {
     openInventory(kCollectionOptions, catalogHardwareIds());
     LogBuffer log;
     createLog(&log);
-    const OsIdentification os = {7, 10, 0, 19045, 2};
+    const OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
     const TestRunContext context = {&g_inventory, &os, 1, 0};
     TestRunResults results;
     const int32_t total = runTest(context, &results);

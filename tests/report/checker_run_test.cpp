@@ -117,7 +117,7 @@ protected:
     FakeWorld devices;
     LogBuffer log;
     JsonRuns json = {};
-    OsIdentification os = {7, 10, 0, 19045, 2};
+    OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
     int32_t is64 = 1;
     int32_t initValue = 0;
 };
@@ -304,7 +304,7 @@ TEST_F(TestRunTest, ExactlyOneErrorIsConcludedAsOne) {
 TEST_F(TestRunTest, ClosingBlock) {
     CheckWorld world;
     initValue = -4;
-    os = {2, 5, 2, 3790, 2};
+    os = {OS_SERVER_2003, 5, 2, 3790, 2};
     is64 = 0;
     SYSTEMTIME before, after;
     GetSystemTime(&before);
@@ -365,11 +365,11 @@ TEST_F(TestRunTest, DeviceListsInListOrder) {
 }
 
 TEST(FormatOsLine, BitnessAndOutOfRangeClasses) {
-    OsIdentification os = {7, 10, 0, 19045, 2};
+    OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
     char line[64];
     formatOsLine(os, 1, line, sizeof(line));
     EXPECT_STREQ("Operating System: WIN 10 64Bits Build: 19045", line);
-    os.osClass = 9;
+    os.osClass = OsClass(9);
     formatOsLine(os, 0, line, sizeof(line));
     EXPECT_STREQ("Operating System: unknown 32Bits Build: 19045", line);
     char small[20];

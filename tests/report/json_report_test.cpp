@@ -19,7 +19,7 @@ TestRunResults emptyRun(const RecordList* recording, const RecordList* playback,
     memset(&r, 0, sizeof(r));
     r.checkerVersion = "1.0.8.8";
     r.testDate = {2026, 12, 2, 8, 23, 5, 9, 0};
-    r.os = {7, 10, 0, 19045, 2};
+    r.os = {OS_WIN10, 10, 0, 19045, 2};
     r.initValue = initValue;
     r.recordingDevices = recording;
     r.playbackDevices = playback;

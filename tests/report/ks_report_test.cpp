@@ -65,7 +65,7 @@ protected:
     TestRegistry registry;
     LogBuffer log, whatToDo;
     JsonRuns json = {};
-    OsIdentification os = {7, 10, 0, 19045, 2};
+    OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
     int32_t initValue = 0;
 };
 
