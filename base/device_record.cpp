@@ -69,8 +69,6 @@ void mergeRuns(RecordList* list, uint32_t lo, uint32_t mid, uint32_t hi) {
 
 ListMemory g_listMemory = kHeap;
 
-const ListMemory& realListMemory() { return kHeap; }
-
 void initList(RecordList* list) {
     ZeroMemory(list, sizeof(*list));
     list->items = allocate(LIST_INITIAL_BYTES);

@@ -90,7 +90,6 @@ struct ListMemory {
     void (*release)(void* block);
 };
 extern ListMemory g_listMemory;
-const ListMemory& realListMemory();
 
 // A source hands each record it made to this before the record is listed, so that what other
 // sources know about the device (hardware ID, endpoint entry) can be added by the caller.

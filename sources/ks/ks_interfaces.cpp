@@ -132,8 +132,6 @@ void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const w
 
 KsSetupApi g_ksSetupApi = kReal;
 
-const KsSetupApi& realKsSetupApi() { return kReal; }
-
 int32_t collectKsInterfaces(RecordList* ksInterfaces) {
     resetList(ksInterfaces);
     HeapBlock detail(kDetailBlockBytes);

@@ -30,7 +30,6 @@ struct KsSetupApi {
     BOOL(WINAPI* destroyDeviceInfoList)(HDEVINFO set);
 };
 extern KsSetupApi g_ksSetupApi;
-const KsSetupApi& realKsSetupApi();
 
 // Rebuilds the interface map: capture aliases first, then render aliases, each record of kind
 // KIND_KS with the one alias it stands for. 0, or -1 without memory.

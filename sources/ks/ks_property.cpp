@@ -116,8 +116,6 @@ bool readMultipleItems(KsFilter* filter, uint32_t pinId, uint32_t propertyId, ui
 
 KsApi g_ksApi = kReal;
 
-const KsApi& realKsApi() { return kReal; }
-
 HRESULT ksPropertyRequest(HANDLE filter, const KsPinRequest& request, void* output, uint32_t outputSize,
                           uint32_t* bytesReturned, DriverJob* job) {
     if (bytesReturned) *bytesReturned = 0;

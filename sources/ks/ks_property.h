@@ -99,7 +99,6 @@ struct KsApi {
     void (*releaseBlock)(void* block);
 };
 extern KsApi g_ksApi;
-const KsApi& realKsApi();
 
 // A request that did not complete within its wait and had to be cancelled, however it ended.
 const HRESULT KS_E_NO_ANSWER = HRESULT(0x800705B4L);  // HRESULT_FROM_WIN32(ERROR_TIMEOUT)

@@ -25,6 +25,7 @@
 #include "report/json_report.h"
 #include "support/fake_endpoints.h"
 #include "support/fake_world.h"
+#include "support/saved_table.h"
 #include "support/test_registry.h"
 
 namespace {
@@ -120,6 +121,7 @@ int main(int argc, char** argv) {
     FakeWorld world;
     FakeEndpoints endpoints;
     TestRegistry registry;
+    const SavedTable<RegistryApi> savedRegistryApi(g_registryApi);
     g_registryApi.regOpenKeyExW = countedOpen;
 
     printf("%-44s %12s %12s %12s %8s\n", "world (per direction)", "pass", "key opens", "floor", "ratio");
@@ -212,6 +214,5 @@ int main(int argc, char** argv) {
                memory.PeakPagefileUsage / 1048576.0);
     closeInventory();
     releaseLog(&log);
-    g_registryApi = realRegistryApi();
     return 0;
 }

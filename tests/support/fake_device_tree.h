@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sources/devnodes/device_nodes.h"
+#include "support/saved_table.h"
 
 // A device tree standing in for Windows behind the device node walk while it lives.
 struct FakeDeviceNode {
@@ -27,6 +28,11 @@ public:
     ~FakeDeviceTree();
     FakeDeviceTree(const FakeDeviceTree&) = delete;
     FakeDeviceTree& operator=(const FakeDeviceTree&) = delete;
+
+private:
+    SavedTable<DeviceNodeApi> savedApi_{g_deviceNodeApi};  // Windows as it was
+
+public:
     // A node with one hardware ID, terminated as Windows stores it.
     FakeDeviceNode& add(const std::wstring& instanceId, const std::wstring& hardwareId);
     std::vector<FakeDeviceNode> nodes;

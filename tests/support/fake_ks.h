@@ -17,7 +17,10 @@
 
 #include <setupapi.h>
 
+#include "base/worker.h"
+#include "sources/ks/ks_interfaces.h"
 #include "sources/ks/ks_property.h"
+#include "support/saved_table.h"
 
 // Windows' own values, written out here so that a typo in the product's copies shows: a fake
 // filter answers only requests made with these.
@@ -133,6 +136,14 @@ public:
     ~FakeKs();  // waits for late completions still to come, then puts Windows back
     FakeKs(const FakeKs&) = delete;
     FakeKs& operator=(const FakeKs&) = delete;
+
+private:
+    // Windows as it was.
+    SavedTable<KsApi> savedKsApi_{g_ksApi};
+    SavedTable<WorkerApi> savedWorkerApi_{g_workerApi};
+    SavedTable<KsSetupApi> savedSetupApi_{g_ksSetupApi};
+
+public:
 
     FakeKsFilter& add(const std::wstring& path, int pinCount = 0, uint32_t dataFlow = KS_DATAFLOW_IN);
     // A listed interface with live aliases of the given directions, its names and hardware ID,

@@ -6,6 +6,7 @@
 #include "checks/driver_catalog.h"
 #include "sources/store/endpoint_store.h"
 #include "support/records.h"
+#include "support/saved_table.h"
 #include "support/test_registry.h"
 
 namespace {
@@ -28,13 +29,13 @@ struct KeyCounter {
         ++closes;
         return RegCloseKey(key);
     }
-    KeyCounter(const wchar_t* directionName) {
+    KeyCounter(const wchar_t* directionName) : saved(g_registryApi) {
         opens = closes = directionOpens = 0;
         direction = TestRegistry::directionPath(directionName);
         g_registryApi.regOpenKeyExW = open;
         g_registryApi.regCloseKey = close;
     }
-    ~KeyCounter() { g_registryApi = realRegistryApi(); }
+    const SavedTable<RegistryApi> saved;
 };
 int KeyCounter::opens, KeyCounter::closes, KeyCounter::directionOpens;
 std::wstring KeyCounter::direction;
