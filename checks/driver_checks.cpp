@@ -208,12 +208,6 @@ DriverJobs catalogVersionJobs(CatalogVersions* versions) {
     return driverVersionJobs(&versions->jobs);
 }
 
-void askCatalogVersions(DriverVersionAnswer answers[DRIVER_CATALOG_SIZE]) {
-    CatalogVersions versions;
-    runDriverJobs(catalogVersionJobs(&versions));
-    memcpy(answers, versions.answers, sizeof(versions.answers));
-}
-
 int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& answer, const CheckContext& context,
                     DriverResult* result) {
     memset(result, 0, sizeof(*result));

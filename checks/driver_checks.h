@@ -26,8 +26,6 @@ struct CatalogVersions {
     DriverVersionJobs jobs;
 };
 DriverJobs catalogVersionJobs(CatalogVersions* versions);
-// The answers asked now, on a walk of their own.
-void askCatalogVersions(DriverVersionAnswer answers[DRIVER_CATALOG_SIZE]);
 
 // Checks one driver, given its answer to the version request, into result. Returns what the row
 // adds to the error total: 0 (not installed, or no error), 1 (wrong version, or a driver that

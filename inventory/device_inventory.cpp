@@ -130,8 +130,8 @@ int32_t collectDevices(const DriverJobs* more) {
         if (more) more->take(walk, more->context);
     }
     ksDevices.addSilentFilters(&inv.silentFilters);
-    collectSide(&inv, DIRECTION_RECORDING, sources, &ksDevices);
-    collectSide(&inv, DIRECTION_PLAYBACK, sources, &ksDevices);
+    collectSide(&inv, DIRECTION_RECORDING, sources, ksDevices);
+    collectSide(&inv, DIRECTION_PLAYBACK, sources, ksDevices);
 
     sortDevices(&inv.inputDevices);
     sortDevices(&inv.outputDevices);
@@ -139,11 +139,11 @@ int32_t collectDevices(const DriverJobs* more) {
 }
 
 void collectSide(DeviceInventory* inventory, Direction direction, uint32_t sources,
-                 const KsDeviceCollection* ksDevices) {
+                 const KsDeviceCollection& ksDevices) {
     RecordList* list = direction == DIRECTION_RECORDING ? &inventory->inputDevices : &inventory->outputDevices;
     Completion completion(inventory, direction);
     if (sources & OPT_ENDPOINTS) collectEndpoints(inventory, &completion);
-    if ((sources & OPT_KS) && ksDevices) ksDevices->addDevices(inventory->ksInterfaces, list, direction);
+    if (sources & OPT_KS) ksDevices.addDevices(inventory->ksInterfaces, list, direction);
     const RecordCompletion waveCompletion = {completeWaveDevice, &completion};
     if (sources & OPT_MME) collectWaveDevices(list, direction, waveCompletion);
     addWatchedEntriesOfSide(inventory, &completion);

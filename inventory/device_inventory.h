@@ -63,21 +63,21 @@ extern DeviceInventory g_inventory;
 // (base/driver_walk.h), made on a worker thread and waited for under the walk's deadline: the
 // filters it asks and `more`, the jobs of a caller that asks its own devices in the same walk
 // (a test's version requests), so that drivers that do not answer cost the pass one wait in all.
-int32_t openInventory(uint32_t options, const HardwareIdSet& watched, const DriverJobs* more = NULL);
+int32_t openInventory(uint32_t options, const HardwareIdSet& watched, const DriverJobs* more);
 int32_t collectDevices(const DriverJobs* more = NULL);
 int32_t closeInventory();
 // The lists for the first test of the program: the pass that opening the audio side ran, when
 // nothing has read it yet (it was made moments before, with nothing in between that could
 // change or see it, and asked the same `more`); otherwise a new pass.
-int32_t collectDevicesForTest(const DriverJobs* more = NULL);
+int32_t collectDevicesForTest(const DriverJobs* more);
 
 // One side of a pass, appended to the inventory's list of that side: Core Audio endpoints, then
 // kernel-streaming filters, then wave devices, as far as `sources` (OPT_ flags) names them. Each
 // record is completed from the interface map and from the store's key of that side, which is
 // read at most once however many devices are completed from it.
-// The kernel-streaming records come from the pass's collection of filters, when one is given.
+// The kernel-streaming records come from the pass's collection of filters.
 void collectSide(DeviceInventory* inventory, Direction direction, uint32_t sources,
-                 const KsDeviceCollection* ksDevices = NULL);
+                 const KsDeviceCollection& ksDevices);
 
 // The filter of silentFilters with that hardware ID (ASCII case ignored) whose interface has a
 // live alias of the direction; null when there is none.

@@ -24,10 +24,6 @@ int32_t runTest(const TestRunContext& context, TestRunResults* results) {
     r.silentFilters = &context.inventory->silentFilters;
 
     const CheckContext check = {context.inventory, context.os->osClass};
-    // All drivers at once: drivers that do not answer share one wait instead of adding theirs.
-    DriverVersionAnswer answers[DRIVER_CATALOG_SIZE];
-    if (context.versions) memcpy(answers, context.versions, sizeof(answers));
-    else askCatalogVersions(answers);
     for (int i = 0; i < DRIVER_CATALOG_SIZE; ++i) {
         DriverCatalogEntry row = DRIVER_CATALOG[i];
         wchar_t recordingIcon[128], playbackIcon[128];
@@ -39,7 +35,7 @@ int32_t runTest(const TestRunContext& context, TestRunResults* results) {
             row.recordingIcon = recordingIcon;
             row.playbackIcon = playbackIcon;
         }
-        r.errorTotal += checkDriver(row, answers[i], check, &r.drivers[i]);
+        r.errorTotal += checkDriver(row, context.versions[i], check, &r.drivers[i]);
     }
     r.conclusion = r.errorTotal > 0 ? CONCLUSION_ERRORS_DETECTED : CONCLUSION_OK;
     GetSystemTime(&r.testDate);  // UTC, so that reports from anywhere compare

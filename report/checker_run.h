@@ -17,7 +17,7 @@ struct TestRunContext {
     int32_t is64BitWindows;
     int32_t initValue;  // result of the integrity check of the program's own file
     // The catalogue's answers to the version requests, asked in the collection pass
-    // (CatalogVersions) so that their wait is the pass's; null: the drivers are asked during the run.
+    // (CatalogVersions) so that their wait is the pass's.
     const DriverVersionAnswer* versions;
 };
 

@@ -107,13 +107,13 @@ const HRESULT KS_E_NO_ANSWER = HRESULT(0x800705B4L);  // HRESULT_FROM_WIN32(ERRO
 // of the answer. The request is a call of the job (optional) in its walk: KS_E_NO_ANSWER without
 // a request when the walk has given the job up.
 HRESULT ksPropertyRequest(HANDLE filter, const KsPinRequest& request, void* output, uint32_t outputSize,
-                          uint32_t* bytesReturned, DriverJob* job = NULL);
+                          uint32_t* bytesReturned, DriverJob* job);
 HRESULT getPinProperty(HANDLE filter, uint32_t pinId, uint32_t propertyId, void* output, uint32_t outputSize,
-                       DriverJob* job = NULL);
+                       DriverJob* job);
 // On success *block is a new block of *size bytes (zero-filled behind the answer) that the caller
 // frees with g_ksApi.releaseBlock; after a failed second request the block is the caller's as well.
 HRESULT getPinPropertyAlloc(HANDLE filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* size,
-                            DriverJob* job = NULL);
+                            DriverJob* job);
 
 // What queryPinInfo made of one pin.
 enum PinQueryResult : int32_t {
@@ -141,13 +141,13 @@ enum StreamingPinsResult : int32_t {
 StreamingPinsResult collectStreamingPins(KsFilter* filter, Direction direction);
 // The open, every request and the close are calls of the job (optional) in its walk; a filter
 // whose job the walk gave up before its open is silent.
-KsFilter* openKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName, DriverJob* job = NULL);
+KsFilter* openKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName, DriverJob* job);
 void closeKsFilter(KsFilter* filter);
 
 // A filter openKsFilter opened, closed on every path out of the scope that holds it.
 class OpenKsFilter {
 public:
-    OpenKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName, DriverJob* job = NULL)
+    OpenKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName, DriverJob* job)
         : filter_(openKsFilter(devicePath, friendlyName, job)) {}
     ~OpenKsFilter() { closeKsFilter(filter_); }
     OpenKsFilter(const OpenKsFilter&) = delete;

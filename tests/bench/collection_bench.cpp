@@ -23,6 +23,7 @@
 #include "inventory/device_inventory.h"
 #include "report/checker_run.h"
 #include "report/json_report.h"
+#include "support/check_world.h"
 #include "support/fake_endpoints.h"
 #include "support/fake_world.h"
 #include "support/saved_table.h"
@@ -129,7 +130,7 @@ int main(int argc, char** argv) {
         const int devices = 200;
         writeStore(registry, leftOvers, devices);
         addDevices(world, endpoints, devices, devices);
-        openInventory(kCollectionOptions, catalogHardwareIds());
+        openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
         std::vector<double> passes, floors, bare;
         long opens = 0;
         for (int run = 0; run < runs; ++run) {
@@ -163,7 +164,8 @@ int main(int argc, char** argv) {
             LogBuffer log;
             createLog(&log);
             OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
-            const TestRunContext context = {&g_inventory, &os, 1, 0};
+            CatalogVersions versions;
+            const TestRunContext context = {&g_inventory, &os, 1, 0, askCatalogVersions(&versions)};
             TestRunResults results;
             JsonRuns json = {};
             std::string document;
@@ -193,12 +195,13 @@ int main(int argc, char** argv) {
     LogBuffer log;
     createLog(&log);
     OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     LARGE_INTEGER t0, t1;
     QueryPerformanceCounter(&t0);
     collectDevices();
     QueryPerformanceCounter(&t1);
-    const TestRunContext context = {&g_inventory, &os, 1, 0};
+    CatalogVersions versions;
+    const TestRunContext context = {&g_inventory, &os, 1, 0, askCatalogVersions(&versions)};
     TestRunResults results;
     runTest(context, &results);
     const RunReports text = {&log, NULL, NULL};

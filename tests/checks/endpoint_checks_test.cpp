@@ -57,7 +57,7 @@ protected:
 
     // A collection pass over this world, then the driver's check.
     Lines check() {
-        openInventory(kCollectionOptions, catalogHardwareIds());
+        openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
         clear(&log);
         const CheckContext context = {&g_inventory, OS_WIN10};
         DriverResult result;

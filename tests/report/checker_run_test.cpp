@@ -109,7 +109,8 @@ protected:
         releaseJsonRuns(&json);
     }
     int32_t run(const DeviceInventory& inventory) {
-        const TestRunContext context = {&inventory, &os, is64, initValue};
+        CatalogVersions versions;
+        const TestRunContext context = {&inventory, &os, is64, initValue, askCatalogVersions(&versions)};
         return runAndRender(context, &log, &json);
     }
     std::wstring text() const { return std::wstring(log.text, log.length); }
@@ -123,7 +124,7 @@ protected:
 };
 
 TEST_F(TestRunTest, EmptyMachine) {
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     EXPECT_EQ(0, run(g_inventory));
     closeInventory();
     EXPECT_TRUE(matchesGolden(text(), "empty_machine.txt"));
@@ -143,7 +144,7 @@ TEST_F(TestRunTest, LeftOversOfAnUninstalledDriverAreNotInstalled) {
     registry.addEndpoint(L"Render", guid, L"VESSO Input", L"Halvane Virtual Vesso",
                          L"{1}.ROOT\\MEDIA\\0000:HalvaneVSOWDM", L"C:\\VESSO\\pin_in.ico");
     registry.setDword(TestRegistry::directionPath(L"Render") + L"\\" + guid, L"DeviceState", 4);
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     EXPECT_EQ(0, run(g_inventory));
     closeInventory();
     EXPECT_TRUE(matchesGolden(text(), "empty_machine.txt"));
@@ -336,7 +337,7 @@ TEST_F(TestRunTest, ClosingBlock) {
 }
 
 TEST_F(TestRunTest, TwoRunsLeaveTwoReports) {
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     run(g_inventory);
     const int32_t firstLength = log.length;
     const std::wstring first = text();
@@ -350,7 +351,7 @@ TEST_F(TestRunTest, TwoRunsLeaveTwoReports) {
 TEST_F(TestRunTest, DeviceListsInListOrder) {
     devices.waveIn = {{L"Mic", 1, false}, {L"Line In", 2, false}};
     devices.waveOut = {{L"Speakers", 2, false}};
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     run(g_inventory);
     closeInventory();
     const std::vector<std::wstring> lines = logLines(log);

@@ -53,8 +53,9 @@ protected:
                                 L"Speakers", "HDAUDIO\\FUNC_01&VEN_10EC", false, true);
     }
     int32_t run() {
-        openInventory(kCollectionOptions, catalogHardwareIds());
-        const TestRunContext context = {&g_inventory, &os, 1, initValue};
+        openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
+        CatalogVersions versions;
+        const TestRunContext context = {&g_inventory, &os, 1, initValue, askCatalogVersions(&versions)};
         return runAndRender(context, &log, &json, &whatToDo);
     }
     std::wstring text() const { return std::wstring(log.text, log.length); }

@@ -281,7 +281,7 @@ TEST_F(KsInterfacesTest, LongNamesAndPathsAreCutToTheirFields) {
     // A path longer than the filter's field is cut there too.
     const std::wstring longPath = L"\\\\?\\" + std::wstring(300, L'q');
     ks.add(longPath, 1);
-    KsFilter* filter = openKsFilter(longPath.c_str(), std::wstring(300, L'f').c_str());
+    KsFilter* filter = openKsFilter(longPath.c_str(), std::wstring(300, L'f').c_str(), nullptr);
     ASSERT_NE(nullptr, filter);
     EXPECT_EQ(259u, wcslen(filter->devicePath));
     EXPECT_EQ(279u, wcslen(filter->friendlyName));
