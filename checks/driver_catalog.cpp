@@ -3,7 +3,6 @@
 #include <stdio.h>
 
 #include "base/system_identification.h"
-#include "sources/store/endpoint_store.h"
 
 const DriverCatalogEntry DRIVER_CATALOG[DRIVER_CATALOG_SIZE] = {
     {{0xFE4F5263, 0x11D5, 0x4724, {0x95, 0xBA, 0xA9, 0x78, 0x98, 0x3B, 0x63, 0x69}}, 0x01000305,
@@ -50,10 +49,6 @@ const CatalogIds kCatalogIds;
 }  // namespace
 
 HardwareIdSet catalogHardwareIds() { return HardwareIdSet{kCatalogIds.ids, DRIVER_CATALOG_SIZE}; }
-
-void fillEndpointRegistryTable(EndpointRegistryTable* table) {
-    readEndpointRegistryTable(table, kCatalogIds.ids, DRIVER_CATALOG_SIZE);
-}
 
 namespace {
 

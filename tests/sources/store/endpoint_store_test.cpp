@@ -312,7 +312,7 @@ TEST_F(EndpointStoreTest, TableListsDriversWithAPlaybackEntryInCatalogueOrder) {
                          L"Halvane Vesso B", L"x:HalvaneVSOBWDM");
     static EndpointRegistryTable table;
     memset(&table, 0x5A, sizeof(table));
-    fillEndpointRegistryTable(&table);
+    readEndpointRegistryTable(&table, catalogHardwareIds());
     ASSERT_EQ(2, table.pairCount);
     EXPECT_STREQ("HalvaneVSOAWDM", table.renderEntries[0].hardwareId);
     EXPECT_EQ(0x2u, table.captureEntries[0].flags);  // empty recording entry
@@ -323,7 +323,7 @@ TEST_F(EndpointStoreTest, TableListsDriversWithAPlaybackEntryInCatalogueOrder) {
     EXPECT_EQ(TestRegistry::propertiesPath(L"Render", kEntry1), table.renderEntries[1].propertiesKeyPath);
 
     TestRegistry::deleteStore();
-    fillEndpointRegistryTable(&table);
+    readEndpointRegistryTable(&table, catalogHardwareIds());
     EXPECT_EQ(0, table.pairCount);
 }
 
