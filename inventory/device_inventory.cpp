@@ -91,7 +91,7 @@ int32_t openInventory(uint32_t options, const HardwareIdSet& watched, const Driv
     return 0;
 }
 
-int32_t collectDevicesForTest(const DriverJobs* more) {
+int32_t collectDevicesForRun(const DriverJobs* more) {
     if (g_inventory.openingPassUnused) {
         g_inventory.openingPassUnused = 0;
         return 0;

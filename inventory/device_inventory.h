@@ -62,14 +62,14 @@ extern DeviceInventory g_inventory;
 // hardware IDs (none: no evidence), and makes every call into a driver a job of one walk
 // (base/driver_walk.h), made on a worker thread and waited for under the walk's deadline: the
 // filters it asks and `more`, the jobs of a caller that asks its own devices in the same walk
-// (a test's version requests), so that drivers that do not answer cost the pass one wait in all.
+// (a run's version requests), so that drivers that do not answer cost the pass one wait in all.
 int32_t openInventory(uint32_t options, const HardwareIdSet& watched, const DriverJobs* more);
 int32_t collectDevices(const DriverJobs* more = NULL);
 int32_t closeInventory();
-// The lists for the first test of the program: the pass that opening the audio side ran, when
+// The lists for a run: for the program's first, the pass that opening the audio side ran, when
 // nothing has read it yet (it was made moments before, with nothing in between that could
 // change or see it, and asked the same `more`); otherwise a new pass.
-int32_t collectDevicesForTest(const DriverJobs* more);
+int32_t collectDevicesForRun(const DriverJobs* more);
 
 // One side of a pass, appended to the inventory's list of that side: Core Audio endpoints, then
 // kernel-streaming filters, then wave devices, as far as `sources` (OPT_ flags) names them. Each

@@ -8,8 +8,8 @@
 #include "report/text_report.h"
 #include "report/what_to_do.h"
 
-int32_t runTest(const TestRunContext& context, TestRunResults* results) {
-    TestRunResults& r = *results;
+int32_t runTest(const RunContext& context, RunResults* results) {
+    RunResults& r = *results;
     memset(&r, 0, sizeof(r));
     r.checkerVersion = PRODUCT_VERSION;
     r.os = *context.os;
@@ -42,7 +42,7 @@ int32_t runTest(const TestRunContext& context, TestRunResults* results) {
     return r.errorTotal;
 }
 
-void renderRun(const TestRunResults& results, const RunReports& reports) {
+void renderRun(const RunResults& results, const RunReports& reports) {
     if (reports.log) appendTextReport(results, reports.log);
     if (reports.json) appendJsonRun(reports.json, results);
     if (reports.whatToDo) renderWhatToDo(results, reports.whatToDo);

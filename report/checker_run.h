@@ -11,7 +11,7 @@
 #include "report/json_report.h"
 #include "report/run_results.h"
 
-struct TestRunContext {
+struct RunContext {
     const DeviceInventory* inventory;
     const OsIdentification* os;
     int32_t is64BitWindows;
@@ -23,7 +23,7 @@ struct TestRunContext {
 
 // Runs one test over the lists of the collection pass that has just run and fills the results.
 // Returns the error total.
-int32_t runTest(const TestRunContext& context, TestRunResults* results);
+int32_t runTest(const RunContext& context, RunResults* results);
 
 // Where a run's reports go; each may be null. The text report is appended to the log, the JSON
 // run kept as the session's newest, and the What To Do text replaced by this run's.
@@ -32,4 +32,4 @@ struct RunReports {
     JsonRuns* json;
     LogBuffer* whatToDo;
 };
-void renderRun(const TestRunResults& results, const RunReports& reports);
+void renderRun(const RunResults& results, const RunReports& reports);

@@ -396,7 +396,7 @@ void writeDriver(JsonWriter& json, const DriverResult& d) {
     json.endObject();
 }
 
-void writeRun(JsonWriter& json, const TestRunResults& r) {
+void writeRun(JsonWriter& json, const RunResults& r) {
     json.beginObject();
     json.ascii("checkerVersion", r.checkerVersion);
     char date[32];
@@ -456,7 +456,7 @@ void dropOldest(JsonRuns* runs, int32_t count) {
 
 }  // namespace
 
-void appendJsonRun(JsonRuns* runs, const TestRunResults& results) {
+void appendJsonRun(JsonRuns* runs, const RunResults& results) {
     if (runs->runCount == JSON_RUNS_MAX) dropOldest(runs, 1);
     const uint32_t start = runs->length;
     Output out(runs);

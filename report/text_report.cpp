@@ -188,7 +188,7 @@ void appendDriverSection(const DriverResult& driver, LogBuffer* log) {
     }
 }
 
-void appendTextReport(const TestRunResults& results, LogBuffer* log) {
+void appendTextReport(const RunResults& results, LogBuffer* log) {
     appendDevices(log, results.recordingDevices, DIRECTION_RECORDING);
     appendDevices(log, results.playbackDevices, DIRECTION_PLAYBACK);
     appendNarrow(log, kSeparator);

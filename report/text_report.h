@@ -12,7 +12,7 @@ const size_t DEVICE_LINE_SIZE = 2048;
 const size_t REPORT_LINE_SIZE = 2048;  // wide units of a driver's or a finding's line
 
 // Appends the whole report of the results to the log.
-void appendTextReport(const TestRunResults& results, LogBuffer* log);
+void appendTextReport(const RunResults& results, LogBuffer* log);
 
 // One driver's section: its "CHECKING" line, then for a checked driver a line per finding and
 // the total.

@@ -165,8 +165,8 @@ int main(int argc, char** argv) {
             createLog(&log);
             OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
             CatalogVersions versions;
-            const TestRunContext context = {&g_inventory, &os, 1, 0, askCatalogVersions(&versions)};
-            TestRunResults results;
+            const RunContext context = {&g_inventory, &os, 1, 0, askCatalogVersions(&versions)};
+            RunResults results;
             JsonRuns json = {};
             std::string document;
             LARGE_INTEGER t0, t1, t2;
@@ -201,8 +201,8 @@ int main(int argc, char** argv) {
     collectDevices();
     QueryPerformanceCounter(&t1);
     CatalogVersions versions;
-    const TestRunContext context = {&g_inventory, &os, 1, 0, askCatalogVersions(&versions)};
-    TestRunResults results;
+    const RunContext context = {&g_inventory, &os, 1, 0, askCatalogVersions(&versions)};
+    RunResults results;
     runTest(context, &results);
     const RunReports text = {&log, NULL, NULL};
     renderRun(results, text);

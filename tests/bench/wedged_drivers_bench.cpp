@@ -119,8 +119,8 @@ Result runOnce(const World& world) {
     const DriverJobs versionJobs = catalogVersionJobs(&versions);
     openInventory(kCollectionOptions, catalogHardwareIds(), &versionJobs);
     QueryPerformanceCounter(&tPass);
-    const TestRunContext context = {&g_inventory, &os, 1, 0, versions.answers};
-    TestRunResults results;
+    const RunContext context = {&g_inventory, &os, 1, 0, versions.answers};
+    RunResults results;
     const int32_t total = runTest(context, &results);
     const RunReports text = {&log, NULL, NULL};
     renderRun(results, text);

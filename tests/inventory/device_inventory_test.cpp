@@ -138,16 +138,16 @@ TEST_F(InventoryTest, TheFirstTestReadsTheOpeningPass) {
     world.waveIn = {{L"Mic", 1, false}};
     openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     world.waveIn.push_back({L"Line", 2, false});
-    collectDevicesForTest(nullptr);
+    collectDevicesForRun(nullptr);
     EXPECT_EQ((std::vector<std::wstring>{L"Mic"}), pinNames(g_inventory.inputDevices));
-    collectDevicesForTest(nullptr);
+    collectDevicesForRun(nullptr);
     EXPECT_EQ((std::vector<std::wstring>{L"Line", L"Mic"}), pinNames(g_inventory.inputDevices));
     closeInventory();
 
     openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     collectDevices();
     world.waveIn.pop_back();
-    collectDevicesForTest(nullptr);
+    collectDevicesForRun(nullptr);
     EXPECT_EQ((std::vector<std::wstring>{L"Mic"}), pinNames(g_inventory.inputDevices));
 }
 
@@ -263,7 +263,7 @@ TEST_F(InventoryTest, ManyStoreEntriesGolden) {
     createLog(&log);
     const OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
     CatalogVersions versions;
-    const TestRunContext context = {&g_inventory, &os, 1, 0, askCatalogVersions(&versions)};
+    const RunContext context = {&g_inventory, &os, 1, 0, askCatalogVersions(&versions)};
     JsonRuns json = {};
     runAndRender(context, &log, &json);
     EXPECT_TRUE(matchesGolden(std::wstring(log.text, log.length), "many_store_entries.txt"));
@@ -311,8 +311,8 @@ TEST_F(InventoryTest, HostileStoreGivesAJsonReportThatStaysValid) {
     createLog(&log);
     const OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
     CatalogVersions versions;
-    const TestRunContext context = {&g_inventory, &os, 1, 0, askCatalogVersions(&versions)};
-    TestRunResults results;
+    const RunContext context = {&g_inventory, &os, 1, 0, askCatalogVersions(&versions)};
+    RunResults results;
     const int32_t total = runTest(context, &results);
     EXPECT_EQ(DRIVER_STATE_CHECKED, results.drivers[0].state);
     EXPECT_LT(0, total);

@@ -101,7 +101,7 @@ TEST(FormatDeviceLine, LongFieldsAreCutToTheLine) {
     EXPECT_EQ(63u, wcslen(line));
 }
 
-class TestRunTest : public testing::Test {
+class CheckerRunTest : public testing::Test {
 protected:
     void SetUp() override { createLog(&log); }
     void TearDown() override {
@@ -110,7 +110,7 @@ protected:
     }
     int32_t run(const DeviceInventory& inventory) {
         CatalogVersions versions;
-        const TestRunContext context = {&inventory, &os, is64, initValue, askCatalogVersions(&versions)};
+        const RunContext context = {&inventory, &os, is64, initValue, askCatalogVersions(&versions)};
         return runAndRender(context, &log, &json);
     }
     std::wstring text() const { return std::wstring(log.text, log.length); }
@@ -123,7 +123,7 @@ protected:
     int32_t initValue = 0;
 };
 
-TEST_F(TestRunTest, EmptyMachine) {
+TEST_F(CheckerRunTest, EmptyMachine) {
     openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     EXPECT_EQ(0, run(g_inventory));
     closeInventory();
@@ -134,7 +134,7 @@ TEST_F(TestRunTest, EmptyMachine) {
 // What an uninstalled driver leaves: a device node that is not present (with the problem code it
 // had) and its endpoints' entries in the store, not present either. Nothing of it runs or is
 // listed: the report is the empty machine's, and the JSON report shows the evidence.
-TEST_F(TestRunTest, LeftOversOfAnUninstalledDriverAreNotInstalled) {
+TEST_F(CheckerRunTest, LeftOversOfAnUninstalledDriverAreNotInstalled) {
     FakeDeviceTree tree;
     FakeDeviceNode& node = tree.add(L"ROOT\\MEDIA\\0000", L"HalvaneVSOWDM");
     node.present = false;
@@ -219,7 +219,7 @@ struct EveryMessageWorld {
     CheckWorld world;
 };
 
-TEST_F(TestRunTest, EveryMessageOfTheChecks) {
+TEST_F(CheckerRunTest, EveryMessageOfTheChecks) {
     EveryMessageWorld every(devices);
     const DWORD start = GetTickCount();
     const int32_t total = run(every.world.inventory);
@@ -264,7 +264,7 @@ TEST_F(TestRunTest, EveryMessageOfTheChecks) {
     }
 }
 
-TEST_F(TestRunTest, TotalsAddUpOverTheRows) {
+TEST_F(CheckerRunTest, TotalsAddUpOverTheRows) {
     CheckWorld world;
     const DriverCatalogEntry& vesso = DRIVER_CATALOG[0];
     const DriverCatalogEntry& vessoB = DRIVER_CATALOG[2];
@@ -292,7 +292,7 @@ TEST_F(TestRunTest, TotalsAddUpOverTheRows) {
 }
 
 // A single error is an error: the conclusion, the JSON and the exit code all say so.
-TEST_F(TestRunTest, ExactlyOneErrorIsConcludedAsOne) {
+TEST_F(CheckerRunTest, ExactlyOneErrorIsConcludedAsOne) {
     CheckWorld world;
     const DriverCatalogEntry& vesso = DRIVER_CATALOG[0];
     devices.addDriver(vesso.interfaceGuid, vesso.expectedVersion + 1);
@@ -302,7 +302,7 @@ TEST_F(TestRunTest, ExactlyOneErrorIsConcludedAsOne) {
     EXPECT_NE(std::string::npos, document.find("\"errorTotal\": 1,\n      \"conclusion\": \"errorsDetected\","));
 }
 
-TEST_F(TestRunTest, ClosingBlock) {
+TEST_F(CheckerRunTest, ClosingBlock) {
     CheckWorld world;
     initValue = -4;
     os = {OS_SERVER_2003, 5, 2, 3790, 2};
@@ -336,7 +336,7 @@ TEST_F(TestRunTest, ClosingBlock) {
     }
 }
 
-TEST_F(TestRunTest, TwoRunsLeaveTwoReports) {
+TEST_F(CheckerRunTest, TwoRunsLeaveTwoReports) {
     openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     run(g_inventory);
     const int32_t firstLength = log.length;
@@ -348,7 +348,7 @@ TEST_F(TestRunTest, TwoRunsLeaveTwoReports) {
     EXPECT_EQ(0u, text().substr(firstLength).find(L"INPUT DEVICE: 0\r\n"));
 }
 
-TEST_F(TestRunTest, DeviceListsInListOrder) {
+TEST_F(CheckerRunTest, DeviceListsInListOrder) {
     devices.waveIn = {{L"Mic", 1, false}, {L"Line In", 2, false}};
     devices.waveOut = {{L"Speakers", 2, false}};
     openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);

@@ -55,7 +55,7 @@ protected:
     int32_t run() {
         openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
         CatalogVersions versions;
-        const TestRunContext context = {&g_inventory, &os, 1, initValue, askCatalogVersions(&versions)};
+        const RunContext context = {&g_inventory, &os, 1, initValue, askCatalogVersions(&versions)};
         return runAndRender(context, &log, &json, &whatToDo);
     }
     std::wstring text() const { return std::wstring(log.text, log.length); }
@@ -250,7 +250,7 @@ TEST_F(KsReportTest, AWedgedFilterAndAWedgedControlDeviceShareOneWait) {
         CatalogVersions versions;
         const DriverJobs versionJobs = catalogVersionJobs(&versions);
         openInventory(kCollectionOptions, catalogHardwareIds(), &versionJobs);
-        const TestRunContext context = {&g_inventory, &os, 1, 0, versions.answers};
+        const RunContext context = {&g_inventory, &os, 1, 0, versions.answers};
         EXPECT_EQ(c.total, runAndRender(context, &log, nullptr)) << c.threads;
         const DWORD took = GetTickCount() - start;
         EXPECT_GE(took, c.least) << c.threads;
@@ -405,7 +405,7 @@ TEST_F(KsReportTest, CallsThatHoldTheirThreadCostOneWaitTogether) {
     const DriverJobs versionJobs = catalogVersionJobs(&versions);
     openInventory(kCollectionOptions, catalogHardwareIds(), &versionJobs);
     const DWORD took = GetTickCount() - start;
-    const TestRunContext context = {&g_inventory, &os, 1, 0, versions.answers};
+    const RunContext context = {&g_inventory, &os, 1, 0, versions.answers};
     const int32_t total = runAndRender(context, &log, nullptr);
     EXPECT_GE(took, 1950u);
     EXPECT_LT(took, 2000u + 4 * 50 + 300);
