@@ -28,14 +28,12 @@ public:
     ~FakeDeviceTree();
     FakeDeviceTree(const FakeDeviceTree&) = delete;
     FakeDeviceTree& operator=(const FakeDeviceTree&) = delete;
-
-private:
-    SavedTable<DeviceNodeApi> savedApi_{g_deviceNodeApi};  // Windows as it was
-
-public:
     // A node with one hardware ID, terminated as Windows stores it.
     FakeDeviceNode& add(const std::wstring& instanceId, const std::wstring& hardwareId);
     std::vector<FakeDeviceNode> nodes;
     int openSets = 0;
     int setsAsked = 0;  // device information sets asked for
+
+private:
+    SavedTable<DeviceNodeApi> savedApi_{g_deviceNodeApi};  // Windows as it was
 };

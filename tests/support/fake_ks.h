@@ -137,14 +137,6 @@ public:
     FakeKs(const FakeKs&) = delete;
     FakeKs& operator=(const FakeKs&) = delete;
 
-private:
-    // Windows as it was.
-    SavedTable<KsApi> savedKsApi_{g_ksApi};
-    SavedTable<WorkerApi> savedWorkerApi_{g_workerApi};
-    SavedTable<KsSetupApi> savedSetupApi_{g_ksSetupApi};
-
-public:
-
     FakeKsFilter& add(const std::wstring& path, int pinCount = 0, uint32_t dataFlow = KS_DATAFLOW_IN);
     // A listed interface with live aliases of the given directions, its names and hardware ID,
     // and a filter with one streaming pin of each of those directions.
@@ -188,4 +180,10 @@ public:
     bool lowBitSet = true;                   // every OVERLAPPED event carried its low bit
     int openSets = 0;                        // device information sets not destroyed
     int openKeys = 0;                        // interface keys not closed
+
+private:
+    // Windows as it was.
+    SavedTable<KsApi> savedKsApi_{g_ksApi};
+    SavedTable<WorkerApi> savedWorkerApi_{g_workerApi};
+    SavedTable<KsSetupApi> savedSetupApi_{g_ksSetupApi};
 };

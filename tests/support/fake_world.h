@@ -47,15 +47,6 @@ public:
     ~FakeWorld();
     FakeWorld(const FakeWorld&) = delete;
     FakeWorld& operator=(const FakeWorld&) = delete;
-
-private:
-    // Windows as it was.
-    SavedTable<WaveApi> savedWaveApi_{g_waveApi};
-    SavedTable<InventoryPlatform> savedPlatform_{g_inventoryPlatform};
-    SavedTable<ListMemory> savedListMemory_{g_listMemory};
-    SavedTable<DriverControlApi> savedDriverControlApi_{g_driverControlApi};
-
-public:
     // Kernel-streaming interfaces and their filters (none unless a test adds them).
     FakeKs ks;
 
@@ -93,4 +84,11 @@ public:
     // The device path SetupAPI gives for interfaces[i]: it holds a letter outside the ANSI code
     // page, so that only its wide form opens it.
     static std::wstring interfacePath(size_t i);
+
+private:
+    // Windows as it was.
+    SavedTable<WaveApi> savedWaveApi_{g_waveApi};
+    SavedTable<InventoryPlatform> savedPlatform_{g_inventoryPlatform};
+    SavedTable<ListMemory> savedListMemory_{g_listMemory};
+    SavedTable<DriverControlApi> savedDriverControlApi_{g_driverControlApi};
 };
