@@ -20,10 +20,10 @@ void launchTest(HWND window) {
     // The drivers are asked in the pass, so that those that do not answer and filters that stop
     // answering are waited for once.
     const DriverJobs versions = catalogVersionJobs(&g_app.versions);
-    collectDevicesForTest(&versions);
-    const TestRunContext context = {&g_inventory, &g_app.os, g_app.is64BitWindows, g_app.initValue,
-                                    g_app.versions.answers};
-    TestRunResults results;
+    collectDevicesForRun(&versions);
+    const RunContext context = {&g_inventory, &g_app.os, g_app.is64BitWindows, g_app.initValue,
+                                g_app.versions.answers};
+    RunResults results;
     g_app.exitCode = runTest(context, &results);
     const RunReports reports = {&g_app.log, &g_app.jsonRuns, &g_app.whatToDo};
     renderRun(results, reports);

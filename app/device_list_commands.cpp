@@ -20,7 +20,7 @@ const int CMD_CHANNELS_BASE = 350;  // 352, 354, 356, 358: 2, 4, 6, 8 channels
 void refreshDeviceList() {
     hidePanelTip();
     collectDevices();
-    fillEndpointRegistryTable(&g_app.endpointTable);
+    readEndpointRegistryTable(&g_app.endpointTable, catalogHardwareIds());
 }
 
 struct FormatChange {

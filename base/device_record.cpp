@@ -69,8 +69,6 @@ void mergeRuns(RecordList* list, uint32_t lo, uint32_t mid, uint32_t hi) {
 
 ListMemory g_listMemory = kHeap;
 
-const ListMemory& realListMemory() { return kHeap; }
-
 void initList(RecordList* list) {
     ZeroMemory(list, sizeof(*list));
     list->items = allocate(LIST_INITIAL_BYTES);
@@ -126,7 +124,7 @@ void resetList(RecordList* list) {
 int32_t compareDevices(const DeviceRecord* a, const DeviceRecord* b) {
     struct Rank {
         static int of(const DeviceRecord* r) {
-            switch (r->kind & KIND_MASK) {
+            switch (r->kind) {
             case KIND_MME: return 2;
             case KIND_KS: return 1;
             default: return 0;

@@ -6,12 +6,12 @@
 #include <stddef.h>
 #include <stdint.h>
 
-enum : uint32_t {
+// Where a record comes from: a legacy multimedia wave device, a Core Audio endpoint or a
+// kernel-streaming filter (or interface).
+enum DeviceSource : uint32_t {
     KIND_MME = 1,
     KIND_WDM = 4,
     KIND_KS = 8,
-    KIND_MASK = 0xFFFF,
-    KS_CAPTURE_FLAG = 0x10000,  // in the interface map: the record is a capture alias
 };
 
 // The two sides of every device list, stored and passed as this type only. Windows' own kinds of
@@ -21,6 +21,19 @@ enum Direction : int32_t {
     DIRECTION_PLAYBACK = 0,
     DIRECTION_RECORDING = 1,
 };
+
+// The live alias interfaces of a kernel-streaming interface, as bits: the one alias a record of
+// the interface map stands for, or every live alias of a filter that did not answer.
+enum KsAliases : uint32_t {
+    KS_ALIAS_NONE = 0,
+    KS_ALIAS_CAPTURE = 1,
+    KS_ALIAS_RENDER = 2,
+};
+inline KsAliases operator|(KsAliases a, KsAliases b) { return KsAliases(uint32_t(a) | uint32_t(b)); }
+// The alias of a list's side: capture for the recording side, render for the playback side.
+inline KsAliases ksAliasOf(Direction direction) {
+    return direction == DIRECTION_RECORDING ? KS_ALIAS_CAPTURE : KS_ALIAS_RENDER;
+}
 
 enum : uint32_t {
     LIST_INITIAL_BYTES = 8192,
@@ -41,7 +54,8 @@ struct DeviceRecord {
     char pinName[PIN_NAME_SIZE];
     wchar_t pinNameW[PIN_NAME_SIZE];
     uint32_t channels;
-    uint32_t kind;
+    DeviceSource kind;
+    KsAliases ksAliases;  // kernel-streaming interfaces and filters only
     char driverName[DRIVER_NAME_SIZE];
     wchar_t driverNameW[DRIVER_NAME_SIZE];
     char hardwareId[HARDWARE_ID_SIZE];
@@ -76,7 +90,6 @@ struct ListMemory {
     void (*release)(void* block);
 };
 extern ListMemory g_listMemory;
-const ListMemory& realListMemory();
 
 // A source hands each record it made to this before the record is listed, so that what other
 // sources know about the device (hardware ID, endpoint entry) can be added by the caller.

@@ -65,9 +65,9 @@ struct RequestPendingHook {
 // the output areas); when a request is given up, the storage and its event are left to the
 // driver for ever, never freed or reused.
 void sendDeviceRequests(const DeviceRequestApi& api, DeviceRequest* requests, uint32_t count, DWORD waitMs,
-                        const RequestPendingHook* onPending = NULL);
+                        const RequestPendingHook* onPending);
 
 // One request on its own; *bytes and *error as in DeviceRequest.
 DeviceRequestOutcome sendDeviceRequest(const DeviceRequestApi& api, HANDLE device, DWORD code, const void* input,
                                        uint32_t inputSize, void* output, uint32_t outputSize, DWORD waitMs,
-                                       DWORD* bytes, DWORD* error, const RequestPendingHook* onPending = NULL);
+                                       DWORD* bytes, DWORD* error, const RequestPendingHook* onPending);

@@ -1,6 +1,6 @@
 // One owner for each kind of Windows resource the program holds: a heap block, a kernel handle
-// (file, event, device), a device-information set, a COM pointer, COM on a thread and the memory
-// COM hands out, a GDI object, a window's device context, an icon, a global memory block and the
+// (file, event, device), a device-information set, a COM pointer and the memory COM hands out,
+// a GDI object, a window's device context, an icon, a global memory block and the
 // open clipboard. Each releases what it holds when it goes out of scope, on every path, and none
 // can be copied. Handles obtained
 // through a table of Windows calls (a seam that tests replace) are released through that
@@ -208,22 +208,6 @@ public:
 private:
     HWND window_;
     HDC dc_;
-};
-
-// COM on this thread for the owner's scope, left again only when this start succeeded.
-class ComApartment {
-public:
-    ComApartment() : result_(CoInitialize(NULL)) {}
-    ~ComApartment() {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-    HRESULT result() const { return result_; }
-
-private:
-    HRESULT result_;
 };
 
 // An object selected into a device context, the one it replaced put back on the way out.

@@ -12,8 +12,6 @@ const RegistryApi kReal = {RegOpenKeyExW, RegEnumKeyW, RegQueryValueExW, RegSetV
 
 RegistryApi g_registryApi = kReal;
 
-const RegistryApi& realRegistryApi() { return kReal; }
-
 bool RegistryKey::open(const wchar_t* path, REGSAM access, REGSAM view) {
     close();
     HKEY key = NULL;

@@ -17,7 +17,6 @@ struct RegistryApi {
     LONG(WINAPI* regCloseKey)(HKEY key);
 };
 extern RegistryApi g_registryApi;
-const RegistryApi& realRegistryApi();
 
 enum {
     REGISTRY_STRING_SIZE = 1024,  // destinations of the string reads, in characters

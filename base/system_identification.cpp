@@ -19,8 +19,8 @@ VersionApi realVersionApi() {
     return api;
 }
 
-// The class of a release by its version and product type; -1 when not recognised.
-int32_t classifyOs(uint32_t major, uint32_t minor, uint8_t productType) {
+// The class of a release by its version and product type.
+OsClass classifyOs(uint32_t major, uint32_t minor, uint8_t productType) {
     if (major <= 5) {
         if (minor == 0) return OS_BEFORE_XP;
         return minor == 2 ? OS_SERVER_2003 : OS_XP;
@@ -41,9 +41,9 @@ int32_t classifyOs(uint32_t major, uint32_t minor, uint8_t productType) {
 
 }  // namespace
 
-int32_t identifyOs(OsIdentification* os) { return identifyOsWith(os, realVersionApi()); }
+OsClass identifyOs(OsIdentification* os) { return identifyOsWith(os, realVersionApi()); }
 
-int32_t identifyOsWith(OsIdentification* os, const VersionApi& api) {
+OsClass identifyOsWith(OsIdentification* os, const VersionApi& api) {
     ZeroMemory(os, sizeof(*os));
     OSVERSIONINFOEXA info;
     ZeroMemory(&info, sizeof(info));

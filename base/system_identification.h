@@ -7,15 +7,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
-struct OsIdentification {
-    int32_t osClass;  // -1 when the release is not recognised or cannot be read
-    uint32_t osMajor;
-    uint32_t osMinor;
-    uint32_t osBuild;
-    uint32_t osPlatformId;
-};
-
-enum {
+// The class of a Windows release.
+enum OsClass : int32_t {
+    OS_UNKNOWN = -1,  // not recognised, or the release cannot be read
     OS_BEFORE_XP = 0,
     OS_XP = 1,
     OS_SERVER_2003 = 2,
@@ -25,7 +19,19 @@ enum {
     OS_WIN81 = 6,
     OS_WIN10 = 7,
     OS_AFTER_WIN10 = 8,
-    OS_UNKNOWN = -1,
+};
+
+// Before Windows Vista: no endpoints, and the wave devices' names are not examined.
+inline bool isBeforeVista(OsClass osClass) {
+    return osClass == OS_BEFORE_XP || osClass == OS_XP || osClass == OS_SERVER_2003;
+}
+
+struct OsIdentification {
+    OsClass osClass;
+    uint32_t osMajor;
+    uint32_t osMinor;
+    uint32_t osBuild;
+    uint32_t osPlatformId;
 };
 
 // The Windows release by the name users know it ("Windows 11" from build 22000 on), from the
@@ -48,8 +54,8 @@ struct VersionApi {
     LONG(WINAPI* rtlGetVersion)(OSVERSIONINFOEXW* info);
 };
 
-int32_t identifyOs(OsIdentification* os);
-int32_t identifyOsWith(OsIdentification* os, const VersionApi& api);
+OsClass identifyOs(OsIdentification* os);
+OsClass identifyOsWith(OsIdentification* os, const VersionApi& api);
 
 // The 64-bit flag: WINDOWS_64_BIT when this 32-bit process runs on 64-bit Windows, else
 // WINDOWS_32_BIT. IsWow64Process is looked up at run time because the first Windows XP releases

@@ -47,8 +47,6 @@ DWORD WINAPI runWorker(void* parameter) {
 
 WorkerApi g_workerApi = kReal;
 
-const WorkerApi& realWorkerApi() { return kReal; }
-
 DWORD tickIn(DWORD ms) { return GetTickCount() + ms; }
 
 DWORD msUntil(DWORD deadline) {

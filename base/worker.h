@@ -21,7 +21,6 @@ struct WorkerApi {
     void (*releaseState)(void* block);
 };
 extern WorkerApi g_workerApi;
-const WorkerApi& realWorkerApi();
 
 // The tick count the given number of milliseconds from now, and the milliseconds left until a
 // tick count (0 once it has come); both hold across the wrap of the count.

@@ -3,7 +3,6 @@
 #include <stdio.h>
 
 #include "base/system_identification.h"
-#include "sources/store/endpoint_store.h"
 
 const DriverCatalogEntry DRIVER_CATALOG[DRIVER_CATALOG_SIZE] = {
     {{0xFE4F5263, 0x11D5, 0x4724, {0x95, 0xBA, 0xA9, 0x78, 0x98, 0x3B, 0x63, 0x69}}, 0x01000305,
@@ -51,13 +50,9 @@ const CatalogIds kCatalogIds;
 
 HardwareIdSet catalogHardwareIds() { return HardwareIdSet{kCatalogIds.ids, DRIVER_CATALOG_SIZE}; }
 
-void fillEndpointRegistryTable(EndpointRegistryTable* table) {
-    readEndpointRegistryTable(table, kCatalogIds.ids, DRIVER_CATALOG_SIZE);
-}
-
 namespace {
 
-const char* driverFileSuffix(int32_t osClass) {
+const char* driverFileSuffix(OsClass osClass) {
     switch (osClass) {
     case OS_BEFORE_XP:
     case OS_XP: return "_xp.sys";
@@ -74,7 +69,7 @@ const char* driverFileSuffix(int32_t osClass) {
 
 }  // namespace
 
-void driverIconReference(const char* fileBase, Direction direction, int32_t osClass, int32_t is64BitWindows,
+void driverIconReference(const char* fileBase, Direction direction, OsClass osClass, int32_t is64BitWindows,
                          wchar_t* reference) {
     char narrow[128];
     _snprintf(narrow, sizeof(narrow), "%s%s%s%s", fileBase ? fileBase : "", is64BitWindows == WINDOWS_64_BIT ? "64" : "",

@@ -1,13 +1,12 @@
-// The maker's ten virtual audio drivers: the catalogue every test run checks, and the store
-// entries of their endpoints that the device list shows.
+// The maker's ten virtual audio drivers: the catalogue every test run checks and whose endpoints
+// the device list shows.
 #pragma once
 
 #include <windows.h>
 #include <stdint.h>
 
 #include "base/device_record.h"
-
-struct EndpointRegistryTable;
+#include "base/system_identification.h"
 
 struct DriverCatalogEntry {
     GUID interfaceGuid;
@@ -25,15 +24,12 @@ struct DriverCatalogEntry {
 enum { DRIVER_CATALOG_SIZE = 10 };
 extern const DriverCatalogEntry DRIVER_CATALOG[DRIVER_CATALOG_SIZE];
 
-// The rows' hardware IDs in catalogue order: what a collection pass gathers evidence for.
+// The rows' hardware IDs in catalogue order: what a collection pass gathers evidence for, and
+// whose store entries the device list shows.
 HardwareIdSet catalogHardwareIds();
-
-// Rebuilds the device list's table from the store: the playback and recording entries of each
-// catalogued driver whose playback entry exists, in catalogue order.
-void fillEndpointRegistryTable(EndpointRegistryTable* table);
 
 // The icon location of a catalogued driver's endpoint inside its driver file, e.g.
 // halvane_vessoc64_win10.sys,-101; one per side.
 // Writes at most 127 characters and a terminator into `reference` (128 units).
-void driverIconReference(const char* fileBase, Direction direction, int32_t osClass, int32_t is64BitWindows,
+void driverIconReference(const char* fileBase, Direction direction, OsClass osClass, int32_t is64BitWindows,
                          wchar_t* reference);

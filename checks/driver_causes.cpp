@@ -14,12 +14,11 @@ bool carries(const DeviceInventory& inventory, int32_t idIndex, const char* hard
            equalIgnoringAsciiCase(inventory.watched.ids[idIndex], hardwareId);
 }
 
-// The list holds a device of the kind (any kind for 0) with the hardware ID (any for null).
-bool listHolds(const RecordList& list, uint32_t kind, const char* hardwareId) {
+// The list holds a device of the source with the hardware ID (any for null).
+bool listHolds(const RecordList& list, DeviceSource source, const char* hardwareId) {
     for (uint32_t i = 1; i <= recordCount(list); ++i) {
         const DeviceRecord* r = recordAt(list, i);
-        if ((kind == 0 || (r->kind & KIND_MASK) == kind) &&
-            (!hardwareId || equalIgnoringAsciiCase(r->hardwareId, hardwareId)))
+        if (r->kind == source && (!hardwareId || equalIgnoringAsciiCase(r->hardwareId, hardwareId)))
             return true;
     }
     return false;
@@ -79,7 +78,7 @@ bool fromEndpointState(Diagnosis* why, const RowEvidence& evidence, Direction si
 // wave devices (with its endpoint builder, which it needs), the endpoint builder for endpoints.
 // A service that is down empties the whole list; where the list holds any device, the service
 // works whatever the manager says of it.
-bool fromServices(Diagnosis* why, const DeviceInventory& inventory, uint32_t source) {
+bool fromServices(Diagnosis* why, const DeviceInventory& inventory, DeviceSource source) {
     const AudioServices& services = inventory.evidence.services;
     if (listHolds(inventory.inputDevices, source, NULL) || listHolds(inventory.outputDevices, source, NULL))
         return false;
@@ -106,7 +105,7 @@ bool driverNamesItRight(const DriverCatalogEntry& row, const DeviceInventory& in
     const RecordList& list = side == DIRECTION_RECORDING ? inventory.inputDevices : inventory.outputDevices;
     for (uint32_t i = 1; i <= recordCount(list); ++i) {
         const DeviceRecord* r = recordAt(list, i);
-        if ((r->kind & KIND_MASK) == KIND_KS && equalIgnoringAsciiCase(r->hardwareId, row.driverHardwareId))
+        if (r->kind == KIND_KS && equalIgnoringAsciiCase(r->hardwareId, row.driverHardwareId))
             return strcmp(r->pinName, row.ksName) == 0;
     }
     return false;
@@ -117,7 +116,7 @@ void decideFinding(const DriverCatalogEntry& row, const CheckContext& context, c
     Diagnosis* why = &f->why;
     ZeroMemory(why, sizeof(*why));
     set(why, CAUSE_UNKNOWN, EVIDENCE_NONE);
-    const bool legacy = context.osClass >= OS_BEFORE_XP && context.osClass <= OS_SERVER_2003;
+    const bool legacy = isBeforeVista(context.osClass);
     const DeviceInventory& inventory = *context.inventory;
     switch (f->kind) {
     case FINDING_NOT_RESPONDING:
@@ -178,7 +177,7 @@ void gatherRowEvidence(const DriverCatalogEntry& row, const DeviceInventory& inv
             evidence->entries[evidence->entryCount++] = &entry;
     }
     const char* id = row.driverHardwareId;
-    if (listHolds(inventory.ksInterfaces, 0, id)) evidence->listed |= LISTED_KS_INTERFACE;
+    if (listHolds(inventory.ksInterfaces, KIND_KS, id)) evidence->listed |= LISTED_KS_INTERFACE;
     if (listHolds(inventory.inputDevices, KIND_WDM, id) || listHolds(inventory.outputDevices, KIND_WDM, id))
         evidence->listed |= LISTED_ENDPOINT;
     if (listHolds(inventory.inputDevices, KIND_MME, id) || listHolds(inventory.outputDevices, KIND_MME, id))

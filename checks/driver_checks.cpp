@@ -11,11 +11,9 @@
 
 namespace {
 
-bool kindIs(const DeviceRecord& r, uint32_t kind) { return (r.kind & KIND_MASK) == kind; }
-
 // Walks a list from its first record and returns the first one the test accepts.
-template <typename Test>
-const DeviceRecord* findFirst(const RecordList& list, Test accepts) {
+template <typename Accepts>
+const DeviceRecord* findFirst(const RecordList& list, Accepts accepts) {
     const uint32_t count = recordCount(list);
     for (uint32_t i = 1; i <= count; ++i) {
         const DeviceRecord* r = recordAt(list, i);
@@ -31,47 +29,46 @@ const DeviceRecord* findFirst(const RecordList& list, Test accepts) {
 // alias for the playback side.
 const DeviceRecord* findInterfaceByHardwareId(const DeviceInventory& inventory, const char* hardwareId,
                                               Direction side) {
-    const bool capture = side == DIRECTION_RECORDING;
     return findFirst(inventory.ksInterfaces, [&](const DeviceRecord& r) {
-        return ((r.kind & KS_CAPTURE_FLAG) != 0) == capture && equalIgnoringAsciiCase(r.hardwareId, hardwareId);
+        return (r.ksAliases & ksAliasOf(side)) && equalIgnoringAsciiCase(r.hardwareId, hardwareId);
     });
 }
 
-const DeviceRecord* findDeviceByHardwareId(const RecordList& list, uint32_t kind, const char* hardwareId) {
+const DeviceRecord* findDeviceByHardwareId(const RecordList& list, DeviceSource source, const char* hardwareId) {
     return findFirst(list, [&](const DeviceRecord& r) {
-        return kindIs(r, kind) && equalIgnoringAsciiCase(r.hardwareId, hardwareId);
+        return r.kind == source && equalIgnoringAsciiCase(r.hardwareId, hardwareId);
     });
 }
 
-const DeviceRecord* findOtherByHardwareId(const DeviceRecord* self, const RecordList& list, uint32_t kind,
+const DeviceRecord* findOtherByHardwareId(const DeviceRecord* self, const RecordList& list, DeviceSource source,
                                           const char* hardwareId) {
     return findFirst(list, [&](const DeviceRecord& r) {
-        return &r != self && kindIs(r, kind) && equalIgnoringAsciiCase(r.hardwareId, hardwareId);
+        return &r != self && r.kind == source && equalIgnoringAsciiCase(r.hardwareId, hardwareId);
     });
 }
 
-const DeviceRecord* findOtherByIcon(const DeviceRecord* self, const RecordList& list, uint32_t kind,
+const DeviceRecord* findOtherByIcon(const DeviceRecord* self, const RecordList& list, DeviceSource source,
                                     const wchar_t* icon) {
     return findFirst(list, [&](const DeviceRecord& r) {
-        return &r != self && kindIs(r, kind) && iconPathEndsWith(r.iconPath, icon);
+        return &r != self && r.kind == source && iconPathEndsWith(r.iconPath, icon);
     });
 }
 
-const DeviceRecord* findOtherByDeviceGuid(const DeviceRecord* self, const RecordList& list, uint32_t kind,
+const DeviceRecord* findOtherByDeviceGuid(const DeviceRecord* self, const RecordList& list, DeviceSource source,
                                           const wchar_t* guid) {
     return findFirst(list, [&](const DeviceRecord& r) {
-        return &r != self && kindIs(r, kind) && equalIgnoringAsciiCase(r.mmDeviceGuid, guid);
+        return &r != self && r.kind == source && equalIgnoringAsciiCase(r.mmDeviceGuid, guid);
     });
 }
 
 const DeviceRecord* findOtherKsByDriverName(const DeviceRecord* self, const RecordList& list, const char* driverName) {
     return findFirst(list, [&](const DeviceRecord& r) {
-        return &r != self && kindIs(r, KIND_KS) && equalIgnoringAsciiCase(r.driverName, driverName);
+        return &r != self && r.kind == KIND_KS && equalIgnoringAsciiCase(r.driverName, driverName);
     });
 }
 
 const DeviceRecord* findMmeByPinName(const RecordList& list, const char* name) {
-    return findFirst(list, [&](const DeviceRecord& r) { return kindIs(r, KIND_MME) && strcmp(r.pinName, name) == 0; });
+    return findFirst(list, [&](const DeviceRecord& r) { return r.kind == KIND_MME && strcmp(r.pinName, name) == 0; });
 }
 
 // Collects the findings of one driver, each one error.
@@ -79,7 +76,7 @@ class Findings {
 public:
     explicit Findings(DriverResult* result) : result_(result) {}
 
-    void add(FindingKind kind, uint32_t source, Direction side, const DeviceRecord* device, const wchar_t* value,
+    void add(FindingKind kind, DeviceSource source, Direction side, const DeviceRecord* device, const wchar_t* value,
              const char* narrowValue = NULL, const wchar_t* otherName = NULL) {
         ++result_->errors;
         if (result_->findingCount >= DRIVER_FINDINGS_CAPACITY) return;  // cannot happen: see the capacity
@@ -93,7 +90,7 @@ public:
         f.otherName = otherName;
     }
     // Another device of the list shares a value: the value as that device holds it, and its name.
-    void shared(FindingKind kind, uint32_t source, Direction side, const DeviceRecord* device,
+    void shared(FindingKind kind, DeviceSource source, Direction side, const DeviceRecord* device,
                 const DeviceRecord* other, const wchar_t* value, const char* narrowValue = NULL) {
         add(kind, source, side, device, value, narrowValue, other->pinNameW);
     }
@@ -103,74 +100,72 @@ private:
 };
 
 // One side of a driver: the list, and what its devices should carry.
-struct Side {
+struct DriverSide {
     const RecordList* list;
     Direction direction;
     const char* stem;
     const wchar_t* icon;
 };
 
-void checkEndpoint(Findings& s, const DriverCatalogEntry& row, const DeviceRecord* d, const Side& dir,
-                   uint32_t kind) {
-    const Direction side = dir.direction;
+void checkEndpoint(Findings& s, const DriverCatalogEntry& row, const DeviceRecord* d, const DriverSide& side,
+                   DeviceSource source) {
     if (strcmp(d->driverName, row.displayName) != 0)
-        s.add(FINDING_BAD_DRIVER_NAME, kind, side, d, d->driverNameW, d->driverName);
-    if (!pinNameMatches(d->pinName, dir.stem, row.displayName))
-        s.add(FINDING_BAD_PIN_NAME, kind, side, d, d->pinNameW, d->pinName);
-    if (!iconPathEndsWith(d->iconPath, dir.icon)) s.add(FINDING_BAD_PIN_ICON, kind, side, d, d->iconPath);
-    if (const DeviceRecord* o = findOtherByHardwareId(d, *dir.list, kind, row.driverHardwareId))
-        s.shared(FINDING_SAME_HARDWARE_ID, kind, side, d, o, NULL, o->hardwareId);
+        s.add(FINDING_BAD_DRIVER_NAME, source, side.direction, d, d->driverNameW, d->driverName);
+    if (!pinNameMatches(d->pinName, side.stem, row.displayName))
+        s.add(FINDING_BAD_PIN_NAME, source, side.direction, d, d->pinNameW, d->pinName);
+    if (!iconPathEndsWith(d->iconPath, side.icon)) s.add(FINDING_BAD_PIN_ICON, source, side.direction, d, d->iconPath);
+    if (const DeviceRecord* o = findOtherByHardwareId(d, *side.list, source, row.driverHardwareId))
+        s.shared(FINDING_SAME_HARDWARE_ID, source, side.direction, d, o, NULL, o->hardwareId);
     // The other record is compared with the catalogue's icon text, not with d's path.
-    if (const DeviceRecord* o = findOtherByIcon(d, *dir.list, kind, dir.icon))
-        s.shared(FINDING_SAME_ICON, kind, side, d, o, o->iconPath);
-    if (const DeviceRecord* o = findOtherByDeviceGuid(d, *dir.list, kind, d->mmDeviceGuid))
-        s.shared(FINDING_SAME_ENDPOINT_GUID, kind, side, d, o, o->mmDeviceGuid);
+    if (const DeviceRecord* o = findOtherByIcon(d, *side.list, source, side.icon))
+        s.shared(FINDING_SAME_ICON, source, side.direction, d, o, o->iconPath);
+    if (const DeviceRecord* o = findOtherByDeviceGuid(d, *side.list, source, d->mmDeviceGuid))
+        s.shared(FINDING_SAME_ENDPOINT_GUID, source, side.direction, d, o, o->mmDeviceGuid);
 }
 
-void checkKs(Findings& s, const DriverCatalogEntry& row, const DeviceRecord* d, const Side& dir) {
-    const Direction side = dir.direction;
+void checkKs(Findings& s, const DriverCatalogEntry& row, const DeviceRecord* d, const DriverSide& side) {
     if (strcmp(d->pinName, row.ksName) != 0)
-        s.add(FINDING_BAD_DRIVER_NAME, KIND_KS, side, d, d->pinNameW, d->pinName);
-    if (const DeviceRecord* o = findOtherByHardwareId(d, *dir.list, KIND_KS, row.driverHardwareId))
-        s.shared(FINDING_SAME_HARDWARE_ID, KIND_KS, side, d, o, NULL, o->hardwareId);
+        s.add(FINDING_BAD_DRIVER_NAME, KIND_KS, side.direction, d, d->pinNameW, d->pinName);
+    if (const DeviceRecord* o = findOtherByHardwareId(d, *side.list, KIND_KS, row.driverHardwareId))
+        s.shared(FINDING_SAME_HARDWARE_ID, KIND_KS, side.direction, d, o, NULL, o->hardwareId);
     // A KS record's driver name is the device interface path it was opened through.
-    if (const DeviceRecord* o = findOtherKsByDriverName(d, *dir.list, d->driverName))
-        s.shared(FINDING_SAME_DRIVER_STRING, KIND_KS, side, d, o, o->driverNameW, o->driverName);
+    if (const DeviceRecord* o = findOtherKsByDriverName(d, *side.list, d->driverName))
+        s.shared(FINDING_SAME_DRIVER_STRING, KIND_KS, side.direction, d, o, o->driverNameW, o->driverName);
 }
 
 // A checked driver's devices in every list: MME, then KS, then WDM, each side recording first.
-void checkLists(Findings& s, const DriverCatalogEntry& row, const DeviceInventory& inventory, int32_t osClass) {
+void checkLists(Findings& s, const DriverCatalogEntry& row, const DeviceInventory& inventory, OsClass osClass) {
     // Before Windows Vista the MME records are only looked for, and there are no endpoints.
-    const bool legacy = osClass >= OS_BEFORE_XP && osClass <= OS_SERVER_2003;
-    const Side directions[] = {
+    const bool legacy = isBeforeVista(osClass);
+    const DriverSide sides[] = {
         {&inventory.inputDevices, DIRECTION_RECORDING, row.recordingPinName, row.recordingIcon},
         {&inventory.outputDevices, DIRECTION_PLAYBACK, row.playbackPinName, row.playbackIcon},
     };
 
-    for (const Side& dir : directions) {
-        const DeviceRecord* d = findDeviceByHardwareId(*dir.list, KIND_MME, row.driverHardwareId);
+    for (const DriverSide& side : sides) {
+        const DeviceRecord* d = findDeviceByHardwareId(*side.list, KIND_MME, row.driverHardwareId);
         if (d) {
-            if (!legacy) checkEndpoint(s, row, d, dir, KIND_MME);
-        } else if (!(legacy && findMmeByPinName(*dir.list, row.ksName))) {
-            s.add(FINDING_NOT_LISTED, KIND_MME, dir.direction, NULL, NULL);
+            if (!legacy) checkEndpoint(s, row, d, side, KIND_MME);
+        } else if (!(legacy && findMmeByPinName(*side.list, row.ksName))) {
+            s.add(FINDING_NOT_LISTED, KIND_MME, side.direction, NULL, NULL);
         }
     }
-    for (const Side& dir : directions) {
-        const DeviceRecord* d = findDeviceByHardwareId(*dir.list, KIND_KS, row.driverHardwareId);
+    for (const DriverSide& side : sides) {
+        const DeviceRecord* d = findDeviceByHardwareId(*side.list, KIND_KS, row.driverHardwareId);
         if (d) {
-            checkKs(s, row, d, dir);
-        } else if (const DeviceRecord* silent = findSilentFilter(inventory, row.driverHardwareId, dir.direction)) {
+            checkKs(s, row, d, side);
+        } else if (const DeviceRecord* silent = findSilentFilter(inventory, row.driverHardwareId, side.direction)) {
             // Its interface is there, but its filter stopped answering in this pass.
-            s.add(FINDING_NOT_RESPONDING, KIND_KS, dir.direction, silent, silent->driverNameW, silent->driverName);
+            s.add(FINDING_NOT_RESPONDING, KIND_KS, side.direction, silent, silent->driverNameW, silent->driverName);
         } else {
-            s.add(FINDING_NOT_LISTED, KIND_KS, dir.direction, NULL, NULL);
+            s.add(FINDING_NOT_LISTED, KIND_KS, side.direction, NULL, NULL);
         }
     }
     if (!legacy) {
-        for (const Side& dir : directions) {
-            const DeviceRecord* d = findDeviceByHardwareId(*dir.list, KIND_WDM, row.driverHardwareId);
-            if (d) checkEndpoint(s, row, d, dir, KIND_WDM);
-            else s.add(FINDING_NOT_LISTED, KIND_WDM, dir.direction, NULL, NULL);
+        for (const DriverSide& side : sides) {
+            const DeviceRecord* d = findDeviceByHardwareId(*side.list, KIND_WDM, row.driverHardwareId);
+            if (d) checkEndpoint(s, row, d, side, KIND_WDM);
+            else s.add(FINDING_NOT_LISTED, KIND_WDM, side.direction, NULL, NULL);
         }
     }
 }
@@ -209,12 +204,6 @@ DriverJobs catalogVersionJobs(CatalogVersions* versions) {
     const DriverVersionJobs jobs = {versions->interfaceGuids, DRIVER_CATALOG_SIZE, versions->answers, 0, 0};
     versions->jobs = jobs;
     return driverVersionJobs(&versions->jobs);
-}
-
-void askCatalogVersions(DriverVersionAnswer answers[DRIVER_CATALOG_SIZE]) {
-    CatalogVersions versions;
-    runDriverJobs(catalogVersionJobs(&versions));
-    memcpy(answers, versions.answers, sizeof(versions.answers));
 }
 
 int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& answer, const CheckContext& context,

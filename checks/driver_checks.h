@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include "base/system_identification.h"
 #include "checks/driver_catalog.h"
 #include "checks/driver_control.h"
 #include "checks/driver_result.h"
@@ -13,7 +14,7 @@
 // What a check reads besides the catalogue row.
 struct CheckContext {
     const DeviceInventory* inventory;
-    int32_t osClass;
+    OsClass osClass;
 };
 
 // The catalogued drivers' version requests, asked by a collection pass in the walk of its filters
@@ -25,8 +26,6 @@ struct CatalogVersions {
     DriverVersionJobs jobs;
 };
 DriverJobs catalogVersionJobs(CatalogVersions* versions);
-// The answers asked now, on a walk of their own.
-void askCatalogVersions(DriverVersionAnswer answers[DRIVER_CATALOG_SIZE]);
 
 // Checks one driver, given its answer to the version request, into result. Returns what the row
 // adds to the error total: 0 (not installed, or no error), 1 (wrong version, or a driver that

@@ -118,8 +118,6 @@ void takeVersionAnswers(const DriverWalk& walk, void* context) {
 
 DriverControlApi g_driverControlApi = kReal;
 
-const DriverControlApi& realDriverControlApi() { return kReal; }
-
 bool findDriverControl(const GUID& interfaceGuid, wchar_t* path) {
     const DriverControlApi& api = g_driverControlApi;
     path[0] = 0;

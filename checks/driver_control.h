@@ -28,7 +28,6 @@ struct DriverControlApi {
 };
 
 extern DriverControlApi g_driverControlApi;
-const DriverControlApi& realDriverControlApi();
 
 // The longest control device path opened, in UTF-16 units.
 const uint32_t DRIVER_CONTROL_PATH_UNITS = 1023;

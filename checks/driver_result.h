@@ -99,7 +99,7 @@ struct Diagnosis {
 struct Finding {
     FindingKind kind;
     const DeviceRecord* device;   // the device the finding is about; null for one not listed
-    uint32_t source;  // KIND_MME, KIND_KS or KIND_WDM
+    DeviceSource source;
     Direction side;
     const wchar_t* value;         // the value found, as the device holds it
     const char* narrowValue;      // its ANSI form, for the findings the report prints in ANSI

@@ -91,7 +91,7 @@ int32_t openInventory(uint32_t options, const HardwareIdSet& watched, const Driv
     return 0;
 }
 
-int32_t collectDevicesForTest(const DriverJobs* more) {
+int32_t collectDevicesForRun(const DriverJobs* more) {
     if (g_inventory.openingPassUnused) {
         g_inventory.openingPassUnused = 0;
         return 0;
@@ -130,8 +130,8 @@ int32_t collectDevices(const DriverJobs* more) {
         if (more) more->take(walk, more->context);
     }
     ksDevices.addSilentFilters(&inv.silentFilters);
-    collectSide(&inv, DIRECTION_RECORDING, sources, &ksDevices);
-    collectSide(&inv, DIRECTION_PLAYBACK, sources, &ksDevices);
+    collectSide(&inv, DIRECTION_RECORDING, sources, ksDevices);
+    collectSide(&inv, DIRECTION_PLAYBACK, sources, ksDevices);
 
     sortDevices(&inv.inputDevices);
     sortDevices(&inv.outputDevices);
@@ -139,11 +139,11 @@ int32_t collectDevices(const DriverJobs* more) {
 }
 
 void collectSide(DeviceInventory* inventory, Direction direction, uint32_t sources,
-                 const KsDeviceCollection* ksDevices) {
+                 const KsDeviceCollection& ksDevices) {
     RecordList* list = direction == DIRECTION_RECORDING ? &inventory->inputDevices : &inventory->outputDevices;
     Completion completion(inventory, direction);
     if (sources & OPT_ENDPOINTS) collectEndpoints(inventory, &completion);
-    if ((sources & OPT_KS) && ksDevices) ksDevices->addDevices(inventory->ksInterfaces, list, direction);
+    if (sources & OPT_KS) ksDevices.addDevices(inventory->ksInterfaces, list, direction);
     const RecordCompletion waveCompletion = {completeWaveDevice, &completion};
     if (sources & OPT_MME) collectWaveDevices(list, direction, waveCompletion);
     addWatchedEntriesOfSide(inventory, &completion);
@@ -168,7 +168,7 @@ int32_t closeInventory() {
 }
 
 bool silentFilterIn(const DeviceRecord& filter, Direction direction) {
-    return (filter.kind & (direction == DIRECTION_RECORDING ? KS_CAPTURE_FLAG : KS_RENDER_FLAG)) != 0;
+    return (filter.ksAliases & ksAliasOf(direction)) != 0;
 }
 
 const DeviceRecord* findSilentFilter(const DeviceInventory& inventory, const char* hardwareId, Direction direction) {

@@ -50,8 +50,7 @@ struct DeviceInventory {
     // deadline), in the order SetupAPI lists them; they are in neither device list. One record
     // per filter: kind KIND_KS; driverNameW / driverName its interface path and pinNameW /
     // pinName its name, cut as in a KS record; hardwareId the first hardware ID of its device,
-    // empty when it has none; for which directions its interface has a live alias, see
-    // silentFilterIn.
+    // empty when it has none; ksAliases the live aliases of its interface (see silentFilterIn).
     RecordList silentFilters;
     HardwareIdSet watched;  // the hardware IDs the evidence is gathered for
     PassEvidence evidence;
@@ -63,22 +62,22 @@ extern DeviceInventory g_inventory;
 // hardware IDs (none: no evidence), and makes every call into a driver a job of one walk
 // (base/driver_walk.h), made on a worker thread and waited for under the walk's deadline: the
 // filters it asks and `more`, the jobs of a caller that asks its own devices in the same walk
-// (a test's version requests), so that drivers that do not answer cost the pass one wait in all.
-int32_t openInventory(uint32_t options, const HardwareIdSet& watched, const DriverJobs* more = NULL);
+// (a run's version requests), so that drivers that do not answer cost the pass one wait in all.
+int32_t openInventory(uint32_t options, const HardwareIdSet& watched, const DriverJobs* more);
 int32_t collectDevices(const DriverJobs* more = NULL);
 int32_t closeInventory();
-// The lists for the first test of the program: the pass that opening the audio side ran, when
+// The lists for a run: for the program's first, the pass that opening the audio side ran, when
 // nothing has read it yet (it was made moments before, with nothing in between that could
 // change or see it, and asked the same `more`); otherwise a new pass.
-int32_t collectDevicesForTest(const DriverJobs* more = NULL);
+int32_t collectDevicesForRun(const DriverJobs* more);
 
 // One side of a pass, appended to the inventory's list of that side: Core Audio endpoints, then
 // kernel-streaming filters, then wave devices, as far as `sources` (OPT_ flags) names them. Each
 // record is completed from the interface map and from the store's key of that side, which is
 // read at most once however many devices are completed from it.
-// The kernel-streaming records come from the pass's collection of filters, when one is given.
+// The kernel-streaming records come from the pass's collection of filters.
 void collectSide(DeviceInventory* inventory, Direction direction, uint32_t sources,
-                 const KsDeviceCollection* ksDevices = NULL);
+                 const KsDeviceCollection& ksDevices);
 
 // The filter of silentFilters with that hardware ID (ASCII case ignored) whose interface has a
 // live alias of the direction; null when there is none.

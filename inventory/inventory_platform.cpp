@@ -28,5 +28,3 @@ const InventoryPlatform kReal = {
 }  // namespace
 
 InventoryPlatform g_inventoryPlatform = kReal;
-
-const InventoryPlatform& realInventoryPlatform() { return kReal; }

@@ -20,4 +20,3 @@ struct InventoryPlatform {
 
 // The table in force; tests replace it for the length of a test and restore it.
 extern InventoryPlatform g_inventoryPlatform;
-const InventoryPlatform& realInventoryPlatform();

@@ -8,8 +8,8 @@
 #include "report/text_report.h"
 #include "report/what_to_do.h"
 
-int32_t runTest(const TestRunContext& context, TestRunResults* results) {
-    TestRunResults& r = *results;
+int32_t runTest(const RunContext& context, RunResults* results) {
+    RunResults& r = *results;
     memset(&r, 0, sizeof(r));
     r.checkerVersion = PRODUCT_VERSION;
     r.os = *context.os;
@@ -24,10 +24,6 @@ int32_t runTest(const TestRunContext& context, TestRunResults* results) {
     r.silentFilters = &context.inventory->silentFilters;
 
     const CheckContext check = {context.inventory, context.os->osClass};
-    // All drivers at once: drivers that do not answer share one wait instead of adding theirs.
-    DriverVersionAnswer answers[DRIVER_CATALOG_SIZE];
-    if (context.versions) memcpy(answers, context.versions, sizeof(answers));
-    else askCatalogVersions(answers);
     for (int i = 0; i < DRIVER_CATALOG_SIZE; ++i) {
         DriverCatalogEntry row = DRIVER_CATALOG[i];
         wchar_t recordingIcon[128], playbackIcon[128];
@@ -39,14 +35,14 @@ int32_t runTest(const TestRunContext& context, TestRunResults* results) {
             row.recordingIcon = recordingIcon;
             row.playbackIcon = playbackIcon;
         }
-        r.errorTotal += checkDriver(row, answers[i], check, &r.drivers[i]);
+        r.errorTotal += checkDriver(row, context.versions[i], check, &r.drivers[i]);
     }
     r.conclusion = r.errorTotal > 0 ? CONCLUSION_ERRORS_DETECTED : CONCLUSION_OK;
     GetSystemTime(&r.testDate);  // UTC, so that reports from anywhere compare
     return r.errorTotal;
 }
 
-void renderRun(const TestRunResults& results, const RunReports& reports) {
+void renderRun(const RunResults& results, const RunReports& reports) {
     if (reports.log) appendTextReport(results, reports.log);
     if (reports.json) appendJsonRun(reports.json, results);
     if (reports.whatToDo) renderWhatToDo(results, reports.whatToDo);

@@ -11,19 +11,19 @@
 #include "report/json_report.h"
 #include "report/run_results.h"
 
-struct TestRunContext {
+struct RunContext {
     const DeviceInventory* inventory;
     const OsIdentification* os;
     int32_t is64BitWindows;
     int32_t initValue;  // result of the integrity check of the program's own file
     // The catalogue's answers to the version requests, asked in the collection pass
-    // (CatalogVersions) so that their wait is the pass's; null: the drivers are asked during the run.
+    // (CatalogVersions) so that their wait is the pass's.
     const DriverVersionAnswer* versions;
 };
 
 // Runs one test over the lists of the collection pass that has just run and fills the results.
 // Returns the error total.
-int32_t runTest(const TestRunContext& context, TestRunResults* results);
+int32_t runTest(const RunContext& context, RunResults* results);
 
 // Where a run's reports go; each may be null. The text report is appended to the log, the JSON
 // run kept as the session's newest, and the What To Do text replaced by this run's.
@@ -32,4 +32,4 @@ struct RunReports {
     JsonRuns* json;
     LogBuffer* whatToDo;
 };
-void renderRun(const TestRunResults& results, const RunReports& reports);
+void renderRun(const RunResults& results, const RunReports& reports);

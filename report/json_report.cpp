@@ -167,8 +167,8 @@ private:
     int members_[16];
 };
 
-const char* sourceName(uint32_t kind) {
-    switch (kind & KIND_MASK) {
+const char* sourceName(DeviceSource kind) {
+    switch (kind) {
     case KIND_MME: return "MME";
     case KIND_KS: return "KS";
     case KIND_WDM: return "WDM";
@@ -215,7 +215,7 @@ void writeDevices(JsonWriter& json, const char* key, const RecordList* list) {
         wchar_t hardwareId[128];
         formatHardwareId(d, hardwareId);
         json.text("hardwareId", hardwareId);
-        if ((d.kind & KIND_MASK) == KIND_KS) {
+        if (d.kind == KIND_KS) {
             json.text("interfacePath", d.driverNameW, DRIVER_NAME_SIZE);
         } else {
             json.text("driverName", d.driverNameW, DRIVER_NAME_SIZE);
@@ -396,7 +396,7 @@ void writeDriver(JsonWriter& json, const DriverResult& d) {
     json.endObject();
 }
 
-void writeRun(JsonWriter& json, const TestRunResults& r) {
+void writeRun(JsonWriter& json, const RunResults& r) {
     json.beginObject();
     json.ascii("checkerVersion", r.checkerVersion);
     char date[32];
@@ -456,7 +456,7 @@ void dropOldest(JsonRuns* runs, int32_t count) {
 
 }  // namespace
 
-void appendJsonRun(JsonRuns* runs, const TestRunResults& results) {
+void appendJsonRun(JsonRuns* runs, const RunResults& results) {
     if (runs->runCount == JSON_RUNS_MAX) dropOldest(runs, 1);
     const uint32_t start = runs->length;
     Output out(runs);

@@ -28,7 +28,7 @@ struct JsonRuns {
 };
 
 // Renders the results (read before the next collection pass) and keeps them as the newest run.
-void appendJsonRun(JsonRuns* runs, const TestRunResults& results);
+void appendJsonRun(JsonRuns* runs, const RunResults& results);
 void releaseJsonRuns(JsonRuns* runs);
 
 // Hands the whole document to the sink, piece by piece; false when the sink refused one.

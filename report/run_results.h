@@ -17,7 +17,7 @@ enum Conclusion : int32_t {
 
 // The device lists and the findings point into the inventory of the pass the run read, so a
 // result is rendered before the next collection pass.
-struct TestRunResults {
+struct RunResults {
     const char* checkerVersion;
     SYSTEMTIME testDate;  // UTC
     OsIdentification os;

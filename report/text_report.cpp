@@ -9,13 +9,10 @@
 
 namespace {
 
-const char* const kClassNames[] = {"< XP", "WIN XP", "WIN Server 2003", "WIN VISTA", "WIN 7",
-                                   "WIN 8", "WIN 8.1", "WIN 10", "> WIN10"};
-
 const char kSeparator[] = "------------------------------------------------------------------";
 
-const wchar_t* sourceTag(uint32_t kind) {
-    switch (kind & KIND_MASK) {
+const wchar_t* sourceTag(DeviceSource kind) {
+    switch (kind) {
     case KIND_KS: return L"KS ";
     case KIND_MME: return L"MME";
     case KIND_WDM: return L"WDM";
@@ -61,7 +58,7 @@ void wideLine(wchar_t* line, const wchar_t* format, ...) {
     makeLineSafe(line);
 }
 
-const char* sourceWord(uint32_t source) {
+const char* sourceWord(DeviceSource source) {
     switch (source) {
     case KIND_MME: return "MME";
     case KIND_KS: return "KS";
@@ -71,8 +68,19 @@ const char* sourceWord(uint32_t source) {
 
 }  // namespace
 
-const char* osClassName(int32_t osClass) {
-    return osClass >= 0 && osClass <= OS_AFTER_WIN10 ? kClassNames[osClass] : "unknown";
+const char* osClassName(OsClass osClass) {
+    switch (osClass) {
+    case OS_BEFORE_XP: return "< XP";
+    case OS_XP: return "WIN XP";
+    case OS_SERVER_2003: return "WIN Server 2003";
+    case OS_VISTA: return "WIN VISTA";
+    case OS_WIN7: return "WIN 7";
+    case OS_WIN8: return "WIN 8";
+    case OS_WIN81: return "WIN 8.1";
+    case OS_WIN10: return "WIN 10";
+    case OS_AFTER_WIN10: return "> WIN10";
+    default: return "unknown";
+    }
 }
 
 void formatHardwareId(const DeviceRecord& record, wchar_t* text) {
@@ -90,7 +98,7 @@ void formatDeviceLine(const DeviceRecord& record, Direction direction, wchar_t* 
     const wchar_t* word = direction == DIRECTION_RECORDING ? L"IN" : L"OUT";
     wchar_t hardwareId[128];
     formatHardwareId(record, hardwareId);
-    if ((record.kind & KIND_MASK) == KIND_KS)
+    if (record.kind == KIND_KS)
         _snwprintf(line, size, L"%ls %ls %ls | %ls | %ls", word, sourceTag(record.kind), record.pinNameW, hardwareId,
                    record.driverNameW);
     else
@@ -180,7 +188,7 @@ void appendDriverSection(const DriverResult& driver, LogBuffer* log) {
     }
 }
 
-void appendTextReport(const TestRunResults& results, LogBuffer* log) {
+void appendTextReport(const RunResults& results, LogBuffer* log) {
     appendDevices(log, results.recordingDevices, DIRECTION_RECORDING);
     appendDevices(log, results.playbackDevices, DIRECTION_PLAYBACK);
     appendNarrow(log, kSeparator);

@@ -12,7 +12,7 @@ const size_t DEVICE_LINE_SIZE = 2048;
 const size_t REPORT_LINE_SIZE = 2048;  // wide units of a driver's or a finding's line
 
 // Appends the whole report of the results to the log.
-void appendTextReport(const TestRunResults& results, LogBuffer* log);
+void appendTextReport(const RunResults& results, LogBuffer* log);
 
 // One driver's section: its "CHECKING" line, then for a checked driver a line per finding and
 // the total.
@@ -26,7 +26,7 @@ void formatHardwareId(const DeviceRecord& record, wchar_t* text);
 // "Operating System: <class> <32Bits|64Bits> Build: <build>"
 void formatOsLine(const OsIdentification& os, int32_t is64BitWindows, char* line, size_t size);
 // The release class as the OS line names it ("WIN 10"), "unknown" outside the classes.
-const char* osClassName(int32_t osClass);
+const char* osClassName(OsClass osClass);
 
 // A driver's "CHECKING" line and a finding's "*ERROR" line, exactly as the log holds them
 // (without the line ending), in REPORT_LINE_SIZE units. A finding without a line of its own

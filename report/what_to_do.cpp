@@ -97,7 +97,7 @@ void appendDriver(LogBuffer* text, const DriverResult& driver) {
 
 }  // namespace
 
-void renderWhatToDo(const TestRunResults& results, LogBuffer* text) {
+void renderWhatToDo(const RunResults& results, LogBuffer* text) {
     clear(text);
     const SYSTEMTIME& date = results.testDate;
     char line[NARROW_LINE_UNITS];

@@ -7,4 +7,4 @@
 #include "report/run_results.h"
 
 // Replaces the text with the run's.
-void renderWhatToDo(const TestRunResults& results, LogBuffer* text);
+void renderWhatToDo(const RunResults& results, LogBuffer* text);

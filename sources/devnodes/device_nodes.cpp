@@ -118,8 +118,6 @@ int32_t walk(const DeviceNodeApi& api, bool present, const HardwareIdSet& ids, c
 
 DeviceNodeApi g_deviceNodeApi = kReal;
 
-const DeviceNodeApi& realDeviceNodeApi() { return kReal; }
-
 void collectDeviceNodes(const HardwareIdSet& ids, DeviceNodeList* list) {
     ZeroMemory(list, sizeof(*list));
     if (ids.count <= 0) return;

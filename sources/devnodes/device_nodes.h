@@ -25,7 +25,6 @@ struct DeviceNodeApi {
     BOOL(WINAPI* destroyDeviceInfoList)(HDEVINFO set);
 };
 extern DeviceNodeApi g_deviceNodeApi;
-const DeviceNodeApi& realDeviceNodeApi();
 
 enum {
     DEVICE_NODE_ID_SIZE = 200,  // an instance ID's longest form, terminator included

@@ -10,7 +10,8 @@ void askKsFilter(DriverJob* walkJob, void* data) {
         if (job->wanted[direction] && !job->silent) {
             const OpenKsFilter opened(job->path, job->name, walkJob);
             if (KsFilter* filter = opened.get()) {
-                job->listed[direction] = collectStreamingPins(filter, direction) == 0 && filter->pinCount > 0;
+                job->listed[direction] =
+                    collectStreamingPins(filter, direction) == PINS_COLLECTED && filter->pinCount > 0;
                 if (filter->silent) job->silent = true;
             }
         }

@@ -132,23 +132,22 @@ void addKsDeviceRecord(const RecordList& ksInterfaces, RecordList* list, const w
 
 KsSetupApi g_ksSetupApi = kReal;
 
-const KsSetupApi& realKsSetupApi() { return kReal; }
-
 int32_t collectKsInterfaces(RecordList* ksInterfaces) {
     resetList(ksInterfaces);
     HeapBlock detail(kDetailBlockBytes);
     if (!detail.get()) return -1;
     const struct {
         const GUID* aliasClass;
-        uint32_t kind;
-    } passes[] = {{&KSCATEGORY_CAPTURE_CLASS, KS_CAPTURE_FLAG}, {&KSCATEGORY_RENDER_CLASS, 0}};
+        KsAliases alias;
+    } passes[] = {{&KSCATEGORY_CAPTURE_CLASS, KS_ALIAS_CAPTURE}, {&KSCATEGORY_RENDER_CLASS, KS_ALIAS_RENDER}};
     for (const auto& pass : passes) {
         DeviceInfoSet set(audioInterfaces(), g_ksSetupApi.destroyDeviceInfoList);
         if (!set.valid()) continue;
         for (DWORD index = 0;; ++index) {
             DeviceRecord record;
             ZeroMemory(&record, sizeof(record));
-            record.kind = pass.kind;
+            record.kind = KIND_KS;
+            record.ksAliases = pass.alias;
             SP_DEVICE_INTERFACE_DATA data;
             ZeroMemory(&data, sizeof(data));
             data.cbSize = sizeof(data);
@@ -270,8 +269,8 @@ void KsDeviceCollection::addSilentFilters(RecordList* silentFilters) const {
         DeviceRecord record;
         ZeroMemory(&record, sizeof(record));
         record.kind = KIND_KS;
-        if (jobs[i].wanted[DIRECTION_RECORDING]) record.kind |= KS_CAPTURE_FLAG;
-        if (jobs[i].wanted[DIRECTION_PLAYBACK]) record.kind |= KS_RENDER_FLAG;
+        record.ksAliases = (jobs[i].wanted[DIRECTION_RECORDING] ? KS_ALIAS_CAPTURE : KS_ALIAS_NONE) |
+                           (jobs[i].wanted[DIRECTION_PLAYBACK] ? KS_ALIAS_RENDER : KS_ALIAS_NONE);
         copyTextAndNarrow(jobs[i].name, record.pinNameW, record.pinName, PIN_NAME_SIZE);
         copyTextAndNarrow(jobs[i].path, record.driverNameW, record.driverName, DRIVER_NAME_SIZE);
         lstrcpynA(record.hardwareId, members[i].hardwareId, HARDWARE_ID_SIZE);
@@ -280,12 +279,11 @@ void KsDeviceCollection::addSilentFilters(RecordList* silentFilters) const {
 }
 
 const DeviceRecord* findKsInterface(const RecordList& list, const wchar_t* name, Direction direction) {
-    const bool capture = direction == DIRECTION_RECORDING;
     // An empty name names nothing: it must not take the ID of an interface that has no name.
     if (!name || !name[0]) return NULL;
     for (uint32_t i = 1; i <= recordCount(list); ++i) {
         const DeviceRecord* r = recordAt(list, i);
-        if (((r->kind & KS_CAPTURE_FLAG) != 0) != capture) continue;
+        if (!(r->ksAliases & ksAliasOf(direction))) continue;
         if (wcscmp(r->driverNameW, name) == 0 || wcscmp(r->pinNameW, name) == 0) return r;
     }
     return NULL;
@@ -294,7 +292,7 @@ const DeviceRecord* findKsInterface(const RecordList& list, const wchar_t* name,
 bool isKsNameTaken(const RecordList& list, const wchar_t* name) {
     for (uint32_t i = 1; i <= recordCount(list); ++i) {
         const DeviceRecord* r = recordAt(list, i);
-        if ((r->kind & KIND_MASK) == KIND_KS && wcscmp(r->pinNameW, name) == 0) return true;
+        if (r->kind == KIND_KS && wcscmp(r->pinNameW, name) == 0) return true;
     }
     return false;
 }

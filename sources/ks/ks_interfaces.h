@@ -30,14 +30,9 @@ struct KsSetupApi {
     BOOL(WINAPI* destroyDeviceInfoList)(HDEVINFO set);
 };
 extern KsSetupApi g_ksSetupApi;
-const KsSetupApi& realKsSetupApi();
 
-// In a record of a filter that did not answer: its interface has a live render alias (as
-// KS_CAPTURE_FLAG tells a live capture alias).
-const uint32_t KS_RENDER_FLAG = 0x20000;
-
-// Rebuilds the interface map: capture aliases first, then render aliases. 0, or -1 without
-// memory.
+// Rebuilds the interface map: capture aliases first, then render aliases, each record of kind
+// KIND_KS with the one alias it stands for. 0, or -1 without memory.
 int32_t collectKsInterfaces(RecordList* ksInterfaces);
 
 // The kernel-streaming filters of one pass, both directions at once: every interface with a
@@ -63,7 +58,7 @@ public:
     // lists the interfaces, their hardware IDs from the interface map.
     void addDevices(const RecordList& ksInterfaces, RecordList* list, Direction direction) const;
     // Appends one record per filter that did not answer, in the same order: kind KIND_KS, with
-    // KS_CAPTURE_FLAG and KS_RENDER_FLAG for the live aliases its interface has; pinNameW its
+    // ksAliases the live aliases its interface has; pinNameW its
     // name (without the letter a repeated name gets in a list) and driverNameW its interface
     // path, cut as in a KS record; hardwareId the first hardware ID of its device, read from the
     // device itself (empty when it has none).

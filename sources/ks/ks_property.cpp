@@ -30,7 +30,6 @@ const uint32_t kIdentifierSize = 24;   // KSIDENTIFIER: Set, Id, Flags
 const uint32_t kDataRangeSize = 64;    // KSDATARANGE up to and with its Specifier
 const uint32_t kSubFormatOffset = 32;
 const uint32_t kNameBytes = 519;
-const int32_t kSilent = -20;
 
 const KsApi kReal = {
     CreateFileW,
@@ -117,8 +116,6 @@ bool readMultipleItems(KsFilter* filter, uint32_t pinId, uint32_t propertyId, ui
 
 KsApi g_ksApi = kReal;
 
-const KsApi& realKsApi() { return kReal; }
-
 HRESULT ksPropertyRequest(HANDLE filter, const KsPinRequest& request, void* output, uint32_t outputSize,
                           uint32_t* bytesReturned, DriverJob* job) {
     if (bytesReturned) *bytesReturned = 0;
@@ -176,22 +173,22 @@ HRESULT getPinPropertyAlloc(HANDLE filter, uint32_t pinId, uint32_t propertyId, 
     return ksPropertyRequest(filter, request, *block, needed, NULL, job);
 }
 
-int32_t queryPinInfo(KsFilter* filter, uint32_t pinId, KsPinInfo* info) {
+PinQueryResult queryPinInfo(KsFilter* filter, uint32_t pinId, KsPinInfo* info) {
     ZeroMemory(info, sizeof(*info));
     info->pinId = pinId;
     askFilter(filter, pinId, KSPROPERTY_PIN_COMMUNICATION_ID, &info->communication, 4);
     if (!readMultipleItems(filter, pinId, KSPROPERTY_PIN_INTERFACES_ID, &info->interfacesBlock, &info->interfacesBytes,
                            &info->interfaceCount, &info->interfaces))
-        return filter->silent ? kSilent : -2;
+        return filter->silent ? PIN_FILTER_SILENT : PIN_INTERFACES_UNREADABLE;
     if (!readMultipleItems(filter, pinId, KSPROPERTY_PIN_MEDIUMS_ID, &info->mediumsBlock, &info->mediumsBytes,
                            &info->mediumCount, &info->mediums))
-        return filter->silent ? kSilent : -3;
+        return filter->silent ? PIN_FILTER_SILENT : PIN_MEDIUMS_UNREADABLE;
     if (!readMultipleItems(filter, pinId, KSPROPERTY_PIN_DATARANGES_ID, &info->dataRangesBlock,
                            &info->dataRangesBytes, &info->dataRangeCount, &info->dataRanges))
-        return filter->silent ? kSilent : -4;
+        return filter->silent ? PIN_FILTER_SILENT : PIN_DATA_RANGES_UNREADABLE;
     askFilter(filter, pinId, KSPROPERTY_PIN_DATAFLOW_ID, &info->dataFlow, 4);
     if (FAILED(askFilter(filter, pinId, KSPROPERTY_PIN_CINSTANCES_ID, &info->instances, 8)))
-        return filter->silent ? kSilent : -6;
+        return filter->silent ? PIN_FILTER_SILENT : PIN_INSTANCES_UNREADABLE;
     askFilter(filter, pinId, KSPROPERTY_PIN_GLOBALCINSTANCES_ID, &info->globalInstances, 8);
     askFilter(filter, pinId, KSPROPERTY_PIN_CATEGORY_ID, &info->category, 16);
 
@@ -201,17 +198,17 @@ int32_t queryPinInfo(KsFilter* filter, uint32_t pinId, KsPinInfo* info) {
         name[(kNameBytes + 1) / 2] = 0;  // the driver's text may fill the buffer without a terminator
         toNarrow(name, info->name, sizeof(info->name));
     }
-    if (filter->silent) return kSilent;
+    if (filter->silent) return PIN_FILTER_SILENT;
 
     if (!hasIdentifier(info->interfacesBlock, info->interfacesBytes, info->interfaceCount,
                        KSINTERFACESETID_STANDARD_SET, 0))
-        return -10;  // no KSINTERFACE_STANDARD_STREAMING
+        return PIN_NO_STANDARD_STREAMING;
     if (!hasIdentifier(info->mediumsBlock, info->mediumsBytes, info->mediumCount, KSMEDIUMSETID_STANDARD_SET, 0))
-        return -11;  // no KSMEDIUM_TYPE_ANYINSTANCE
+        return PIN_NO_STANDARD_MEDIUM;
     if (info->dataRangeCount == 0 ||
         !hasAcceptedDataRange(info->dataRangesBlock, info->dataRangesBytes, info->dataRangeCount))
-        return -13;
-    return 0;
+        return PIN_NO_ACCEPTED_SUB_FORMAT;
+    return PIN_ACCEPTED;
 }
 
 int32_t releasePinInfo(KsPinInfo* info) {
@@ -223,16 +220,16 @@ int32_t releasePinInfo(KsPinInfo* info) {
     return 0;
 }
 
-int32_t collectStreamingPins(KsFilter* filter, Direction direction) {
+StreamingPinsResult collectStreamingPins(KsFilter* filter, Direction direction) {
     uint32_t pinTypes = 0;
-    if (FAILED(askFilter(filter, 0, KSPROPERTY_PIN_CTYPES_ID, &pinTypes, 4))) return -1;
-    if (int32_t(pinTypes) < 1) return -2;
+    if (FAILED(askFilter(filter, 0, KSPROPERTY_PIN_CTYPES_ID, &pinTypes, 4))) return PINS_TYPE_COUNT_FAILED;
+    if (int32_t(pinTypes) < 1) return PINS_NO_TYPES;
     if (pinTypes > KS_MAX_PIN_TYPES) pinTypes = KS_MAX_PIN_TYPES;
     const uint32_t wantedFlow = direction == DIRECTION_RECORDING ? KS_DATAFLOW_OUT : KS_DATAFLOW_IN;
     for (uint32_t pin = 0; pin < pinTypes; ++pin) {
         // One missed deadline costs the filter its place in the list, whatever it answered
         // before: a filter that stopped answering must not hold the pass for every pin left.
-        if (filter->silent) return kSilent;
+        if (filter->silent) return PINS_FILTER_SILENT;
         uint32_t communication = 0, flow = 0;
         if (FAILED(askFilter(filter, pin, KSPROPERTY_PIN_COMMUNICATION_ID, &communication, 4)) ||
             (communication != KS_COMMUNICATION_SINK && communication != KS_COMMUNICATION_BOTH))
@@ -241,17 +238,17 @@ int32_t collectStreamingPins(KsFilter* filter, Direction direction) {
             communication != KS_COMMUNICATION_SINK || flow != wantedFlow)
             continue;
         KsPinInfo info;
-        if (queryPinInfo(filter, pin, &info) != 0) {
+        if (queryPinInfo(filter, pin, &info) != PIN_ACCEPTED) {
             releasePinInfo(&info);
             continue;
         }
         if (filter->pinCount >= int32_t(KS_MAX_PINS)) {
             releasePinInfo(&info);
-            return -10;
+            return PINS_TOO_MANY;
         }
         filter->pins[filter->pinCount++] = info;
     }
-    return filter->silent ? kSilent : 0;
+    return filter->silent ? PINS_FILTER_SILENT : PINS_COLLECTED;
 }
 
 KsFilter* openKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName, DriverJob* job) {

@@ -99,7 +99,6 @@ struct KsApi {
     void (*releaseBlock)(void* block);
 };
 extern KsApi g_ksApi;
-const KsApi& realKsApi();
 
 // A request that did not complete within its wait and had to be cancelled, however it ended.
 const HRESULT KS_E_NO_ANSWER = HRESULT(0x800705B4L);  // HRESULT_FROM_WIN32(ERROR_TIMEOUT)
@@ -108,31 +107,47 @@ const HRESULT KS_E_NO_ANSWER = HRESULT(0x800705B4L);  // HRESULT_FROM_WIN32(ERRO
 // of the answer. The request is a call of the job (optional) in its walk: KS_E_NO_ANSWER without
 // a request when the walk has given the job up.
 HRESULT ksPropertyRequest(HANDLE filter, const KsPinRequest& request, void* output, uint32_t outputSize,
-                          uint32_t* bytesReturned, DriverJob* job = NULL);
+                          uint32_t* bytesReturned, DriverJob* job);
 HRESULT getPinProperty(HANDLE filter, uint32_t pinId, uint32_t propertyId, void* output, uint32_t outputSize,
-                       DriverJob* job = NULL);
+                       DriverJob* job);
 // On success *block is a new block of *size bytes (zero-filled behind the answer) that the caller
 // frees with g_ksApi.releaseBlock; after a failed second request the block is the caller's as well.
 HRESULT getPinPropertyAlloc(HANDLE filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* size,
-                            DriverJob* job = NULL);
+                            DriverJob* job);
 
-// 0 accepted; -2 interfaces, -3 mediums, -4 data ranges or -6 instances not readable; -10 no
-// standard streaming interface; -11 no standard medium; -13 no accepted sub-format; -20 the
-// filter is silent.
-int32_t queryPinInfo(KsFilter* filter, uint32_t pinId, KsPinInfo* info);
+// What queryPinInfo made of one pin.
+enum PinQueryResult : int32_t {
+    PIN_ACCEPTED = 0,
+    PIN_INTERFACES_UNREADABLE = -2,
+    PIN_MEDIUMS_UNREADABLE = -3,
+    PIN_DATA_RANGES_UNREADABLE = -4,
+    PIN_INSTANCES_UNREADABLE = -6,
+    PIN_NO_STANDARD_STREAMING = -10,  // no KSINTERFACE_STANDARD_STREAMING
+    PIN_NO_STANDARD_MEDIUM = -11,     // no KSMEDIUM_TYPE_ANYINSTANCE
+    PIN_NO_ACCEPTED_SUB_FORMAT = -13,
+    PIN_FILTER_SILENT = -20,
+};
+PinQueryResult queryPinInfo(KsFilter* filter, uint32_t pinId, KsPinInfo* info);
 int32_t releasePinInfo(KsPinInfo* info);
-// 0 done; -1 the pin type count failed; -2 no pin types; -10 more than 8 pins qualified; -20
-// the filter turned silent during the walk.
-int32_t collectStreamingPins(KsFilter* filter, Direction direction);
+
+// What collectStreamingPins made of a filter's pins in one direction.
+enum StreamingPinsResult : int32_t {
+    PINS_COLLECTED = 0,
+    PINS_TYPE_COUNT_FAILED = -1,
+    PINS_NO_TYPES = -2,
+    PINS_TOO_MANY = -10,  // more than KS_MAX_PINS qualified
+    PINS_FILTER_SILENT = -20,  // the filter turned silent during the walk
+};
+StreamingPinsResult collectStreamingPins(KsFilter* filter, Direction direction);
 // The open, every request and the close are calls of the job (optional) in its walk; a filter
 // whose job the walk gave up before its open is silent.
-KsFilter* openKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName, DriverJob* job = NULL);
+KsFilter* openKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName, DriverJob* job);
 void closeKsFilter(KsFilter* filter);
 
 // A filter openKsFilter opened, closed on every path out of the scope that holds it.
 class OpenKsFilter {
 public:
-    OpenKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName, DriverJob* job = NULL)
+    OpenKsFilter(const wchar_t* devicePath, const wchar_t* friendlyName, DriverJob* job)
         : filter_(openKsFilter(devicePath, friendlyName, job)) {}
     ~OpenKsFilter() { closeKsFilter(filter_); }
     OpenKsFilter(const OpenKsFilter&) = delete;

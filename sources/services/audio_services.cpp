@@ -45,8 +45,6 @@ AudioServiceState readService(SC_HANDLE manager, const wchar_t* name) {
 
 ServiceApi g_serviceApi = kReal;
 
-const ServiceApi& realServiceApi() { return kReal; }
-
 void readAudioServices(bool endpointBuilderExists, AudioServices* services) {
     services->audio = services->endpointBuilder = AUDIO_SERVICE_NOT_ASKED;
     ServiceHandle manager(g_serviceApi.openSCManagerW(NULL, NULL, SC_MANAGER_CONNECT));

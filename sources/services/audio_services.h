@@ -15,7 +15,6 @@ struct ServiceApi {
     BOOL(WINAPI* closeServiceHandle)(SC_HANDLE handle);
 };
 extern ServiceApi g_serviceApi;
-const ServiceApi& realServiceApi();
 
 enum AudioServiceState : int32_t {
     AUDIO_SERVICE_NOT_ASKED = 0,  // the service does not exist on this release (or no pass asked)

@@ -137,8 +137,9 @@ void addWatchedEntries(const EndpointStoreSnapshot& store, Direction direction, 
                        WatchedEntryList* list);
 
 // Rebuilds the table: for each hardware ID in order whose playback entry exists, a pair of its
-// playback and recording entries. One walk per direction, each entry opened once.
-void readEndpointRegistryTable(EndpointRegistryTable* table, const char* const* hardwareIds, int count);
+// playback and recording entries (the device list's: those of the catalogue's hardware IDs). One
+// walk per direction, each entry opened once.
+void readEndpointRegistryTable(EndpointRegistryTable* table, const HardwareIdSet& ids);
 
 // Expands %NAME% references, "%%", "%'" and "%:" in place; the text holds at most 1023
 // characters plus terminator.

@@ -63,8 +63,9 @@ void findEntries(Direction direction, const char* const* ids, int count, Endpoin
 
 }  // namespace
 
-void readEndpointRegistryTable(EndpointRegistryTable* table, const char* const* hardwareIds, int count) {
-    if (count > ENDPOINT_TABLE_SIZE) count = ENDPOINT_TABLE_SIZE;
+void readEndpointRegistryTable(EndpointRegistryTable* table, const HardwareIdSet& ids) {
+    const char* const* hardwareIds = ids.ids;
+    const int count = ids.count < ENDPOINT_TABLE_SIZE ? ids.count : ENDPOINT_TABLE_SIZE;
     // Playback entries first; then the recording entries of the drivers that have one.
     EndpointRegistryRecord found[ENDPOINT_TABLE_SIZE];
     bool have[ENDPOINT_TABLE_SIZE];

@@ -33,8 +33,6 @@ const WaveApi kReal = {systemWaveInGetNumDevs, systemWaveInGetDevCapsW, systemWa
 
 WaveApi g_waveApi = kReal;
 
-const WaveApi& realWaveApi() { return kReal; }
-
 void collectWaveDevices(RecordList* list, Direction direction, const RecordCompletion& completion) {
     const WaveApi& api = g_waveApi;
     const bool recording = direction == DIRECTION_RECORDING;

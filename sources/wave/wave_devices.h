@@ -14,7 +14,6 @@ struct WaveApi {
     MMRESULT(WINAPI* waveOutGetDevCapsW)(UINT_PTR id, LPWAVEOUTCAPSW caps, UINT size);
 };
 extern WaveApi g_waveApi;
-const WaveApi& realWaveApi();
 
 // Appends a record for every numbered wave device of the direction whose capabilities can be
 // read, each handed to the completion first.

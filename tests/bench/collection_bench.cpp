@@ -23,8 +23,10 @@
 #include "inventory/device_inventory.h"
 #include "report/checker_run.h"
 #include "report/json_report.h"
+#include "support/check_world.h"
 #include "support/fake_endpoints.h"
 #include "support/fake_world.h"
+#include "support/saved_table.h"
 #include "support/test_registry.h"
 
 namespace {
@@ -120,6 +122,7 @@ int main(int argc, char** argv) {
     FakeWorld world;
     FakeEndpoints endpoints;
     TestRegistry registry;
+    const SavedTable<RegistryApi> savedRegistryApi(g_registryApi);
     g_registryApi.regOpenKeyExW = countedOpen;
 
     printf("%-44s %12s %12s %12s %8s\n", "world (per direction)", "pass", "key opens", "floor", "ratio");
@@ -127,7 +130,7 @@ int main(int argc, char** argv) {
         const int devices = 200;
         writeStore(registry, leftOvers, devices);
         addDevices(world, endpoints, devices, devices);
-        openInventory(kCollectionOptions, catalogHardwareIds());
+        openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
         std::vector<double> passes, floors, bare;
         long opens = 0;
         for (int run = 0; run < runs; ++run) {
@@ -160,9 +163,10 @@ int main(int argc, char** argv) {
         for (int run = 0; run < runs; ++run) {
             LogBuffer log;
             createLog(&log);
-            OsIdentification os = {7, 10, 0, 19045, 2};
-            const TestRunContext context = {&g_inventory, &os, 1, 0};
-            TestRunResults results;
+            OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
+            CatalogVersions versions;
+            const RunContext context = {&g_inventory, &os, 1, 0, askCatalogVersions(&versions)};
+            RunResults results;
             JsonRuns json = {};
             std::string document;
             LARGE_INTEGER t0, t1, t2;
@@ -190,14 +194,15 @@ int main(int argc, char** argv) {
     for (const DriverCatalogEntry& row : DRIVER_CATALOG) world.addDriver(row.interfaceGuid, row.expectedVersion);
     LogBuffer log;
     createLog(&log);
-    OsIdentification os = {7, 10, 0, 19045, 2};
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     LARGE_INTEGER t0, t1;
     QueryPerformanceCounter(&t0);
     collectDevices();
     QueryPerformanceCounter(&t1);
-    const TestRunContext context = {&g_inventory, &os, 1, 0};
-    TestRunResults results;
+    CatalogVersions versions;
+    const RunContext context = {&g_inventory, &os, 1, 0, askCatalogVersions(&versions)};
+    RunResults results;
     runTest(context, &results);
     const RunReports text = {&log, NULL, NULL};
     renderRun(results, text);
@@ -212,6 +217,5 @@ int main(int argc, char** argv) {
                memory.PeakPagefileUsage / 1048576.0);
     closeInventory();
     releaseLog(&log);
-    g_registryApi = realRegistryApi();
     return 0;
 }

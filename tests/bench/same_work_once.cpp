@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "base/owners.h"
+#include "support/com_apartment.h"
 
 namespace {
 

@@ -50,7 +50,7 @@ std::wstring iconOf(const DriverCatalogEntry& row, Direction direction) {
     if (!row.driverFileBase)
         return std::wstring(L"C:\\Program Files\\Halvane\\") +
                (direction == DIRECTION_RECORDING ? row.recordingIcon : row.playbackIcon);
-    driverIconReference(row.driverFileBase, direction, 7, 1, built);
+    driverIconReference(row.driverFileBase, direction, OS_WIN10, 1, built);
     return std::wstring(L"%SystemRoot%\\System32\\drivers\\") + built;
 }
 
@@ -111,7 +111,7 @@ Result runOnce(const World& world) {
     }
     LogBuffer log;
     createLog(&log);
-    OsIdentification os = {7, 10, 0, 19045, 2};
+    OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
     LARGE_INTEGER t0, tPass, t1;
     QueryPerformanceCounter(&t0);
     // As a hidden start does it: the drivers are asked in the opening pass.
@@ -119,8 +119,8 @@ Result runOnce(const World& world) {
     const DriverJobs versionJobs = catalogVersionJobs(&versions);
     openInventory(kCollectionOptions, catalogHardwareIds(), &versionJobs);
     QueryPerformanceCounter(&tPass);
-    const TestRunContext context = {&g_inventory, &os, 1, 0, versions.answers};
-    TestRunResults results;
+    const RunContext context = {&g_inventory, &os, 1, 0, versions.answers};
+    RunResults results;
     const int32_t total = runTest(context, &results);
     const RunReports text = {&log, NULL, NULL};
     renderRun(results, text);

@@ -28,7 +28,7 @@ protected:
     int32_t checkInto(CheckWorld& lists, const DriverCatalogEntry& row, int32_t osClass = 7) {
         clear(&log);
         lists.sortLists();
-        const CheckContext context = {&lists.inventory, osClass};
+        const CheckContext context = {&lists.inventory, OsClass(osClass)};
         DriverVersionAnswer answer = {0, 0};
         askDriverVersions(&row.interfaceGuid, 1, &answer);
         const int32_t errors = checkDriver(row, answer, context, &result);
@@ -104,10 +104,11 @@ TEST_F(CheckDriverTest, HardwareIdsIgnoreCase) {
     RecordFields fields;
     fields.name = L"lower case";
     fields.hardwareId = "halvanevsowdm";
+    fields.ksAliases = KS_ALIAS_RENDER;
     world.add(world.inventory.ksInterfaces, fields);
     const char* const spellings[] = {"HALVANEVSOWDM", "halvanevsowdm", "hALVANEvsoWDM"};
     int spelling = 0;
-    for (uint32_t kind : {KIND_MME, KIND_KS, KIND_WDM})
+    for (DeviceSource kind : {KIND_MME, KIND_KS, KIND_WDM})
         for (bool recording : {true, false}) {
             RecordFields device = CheckWorld::correctDevice(kVesso, kind, recording);
             device.hardwareId = spellings[spelling++ % 3];
@@ -393,11 +394,11 @@ TEST(DriverIconReference, BaseBitnessSuffixAndSide) {
     };
     for (const Case& c : cases) {
         wchar_t reference[128];
-        driverIconReference("halvane_vessoc", c.direction, c.osClass, c.is64, reference);
+        driverIconReference("halvane_vessoc", c.direction, OsClass(c.osClass), c.is64, reference);
         EXPECT_STREQ(c.expected, reference) << "class " << c.osClass;
     }
     wchar_t reference[128];
-    driverIconReference(std::string(300, 'b').c_str(), DIRECTION_RECORDING, 7, 1, reference);
+    driverIconReference(std::string(300, 'b').c_str(), DIRECTION_RECORDING, OS_WIN10, 1, reference);
     EXPECT_EQ(127u, wcslen(reference));
 }
 

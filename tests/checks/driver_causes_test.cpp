@@ -39,7 +39,7 @@ struct Evidence {
 // Every device of the first driver in every list, but those a case removes.
 void installVesso(CheckWorld& w, std::vector<std::pair<uint32_t, bool>> missing = {}) {
     w.addInterface(kVesso, false, L"Halvane Point");
-    for (uint32_t kind : {KIND_MME, KIND_KS, KIND_WDM})
+    for (DeviceSource kind : {KIND_MME, KIND_KS, KIND_WDM})
         for (bool recording : {true, false}) {
             bool skip = false;
             for (auto m : missing) skip = skip || (m.first == kind && m.second == recording);
@@ -47,7 +47,7 @@ void installVesso(CheckWorld& w, std::vector<std::pair<uint32_t, bool>> missing 
                              CheckWorld::correctDevice(kVesso, kind, recording));
         }
 }
-DeviceRecord* find(CheckWorld& w, uint32_t kind, bool recording) {
+DeviceRecord* find(CheckWorld& w, DeviceSource kind, bool recording) {
     RecordList& list = recording ? w.inventory.inputDevices : w.inventory.outputDevices;
     for (uint32_t i = 1; i <= list.count; ++i)
         if (recordAt(list, i)->kind == kind) return recordAt(list, i);
@@ -179,7 +179,7 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
         Evidence evidence(world.inventory);
         if (c.plant) c.plant(world, evidence);
         world.sortLists();
-        const CheckContext context = {&world.inventory, 7};
+        const CheckContext context = {&world.inventory, OS_WIN10};
         const DriverVersionAnswer answer = {0, c.version};
         DriverResult result;
         EXPECT_EQ(c.errors, checkDriver(kVesso, answer, context, &result));
@@ -198,7 +198,7 @@ TEST(DriverCauses, BeforeVistaNoServiceOrStoreDecides) {
     Evidence evidence(world.inventory);
     installVesso(world, {{KIND_MME, true}, {KIND_MME, false}});
     evidence.inv.evidence.services.audio = AUDIO_SERVICE_STOPPED;
-    const CheckContext context = {&world.inventory, 1};
+    const CheckContext context = {&world.inventory, OS_XP};
     const DriverVersionAnswer answer = {0, kRight};
     DriverResult result;
     EXPECT_EQ(2, checkDriver(kVesso, answer, context, &result));

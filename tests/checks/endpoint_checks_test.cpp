@@ -57,9 +57,9 @@ protected:
 
     // A collection pass over this world, then the driver's check.
     Lines check() {
-        openInventory(kCollectionOptions, catalogHardwareIds());
+        openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
         clear(&log);
-        const CheckContext context = {&g_inventory, 7};
+        const CheckContext context = {&g_inventory, OS_WIN10};
         DriverResult result;
         DriverVersionAnswer answer = {0, 0};
         askDriverVersions(&kVesso.interfaceGuid, 1, &answer);

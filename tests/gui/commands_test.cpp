@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "base/owners.h"
 #include "driver/checker_driver.h"
+#include "support/com_apartment.h"
 #include "support/golden.h"
 #include "support/planted_evidence.h"
 #include "support/test_files.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "base/owners.h"
 #include "driver/checker_driver.h"
+#include "support/com_apartment.h"
 #include "support/test_files.h"
 #include "support/test_registry.h"
 

@@ -3,8 +3,8 @@
 #include <oleacc.h>
 #include <wctype.h>
 
-#include "base/owners.h"
 #include "driver/checker_driver.h"
+#include "support/com_apartment.h"
 #include "support/golden.h"
 
 namespace {

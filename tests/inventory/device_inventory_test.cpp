@@ -10,6 +10,7 @@
 #include "support/fake_endpoints.h"
 #include "support/fake_world.h"
 #include "support/golden.h"
+#include "support/saved_table.h"
 #include "support/scenario_files.h"
 #include "support/test_registry.h"
 
@@ -28,7 +29,7 @@ protected:
 
 TEST_F(InventoryTest, OpeningSetsUpTheAudioSideAndRunsAPass) {
     world.waveOut.push_back({L"Speakers", 2, false});
-    EXPECT_EQ(0, openInventory(kCollectionOptions, catalogHardwareIds()));
+    EXPECT_EQ(0, openInventory(kCollectionOptions, catalogHardwareIds(), nullptr));
     EXPECT_EQ(kCollectionOptions, g_inventory.options);
     EXPECT_EQ(1, world.timeBeginCalls);
     EXPECT_EQ(1, world.coInitializeCalls);
@@ -42,7 +43,7 @@ TEST_F(InventoryTest, OpeningSetsUpTheAudioSideAndRunsAPass) {
 TEST_F(InventoryTest, ModulesDecideWhichSourcesMayRun) {
     world.ksCreatePinPresent = false;
     world.createEventExPresent = false;
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     EXPECT_EQ(0, g_inventory.ksAvailable);
     EXPECT_EQ(0, g_inventory.endpointsAvailable);
     EXPECT_EQ(1, world.ksuserLoads);
@@ -50,13 +51,13 @@ TEST_F(InventoryTest, ModulesDecideWhichSourcesMayRun) {
     EXPECT_EQ(1, world.ksuserFrees);
 
     world.ksuserPresent = false;
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     EXPECT_EQ(0, g_inventory.ksAvailable);
     EXPECT_EQ(nullptr, g_inventory.ksuserModule);
 }
 
 TEST_F(InventoryTest, ClosingTwiceReleasesOnce) {
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     closeInventory();
     closeInventory();
     EXPECT_EQ(1, world.timeEndCalls);
@@ -68,14 +69,14 @@ TEST_F(InventoryTest, ComIsUninitialisedOnlyAfterSuccess) {
     for (HRESULT result : {S_OK, S_FALSE, RPC_E_CHANGED_MODE, E_OUTOFMEMORY}) {
         world.coInitializeResult = result;
         world.coUninitializeCalls = 0;
-        openInventory(kCollectionOptions, catalogHardwareIds());
+        openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
         closeInventory();
         EXPECT_EQ(result == S_OK || result == S_FALSE ? 1 : 0, world.coUninitializeCalls) << std::hex << result;
     }
 }
 
 TEST_F(InventoryTest, TimerPeriodOnlyWithItsOption) {
-    openInventory(kCollectionOptions & ~OPT_TIMER_1MS, catalogHardwareIds());
+    openInventory(kCollectionOptions & ~OPT_TIMER_1MS, catalogHardwareIds(), nullptr);
     closeInventory();
     EXPECT_EQ(0, world.timeBeginCalls);
     EXPECT_EQ(0, world.timeEndCalls);
@@ -84,7 +85,7 @@ TEST_F(InventoryTest, TimerPeriodOnlyWithItsOption) {
 TEST_F(InventoryTest, WaveDevicesOfBothDirections) {
     world.waveIn = {{L"Mic B", 1, false}, {L"Line A", 2, false}};
     world.waveOut = {{L"Speakers", 6, false}};
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     ASSERT_EQ(2u, recordCount(g_inventory.inputDevices));
     const DeviceRecord* first = recordAt(g_inventory.inputDevices, 1);
     EXPECT_STREQ(L"Line A", first->pinNameW);  // sorted by name
@@ -100,7 +101,7 @@ TEST_F(InventoryTest, WaveDevicesOfBothDirections) {
 
 TEST_F(InventoryTest, AFailingWaveDeviceIsSkippedWithoutRenumbering) {
     world.waveOut = {{L"dev0", 2, false}, {L"dev1", 2, true}, {L"dev2", 2, false}};
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     ASSERT_EQ(2u, recordCount(g_inventory.outputDevices));
     EXPECT_EQ(0, recordAt(g_inventory.outputDevices, 1)->index);
     EXPECT_EQ(2, recordAt(g_inventory.outputDevices, 2)->index);
@@ -109,20 +110,20 @@ TEST_F(InventoryTest, AFailingWaveDeviceIsSkippedWithoutRenumbering) {
 
 TEST_F(InventoryTest, AWaveNameFillingAllItsUnitsIsTerminated) {
     world.waveIn = {{std::wstring(40, L'n'), 2, false, true}};
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     ASSERT_EQ(1u, recordCount(g_inventory.inputDevices));
     EXPECT_EQ(std::wstring(32, L'n'), recordAt(g_inventory.inputDevices, 1)->pinNameW);
 }
 
 TEST_F(InventoryTest, WaveDevicesOnlyWithTheirOption) {
     world.waveIn = {{L"Mic", 1, false}};
-    openInventory(kCollectionOptions & ~OPT_MME, catalogHardwareIds());
+    openInventory(kCollectionOptions & ~OPT_MME, catalogHardwareIds(), nullptr);
     EXPECT_EQ(0u, recordCount(g_inventory.inputDevices));
 }
 
 TEST_F(InventoryTest, PassesDoNotAccumulate) {
     world.waveIn = {{L"Mic", 1, false}, {L"Line", 2, false}};
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     collectDevices();
     collectDevices();
     EXPECT_EQ(2u, recordCount(g_inventory.inputDevices));
@@ -135,18 +136,18 @@ TEST_F(InventoryTest, PassesDoNotAccumulate) {
 // pass, collects anew.
 TEST_F(InventoryTest, TheFirstTestReadsTheOpeningPass) {
     world.waveIn = {{L"Mic", 1, false}};
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     world.waveIn.push_back({L"Line", 2, false});
-    collectDevicesForTest();
+    collectDevicesForRun(nullptr);
     EXPECT_EQ((std::vector<std::wstring>{L"Mic"}), pinNames(g_inventory.inputDevices));
-    collectDevicesForTest();
+    collectDevicesForRun(nullptr);
     EXPECT_EQ((std::vector<std::wstring>{L"Line", L"Mic"}), pinNames(g_inventory.inputDevices));
     closeInventory();
 
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     collectDevices();
     world.waveIn.pop_back();
-    collectDevicesForTest();
+    collectDevicesForRun(nullptr);
     EXPECT_EQ((std::vector<std::wstring>{L"Mic"}), pinNames(g_inventory.inputDevices));
 }
 
@@ -157,7 +158,7 @@ TEST_F(InventoryTest, EndpointsOnlyFromWindowsVistaOnAndWithTheirOption) {
     endpoints.add(eCapture, L"{0.0.1.00000000}.{bbbbbbbb-0000-0000-0000-000000000002}", L"Z Mic (Card)", L"Card");
     world.waveIn = {{L"A Mic", 1, false}};
 
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     ASSERT_EQ(2u, recordCount(g_inventory.inputDevices));
     // Endpoints come first whatever their names; then the wave devices.
     EXPECT_EQ(4u, recordAt(g_inventory.inputDevices, 1)->kind);  // WDM
@@ -167,13 +168,13 @@ TEST_F(InventoryTest, EndpointsOnlyFromWindowsVistaOnAndWithTheirOption) {
     closeInventory();
 
     world.createEventExPresent = false;  // before Windows Vista
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     EXPECT_EQ(1u, recordCount(g_inventory.inputDevices));
     EXPECT_EQ(0u, recordCount(g_inventory.outputDevices));
     closeInventory();
 
     world.createEventExPresent = true;
-    openInventory(kCollectionOptions & ~OPT_ENDPOINTS, catalogHardwareIds());
+    openInventory(kCollectionOptions & ~OPT_ENDPOINTS, catalogHardwareIds(), nullptr);
     EXPECT_EQ(1u, recordCount(g_inventory.inputDevices));
     EXPECT_EQ(0u, endpoints.askedFlows.size() - 2);  // only the first opening asked
 }
@@ -181,7 +182,7 @@ TEST_F(InventoryTest, EndpointsOnlyFromWindowsVistaOnAndWithTheirOption) {
 TEST_F(InventoryTest, ListsWithoutStorageReadAsEmpty) {
     world.waveIn = {{L"Mic", 1, false}};
     world.failAllocationNumber = 1;  // every list allocation fails at opening
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     EXPECT_EQ(nullptr, g_inventory.inputDevices.items);
     EXPECT_EQ(0u, recordCount(g_inventory.inputDevices));
     world.failAllocationNumber = 0;
@@ -247,19 +248,22 @@ TEST_F(InventoryTest, ManyStoreEntriesGolden) {
         endpoints.add(flow, L"", L"Speakers (USB Audio 2)", L"USB Audio 2");  // no identifier: by name
     }
 
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     // A pass opens each entry once, and each endpoint's own entry once: 120 entries, 32
     // devices, and a few keys besides (directions, their retries).
     g_opens = 0;
-    g_registryApi.regOpenKeyExW = countedOpen;
-    collectDevices();
-    g_registryApi = realRegistryApi();
+    {
+        const SavedTable<RegistryApi> saved(g_registryApi);
+        g_registryApi.regOpenKeyExW = countedOpen;
+        collectDevices();
+    }
     EXPECT_LE(g_opens, 120 + 32 + 50);
 
     LogBuffer log;
     createLog(&log);
-    const OsIdentification os = {7, 10, 0, 19045, 2};
-    const TestRunContext context = {&g_inventory, &os, 1, 0};
+    const OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
+    CatalogVersions versions;
+    const RunContext context = {&g_inventory, &os, 1, 0, askCatalogVersions(&versions)};
     JsonRuns json = {};
     runAndRender(context, &log, &json);
     EXPECT_TRUE(matchesGolden(std::wstring(log.text, log.length), "many_store_entries.txt"));
@@ -302,12 +306,13 @@ TEST_F(InventoryTest, HostileStoreGivesAJsonReportThatStaysValid) {
     world.ks.addInterface(L"\\\\?\\root#media#0001#{6994ad04-93ef-11d0-a3cc-00a0c9223196}\\wave",
                           L"Halvane Point \x01\xD800", "HalvaneVSOWDM", true, true);
 
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     LogBuffer log;
     createLog(&log);
-    const OsIdentification os = {7, 10, 0, 19045, 2};
-    const TestRunContext context = {&g_inventory, &os, 1, 0};
-    TestRunResults results;
+    const OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
+    CatalogVersions versions;
+    const RunContext context = {&g_inventory, &os, 1, 0, askCatalogVersions(&versions)};
+    RunResults results;
     const int32_t total = runTest(context, &results);
     EXPECT_EQ(DRIVER_STATE_CHECKED, results.drivers[0].state);
     EXPECT_LT(0, total);

@@ -47,12 +47,12 @@ TEST(FormatDeviceLine, LayoutsByKind) {
               deviceLine(mme, DIRECTION_PLAYBACK));
 
     RecordFields wdm;
-    wdm.kind = KIND_WDM | KS_CAPTURE_FLAG;  // only the low 16 bits choose the tag
+    wdm.kind = KIND_WDM;
     wdm.name = L"Speakers";
     EXPECT_EQ(L"OUT WDM Speakers |  |  | ICON:  ", deviceLine(wdm, DIRECTION_PLAYBACK));
 
     RecordFields other;
-    other.kind = 2;
+    other.kind = DeviceSource(2);
     other.name = L"odd";
     other.hardwareId = "X";
     EXPECT_EQ(L"IN --- odd | X |  | ICON:  ", deviceLine(other, DIRECTION_RECORDING));
@@ -101,7 +101,7 @@ TEST(FormatDeviceLine, LongFieldsAreCutToTheLine) {
     EXPECT_EQ(63u, wcslen(line));
 }
 
-class TestRunTest : public testing::Test {
+class CheckerRunTest : public testing::Test {
 protected:
     void SetUp() override { createLog(&log); }
     void TearDown() override {
@@ -109,7 +109,8 @@ protected:
         releaseJsonRuns(&json);
     }
     int32_t run(const DeviceInventory& inventory) {
-        const TestRunContext context = {&inventory, &os, is64, initValue};
+        CatalogVersions versions;
+        const RunContext context = {&inventory, &os, is64, initValue, askCatalogVersions(&versions)};
         return runAndRender(context, &log, &json);
     }
     std::wstring text() const { return std::wstring(log.text, log.length); }
@@ -117,13 +118,13 @@ protected:
     FakeWorld devices;
     LogBuffer log;
     JsonRuns json = {};
-    OsIdentification os = {7, 10, 0, 19045, 2};
+    OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
     int32_t is64 = 1;
     int32_t initValue = 0;
 };
 
-TEST_F(TestRunTest, EmptyMachine) {
-    openInventory(kCollectionOptions, catalogHardwareIds());
+TEST_F(CheckerRunTest, EmptyMachine) {
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     EXPECT_EQ(0, run(g_inventory));
     closeInventory();
     EXPECT_TRUE(matchesGolden(text(), "empty_machine.txt"));
@@ -133,7 +134,7 @@ TEST_F(TestRunTest, EmptyMachine) {
 // What an uninstalled driver leaves: a device node that is not present (with the problem code it
 // had) and its endpoints' entries in the store, not present either. Nothing of it runs or is
 // listed: the report is the empty machine's, and the JSON report shows the evidence.
-TEST_F(TestRunTest, LeftOversOfAnUninstalledDriverAreNotInstalled) {
+TEST_F(CheckerRunTest, LeftOversOfAnUninstalledDriverAreNotInstalled) {
     FakeDeviceTree tree;
     FakeDeviceNode& node = tree.add(L"ROOT\\MEDIA\\0000", L"HalvaneVSOWDM");
     node.present = false;
@@ -143,7 +144,7 @@ TEST_F(TestRunTest, LeftOversOfAnUninstalledDriverAreNotInstalled) {
     registry.addEndpoint(L"Render", guid, L"VESSO Input", L"Halvane Virtual Vesso",
                          L"{1}.ROOT\\MEDIA\\0000:HalvaneVSOWDM", L"C:\\VESSO\\pin_in.ico");
     registry.setDword(TestRegistry::directionPath(L"Render") + L"\\" + guid, L"DeviceState", 4);
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     EXPECT_EQ(0, run(g_inventory));
     closeInventory();
     EXPECT_TRUE(matchesGolden(text(), "empty_machine.txt"));
@@ -178,7 +179,7 @@ struct EveryMessageWorld {
         // icon, and a second record sharing the hardware ID, the catalogue's icon and the GUID.
         for (bool recording : {true, false}) {
             RecordList& list = recording ? world.inventory.inputDevices : world.inventory.outputDevices;
-            for (uint32_t kind : {KIND_MME, KIND_WDM}) {
+            for (DeviceSource kind : {KIND_MME, KIND_WDM}) {
                 RecordFields bad = CheckWorld::correctDevice(vesso, kind, recording);
                 const std::wstring label = std::wstring(kind == KIND_MME ? L"Wave " : L"Endpoint ") +
                                            (recording ? L"Rec" : L"Play");
@@ -218,7 +219,7 @@ struct EveryMessageWorld {
     CheckWorld world;
 };
 
-TEST_F(TestRunTest, EveryMessageOfTheChecks) {
+TEST_F(CheckerRunTest, EveryMessageOfTheChecks) {
     EveryMessageWorld every(devices);
     const DWORD start = GetTickCount();
     const int32_t total = run(every.world.inventory);
@@ -263,7 +264,7 @@ TEST_F(TestRunTest, EveryMessageOfTheChecks) {
     }
 }
 
-TEST_F(TestRunTest, TotalsAddUpOverTheRows) {
+TEST_F(CheckerRunTest, TotalsAddUpOverTheRows) {
     CheckWorld world;
     const DriverCatalogEntry& vesso = DRIVER_CATALOG[0];
     const DriverCatalogEntry& vessoB = DRIVER_CATALOG[2];
@@ -291,7 +292,7 @@ TEST_F(TestRunTest, TotalsAddUpOverTheRows) {
 }
 
 // A single error is an error: the conclusion, the JSON and the exit code all say so.
-TEST_F(TestRunTest, ExactlyOneErrorIsConcludedAsOne) {
+TEST_F(CheckerRunTest, ExactlyOneErrorIsConcludedAsOne) {
     CheckWorld world;
     const DriverCatalogEntry& vesso = DRIVER_CATALOG[0];
     devices.addDriver(vesso.interfaceGuid, vesso.expectedVersion + 1);
@@ -301,10 +302,10 @@ TEST_F(TestRunTest, ExactlyOneErrorIsConcludedAsOne) {
     EXPECT_NE(std::string::npos, document.find("\"errorTotal\": 1,\n      \"conclusion\": \"errorsDetected\","));
 }
 
-TEST_F(TestRunTest, ClosingBlock) {
+TEST_F(CheckerRunTest, ClosingBlock) {
     CheckWorld world;
     initValue = -4;
-    os = {2, 5, 2, 3790, 2};
+    os = {OS_SERVER_2003, 5, 2, 3790, 2};
     is64 = 0;
     SYSTEMTIME before, after;
     GetSystemTime(&before);
@@ -335,8 +336,8 @@ TEST_F(TestRunTest, ClosingBlock) {
     }
 }
 
-TEST_F(TestRunTest, TwoRunsLeaveTwoReports) {
-    openInventory(kCollectionOptions, catalogHardwareIds());
+TEST_F(CheckerRunTest, TwoRunsLeaveTwoReports) {
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     run(g_inventory);
     const int32_t firstLength = log.length;
     const std::wstring first = text();
@@ -347,10 +348,10 @@ TEST_F(TestRunTest, TwoRunsLeaveTwoReports) {
     EXPECT_EQ(0u, text().substr(firstLength).find(L"INPUT DEVICE: 0\r\n"));
 }
 
-TEST_F(TestRunTest, DeviceListsInListOrder) {
+TEST_F(CheckerRunTest, DeviceListsInListOrder) {
     devices.waveIn = {{L"Mic", 1, false}, {L"Line In", 2, false}};
     devices.waveOut = {{L"Speakers", 2, false}};
-    openInventory(kCollectionOptions, catalogHardwareIds());
+    openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     run(g_inventory);
     closeInventory();
     const std::vector<std::wstring> lines = logLines(log);
@@ -365,11 +366,11 @@ TEST_F(TestRunTest, DeviceListsInListOrder) {
 }
 
 TEST(FormatOsLine, BitnessAndOutOfRangeClasses) {
-    OsIdentification os = {7, 10, 0, 19045, 2};
+    OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
     char line[64];
     formatOsLine(os, 1, line, sizeof(line));
     EXPECT_STREQ("Operating System: WIN 10 64Bits Build: 19045", line);
-    os.osClass = 9;
+    os.osClass = OsClass(9);
     formatOsLine(os, 0, line, sizeof(line));
     EXPECT_STREQ("Operating System: unknown 32Bits Build: 19045", line);
     char small[20];

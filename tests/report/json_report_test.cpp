@@ -14,12 +14,12 @@ namespace {
 std::string document(const JsonRuns& runs) { return jsonDocument(runs); }
 
 // A run with nothing found and the given device lists.
-TestRunResults emptyRun(const RecordList* recording, const RecordList* playback, int32_t initValue = 0) {
-    TestRunResults r;
+RunResults emptyRun(const RecordList* recording, const RecordList* playback, int32_t initValue = 0) {
+    RunResults r;
     memset(&r, 0, sizeof(r));
     r.checkerVersion = "1.0.8.8";
     r.testDate = {2026, 12, 2, 8, 23, 5, 9, 0};
-    r.os = {7, 10, 0, 19045, 2};
+    r.os = {OS_WIN10, 10, 0, 19045, 2};
     r.initValue = initValue;
     r.recordingDevices = recording;
     r.playbackDevices = playback;
@@ -120,7 +120,7 @@ TEST(JsonReport, ASessionPastItsByteLimitKeepsItsNewestRunsAndCountsTheOthers) {
 // responding, never "00000000"; the version in hex digits for every other state.
 TEST(JsonReport, AVersionIsFoundExactlyWhereTheDriverGaveOne) {
     CheckWorld world;
-    TestRunResults r = emptyRun(&world.inventory.inputDevices, &world.inventory.outputDevices);
+    RunResults r = emptyRun(&world.inventory.inputDevices, &world.inventory.outputDevices);
     const struct {
         DriverState state;
         uint32_t version;

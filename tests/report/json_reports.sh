@@ -15,7 +15,7 @@ export HV_JSON_OUT="Z:${out//\//\\}"
 run() { "$source/tests/wine/wine-run.sh" "$prefix" "$@"; }
 
 run "$bin/unit_tests.exe" --gtest_brief=1 \
-  --gtest_filter='TestRunTest.EmptyMachine:TestRunTest.LeftOvers*:TestRunTest.EveryMessageOfTheChecks:KsReportTest.*:*ManyStoreEntries*:*HostileStore*' \
+  --gtest_filter='CheckerRunTest.EmptyMachine:CheckerRunTest.LeftOvers*:CheckerRunTest.EveryMessageOfTheChecks:KsReportTest.*:*ManyStoreEntries*:*HostileStore*' \
   >"$out/unit.log" 2>&1 || { cat "$out/unit.log"; echo "FAIL the unit tests of the scenarios"; exit 1; }
 run "$bin/gui_tests.exe" --gtest_brief=1 --gtest_filter='CommandTest.SaveReportAsJsonByTypeOrByName' \
   >"$out/gui.log" 2>&1 || { cat "$out/gui.log"; echo "FAIL the Save As test"; exit 1; }

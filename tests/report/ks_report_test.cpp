@@ -53,8 +53,9 @@ protected:
                                 L"Speakers", "HDAUDIO\\FUNC_01&VEN_10EC", false, true);
     }
     int32_t run() {
-        openInventory(kCollectionOptions, catalogHardwareIds());
-        const TestRunContext context = {&g_inventory, &os, 1, initValue};
+        openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
+        CatalogVersions versions;
+        const RunContext context = {&g_inventory, &os, 1, initValue, askCatalogVersions(&versions)};
         return runAndRender(context, &log, &json, &whatToDo);
     }
     std::wstring text() const { return std::wstring(log.text, log.length); }
@@ -65,7 +66,7 @@ protected:
     TestRegistry registry;
     LogBuffer log, whatToDo;
     JsonRuns json = {};
-    OsIdentification os = {7, 10, 0, 19045, 2};
+    OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
     int32_t initValue = 0;
 };
 
@@ -92,7 +93,8 @@ TEST_F(KsReportTest, TwoDriversInstalledCorrectlyInEveryList) {
     const DeviceRecord* silent = recordAt(g_inventory.silentFilters, 1);
     EXPECT_EQ(headset, silent->driverNameW);
     EXPECT_STREQ("USB\\VID_0D8C&PID_0014", silent->hardwareId);
-    EXPECT_EQ(0x30008u, silent->kind);  // KS, found with a capture and a render alias
+    EXPECT_EQ(KIND_KS, silent->kind);
+    EXPECT_EQ(3u, silent->ksAliases);  // found with a capture and a render alias
     saveScenario("two_drivers_and_a_silent_filter", json, text());
 }
 
@@ -207,8 +209,7 @@ TEST_F(KsReportTest, AFilterThatStopsPartWay) {
         EXPECT_EQ(recordingListed, text().find(L"\r\nIN KS  Halvane Point | HalvaneVSOWDM | ") != std::wstring::npos)
             << c.what;
         ASSERT_EQ(1u, recordCount(g_inventory.silentFilters)) << c.what;
-        EXPECT_EQ(0x8u | (c.captureAlias ? 0x10000u : 0) | (c.renderAlias ? 0x20000u : 0),
-                  recordAt(g_inventory.silentFilters, 1)->kind)
+        EXPECT_EQ((c.captureAlias ? 1u : 0) | (c.renderAlias ? 2u : 0), recordAt(g_inventory.silentFilters, 1)->ksAliases)
             << c.what;
         EXPECT_EQ(c.sides, silentSides(json)) << c.what;
         releaseJsonRuns(&json);
@@ -249,7 +250,7 @@ TEST_F(KsReportTest, AWedgedFilterAndAWedgedControlDeviceShareOneWait) {
         CatalogVersions versions;
         const DriverJobs versionJobs = catalogVersionJobs(&versions);
         openInventory(kCollectionOptions, catalogHardwareIds(), &versionJobs);
-        const TestRunContext context = {&g_inventory, &os, 1, 0, versions.answers};
+        const RunContext context = {&g_inventory, &os, 1, 0, versions.answers};
         EXPECT_EQ(c.total, runAndRender(context, &log, nullptr)) << c.threads;
         const DWORD took = GetTickCount() - start;
         EXPECT_GE(took, c.least) << c.threads;
@@ -404,7 +405,7 @@ TEST_F(KsReportTest, CallsThatHoldTheirThreadCostOneWaitTogether) {
     const DriverJobs versionJobs = catalogVersionJobs(&versions);
     openInventory(kCollectionOptions, catalogHardwareIds(), &versionJobs);
     const DWORD took = GetTickCount() - start;
-    const TestRunContext context = {&g_inventory, &os, 1, 0, versions.answers};
+    const RunContext context = {&g_inventory, &os, 1, 0, versions.answers};
     const int32_t total = runAndRender(context, &log, nullptr);
     EXPECT_GE(took, 1950u);
     EXPECT_LT(took, 2000u + 4 * 50 + 300);

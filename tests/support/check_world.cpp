@@ -24,14 +24,15 @@ DeviceRecord* CheckWorld::add(RecordList& list, const RecordFields& fields) {
 
 DeviceRecord* CheckWorld::addInterface(const DriverCatalogEntry& row, bool capture, const std::wstring& name) {
     RecordFields fields;
-    fields.kind = capture ? KS_CAPTURE_FLAG : 0;
+    fields.kind = KIND_KS;
+    fields.ksAliases = capture ? KS_ALIAS_CAPTURE : KS_ALIAS_RENDER;
     fields.name = name;
     fields.hardwareId = row.driverHardwareId;
     fields.driverName = name + L" Interface";
     return add(inventory.ksInterfaces, fields);
 }
 
-RecordFields CheckWorld::correctDevice(const DriverCatalogEntry& row, uint32_t kind, bool recording,
+RecordFields CheckWorld::correctDevice(const DriverCatalogEntry& row, DeviceSource kind, bool recording,
                                      const wchar_t* icon) {
     RecordFields fields;
     fields.kind = kind;
@@ -54,7 +55,7 @@ RecordFields CheckWorld::correctDevice(const DriverCatalogEntry& row, uint32_t k
 
 void CheckWorld::addCorrectDevices(const DriverCatalogEntry& row, const wchar_t* recordingIcon,
                                    const wchar_t* playbackIcon) {
-    for (uint32_t kind : {KIND_MME, KIND_KS, KIND_WDM}) {
+    for (DeviceSource kind : {KIND_MME, KIND_KS, KIND_WDM}) {
         add(inventory.inputDevices, correctDevice(row, kind, true, recordingIcon));
         add(inventory.outputDevices, correctDevice(row, kind, false, playbackIcon));
     }

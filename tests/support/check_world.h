@@ -11,6 +11,13 @@
 #include "inventory/device_inventory.h"
 #include "support/records.h"
 
+// The catalogue's version answers asked now, on a walk of their own, for a run over lists that
+// no pass of the checker's made (the checker asks them in its collection pass).
+inline const DriverVersionAnswer* askCatalogVersions(CatalogVersions* versions) {
+    runDriverJobs(catalogVersionJobs(versions));
+    return versions->answers;
+}
+
 class CheckWorld {
 public:
     CheckWorld();
@@ -29,7 +36,7 @@ public:
     void sortLists();
 
     // What a MME, KS or WDM device of the row looks like when registered correctly.
-    static RecordFields correctDevice(const DriverCatalogEntry& row, uint32_t kind, bool recording,
+    static RecordFields correctDevice(const DriverCatalogEntry& row, DeviceSource kind, bool recording,
                                     const wchar_t* icon = nullptr);
 };
 

@@ -87,7 +87,7 @@ FakeDeviceTree::FakeDeviceTree() {
 }
 
 FakeDeviceTree::~FakeDeviceTree() {
-    g_deviceNodeApi = realDeviceNodeApi();
+    savedApi_.restore();
     g_tree = nullptr;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sources/devnodes/device_nodes.h"
+#include "support/saved_table.h"
 
 // A device tree standing in for Windows behind the device node walk while it lives.
 struct FakeDeviceNode {
@@ -32,4 +33,7 @@ public:
     std::vector<FakeDeviceNode> nodes;
     int openSets = 0;
     int setsAsked = 0;  // device information sets asked for
+
+private:
+    SavedTable<DeviceNodeApi> savedApi_{g_deviceNodeApi};  // Windows as it was
 };

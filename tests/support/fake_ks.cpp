@@ -619,12 +619,12 @@ FakeKs::~FakeKs() {
     // No thread of the code under test may still run when Windows is put back.
     endThreads();
     g_late.finish();
-    g_workerApi = realWorkerApi();
+    savedWorkerApi_.restore();
     for (const KeptState& kept : g_releasedStates) HeapFree(GetProcessHeap(), 0, kept.block);
     g_releasedStates.clear();
     g_liveStates.clear();  // a state still held belongs to a thread that never ended: left to it
-    g_ksApi = realKsApi();
-    g_ksSetupApi = realKsSetupApi();
+    savedKsApi_.restore();
+    savedSetupApi_.restore();
     g_ks = nullptr;
 }
 

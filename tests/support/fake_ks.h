@@ -17,7 +17,10 @@
 
 #include <setupapi.h>
 
+#include "base/worker.h"
+#include "sources/ks/ks_interfaces.h"
 #include "sources/ks/ks_property.h"
+#include "support/saved_table.h"
 
 // Windows' own values, written out here so that a typo in the product's copies shows: a fake
 // filter answers only requests made with these.
@@ -177,4 +180,10 @@ public:
     bool lowBitSet = true;                   // every OVERLAPPED event carried its low bit
     int openSets = 0;                        // device information sets not destroyed
     int openKeys = 0;                        // interface keys not closed
+
+private:
+    // Windows as it was.
+    SavedTable<KsApi> savedKsApi_{g_ksApi};
+    SavedTable<WorkerApi> savedWorkerApi_{g_workerApi};
+    SavedTable<KsSetupApi> savedSetupApi_{g_ksSetupApi};
 };

@@ -311,10 +311,10 @@ FakeWorld::~FakeWorld() {
     // The walkers leave the fake devices before Windows is put back.
     ks.endThreads();
     g_late.finish();
-    g_waveApi = realWaveApi();
-    g_inventoryPlatform = realInventoryPlatform();
-    g_listMemory = realListMemory();
-    g_driverControlApi = realDriverControlApi();
+    savedWaveApi_.restore();
+    savedPlatform_.restore();
+    savedListMemory_.restore();
+    savedDriverControlApi_.restore();
     g_world = nullptr;
 }
 

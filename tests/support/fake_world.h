@@ -10,8 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "checks/driver_control.h"
 #include "inventory/device_inventory.h"
+#include "inventory/inventory_platform.h"
+#include "sources/wave/wave_devices.h"
 #include "support/fake_ks.h"
+#include "support/saved_table.h"
 
 // The options the checker opens its audio side with: every source, no wave mapper, the 1 ms timer.
 const uint32_t kCollectionOptions = CHECKER_COLLECTION_OPTIONS;
@@ -43,7 +47,6 @@ public:
     ~FakeWorld();
     FakeWorld(const FakeWorld&) = delete;
     FakeWorld& operator=(const FakeWorld&) = delete;
-
     // Kernel-streaming interfaces and their filters (none unless a test adds them).
     FakeKs ks;
 
@@ -81,4 +84,11 @@ public:
     // The device path SetupAPI gives for interfaces[i]: it holds a letter outside the ANSI code
     // page, so that only its wide form opens it.
     static std::wstring interfacePath(size_t i);
+
+private:
+    // Windows as it was.
+    SavedTable<WaveApi> savedWaveApi_{g_waveApi};
+    SavedTable<InventoryPlatform> savedPlatform_{g_inventoryPlatform};
+    SavedTable<ListMemory> savedListMemory_{g_listMemory};
+    SavedTable<DriverControlApi> savedDriverControlApi_{g_driverControlApi};
 };

@@ -9,6 +9,7 @@ DeviceRecord makeRecord(const RecordFields& fields) {
     ZeroMemory(&r, sizeof(r));
     r.index = fields.index;
     r.kind = fields.kind;
+    r.ksAliases = fields.ksAliases;
     r.channels = fields.channels;
     lstrcpynW(r.pinNameW, fields.name.c_str(), PIN_NAME_SIZE);
     toNarrow(r.pinNameW, r.pinName, PIN_NAME_SIZE);

@@ -6,7 +6,8 @@
 #include "base/device_record.h"
 
 struct RecordFields {
-    uint32_t kind = KIND_MME;
+    DeviceSource kind = KIND_MME;
+    KsAliases ksAliases = KS_ALIAS_NONE;
     std::wstring name;         // pinNameW (pinName is its ANSI copy)
     std::string hardwareId;
     std::wstring driverName;   // driverNameW (driverName is its ANSI copy)

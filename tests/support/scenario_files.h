@@ -10,7 +10,7 @@
 
 // Runs the test and renders its text into the log, its JSON run and its What To Do text (each
 // may be null) as the product does.
-int32_t runAndRender(const TestRunContext& context, LogBuffer* log, JsonRuns* json, LogBuffer* whatToDo = nullptr);
+int32_t runAndRender(const RunContext& context, LogBuffer* log, JsonRuns* json, LogBuffer* whatToDo = nullptr);
 void saveScenario(const std::string& name, const JsonRuns& runs, const std::wstring& text);
 // The whole JSON document of the runs, as the report file holds it.
 std::string jsonDocument(const JsonRuns& runs);

@@ -144,7 +144,7 @@ int readTableRow(const char* hardwareId, EndpointRegistryRecord* playback, Endpo
     static EndpointRegistryTable table;  // too large for a test thread's stack
     memset(&table, 0, sizeof(table));
     const char* const ids[] = {hardwareId};
-    readEndpointRegistryTable(&table, ids, 1);
+    readEndpointRegistryTable(&table, HardwareIdSet{ids, 1});
     if (playback) *playback = table.renderEntries[0];
     if (recording) *recording = table.captureEntries[0];
     return table.pairCount;

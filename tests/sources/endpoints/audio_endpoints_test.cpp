@@ -5,6 +5,7 @@
 
 #include "inventory/device_inventory.h"
 #include "sources/endpoints/audio_endpoints.h"
+#include "sources/ks/ks_interfaces.h"
 #include "support/check_world.h"
 #include "support/fake_endpoints.h"
 #include "support/records.h"
@@ -59,7 +60,7 @@ TEST_F(EndpointSourceTest, RecordsOfTheActiveEndpointsOfADirection) {
     endpoints.add(eCapture, kCaptureId, L"Mic (Card)", L"Card");
     endpoints.add(eRender, L"{0.0.0.00000000}.{second}", L"Another (Card)", L"Card");
 
-    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS);
+    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS, KsDeviceCollection(false));
     EXPECT_EQ(std::vector<EDataFlow>{eRender}, endpoints.askedFlows);
     EXPECT_EQ(std::vector<DWORD>{DEVICE_STATE_ACTIVE}, endpoints.askedMasks);
     EXPECT_EQ((std::vector<std::wstring>{L"Speakers (Card)", L"Another (Card)"}), pinNames(inventory.outputDevices));
@@ -77,7 +78,7 @@ TEST_F(EndpointSourceTest, RecordsOfTheActiveEndpointsOfADirection) {
     EXPECT_EQ(kRenderGuid, first->mmDeviceGuid);
     EXPECT_EQ(1, recordAt(inventory.outputDevices, 2)->index);
 
-    collectSide(&inventory, DIRECTION_RECORDING, OPT_ENDPOINTS);
+    collectSide(&inventory, DIRECTION_RECORDING, OPT_ENDPOINTS, KsDeviceCollection(false));
     EXPECT_EQ(eCapture, endpoints.askedFlows.back());
     EXPECT_EQ((std::vector<std::wstring>{L"Mic (Card)"}), pinNames(inventory.inputDevices));
 }
@@ -113,13 +114,13 @@ TEST_F(EndpointSourceTest, ResultCodesAndWhatIsListed) {
     collection->Release();
     enumerator->Release();
 
-    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS);
+    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS, KsDeviceCollection(false));
     EXPECT_EQ((std::vector<std::wstring>{L"no id", L"", L""}), pinNames(inventory.outputDevices));
 }
 
 TEST_F(EndpointSourceTest, LongNamesAreCut) {
     endpoints.add(eCapture, kCaptureId, std::wstring(300, L'n'), std::wstring(300, L'a'));
-    collectSide(&inventory, DIRECTION_RECORDING, OPT_ENDPOINTS);
+    collectSide(&inventory, DIRECTION_RECORDING, OPT_ENDPOINTS, KsDeviceCollection(false));
     ASSERT_EQ(1u, recordCount(inventory.inputDevices));
     const DeviceRecord* r = recordAt(inventory.inputDevices, 1);
     EXPECT_EQ(std::wstring(255, L'n'), r->pinNameW);
@@ -130,20 +131,20 @@ TEST_F(EndpointSourceTest, LongNamesAreCut) {
 TEST_F(EndpointSourceTest, NothingWhenTheApiFails) {
     endpoints.add(eRender, kRenderId, L"Speakers", L"Card");
     endpoints.createFails = true;
-    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS);
+    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS, KsDeviceCollection(false));
     endpoints.createFails = false;
     endpoints.enumerateFails = true;
-    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS);
+    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS, KsDeviceCollection(false));
     endpoints.enumerateFails = false;
     endpoints.countFails = true;
-    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS);
+    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS, KsDeviceCollection(false));
     EXPECT_EQ(0u, recordCount(inventory.outputDevices));
 }
 
 TEST_F(EndpointSourceTest, HardwareIdFromTheInterfaceOfTheSameDirectionElseFromTheRegistry) {
     // The interface map knows the render side of "Halvane Virtual Vesso" by its interface name.
     RecordFields renderInterface;
-    renderInterface.kind = 0;
+    renderInterface.ksAliases = KS_ALIAS_RENDER;
     renderInterface.name = L"Halvane Point";
     renderInterface.driverName = L"Halvane Virtual Vesso";
     renderInterface.hardwareId = "FromInterface";
@@ -159,8 +160,8 @@ TEST_F(EndpointSourceTest, HardwareIdFromTheInterfaceOfTheSameDirectionElseFromT
     // An endpoint without identifier is found in the registry by its name.
     endpoints.add(eCapture, L"", L"VESSO Output (Halvane Virtual Vesso)", L"Halvane Virtual Vesso");
 
-    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS);
-    collectSide(&inventory, DIRECTION_RECORDING, OPT_ENDPOINTS);
+    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS, KsDeviceCollection(false));
+    collectSide(&inventory, DIRECTION_RECORDING, OPT_ENDPOINTS, KsDeviceCollection(false));
     ASSERT_EQ(1u, recordCount(inventory.outputDevices));
     ASSERT_EQ(2u, recordCount(inventory.inputDevices));
     const DeviceRecord* render = recordAt(inventory.outputDevices, 1);
@@ -180,14 +181,14 @@ TEST_F(EndpointSourceTest, HardwareIdFromTheInterfaceOfTheSameDirectionElseFromT
 TEST_F(EndpointSourceTest, AnEndpointWithoutAdapterNameBorrowsNoHardwareId) {
     // An unrelated render interface that has no "FriendlyName" of its own.
     RecordFields unnamed;
-    unnamed.kind = 0;
+    unnamed.ksAliases = KS_ALIAS_RENDER;
     unnamed.name = L"Some Other Device";
     unnamed.hardwareId = "UNRELATED";
     const DeviceRecord r = makeRecord(unnamed);
     appendRecord(&inventory.ksInterfaces, &r);
     registry.addEndpoint(L"Render", kRenderGuid, L"Out", L"", L"x:FromRegistry");
     endpoints.add(eRender, kRenderId, L"Out", L"");
-    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS);
+    collectSide(&inventory, DIRECTION_PLAYBACK, OPT_ENDPOINTS, KsDeviceCollection(false));
     ASSERT_EQ(1u, recordCount(inventory.outputDevices));
     EXPECT_STREQ("FromRegistry", recordAt(inventory.outputDevices, 1)->hardwareId);
 }

@@ -56,8 +56,9 @@ TEST_F(KsInterfacesTest, AnInterfaceWithBothAliases) {
     ASSERT_EQ(2u, recordCount(inventory.ksInterfaces));
     const DeviceRecord* capture = recordAt(inventory.ksInterfaces, 1);
     const DeviceRecord* render = recordAt(inventory.ksInterfaces, 2);
-    EXPECT_EQ(KS_CAPTURE_FLAG, capture->kind);
-    EXPECT_EQ(0u, render->kind);
+    EXPECT_EQ(KIND_KS, capture->kind);
+    EXPECT_EQ(1u, capture->ksAliases);  // a capture alias
+    EXPECT_EQ(2u, render->ksAliases);   // a render alias
     EXPECT_STREQ(L"Halvane Virtual Vesso", capture->pinNameW);  // the device's name
     EXPECT_STREQ(L"Halvane Point", capture->driverNameW);      // the interface's name
     EXPECT_STREQ("Halvane Point", capture->driverName);
@@ -85,7 +86,7 @@ TEST_F(KsInterfacesTest, RemovedOrMissingAliasesAndFailingMembersAreSkipped) {
     ks.addInterface(L"\\\\?\\nohardware", L"No Hardware", "", true, true);
     collectAll();
     EXPECT_EQ((std::vector<std::wstring>{L"Removed", L"Render Only"}), pinNames(inventory.ksInterfaces));
-    EXPECT_EQ(0u, recordAt(inventory.ksInterfaces, 1)->kind);  // only its render alias counts
+    EXPECT_EQ(2u, recordAt(inventory.ksInterfaces, 1)->ksAliases);  // only its render alias counts
     EXPECT_EQ(std::vector<std::wstring>{L"No Hardware"}, pinNames(inventory.inputDevices));
     EXPECT_EQ((std::vector<std::wstring>{L"Removed", L"Render Only", L"No Hardware"}), pinNames(inventory.outputDevices));
     EXPECT_STREQ("", recordAt(inventory.outputDevices, 3)->hardwareId);
@@ -139,7 +140,8 @@ TEST_F(KsInterfacesTest, WedgedFiltersCostOneWaitTogether) {
         EXPECT_EQ(L"\\\\?\\wedged" + std::to_wstring(i), r->driverNameW);
         EXPECT_EQ("\\\\?\\wedged" + std::to_string(i), r->driverName);
         EXPECT_EQ(i == 9 ? "" : "WEDGED" + std::to_string(i), std::string(r->hardwareId));
-        EXPECT_EQ(0x30008u, r->kind);  // KS, with a capture and a render alias
+        EXPECT_EQ(KIND_KS, r->kind);
+        EXPECT_EQ(3u, r->ksAliases);  // a capture and a render alias
         EXPECT_EQ(3 * i + 1, ks.filters[wedged[i]].requestsSeen) << "filter " << i << " asked after it stopped";
     }
     EXPECT_LE(ks.threadsStarted, 1 + 10);  // the first walker, and at most one per filter that stops
@@ -202,8 +204,9 @@ TEST_F(KsInterfacesTest, WithoutThreadsNoFilterIsAsked) {
     EXPECT_EQ(0, ks.requests);
     EXPECT_EQ(0u, recordCount(inventory.outputDevices));
     ASSERT_EQ(2u, recordCount(silent));
-    EXPECT_EQ(0x30008u, recordAt(silent, 1)->kind);  // KS, with a capture and a render alias
-    EXPECT_EQ(0x20008u, recordAt(silent, 2)->kind);  // KS, with a render alias only
+    EXPECT_EQ(KIND_KS, recordAt(silent, 1)->kind);
+    EXPECT_EQ(3u, recordAt(silent, 1)->ksAliases);  // a capture and a render alias
+    EXPECT_EQ(2u, recordAt(silent, 2)->ksAliases);  // a render alias only
     EXPECT_STREQ("PROMPT", recordAt(silent, 2)->hardwareId);
 }
 
@@ -278,7 +281,7 @@ TEST_F(KsInterfacesTest, LongNamesAndPathsAreCutToTheirFields) {
     // A path longer than the filter's field is cut there too.
     const std::wstring longPath = L"\\\\?\\" + std::wstring(300, L'q');
     ks.add(longPath, 1);
-    KsFilter* filter = openKsFilter(longPath.c_str(), std::wstring(300, L'f').c_str());
+    KsFilter* filter = openKsFilter(longPath.c_str(), std::wstring(300, L'f').c_str(), nullptr);
     ASSERT_NE(nullptr, filter);
     EXPECT_EQ(259u, wcslen(filter->devicePath));
     EXPECT_EQ(279u, wcslen(filter->friendlyName));
@@ -295,15 +298,16 @@ TEST_F(KsInterfacesTest, NoInterfaceSet) {
 
 TEST_F(KsInterfacesTest, FindKsInterfaceByEitherNameAndDirection) {
     RecordFields capture, render, blank;
-    capture.kind = KS_CAPTURE_FLAG;
+    capture.kind = render.kind = blank.kind = KIND_KS;
+    capture.ksAliases = KS_ALIAS_CAPTURE;
     capture.name = L"Device Name";
     capture.driverName = L"Interface Name";
     capture.hardwareId = "CAPTURE";
-    render.kind = 0;
+    render.ksAliases = KS_ALIAS_RENDER;
     render.name = L"Device Name";
     render.driverName = L"Interface Name";
     render.hardwareId = "RENDER";
-    blank.kind = 0;
+    blank.ksAliases = KS_ALIAS_RENDER;
     blank.name = L"Named";
     blank.hardwareId = "BLANK";
     for (const RecordFields* fields : {&capture, &render, &blank}) {

@@ -30,7 +30,7 @@ protected:
         ks.filters.clear();
         FakeKsFilter& f = ks.add(L"\\\\?\\filter", 1);
         f.raw[std::make_pair(0u, propertyId)] = answer;
-        KsFilter* filter = openKsFilter(L"\\\\?\\filter", L"F");
+        KsFilter* filter = openKsFilter(L"\\\\?\\filter", L"F", nullptr);
         KsPinInfo info;
         const int32_t result = queryPinInfo(filter, 0, &info);
         releasePinInfo(&info);
@@ -154,7 +154,7 @@ TEST_F(KsMalformedTest, TenThousandRandomAnswers) {
                 f.raw[std::make_pair(pin, property)] = answer;
             }
         }
-        KsFilter* filter = openKsFilter(L"\\\\?\\random", L"Random");
+        KsFilter* filter = openKsFilter(L"\\\\?\\random", L"Random", nullptr);
         ASSERT_NE(nullptr, filter);
         const int32_t result = collectStreamingPins(filter, DIRECTION_PLAYBACK);
         ASSERT_TRUE(result == 0 || result == -10) << "round " << round << ", seed " << seed;

@@ -21,7 +21,7 @@ protected:
     }
     // Opens a filter, collects its pins of a direction, and keeps what it found.
     int32_t collect(const std::wstring& path, Direction direction) {
-        KsFilter* filter = openKsFilter(path.c_str(), L"Friendly");
+        KsFilter* filter = openKsFilter(path.c_str(), L"Friendly", nullptr);
         EXPECT_NE(nullptr, filter);
         const int32_t result = collectStreamingPins(filter, direction);
         pinCount = filter->pinCount;
@@ -61,7 +61,7 @@ TEST_F(KsTest, PinTypeCount) {
     EXPECT_EQ(1, askedFor(255, KSPROPERTY_PIN_COMMUNICATION_ID));
     // A filter that cannot be opened fails at its first request.
     ks.add(L"\\\\?\\locked", 2).opens = false;
-    KsFilter* filter = openKsFilter(L"\\\\?\\locked", L"Locked");
+    KsFilter* filter = openKsFilter(L"\\\\?\\locked", L"Locked", nullptr);
     ASSERT_NE(nullptr, filter);
     EXPECT_EQ(INVALID_HANDLE_VALUE, filter->handle);
     EXPECT_STREQ(L"", filter->devicePath);
@@ -98,7 +98,7 @@ TEST_F(KsTest, InterfacesMediumsAndDataRanges) {
     f.pins[7].subFormats = {KSDATAFORMAT_SUBTYPE_IEEE_FLOAT_GUID};
     f.pins[8].interfaces = {{KSINTERFACESETID_STANDARD_SET, 1}, {KSINTERFACESETID_STANDARD_SET, 0}};
     const int32_t expected[] = {-10, -10, -11, 0, -13, 0, -13, 0, 0};
-    KsFilter* filter = openKsFilter(L"\\\\?\\f", L"F");
+    KsFilter* filter = openKsFilter(L"\\\\?\\f", L"F", nullptr);
     for (uint32_t pin = 0; pin < 9; ++pin) {
         KsPinInfo info;
         EXPECT_EQ(expected[pin], queryPinInfo(filter, pin, &info)) << "pin " << pin;
@@ -119,7 +119,7 @@ TEST_F(KsTest, FailingRequestsOfAPin) {
     f.pins[4].failing = {KSPROPERTY_PIN_NAME_ID, KSPROPERTY_PIN_GLOBALCINSTANCES_ID, KSPROPERTY_PIN_CATEGORY_ID};
     f.pins[5].name = std::wstring(400, L'n');  // longer than the name request's 519 bytes
     const int32_t expected[] = {-2, -3, -4, -6, 0, 0};
-    KsFilter* filter = openKsFilter(L"\\\\?\\f", L"F");
+    KsFilter* filter = openKsFilter(L"\\\\?\\f", L"F", nullptr);
     for (uint32_t pin = 0; pin < 6; ++pin) {
         KsPinInfo info;
         EXPECT_EQ(expected[pin], queryPinInfo(filter, pin, &info)) << "pin " << pin;
@@ -145,13 +145,13 @@ TEST_F(KsTest, SizeQueries) {
     f.raw[std::make_pair(0u, KSPROPERTY_PIN_INTERFACES_ID)] = empty;
     FakeKsAnswer huge = {FakeKs::multipleItems({{KSMEDIUMSETID_STANDARD_SET, 0}}), 0x7FFFFFFF, -1, false};
     f.raw[std::make_pair(0u, KSPROPERTY_PIN_MEDIUMS_ID)] = huge;
-    KsFilter* filter = openKsFilter(L"\\\\?\\f", L"F");
+    KsFilter* filter = openKsFilter(L"\\\\?\\f", L"F", nullptr);
     uint8_t* block = nullptr;
     uint32_t size = 0;
-    EXPECT_EQ(E_FAIL, getPinPropertyAlloc(filter->handle, 0, KSPROPERTY_PIN_INTERFACES_ID, &block, &size));
+    EXPECT_EQ(E_FAIL, getPinPropertyAlloc(filter->handle, 0, KSPROPERTY_PIN_INTERFACES_ID, &block, &size, nullptr));
     EXPECT_EQ(nullptr, block);
-    EXPECT_EQ(E_OUTOFMEMORY, getPinPropertyAlloc(filter->handle, 0, KSPROPERTY_PIN_MEDIUMS_ID, &block, &size));
-    EXPECT_EQ(S_OK, getPinPropertyAlloc(filter->handle, 0, KSPROPERTY_PIN_DATARANGES_ID, &block, &size));
+    EXPECT_EQ(E_OUTOFMEMORY, getPinPropertyAlloc(filter->handle, 0, KSPROPERTY_PIN_MEDIUMS_ID, &block, &size, nullptr));
+    EXPECT_EQ(S_OK, getPinPropertyAlloc(filter->handle, 0, KSPROPERTY_PIN_DATARANGES_ID, &block, &size, nullptr));
     EXPECT_EQ(FakeKs::dataRanges({KSDATAFORMAT_SUBTYPE_PCM_GUID}).size(), size);
     g_ksApi.releaseBlock(block);
     closeKsFilter(filter);
@@ -159,9 +159,9 @@ TEST_F(KsTest, SizeQueries) {
 
 TEST_F(KsTest, RequestsUseBuffersOfTheirOwn) {
     ks.add(L"\\\\?\\f", 1);
-    KsFilter* filter = openKsFilter(L"\\\\?\\f", L"F");
+    KsFilter* filter = openKsFilter(L"\\\\?\\f", L"F", nullptr);
     uint32_t value = 0;
-    EXPECT_EQ(S_OK, getPinProperty(filter->handle, 0, KSPROPERTY_PIN_DATAFLOW_ID, &value, 4));
+    EXPECT_EQ(S_OK, getPinProperty(filter->handle, 0, KSPROPERTY_PIN_DATAFLOW_ID, &value, 4, nullptr));
     EXPECT_EQ(uint32_t(KS_DATAFLOW_IN), value);
     // The driver writes into the request's own block, never straight into the caller's.
     EXPECT_NE(static_cast<const void*>(&value), ks.outputBuffers.back());
@@ -173,16 +173,16 @@ TEST_F(KsTest, PendingRequestCompletingInTime) {
     FakeKsFilter& f = ks.add(L"\\\\?\\slow", 1);
     f.timing = PEND_THEN_COMPLETE;
     f.completeAfterMs = 100;
-    KsFilter* filter = openKsFilter(L"\\\\?\\slow", L"Slow");
+    KsFilter* filter = openKsFilter(L"\\\\?\\slow", L"Slow", nullptr);
     KsPinRequest request = {KSPROPSETID_PIN_SET, KSPROPERTY_PIN_DATAFLOW_ID, 1, 0, 0};
     uint32_t value = 0, count = 99;
-    EXPECT_EQ(S_OK, ksPropertyRequest(filter->handle, request, &value, 4, &count));
+    EXPECT_EQ(S_OK, ksPropertyRequest(filter->handle, request, &value, 4, &count, nullptr));
     EXPECT_EQ(0u, count);  // a pended request reports no byte count
     EXPECT_EQ(uint32_t(KS_DATAFLOW_IN), value);
     // A size query that pends reads as 0 bytes, so the allocating request fails.
     uint8_t* block = nullptr;
     uint32_t size = 0;
-    EXPECT_EQ(E_FAIL, getPinPropertyAlloc(filter->handle, 0, KSPROPERTY_PIN_INTERFACES_ID, &block, &size));
+    EXPECT_EQ(E_FAIL, getPinPropertyAlloc(filter->handle, 0, KSPROPERTY_PIN_INTERFACES_ID, &block, &size, nullptr));
     // A request that pends and then fails has failed: its final status decides, and the
     // caller's output is left as it was.
     FakeKsAnswer failing;
@@ -190,7 +190,7 @@ TEST_F(KsTest, PendingRequestCompletingInTime) {
     f.raw[std::make_pair(0u, KSPROPERTY_PIN_CATEGORY_ID)] = failing;
     GUID category;
     memset(&category, 0x5A, sizeof(category));
-    EXPECT_EQ(E_FAIL, getPinProperty(filter->handle, 0, KSPROPERTY_PIN_CATEGORY_ID, &category, 16));
+    EXPECT_EQ(E_FAIL, getPinProperty(filter->handle, 0, KSPROPERTY_PIN_CATEGORY_ID, &category, 16, nullptr));
     EXPECT_EQ(0x5A5A5A5Au, category.Data1);
     closeKsFilter(filter);
     EXPECT_EQ(0, ks.cancels);
@@ -203,10 +203,10 @@ const HRESULT kNoAnswer = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
 TEST_F(KsTest, PendingRequestIsCancelledAndAwaited) {
     FakeKsFilter& f = ks.add(L"\\\\?\\stuck", 1);
     f.timing = PEND_UNTIL_CANCELLED;
-    KsFilter* filter = openKsFilter(L"\\\\?\\stuck", L"Stuck");
+    KsFilter* filter = openKsFilter(L"\\\\?\\stuck", L"Stuck", nullptr);
     uint32_t value = 7;
     const DWORD start = GetTickCount();
-    EXPECT_EQ(kNoAnswer, getPinProperty(filter->handle, 0, KSPROPERTY_PIN_DATAFLOW_ID, &value, 4));
+    EXPECT_EQ(kNoAnswer, getPinProperty(filter->handle, 0, KSPROPERTY_PIN_DATAFLOW_ID, &value, 4, nullptr));
     const DWORD took = GetTickCount() - start;
     EXPECT_GE(took, 990u);
     EXPECT_LT(took, 1900u);
@@ -222,7 +222,7 @@ TEST_F(KsTest, PendingRequestIsCancelledAndAwaited) {
     mute.pinTypesAtOnce = true;
     mute.timing = PEND_UNTIL_CANCELLED;
     ks.asked.clear();
-    filter = openKsFilter(L"\\\\?\\mute", L"Mute");
+    filter = openKsFilter(L"\\\\?\\mute", L"Mute", nullptr);
     EXPECT_EQ(-20, collectStreamingPins(filter, DIRECTION_PLAYBACK));
     EXPECT_EQ(-1, collectStreamingPins(filter, DIRECTION_PLAYBACK));
     KsPinInfo info;
@@ -241,7 +241,7 @@ TEST_F(KsTest, ADriverIgnoringTheCancelKeepsItsBlock) {
     f.pinTypesAtOnce = true;
     f.timing = PEND_IGNORING_CANCEL;
     f.completeAfterMs = 4000;  // well after both waits have given up, even on a busy machine
-    KsFilter* filter = openKsFilter(L"\\\\?\\rogue", L"Rogue");
+    KsFilter* filter = openKsFilter(L"\\\\?\\rogue", L"Rogue", nullptr);
     const DWORD start = GetTickCount();
     EXPECT_EQ(-20, collectStreamingPins(filter, DIRECTION_PLAYBACK));
     const DWORD took = GetTickCount() - start;

@@ -4,6 +4,7 @@
 
 #include "sources/services/audio_services.h"
 #include "support/planted_evidence.h"
+#include "support/saved_table.h"
 
 namespace {
 
@@ -34,12 +35,14 @@ BOOL WINAPI queryRunning(SC_HANDLE, LPSERVICE_STATUS status) {
 BOOL WINAPI closeHandle(SC_HANDLE) { return TRUE; }
 
 TEST(AudioServices, RunningAndUnreadable) {
-    g_serviceApi.openServiceW = openService;
-    g_serviceApi.queryServiceStatus = queryRunning;
-    g_serviceApi.closeServiceHandle = closeHandle;
     AudioServices services;
-    readAudioServices(true, &services);
-    g_serviceApi = realServiceApi();
+    {
+        const SavedTable<ServiceApi> saved(g_serviceApi);
+        g_serviceApi.openServiceW = openService;
+        g_serviceApi.queryServiceStatus = queryRunning;
+        g_serviceApi.closeServiceHandle = closeHandle;
+        readAudioServices(true, &services);
+    }
     EXPECT_EQ(AUDIO_SERVICE_RUNNING, services.audio);
     EXPECT_EQ(AUDIO_SERVICE_UNREADABLE, services.endpointBuilder);
 }

@@ -6,6 +6,7 @@
 #include "checks/driver_catalog.h"
 #include "sources/store/endpoint_store.h"
 #include "support/records.h"
+#include "support/saved_table.h"
 #include "support/test_registry.h"
 
 namespace {
@@ -28,13 +29,13 @@ struct KeyCounter {
         ++closes;
         return RegCloseKey(key);
     }
-    KeyCounter(const wchar_t* directionName) {
+    KeyCounter(const wchar_t* directionName) : saved(g_registryApi) {
         opens = closes = directionOpens = 0;
         direction = TestRegistry::directionPath(directionName);
         g_registryApi.regOpenKeyExW = open;
         g_registryApi.regCloseKey = close;
     }
-    ~KeyCounter() { g_registryApi = realRegistryApi(); }
+    const SavedTable<RegistryApi> saved;
 };
 int KeyCounter::opens, KeyCounter::closes, KeyCounter::directionOpens;
 std::wstring KeyCounter::direction;
@@ -311,7 +312,7 @@ TEST_F(EndpointStoreTest, TableListsDriversWithAPlaybackEntryInCatalogueOrder) {
                          L"Halvane Vesso B", L"x:HalvaneVSOBWDM");
     static EndpointRegistryTable table;
     memset(&table, 0x5A, sizeof(table));
-    fillEndpointRegistryTable(&table);
+    readEndpointRegistryTable(&table, catalogHardwareIds());
     ASSERT_EQ(2, table.pairCount);
     EXPECT_STREQ("HalvaneVSOAWDM", table.renderEntries[0].hardwareId);
     EXPECT_EQ(0x2u, table.captureEntries[0].flags);  // empty recording entry
@@ -322,7 +323,7 @@ TEST_F(EndpointStoreTest, TableListsDriversWithAPlaybackEntryInCatalogueOrder) {
     EXPECT_EQ(TestRegistry::propertiesPath(L"Render", kEntry1), table.renderEntries[1].propertiesKeyPath);
 
     TestRegistry::deleteStore();
-    fillEndpointRegistryTable(&table);
+    readEndpointRegistryTable(&table, catalogHardwareIds());
     EXPECT_EQ(0, table.pairCount);
 }
 
