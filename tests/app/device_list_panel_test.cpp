@@ -6,7 +6,7 @@
 
 #include "app/app_state.h"
 #include "app/device_list_panel.h"
-#include "driver/checker_driver.h"
+#include "checker_remote/checker_remote.h"
 #include "base/owners.h"
 #include "sources/store/endpoint_store.h"
 #include "support/golden.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/owners.h"
-#include "driver/checker_driver.h"
+#include "checker_remote/checker_remote.h"
 #include "support/test_files.h"
 #include "support/test_registry.h"
 

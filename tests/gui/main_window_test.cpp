@@ -4,7 +4,7 @@
 #include <wctype.h>
 
 #include "base/owners.h"
-#include "driver/checker_driver.h"
+#include "checker_remote/checker_remote.h"
 #include "support/golden.h"
 
 namespace {
