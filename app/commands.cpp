@@ -34,7 +34,7 @@ void launchTest(HWND window) {
     bool reportWritten = true;
     DWORD reportError = 0;
     if (g_app.reportToFile) {
-        reportWritten = writeReport(g_app.reportPath, g_app.log.text, g_app.jsonRuns) == REPORT_FILE_OK;
+        reportWritten = writeReport(g_app.reportPath, g_app.log.text, g_app.jsonRuns) == SAFE_FILE_OK;
         reportError = GetLastError();
     }
     // A script reads only the exit code, so a hidden run's missing report must show there.

@@ -125,7 +125,7 @@ void saveReportAs(HWND owner) {
     if (!GetSaveFileNameW(&dialog)) return;
     if (!settleReportName(owner, path, REPORT_PATH_CAPACITY, dialog.nFilterIndex)) return;
 
-    if (writeReport(path, g_app.log.text, g_app.jsonRuns) != REPORT_FILE_OK)
+    if (writeReport(path, g_app.log.text, g_app.jsonRuns) != SAFE_FILE_OK)
         showWriteFailure(owner, L"The report could not be saved to the file", path, GetLastError(), L"",
                          L"Save Report As");
 }

@@ -534,8 +534,8 @@ TEST(ReportFile, TemporaryNamesAlreadyTakenAreNeverUsed) {
         ASSERT_TRUE(CreateHardLinkW((folder + L"\\report.txt." + name + L".tmp").c_str(), theirs.c_str(), NULL));
     const std::vector<std::wstring> namesBefore = dir.names();
     const std::wstring report = folder + L"\\report.txt";
-    const auto systemRandom = g_reportFileRandom;
-    g_reportFileRandom = countingRandom;
+    const auto systemRandom = g_safeFileCalls.temporaryNameRandom;
+    g_safeFileCalls.temporaryNameRandom = countingRandom;
 
     g_nextRandom = 0;
     SetLastError(0);
@@ -545,7 +545,7 @@ TEST(ReportFile, TemporaryNamesAlreadyTakenAreNeverUsed) {
 
     g_nextRandom = 7;  // the eighth name is taken, the ninth is free
     EXPECT_EQ(0, writeReportFile(report.c_str(), L"report\r\n"));
-    g_reportFileRandom = systemRandom;
+    g_safeFileCalls.temporaryNameRandom = systemRandom;
     EXPECT_EQ(std::string("\xEF\xBB\xBFreport\r\n"), fileBytes(report));
     EXPECT_EQ(std::string("their file"), fileBytes(theirs));
     std::vector<std::wstring> namesAfter = namesBefore;
@@ -577,12 +577,12 @@ protected:
         ASSERT_TRUE(writeWholeFile(folder + L"\\B\\report.txt", "their report"));
         ASSERT_TRUE(writeWholeFile(folder + L"\\B\\report.txt.0000000000000000.tmp", "their file"));
         ASSERT_TRUE(pointLinkAt(link, L"A", L"in A"));
-        systemRandom = g_reportFileRandom;
-        g_reportFileRandom = zeroRandom;
+        systemRandom = g_safeFileCalls.temporaryNameRandom;
+        g_safeFileCalls.temporaryNameRandom = zeroRandom;
         current = this;
     }
     void TearDown() override {
-        g_reportFileRandom = systemRandom;
+        g_safeFileCalls.temporaryNameRandom = systemRandom;
         current = nullptr;
         EXPECT_TRUE(removeLink(link));
     }
@@ -733,7 +733,8 @@ TEST(ReportFile, AFolderThatIsALinkIsRefusedAndNoNameIsFollowed) {
         {"a cloud folder", true, true, 0x9000601A, 0},
     };
     g_realSafeFileCalls = g_safeFileCalls;
-    g_safeFileCalls = {createSeen, g_realSafeFileCalls.setInformationFile, tagOfKind, openFolderSeen, folderAsKind};
+    g_safeFileCalls = {createSeen,   g_realSafeFileCalls.setInformationFile, tagOfKind,
+                       openFolderSeen, folderAsKind, g_realSafeFileCalls.temporaryNameRandom};
     for (const ReportFolderKind& kind : kinds) {
         TempDirectory dir;
         g_folderKind = kind;
