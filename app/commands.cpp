@@ -33,15 +33,15 @@ void launchTest(HWND window) {
     // The file holds every test of the session so far, as the log view does.
     bool reportWritten = true;
     DWORD reportError = 0;
-    if (g_app.reportToFile) {
-        reportWritten = writeReport(g_app.reportPath, g_app.log.text, g_app.jsonRuns) == SAFE_FILE_OK;
+    if (g_app.switches.reportToFile) {
+        reportWritten = writeReport(g_app.switches.reportPath, g_app.log.text, g_app.jsonRuns) == SAFE_FILE_OK;
         reportError = GetLastError();
     }
     // A script reads only the exit code, so a hidden run's missing report must show there.
-    if (!reportWritten && g_app.startHidden) g_app.exitCode = EXIT_REPORT_NOT_WRITTEN;
+    if (!reportWritten && g_app.switches.startHidden) g_app.exitCode = EXIT_REPORT_NOT_WRITTEN;
 
-    if (g_app.startHidden) {
-        if (g_app.showAfterTest) {
+    if (g_app.switches.startHidden) {
+        if (g_app.switches.showAfterRun) {
             ShowWindow(window, SW_SHOW);
             UpdateWindow(window);
         } else {
@@ -50,7 +50,7 @@ void launchTest(HWND window) {
     }
     // Once per session: a box after every test would make each one a chore.
     if (!reportWritten && IsWindowVisible(window) && !g_app.reportFileErrorShown) {
-        g_app.reportFileErrorShown = 1;
+        g_app.reportFileErrorShown = true;
         showReportFileError(window, reportError);
     }
 }

@@ -151,15 +151,15 @@ void handleDeviceListCommand(HWND window, int command) {
     switch (command) {
     case CMD_SHOW_DEVICE_LIST:
         if (!g_app.panelShown) {
-            g_app.panelShown = 1;
-            g_app.whatToDoShown = 0;
+            g_app.panelShown = true;
+            g_app.whatToDoShown = false;
             layoutViews(window);
             refreshDeviceList();
             settlePanelFocus(window, true);
             InvalidateRect(window, NULL, TRUE);
         } else {
             hidePanelTip();
-            g_app.panelShown = 0;
+            g_app.panelShown = false;
             layoutViews(window);
             SetFocus(g_app.logView);
         }

@@ -244,7 +244,7 @@ HWND createMainWindow(HINSTANCE instance, const char* title) {
     if (g_app.dpi != dpi)
         SetWindowPos(window, NULL, 0, 0, scaledPixels(WINDOW_WIDTH, g_app.dpi), scaledPixels(WINDOW_HEIGHT, g_app.dpi),
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    if (g_app.startHidden) {
+    if (g_app.switches.startHidden) {
         ShowWindow(window, SW_HIDE);
     } else {
         ShowWindow(window, SW_SHOW);

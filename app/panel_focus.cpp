@@ -11,7 +11,7 @@ void invalidateBox(HWND window, int32_t box) {
     InvalidateRect(window, &r, TRUE);
 }
 
-void setFocusCues(HWND window, int32_t on) {
+void setFocusCues(HWND window, bool on) {
     if (g_app.focusCues == on) return;
     g_app.focusCues = on;
     invalidateBox(window, g_app.panelFocus);
@@ -95,7 +95,7 @@ bool handlePanelKey(HWND window, UINT key) {
 void keyboardInUse(HWND window) {
     // Windows answers with WM_UPDATEUISTATE; where nothing answers, this alone turns cues on.
     SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
-    setFocusCues(window, 1);
+    setFocusCues(window, true);
 }
 
 void panelFocusChanged(HWND window) {
@@ -115,8 +115,8 @@ void initFocusCues() {
 void takeUiState(HWND window, WPARAM state) {
     if (!(HIWORD(state) & UISF_HIDEFOCUS)) return;
     switch (LOWORD(state)) {
-    case UIS_SET: setFocusCues(window, 0); break;
-    case UIS_CLEAR: setFocusCues(window, 1); break;
+    case UIS_SET: setFocusCues(window, false); break;
+    case UIS_CLEAR: setFocusCues(window, true); break;
     default: setFocusCues(window, !(SendMessageW(window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)); break;
     }
 }

@@ -93,7 +93,7 @@ bool putOnClipboard(HWND owner, const wchar_t* text, size_t length) {
 }  // namespace
 
 void showReportFileError(HWND owner, DWORD error) {
-    showWriteFailure(owner, L"The report could not be written to the file", g_app.reportPath, error,
+    showWriteFailure(owner, L"The report could not be written to the file", g_app.switches.reportPath, error,
                      L"\n\nThe log view shows the report. Every later test tries the file again, "
                      L"without this message.",
                      L"Report File");
