@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include "app/panel_boxes.h"
 #include "base/log_buffer.h"
 #include "base/system_identification.h"
 #include "checks/driver_checks.h"
@@ -57,11 +58,11 @@ struct AppState {
     int32_t initValue;
     bool panelShown;
     HMENU popupMenu;
-    int32_t popupTarget;
+    PanelBox popupTarget;  // the box whose context menu was opened last
     EndpointRegistryTable endpointTable;  // rows of the device list panel
     bool reportFileErrorShown;  // a shown run tells of a failed report file once per session
     int32_t dpi;  // the main window's DPI, which every pixel size is scaled to
-    int32_t panelFocus;  // the box holding the keyboard focus in the panel, as popupTarget; 0: none
+    PanelBox panelFocus;  // the box holding the keyboard focus in the panel, or none
     bool focusCues;      // the focused box shows its focus rectangle (keyboard cues are on)
 };
 

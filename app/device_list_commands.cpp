@@ -1,7 +1,6 @@
 #include "app/device_list_commands.h"
 
 #include "app/app_state.h"
-#include "app/device_list_panel.h"
 #include "app/panel_focus.h"
 #include "app/panel_tips.h"
 #include "app/resource_ids.h"
@@ -29,7 +28,7 @@ struct FormatChange {
 };
 
 // Shows the context menu of a box at a client point.
-void showBoxMenu(HWND window, int32_t target, POINT at) {
+void showBoxMenu(HWND window, PanelBox target, POINT at) {
     g_app.popupTarget = target;
     focusPanelBox(window, target);
     if (g_app.popupMenu) DestroyMenu(g_app.popupMenu);
@@ -37,7 +36,7 @@ void showBoxMenu(HWND window, int32_t target, POINT at) {
     if (!g_app.popupMenu) return;
     AppendMenuA(g_app.popupMenu, MF_STRING, CMD_RATE_44K, "Change Sample Rate to 44100 Hz");
     AppendMenuA(g_app.popupMenu, MF_STRING, CMD_RATE_48K, "Change Sample Rate to 48000 Hz");
-    if (target & PANEL_PLAYBACK_BOX) {
+    if (target.playback()) {
         AppendMenuA(g_app.popupMenu, MF_SEPARATOR, 0, NULL);
         AppendMenuA(g_app.popupMenu, MF_STRING, CMD_CHANNELS_BASE + 2, "Set Device with 2 Channels");
         AppendMenuA(g_app.popupMenu, MF_STRING, CMD_CHANNELS_BASE + 4, "Set Device with 4 Channels");
@@ -75,11 +74,10 @@ int recordsOf(int command, const EndpointRegistryRecord** records) {
         for (int i = 0; i < pairs; ++i) records[n++] = &table.captureEntries[i];
         break;
     default: {
-        // The box last right-clicked; a row the last refresh no longer has is left alone.
-        const int row = g_app.popupTarget & 0xFFFF;
-        if (row < pairs)
-            records[n++] = (g_app.popupTarget & PANEL_PLAYBACK_BOX) ? &table.renderEntries[row]
-                                                                    : &table.captureEntries[row];
+        // The box whose menu was opened last; a row the last refresh no longer has is left alone.
+        const PanelBox box = g_app.popupTarget;
+        if (!box.none() && box.row() < pairs)
+            records[n++] = box.playback() ? &table.renderEntries[box.row()] : &table.captureEntries[box.row()];
     }
     }
     return n;
@@ -134,13 +132,6 @@ bool isFormatCommand(int command) {
     }
 }
 
-// The box as the panel paints it at the DPI, all four edges inside.
-bool inBox(int x, int y, int row, bool playback, int dpi) {
-    const RECT box = panelBox(row, playback, dpi);
-    return x >= box.left && x <= box.right && y >= box.top && y <= box.bottom;
-}
-
-
 }  // namespace
 
 bool isDeviceListCommand(int command) {
@@ -177,24 +168,15 @@ void handleDeviceListCommand(HWND window, int command) {
     }
 }
 
-int32_t hitTestPanel(int x, int y, int dpi) {
-    for (int row = 0; row < g_app.endpointTable.pairCount && row < ENDPOINT_TABLE_SIZE; ++row) {
-        if (inBox(x, y, row, true, dpi)) return row | PANEL_PLAYBACK_BOX;
-        if (inBox(x, y, row, false, dpi)) return row | PANEL_RECORDING_BOX;
-    }
-    return -1;
-}
-
-int32_t openContextMenu(HWND window, int x, int y) {
-    const int32_t target = hitTestPanel(x, y, g_app.dpi);
-    if (target == -1) return -1;
+void openContextMenu(HWND window, int x, int y) {
+    const PanelBox target = hitTestPanel(x, y, g_app.dpi);
+    if (target.none()) return;
     const POINT at = {x, y};
     showBoxMenu(window, target, at);
-    return 0;
 }
 
-void openBoxMenu(HWND window, int32_t box) {
-    if (panelBoxIndex(box) < 0) return;
+void openBoxMenu(HWND window, PanelBox box) {
+    if (!panelBoxLoaded(box)) return;
     const RECT r = panelBoxRect(box, g_app.dpi);
     const POINT at = {r.left, r.bottom};
     showBoxMenu(window, box, at);

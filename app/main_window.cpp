@@ -109,7 +109,7 @@ bool handlePanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
         openBoxMenu(window, g_app.panelFocus);
         return true;
     case WM_PANEL_OPEN_MENU:
-        openBoxMenu(window, int32_t(wParam));
+        openBoxMenu(window, PanelBox{int32_t(wParam)});
         return true;
     case WM_GETOBJECT:
         *result = answerPanelObject(window, wParam, lParam);

@@ -5,8 +5,8 @@
 
 namespace {
 
-void invalidateBox(HWND window, int32_t box) {
-    if (panelBoxIndex(box) < 0) return;
+void invalidateBox(HWND window, PanelBox box) {
+    if (!panelBoxLoaded(box)) return;
     const RECT r = panelBoxRect(box, g_app.dpi);
     InvalidateRect(window, &r, TRUE);
 }
@@ -20,9 +20,10 @@ void setFocusCues(HWND window, bool on) {
 // EVENT_OBJECT_FOCUS (and the selection) for the focused box, while the window has the focus.
 void notifyPanelFocus(HWND window) {
     if (!g_app.panelShown || GetFocus() != window) return;
-    const int index = panelBoxIndex(g_app.panelFocus);
-    NotifyWinEvent(EVENT_OBJECT_FOCUS, window, OBJID_CLIENT, index >= 0 ? index + 1 : CHILDID_SELF);
-    if (index >= 0) NotifyWinEvent(EVENT_OBJECT_SELECTION, window, OBJID_CLIENT, index + 1);
+    const PanelBox focus = g_app.panelFocus;
+    const bool onBox = panelBoxLoaded(focus);
+    NotifyWinEvent(EVENT_OBJECT_FOCUS, window, OBJID_CLIENT, onBox ? focus.number : CHILDID_SELF);
+    if (onBox) NotifyWinEvent(EVENT_OBJECT_SELECTION, window, OBJID_CLIENT, focus.number);
 }
 
 // The list's children changed (loaded again): EVENT_OBJECT_REORDER, then the focus again.
@@ -36,15 +37,15 @@ void notifyPanelChanged(HWND window) {
 
 void settlePanelFocus(HWND window, bool justShown) {
     if (!g_app.panelShown) return;
-    if (justShown || panelBoxIndex(g_app.panelFocus) < 0) g_app.panelFocus = neighbourBox(0, VK_HOME);
+    if (justShown || !panelBoxLoaded(g_app.panelFocus)) g_app.panelFocus = neighbourBox(NO_PANEL_BOX, VK_HOME);
     if (justShown) SetFocus(window);
     notifyPanelChanged(window);
 }
 
-int32_t neighbourBox(int32_t box, UINT key) {
+PanelBox neighbourBox(PanelBox box, UINT key) {
     const int count = panelBoxCount();
-    if (count == 0) return 0;
-    const int index = panelBoxIndex(box);
+    if (count == 0) return NO_PANEL_BOX;
+    const int index = panelBoxLoaded(box) ? box.index() : -1;
     if (index < 0 || key == VK_HOME || key == VK_END) {
         // The first or the last box with a device, in reading order.
         const int step = key == VK_END ? -1 : 1;
@@ -68,9 +69,9 @@ int32_t neighbourBox(int32_t box, UINT key) {
     return box;
 }
 
-void focusPanelBox(HWND window, int32_t box) {
-    const int32_t before = g_app.panelFocus;
-    g_app.panelFocus = panelBoxIndex(box) >= 0 ? box : 0;
+void focusPanelBox(HWND window, PanelBox box) {
+    const PanelBox before = g_app.panelFocus;
+    g_app.panelFocus = panelBoxLoaded(box) ? box : NO_PANEL_BOX;
     if (g_app.panelFocus == before) return;
     invalidateBox(window, before);
     invalidateBox(window, g_app.panelFocus);
@@ -103,8 +104,8 @@ void panelFocusChanged(HWND window) {
     notifyPanelFocus(window);
 }
 
-int32_t panelFocusRectBox(HWND window) {
-    return g_app.focusCues && GetFocus() == window ? g_app.panelFocus : 0;
+PanelBox panelFocusRectBox(HWND window) {
+    return g_app.focusCues && GetFocus() == window ? g_app.panelFocus : NO_PANEL_BOX;
 }
 
 void initFocusCues() {
