@@ -38,7 +38,6 @@ struct AppState {
     // Everything from here on is zero-filled at start-up.
     HWND mainWindow;
     HINSTANCE instance;
-    uint32_t collectionOptions;
     HFONT logFont;  // held by the main window's owner of it; this is its handle
     OsIdentification os;
     HWND logView;

@@ -6,7 +6,6 @@
 #include "app/resource_ids.h"
 #include "app/what_to_do_view.h"
 #include "checks/driver_catalog.h"
-#include "inventory/device_inventory.h"
 #include "sources/store/format_editing.h"
 
 namespace {
@@ -15,10 +14,10 @@ const int CMD_RATE_44K = 300;
 const int CMD_RATE_48K = 301;
 const int CMD_CHANNELS_BASE = 350;  // 352, 354, 356, 358: 2, 4, 6, 8 channels
 
-// A collection pass, then the panel rows from the registry; a hover text of the rows before goes.
+// The panel rows from the store, as the registry holds them now (nothing of a collection pass is
+// shown); a hover text of the rows before goes.
 void refreshDeviceList() {
     hidePanelTip();
-    collectDevices();
     fillEndpointRegistryTable(&g_app.endpointTable);
 }
 

@@ -10,7 +10,6 @@
 #include "app/resource_ids.h"
 #include "base/product.h"
 #include "base/system_functions.h"
-#include "inventory/device_inventory.h"
 #include "base/system_identification.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
@@ -25,7 +24,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     g_app.is64BitWindows = detectWow64();
     resetWindowState(&g_app);
     g_app.instance = instance;
-    g_app.collectionOptions = CHECKER_COLLECTION_OPTIONS;
     identifyOs(&g_app.os);
     g_app.exitCode = EXIT_NO_RUN;
 

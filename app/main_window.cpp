@@ -13,10 +13,8 @@
 #include "app/panel_focus.h"
 #include "app/panel_tips.h"
 #include "app/resource_ids.h"
+#include "app/run_command.h"
 #include "app/what_to_do_view.h"
-#include "base/owners.h"
-#include "checks/driver_checks.h"
-#include "inventory/device_inventory.h"
 
 namespace {
 
@@ -29,22 +27,11 @@ const int WINDOW_HEIGHT = 600;
 // the XP headers.
 const UINT WM_DPICHANGED_MESSAGE = 0x02E0;
 
-void createWindowResources() {
+// The session's logs, and the font of the views that show them.
+void createLogs() {
     createLog(&g_app.log);
     createLog(&g_app.whatToDo);
     scaleLogView(g_app.dpi);
-
-    // The wide name: the ANSI one turns a folder named outside the code page into "?".
-    wchar_t ownFile[1024];
-    const DWORD capacity = sizeof(ownFile) / sizeof(ownFile[0]);
-    const DWORD length = GetModuleFileNameW(NULL, ownFile, capacity);
-    // A cut name (XP leaves it unterminated) is no name: the check then says it cannot read it.
-    ownFile[length < capacity ? length : 0] = 0;
-    g_app.initValue = checkExecutableIntegrity(ownFile);
-
-    // The first test's drivers are asked in the opening pass, which that test reads.
-    const DriverJobs versions = catalogVersionJobs(&g_app.versions);
-    openInventory(g_app.collectionOptions, catalogHardwareIds(), &versions);
 }
 
 // Windows moved the window to a monitor of another scale: take the size it suggests, then
@@ -66,7 +53,7 @@ void destroyWindowResources() {
     releaseLog(&g_app.log);
     releaseLog(&g_app.whatToDo);
     releaseJsonRuns(&g_app.jsonRuns);
-    closeInventory();
+    closeAudioSide();
 }
 
 // The panel's own messages while it is shown: its keyboard focus, its context menu from the
@@ -139,7 +126,9 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         g_app.mainWindow = window;
         g_app.dpi = windowDpi(window);
         initFocusCues();
-        createWindowResources();
+        createLogs();
+        g_app.initValue = checkOwnIntegrity();
+        openAudioSide();
         createLogView(window);
         createWhatToDoView(window);
         PostMessageA(window, WM_COMMAND, CMD_LAUNCH_TEST, 0);
