@@ -129,7 +129,8 @@ void paintDeviceBox(HDC dc, int left, int top, const EndpointRegistryRecord& rec
     Rectangle(dc, box.left, box.top, box.right, box.bottom);
 
     const int iconSize = scaledPixels(48, dpi);
-    const IconHandle icon(record.iconPath[0] ? loadEndpointIcon(record.iconPath, iconSize, g_app.is64BitWindows) : NULL);
+    const IconHandle icon(record.iconPath[0] ? loadEndpointIcon(record.iconPath, iconSize, g_app.is64BitWindows)
+                                             : NULL);
     if (icon.get())
         DrawIconEx(dc, scaledPixels(left + 1, dpi), scaledPixels(top + 1, dpi), icon.get(), iconSize, iconSize, 0, NULL,
                    DI_NORMAL);
