@@ -99,7 +99,7 @@ void showReportFileError(HWND owner, DWORD error) {
                      L"Report File");
 }
 
-// "Save Report As...": the whole log as "-o" writes it, or every test of the session as JSON,
+// "Save Report As...": the whole log as "-o" writes it, or every run of the session as JSON,
 // to a file chosen in Windows' own save dialog (the XP one too), starting in Documents. Cancel
 // does nothing.
 void saveReportAs(HWND owner) {

@@ -1,6 +1,6 @@
 // The report file that "-o" and "Save Report As..." write, safely for the scripts that collect
 // it: the whole log as UTF-8 text with a byte-order mark, so that Notepad on every Windows
-// version reads it, or every test of the session as JSON.
+// version reads it, or every run of the session as JSON.
 #pragma once
 
 #include <windows.h>
