@@ -167,7 +167,7 @@ void onCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     if (byKeys && g_app.panelShown) keyboardInUse(window);
 }
 
-// The view menu's marks: which of the device list and What To Do is shown.
+// The menus' marks of the view shown: the device list, or What To Do.
 void markShownView(HMENU menu) {
     CheckMenuItem(menu, CMD_SHOW_DEVICE_LIST, MF_BYCOMMAND | (g_app.panelShown ? MF_CHECKED : MF_UNCHECKED));
     CheckMenuItem(menu, CMD_WHAT_TO_DO,

@@ -45,8 +45,7 @@ void settlePanelFocus(HWND window, bool justShown) {
 PanelBox neighbourBox(PanelBox box, UINT key) {
     const int count = panelBoxCount();
     if (count == 0) return NO_PANEL_BOX;
-    const int index = panelBoxLoaded(box) ? box.index() : -1;
-    if (index < 0 || key == VK_HOME || key == VK_END) {
+    if (!panelBoxLoaded(box) || key == VK_HOME || key == VK_END) {
         // The first or the last box with a device, in reading order.
         const int step = key == VK_END ? -1 : 1;
         for (int i = step > 0 ? 0 : count - 1; i >= 0 && i < count; i += step)
@@ -54,10 +53,11 @@ PanelBox neighbourBox(PanelBox box, UINT key) {
         return panelBoxAt(0);
     }
     // The next box in that direction that has a device; at an edge the focus stays.
+    const int index = box.index();
     int step = 0;
     switch (key) {
-    case VK_LEFT: step = index % 2 == 1 ? -1 : 0; break;
-    case VK_RIGHT: step = index % 2 == 0 ? 1 : 0; break;
+    case VK_LEFT: step = box.playback() ? 0 : -1; break;
+    case VK_RIGHT: step = box.playback() ? 1 : 0; break;
     case VK_UP: step = -2; break;
     case VK_DOWN: step = 2; break;
     default: break;
