@@ -7,7 +7,6 @@
 #include "app/panel_boxes.h"
 #include "base/log_buffer.h"
 #include "base/system_identification.h"
-#include "checks/driver_checks.h"
 #include "report/json_report.h"
 #include "sources/store/endpoint_store.h"
 
@@ -49,10 +48,6 @@ struct AppState {
     HWND noticeBar;
     bool whatToDoShown;
     JsonRuns jsonRuns;  // every run of the session, for a JSON report file
-    // The catalogue's version requests, asked in the walk of the run's collection pass (the first
-    // run's in the opening pass) so that drivers that do not answer are waited for with the
-    // filters; the pass leaves the answers here.
-    CatalogVersions versions;
     int32_t exitCode;
     int32_t initValue;
     bool panelShown;

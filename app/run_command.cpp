@@ -11,14 +11,19 @@
 
 namespace {
 
+// The catalogue's version requests, asked in the walk of the run's collection pass (the first
+// run's in the opening pass) so that drivers that do not answer are waited for with the filters;
+// the pass leaves the answers here.
+CatalogVersions g_versions;
+
 // The drivers are asked in the collection pass, so that those that do not answer and filters that
 // stop answering are waited for once. The first run reads the pass the window's creation ran a
 // moment ago; later ones a new one. The exit code is the run's error total.
 void runOverPass(TestRunResults* results) {
-    const DriverJobs versions = catalogVersionJobs(&g_app.versions);
+    const DriverJobs versions = catalogVersionJobs(&g_versions);
     collectDevicesForTest(&versions);
     const TestRunContext context = {&g_inventory, &g_app.os, g_app.is64BitWindows, g_app.initValue,
-                                    g_app.versions.answers};
+                                    g_versions.answers};
     g_app.exitCode = runTest(context, results);
 }
 
@@ -62,7 +67,7 @@ void tellOfFailedReportFile(HWND window, DWORD error) {
 
 void openAudioSide() {
     // The first run's drivers are asked in the opening pass, which that run reads.
-    const DriverJobs versions = catalogVersionJobs(&g_app.versions);
+    const DriverJobs versions = catalogVersionJobs(&g_versions);
     openInventory(CHECKER_COLLECTION_OPTIONS, catalogHardwareIds(), &versions);
 }
 
