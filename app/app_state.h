@@ -4,66 +4,65 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include "app/panel_boxes.h"
 #include "base/log_buffer.h"
 #include "base/system_identification.h"
-#include "checks/driver_checks.h"
 #include "report/json_report.h"
 #include "sources/store/endpoint_store.h"
 
-// Process exit codes besides the error total of the last test.
+// Process exit codes besides the error total of the last run.
 enum ExitCode {
-    EXIT_USAGE_SHOWN = 0,          // "-?": the usage box, no test
-    EXIT_NO_TEST_RAN = -1,         // the program ended before any test
+    EXIT_USAGE_SHOWN = 0,          // "-?": the usage box, no run
+    EXIT_NO_RUN = -1,              // the program ended before any run
     EXIT_REPORT_NOT_WRITTEN = -2,  // a hidden run could not write its report file ("-o")
 };
 
 // Room for a full report file path; XP's file functions take no longer one without "\\?\".
 enum { REPORT_PATH_CAPACITY = MAX_PATH };
 
-struct AppState {
-    int32_t startHidden;
-    int32_t showAfterTest;
-    int32_t showUsage;     // "-?"
-    int32_t reportToFile;  // "-o" with a path: the report goes to reportPath after every test
+// What the start-up switches ask for, read from the command line before anything else runs.
+struct StartSwitches {
+    bool startHidden;   // "-h": one run without a window, then the process ends
+    bool showAfterRun;  // "-s": with "-h", the window shows after that run instead
+    bool showUsage;     // "-?"
+    bool reportToFile;  // "-o" with a path: the report goes to reportPath after every run
     // Full path resolved at start-up; empty when the path given cannot be resolved, so that
     // every write fails rather than going somewhere else.
     wchar_t reportPath[REPORT_PATH_CAPACITY];
+};
+
+struct AppState {
+    StartSwitches switches;
     int32_t is64BitWindows;
     // Everything from here on is zero-filled at start-up.
     HWND mainWindow;
     HINSTANCE instance;
-    uint32_t collectionOptions;
     HFONT logFont;  // held by the main window's owner of it; this is its handle
     OsIdentification os;
     HWND logView;
     LogBuffer log;
-    // The last test's What To Do text, its view, and the notice that points there after a test
+    // The last run's What To Do text, its view, and the notice that points there after a run
     // that found errors.
     LogBuffer whatToDo;
     HWND whatToDoView;
     HWND noticeBar;
-    int32_t whatToDoShown;
-    JsonRuns jsonRuns;  // every test of the session, for a JSON report file
-    // The catalogue's version requests, asked in the walk of the test's collection pass (the first
-    // test's in the opening pass) so that drivers that do not answer are waited for with the
-    // filters; the pass leaves the answers here.
-    CatalogVersions versions;
+    bool whatToDoShown;
+    JsonRuns jsonRuns;  // every run of the session, for a JSON report file
     int32_t exitCode;
     int32_t initValue;
-    int32_t panelShown;
+    bool panelShown;
     HMENU popupMenu;
-    int32_t popupTarget;
+    PanelBox popupTarget;  // the box whose context menu was opened last
     EndpointRegistryTable endpointTable;  // rows of the device list panel
-    int32_t reportFileErrorShown;  // a shown run tells of a failed report file once per session
+    bool reportFileErrorShown;  // a shown run tells of a failed report file once per session
     int32_t dpi;  // the main window's DPI, which every pixel size is scaled to
-    int32_t panelFocus;  // the box holding the keyboard focus in the panel, as popupTarget; 0: none
-    int32_t focusCues;   // the focused box shows its focus rectangle (keyboard cues are on)
+    PanelBox panelFocus;  // the box holding the keyboard focus in the panel, or none
+    bool focusCues;      // the focused box shows its focus rectangle (keyboard cues are on)
 };
 
 extern AppState g_app;
 
-// Zero-fills the record from mainWindow on, keeping the switches, the report path and the
-// 64-bit flag.
+// Zero-fills the record from mainWindow on, keeping the switches and the 64-bit flag.
 void resetWindowState(AppState* state);
 
 // Posts WM_DESTROY to the main window; the message loop then ends.

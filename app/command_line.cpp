@@ -96,16 +96,12 @@ private:
     bool literalQuote_ = false;  // a quote still to give, behind them
 };
 
-// Stores the report path, resolved against the current directory now; a path too long to hold
-// whole, or to resolve, is kept as an empty one, so that every write fails rather than going
-// to another file.
-void setReportPath(const wchar_t* path, bool tooLong, AppState* state) {
-    state->reportToFile = 1;
-    state->reportPath[0] = 0;
-    if (tooLong) return;
-    const DWORD full = GetFullPathNameW(path, REPORT_PATH_CAPACITY, state->reportPath, NULL);
-    if (full == 0 || full >= REPORT_PATH_CAPACITY) state->reportPath[0] = 0;
-}
+// The path of "-o" as the arguments give it, before it is resolved.
+struct GivenPath {
+    bool given;
+    bool tooLong;  // longer than a report path can be: cut, it would name another file
+    wchar_t text[REPORT_PATH_CAPACITY];
+};
 
 // Reads the first character of a path into *first, past blanks (quoted ones: unquoted blanks
 // end the argument, and a path never starts with a blank); false when the argument has no more.
@@ -116,17 +112,16 @@ bool firstOfPath(ArgumentReader& reader, ArgumentCharacter* first) {
 }
 
 // Takes the path that starts with first and runs to the end of the argument.
-void takePath(ArgumentReader& reader, ArgumentCharacter first, AppState* state) {
-    wchar_t path[REPORT_PATH_CAPACITY];
+void takePath(ArgumentReader& reader, ArgumentCharacter first, GivenPath* path) {
     size_t length = 0;
-    bool tooLong = false;
+    path->given = true;
+    path->tooLong = false;
     for (ArgumentCharacter c = first;;) {
-        if (length + 1 < REPORT_PATH_CAPACITY) path[length++] = c.c;
-        else tooLong = true;
+        if (length + 1 < REPORT_PATH_CAPACITY) path->text[length++] = c.c;
+        else path->tooLong = true;
         if (!reader.next(&c)) break;
     }
-    path[length] = 0;
-    setReportPath(path, tooLong, state);
+    path->text[length] = 0;
 }
 
 // A switch is a dash or a slash and the letter behind it: "-h" and "/h" alike.
@@ -135,6 +130,64 @@ bool isSwitchMark(wchar_t c) { return c == L'-' || c == L'/'; }
 // Where a path would start, an unquoted dash starts a switch instead; a slash is the path's
 // (-o //server/share/r.txt), since paths start with slashes and never with dashes.
 bool startsSwitch(const ArgumentCharacter& c) { return c.c == L'-' && !c.quoted; }
+
+enum PathOfO { PATH_TAKEN, PATH_IS_A_SWITCH, NO_PATH };
+
+// What follows "-o": the rest of this argument, or when that is empty the whole next one. Either
+// holds the path, or a dash that starts a switch where the path would start (*c, to be scanned as
+// any other character of the argument that now is current), or nothing ("" names no file).
+PathOfO readPathOfO(ArgumentReader& reader, ArgumentCharacter* c, GivenPath* path) {
+    ArgumentCharacter first;
+    if (!firstOfPath(reader, &first) && !(reader.nextArgument() && firstOfPath(reader, &first))) return NO_PATH;
+    if (startsSwitch(first)) {
+        *c = first;
+        return PATH_IS_A_SWITCH;
+    }
+    takePath(reader, first, path);
+    return PATH_TAKEN;
+}
+
+void setSwitch(wchar_t letter, StartSwitches* switches) {
+    if (letter == L'h' || letter == L'H') switches->startHidden = true;
+    else if (letter == L's' || letter == L'S') switches->showAfterRun = true;
+    else if (letter == L'?') switches->showUsage = true;
+}
+
+// Decides the switches: the dashes and slashes of the arguments as Windows splits them, quoted
+// or not; what the path of "-o" takes is never looked at for switches.
+void readSwitches(ArgumentReader& reader, StartSwitches* switches, GivenPath* path) {
+    for (bool haveArgument = reader.nextArgument(); haveArgument; haveArgument = reader.nextArgument()) {
+        ArgumentCharacter c;
+        bool more = reader.next(&c);
+        while (more) {
+            ArgumentCharacter letter;
+            if (!isSwitchMark(c.c)) {
+                more = reader.next(&c);
+                continue;
+            }
+            // The letter is the one behind the dash or slash in the same argument.
+            if (!reader.next(&letter)) break;
+            if (letter.c == L'o' || letter.c == L'O') {
+                if (readPathOfO(reader, &c, path) == PATH_IS_A_SWITCH) continue;
+                break;  // the path ends its argument
+            }
+            setSwitch(letter.c, switches);
+            // Each switch needs its own dash: scanning goes on behind the letter.
+            more = reader.next(&c);
+        }
+    }
+}
+
+// The report path, resolved against the current directory now; a path too long to hold whole,
+// or to resolve, is kept as an empty one, so that every write fails rather than going to
+// another file.
+void resolveReportPath(const GivenPath& path, StartSwitches* switches) {
+    switches->reportToFile = true;
+    switches->reportPath[0] = 0;
+    if (path.tooLong) return;
+    const DWORD full = GetFullPathNameW(path.text, REPORT_PATH_CAPACITY, switches->reportPath, NULL);
+    if (full == 0 || full >= REPORT_PATH_CAPACITY) switches->reportPath[0] = 0;
+}
 
 }  // namespace
 
@@ -152,52 +205,16 @@ const wchar_t* argumentsOf(const wchar_t* processCommandLine) {
     return p;
 }
 
-void parseCommandLine(const wchar_t* commandLine, AppState* state) {
-    if (!commandLine) return;
-    // Switches are the dashes and slashes of the arguments as Windows splits them, quoted or not;
-    // what the path of "-o" takes is never looked at for switches.
+StartSwitches parseCommandLine(const wchar_t* commandLine) {
+    StartSwitches switches;
+    ZeroMemory(&switches, sizeof(switches));
+    if (!commandLine) return switches;
     ArgumentReader reader(commandLine);
-    bool haveArgument = reader.nextArgument();
-    while (haveArgument) {
-        ArgumentCharacter c;
-        bool more = reader.next(&c);
-        while (more) {
-            ArgumentCharacter letter;
-            if (!isSwitchMark(c.c)) {
-                more = reader.next(&c);
-                continue;
-            }
-            // The letter is the one behind the dash or slash in the same argument.
-            if (!reader.next(&letter)) break;
-            if (letter.c != L'o' && letter.c != L'O') {
-                if (letter.c == L'h' || letter.c == L'H') state->startHidden = 1;
-                else if (letter.c == L's' || letter.c == L'S') state->showAfterTest = 1;
-                else if (letter.c == L'?') state->showUsage = 1;
-                // Each switch needs its own dash: scanning goes on behind the letter.
-                more = reader.next(&c);
-                continue;
-            }
-            // The path: the rest of this argument, or when that is empty the whole next one.
-            ArgumentCharacter first;
-            if (firstOfPath(reader, &first)) {
-                if (startsSwitch(first)) {
-                    c = first;  // no path; the dash is a switch's
-                    continue;
-                }
-                takePath(reader, first, state);
-                break;
-            }
-            if (!reader.nextArgument()) break;
-            if (!firstOfPath(reader, &first)) break;  // "" names no file
-            if (startsSwitch(first)) {
-                c = first;  // no path; this argument is scanned as any other
-                continue;
-            }
-            takePath(reader, first, state);
-            break;
-        }
-        haveArgument = reader.nextArgument();
-    }
-    // A hidden run never shows a window: with "-h", "-?" is ignored and the test runs.
-    if (state->startHidden) state->showUsage = 0;
+    GivenPath path;
+    path.given = false;
+    readSwitches(reader, &switches, &path);
+    if (path.given) resolveReportPath(path, &switches);
+    // A hidden run never shows a window: with "-h", "-?" is ignored and the run goes on.
+    if (switches.startHidden) switches.showUsage = false;
+    return switches;
 }

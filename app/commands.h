@@ -1,4 +1,4 @@
-// The menu commands of the main window, and "Launch Test" with the report file of "-o".
+// The menu commands of the main window, each handed to the room of its command.
 #pragma once
 
 #include <windows.h>

@@ -1,13 +1,11 @@
 #include "app/device_list_commands.h"
 
 #include "app/app_state.h"
-#include "app/device_list_panel.h"
 #include "app/panel_focus.h"
 #include "app/panel_tips.h"
 #include "app/resource_ids.h"
 #include "app/what_to_do_view.h"
 #include "checks/driver_catalog.h"
-#include "inventory/device_inventory.h"
 #include "sources/store/format_editing.h"
 
 namespace {
@@ -16,10 +14,10 @@ const int CMD_RATE_44K = 300;
 const int CMD_RATE_48K = 301;
 const int CMD_CHANNELS_BASE = 350;  // 352, 354, 356, 358: 2, 4, 6, 8 channels
 
-// A collection pass, then the panel rows from the registry; a hover text of the rows before goes.
+// The panel rows from the store, as the registry holds them now (nothing of a collection pass is
+// shown); a hover text of the rows before goes.
 void refreshDeviceList() {
     hidePanelTip();
-    collectDevices();
     readEndpointRegistryTable(&g_app.endpointTable, catalogHardwareIds());
 }
 
@@ -29,7 +27,7 @@ struct FormatChange {
 };
 
 // Shows the context menu of a box at a client point.
-void showBoxMenu(HWND window, int32_t target, POINT at) {
+void showBoxMenu(HWND window, PanelBox target, POINT at) {
     g_app.popupTarget = target;
     focusPanelBox(window, target);
     if (g_app.popupMenu) DestroyMenu(g_app.popupMenu);
@@ -37,7 +35,7 @@ void showBoxMenu(HWND window, int32_t target, POINT at) {
     if (!g_app.popupMenu) return;
     AppendMenuA(g_app.popupMenu, MF_STRING, CMD_RATE_44K, "Change Sample Rate to 44100 Hz");
     AppendMenuA(g_app.popupMenu, MF_STRING, CMD_RATE_48K, "Change Sample Rate to 48000 Hz");
-    if (target & PANEL_PLAYBACK_BOX) {
+    if (target.playback()) {
         AppendMenuA(g_app.popupMenu, MF_SEPARATOR, 0, NULL);
         AppendMenuA(g_app.popupMenu, MF_STRING, CMD_CHANNELS_BASE + 2, "Set Device with 2 Channels");
         AppendMenuA(g_app.popupMenu, MF_STRING, CMD_CHANNELS_BASE + 4, "Set Device with 4 Channels");
@@ -75,11 +73,10 @@ int recordsOf(int command, const EndpointRegistryRecord** records) {
         for (int i = 0; i < pairs; ++i) records[n++] = &table.captureEntries[i];
         break;
     default: {
-        // The box last right-clicked; a row the last refresh no longer has is left alone.
-        const int row = g_app.popupTarget & 0xFFFF;
-        if (row < pairs)
-            records[n++] = (g_app.popupTarget & PANEL_PLAYBACK_BOX) ? &table.renderEntries[row]
-                                                                    : &table.captureEntries[row];
+        // The box whose menu was opened last; a row the last refresh no longer has is left alone.
+        const PanelBox box = g_app.popupTarget;
+        if (!box.none() && box.row() < pairs)
+            records[n++] = box.playback() ? &table.renderEntries[box.row()] : &table.captureEntries[box.row()];
     }
     }
     return n;
@@ -134,13 +131,6 @@ bool isFormatCommand(int command) {
     }
 }
 
-// The box as the panel paints it at the DPI, all four edges inside.
-bool inBox(int x, int y, int row, bool playback, int dpi) {
-    const RECT box = panelBox(row, playback, dpi);
-    return x >= box.left && x <= box.right && y >= box.top && y <= box.bottom;
-}
-
-
 }  // namespace
 
 bool isDeviceListCommand(int command) {
@@ -151,15 +141,15 @@ void handleDeviceListCommand(HWND window, int command) {
     switch (command) {
     case CMD_SHOW_DEVICE_LIST:
         if (!g_app.panelShown) {
-            g_app.panelShown = 1;
-            g_app.whatToDoShown = 0;
+            g_app.panelShown = true;
+            g_app.whatToDoShown = false;
             layoutViews(window);
             refreshDeviceList();
             settlePanelFocus(window, true);
             InvalidateRect(window, NULL, TRUE);
         } else {
             hidePanelTip();
-            g_app.panelShown = 0;
+            g_app.panelShown = false;
             layoutViews(window);
             SetFocus(g_app.logView);
         }
@@ -177,24 +167,15 @@ void handleDeviceListCommand(HWND window, int command) {
     }
 }
 
-int32_t hitTestPanel(int x, int y, int dpi) {
-    for (int row = 0; row < g_app.endpointTable.pairCount && row < ENDPOINT_TABLE_SIZE; ++row) {
-        if (inBox(x, y, row, true, dpi)) return row | PANEL_PLAYBACK_BOX;
-        if (inBox(x, y, row, false, dpi)) return row | PANEL_RECORDING_BOX;
-    }
-    return -1;
-}
-
-int32_t openContextMenu(HWND window, int x, int y) {
-    const int32_t target = hitTestPanel(x, y, g_app.dpi);
-    if (target == -1) return -1;
+void openContextMenu(HWND window, int x, int y) {
+    const PanelBox target = hitTestPanel(x, y, g_app.dpi);
+    if (target.none()) return;
     const POINT at = {x, y};
     showBoxMenu(window, target, at);
-    return 0;
 }
 
-void openBoxMenu(HWND window, int32_t box) {
-    if (panelBoxIndex(box) < 0) return;
+void openBoxMenu(HWND window, PanelBox box) {
+    if (!panelBoxLoaded(box)) return;
     const RECT r = panelBoxRect(box, g_app.dpi);
     const POINT at = {r.left, r.bottom};
     showBoxMenu(window, box, at);

@@ -1,15 +1,13 @@
 #include "app/device_list_panel.h"
 
 #include <stdio.h>
-#include <stdlib.h>
 #include <wchar.h>
 
 #include "app/app_state.h"
 #include "app/display_scale.h"
-#include "app/network_path.h"
+#include "app/panel_icons.h"
 #include "base/owners.h"
 #include "base/text.h"
-#include "base/system_identification.h"
 
 namespace {
 
@@ -65,68 +63,6 @@ HFONT arial(int height, int weight) {
     font.lfWeight = weight;
     lstrcpynA(font.lfFaceName, "Arial", LF_FACESIZE);
     return CreateFontIndirectA(&font);
-}
-
-// The name of the index-th icon group of a module, in the order the resources are enumerated
-// (the order in which an icon index counts them).
-struct IconGroupSearch {
-    long wanted;
-    long seen;
-    bool found;
-    wchar_t name[256];  // a string name, or empty when id names it
-    WORD id;
-    static BOOL CALLBACK visit(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR parameter) {
-        IconGroupSearch* search = reinterpret_cast<IconGroupSearch*>(parameter);
-        if (search->seen++ < search->wanted) return TRUE;
-        search->found = true;
-        if (IS_INTRESOURCE(name)) search->id = LOWORD(reinterpret_cast<ULONG_PTR>(name));
-        else copyText(search->name, name, 256);
-        return FALSE;
-    }
-};
-
-// An icon of a file (a driver or program), by resource identifier (a negative index) or by
-// index, loaded as data so that nothing of the file runs, at the size it is drawn: the file's
-// own image for that size when it has one, rather than a smaller one stretched.
-HICON loadIconResource(const wchar_t* path, long index, int size) {
-    HMODULE module = LoadLibraryExW(path, NULL, LOAD_LIBRARY_AS_DATAFILE);
-    if (!module) return NULL;
-    IconGroupSearch search = {index, 0, false, L"", 0};
-    if (index >= 0) EnumResourceNamesW(module, MAKEINTRESOURCEW(ULONG_PTR(RT_GROUP_ICON)), IconGroupSearch::visit, reinterpret_cast<LONG_PTR>(&search));
-    const LPCWSTR name = index < 0      ? MAKEINTRESOURCEW(-index)
-                         : !search.found ? NULL
-                         : search.name[0] ? search.name
-                                          : MAKEINTRESOURCEW(search.id);
-    HICON icon = name ? static_cast<HICON>(LoadImageW(module, name, IMAGE_ICON, size, size, 0)) : NULL;
-    FreeLibrary(module);
-    return icon;
-}
-
-HICON loadIconFile(const wchar_t* path, int size) {
-    return static_cast<HICON>(LoadImageW(NULL, path, IMAGE_ICON, size, size, LR_LOADFROMFILE));
-}
-
-// The endpoint's icon at size x size: an icon file, or an icon inside a file ("path,index"; a
-// negative index is a resource identifier), reached through Sysnative on 64-bit Windows. Null
-// when there is none, and for a path on another machine, which is never opened: anyone who can
-// write one store entry could otherwise make the checker connect there with the user's
-// credentials.
-HICON loadEndpointIcon(const wchar_t* iconPath, int size) {
-    if (namesAnotherMachine(iconPath)) return NULL;
-    HICON icon = loadIconFile(iconPath, size);
-    if (icon) return icon;
-    wchar_t path[512];
-    copyText(path, iconPath, 512);
-    if (g_app.is64BitWindows == WINDOWS_64_BIT) toSysnativePath(path, 512);
-    long index = 0;
-    if (wchar_t* comma = wcschr(path, L',')) {
-        index = wcstol(comma + 1, NULL, 10);  // saturates instead of overflowing
-        *comma = 0;
-    }
-    // Index 0 of an icon file is the file's one icon.
-    if (index == 0 && (icon = loadIconFile(path, size)) != NULL) return icon;
-    // Resource identifiers are 16-bit.
-    return index >= -0xFFFF ? loadIconResource(path, index, size) : NULL;
 }
 
 // Left, top, right and bottom of the 96-DPI design at the DPI.
@@ -193,7 +129,8 @@ void paintDeviceBox(HDC dc, int left, int top, const EndpointRegistryRecord& rec
     Rectangle(dc, box.left, box.top, box.right, box.bottom);
 
     const int iconSize = scaledPixels(48, dpi);
-    const IconHandle icon(record.iconPath[0] ? loadEndpointIcon(record.iconPath, iconSize) : NULL);
+    const IconHandle icon(record.iconPath[0] ? loadEndpointIcon(record.iconPath, iconSize, g_app.is64BitWindows)
+                                             : NULL);
     if (icon.get())
         DrawIconEx(dc, scaledPixels(left + 1, dpi), scaledPixels(top + 1, dpi), icon.get(), iconSize, iconSize, 0, NULL,
                    DI_NORMAL);
@@ -224,45 +161,9 @@ void createPanelResources() {
 
 void deletePanelResources() { g_res = PanelResources(); }
 
-RECT panelBox(int row, bool playback, int dpi) {
-    const int left = playback ? PANEL_PLAYBACK_LEFT : PANEL_RECORDING_LEFT;
-    const int top = PANEL_FIRST_BOX_TOP + PANEL_ROW_PITCH * row;
-    return scaledRect(left, top, left + PANEL_BOX_WIDTH, top + PANEL_BOX_HEIGHT, dpi);
-}
-
 PanelSystemApi g_panelSystemApi = {SystemParametersInfoW, GetSysColor};
 
-int panelBoxCount() {
-    const int pairs = g_app.endpointTable.pairCount;
-    return 2 * (pairs < 0 ? 0 : pairs < ENDPOINT_TABLE_SIZE ? pairs : ENDPOINT_TABLE_SIZE);
-}
-
-int32_t panelBoxAt(int index) {
-    if (index < 0 || index >= panelBoxCount()) return 0;
-    return (index / 2) | (index % 2 ? PANEL_RECORDING_BOX : PANEL_PLAYBACK_BOX);
-}
-
-int panelBoxIndex(int32_t box) {
-    const int32_t column = box & (PANEL_PLAYBACK_BOX | PANEL_RECORDING_BOX);
-    if (column != PANEL_PLAYBACK_BOX && column != PANEL_RECORDING_BOX) return -1;
-    const int index = 2 * (box & 0xFFFF) + (column == PANEL_RECORDING_BOX);
-    return index < panelBoxCount() ? index : -1;
-}
-
-const EndpointRegistryRecord* panelRecord(int32_t box) {
-    if (panelBoxIndex(box) < 0) return NULL;
-    const EndpointRegistryTable& table = g_app.endpointTable;
-    return box & PANEL_PLAYBACK_BOX ? &table.renderEntries[box & 0xFFFF] : &table.captureEntries[box & 0xFFFF];
-}
-
-bool panelBoxHasDevice(int32_t box) {
-    const EndpointRegistryRecord* record = panelRecord(box);
-    return record && record->propertiesKeyPath[0];
-}
-
-RECT panelBoxRect(int32_t box, int dpi) { return panelBox(box & 0xFFFF, (box & PANEL_PLAYBACK_BOX) != 0, dpi); }
-
-void paintPanel(HDC dc, int dpi, int focusBox) {
+void paintPanel(HDC dc, int dpi, PanelBox focusBox) {
     useFontsFor(dpi);
     const Palette colours = paletteFor(dc);
     DcSelection brush(dc, colours.titleBrush), pen(dc, colours.titlePen), font(dc, g_res.textFont.get());
@@ -285,7 +186,7 @@ void paintPanel(HDC dc, int dpi, int focusBox) {
         paintDeviceBox(dc, PANEL_RECORDING_LEFT, top, table.captureEntries[row], dpi);
     }
     // Inside the box's border, clear of it at every scale.
-    if (panelBoxIndex(focusBox) >= 0) {
+    if (panelBoxLoaded(focusBox)) {
         RECT focus = panelBoxRect(focusBox, dpi);
         InflateRect(&focus, -scaledPixels(2, dpi), -scaledPixels(2, dpi));
         DrawFocusRect(dc, &focus);
@@ -316,12 +217,12 @@ bool panelTipAt(HDC dc, int x, int y, int dpi, wchar_t* text, int capacity, RECT
     if (capacity <= 0) return false;
     text[0] = 0;
     for (int index = 0; index < panelBoxCount(); ++index) {
-        const int32_t box = panelBoxAt(index);
+        const PanelBox box = panelBoxAt(index);
         const RECT bounds = panelBoxRect(box, dpi);
         if (!inside(bounds, x, y)) continue;
         const EndpointRegistryRecord& record = *panelRecord(box);
-        const int left = (box & PANEL_PLAYBACK_BOX) ? PANEL_PLAYBACK_LEFT : PANEL_RECORDING_LEFT;
-        const int top = PANEL_FIRST_BOX_TOP + PANEL_ROW_PITCH * (box & 0xFFFF);
+        const int left = box.playback() ? PANEL_PLAYBACK_LEFT : PANEL_RECORDING_LEFT;
+        const int top = PANEL_FIRST_BOX_TOP + PANEL_ROW_PITCH * box.row();
         // What a badge means.
         const struct {
             uint32_t flag;

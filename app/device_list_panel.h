@@ -1,55 +1,22 @@
 // The device list panel: the catalogued drivers' playback and recording endpoints, painted on the
-// main window's client area in place of the log view.
+// main window's client area in place of the log view (its boxes: panel_boxes.h; their icons:
+// panel_icons.h), and the texts of a box that the tips and the screen reader give.
 #pragma once
 
 #include <windows.h>
 #include <stdint.h>
 
+#include "app/panel_boxes.h"
+
 struct EndpointRegistryRecord;
-
-// A box is named by its row with the bit of its column, as the hit test and the context menu's
-// target name it; 0 is no box.
-enum : int32_t {
-    PANEL_PLAYBACK_BOX = 0x10000,
-    PANEL_RECORDING_BOX = 0x20000,
-};
-
-// Geometry of the 96-DPI design, shared with the hit test of the device list commands; every
-// coordinate is scaled to the window's DPI on its own (scaledPixels), so that neighbouring edges
-// stay neighbours at every scale.
-enum {
-    PANEL_PLAYBACK_LEFT = 5,
-    PANEL_RECORDING_LEFT = 390,
-    PANEL_BOX_WIDTH = 375,
-    PANEL_BOX_HEIGHT = 50,
-    PANEL_FIRST_BOX_TOP = 30,
-    PANEL_ROW_PITCH = 55,
-};
-
-// The box of a row at the DPI, in client pixels. Painting draws it up to (not including) right
-// and bottom; the hit test takes all four edges as inside.
-RECT panelBox(int row, bool playback, int dpi);
-
-// The boxes of the rows loaded, in reading order (row by row, playback before recording): their
-// count, the box at an index (0 outside), the index of a box (-1 for none of them) and the record
-// it shows (null for none).
-int panelBoxCount();
-int32_t panelBoxAt(int index);
-int panelBoxIndex(int32_t box);
-const EndpointRegistryRecord* panelRecord(int32_t box);
-// The box's endpoint has an entry in the store (a row without its recording endpoint has an
-// empty recording box).
-bool panelBoxHasDevice(int32_t box);
-// A box's rectangle in client pixels at the DPI, as panelBox.
-RECT panelBoxRect(int32_t box, int dpi);
 
 // Created once at start-up, deleted after the message loop. The fonts follow the DPI the panel
 // is painted at.
 void createPanelResources();
 void deletePanelResources();
 
-// focusBox: the box (as the hit test names it) that shows the keyboard focus rectangle; 0 for none.
-void paintPanel(HDC dc, int dpi, int focusBox);
+// focusBox: the box that shows the keyboard focus rectangle, or none.
+void paintPanel(HDC dc, int dpi, PanelBox focusBox);
 
 // The panel's text font at the DPI (held by the panel; not to be deleted).
 HFONT panelTextFont(int dpi);

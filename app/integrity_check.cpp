@@ -33,6 +33,16 @@ int32_t checkExecutableIntegrity(const wchar_t* path) {
     return checkImageIntegrity(bytes, low);
 }
 
+int32_t checkOwnIntegrity() {
+    // The wide name: the ANSI one turns a folder named outside the code page into "?".
+    wchar_t ownFile[1024];
+    const DWORD capacity = sizeof(ownFile) / sizeof(ownFile[0]);
+    const DWORD length = GetModuleFileNameW(NULL, ownFile, capacity);
+    // A cut name (XP leaves it unterminated) is no name: the check then says it cannot read it.
+    ownFile[length < capacity ? length : 0] = 0;
+    return checkExecutableIntegrity(ownFile);
+}
+
 const char* describeIntegrityResult(int32_t result) {
     switch (result) {
     case INTEGRITY_OK:

@@ -11,6 +11,8 @@ const uint32_t INTEGRITY_MAX_FILE_SIZE = 64u * 1024u * 1024u;
 // One of the INTEGRITY_ codes of pe_checksum.h. The path is wide, so that a folder named
 // outside the ANSI code page (a user folder in Cyrillic on a Western Windows) is found.
 int32_t checkExecutableIntegrity(const wchar_t* path);
+// The check of the program's own file (the "Initialization value" of every report).
+int32_t checkOwnIntegrity();
 
 // One sentence for a result code, for the "Check File Integrity..." message box. The stamp is a
 // checksum: it tells accidental damage, never whether someone changed the file on purpose.

@@ -1,5 +1,5 @@
 // The log view: the read-only edit control that shows the whole log, its font and margins at
-// the window's scale, and its refresh after a test.
+// the window's scale, and its refresh after a run.
 #pragma once
 
 #include <windows.h>

@@ -10,24 +10,22 @@
 #include "app/resource_ids.h"
 #include "base/product.h"
 #include "base/system_functions.h"
-#include "inventory/device_inventory.h"
 #include "base/system_identification.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Before anything can load a DLL: none may come from the exe's folder or the current one.
     restrictDllSearch();
     // The wide command line, so that a report path outside the ANSI code page survives.
-    parseCommandLine(argumentsOf(GetCommandLineW()), &g_app);
-    if (g_app.showUsage) {
+    g_app.switches = parseCommandLine(argumentsOf(GetCommandLineW()));
+    if (g_app.switches.showUsage) {
         showUsage();
         return EXIT_USAGE_SHOWN;
     }
     g_app.is64BitWindows = detectWow64();
     resetWindowState(&g_app);
     g_app.instance = instance;
-    g_app.collectionOptions = CHECKER_COLLECTION_OPTIONS;
     identifyOs(&g_app.os);
-    g_app.exitCode = EXIT_NO_TEST_RAN;
+    g_app.exitCode = EXIT_NO_RUN;
 
     createPanelResources();
     registerMiniListViewClass(instance);

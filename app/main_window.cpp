@@ -13,10 +13,8 @@
 #include "app/panel_focus.h"
 #include "app/panel_tips.h"
 #include "app/resource_ids.h"
+#include "app/run_command.h"
 #include "app/what_to_do_view.h"
-#include "base/owners.h"
-#include "checks/driver_checks.h"
-#include "inventory/device_inventory.h"
 
 namespace {
 
@@ -29,22 +27,42 @@ const int WINDOW_HEIGHT = 600;
 // the XP headers.
 const UINT WM_DPICHANGED_MESSAGE = 0x02E0;
 
-void createWindowResources() {
+// The session's logs, and the font of the views that show them.
+void createLogs() {
     createLog(&g_app.log);
     createLog(&g_app.whatToDo);
     scaleLogView(g_app.dpi);
+}
 
-    // The wide name: the ANSI one turns a folder named outside the code page into "?".
-    wchar_t ownFile[1024];
-    const DWORD capacity = sizeof(ownFile) / sizeof(ownFile[0]);
-    const DWORD length = GetModuleFileNameW(NULL, ownFile, capacity);
-    // A cut name (XP leaves it unterminated) is no name: the check then says it cannot read it.
-    ownFile[length < capacity ? length : 0] = 0;
-    g_app.initValue = checkExecutableIntegrity(ownFile);
+void onCreate(HWND window) {
+    g_app.mainWindow = window;
+    g_app.dpi = windowDpi(window);
+    initFocusCues();
+    createLogs();
+    g_app.initValue = checkOwnIntegrity();
+    openAudioSide();
+    createLogView(window);
+    createWhatToDoView(window);
+    PostMessageA(window, WM_COMMAND, CMD_LAUNCH_TEST, 0);
+}
 
-    // The first test's drivers are asked in the opening pass, which that test reads.
-    const DriverJobs versions = catalogVersionJobs(&g_app.versions);
-    openInventory(g_app.collectionOptions, catalogHardwareIds(), &versions);
+void destroyWindowResources() {
+    releaseLogFont();
+    if (g_app.popupMenu) {
+        DestroyMenu(g_app.popupMenu);
+        g_app.popupMenu = NULL;
+    }
+    releaseLog(&g_app.log);
+    releaseLog(&g_app.whatToDo);
+    releaseJsonRuns(&g_app.jsonRuns);
+    closeAudioSide();
+}
+
+void onDestroy() {
+    disconnectPanelObject();
+    destroyPanelTip();
+    destroyWindowResources();
+    PostQuitMessage(0);
 }
 
 // Windows moved the window to a monitor of another scale: take the size it suggests, then
@@ -57,23 +75,16 @@ void changeScale(HWND window, int dpi, const RECT* suggested) {
     InvalidateRect(window, NULL, TRUE);
 }
 
-void destroyWindowResources() {
-    releaseLogFont();
-    if (g_app.popupMenu) {
-        DestroyMenu(g_app.popupMenu);
-        g_app.popupMenu = NULL;
-    }
-    releaseLog(&g_app.log);
-    releaseLog(&g_app.whatToDo);
-    releaseJsonRuns(&g_app.jsonRuns);
-    closeInventory();
+void paint(HWND window) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    if (g_app.panelShown) paintPanel(dc, g_app.dpi, panelFocusRectBox(window));
+    EndPaint(window, &paint);
 }
 
-// The panel's own messages while it is shown: its keyboard focus, its context menu from the
-// keyboard, keyboard cues, its accessible object and the system's colours. True when the message
-// was answered (*result holds the answer).
-bool handlePanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-    *result = 0;
+// The panel's keyboard focus, and its context menu from the keyboard or for a reader. True when
+// the message was handled.
+bool handlePanelKeyboard(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
@@ -83,20 +94,6 @@ bool handlePanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
     case WM_KEYDOWN:
         hidePanelTip();
         return handlePanelKey(window, UINT(wParam));
-    // The hover texts of badges and cut lines.
-    case WM_MOUSEMOVE:
-        panelPointerMoved(window, short(LOWORD(lParam)), short(HIWORD(lParam)));
-        return false;
-    case WM_TIMER:
-        if (wParam != PANEL_TIP_TIMER) return false;
-        panelTipTimer(window);
-        return true;
-    // Over the frame or the menu bar, the pointer has left the panel.
-    case WM_NCMOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-        hidePanelTip();
-        return false;
     // Shift+F10 is handled here, before DefWindowProc would turn its release into the menu bar.
     case WM_SYSKEYDOWN:
         if (wParam != VK_F10 || GetKeyState(VK_SHIFT) >= 0) return false;
@@ -109,8 +106,41 @@ bool handlePanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
         openBoxMenu(window, g_app.panelFocus);
         return true;
     case WM_PANEL_OPEN_MENU:
-        openBoxMenu(window, int32_t(wParam));
+        openBoxMenu(window, PanelBox{int32_t(wParam)});
         return true;
+    default:
+        return false;
+    }
+}
+
+// The hover texts of badges and cut lines: the pointer's moves and the tip's timer; the pointer
+// moved over the frame or the menu bar, or a button pressed, takes the tip away. True when the
+// message was handled.
+bool handlePanelPointer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_MOUSEMOVE:
+        panelPointerMoved(window, short(LOWORD(lParam)), short(HIWORD(lParam)));
+        return false;
+    case WM_TIMER:
+        if (wParam != PANEL_TIP_TIMER) return false;
+        panelTipTimer(window);
+        return true;
+    case WM_NCMOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+        hidePanelTip();
+        return false;
+    default:
+        return false;
+    }
+}
+
+// The panel's own messages while it is shown: its keyboard focus, its context menu from the
+// keyboard, its hover tips, its accessible object and the system's colours. True when the
+// message was answered (*result holds the answer).
+bool handlePanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    *result = 0;
+    switch (message) {
     case WM_GETOBJECT:
         *result = answerPanelObject(window, wParam, lParam);
         return *result != 0;
@@ -120,7 +150,8 @@ bool handlePanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
         InvalidateRect(window, NULL, TRUE);
         return false;
     default:
-        return false;
+        return handlePanelKeyboard(window, message, wParam, lParam) ||
+               handlePanelPointer(window, message, wParam, lParam);
     }
 }
 
@@ -128,60 +159,49 @@ bool handlePanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
 // rather than with the mouse; read by the one command a menu gives.
 bool g_menuFromKeyboard = false;
 
+void onCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+    // A menu item or a shortcut chosen by keys: the panel's focus rectangle shows at once.
+    const bool byKeys = lParam == 0 && (HIWORD(wParam) == 1 || g_menuFromKeyboard);
+    g_menuFromKeyboard = false;
+    handleCommand(window, LOWORD(wParam));
+    if (byKeys && g_app.panelShown) keyboardInUse(window);
+}
+
+// The menus' marks of the view shown: the device list, or What To Do.
+void markShownView(HMENU menu) {
+    CheckMenuItem(menu, CMD_SHOW_DEVICE_LIST, MF_BYCOMMAND | (g_app.panelShown ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(menu, CMD_WHAT_TO_DO,
+                  MF_BYCOMMAND | (g_app.whatToDoShown && !g_app.panelShown ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// The notice above the log view in the system's colours for tips, so that it stands out (high
+// contrast included).
+LRESULT colourNotice(HDC dc) {
+    SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_INFOBK));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_INFOBK));
+}
+
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT answer = 0;
     if (g_app.panelShown && handlePanelMessage(window, message, wParam, lParam, &answer)) return answer;
     switch (message) {
     case WM_NCCREATE:
         enableNonClientScaling(window);
-        return DefWindowProcA(window, message, wParam, lParam);
-    case WM_CREATE:
-        g_app.mainWindow = window;
-        g_app.dpi = windowDpi(window);
-        initFocusCues();
-        createWindowResources();
-        createLogView(window);
-        createWhatToDoView(window);
-        PostMessageA(window, WM_COMMAND, CMD_LAUNCH_TEST, 0);
-        return 0;
-    case WM_DESTROY:
-        disconnectPanelObject();
-        destroyPanelTip();
-        destroyWindowResources();
-        PostQuitMessage(0);
-        return 0;
-    case WM_SIZE:
-        layoutViews(window);
-        return 0;
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(window, &paint);
-        if (g_app.panelShown) paintPanel(dc, g_app.dpi, panelFocusRectBox(window));
-        EndPaint(window, &paint);
-        return 0;
-    }
-    case WM_CLOSE:
-        quitApplication();
-        return 0;
+        break;
+    case WM_CREATE: onCreate(window); return 0;
+    case WM_DESTROY: onDestroy(); return 0;
+    case WM_SIZE: layoutViews(window); return 0;
+    case WM_PAINT: paint(window); return 0;
+    case WM_CLOSE: quitApplication(); return 0;
+    case WM_COMMAND: onCommand(window, wParam, lParam); return 0;
+    case WM_INITMENU: markShownView(reinterpret_cast<HMENU>(wParam)); return 0;
+    case WM_DPICHANGED_MESSAGE: changeScale(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam)); return 0;
     // The menu bar opened with no mouse button down: from the keyboard (Alt, F10, an access key,
     // which reach the log view when it has the focus, not this window).
     case WM_ENTERMENULOOP:
         g_menuFromKeyboard = !wParam && GetKeyState(VK_LBUTTON) >= 0 && GetKeyState(VK_RBUTTON) >= 0;
-        return DefWindowProcA(window, message, wParam, lParam);
-    case WM_COMMAND: {
-        // A menu item or a shortcut chosen by keys: the panel's focus rectangle shows at once.
-        const bool byKeys = lParam == 0 && (HIWORD(wParam) == 1 || g_menuFromKeyboard);
-        g_menuFromKeyboard = false;
-        handleCommand(window, LOWORD(wParam));
-        if (byKeys && g_app.panelShown) keyboardInUse(window);
-        return 0;
-    }
-    case WM_INITMENU:
-        CheckMenuItem(reinterpret_cast<HMENU>(wParam), CMD_SHOW_DEVICE_LIST,
-                      MF_BYCOMMAND | (g_app.panelShown ? MF_CHECKED : MF_UNCHECKED));
-        CheckMenuItem(reinterpret_cast<HMENU>(wParam), CMD_WHAT_TO_DO,
-                      MF_BYCOMMAND | (g_app.whatToDoShown && !g_app.panelShown ? MF_CHECKED : MF_UNCHECKED));
-        return 0;
+        break;
     case WM_RBUTTONDOWN:
         if (g_app.panelShown) openContextMenu(window, short(LOWORD(lParam)), short(HIWORD(lParam)));
         return 0;
@@ -198,19 +218,13 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         takeUiState(window, wParam);
         return result;
     }
-    // The notice above the log view in the system's colours for tips, so that it stands out
-    // (high contrast included).
     case WM_CTLCOLORSTATIC:
-        if (reinterpret_cast<HWND>(lParam) != g_app.noticeBar) return DefWindowProcA(window, message, wParam, lParam);
-        SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_INFOTEXT));
-        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_INFOBK));
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_INFOBK));
-    case WM_DPICHANGED_MESSAGE:
-        changeScale(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
-        return 0;
+        if (reinterpret_cast<HWND>(lParam) == g_app.noticeBar) return colourNotice(reinterpret_cast<HDC>(wParam));
+        break;
     default:
-        return DefWindowProcA(window, message, wParam, lParam);
+        break;
     }
+    return DefWindowProcA(window, message, wParam, lParam);
 }
 
 }  // namespace
@@ -244,7 +258,7 @@ HWND createMainWindow(HINSTANCE instance, const char* title) {
     if (g_app.dpi != dpi)
         SetWindowPos(window, NULL, 0, 0, scaledPixels(WINDOW_WIDTH, g_app.dpi), scaledPixels(WINDOW_HEIGHT, g_app.dpi),
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    if (g_app.startHidden) {
+    if (g_app.switches.startHidden) {
         ShowWindow(window, SW_HIDE);
     } else {
         ShowWindow(window, SW_SHOW);

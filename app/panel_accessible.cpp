@@ -50,8 +50,6 @@ void describe(const EndpointRegistryRecord& record, wchar_t* text) {
     if (formatDiffersFromDefault(record)) append(text, L"the format differs from the default");
 }
 
-int childOf(int32_t box) { return panelBoxIndex(box) + 1; }
-
 void setChild(VARIANT* out, int child) {
     out->vt = VT_I4;
     out->lVal = child;
@@ -107,61 +105,61 @@ public:
     STDMETHODIMP get_accChild(VARIANT child, IDispatch** element) override {
         if (!element) return E_POINTER;
         *element = NULL;
-        int32_t box;
+        PanelBox box;
         const HRESULT checked = boxOf(child, &box);
         if (checked != S_OK) return checked;
-        return box ? S_FALSE : E_INVALIDARG;
+        return box.none() ? E_INVALIDARG : S_FALSE;
     }
     STDMETHODIMP get_accName(VARIANT child, BSTR* name) override {
-        int32_t box;
+        PanelBox box;
         const HRESULT checked = boxOf(child, &box);
         if (checked != S_OK) return checked;
-        if (!box) return textOut(name, kListName);
+        if (box.none()) return textOut(name, kListName);
         // A row without this endpoint has an empty box: it says so.
         wchar_t text[TEXT_CAPACITY];
-        _snwprintf(text, TEXT_CAPACITY, L"%ls: %ls", box & PANEL_PLAYBACK_BOX ? L"Playback" : L"Recording",
+        _snwprintf(text, TEXT_CAPACITY, L"%ls: %ls", box.playback() ? L"Playback" : L"Recording",
                    panelBoxHasDevice(box) ? panelRecord(box)->endpointDescription : L"no device");
         text[TEXT_CAPACITY - 1] = 0;
         return textOut(name, text);
     }
     STDMETHODIMP get_accValue(VARIANT child, BSTR* value) override {
-        int32_t box;
+        PanelBox box;
         const HRESULT checked = boxOf(child, &box);
         if (checked != S_OK) return checked;
-        if (!box || !panelBoxHasDevice(box)) return noText(value);
+        if (box.none() || !panelBoxHasDevice(box)) return noText(value);
         wchar_t line[FORMAT_LINE_CAPACITY];
         formatLineText(*panelRecord(box), line, FORMAT_LINE_CAPACITY);
         return textOut(value, line);
     }
     STDMETHODIMP get_accDescription(VARIANT child, BSTR* description) override {
-        int32_t box;
+        PanelBox box;
         const HRESULT checked = boxOf(child, &box);
         if (checked != S_OK) return checked;
-        if (!box) return noText(description);
+        if (box.none()) return noText(description);
         wchar_t text[TEXT_CAPACITY];
         describe(*panelRecord(box), text);
         return textOut(description, text);
     }
     STDMETHODIMP get_accRole(VARIANT child, VARIANT* role) override {
         if (!role) return E_POINTER;
-        int32_t box;
+        PanelBox box;
         const HRESULT checked = boxOf(child, &box);
         if (checked != S_OK) return checked;
-        setChild(role, box ? ROLE_SYSTEM_LISTITEM : ROLE_SYSTEM_LIST);
+        setChild(role, box.none() ? ROLE_SYSTEM_LIST : ROLE_SYSTEM_LISTITEM);
         return S_OK;
     }
     STDMETHODIMP get_accState(VARIANT child, VARIANT* state) override {
         if (!state) return E_POINTER;
-        int32_t box;
+        PanelBox box;
         const HRESULT checked = boxOf(child, &box);
         if (checked != S_OK) return checked;
         const bool focused = GetFocus() == window_;
-        const bool focusedBox = box && box == g_app.panelFocus;
+        const bool focusedBox = !box.none() && box == g_app.panelFocus;
         long flags = STATE_SYSTEM_FOCUSABLE;
-        if (box) flags |= STATE_SYSTEM_SELECTABLE | (focusedBox ? STATE_SYSTEM_SELECTED : 0);
+        if (!box.none()) flags |= STATE_SYSTEM_SELECTABLE | (focusedBox ? STATE_SYSTEM_SELECTED : 0);
         // An empty box is passed over by the keys.
-        if (box && !panelBoxHasDevice(box)) flags = STATE_SYSTEM_UNAVAILABLE;
-        if (focused && (focusedBox || (!box && panelBoxIndex(g_app.panelFocus) < 0))) flags |= STATE_SYSTEM_FOCUSED;
+        if (!box.none() && !panelBoxHasDevice(box)) flags = STATE_SYSTEM_UNAVAILABLE;
+        if (focused && (focusedBox || (box.none() && !panelBoxLoaded(g_app.panelFocus)))) flags |= STATE_SYSTEM_FOCUSED;
         setChild(state, flags);
         return S_OK;
     }
@@ -176,40 +174,40 @@ public:
         VariantInitEmpty(focus);
         if (!connected()) return RPC_E_DISCONNECTED;
         if (GetFocus() != window_) return S_FALSE;
-        const int index = panelBoxIndex(g_app.panelFocus);
-        setChild(focus, index >= 0 && g_app.panelShown ? index + 1 : CHILDID_SELF);
+        const PanelBox box = g_app.panelFocus;
+        setChild(focus, panelBoxLoaded(box) && g_app.panelShown ? box.number : CHILDID_SELF);
         return S_OK;
     }
     STDMETHODIMP get_accSelection(VARIANT* selection) override {
         if (!selection) return E_POINTER;
         VariantInitEmpty(selection);
         if (!connected()) return RPC_E_DISCONNECTED;
-        if (!g_app.panelShown || panelBoxIndex(g_app.panelFocus) < 0) return S_FALSE;
-        setChild(selection, childOf(g_app.panelFocus));
+        if (!g_app.panelShown || !panelBoxLoaded(g_app.panelFocus)) return S_FALSE;
+        setChild(selection, g_app.panelFocus.number);
         return S_OK;
     }
     STDMETHODIMP get_accDefaultAction(VARIANT child, BSTR* action) override {
-        int32_t box;
+        PanelBox box;
         const HRESULT checked = boxOf(child, &box);
         if (checked != S_OK) return checked;
-        return box ? textOut(action, kDefaultAction) : noText(action);
+        return box.none() ? noText(action) : textOut(action, kDefaultAction);
     }
     STDMETHODIMP accSelect(long flags, VARIANT child) override {
-        int32_t box;
+        PanelBox box;
         const HRESULT checked = boxOf(child, &box);
         if (checked != S_OK) return checked;
-        if (!box || (flags & ~(SELFLAG_TAKEFOCUS | SELFLAG_TAKESELECTION)) || !flags) return E_INVALIDARG;
+        if (box.none() || (flags & ~(SELFLAG_TAKEFOCUS | SELFLAG_TAKESELECTION)) || !flags) return E_INVALIDARG;
         if (flags & SELFLAG_TAKEFOCUS) SetFocus(window_);
         focusPanelBox(window_, box);
         return S_OK;
     }
     STDMETHODIMP accLocation(long* left, long* top, long* width, long* height, VARIANT child) override {
         if (!left || !top || !width || !height) return E_POINTER;
-        int32_t box;
+        PanelBox box;
         const HRESULT checked = boxOf(child, &box);
         if (checked != S_OK) return checked;
         RECT r;
-        if (box) r = panelBoxRect(box, g_app.dpi);
+        if (!box.none()) r = panelBoxRect(box, g_app.dpi);
         else GetClientRect(window_, &r);
         POINT corner = {r.left, r.top};
         ClientToScreen(window_, &corner);
@@ -222,28 +220,28 @@ public:
     STDMETHODIMP accNavigate(long direction, VARIANT start, VARIANT* end) override {
         if (!end) return E_POINTER;
         VariantInitEmpty(end);
-        int32_t box;
+        PanelBox box;
         const HRESULT checked = boxOf(start, &box);
         if (checked != S_OK) return checked;
         const int count = boxCount();
-        int32_t next = 0;
-        if (!box) {
+        PanelBox next = NO_PANEL_BOX;
+        if (box.none()) {
             if (direction == NAVDIR_FIRSTCHILD) next = panelBoxAt(0);
             if (direction == NAVDIR_LASTCHILD) next = panelBoxAt(count - 1);
         } else {
             switch (direction) {
-            case NAVDIR_NEXT: next = panelBoxAt(panelBoxIndex(box) + 1); break;
-            case NAVDIR_PREVIOUS: next = panelBoxAt(panelBoxIndex(box) - 1); break;
+            case NAVDIR_NEXT: next = panelBoxAt(box.index() + 1); break;
+            case NAVDIR_PREVIOUS: next = panelBoxAt(box.index() - 1); break;
             case NAVDIR_UP: next = neighbourBox(box, VK_UP); break;
             case NAVDIR_DOWN: next = neighbourBox(box, VK_DOWN); break;
             case NAVDIR_LEFT: next = neighbourBox(box, VK_LEFT); break;
             case NAVDIR_RIGHT: next = neighbourBox(box, VK_RIGHT); break;
             default: return E_INVALIDARG;
             }
-            if (next == box) next = 0;
+            if (next == box) next = NO_PANEL_BOX;
         }
-        if (!next) return S_FALSE;
-        setChild(end, childOf(next));
+        if (next.none()) return S_FALSE;
+        setChild(end, next.number);
         return S_OK;
     }
     STDMETHODIMP accHitTest(long x, long y, VARIANT* hit) override {
@@ -255,17 +253,17 @@ public:
         RECT client;
         GetClientRect(window_, &client);
         if (at.x < client.left || at.y < client.top || at.x >= client.right || at.y >= client.bottom) return S_FALSE;
-        const int32_t box = g_app.panelShown ? hitTestPanel(at.x, at.y, g_app.dpi) : -1;
-        setChild(hit, box == -1 ? CHILDID_SELF : childOf(box));
+        const PanelBox box = g_app.panelShown ? hitTestPanel(at.x, at.y, g_app.dpi) : NO_PANEL_BOX;
+        setChild(hit, box.none() ? CHILDID_SELF : box.number);
         return S_OK;
     }
     // The menu opens after the call has returned: a reader is not kept waiting for the user.
     STDMETHODIMP accDoDefaultAction(VARIANT child) override {
-        int32_t box;
+        PanelBox box;
         const HRESULT checked = boxOf(child, &box);
         if (checked != S_OK) return checked;
-        if (!box) return DISP_E_MEMBERNOTFOUND;
-        PostMessageW(window_, WM_PANEL_OPEN_MENU, WPARAM(box), 0);
+        if (box.none()) return DISP_E_MEMBERNOTFOUND;
+        PostMessageW(window_, WM_PANEL_OPEN_MENU, WPARAM(box.number), 0);
         return S_OK;
     }
     STDMETHODIMP put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
@@ -275,16 +273,16 @@ private:
     bool connected() const { return window_ && IsWindow(window_); }
     static int boxCount() { return g_app.panelShown ? panelBoxCount() : 0; }
     static void VariantInitEmpty(VARIANT* v) { v->vt = VT_EMPTY; }
-    // The box a child names (0 for the list itself), or why there is none.
-    HRESULT boxOf(const VARIANT& child, int32_t* box) const {
+    // The box a child names (none for the list itself), or why there is none.
+    HRESULT boxOf(const VARIANT& child, PanelBox* box) const {
         if (!connected()) return RPC_E_DISCONNECTED;
         if (child.vt != VT_I4) return E_INVALIDARG;
         if (child.lVal == CHILDID_SELF) {
-            *box = 0;
+            *box = NO_PANEL_BOX;
             return S_OK;
         }
-        *box = child.lVal > 0 && child.lVal <= boxCount() ? panelBoxAt(child.lVal - 1) : 0;
-        return *box ? S_OK : E_INVALIDARG;
+        *box = child.lVal > 0 && child.lVal <= boxCount() ? panelBoxAt(child.lVal - 1) : NO_PANEL_BOX;
+        return box->none() ? E_INVALIDARG : S_OK;
     }
 
     LONG references_ = 1;

@@ -7,8 +7,8 @@
 
 #include <windows.h>
 
-// Posted by a reader's default action on a box (wParam: the box): its context menu opens once the
-// reader's call has returned.
+// Posted by a reader's default action on a box (wParam: the box's number): its context menu opens
+// once the reader's call has returned.
 enum { WM_PANEL_OPEN_MENU = WM_APP + 1 };
 
 // The answer to WM_GETOBJECT for the panel, or 0 when it is not the client area that is asked

@@ -5,13 +5,13 @@
 
 namespace {
 
-void invalidateBox(HWND window, int32_t box) {
-    if (panelBoxIndex(box) < 0) return;
+void invalidateBox(HWND window, PanelBox box) {
+    if (!panelBoxLoaded(box)) return;
     const RECT r = panelBoxRect(box, g_app.dpi);
     InvalidateRect(window, &r, TRUE);
 }
 
-void setFocusCues(HWND window, int32_t on) {
+void setFocusCues(HWND window, bool on) {
     if (g_app.focusCues == on) return;
     g_app.focusCues = on;
     invalidateBox(window, g_app.panelFocus);
@@ -20,9 +20,10 @@ void setFocusCues(HWND window, int32_t on) {
 // EVENT_OBJECT_FOCUS (and the selection) for the focused box, while the window has the focus.
 void notifyPanelFocus(HWND window) {
     if (!g_app.panelShown || GetFocus() != window) return;
-    const int index = panelBoxIndex(g_app.panelFocus);
-    NotifyWinEvent(EVENT_OBJECT_FOCUS, window, OBJID_CLIENT, index >= 0 ? index + 1 : CHILDID_SELF);
-    if (index >= 0) NotifyWinEvent(EVENT_OBJECT_SELECTION, window, OBJID_CLIENT, index + 1);
+    const PanelBox focus = g_app.panelFocus;
+    const bool onBox = panelBoxLoaded(focus);
+    NotifyWinEvent(EVENT_OBJECT_FOCUS, window, OBJID_CLIENT, onBox ? focus.number : CHILDID_SELF);
+    if (onBox) NotifyWinEvent(EVENT_OBJECT_SELECTION, window, OBJID_CLIENT, focus.number);
 }
 
 // The list's children changed (loaded again): EVENT_OBJECT_REORDER, then the focus again.
@@ -36,16 +37,15 @@ void notifyPanelChanged(HWND window) {
 
 void settlePanelFocus(HWND window, bool justShown) {
     if (!g_app.panelShown) return;
-    if (justShown || panelBoxIndex(g_app.panelFocus) < 0) g_app.panelFocus = neighbourBox(0, VK_HOME);
+    if (justShown || !panelBoxLoaded(g_app.panelFocus)) g_app.panelFocus = neighbourBox(NO_PANEL_BOX, VK_HOME);
     if (justShown) SetFocus(window);
     notifyPanelChanged(window);
 }
 
-int32_t neighbourBox(int32_t box, UINT key) {
+PanelBox neighbourBox(PanelBox box, UINT key) {
     const int count = panelBoxCount();
-    if (count == 0) return 0;
-    const int index = panelBoxIndex(box);
-    if (index < 0 || key == VK_HOME || key == VK_END) {
+    if (count == 0) return NO_PANEL_BOX;
+    if (!panelBoxLoaded(box) || key == VK_HOME || key == VK_END) {
         // The first or the last box with a device, in reading order.
         const int step = key == VK_END ? -1 : 1;
         for (int i = step > 0 ? 0 : count - 1; i >= 0 && i < count; i += step)
@@ -53,10 +53,11 @@ int32_t neighbourBox(int32_t box, UINT key) {
         return panelBoxAt(0);
     }
     // The next box in that direction that has a device; at an edge the focus stays.
+    const int index = box.index();
     int step = 0;
     switch (key) {
-    case VK_LEFT: step = index % 2 == 1 ? -1 : 0; break;
-    case VK_RIGHT: step = index % 2 == 0 ? 1 : 0; break;
+    case VK_LEFT: step = box.playback() ? 0 : -1; break;
+    case VK_RIGHT: step = box.playback() ? 1 : 0; break;
     case VK_UP: step = -2; break;
     case VK_DOWN: step = 2; break;
     default: break;
@@ -68,9 +69,9 @@ int32_t neighbourBox(int32_t box, UINT key) {
     return box;
 }
 
-void focusPanelBox(HWND window, int32_t box) {
-    const int32_t before = g_app.panelFocus;
-    g_app.panelFocus = panelBoxIndex(box) >= 0 ? box : 0;
+void focusPanelBox(HWND window, PanelBox box) {
+    const PanelBox before = g_app.panelFocus;
+    g_app.panelFocus = panelBoxLoaded(box) ? box : NO_PANEL_BOX;
     if (g_app.panelFocus == before) return;
     invalidateBox(window, before);
     invalidateBox(window, g_app.panelFocus);
@@ -95,7 +96,7 @@ bool handlePanelKey(HWND window, UINT key) {
 void keyboardInUse(HWND window) {
     // Windows answers with WM_UPDATEUISTATE; where nothing answers, this alone turns cues on.
     SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
-    setFocusCues(window, 1);
+    setFocusCues(window, true);
 }
 
 void panelFocusChanged(HWND window) {
@@ -103,8 +104,8 @@ void panelFocusChanged(HWND window) {
     notifyPanelFocus(window);
 }
 
-int32_t panelFocusRectBox(HWND window) {
-    return g_app.focusCues && GetFocus() == window ? g_app.panelFocus : 0;
+PanelBox panelFocusRectBox(HWND window) {
+    return g_app.focusCues && GetFocus() == window ? g_app.panelFocus : NO_PANEL_BOX;
 }
 
 void initFocusCues() {
@@ -115,8 +116,8 @@ void initFocusCues() {
 void takeUiState(HWND window, WPARAM state) {
     if (!(HIWORD(state) & UISF_HIDEFOCUS)) return;
     switch (LOWORD(state)) {
-    case UIS_SET: setFocusCues(window, 0); break;
-    case UIS_CLEAR: setFocusCues(window, 1); break;
+    case UIS_SET: setFocusCues(window, false); break;
+    case UIS_CLEAR: setFocusCues(window, true); break;
     default: setFocusCues(window, !(SendMessageW(window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)); break;
     }
 }

@@ -93,13 +93,13 @@ bool putOnClipboard(HWND owner, const wchar_t* text, size_t length) {
 }  // namespace
 
 void showReportFileError(HWND owner, DWORD error) {
-    showWriteFailure(owner, L"The report could not be written to the file", g_app.reportPath, error,
+    showWriteFailure(owner, L"The report could not be written to the file", g_app.switches.reportPath, error,
                      L"\n\nThe log view shows the report. Every later test tries the file again, "
                      L"without this message.",
                      L"Report File");
 }
 
-// "Save Report As...": the whole log as "-o" writes it, or every test of the session as JSON,
+// "Save Report As...": the whole log as "-o" writes it, or every run of the session as JSON,
 // to a file chosen in Windows' own save dialog (the XP one too), starting in Documents. Cancel
 // does nothing.
 void saveReportAs(HWND owner) {
@@ -125,7 +125,7 @@ void saveReportAs(HWND owner) {
     if (!GetSaveFileNameW(&dialog)) return;
     if (!settleReportName(owner, path, REPORT_PATH_CAPACITY, dialog.nFilterIndex)) return;
 
-    if (writeReport(path, g_app.log.text, g_app.jsonRuns) != REPORT_FILE_OK)
+    if (writeReport(path, g_app.log.text, g_app.jsonRuns) != SAFE_FILE_OK)
         showWriteFailure(owner, L"The report could not be saved to the file", path, GetLastError(), L"",
                          L"Save Report As");
 }

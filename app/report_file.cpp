@@ -63,18 +63,18 @@ bool writeJson(HANDLE file, void* context) {
 
 }  // namespace
 
-int32_t writeReportFile(const wchar_t* path, const wchar_t* text) {
+SafeFileResult writeReportFile(const wchar_t* path, const wchar_t* text) {
     const FileContent content = {writeUtf8, const_cast<wchar_t*>(text)};
     return replaceFileSafely(path, content);
 }
 
-int32_t writeJsonReportFile(const wchar_t* path, const JsonRuns& runs) {
+SafeFileResult writeJsonReportFile(const wchar_t* path, const JsonRuns& runs) {
     const FileContent content = {writeJson, const_cast<JsonRuns*>(&runs)};
     return replaceFileSafely(path, content);
 }
 
 bool isJsonReportPath(const wchar_t* path) { return endsWithIgnoringAsciiCase(path, L".json"); }
 
-int32_t writeReport(const wchar_t* path, const wchar_t* text, const JsonRuns& runs) {
+SafeFileResult writeReport(const wchar_t* path, const wchar_t* text, const JsonRuns& runs) {
     return isJsonReportPath(path) ? writeJsonReportFile(path, runs) : writeReportFile(path, text);
 }

@@ -1,6 +1,6 @@
 // The report file that "-o" and "Save Report As..." write, safely for the scripts that collect
 // it: the whole log as UTF-8 text with a byte-order mark, so that Notepad on every Windows
-// version reads it, or every test of the session as JSON.
+// version reads it, or every run of the session as JSON.
 #pragma once
 
 #include <windows.h>
@@ -12,13 +12,13 @@
 // Writes text (up to its terminator; null writes an empty report) as UTF-8 with a byte-order
 // mark through replaceFileSafely. Unpaired UTF-16 surrogates become U+FFFD on every Windows
 // version.
-int32_t writeReportFile(const wchar_t* path, const wchar_t* text);
+SafeFileResult writeReportFile(const wchar_t* path, const wchar_t* text);
 
 // The session's runs as the JSON report: UTF-8 without a byte-order mark, written as the text
 // report is.
-int32_t writeJsonReportFile(const wchar_t* path, const JsonRuns& runs);
+SafeFileResult writeJsonReportFile(const wchar_t* path, const JsonRuns& runs);
 
 // A report path that asks for JSON: its name ends in ".json", in any letter case.
 bool isJsonReportPath(const wchar_t* path);
 // Writes the report the path asks for: JSON or text.
-int32_t writeReport(const wchar_t* path, const wchar_t* text, const JsonRuns& runs);
+SafeFileResult writeReport(const wchar_t* path, const wchar_t* text, const JsonRuns& runs);

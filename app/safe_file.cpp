@@ -164,7 +164,7 @@ public:
         }
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
             uint32_t random[2] = {0, 0};
-            if (!g_reportFileRandom(random, sizeof(random))) {
+            if (!g_safeFileCalls.temporaryNameRandom(random, sizeof(random))) {
                 SetLastError(ERROR_GEN_FAILURE);
                 return false;
             }
@@ -229,19 +229,18 @@ BOOLEAN WINAPI systemRandom(PVOID buffer, ULONG size) { return RtlGenRandom(buff
 
 }  // namespace
 
-BOOLEAN(WINAPI* g_reportFileRandom)(PVOID buffer, ULONG size) = systemRandom;
 SafeFileCalls g_safeFileCalls = {ntCreateFile, ntSetInformationFile, ntQueryInformationFile, CreateFileW,
-                                 GetFileInformationByHandle};
+                                 GetFileInformationByHandle, systemRandom};
 
 bool writeAll(HANDLE file, const void* bytes, DWORD size) {
     DWORD written = 0;
     return WriteFile(file, bytes, size, &written, NULL) && written == size;
 }
 
-int32_t replaceFileSafely(const wchar_t* path, const FileContent& content) {
+SafeFileResult replaceFileSafely(const wchar_t* path, const FileContent& content) {
     if (!path || !path[0]) {
         SetLastError(ERROR_INVALID_NAME);
-        return REPORT_FILE_NO_PATH;
+        return SAFE_FILE_NO_PATH;
     }
     // The full path ("\\?\", "\\.\" and UNC forms included) split into its folder, kept with
     // its last backslash so that a drive's root stays one, and the file's name.
@@ -249,12 +248,12 @@ int32_t replaceFileSafely(const wchar_t* path, const FileContent& content) {
     const DWORD length = GetFullPathNameW(path, MAX_PATH, folderPath, NULL);
     if (length == 0 || length >= MAX_PATH) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return REPORT_FILE_CANNOT_CREATE;
+        return SAFE_FILE_CANNOT_CREATE;
     }
     wchar_t* lastSeparator = wcsrchr(folderPath, L'\\');
     if (!lastSeparator) {
         SetLastError(ERROR_INVALID_NAME);
-        return REPORT_FILE_NO_PATH;
+        return SAFE_FILE_NO_PATH;
     }
     wchar_t name[MAX_PATH];
     memcpy(name, lastSeparator + 1, (wcslen(lastSeparator + 1) + 1) * sizeof(wchar_t));
@@ -264,19 +263,19 @@ int32_t replaceFileSafely(const wchar_t* path, const FileContent& content) {
     // the one opened, reached past its link check (Wine splits there, with the same effect).
     if (wcschr(name, L':') || (wcsncmp(path, L"\\\\?\\", 4) == 0 && wcschr(path, L'/'))) {
         SetLastError(ERROR_INVALID_NAME);
-        return REPORT_FILE_NO_PATH;
+        return SAFE_FILE_NO_PATH;
     }
 
     Handle folder;
-    if (!openFolder(folderPath, &folder)) return REPORT_FILE_CANNOT_CREATE;
+    if (!openFolder(folderPath, &folder)) return SAFE_FILE_CANNOT_CREATE;
     if (!name[0] || !isReplaceable(folder.get(), name)) {
         SetLastError(ERROR_ACCESS_DENIED);
-        return REPORT_FILE_NOT_REPLACEABLE;
+        return SAFE_FILE_NOT_REPLACEABLE;
     }
     TemporaryFile temporary;
-    if (!temporary.create(folder.get(), name, length)) return REPORT_FILE_CANNOT_CREATE;
+    if (!temporary.create(folder.get(), name, length)) return SAFE_FILE_CANNOT_CREATE;
     if (!content.write(temporary.handle(), content.context) || !FlushFileBuffers(temporary.handle()))
-        return REPORT_FILE_CANNOT_WRITE;
-    if (!temporary.moveOver(name)) return REPORT_FILE_CANNOT_REPLACE;
-    return REPORT_FILE_OK;
+        return SAFE_FILE_CANNOT_WRITE;
+    if (!temporary.moveOver(name)) return SAFE_FILE_CANNOT_REPLACE;
+    return SAFE_FILE_OK;
 }

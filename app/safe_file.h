@@ -8,13 +8,14 @@
 
 #include "base/system_functions.h"
 
-enum ReportFileResult {
-    REPORT_FILE_OK = 0,
-    REPORT_FILE_NO_PATH = -1,         // no path: the one given could not be resolved
-    REPORT_FILE_NOT_REPLACEABLE = -2, // the path names a read-only file or a folder
-    REPORT_FILE_CANNOT_CREATE = -3,   // no temporary file beside it (missing folder, no rights)
-    REPORT_FILE_CANNOT_WRITE = -4,    // writing or flushing the temporary file failed (disk full)
-    REPORT_FILE_CANNOT_REPLACE = -5,  // the temporary file could not be moved over the path
+// What became of a replacement.
+enum SafeFileResult : int32_t {
+    SAFE_FILE_OK = 0,
+    SAFE_FILE_NO_PATH = -1,         // no path: the one given could not be resolved
+    SAFE_FILE_NOT_REPLACEABLE = -2, // the path names a read-only file or a folder
+    SAFE_FILE_CANNOT_CREATE = -3,   // no temporary file beside it (missing folder, no rights)
+    SAFE_FILE_CANNOT_WRITE = -4,    // writing or flushing the temporary file failed (disk full)
+    SAFE_FILE_CANNOT_REPLACE = -5,  // the temporary file could not be moved over the path
 };
 
 // What goes into the file: write is called once with the open temporary file and returns false
@@ -33,19 +34,16 @@ struct FileContent {
 // on failure deleted through the program's own handle, so that a file or link someone prepared
 // beside the target is never written, moved or deleted. On failure the file at path is
 // unchanged and GetLastError gives the Windows reason.
-int32_t replaceFileSafely(const wchar_t* path, const FileContent& content);
+SafeFileResult replaceFileSafely(const wchar_t* path, const FileContent& content);
 
 // WriteFile of the whole block, or false.
 bool writeAll(HANDLE file, const void* bytes, DWORD size);
 
-// The system's random source for the temporary names (RtlGenRandom); tests replace it to make
-// the names they plant links at.
-extern BOOLEAN(WINAPI* g_reportFileRandom)(PVOID buffer, ULONG size);
-
-// The calls that open the report's folder and tell what it is, and the NT calls that create a
-// file in it and rename or delete that file through its handle (from ntdll, which every process
-// has); tests put their own in between, also to make a folder look like a junction, which Wine
-// cannot make.
+// The calls that open the report's folder and tell what it is, the NT calls that create a file in
+// it and rename or delete that file through its handle (from ntdll, which every process has),
+// and the system's random source the temporary names come from (RtlGenRandom); tests put their
+// own in between, also to make a folder look like a junction, which Wine cannot make, and to
+// make the temporary names they plant links at.
 struct SafeFileCalls {
     decltype(SystemFunctions::ntCreateFile) createFile;
     decltype(SystemFunctions::ntSetInformationFile) setInformationFile;
@@ -53,5 +51,6 @@ struct SafeFileCalls {
     HANDLE(WINAPI* createFileW)(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                 DWORD disposition, DWORD flags, HANDLE templateFile);
     BOOL(WINAPI* getFileInformationByHandle)(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
+    BOOLEAN(WINAPI* temporaryNameRandom)(PVOID buffer, ULONG size);
 };
 extern SafeFileCalls g_safeFileCalls;

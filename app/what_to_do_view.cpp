@@ -47,8 +47,8 @@ void layoutViews(HWND window) {
 }
 
 void showWhatToDo(HWND window, bool show) {
-    g_app.whatToDoShown = show ? 1 : 0;
-    if (show) g_app.panelShown = 0;
+    g_app.whatToDoShown = show;
+    if (show) g_app.panelShown = false;
     layoutViews(window);
     SetFocus(show ? g_app.whatToDoView : g_app.logView);
     InvalidateRect(window, NULL, TRUE);

@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "driver/checker_driver.h"
+#include "checker_remote/checker_remote.h"
 
 namespace {
 

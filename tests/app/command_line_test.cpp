@@ -42,12 +42,10 @@ protected:
 
 TEST_P(ParseCommandLineTest, SetsExactlyTheSwitchesGiven) {
     const SwitchCase& c = GetParam();
-    AppState state;
-    memset(&state, 0, sizeof(state));
-    parseCommandLine(c.commandLine, &state);
+    const StartSwitches state = parseCommandLine(c.commandLine);
     const std::string shown = c.commandLine ? toUtf8(c.commandLine) : "(null)";
     EXPECT_EQ(c.startHidden, state.startHidden) << "command line \"" << shown << "\"";
-    EXPECT_EQ(c.showAfterTest, state.showAfterTest) << "command line \"" << shown << "\"";
+    EXPECT_EQ(c.showAfterTest, state.showAfterRun) << "command line \"" << shown << "\"";
     EXPECT_EQ(c.showUsage, state.showUsage) << "command line \"" << shown << "\"";
     EXPECT_EQ(c.reportPath ? 1 : 0, state.reportToFile) << "command line \"" << shown << "\"";
     EXPECT_EQ(toUtf8(c.reportPath ? c.reportPath : L""), toUtf8(state.reportPath))
@@ -275,16 +273,14 @@ TEST(ParseCommandLine, AgreesWithWindowsArgumentSplittingOnRandomLines) {
             if (r.pathStartsWithSlash) ++slashPaths;
         }
         hidden += r.expected.startHidden;
-        AppState state;
-        memset(&state, 0, sizeof(state));
-        parseCommandLine(line.c_str(), &state);
+        const StartSwitches state = parseCommandLine(line.c_str());
         const bool same = state.startHidden == r.expected.startHidden &&
-                          state.showAfterTest == r.expected.showAfterTest &&
+                          state.showAfterRun == r.expected.showAfterTest &&
                           state.showUsage == r.expected.showUsage &&
                           state.reportToFile == (r.expected.reportPath ? 1 : 0) && wcscmp(state.reportPath, full) == 0;
         if (!same && ++mismatches <= 10)
             ADD_FAILURE() << "command line [" << toUtf8(line) << "]: checker " << state.startHidden
-                          << state.showAfterTest << state.showUsage << state.reportToFile << " ["
+                          << state.showAfterRun << state.showUsage << state.reportToFile << " ["
                           << toUtf8(state.reportPath) << "], Windows' splitting " << r.expected.startHidden
                           << r.expected.showAfterTest << r.expected.showUsage << (r.expected.reportPath ? 1 : 0)
                           << " [" << toUtf8(full) << "]";
@@ -332,26 +328,9 @@ TEST(ArgumentsOf, LeavesTheArgumentsWindowsSplitsOnRandomLines) {
     EXPECT_EQ(0, mismatches);
 }
 
-TEST(ParseCommandLine, LeavesOtherFieldsAlone) {
-    AppState state;
-    memset(&state, 0x5A, sizeof(state));
-    state.startHidden = 0;
-    state.showAfterTest = 0;
-    state.showUsage = 0;
-    AppState before = state;
-    parseCommandLine(L"-h -s -x", &state);
-    EXPECT_EQ(1, state.startHidden);
-    EXPECT_EQ(1, state.showAfterTest);
-    before.startHidden = 1;
-    before.showAfterTest = 1;
-    EXPECT_EQ(0, memcmp(&before, &state, sizeof(state)));
-}
-
 // A path that cannot be held whole must not be cut into the name of another file.
 TEST(ParseCommandLine, AReportPathTooLongIsKeptAsUnwritable) {
-    AppState state;
-    memset(&state, 0x5A, sizeof(state));
-    parseCommandLine((L"-o C:\\" + std::wstring(300, L'a') + L".txt").c_str(), &state);
+    const StartSwitches state = parseCommandLine((L"-o C:\\" + std::wstring(300, L'a') + L".txt").c_str());
     EXPECT_EQ(1, state.reportToFile);
     EXPECT_EQ(0, state.reportPath[0]);
     EXPECT_EQ(-1, writeReportFile(state.reportPath, L"report"));
@@ -378,11 +357,7 @@ TEST(ArgumentsOf, SkipProgramNameAsTheRuntimeDoes) {
 TEST(ResetWindowState, ZeroesFromMainWindowOnAndKeepsTheSwitches) {
     AppState state;
     memset(&state, 0x5A, sizeof(state));
-    state.startHidden = 1;
-    state.showAfterTest = 1;
-    state.showUsage = 1;
-    state.reportToFile = 1;
-    wcscpy(state.reportPath, L"C:\\r.txt");
+    state.switches = parseCommandLine(L"-h -s -o C:\\r.txt");
     state.is64BitWindows = 1;
     const AppState before = state;
     resetWindowState(&state);
@@ -390,7 +365,7 @@ TEST(ResetWindowState, ZeroesFromMainWindowOnAndKeepsTheSwitches) {
     memset(&expected, 0, sizeof(expected));
     memcpy(&expected, &before, offsetof(AppState, mainWindow));
     EXPECT_EQ(0, memcmp(&expected, &state, sizeof(state)));
-    EXPECT_EQ(toUtf8(L"C:\\r.txt"), toUtf8(state.reportPath));
+    EXPECT_EQ(toUtf8(L"C:\\r.txt"), toUtf8(state.switches.reportPath));
     EXPECT_EQ(1, state.is64BitWindows);
     EXPECT_EQ(nullptr, state.mainWindow);
 }
@@ -534,8 +509,8 @@ TEST(ReportFile, TemporaryNamesAlreadyTakenAreNeverUsed) {
         ASSERT_TRUE(CreateHardLinkW((folder + L"\\report.txt." + name + L".tmp").c_str(), theirs.c_str(), NULL));
     const std::vector<std::wstring> namesBefore = dir.names();
     const std::wstring report = folder + L"\\report.txt";
-    const auto systemRandom = g_reportFileRandom;
-    g_reportFileRandom = countingRandom;
+    const auto systemRandom = g_safeFileCalls.temporaryNameRandom;
+    g_safeFileCalls.temporaryNameRandom = countingRandom;
 
     g_nextRandom = 0;
     SetLastError(0);
@@ -545,7 +520,7 @@ TEST(ReportFile, TemporaryNamesAlreadyTakenAreNeverUsed) {
 
     g_nextRandom = 7;  // the eighth name is taken, the ninth is free
     EXPECT_EQ(0, writeReportFile(report.c_str(), L"report\r\n"));
-    g_reportFileRandom = systemRandom;
+    g_safeFileCalls.temporaryNameRandom = systemRandom;
     EXPECT_EQ(std::string("\xEF\xBB\xBFreport\r\n"), fileBytes(report));
     EXPECT_EQ(std::string("their file"), fileBytes(theirs));
     std::vector<std::wstring> namesAfter = namesBefore;
@@ -577,12 +552,12 @@ protected:
         ASSERT_TRUE(writeWholeFile(folder + L"\\B\\report.txt", "their report"));
         ASSERT_TRUE(writeWholeFile(folder + L"\\B\\report.txt.0000000000000000.tmp", "their file"));
         ASSERT_TRUE(pointLinkAt(link, L"A", L"in A"));
-        systemRandom = g_reportFileRandom;
-        g_reportFileRandom = zeroRandom;
+        systemRandom = g_safeFileCalls.temporaryNameRandom;
+        g_safeFileCalls.temporaryNameRandom = zeroRandom;
         current = this;
     }
     void TearDown() override {
-        g_reportFileRandom = systemRandom;
+        g_safeFileCalls.temporaryNameRandom = systemRandom;
         current = nullptr;
         EXPECT_TRUE(removeLink(link));
     }
@@ -733,7 +708,8 @@ TEST(ReportFile, AFolderThatIsALinkIsRefusedAndNoNameIsFollowed) {
         {"a cloud folder", true, true, 0x9000601A, 0},
     };
     g_realSafeFileCalls = g_safeFileCalls;
-    g_safeFileCalls = {createSeen, g_realSafeFileCalls.setInformationFile, tagOfKind, openFolderSeen, folderAsKind};
+    g_safeFileCalls = {createSeen,   g_realSafeFileCalls.setInformationFile, tagOfKind,
+                       openFolderSeen, folderAsKind, g_realSafeFileCalls.temporaryNameRandom};
     for (const ReportFolderKind& kind : kinds) {
         TempDirectory dir;
         g_folderKind = kind;

@@ -6,7 +6,7 @@
 
 #include "app/app_state.h"
 #include "app/device_list_panel.h"
-#include "driver/checker_driver.h"
+#include "checker_remote/checker_remote.h"
 #include "base/owners.h"
 #include "sources/store/endpoint_store.h"
 #include "support/golden.h"
@@ -38,7 +38,7 @@ void putFormat(uint8_t* header, uint32_t rate, uint16_t bits = 16, uint16_t chan
 
 // One row painted at 96 DPI: the playback box at 48 kHz against a 44.1 kHz default (the line
 // apart) with the "Ex" badge, the recording box at 48 kHz with no adapter name.
-Capture paintedRow(int focusBox) {
+Capture paintedRow(PanelBox focusBox) {
     ZeroMemory(&g_app.endpointTable, sizeof(g_app.endpointTable));
     EndpointRegistryRecord& playback = g_app.endpointTable.renderEntries[0];
     lstrcpyW(playback.endpointDescription, L"Speakers");
@@ -75,9 +75,9 @@ bool has(const Capture& picture, uint32_t colour, int left, int top, int right, 
 TEST(PanelColours, HighContrastPaintsWithTheSystemColours) {
     const PanelSystemApi windows = g_panelSystemApi;
     g_panelSystemApi = PanelSystemApi{highContrastOn, blackScheme};
-    const Capture contrast = paintedRow(0), focused = paintedRow(PANEL_RECORDING_BOX);
+    const Capture contrast = paintedRow(NO_PANEL_BOX), focused = paintedRow(PanelBox::of(0, false));
     g_panelSystemApi = windows;
-    const Capture own = paintedRow(0);
+    const Capture own = paintedRow(NO_PANEL_BOX);
 
     // Titles and boxes: window fill, window text lines, where the panel's own greys are otherwise.
     EXPECT_EQ(0xE6E6E6u, own.at(10, 8));
@@ -153,7 +153,7 @@ TEST(PanelText, EndsBeforeTheBadgesWithAnEllipsisAtEveryScale) {
                     formatLineText(g_app.endpointTable.renderEntries[0], format, FORMAT_LINE_CAPACITY);
                     const Capture picture = drawOffscreen(at(780), at(90), 0xFFFFFF, [&](HDC dc) {
                         createPanelResources();
-                        paintPanel(dc, dpi, 0);
+                        paintPanel(dc, dpi, NO_PANEL_BOX);
                         deletePanelResources();
                     });
                     const std::string what = std::to_string(dpi) + " DPI, " + toUtf8(format);

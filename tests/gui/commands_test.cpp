@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/checker_driver.h"
+#include "base/owners.h"
+#include "checker_remote/checker_remote.h"
 #include "support/com_apartment.h"
 #include "support/golden.h"
 #include "support/planted_evidence.h"

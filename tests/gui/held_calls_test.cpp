@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/checker_driver.h"
+#include "checker_remote/checker_remote.h"
 #include "support/test_files.h"
 
 namespace {

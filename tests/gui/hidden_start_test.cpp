@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/owners.h"
-#include "driver/checker_driver.h"
+#include "checker_remote/checker_remote.h"
 #include "support/golden.h"
 #include "support/planted_evidence.h"
 #include "support/test_files.h"

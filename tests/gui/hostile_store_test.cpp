@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "base/little_endian.h"
-#include "driver/checker_driver.h"
+#include "checker_remote/checker_remote.h"
 #include "support/test_registry.h"
 
 namespace {

@@ -3,7 +3,8 @@
 #include <oleacc.h>
 #include <wctype.h>
 
-#include "driver/checker_driver.h"
+#include "base/owners.h"
+#include "checker_remote/checker_remote.h"
 #include "support/com_apartment.h"
 #include "support/golden.h"
 

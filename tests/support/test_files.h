@@ -60,4 +60,4 @@ bool removeLink(const std::wstring& link);
 // prefix's dosdevices\unc folder, as a path on drive Z:; made when missing. Empty without Wine.
 std::wstring wineShareFolder(const std::wstring& server, const std::wstring& share);
 
-#include "driver/checker_driver.h"  // checkerExePath
+#include "checker_remote/checker_remote.h"  // checkerExePath

@@ -1,4 +1,4 @@
-#include "driver/checker_driver.h"
+#include "checker_remote/checker_remote.h"
 
 #include <stdio.h>
 #include <stdlib.h>

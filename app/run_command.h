@@ -1,0 +1,13 @@
+// The checker's runs ("Launch Test") and the audio side they read. The audio side opens with the
+// main window, in a first collection pass that asks the first run's drivers too, and closes with
+// it. A run reads a collection pass (the first run the opening one), checks the catalogued
+// drivers and renders its reports into the log view, the What To Do view and the "-o" file.
+#pragma once
+
+#include <windows.h>
+
+void openAudioSide();
+void closeAudioSide();
+
+// One run; after it a hidden start ends the program, or with "-s" shows the window.
+void launchRun(HWND window);
