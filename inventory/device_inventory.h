@@ -64,7 +64,7 @@ extern DeviceInventory g_inventory;
 // filters it asks and `more`, the jobs of a caller that asks its own devices in the same walk
 // (a run's version requests), so that drivers that do not answer cost the pass one wait in all.
 int32_t openInventory(uint32_t options, const HardwareIdSet& watched, const DriverJobs* more);
-int32_t collectDevices(const DriverJobs* more = NULL);
+int32_t collectDevices(const DriverJobs* more);
 int32_t closeInventory();
 // The lists for a run: for the program's first, the pass that opening the audio side ran, when
 // nothing has read it yet (it was made moments before, with nothing in between that could

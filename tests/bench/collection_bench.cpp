@@ -137,14 +137,14 @@ int main(int argc, char** argv) {
             LARGE_INTEGER t0, t1, t2, t3;
             g_opens = 0;
             QueryPerformanceCounter(&t0);
-            collectDevices();
+            collectDevices(NULL);
             QueryPerformanceCounter(&t1);
             opens = g_opens;
             walkStoreOnce();
             QueryPerformanceCounter(&t2);
             // The same pass without the evidence (nothing watched), for what the evidence adds.
             g_inventory.watched = HardwareIdSet{NULL, 0};
-            collectDevices();
+            collectDevices(NULL);
             QueryPerformanceCounter(&t3);
             g_inventory.watched = catalogHardwareIds();
             passes.push_back(seconds(t0, t1));
@@ -198,7 +198,7 @@ int main(int argc, char** argv) {
     openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
     LARGE_INTEGER t0, t1;
     QueryPerformanceCounter(&t0);
-    collectDevices();
+    collectDevices(NULL);
     QueryPerformanceCounter(&t1);
     CatalogVersions versions;
     const RunContext context = {&g_inventory, &os, 1, 0, askCatalogVersions(&versions)};

@@ -124,11 +124,11 @@ TEST_F(InventoryTest, WaveDevicesOnlyWithTheirOption) {
 TEST_F(InventoryTest, PassesDoNotAccumulate) {
     world.waveIn = {{L"Mic", 1, false}, {L"Line", 2, false}};
     openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
-    collectDevices();
-    collectDevices();
+    collectDevices(NULL);
+    collectDevices(NULL);
     EXPECT_EQ(2u, recordCount(g_inventory.inputDevices));
     world.waveIn.pop_back();
-    collectDevices();
+    collectDevices(NULL);
     EXPECT_EQ((std::vector<std::wstring>{L"Mic"}), pinNames(g_inventory.inputDevices));
 }
 
@@ -145,7 +145,7 @@ TEST_F(InventoryTest, TheFirstTestReadsTheOpeningPass) {
     closeInventory();
 
     openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
-    collectDevices();
+    collectDevices(NULL);
     world.waveIn.pop_back();
     collectDevicesForRun(nullptr);
     EXPECT_EQ((std::vector<std::wstring>{L"Mic"}), pinNames(g_inventory.inputDevices));
@@ -186,7 +186,7 @@ TEST_F(InventoryTest, ListsWithoutStorageReadAsEmpty) {
     EXPECT_EQ(nullptr, g_inventory.inputDevices.items);
     EXPECT_EQ(0u, recordCount(g_inventory.inputDevices));
     world.failAllocationNumber = 0;
-    collectDevices();
+    collectDevices(NULL);
     EXPECT_EQ(0u, recordCount(g_inventory.inputDevices));
 }
 
@@ -255,7 +255,7 @@ TEST_F(InventoryTest, ManyStoreEntriesGolden) {
     {
         const SavedTable<RegistryApi> saved(g_registryApi);
         g_registryApi.regOpenKeyExW = countedOpen;
-        collectDevices();
+        collectDevices(NULL);
     }
     EXPECT_LE(g_opens, 120 + 32 + 50);
 
