@@ -169,6 +169,17 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
              e.node(L"ROOT\\MEDIA\\0001", true, 0);
          },
          DRIVER_STATE_CHECKED, 2, CAUSE_INSTALLED_TWICE, {CAUSE_INSTALLED_TWICE, CAUSE_INSTALLED_TWICE}, 0, L""},
+        {"a second device node that is not present is a left-over, not a second install", kRight,
+         [](CheckWorld& w, Evidence& e) {
+             installVesso(w);
+             RecordFields twin = CheckWorld::correctDevice(kVesso, KIND_WDM, false);
+             twin.name = L"VESSO Input (Halvane Virtual Vesso) 2";
+             twin.deviceGuid = L"{twin}";
+             w.add(w.inventory.outputDevices, twin);
+             e.node(L"ROOT\\MEDIA\\0000", true, 0);
+             e.node(L"ROOT\\MEDIA\\0001", false, 0);
+         },
+         DRIVER_STATE_CHECKED, 2, CAUSE_UNKNOWN, {CAUSE_UNKNOWN, CAUSE_UNKNOWN}, 0, L""},
         {"older driver", 0x01000304, nullptr, DRIVER_STATE_WRONG_VERSION, 1, CAUSE_OLDER_DRIVER, {}, 0, L"01000305"},
         {"newer driver", 0x01000306, nullptr, DRIVER_STATE_WRONG_VERSION, 1, CAUSE_NEWER_DRIVER, {}, 0, L"01000305"},
         {"no interface, no evidence", kRight, nullptr, DRIVER_STATE_INSTALLATION_PROBLEM, 2, CAUSE_UNKNOWN, {}, 0, L""},
