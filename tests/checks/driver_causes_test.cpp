@@ -92,6 +92,12 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
              e.node(L"ROOT\\MEDIA\\0000", true, 0, 0x100);
          },
          DRIVER_STATE_NOT_ANSWERING, 1, CAUSE_RESTART_NEEDED, {}, 0, L""},
+        {"a device missing until the restart Windows asks for", kRight,
+         [](CheckWorld& w, Evidence& e) {
+             installVesso(w, {{KIND_WDM, false}});
+             e.node(L"ROOT\\MEDIA\\0000", true, 0, 0x100);
+         },
+         DRIVER_STATE_CHECKED, 1, CAUSE_RESTART_NEEDED, {CAUSE_RESTART_NEEDED}, 0, L""},
         {"endpoint disabled", kRight,
          [](CheckWorld& w, Evidence& e) {
              installVesso(w, {{KIND_WDM, false}});
