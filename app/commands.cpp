@@ -8,6 +8,7 @@
 #include "app/resource_ids.h"
 #include "app/run_command.h"
 #include "app/what_to_do_view.h"
+#include "app/windows_places.h"
 
 void handleCommand(HWND window, int command) {
     switch (command) {
@@ -36,8 +37,9 @@ void handleCommand(HWND window, int command) {
         showAbout(window);
         break;
     default:
-        // The device list commands; any other identifier is ignored.
-        if (isDeviceListCommand(command)) handleDeviceListCommand(window, command);
+        // The Windows places and the device list commands; any other identifier is ignored.
+        if (placeOfCommand(command) != PLACE_NONE) openWindowsPlace(window, placeOfCommand(command));
+        else if (isDeviceListCommand(command)) handleDeviceListCommand(window, command);
         break;
     }
 }

@@ -5,9 +5,11 @@
 #include "app/report_commands.h"
 #include "app/report_file.h"
 #include "app/what_to_do_view.h"
+#include "app/windows_places.h"
 #include "checks/driver_checks.h"
 #include "inventory/device_inventory.h"
 #include "report/checker_run.h"
+#include "report/what_to_do.h"
 
 namespace {
 
@@ -32,6 +34,7 @@ void showRun(HWND window, const RunResults& results) {
     renderRun(results, reports);
     refreshLogView(&g_app.log, g_app.logView);
     refreshWhatToDo(window, results.errorTotal, results.integrity.cause != CAUSE_NONE);
+    offerWindowsPlaces(GetMenu(window), windowsPlacesOf(results));
 }
 
 // The "-o" file holds every run of the session so far, as the log view does. True when it was

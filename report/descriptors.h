@@ -16,11 +16,20 @@ struct FindingDescriptor {
 enum { CAUSE_STEPS_MAX = 4 };
 // The words and steps may hold {driver} (the driver's name), {value} (the number the evidence
 // gave), {expected} (the name, icon or version to put back) and {found} (what Windows holds).
+// The Windows place a cause's steps are done in, which the window offers to open (bits, so that
+// a run's places make one set).
+enum WindowsPlace : uint32_t {
+    PLACE_NONE = 0,
+    PLACE_SOUND_PANEL = 1,
+    PLACE_DEVICE_MANAGER = 2,
+    PLACE_SERVICES = 4,
+};
 struct CauseDescriptor {
     Cause cause;
     const char* jsonName;
     const char* words;
     const char* steps[CAUSE_STEPS_MAX];  // in order; null after the last
+    WindowsPlace place;
 };
 
 extern const FindingDescriptor FINDING_DESCRIPTORS[FINDING_KIND_COUNT];

@@ -126,3 +126,14 @@ void renderWhatToDo(const RunResults& results, LogBuffer* text) {
     for (const DriverResult& driver : results.drivers)
         if (driver.why.cause != CAUSE_NONE) appendDriver(text, driver);
 }
+
+uint32_t windowsPlacesOf(const RunResults& results) {
+    uint32_t places = causeDescriptor(results.integrity.cause).place;
+    for (const DriverResult& driver : results.drivers) {
+        if (driver.why.cause == CAUSE_NONE) continue;
+        places |= causeDescriptor(driver.why.cause).place;
+        for (int32_t i = 0; i < driver.findingCount && i < DRIVER_FINDINGS_CAPACITY; ++i)
+            places |= causeDescriptor(driver.findings[i].why.cause).place;
+    }
+    return places;
+}

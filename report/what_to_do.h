@@ -8,3 +8,5 @@
 
 // Replaces the text with the run's.
 void renderWhatToDo(const RunResults& results, LogBuffer* text);
+// The Windows places (WindowsPlace bits) where the steps of that text are done.
+uint32_t windowsPlacesOf(const RunResults& results);

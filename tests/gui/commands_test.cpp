@@ -517,6 +517,15 @@ TEST(WhatToDo, TheWindowPointsToItAndF1ShowsIt) {
     const char* dpi = getenv("HV_EXPECT_DPI");
     EXPECT_EQ(MulDiv(24, dpi ? atoi(dpi) : 96, 96), noticeRect.bottom - noticeRect.top);
 
+    // The File menu offers the one Windows place the steps name: Device Manager.
+    std::vector<std::wstring> places;
+    for (const std::wstring& line : checker.probe())
+        if (line.find(L"|Open ") != std::wstring::npos) places.push_back(line);
+    EXPECT_EQ((std::vector<std::wstring>{L"  item|83|Open Sound Control &Panel|unchecked|grayed",
+                                         L"  item|84|Open Device &Manager|unchecked",
+                                         L"  item|85|Open Se&rvices|unchecked|grayed"}),
+              places);
+
     ASSERT_TRUE(pressKeys(window, {VK_F1}));
     ASSERT_TRUE(waitFor(5000, [&] { return IsWindowVisible(view) != FALSE; }));
     EXPECT_FALSE(IsWindowVisible(checker.logView()));

@@ -61,8 +61,9 @@ void describeMenu(std::wstring& out, HMENU menu, const wchar_t* indent) {
             line(out, L"%lspopup|%ls", indent, text);
             describeMenu(out, info.hSubMenu, L"  ");
         } else {
-            line(out, L"%lsitem|%u|%ls|%ls", indent, info.wID, text,
-                 (info.fState & MFS_CHECKED) ? L"checked" : L"unchecked");
+            line(out, L"%lsitem|%u|%ls|%ls%ls", indent, info.wID, text,
+                 (info.fState & MFS_CHECKED) ? L"checked" : L"unchecked",
+                 (info.fState & MFS_GRAYED) ? L"|grayed" : L"");
         }
     }
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "report/descriptors.h"
+#include "report/what_to_do.h"
 #include "support/golden.h"
 
 namespace {
@@ -42,6 +43,31 @@ TEST(Descriptors, TextsFilledAsOneLine) {
     EXPECT_EQ(std::wstring(L"Windows lists its devices (a kernel-streaming interface, a wave device), but the driver "
                            L"gave no version"),
               text);
+}
+
+// The Windows place each cause's steps are done in, and a run's: those of the causes its What To
+// Do text shows (rows with a problem, their findings, the checker's own file).
+TEST(Descriptors, TheWindowsPlacesOfARun) {
+    const uint32_t sound = 1, deviceManager = 2, services = 4;
+    const std::pair<Cause, uint32_t> places[] = {
+        {CAUSE_UNKNOWN, 0}, {CAUSE_ENDPOINT_DISABLED, sound}, {CAUSE_ENDPOINT_NOT_PRESENT, 0},
+        {CAUSE_RENAMED_BY_USER, sound}, {CAUSE_ICON_CHANGED_BY_USER, sound},
+        {CAUSE_AUDIO_SERVICE_NOT_RUNNING, services},
+        {CAUSE_DRIVER_DISABLED, deviceManager}, {CAUSE_DRIVER_NOT_STARTED, deviceManager},
+        {CAUSE_SIGNATURE_NOT_VERIFIED, 0}, {CAUSE_RESTART_NEEDED, 0}, {CAUSE_INSTALLED_TWICE, deviceManager},
+        {CAUSE_CHECKER_DAMAGED, 0}};
+    for (const auto& p : places) EXPECT_EQ(p.second, uint32_t(causeDescriptor(p.first).place)) << p.first;
+
+    static RunResults run;
+    run = {};
+    EXPECT_EQ(0u, windowsPlacesOf(run));
+    run.drivers[0].why.cause = CAUSE_UNKNOWN;
+    run.drivers[0].findingCount = 1;
+    run.drivers[0].findings[0].why.cause = CAUSE_ENDPOINT_DISABLED;
+    run.drivers[1].findingCount = 1;  // a row without a problem shows nothing
+    run.drivers[1].findings[0].why.cause = CAUSE_AUDIO_SERVICE_NOT_RUNNING;
+    run.drivers[9].why.cause = CAUSE_INSTALLED_TWICE;
+    EXPECT_EQ(sound | deviceManager, windowsPlacesOf(run));
 }
 
 }  // namespace
