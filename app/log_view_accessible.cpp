@@ -1,19 +1,16 @@
 #include "app/log_view_accessible.h"
 
-#include <ole2.h>
-#include <oleacc.h>
-
+#include "app/process_accessible.h"
 #include "base/system_functions.h"
 
 namespace {
-
 
 const SystemFunctions& functions() { return systemFunctions(SYSTEM_FUNCTIONS_ACCESSIBILITY); }
 
 // The edit control's standard object, answering as it does but for its own name. One object
 // serves the view for the process's life; once the view has gone it answers that it is
 // disconnected.
-class NamedViewAccessible : public IAccessible {
+class NamedViewAccessible : public ProcessAccessible {
 public:
     void setName(const wchar_t* name) { name_ = name; }
     bool connect(HWND view) {
@@ -30,31 +27,6 @@ public:
         standard_ = NULL;
     }
 
-    // IUnknown. The object is never deleted: it lives as long as the process.
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) || iid == __uuidof(IAccessible)) {
-            *out = static_cast<IAccessible*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = NULL;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ULONG(InterlockedIncrement(&references_)); }
-    STDMETHODIMP_(ULONG) Release() override { return ULONG(InterlockedDecrement(&references_)); }
-
-    // IDispatch: readers call the interface itself.
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        if (!count) return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
 
     STDMETHODIMP get_accName(VARIANT child, BSTR* name) override {
         if (!standard_) return RPC_E_DISCONNECTED;
@@ -127,7 +99,6 @@ public:
     }
 
 private:
-    LONG references_ = 1;
     IAccessible* standard_ = NULL;
     const wchar_t* name_ = L"";
 };

@@ -1,13 +1,12 @@
 #include "app/panel_accessible.h"
 
-#include <ole2.h>
-#include <oleacc.h>
 #include <wchar.h>
 
 #include "app/app_state.h"
 #include "app/device_list_commands.h"
 #include "app/device_list_panel.h"
 #include "app/panel_focus.h"
+#include "app/process_accessible.h"
 #include "base/system_functions.h"
 #include "base/text.h"
 #include "sources/store/endpoint_store.h"
@@ -57,36 +56,11 @@ void setChild(VARIANT* out, int child) {
 
 // The list of boxes. One object serves the window for its life; it reads the panel as it is at
 // each call, so a reader always sees what is painted.
-class PanelAccessible : public IAccessible {
+class PanelAccessible : public ProcessAccessible {
 public:
     void connect(HWND window) { window_ = window; }
     void disconnect() { window_ = NULL; }
 
-    // IUnknown. The object is never deleted: it lives as long as the process.
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) || iid == __uuidof(IAccessible)) {
-            *out = static_cast<IAccessible*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = NULL;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ULONG(InterlockedIncrement(&references_)); }
-    STDMETHODIMP_(ULONG) Release() override { return ULONG(InterlockedDecrement(&references_)); }
-
-    // IDispatch: readers call the interface itself.
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        if (!count) return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
 
     STDMETHODIMP get_accParent(IDispatch** parent) override {
         if (!parent) return E_POINTER;
@@ -285,7 +259,6 @@ private:
         return box->none() ? E_INVALIDARG : S_OK;
     }
 
-    LONG references_ = 1;
     HWND window_ = NULL;
 } g_panelObject;
 
