@@ -8,16 +8,13 @@
 
 namespace {
 
-struct Started {
-    std::wstring file, parameters, directory;
-    bool verb;
-};
-std::vector<Started> g_started;
+std::vector<std::wstring> g_started;  // program, parameters, folder and verb of each start
 DWORD g_failure;
 
 BOOL WINAPI fakeShellExecuteEx(SHELLEXECUTEINFOW* info) {
-    g_started.push_back({info->lpFile, info->lpParameters ? info->lpParameters : L"",
-                         info->lpDirectory ? info->lpDirectory : L"", info->lpVerb != NULL});
+    auto text = [](const wchar_t* t) { return std::wstring(t ? t : L"-"); };
+    g_started.push_back(text(info->lpFile) + L" | " + text(info->lpParameters) + L" | " + text(info->lpDirectory) +
+                        L" | " + text(info->lpVerb));
     SetLastError(g_failure);
     return g_failure == 0;
 }
@@ -34,26 +31,18 @@ TEST(WindowsPlaces, OpenedFromTheSystemFolder) {
     g_windowsPlaceCalls = {fakeShellExecuteEx, fakeSystemDirectory};
     g_started.clear();
     g_failure = 0;
-    EXPECT_TRUE(openWindowsPlace(NULL, placeOfCommand(83)));
-    EXPECT_TRUE(openWindowsPlace(NULL, placeOfCommand(84)));
-    EXPECT_TRUE(openWindowsPlace(NULL, placeOfCommand(85)));
+    for (int command : {83, 84, 85}) EXPECT_TRUE(openWindowsPlace(NULL, placeOfCommand(command))) << command;
     EXPECT_FALSE(openWindowsPlace(NULL, placeOfCommand(86)));
     g_failure = ERROR_CANCELLED;
     EXPECT_FALSE(openWindowsPlace(NULL, PLACE_SERVICES));
-    const std::wstring folder = L"C:\\WINDOWS\\system32";
-    const std::vector<std::vector<std::wstring>> expected = {
-        {folder + L"\\control.exe", L"mmsys.cpl"},
-        {folder + L"\\mmc.exe", L"\"" + folder + L"\\devmgmt.msc\""},
-        {folder + L"\\mmc.exe", L"\"" + folder + L"\\services.msc\""},
-        {folder + L"\\mmc.exe", L"\"" + folder + L"\\services.msc\""},
-    };
-    ASSERT_EQ(expected.size(), g_started.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(expected[i][0], g_started[i].file) << i;
-        EXPECT_EQ(expected[i][1], g_started[i].parameters) << i;
-        EXPECT_EQ(folder, g_started[i].directory) << i;
-        EXPECT_FALSE(g_started[i].verb) << i;
-    }
+    const std::wstring mmc = L"C:\\WINDOWS\\system32\\mmc.exe | \"C:\\WINDOWS\\system32\\";
+    EXPECT_EQ((std::vector<std::wstring>{
+                  L"C:\\WINDOWS\\system32\\control.exe | mmsys.cpl | C:\\WINDOWS\\system32 | -",
+                  mmc + L"devmgmt.msc\" | C:\\WINDOWS\\system32 | -",
+                  mmc + L"services.msc\" | C:\\WINDOWS\\system32 | -",
+                  mmc + L"services.msc\" | C:\\WINDOWS\\system32 | -",
+              }),
+              g_started);
 }
 
 }  // namespace

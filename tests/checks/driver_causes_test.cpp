@@ -54,6 +54,17 @@ DeviceRecord* find(CheckWorld& w, DeviceSource kind, bool recording) {
     return nullptr;
 }
 
+// A second playback device with the driver's hardware ID, and two device nodes that carry it.
+void installTwice(CheckWorld& w, Evidence& e, bool secondPresent) {
+    installVesso(w);
+    RecordFields twin = CheckWorld::correctDevice(kVesso, KIND_WDM, false);
+    twin.name = L"VESSO Input (Halvane Virtual Vesso) 2";
+    twin.deviceGuid = L"{twin}";
+    w.add(w.inventory.outputDevices, twin);
+    e.node(L"ROOT\\MEDIA\\0000", true, 0);
+    e.node(L"ROOT\\MEDIA\\0001", secondPresent, 0);
+}
+
 const uint32_t kRight = 0x01000305;
 const wchar_t kPlayGuid[] = L"{0.0.0.00000000}.{HalvaneVSOWDM-wdm-out}";
 const wchar_t kRecGuid[] = L"{0.0.1.00000000}.{HalvaneVSOWDM-wdm-in}";
@@ -164,27 +175,10 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
              e.entry(DIRECTION_PLAYBACK, kPlayGuid, 1, L"VESSO Input", L"C:\\icons\\mine.ico");
          },
          DRIVER_STATE_CHECKED, 1, CAUSE_ICON_CHANGED_BY_USER, {CAUSE_ICON_CHANGED_BY_USER}, 0, L"VESSO\\pin_in.ico"},
-        {"installed twice", kRight,
-         [](CheckWorld& w, Evidence& e) {
-             installVesso(w);
-             RecordFields twin = CheckWorld::correctDevice(kVesso, KIND_WDM, false);
-             twin.name = L"VESSO Input (Halvane Virtual Vesso) 2";
-             twin.deviceGuid = L"{twin}";
-             w.add(w.inventory.outputDevices, twin);
-             e.node(L"ROOT\\MEDIA\\0000", true, 0);
-             e.node(L"ROOT\\MEDIA\\0001", true, 0);
-         },
+        {"installed twice", kRight, [](CheckWorld& w, Evidence& e) { installTwice(w, e, true); },
          DRIVER_STATE_CHECKED, 2, CAUSE_INSTALLED_TWICE, {CAUSE_INSTALLED_TWICE, CAUSE_INSTALLED_TWICE}, 0, L""},
         {"a second device node that is not present is a left-over, not a second install", kRight,
-         [](CheckWorld& w, Evidence& e) {
-             installVesso(w);
-             RecordFields twin = CheckWorld::correctDevice(kVesso, KIND_WDM, false);
-             twin.name = L"VESSO Input (Halvane Virtual Vesso) 2";
-             twin.deviceGuid = L"{twin}";
-             w.add(w.inventory.outputDevices, twin);
-             e.node(L"ROOT\\MEDIA\\0000", true, 0);
-             e.node(L"ROOT\\MEDIA\\0001", false, 0);
-         },
+         [](CheckWorld& w, Evidence& e) { installTwice(w, e, false); },
          DRIVER_STATE_CHECKED, 2, CAUSE_UNKNOWN, {CAUSE_UNKNOWN, CAUSE_UNKNOWN}, 0, L""},
         {"older driver", 0x01000304, nullptr, DRIVER_STATE_WRONG_VERSION, 1, CAUSE_OLDER_DRIVER, {}, 0, L"01000305"},
         {"newer driver", 0x01000306, nullptr, DRIVER_STATE_WRONG_VERSION, 1, CAUSE_NEWER_DRIVER, {}, 0, L"01000305"},

@@ -536,25 +536,11 @@ TEST(WhatToDo, TheWindowPointsToItAndF1ShowsIt) {
                                 L"\r\n  1. Open Device Manager: press Windows+R, type devmgmt.msc and press Enter.\r\n"})
         EXPECT_NE(std::wstring::npos, text.find(line)) << toUtf8(line);
     // A reader knows the view by its name and reads the text as its value, the focus on it.
-    {
-        ComApartment com;
-        IAccessible* reader = nullptr;
-        ASSERT_EQ(S_OK, AccessibleObjectFromWindow(view, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&reader)));
-        VARIANT self;
-        self.vt = VT_I4;
-        self.lVal = CHILDID_SELF;
-        BSTR name = NULL, value = NULL;
-        EXPECT_EQ(S_OK, reader->get_accName(self, &name));
-        EXPECT_EQ(L"What To Do", std::wstring(name ? name : L""));
-        EXPECT_EQ(S_OK, reader->get_accValue(self, &value));
-        EXPECT_EQ(text, std::wstring(value ? value : L""));
-        SysFreeString(name);
-        SysFreeString(value);
-        reader->Release();
-        GUITHREADINFO gui = {sizeof(gui)};
-        ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &gui));
-        EXPECT_EQ(view, gui.hwndFocus);
-    }
+    const ReaderView reader = readerView(view);
+    EXPECT_EQ(S_OK, reader.answered);
+    EXPECT_EQ(L"What To Do", reader.name);
+    EXPECT_EQ(text, reader.value);
+    EXPECT_EQ(view, keyboardFocusOf(window));
     checker.postCommand(82);
     ASSERT_TRUE(waitFor(5000, [&] { return IsWindowVisible(checker.logView()) && !IsWindowVisible(view); }));
     EXPECT_EQ(log, checker.logText());

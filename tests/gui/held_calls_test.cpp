@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "checker_remote/checker_remote.h"
+#include "support/golden.h"
 #include "support/test_files.h"
 
 namespace {
@@ -47,9 +48,7 @@ TEST(HeldCalls, AHiddenRunEndsWithTheErrorTotal) {
     EXPECT_EQ(14, exitCode);
     std::string bytes;
     ASSERT_TRUE(readWholeFile(dir.widePath() + L"\\report.txt", &bytes));
-    std::wstring report(bytes.size(), L'\0');
-    report.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), &report[0], int(report.size())));
-    expectTheHeldDriversReported(report, "-h");
+    expectTheHeldDriversReported(fromUtf8(bytes), "-h");
 }
 
 // Closing the window (a shown run, and a hidden run shown after its test) ends the process

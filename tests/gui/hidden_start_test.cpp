@@ -93,13 +93,6 @@ TEST(NormalStart, ShowSwitchAloneStartsNormally) {
 // The report file ("-o"). What the log view shows, as the file must hold it.
 std::string asReportFile(const std::wstring& logText) { return "\xEF\xBB\xBF" + toUtf8(logText); }
 
-std::wstring fromUtf8(const std::string& bytes) {
-    if (bytes.empty()) return std::wstring();
-    std::wstring text(bytes.size(), L'\0');
-    text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), &text[0], int(text.size())));
-    return text;
-}
-
 int32_t exitCodeOfHiddenRun(CheckerProcess& checker) {
     int32_t exitCode = 0;
     bool exited = false;

@@ -143,33 +143,13 @@ TEST_F(MainWindowTest, ResizingStretchesTheLogView) {
 // From the start the log view holds the keyboard focus, so that a screen reader reads the report,
 // and a reader knows it by a name; its role, value and state are the edit control's.
 TEST_F(MainWindowTest, TheLogViewHoldsTheFocusAndHasAName) {
-    GUITHREADINFO gui;
-    gui.cbSize = sizeof(gui);
-    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(checker.mainWindow(), NULL), &gui));
-    EXPECT_EQ(checker.logView(), gui.hwndFocus);
-
-    ComApartment com;
-    IAccessible* view = nullptr;
-    ASSERT_EQ(S_OK, AccessibleObjectFromWindow(checker.logView(), OBJID_CLIENT, IID_IAccessible,
-                                               reinterpret_cast<void**>(&view)));
-    VARIANT self;
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    BSTR name = NULL, value = NULL;
-    EXPECT_EQ(S_OK, view->get_accName(self, &name));
-    EXPECT_EQ(L"Test Report", std::wstring(name ? name : L""));
-    EXPECT_EQ(S_OK, view->get_accValue(self, &value));
-    EXPECT_NE(std::wstring::npos, std::wstring(value ? value : L"").find(L"CONCLUSION: OK (nothing bad detected)"));
-    VARIANT role, state;
-    VariantInit(&role);
-    VariantInit(&state);
-    EXPECT_EQ(S_OK, view->get_accRole(self, &role));
-    EXPECT_EQ(ROLE_SYSTEM_TEXT, role.lVal);
-    EXPECT_EQ(S_OK, view->get_accState(self, &state));
-    EXPECT_EQ(STATE_SYSTEM_FOCUSED, state.lVal & STATE_SYSTEM_FOCUSED);
-    SysFreeString(name);
-    SysFreeString(value);
-    view->Release();
+    EXPECT_EQ(checker.logView(), keyboardFocusOf(checker.mainWindow()));
+    const ReaderView view = readerView(checker.logView());
+    EXPECT_EQ(S_OK, view.answered);
+    EXPECT_EQ(L"Test Report", view.name);
+    EXPECT_NE(std::wstring::npos, view.value.find(L"CONCLUSION: OK (nothing bad detected)"));
+    EXPECT_EQ(ROLE_SYSTEM_TEXT, view.role);
+    EXPECT_EQ(STATE_SYSTEM_FOCUSED, view.state & STATE_SYSTEM_FOCUSED);
 }
 
 // What the probe inside the checker reads of its menu: popups, items with identifier, text and

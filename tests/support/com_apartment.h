@@ -4,6 +4,9 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <oleacc.h>
+
+#include <string>
 
 class ComApartment {
 public:
@@ -19,3 +22,36 @@ public:
 private:
     HRESULT result_;
 };
+
+// What a screen reader reads of a window's own object, asked in an apartment of its own:
+// `answered` is S_OK only when the object was found and answered every question.
+struct ReaderView {
+    HRESULT answered;
+    std::wstring name, value;
+    LONG role, state;
+};
+inline ReaderView readerView(HWND window) {
+    const ComApartment com;
+    ReaderView view = {E_FAIL, L"", L"", 0, 0};
+    IAccessible* object = nullptr;
+    view.answered = AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object));
+    if (view.answered != S_OK || !object) return view;
+    VARIANT self, role, state;
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    VariantInit(&role);
+    VariantInit(&state);
+    BSTR name = NULL, value = NULL;
+    const HRESULT answers[] = {object->get_accName(self, &name), object->get_accValue(self, &value),
+                               object->get_accRole(self, &role), object->get_accState(self, &state)};
+    for (HRESULT answer : answers)
+        if (answer != S_OK) view.answered = answer;
+    view.name = name ? name : L"";
+    view.value = value ? value : L"";
+    view.role = role.vt == VT_I4 ? role.lVal : 0;
+    view.state = state.vt == VT_I4 ? state.lVal : 0;
+    SysFreeString(name);
+    SysFreeString(value);
+    object->Release();
+    return view;
+}

@@ -43,6 +43,13 @@ std::string toUtf8(const std::wstring& text) {
     return out;
 }
 
+std::wstring fromUtf8(const std::string& bytes) {
+    if (bytes.empty()) return std::wstring();
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), &text[0], int(text.size())));
+    return text;
+}
+
 std::string readFileBytes(const std::string& path) {
     std::string bytes;
     FILE* f = fopen(path.c_str(), "rb");

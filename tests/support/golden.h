@@ -8,6 +8,7 @@
 #include <string>
 
 std::string toUtf8(const std::wstring& text);
+std::wstring fromUtf8(const std::string& bytes);
 std::string readFileBytes(const std::string& path);
 std::string goldenPath(const std::string& name);
 

@@ -215,6 +215,12 @@ std::wstring className(HWND window) {
     return name;
 }
 
+HWND keyboardFocusOf(HWND window) {
+    GUITHREADINFO gui;
+    gui.cbSize = sizeof(gui);
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &gui) ? gui.hwndFocus : NULL;
+}
+
 std::wstring messageBoxText(HWND box) {
     // The text is the static control that is not the icon.
     std::vector<HWND> children;

@@ -65,6 +65,8 @@ private:
 std::vector<HWND> windowsOfProcess(DWORD processId, const wchar_t* cls);
 std::wstring windowText(HWND window);
 std::wstring className(HWND window);
+// The window of the thread that owns `window` that has the keyboard focus; null when none has.
+HWND keyboardFocusOf(HWND window);
 // The message text of a message box.
 std::wstring messageBoxText(HWND box);
 // Presses a message box's OK button and waits until the box has gone.
