@@ -7,6 +7,7 @@
 #include "app/panel_boxes.h"
 #include "base/log_buffer.h"
 #include "base/system_identification.h"
+#include "fixes/fix_plan.h"
 #include "report/json_report.h"
 #include "sources/store/endpoint_store.h"
 
@@ -26,6 +27,14 @@ struct StartSwitches {
     bool showAfterRun;  // "-s": with "-h", the window shows after that run instead
     bool showUsage;     // "-?"
     bool reportToFile;  // "-o" with a path: the report goes to reportPath after every run
+    // "-fix" with "-h": after the run, every safe fix for the causes it found, then a run again.
+    // "-fix:<hex>" agrees to those kinds of fixes only (fixAgreement), "-fix:<hex>:<16 hex>"
+    // also hands what became of them to the window that started this checker elevated
+    // (replyToken names its shared block; elevated_fixes.h). Never a target.
+    bool fix;
+    uint64_t fixAgreed;
+    bool replyToWindow;
+    uint64_t replyToken;
     // Full path resolved at start-up; empty when the path given cannot be resolved, so that
     // every write fails rather than going somewhere else.
     wchar_t reportPath[REPORT_PATH_CAPACITY];
@@ -58,6 +67,13 @@ struct AppState {
     int32_t dpi;  // the main window's DPI, which every pixel size is scaled to
     PanelBox panelFocus;  // the box holding the keyboard focus in the panel, or none
     bool focusCues;      // the focused box shows its focus rectangle (keyboard cues are on)
+    // The fixes for the last run's causes ("Fix Problems..."), those made before the run that
+    // tests them again, and whether fixes are being made now (every command waits).
+    FixList fixPlan;
+    FixList fixesMade;
+    bool elevated;  // the last run had an administrator's full rights
+    bool fixing;
+    bool hiddenFixesMade;  // "-fix": once, after the first run
 };
 
 extern AppState g_app;

@@ -147,6 +147,56 @@ PathOfO readPathOfO(ArgumentReader& reader, ArgumentCharacter* c, GivenPath* pat
     return PATH_TAKEN;
 }
 
+bool isLetter(const ArgumentCharacter& c, wchar_t lower) { return (c.c | 0x20) == lower; }
+
+int hexValue(wchar_t c) {
+    if (c >= L'0' && c <= L'9') return c - L'0';
+    if ((c | 0x20) >= L'a' && (c | 0x20) <= L'f') return (c | 0x20) - L'a' + 10;
+    return -1;
+}
+
+// Up to 16 hexadecimal digits behind a colon; *c gets the first character behind them. Returns
+// whether one follows (false: the argument ended), and *digits how many were read.
+bool readHex(ArgumentReader& reader, ArgumentCharacter* c, uint64_t* value, int* digits) {
+    *value = 0;
+    *digits = 0;
+    for (;;) {
+        if (!reader.next(c)) return false;
+        const int v = hexValue(c->c);
+        if (v < 0 || *digits == 16) return true;
+        *value = *value << 4 | uint64_t(v);
+        ++*digits;
+    }
+}
+
+// What follows "-fix": nothing, ":<agreed>", or ":<agreed>:<token>" (16 digits). *c gets the
+// character behind them, to be scanned as any other; false when the argument ended.
+bool readFixValues(ArgumentReader& reader, ArgumentCharacter* c, StartSwitches* switches) {
+    switches->fix = true;
+    switches->fixAgreed = ~uint64_t(0);
+    if (!reader.next(c)) return false;
+    if (c->c != L':') return true;
+    uint64_t agreed = 0, token = 0;
+    int digits = 0;
+    bool more = readHex(reader, c, &agreed, &digits);
+    if (digits > 0) switches->fixAgreed = agreed;
+    if (!more || c->c != L':') return more;
+    more = readHex(reader, c, &token, &digits);
+    switches->replyToWindow = digits == 16;
+    switches->replyToken = token;
+    return more;
+}
+
+// "-fix" is the one switch of a word: behind "-f", "ix" (any case) makes it; any other
+// character is scanned as usual (*c). False when the argument ended.
+bool readFix(ArgumentReader& reader, ArgumentCharacter* c, StartSwitches* switches) {
+    if (!reader.next(c)) return false;
+    if (!isLetter(*c, L'i')) return true;
+    if (!reader.next(c)) return false;
+    if (!isLetter(*c, L'x')) return true;
+    return readFixValues(reader, c, switches);
+}
+
 void setSwitch(wchar_t letter, StartSwitches* switches) {
     if (letter == L'h' || letter == L'H') switches->startHidden = true;
     else if (letter == L's' || letter == L'S') switches->showAfterRun = true;
@@ -170,6 +220,10 @@ void readSwitches(ArgumentReader& reader, StartSwitches* switches, GivenPath* pa
             if (letter.c == L'o' || letter.c == L'O') {
                 if (readPathOfO(reader, &c, path) == PATH_IS_A_SWITCH) continue;
                 break;  // the path ends its argument
+            }
+            if (isLetter(letter, L'f')) {
+                more = readFix(reader, &c, switches);
+                continue;
             }
             setSwitch(letter.c, switches);
             // Each switch needs its own dash: scanning goes on behind the letter.
@@ -216,5 +270,7 @@ StartSwitches parseCommandLine(const wchar_t* commandLine) {
     if (path.given) resolveReportPath(path, &switches);
     // A hidden run never shows a window: with "-h", "-?" is ignored and the run goes on.
     if (switches.startHidden) switches.showUsage = false;
+    // Fixes change Windows: only in a hidden run, which "-fix" asks for by name.
+    if (!switches.startHidden) switches.fix = switches.replyToWindow = false;
     return switches;
 }

@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/device_list_commands.h"
+#include "app/fix_command.h"
 #include "app/integrity_command.h"
 #include "app/program_boxes.h"
 #include "app/report_commands.h"
@@ -11,6 +12,8 @@
 #include "app/windows_places.h"
 
 void handleCommand(HWND window, int command) {
+    // While fixes are made, the window waits: no command runs in between.
+    if (g_app.fixing) return;
     switch (command) {
     case CMD_LAUNCH_TEST:
         launchRun(window);
@@ -23,6 +26,9 @@ void handleCommand(HWND window, int command) {
         break;
     case CMD_WHAT_TO_DO:
         showWhatToDo(window, !g_app.whatToDoShown || g_app.panelShown);
+        break;
+    case CMD_FIX_PROBLEMS:
+        fixProblems(window);
         break;
     case CMD_CHECK_FILE_INTEGRITY:
         checkChosenFileIntegrity(window);

@@ -193,7 +193,9 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DESTROY: onDestroy(); return 0;
     case WM_SIZE: layoutViews(window); return 0;
     case WM_PAINT: paint(window); return 0;
-    case WM_CLOSE: quitApplication(); return 0;
+    case WM_CLOSE:
+        if (!g_app.fixing) quitApplication();  // the fixes end first, within their deadlines
+        return 0;
     case WM_COMMAND: onCommand(window, wParam, lParam); return 0;
     case WM_INITMENU: markShownView(reinterpret_cast<HMENU>(wParam)); return 0;
     case WM_DPICHANGED_MESSAGE: changeScale(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam)); return 0;

@@ -1,12 +1,15 @@
 #include "app/run_command.h"
 
 #include "app/app_state.h"
+#include "app/elevated_fixes.h"
+#include "app/fix_command.h"
 #include "app/log_view.h"
 #include "app/report_commands.h"
 #include "app/report_file.h"
 #include "app/what_to_do_view.h"
 #include "app/windows_places.h"
 #include "checks/driver_checks.h"
+#include "fixes/fix_apply.h"
 #include "inventory/device_inventory.h"
 #include "report/checker_run.h"
 #include "report/what_to_do.h"
@@ -20,21 +23,26 @@ CatalogVersions g_versions;
 
 // The drivers are asked in the collection pass, so that those that do not answer and filters that
 // stop answering are waited for once. The first run reads the pass the window's creation ran a
-// moment ago; later ones a new one. The exit code is the run's error total.
-void runOverPass(RunResults* results) {
+// moment ago; later ones a new one. The exit code is the run's error total. `fixes`: those made
+// since the run before, which this one tests again.
+void runOverPass(RunResults* results, const FixList* fixes) {
     const DriverJobs versions = catalogVersionJobs(&g_versions);
     collectDevicesForRun(&versions);
     const RunContext context = {&g_inventory, &g_app.os, g_app.is64BitWindows, g_app.initValue,
-                                    g_versions.answers};
+                                    g_versions.answers, fixes};
     g_app.exitCode = runTest(context, results);
 }
 
+// The reports and views, and the fixes the run's causes have (read before the next pass).
 void showRun(HWND window, const RunResults& results) {
     const RunReports reports = {&g_app.log, &g_app.jsonRuns, &g_app.whatToDo};
     renderRun(results, reports);
     refreshLogView(&g_app.log, g_app.logView);
     refreshWhatToDo(window, results.errorTotal, results.integrity.cause != CAUSE_NONE);
     offerWindowsPlaces(GetMenu(window), windowsPlacesOf(results));
+    planFixes(results.drivers, results.services, g_app.os.osClass, g_app.is64BitWindows, &g_app.fixPlan);
+    g_app.elevated = results.machine.elevated != 0;
+    offerFixes(GetMenu(window), g_app.fixPlan);
 }
 
 // The "-o" file holds every run of the session so far, as the log view does. True when it was
@@ -66,6 +74,28 @@ void tellOfFailedReportFile(HWND window, DWORD error) {
     showReportFileError(window, error);
 }
 
+// "-fix": every safe fix of the first run's causes that was agreed to, without an administrator
+// none (each says so), handed to the window that started this checker elevated where one did;
+// then the run again, whose errors are the exit code.
+void fixHidden(HWND window) {
+    g_app.hiddenFixesMade = true;
+    g_app.fixesMade = g_app.fixPlan;
+    keepAgreedFixes(g_app.switches.fixAgreed, &g_app.fixesMade);
+    applyFixes(g_app.elevated, &g_app.fixesMade);
+    if (g_app.switches.replyToWindow) replyToWindow(g_app.switches.replyToken, g_app.fixesMade);
+    RunResults results;
+    runOverPass(&results, &g_app.fixesMade);
+    showRun(window, results);
+}
+
+// The report file after a run, and the end of a hidden one.
+void finishRun(HWND window) {
+    DWORD reportError = 0;
+    const bool reportWritten = writeSessionReportFile(&reportError);
+    endHiddenRun(window, reportWritten);
+    if (!reportWritten) tellOfFailedReportFile(window, reportError);
+}
+
 }  // namespace
 
 void openAudioSide() {
@@ -78,10 +108,15 @@ void closeAudioSide() { closeInventory(); }
 
 void launchRun(HWND window) {
     RunResults results;
-    runOverPass(&results);
+    runOverPass(&results, NULL);
     showRun(window, results);
-    DWORD reportError = 0;
-    const bool reportWritten = writeSessionReportFile(&reportError);
-    endHiddenRun(window, reportWritten);
-    if (!reportWritten) tellOfFailedReportFile(window, reportError);
+    if (g_app.switches.fix && !g_app.hiddenFixesMade) fixHidden(window);
+    finishRun(window);
+}
+
+void launchRunAfterFixes(HWND window, const FixList* fixes) {
+    RunResults results;
+    runOverPass(&results, fixes);
+    showRun(window, results);
+    finishRun(window);
 }

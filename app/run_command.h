@@ -9,5 +9,10 @@
 void openAudioSide();
 void closeAudioSide();
 
-// One run; after it a hidden start ends the program, or with "-s" shows the window.
+struct FixList;
+
+// One run; after it a hidden start ends the program, or with "-s" shows the window. With "-fix"
+// the first run's fixes are made and the run is made again before that.
 void launchRun(HWND window);
+// A run that tests again after the fixes (null: none told) the window made.
+void launchRunAfterFixes(HWND window, const FixList* fixes);

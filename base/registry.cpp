@@ -1,6 +1,7 @@
 #include "base/registry.h"
 
 #include <string.h>
+#include <wchar.h>
 
 #include "base/text.h"
 
@@ -81,4 +82,13 @@ int32_t writeBinaryValue(HKEY key, const wchar_t* valueName, const uint8_t* data
     const LONG found = g_registryApi.regQueryValueExW(key, valueName, NULL, &type, NULL, &existing);
     if (found != ERROR_SUCCESS && found != ERROR_MORE_DATA) return 0;
     return g_registryApi.regSetValueExW(key, valueName, 0, REG_BINARY, data, size) == ERROR_SUCCESS ? 1 : 0;
+}
+
+LONG writeStringValue(HKEY key, const wchar_t* valueName, const wchar_t* text) {
+    DWORD type = 0, existing = 0;
+    const LONG found = g_registryApi.regQueryValueExW(key, valueName, NULL, &type, NULL, &existing);
+    if (found != ERROR_SUCCESS && found != ERROR_MORE_DATA) return found;
+    if (type != REG_SZ) return ERROR_DATATYPE_MISMATCH;
+    const DWORD bytes = DWORD((wcslen(text) + 1) * sizeof(wchar_t));
+    return g_registryApi.regSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes);
 }

@@ -66,3 +66,7 @@ int32_t readRegistryString(const wchar_t* keyPath, const wchar_t* valueName, wch
 // Writes a REG_BINARY value into an open key, only when a value of that name exists already:
 // 1 written; 0 missing or refused.
 int32_t writeBinaryValue(HKEY key, const wchar_t* valueName, const uint8_t* data, uint32_t size);
+// Writes a text into an open key as REG_SZ, only over a REG_SZ value of that name that exists
+// already: ERROR_SUCCESS, or Windows' reason (ERROR_FILE_NOT_FOUND for a missing value,
+// ERROR_DATATYPE_MISMATCH for a value of another type).
+LONG writeStringValue(HKEY key, const wchar_t* valueName, const wchar_t* text);

@@ -18,7 +18,7 @@ void find(Function SystemFunctions::*member, HMODULE module, const char* name) {
 
 void lookUpCore() {
     typedef SystemFunctions F;
-    // In every run already: searched, never loaded again.
+    // In every run already (advapi32 among the imports): searched, never loaded again.
     const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
     find(&F::setDefaultDllDirectories, kernel32, "SetDefaultDllDirectories");
     find(&F::setDllDirectoryW, kernel32, "SetDllDirectoryW");
@@ -29,6 +29,7 @@ void lookUpCore() {
     find(&F::ntSetInformationFile, ntdll, "NtSetInformationFile");
     find(&F::ntQueryInformationFile, ntdll, "NtQueryInformationFile");
     find(&F::rtlNtStatusToDosError, ntdll, "RtlNtStatusToDosError");
+    find(&F::initiateShutdownW, GetModuleHandleW(L"advapi32.dll"), "InitiateShutdownW");
     const HMODULE user32 = GetModuleHandleW(L"user32.dll");
     find(&F::getDpiForWindow, user32, "GetDpiForWindow");
     find(&F::enableNonClientDpiScaling, user32, "EnableNonClientDpiScaling");

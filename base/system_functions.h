@@ -43,6 +43,10 @@ struct SystemFunctions {
     // Else a failed report file is told as "access denied".
     ULONG(WINAPI* rtlNtStatusToDosError)(NTSTATUS status);
 
+    // advapi32
+    // Windows Vista; else a restart the user agrees to is asked of ExitWindowsEx.
+    DWORD(WINAPI* initiateShutdownW)(LPWSTR machine, LPWSTR message, DWORD gracePeriod, DWORD flags, DWORD reason);
+
     // user32
     // Windows 10 1607; else the window takes the system's DPI, and its frame is not scaled.
     UINT(WINAPI* getDpiForWindow)(HWND window);

@@ -1,6 +1,7 @@
 #include "base/text.h"
 
 #include <windows.h>
+#include <stdio.h>
 #include <string.h>
 #include <wchar.h>
 
@@ -102,4 +103,17 @@ void copyTextAndNarrow(const wchar_t* text, wchar_t* wide, char* narrow, int siz
 bool endsWithIgnoringAsciiCase(const wchar_t* text, const wchar_t* tail) {
     const size_t length = text ? wcslen(text) : 0, tailLength = wcslen(tail);
     return length >= tailLength && equalIgnoringAsciiCase(text + length - tailLength, tail);
+}
+
+void windowsMessage(uint32_t error, wchar_t* text, size_t capacity) {
+    if (capacity == 0) return;
+    text[0] = 0;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                                   NULL, error, 0, text, DWORD(capacity), NULL);
+    size_t length = n < capacity ? n : 0;
+    while (length > 0 && (text[length - 1] == L' ' || text[length - 1] == L'\r' || text[length - 1] == L'\n')) --length;
+    if (length == 0) _snwprintf(text, capacity, L"error %lu", (unsigned long)error);
+    else text[length] = 0;
+    text[capacity - 1] = 0;
+    makeLineSafe(text);
 }

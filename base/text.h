@@ -30,6 +30,10 @@ void copyTextAndNarrow(const wchar_t* text, wchar_t* wide, char* narrow, int siz
 // end a line nor start a new one in any reader.
 void makeLineSafe(wchar_t* text);
 
+// Windows' own message for an error code, in the user's language, as one line (without its line
+// ending, made line-safe); "error N" where Windows has no message for it.
+void windowsMessage(uint32_t error, wchar_t* text, size_t capacity);
+
 // The text ends in the tail, compared as equalIgnoringAsciiCase does (a file name's extension).
 bool endsWithIgnoringAsciiCase(const wchar_t* text, const wchar_t* tail);
 

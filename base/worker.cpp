@@ -2,6 +2,8 @@
 
 #include "base/owners.h"
 
+#include <string.h>
+
 namespace {
 
 // A thread of the work needs a few kilobytes of stack; it reserves no more than this.
@@ -102,3 +104,16 @@ bool SharedWork::waitUntil(DWORD deadline) const {
 void tellWorkNews(void* state) { SetEvent(headerOf(state)->news); }
 
 bool workLeft(const void* state) { return headerOf(state)->left != 0; }
+
+WorkEnd runWithDeadline(void (*work)(void* state), void* state, size_t bytes, DWORD ms) {
+    const DWORD deadline = tickIn(ms);
+    SharedWork shared(bytes, work);
+    if (!shared.valid()) return WORK_NOT_STARTED;
+    memcpy(shared.state(), state, bytes);
+    if (!shared.startWorker()) return WORK_NOT_STARTED;
+    while (shared.workersRunning() > 0)
+        if (!shared.waitUntil(deadline)) break;
+    if (shared.workersRunning() > 0) return WORK_LATE;
+    memcpy(state, shared.state(), bytes);
+    return WORK_DONE;
+}

@@ -57,6 +57,13 @@ private:
     SharedWorkHeader* header_;
 };
 
+// Runs work(state) on a thread of its own and waits for it until `ms` have passed. WORK_DONE: it
+// returned in time, and the state (`bytes`, copied to the thread and back) holds what it found.
+// Otherwise the thread (if one started) keeps its own copy, and what it does later reaches
+// nobody. For a single call into Windows that can wait (a class installer, a service start).
+enum WorkEnd { WORK_DONE, WORK_LATE, WORK_NOT_STARTED };
+WorkEnd runWithDeadline(void (*work)(void* state), void* state, size_t bytes, DWORD ms);
+
 // For the threads of the work, given its state: wake the waiting thread, and ask whether it has
 // let go (then nobody reads what the work finds any more).
 void tellWorkNews(void* state);

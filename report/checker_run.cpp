@@ -8,6 +8,21 @@
 #include "report/text_report.h"
 #include "report/what_to_do.h"
 
+namespace {
+
+bool restartNeededBy(const RunResults& r) {
+    for (const DriverResult& driver : r.drivers) {
+        if (driver.why.cause == CAUSE_RESTART_NEEDED) return true;
+        for (int32_t i = 0; i < driver.findingCount && i < DRIVER_FINDINGS_CAPACITY; ++i)
+            if (driver.findings[i].why.cause == CAUSE_RESTART_NEEDED) return true;
+    }
+    for (int32_t i = 0; r.fixes && i < r.fixes->count; ++i)
+        if (r.fixes->fixes[i].outcome == FIX_RESTART_NEEDED) return true;
+    return false;
+}
+
+}  // namespace
+
 int32_t runTest(const RunContext& context, RunResults* results) {
     RunResults& r = *results;
     memset(&r, 0, sizeof(r));
@@ -38,6 +53,8 @@ int32_t runTest(const RunContext& context, RunResults* results) {
         r.errorTotal += checkDriver(row, context.versions[i], check, &r.drivers[i]);
     }
     r.conclusion = r.errorTotal > 0 ? CONCLUSION_ERRORS_DETECTED : CONCLUSION_OK;
+    r.fixes = context.fixes;
+    r.restartNeeded = restartNeededBy(r);
     GetSystemTime(&r.testDate);  // UTC, so that reports from anywhere compare
     return r.errorTotal;
 }

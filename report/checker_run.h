@@ -19,6 +19,8 @@ struct RunContext {
     // The catalogue's answers to the version requests, asked in the collection pass
     // (CatalogVersions) so that their wait is the pass's.
     const DriverVersionAnswer* versions;
+    // The fixes made since the test before (null: none), which the results carry.
+    const FixList* fixes;
 };
 
 // Runs one test over the lists of the collection pass that has just run and fills the results.

@@ -84,6 +84,30 @@ constexpr CauseDescriptor CAUSE_DESCRIPTORS[CAUSE_COUNT] = {
      {"Download the Halvane Devices Checker again from Halvane and run the new copy."}, PLACE_NONE},
 };
 
+constexpr FixActionDescriptor FIX_ACTION_DESCRIPTORS[FIX_ACTION_COUNT] = {
+    {FIX_START_SERVICE, "startService", "Start the {service} service", "service"},
+    {FIX_ENABLE_DEVICE, "enableDevice", "Enable the {driver} device", "deviceNode"},
+    {FIX_RESTART_DEVICE, "restartDevice", "Start the {driver} device again", "deviceNode"},
+    {FIX_RESTORE_NAME, "restoreName", "Put back the name of the {driver} {side} device", "endpoint"},
+    {FIX_RESTORE_ICON, "restoreIcon", "Put back the icon of the {driver} {side} device", "endpoint"},
+};
+
+constexpr FixOutcomeDescriptor FIX_OUTCOME_DESCRIPTORS[FIX_OUTCOME_COUNT] = {
+    {FIX_PLANNED, "planned", "not tried"},
+    {FIX_DONE, "done", "done"},
+    {FIX_NOT_DONE, "notDone", "not done"},
+    {FIX_NEEDS_ADMINISTRATOR, "needsAdministrator", "not done: it needs an administrator"},
+    {FIX_RESTART_NEEDED, "restartNeeded", "done; Windows needs a restart to finish it"},
+};
+
+constexpr FixNoteDescriptor FIX_NOTE_DESCRIPTORS[FIX_NOTE_COUNT] = {
+    {FIX_NOTE_NONE, nullptr, ""},
+    {FIX_NOTE_TIMED_OUT, "timedOut", "it did not end in time"},
+    {FIX_NOTE_CHANGED_SINCE_TEST, "changedSinceTest", "the value changed since the test, so nothing was written"},
+    {FIX_NOTE_NOT_THE_DRIVERS, "notTheDrivers", "it no longer belongs to the driver, so it was left alone"},
+    {FIX_NOTE_NO_THREAD, "noThread", "Windows could not start a thread for it"},
+};
+
 namespace {
 
 template <typename Row, size_t N>
@@ -148,6 +172,12 @@ void listWords(uint32_t listed, wchar_t* text, size_t capacity) {
 
 }  // namespace
 
+constexpr int fixActionOf(const FixActionDescriptor& row) { return row.action; }
+constexpr int fixOutcomeOf(const FixOutcomeDescriptor& row) { return row.outcome; }
+constexpr int fixNoteOf(const FixNoteDescriptor& row) { return row.note; }
+static_assert(inEnumerationOrder(FIX_ACTION_DESCRIPTORS, fixActionOf), "one row per fix action, in order");
+static_assert(inEnumerationOrder(FIX_OUTCOME_DESCRIPTORS, fixOutcomeOf), "one row per fix outcome, in order");
+static_assert(inEnumerationOrder(FIX_NOTE_DESCRIPTORS, fixNoteOf), "one row per fix note, in order");
 static_assert(inEnumerationOrder(FINDING_DESCRIPTORS, findingKindOf), "one finding row per kind, in order");
 static_assert(inEnumerationOrder(CAUSE_DESCRIPTORS, causeOf), "one cause row per cause, in order");
 
@@ -267,4 +297,101 @@ void formatEvidence(const Diagnosis& why, const char* hardwareId, wchar_t* text,
     }
     text[capacity - 1] = 0;
     makeLineSafe(text);
+}
+
+const FixActionDescriptor& fixActionDescriptor(FixAction action) {
+    return FIX_ACTION_DESCRIPTORS[action >= 0 && action < FIX_ACTION_COUNT ? action : FIX_START_SERVICE];
+}
+const FixOutcomeDescriptor& fixOutcomeDescriptor(FixOutcome outcome) {
+    return FIX_OUTCOME_DESCRIPTORS[outcome >= 0 && outcome < FIX_OUTCOME_COUNT ? outcome : FIX_PLANNED];
+}
+const FixNoteDescriptor& fixNoteDescriptor(FixNote note) {
+    return FIX_NOTE_DESCRIPTORS[note >= 0 && note < FIX_NOTE_COUNT ? note : FIX_NOTE_NONE];
+}
+
+namespace {
+
+const char* serviceDisplayName(const wchar_t* name) {
+    return wcscmp(name, ENDPOINT_BUILDER_SERVICE_NAME) == 0 ? "Windows Audio Endpoint Builder" : "Windows Audio";
+}
+
+const char* rowName(int32_t row) { return row >= 0 && row < DRIVER_CATALOG_SIZE ? DRIVER_CATALOG[row].displayName : ""; }
+
+}  // namespace
+
+void formatFixWords(const FixRecord& fix, wchar_t* text, size_t capacity) {
+    size_t at = 0;
+    text[0] = 0;
+    for (const char* p = fixActionDescriptor(fix.action).words; *p;) {
+        const char* part = NULL;
+        size_t length = 0;
+        if (strncmp(p, "{driver}", 8) == 0) part = rowName(fix.row), length = 8;
+        else if (strncmp(p, "{side}", 6) == 0) part = fix.side == DIRECTION_RECORDING ? "Recording" : "Playback", length = 6;
+        else if (strncmp(p, "{service}", 9) == 0) part = serviceDisplayName(fix.target), length = 9;
+        if (part) {
+            putNarrow(text, capacity, &at, part);
+            p += length;
+            continue;
+        }
+        const wchar_t c[2] = {wchar_t(static_cast<unsigned char>(*p++)), 0};
+        put(text, capacity, &at, c);
+    }
+}
+
+void formatFixBefore(const FixRecord& fix, wchar_t* text, size_t capacity) {
+    text[0] = 0;
+    switch (fix.action) {
+    case FIX_START_SERVICE:
+        _snwprintf(text, capacity, L"%hs", serviceWord(fix.serviceBefore));
+        break;
+    case FIX_ENABLE_DEVICE:
+    case FIX_RESTART_DEVICE:
+        if (fix.problemCode) _snwprintf(text, capacity, L"problem code %lu", (unsigned long)fix.problemCode);
+        else _snwprintf(text, capacity, L"not answering");
+        break;
+    default:
+        copyText(text, fix.before, capacity);
+        break;
+    }
+    text[capacity - 1] = 0;
+    makeLineSafe(text);
+}
+
+void formatFixAfter(const FixRecord& fix, wchar_t* text, size_t capacity) {
+    text[0] = 0;
+    switch (fix.action) {
+    case FIX_START_SERVICE: {
+        // Once tried, what the service manager says now; before, what the fix sets.
+        const bool tried = fix.outcome != FIX_PLANNED && fix.outcome != FIX_NEEDS_ADMINISTRATOR;
+        const bool automatic = tried ? fix.startTypeChanged && !fix.startTypeRestored
+                                     : fix.serviceBefore == AUDIO_SERVICE_DISABLED;
+        _snwprintf(text, capacity, L"%hs%ls", tried ? serviceWord(fix.serviceAfter) : "running",
+                   automatic ? L", starts automatically" : L"");
+        break;
+    }
+    case FIX_ENABLE_DEVICE:
+        _snwprintf(text, capacity, L"enabled");
+        break;
+    case FIX_RESTART_DEVICE:
+        _snwprintf(text, capacity, L"started again");
+        break;
+    default:
+        copyText(text, fix.after, capacity);
+        break;
+    }
+    text[capacity - 1] = 0;
+    makeLineSafe(text);
+}
+
+void formatFixReason(const FixRecord& fix, wchar_t* text, size_t capacity) {
+    text[0] = 0;
+    if (fix.outcome != FIX_NOT_DONE) return;
+    if (fix.note != FIX_NOTE_NONE) {
+        _snwprintf(text, capacity, L"%hs", fixNoteDescriptor(fix.note).words);
+    } else {
+        wchar_t message[256];
+        windowsMessage(fix.error, message, 256);
+        _snwprintf(text, capacity, L"Windows says: %ls (error %lu)", message, (unsigned long)fix.error);
+    }
+    text[capacity - 1] = 0;
 }

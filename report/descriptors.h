@@ -5,6 +5,7 @@
 #include <stddef.h>
 
 #include "checks/driver_result.h"
+#include "fixes/fix_plan.h"
 
 struct FindingDescriptor {
     FindingKind kind;
@@ -48,3 +49,37 @@ void fillCauseText(const char* pattern, const Diagnosis& why, const char* driver
 void formatFound(const Diagnosis& why, wchar_t* text, size_t capacity);
 // The evidence in words ("Windows Audio service: stopped"), for the row of that hardware ID.
 void formatEvidence(const Diagnosis& why, const char* hardwareId, wchar_t* text, size_t capacity);
+
+// One row per kind of fix, outcome and note: the JSON names and words of the fix lines, the JSON
+// report and the What To Do text. An action's words may hold {driver} (the driver's name),
+// {side} (Playback or Recording) and {service} (the service's display name).
+struct FixActionDescriptor {
+    FixAction action;
+    const char* jsonName;
+    const char* words;
+    const char* targetKind;  // what its target names: a service, a device node, an endpoint
+};
+struct FixOutcomeDescriptor {
+    FixOutcome outcome;
+    const char* jsonName;
+    const char* words;
+};
+struct FixNoteDescriptor {
+    FixNote note;
+    const char* jsonName;  // null for none
+    const char* words;
+};
+extern const FixActionDescriptor FIX_ACTION_DESCRIPTORS[FIX_ACTION_COUNT];
+extern const FixOutcomeDescriptor FIX_OUTCOME_DESCRIPTORS[FIX_OUTCOME_COUNT];
+extern const FixNoteDescriptor FIX_NOTE_DESCRIPTORS[FIX_NOTE_COUNT];
+const FixActionDescriptor& fixActionDescriptor(FixAction action);
+const FixOutcomeDescriptor& fixOutcomeDescriptor(FixOutcome outcome);
+const FixNoteDescriptor& fixNoteDescriptor(FixNote note);
+
+// What a fix does, in words ("Enable the Halvane Vesso A device"), and the value it changes
+// before and after it, as the fix lines and the JSON report give them; why it was not done
+// (a note, or Windows' own message for its error), empty when it was.
+void formatFixWords(const FixRecord& fix, wchar_t* text, size_t capacity);
+void formatFixBefore(const FixRecord& fix, wchar_t* text, size_t capacity);
+void formatFixAfter(const FixRecord& fix, wchar_t* text, size_t capacity);
+void formatFixReason(const FixRecord& fix, wchar_t* text, size_t capacity);

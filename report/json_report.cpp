@@ -396,6 +396,47 @@ void writeDriver(JsonWriter& json, const DriverResult& d) {
     json.endObject();
 }
 
+// A fix made since the test before: what it did, to which target, the value before and after,
+// and what became of it.
+void writeFix(JsonWriter& json, const FixRecord& fix) {
+    const FixActionDescriptor& action = fixActionDescriptor(fix.action);
+    wchar_t text[REPORT_LINE_SIZE];
+    json.beginObject();
+    json.ascii("action", action.jsonName);
+    const bool ofRow = fix.row >= 0 && fix.row < DRIVER_CATALOG_SIZE;
+    json.ascii("driver", ofRow ? DRIVER_CATALOG[fix.row].displayName : NULL);
+    if (fix.action == FIX_RESTORE_NAME || fix.action == FIX_RESTORE_ICON) json.ascii("side", sideName(fix.side));
+    else json.null("side");
+    json.ascii("targetKind", action.targetKind);
+    json.text("target", fix.target, FIX_TARGET_SIZE);
+    formatFixWords(fix, text, REPORT_LINE_SIZE);
+    json.text("text", text);
+    formatFixBefore(fix, text, REPORT_LINE_SIZE);
+    json.text("before", text);
+    formatFixAfter(fix, text, REPORT_LINE_SIZE);
+    json.text("after", text);
+    json.ascii("outcome", fixOutcomeDescriptor(fix.outcome).jsonName);
+    json.ascii("note", fixNoteDescriptor(fix.note).jsonName);
+    if (fix.outcome == FIX_NOT_DONE && fix.note == FIX_NOTE_NONE) {
+        json.number("error", long(fix.error));
+        windowsMessage(fix.error, text, REPORT_LINE_SIZE);
+        json.text("errorText", text);
+    } else {
+        json.null("error");
+        json.null("errorText");
+    }
+    formatFixLine(fix, text);
+    json.text("line", text);
+    json.endObject();
+}
+
+void writeFixes(JsonWriter& json, const FixList* fixes) {
+    if (!fixes) return json.null("fixes");
+    json.beginArray("fixes");
+    for (int32_t i = 0; i < fixes->count && i < FIXES_CAPACITY; ++i) writeFix(json, fixes->fixes[i]);
+    json.endArray();
+}
+
 void writeRun(JsonWriter& json, const RunResults& r) {
     json.beginObject();
     json.ascii("checkerVersion", r.checkerVersion);
@@ -426,6 +467,8 @@ void writeRun(JsonWriter& json, const RunResults& r) {
     json.ascii("windowsAudio", serviceStateName(r.services.audio));
     json.ascii("endpointBuilder", serviceStateName(r.services.endpointBuilder));
     json.endObject();
+    writeFixes(json, r.fixes);
+    json.boolean("restartNeeded", r.restartNeeded);
     json.number("errorTotal", long(r.errorTotal));
     json.ascii("conclusion", r.conclusion == CONCLUSION_ERRORS_DETECTED ? "errorsDetected" : "ok");
     writeDevices(json, "recordingDevices", r.recordingDevices);

@@ -11,7 +11,7 @@
 
 enum {
     // Keys are only ever added within one version; anything else makes a new version.
-    JSON_SCHEMA_VERSION = 2,
+    JSON_SCHEMA_VERSION = 3,
     // The session keeps its newest runs within these limits; older ones are left out and counted.
     JSON_RUNS_MAX_BYTES = 16 * 1024 * 1024,
     JSON_RUNS_MAX = 1024,

@@ -9,6 +9,7 @@
 #include "base/system_identification.h"
 #include "checks/driver_catalog.h"
 #include "checks/driver_result.h"
+#include "fixes/fix_plan.h"
 
 enum Conclusion : int32_t {
     CONCLUSION_OK = 0,              // nothing bad detected
@@ -33,4 +34,8 @@ struct RunResults {
     const RecordList* playbackDevices;
     const RecordList* silentFilters;  // kernel-streaming filters that stopped answering in the pass
     DriverResult drivers[DRIVER_CATALOG_SIZE];  // in catalogue order
+    // The fixes made since the test before, which this one tests again; null when none were.
+    const FixList* fixes;
+    // Windows needs a restart: a cause of a row or finding, or a fix of those above, says so.
+    bool restartNeeded;
 };

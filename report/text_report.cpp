@@ -188,7 +188,29 @@ void appendDriverSection(const DriverResult& driver, LogBuffer* log) {
     }
 }
 
+void formatFixLine(const FixRecord& fix, wchar_t* line) {
+    wchar_t words[REPORT_LINE_SIZE], before[FIX_TEXT_SIZE], after[FIX_TEXT_SIZE], reason[REPORT_LINE_SIZE];
+    wchar_t target[FIX_TARGET_SIZE];
+    formatFixWords(fix, words, REPORT_LINE_SIZE);
+    formatFixBefore(fix, before, FIX_TEXT_SIZE);
+    formatFixAfter(fix, after, FIX_TEXT_SIZE);
+    formatFixReason(fix, reason, REPORT_LINE_SIZE);
+    copyText(target, fix.target, FIX_TARGET_SIZE);
+    makeLineSafe(target);
+    wideLine(line, reason[0] ? L"FIX %ls (%ls): %ls -> %ls: %hs (%ls)" : L"FIX %ls (%ls): %ls -> %ls: %hs%ls", words,
+             target, before, after, fixOutcomeDescriptor(fix.outcome).words, reason);
+}
+
+void appendFixLines(const FixList& fixes, LogBuffer* log) {
+    for (int32_t i = 0; i < fixes.count && i < FIXES_CAPACITY; ++i) {
+        wchar_t line[REPORT_LINE_SIZE];
+        formatFixLine(fixes.fixes[i], line);
+        appendWide(log, line);
+    }
+}
+
 void appendTextReport(const RunResults& results, LogBuffer* log) {
+    if (results.fixes) appendFixLines(*results.fixes, log);
     appendDevices(log, results.recordingDevices, DIRECTION_RECORDING);
     appendDevices(log, results.playbackDevices, DIRECTION_PLAYBACK);
     appendNarrow(log, kSeparator);

@@ -21,9 +21,10 @@ BOOL WINAPI systemGetDevicePropertyW(HDEVINFO set, PSP_DEVINFO_DATA device, cons
     return FALSE;
 }
 
-const DeviceNodeApi kReal = {SetupDiGetClassDevsW,         SetupDiEnumDeviceInfo,    SetupDiGetDeviceRegistryPropertyW,
-                             SetupDiGetDeviceInstanceIdW,  systemGetDevicePropertyW, CM_Get_DevNode_Status,
-                             SetupDiDestroyDeviceInfoList};
+const DeviceNodeApi kReal = {SetupDiGetClassDevsW,         SetupDiEnumDeviceInfo,         SetupDiGetDeviceRegistryPropertyW,
+                             SetupDiGetDeviceInstanceIdW,  systemGetDevicePropertyW,      CM_Get_DevNode_Status,
+                             SetupDiDestroyDeviceInfoList, SetupDiCreateDeviceInfoList,   SetupDiOpenDeviceInfoW,
+                             SetupDiSetClassInstallParamsW, SetupDiCallClassInstaller,    SetupDiGetDeviceInstallParamsW};
 
 // A hardware ID list holds a few IDs; more than this is not a device's own.
 const DWORD kHardwareIdUnits = 2048;
@@ -134,4 +135,42 @@ void collectDeviceNodes(const HardwareIdSet& ids, DeviceNodeList* list) {
     // Every present node is among all of them.
     const int32_t found = allMatches > presentMatches ? allMatches : presentMatches;
     list->leftOut = found > list->count ? found - list->count : 0;
+}
+
+void changeDeviceNode(const wchar_t* instanceId, const char* hardwareId, NodeChange change, NodeChangeResult* result) {
+    ZeroMemory(result, sizeof(*result));
+    const DeviceNodeApi& api = g_deviceNodeApi;
+    DeviceInfoSet set(api.createDeviceInfoList(NULL, NULL), api.destroyDeviceInfoList);
+    if (!set.valid()) {
+        result->error = GetLastError();
+        return;
+    }
+    SP_DEVINFO_DATA device;
+    ZeroMemory(&device, sizeof(device));
+    device.cbSize = sizeof(device);
+    if (!api.openDeviceInfoW(set.get(), instanceId, NULL, 0, &device)) {
+        result->error = GetLastError();
+        return;
+    }
+    const char* ids[] = {hardwareId};
+    if (matchHardwareIds(api, set.get(), &device, HardwareIdSet{ids, 1}) != 0) {
+        result->error = ERROR_NOT_FOUND;
+        return;
+    }
+    SP_PROPCHANGE_PARAMS parameters;
+    ZeroMemory(&parameters, sizeof(parameters));
+    parameters.ClassInstallHeader.cbSize = sizeof(SP_CLASSINSTALL_HEADER);
+    parameters.ClassInstallHeader.InstallFunction = DIF_PROPERTYCHANGE;
+    parameters.StateChange = change == NODE_ENABLE ? DICS_ENABLE : DICS_PROPCHANGE;
+    parameters.Scope = DICS_FLAG_GLOBAL;
+    if (!api.setClassInstallParamsW(set.get(), &device, &parameters.ClassInstallHeader, sizeof(parameters)) ||
+        !api.callClassInstaller(DIF_PROPERTYCHANGE, set.get(), &device)) {
+        result->error = GetLastError();
+        return;
+    }
+    SP_DEVINSTALL_PARAMS_W install;
+    ZeroMemory(&install, sizeof(install));
+    install.cbSize = sizeof(install);
+    if (api.getDeviceInstallParamsW(set.get(), &device, &install))
+        result->restartNeeded = (install.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) != 0;
 }

@@ -1,5 +1,6 @@
 // The device nodes Windows keeps for chosen hardware IDs, present or not, and what Windows says
-// of each: its problem code and status. Read only; nothing here asks a driver anything.
+// of each: its problem code and status; and, on a fix the user agreed to, one node enabled or
+// restarted through its class installer. Nothing here asks a driver anything.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +24,14 @@ struct DeviceNodeApi {
                                      DEVPROPTYPE* type, PBYTE buffer, DWORD size, PDWORD requiredSize, DWORD flags);
     CONFIGRET(WINAPI* getDevNodeStatus)(PULONG status, PULONG problem, DEVINST node, ULONG flags);
     BOOL(WINAPI* destroyDeviceInfoList)(HDEVINFO set);
+    // The fix's calls.
+    HDEVINFO(WINAPI* createDeviceInfoList)(const GUID* classGuid, HWND parent);
+    BOOL(WINAPI* openDeviceInfoW)(HDEVINFO set, PCWSTR instanceId, HWND parent, DWORD flags, PSP_DEVINFO_DATA device);
+    BOOL(WINAPI* setClassInstallParamsW)(HDEVINFO set, PSP_DEVINFO_DATA device, PSP_CLASSINSTALL_HEADER parameters,
+                                         DWORD size);
+    BOOL(WINAPI* callClassInstaller)(DI_FUNCTION function, HDEVINFO set, PSP_DEVINFO_DATA device);
+    BOOL(WINAPI* getDeviceInstallParamsW)(HDEVINFO set, PSP_DEVINFO_DATA device,
+                                          PSP_DEVINSTALL_PARAMS_W parameters);
 };
 extern DeviceNodeApi g_deviceNodeApi;
 
@@ -72,3 +81,19 @@ struct DeviceNodeList {
 // Every device node (of any class) one of whose hardware IDs is in the set, compared whole,
 // ignoring ASCII case only.
 void collectDeviceNodes(const HardwareIdSet& ids, DeviceNodeList* list);
+
+// What a fix does to a node: enable it (it was disabled), or stop and start it again (its
+// driver did not start, or does not answer).
+enum NodeChange : int32_t {
+    NODE_ENABLE = 0,
+    NODE_RESTART = 1,
+};
+struct NodeChangeResult {
+    DWORD error;  // Windows' reason; ERROR_NOT_FOUND when the node no longer carries the hardware ID
+    bool restartNeeded;  // Windows needs a restart to finish (DI_NEEDREBOOT, DI_NEEDRESTART)
+};
+// Changes the node of that instance ID through its class installer (DIF_PROPERTYCHANGE, for
+// every hardware profile), only when one of its hardware IDs is `hardwareId` (ASCII case
+// ignored): a node that has become another device's since it was read is left alone. May wait
+// inside the class installer, so it is for a worker thread.
+void changeDeviceNode(const wchar_t* instanceId, const char* hardwareId, NodeChange change, NodeChangeResult* result);

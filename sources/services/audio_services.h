@@ -1,4 +1,5 @@
-// The state of the Windows Audio services, asked of the service manager with query rights only.
+// The state of the Windows Audio services, asked of the service manager with query rights only;
+// and, on a fix the user agreed to, one of them started again.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +14,12 @@ struct ServiceApi {
     BOOL(WINAPI* queryServiceConfigW)(SC_HANDLE service, LPQUERY_SERVICE_CONFIGW config, DWORD size,
                                       LPDWORD needed);
     BOOL(WINAPI* closeServiceHandle)(SC_HANDLE handle);
+    // The fix's calls.
+    BOOL(WINAPI* changeServiceConfigW)(SC_HANDLE service, DWORD type, DWORD start, DWORD errorControl,
+                                       LPCWSTR binaryPath, LPCWSTR loadOrderGroup, LPDWORD tagId,
+                                       LPCWSTR dependencies, LPCWSTR startName, LPCWSTR password,
+                                       LPCWSTR displayName);
+    BOOL(WINAPI* startServiceW)(SC_HANDLE service, DWORD argumentCount, LPCWSTR* arguments);
 };
 extern ServiceApi g_serviceApi;
 
@@ -35,3 +42,24 @@ void readAudioServices(bool endpointBuilderExists, AudioServices* services);
 // The service stops the device lists that depend on it: anything but running (not asked is not
 // known, and unreadable is not known either).
 bool audioServiceDown(AudioServiceState state);
+
+// The two services by the names the service manager knows them.
+extern const wchar_t AUDIO_SERVICE_NAME[];             // "AudioSrv"
+extern const wchar_t ENDPOINT_BUILDER_SERVICE_NAME[];  // "AudioEndpointBuilder"
+
+// What starting a service again did: its state before and after, whether its start type was
+// put back from disabled to automatic (and back to disabled when the start was refused), and
+// Windows' reason where it failed (ERROR_SERVICE_REQUEST_TIMEOUT: still not running at the
+// deadline).
+struct ServiceRepair {
+    AudioServiceState before;
+    AudioServiceState after;
+    bool startTypeChanged;
+    bool startTypeRestored;
+    DWORD error;
+};
+// Starts the service (a disabled one first set to start automatically, Windows' own default for
+// both audio services) and waits until it runs, at most waitMs. Nothing else of the service is
+// changed, and a missing service is never created. Asks for the rights it needs only; may wait,
+// so it is for a worker thread.
+void repairAudioService(const wchar_t* name, DWORD waitMs, ServiceRepair* repair);

@@ -2,8 +2,10 @@
 
 #include <windows.h>
 #include <string.h>
+#include <wchar.h>
 
 #include "base/registry.h"
+#include "base/text.h"
 #include "sources/store/store_values.h"
 #include "sources/store/wave_format.h"
 
@@ -88,4 +90,30 @@ int32_t setEndpointChannels(uint32_t channels, EndpointRegistryRecord* entry) {
             f.setChannels(channels);
             if (f.channelMask() != 0) f.setChannelMask(channelMaskFor(channels));
         });
+}
+
+LONG restoreEntryText(Direction direction, const wchar_t* endpointGuid, const char* hardwareId, StoredText which,
+                      const wchar_t* before, const wchar_t* text) {
+    wchar_t directionKey[STORE_PATH_SIZE], path[STORE_PATH_SIZE];
+    directionPath(direction, directionKey);
+    // An entry name holds no separator: anything else would reach another key.
+    if (!endpointGuid[0] || wcschr(endpointGuid, L'\\') || !entryPath(directionKey, endpointGuid, path))
+        return ERROR_NOT_FOUND;
+    RegistryKey key;
+    bool in64 = false;
+    if (!key.openEitherView(path, &in64)) return ERROR_FILE_NOT_FOUND;
+    EndpointRegistryRecord entry;
+    ZeroMemory(&entry, sizeof(entry));
+    uint32_t flags = 0;
+    const uint32_t wanted = 1u << VALUE_DRIVER_TEXT;
+    if (!(readStoreValues(key.get(), wanted, &entry, &flags) & (1u << VALUE_DRIVER_TEXT)) ||
+        !equalIgnoringAsciiCase(entry.hardwareId, hardwareId))
+        return ERROR_NOT_FOUND;
+    const wchar_t* name = which == STORED_NAME ? PROP_DESCRIPTION : PROP_ICON_PATH;
+    wchar_t now[REGISTRY_STRING_SIZE];
+    if (!readStringValue(key.get(), name, now)) return ERROR_FILE_NOT_FOUND;
+    if (wcscmp(now, before) != 0) return ERROR_INVALID_DATA;
+    // Opened again with write access in the same view; refused, it is Windows' refusal.
+    if (!key.open(path, KEY_QUERY_VALUE | KEY_SET_VALUE, in64 ? KEY_WOW64_64KEY : 0)) return ERROR_ACCESS_DENIED;
+    return writeStringValue(key.get(), name, text);
 }

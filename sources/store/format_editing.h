@@ -1,5 +1,7 @@
-// Rewriting the stored wave formats of the catalogued drivers' endpoints: sample rate or channel
-// count, in the device format and the default (OEM) format values of an endpoint's registry entry.
+// The store's writes, each to one catalogued driver's endpoint entry and only to values that
+// exist already: its stored wave formats (sample rate or channel count, in the device format and
+// the default (OEM) format values), and, as a fix the user agreed to, its name or icon put back
+// to the driver's own.
 #pragma once
 
 #include <stdint.h>
@@ -15,3 +17,16 @@ uint32_t channelMaskFor(uint32_t channels);
 // were.
 int32_t setEndpointSampleRate(uint32_t rate, EndpointRegistryRecord* entry);
 int32_t setEndpointChannels(uint32_t channels, EndpointRegistryRecord* entry);
+
+// Which text of an entry a fix puts back.
+enum StoredText : int32_t {
+    STORED_NAME = 0,  // the endpoint's name in the Sound settings (its description)
+    STORED_ICON = 1,  // its icon path
+};
+// Writes `text` into the entry's value, as REG_SZ, in the registry view the entry is found in:
+// only when the entry's driver text carries the hardware ID (ASCII case ignored) and the value
+// still holds `before`, so that nothing but the endpoint the test found is changed, and nothing
+// the user changed since. ERROR_SUCCESS, or the reason: Windows' own, ERROR_NOT_FOUND when the
+// entry is not the driver's, ERROR_INVALID_DATA when the value changed since.
+LONG restoreEntryText(Direction direction, const wchar_t* endpointGuid, const char* hardwareId, StoredText which,
+                      const wchar_t* before, const wchar_t* text);

@@ -8,18 +8,18 @@
 #include "base/text.h"
 #include "sources/store/endpoint_store.h"
 
-// The format values' names, which the format editing writes too.
+// The names of the values the store's writes change too.
 const wchar_t PROP_OEM_FORMAT[] = L"{e4870e26-3cc5-4cd2-ba46-ca0a9a70ed04},0";
 const wchar_t PROP_DEVICE_FORMAT[] = L"{f19f064d-082c-4e27-bc73-6882a1bb8e4c},0";
+const wchar_t PROP_DESCRIPTION[] = L"{a45c254e-df1c-4efd-8020-67d146a850e0},2";  // the endpoint's name
+const wchar_t PROP_ICON_PATH[] = L"{259abffc-50a7-47ce-af08-68c9a7d73366},12";   // may hold %NAME%
 
 namespace {
 
 const wchar_t ENDPOINT_ROOT[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\MMDevices\\Audio";  // below HKLM
 
 // Values of an endpoint's "Properties" key.
-const wchar_t PROP_DESCRIPTION[] = L"{a45c254e-df1c-4efd-8020-67d146a850e0},2";       // REG_SZ, the endpoint's name
 const wchar_t PROP_ADAPTER_NAME[] = L"{b3f8fa53-0004-438e-9003-51a46e139bfc},6";      // REG_SZ, the audio device
-const wchar_t PROP_ICON_PATH[] = L"{259abffc-50a7-47ce-af08-68c9a7d73366},12";        // REG_SZ, may hold %NAME%
 const wchar_t PROP_DRIVER_TEXT[] = L"{83da6326-97a6-4088-9453-a1923f573b29},3";       // REG_SZ, hardware ID last
 const wchar_t PROP_EXCLUSIVE_FIRST[] = L"{b3f8fa53-0004-438e-9003-51a46e139bfc},3";   // REG_DWORD, badge "Ex"
 const wchar_t PROP_EXCLUSIVE_SECOND[] = L"{b3f8fa53-0004-438e-9003-51a46e139bfc},4";  // REG_DWORD, badge "P"

@@ -31,9 +31,12 @@ enum StoreValue {
 };
 const uint32_t ALL_STORE_VALUES = (1u << STORE_VALUE_COUNT) - 1;
 
-// The names of the two format values, which the format editing rewrites.
+// The names of the values the store's writes change: the two formats, which the format editing
+// rewrites, and the name and icon a fix puts back.
 extern const wchar_t PROP_OEM_FORMAT[];    // REG_BINARY, the default format (wave_format.h)
 extern const wchar_t PROP_DEVICE_FORMAT[];  // REG_BINARY, the current format, the same layout
+extern const wchar_t PROP_DESCRIPTION[];    // REG_SZ, the endpoint's name
+extern const wchar_t PROP_ICON_PATH[];      // REG_SZ, may hold %NAME%
 
 // What the collection pass takes of one entry, before its texts move into the reading's pool,
 // and which of them it found (the reading's flags of an entry).

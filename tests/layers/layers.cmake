@@ -2,7 +2,7 @@
 # file compiled with exactly that layer's include roots asks, header by header, which other
 # layers it can reach. A layer that can see one above it, or a source that can see the source
 # beside it, fails the build.
-set(HV_LAYERS hv_base hv_wave hv_ks hv_endpoints hv_store hv_inventory hv_checks hv_report hv_app)
+set(HV_LAYERS hv_base hv_wave hv_ks hv_endpoints hv_store hv_inventory hv_checks hv_fixes hv_report hv_app)
 # One header of each layer.
 set(HV_LAYER_HEADER_hv_base base/device_record.h)
 set(HV_LAYER_HEADER_hv_wave sources/wave/wave_devices.h)
@@ -11,6 +11,7 @@ set(HV_LAYER_HEADER_hv_endpoints sources/endpoints/audio_endpoints.h)
 set(HV_LAYER_HEADER_hv_store sources/store/endpoint_store.h)
 set(HV_LAYER_HEADER_hv_inventory inventory/device_inventory.h)
 set(HV_LAYER_HEADER_hv_checks checks/driver_checks.h)
+set(HV_LAYER_HEADER_hv_fixes fixes/fix_plan.h)
 set(HV_LAYER_HEADER_hv_report report/checker_run.h)
 set(HV_LAYER_HEADER_hv_app app/app_state.h)
 # What each layer may see besides itself.
@@ -21,7 +22,8 @@ set(HV_LAYER_BELOW_hv_endpoints hv_base)
 set(HV_LAYER_BELOW_hv_store hv_base)
 set(HV_LAYER_BELOW_hv_inventory hv_base hv_wave hv_ks hv_endpoints hv_store)
 set(HV_LAYER_BELOW_hv_checks ${HV_LAYER_BELOW_hv_inventory} hv_inventory)
-set(HV_LAYER_BELOW_hv_report ${HV_LAYER_BELOW_hv_checks} hv_checks)
+set(HV_LAYER_BELOW_hv_fixes ${HV_LAYER_BELOW_hv_checks} hv_checks)
+set(HV_LAYER_BELOW_hv_report ${HV_LAYER_BELOW_hv_fixes} hv_fixes)
 set(HV_LAYER_BELOW_hv_app ${HV_LAYER_BELOW_hv_report} hv_report)
 
 foreach(layer ${HV_LAYERS})
