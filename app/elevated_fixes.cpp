@@ -119,8 +119,7 @@ ElevatedFixesEnd fixElevated(HWND owner, uint64_t agreed, DWORD waitMs, FixList*
     view.get()->magic = kReplyMagic;
     view.get()->size = sizeof(FixReply);
     wchar_t arguments[96];
-    _snwprintf(arguments, 96, L"-h -fix:%lx%08lx:%08lx%08lx", (unsigned long)(agreed >> 32),
-               (unsigned long)(agreed & 0xFFFFFFFFu), (unsigned long)(token >> 32), (unsigned long)(token & 0xFFFFFFFFu));
+    _snwprintf(arguments, 96, L"-h -fix:%I64x:%016I64x", (unsigned long long)agreed, (unsigned long long)token);
     arguments[95] = 0;
     SHELLEXECUTEINFOW info;
     ZeroMemory(&info, sizeof(info));

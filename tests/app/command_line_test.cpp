@@ -329,6 +329,42 @@ TEST(ArgumentsOf, LeavesTheArgumentsWindowsSplitsOnRandomLines) {
 }
 
 // A path that cannot be held whole must not be cut into the name of another file.
+// "-fix" is a word; it counts only with "-h", agrees to kinds of fixes by a mask, and names the
+// window's block by a token of 16 digits, never a target.
+TEST(ParseCommandLine, FixOnlyWithAHiddenRun) {
+    const uint64_t all = ~uint64_t(0);
+    const struct {
+        const wchar_t* line;
+        bool fix;
+        uint64_t agreed;
+        bool reply;
+        uint64_t token;
+        bool hidden, shown;
+    } cases[] = {
+        {L"-h -fix", true, all, false, 0, true, false},
+        {L"/H /FIX", true, all, false, 0, true, false},
+        {L"-fix -h -s", true, all, false, 0, true, true},
+        {L"-fix", false, 0, false, 0, false, false},   // a window changes nothing without a Yes
+        {L"-h -fx -fi-s", false, 0, false, 0, true, true},
+        {L"-h -fix:3", true, 3, false, 0, true, false},
+        {L"-h -fix:", true, all, false, 0, true, false},
+        {L"-h -fix:1f:0123456789ABCDEF", true, 0x1f, true, 0x0123456789ABCDEFull, true, false},
+        {L"-h -fix:1f:0123456789", true, 0x1f, false, 0x0123456789ull, true, false},  // too short to name a block
+        {L"-h -fix:1f:0123456789ABCDEF0-s", true, 0x1f, true, 0x0123456789ABCDEFull, true, true},
+        {L"-fix:1-h", true, 1, false, 0, true, false},
+    };
+    for (const auto& c : cases) {
+        const StartSwitches s = parseCommandLine(c.line);
+        const std::string line = toUtf8(c.line);
+        EXPECT_EQ(c.fix, s.fix) << line;
+        if (c.fix) EXPECT_EQ(c.agreed, s.fixAgreed) << line;
+        EXPECT_EQ(c.reply, s.replyToWindow) << line;
+        if (c.reply) EXPECT_EQ(c.token, s.replyToken) << line;
+        EXPECT_EQ(c.hidden, s.startHidden) << line;
+        EXPECT_EQ(c.shown, s.showAfterRun) << line;
+    }
+}
+
 TEST(ParseCommandLine, AReportPathTooLongIsKeptAsUnwritable) {
     const StartSwitches state = parseCommandLine((L"-o C:\\" + std::wstring(300, L'a') + L".txt").c_str());
     EXPECT_EQ(1, state.reportToFile);

@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "checks/driver_causes.h"
+#include "fixes/fix_plan.h"
 #include "support/check_world.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -69,7 +71,19 @@ const uint32_t kRight = 0x01000305;
 const wchar_t kPlayGuid[] = L"{0.0.0.00000000}.{HalvaneVSOWDM-wdm-out}";
 const wchar_t kRecGuid[] = L"{0.0.1.00000000}.{HalvaneVSOWDM-wdm-in}";
 
+// The icon file of the first driver's playback side, beside the recording side's.
+std::wstring plantedIconFolder(TempDirectory& dir) {
+    CreateDirectoryW((dir.widePath() + L"\\VESSO").c_str(), NULL);
+    dir.write("VESSO\\pin_in.ico", {0, 0, 1, 0});
+    return dir.widePath() + L"\\VESSO\\";
+}
+
+// Each case: the row's state, cause and findings' causes, and the fixes planned for them (the
+// services' evidence included), with a restart where only one fixes it.
 TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
+    TempDirectory icons;
+    const std::wstring iconFolder = plantedIconFolder(icons);
+    const std::vector<FixAction> none;
     const struct Case {
         const char* name;
         uint32_t version;  // the control device's answer; 0: none
@@ -80,15 +94,17 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
         std::vector<Cause> findingCauses;
         uint32_t problemCode;
         const wchar_t* expected;
+        std::vector<FixAction> fixes;
+        bool restart;
     } cases[] = {
         {"disabled in Device Manager", 0, [](CheckWorld&, Evidence& e) { e.node(L"ROOT\\MEDIA\\0000", true, 22); },
-         DRIVER_STATE_NOT_RUNNING, 1, CAUSE_DRIVER_DISABLED, {}, 22, L""},
+         DRIVER_STATE_NOT_RUNNING, 1, CAUSE_DRIVER_DISABLED, {}, 22, L"", {FIX_ENABLE_DEVICE}},
         {"signature not verified", 0, [](CheckWorld&, Evidence& e) { e.node(L"ROOT\\MEDIA\\0000", true, 52); },
-         DRIVER_STATE_NOT_RUNNING, 1, CAUSE_SIGNATURE_NOT_VERIFIED, {}, 52, L""},
+         DRIVER_STATE_NOT_RUNNING, 1, CAUSE_SIGNATURE_NOT_VERIFIED, {}, 52, L"", none},
         {"failed start", 0, [](CheckWorld&, Evidence& e) { e.node(L"ROOT\\MEDIA\\0000", true, 10); },
-         DRIVER_STATE_NOT_RUNNING, 1, CAUSE_DRIVER_NOT_STARTED, {}, 10, L""},
+         DRIVER_STATE_NOT_RUNNING, 1, CAUSE_DRIVER_NOT_STARTED, {}, 10, L"", {FIX_RESTART_DEVICE}},
         {"restart needed", 0, [](CheckWorld&, Evidence& e) { e.node(L"ROOT\\MEDIA\\0000", true, 14); },
-         DRIVER_STATE_NOT_RUNNING, 1, CAUSE_RESTART_NEEDED, {}, 14, L""},
+         DRIVER_STATE_NOT_RUNNING, 1, CAUSE_RESTART_NEEDED, {}, 14, L"", none, true},
         {"only left-overs stay not installed", 0,
          [](CheckWorld&, Evidence& e) {
              e.node(L"ROOT\\MEDIA\\0000", false, 22);
@@ -102,13 +118,13 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
              installVesso(w);
              e.node(L"ROOT\\MEDIA\\0000", true, 0, 0x100);
          },
-         DRIVER_STATE_NOT_ANSWERING, 1, CAUSE_RESTART_NEEDED, {}, 0, L""},
+         DRIVER_STATE_NOT_ANSWERING, 1, CAUSE_RESTART_NEEDED, {}, 0, L"", none, true},
         {"a device missing until the restart Windows asks for", kRight,
          [](CheckWorld& w, Evidence& e) {
              installVesso(w, {{KIND_WDM, false}});
              e.node(L"ROOT\\MEDIA\\0000", true, 0, 0x100);
          },
-         DRIVER_STATE_CHECKED, 1, CAUSE_RESTART_NEEDED, {CAUSE_RESTART_NEEDED}, 0, L""},
+         DRIVER_STATE_CHECKED, 1, CAUSE_RESTART_NEEDED, {CAUSE_RESTART_NEEDED}, 0, L"", none, true},
         {"endpoint disabled", kRight,
          [](CheckWorld& w, Evidence& e) {
              installVesso(w, {{KIND_WDM, false}});
@@ -137,7 +153,7 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
              e.inv.evidence.services.audio = AUDIO_SERVICE_STOPPED;
          },
          DRIVER_STATE_CHECKED, 3, CAUSE_AUDIO_SERVICE_NOT_RUNNING,
-         {CAUSE_AUDIO_SERVICE_NOT_RUNNING, CAUSE_AUDIO_SERVICE_NOT_RUNNING, CAUSE_UNKNOWN}, 0, L""},
+         {CAUSE_AUDIO_SERVICE_NOT_RUNNING, CAUSE_AUDIO_SERVICE_NOT_RUNNING, CAUSE_UNKNOWN}, 0, L"", {FIX_START_SERVICE}},
         {"a service the manager calls stopped while its list holds devices", kRight,
          [](CheckWorld& w, Evidence& e) {
              installVesso(w, {{KIND_MME, true}});
@@ -159,7 +175,7 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
              strcpy(find(w, KIND_WDM, true)->pinName, "My Mic (Halvane Virtual Vesso)");
              e.entry(DIRECTION_RECORDING, kRecGuid, 1, L"My Mic");
          },
-         DRIVER_STATE_CHECKED, 1, CAUSE_RENAMED_BY_USER, {CAUSE_RENAMED_BY_USER}, 0, L"VESSO Output"},
+         DRIVER_STATE_CHECKED, 1, CAUSE_RENAMED_BY_USER, {CAUSE_RENAMED_BY_USER}, 0, L"VESSO Output", {FIX_RESTORE_NAME}},
         {"a wrong kernel-streaming name says the driver is not the one", kRight,
          [](CheckWorld& w, Evidence& e) {
              installVesso(w);
@@ -175,6 +191,21 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
              e.entry(DIRECTION_PLAYBACK, kPlayGuid, 1, L"VESSO Input", L"C:\\icons\\mine.ico");
          },
          DRIVER_STATE_CHECKED, 1, CAUSE_ICON_CHANGED_BY_USER, {CAUSE_ICON_CHANGED_BY_USER}, 0, L"VESSO\\pin_in.ico"},
+        {"icon changed, the driver's file beside the other side's icon", kRight,
+         [&](CheckWorld& w, Evidence& e) {
+             installVesso(w);
+             wcscpy(find(w, KIND_WDM, false)->iconPath, L"C:\\icons\\mine.ico");
+             e.entry(DIRECTION_PLAYBACK, kPlayGuid, 1, L"VESSO Input", L"C:\\icons\\mine.ico");
+             e.entry(DIRECTION_RECORDING, kRecGuid, 1, L"VESSO Output", (iconFolder + L"pin_out.ico").c_str());
+         },
+         DRIVER_STATE_CHECKED, 1, CAUSE_ICON_CHANGED_BY_USER, {CAUSE_ICON_CHANGED_BY_USER}, 0, L"VESSO\\pin_in.ico",
+         {FIX_RESTORE_ICON}},
+        {"listed without a version, its device present", 0,
+         [](CheckWorld& w, Evidence& e) {
+             installVesso(w);
+             e.node(L"ROOT\\MEDIA\\0000", true, 0);
+         },
+         DRIVER_STATE_NOT_ANSWERING, 1, CAUSE_DRIVER_NOT_ANSWERING, {}, 0, L"", {FIX_RESTART_DEVICE}},
         {"installed twice", kRight, [](CheckWorld& w, Evidence& e) { installTwice(w, e, true); },
          DRIVER_STATE_CHECKED, 2, CAUSE_INSTALLED_TWICE, {CAUSE_INSTALLED_TWICE, CAUSE_INSTALLED_TWICE}, 0, L""},
         {"a second device node that is not present is a left-over, not a second install", kRight,
@@ -201,6 +232,14 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
         for (int i = 0; i < result.findingCount; ++i) findings.push_back(result.findings[i].why.cause);
         EXPECT_EQ(c.findingCauses, findings);
         EXPECT_EQ(std::wstring(c.expected), result.why.expected);
+        static DriverResult rows[DRIVER_CATALOG_SIZE];
+        rows[0] = result;
+        FixList plan;
+        planFixes(rows, world.inventory.evidence.services, OS_WIN10, WINDOWS_32_BIT, &plan);
+        std::vector<FixAction> fixes;
+        for (int i = 0; i < plan.count; ++i) fixes.push_back(plan.fixes[i].action);
+        EXPECT_EQ(c.fixes, fixes);
+        EXPECT_EQ(c.restart, plan.restartNeeded);
     }
 }
 

@@ -7,12 +7,13 @@ namespace {
 FakeDeviceTree* g_tree = nullptr;
 const HDEVINFO kPresentSet = reinterpret_cast<HDEVINFO>(0x5e7);
 const HDEVINFO kAllSet = reinterpret_cast<HDEVINFO>(0xa11);
+const HDEVINFO kFixSet = reinterpret_cast<HDEVINFO>(0xf1c);  // a fix's set, of the nodes it opened
 
 // The nodes a set lists: the present ones, or all.
 std::vector<FakeDeviceNode*> members(HDEVINFO set) {
     std::vector<FakeDeviceNode*> found;
     for (FakeDeviceNode& n : g_tree->nodes)
-        if (set == kAllSet || n.present) found.push_back(&n);
+        if (set != kPresentSet || n.present) found.push_back(&n);
     return found;
 }
 FakeDeviceNode* node(HDEVINFO set, PSP_DEVINFO_DATA device) {
@@ -79,11 +80,58 @@ BOOL WINAPI destroy(HDEVINFO) {
     return TRUE;
 }
 
+std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+HDEVINFO WINAPI createList(const GUID*, HWND) {
+    ++g_tree->openSets;
+    g_tree->calls.push_back("list");
+    return kFixSet;
+}
+BOOL WINAPI openInfo(HDEVINFO, PCWSTR instanceId, HWND, DWORD, PSP_DEVINFO_DATA device) {
+    g_tree->calls.push_back("open " + narrow(instanceId));
+    for (size_t i = 0; i < g_tree->nodes.size(); ++i)
+        if (g_tree->nodes[i].instanceId == instanceId) {
+            device->DevInst = DEVINST(i);
+            return TRUE;
+        }
+    SetLastError(ERROR_NO_SUCH_DEVINST);
+    return FALSE;
+}
+BOOL WINAPI setParams(HDEVINFO, PSP_DEVINFO_DATA, PSP_CLASSINSTALL_HEADER header, DWORD size) {
+    const SP_PROPCHANGE_PARAMS* p = reinterpret_cast<const SP_PROPCHANGE_PARAMS*>(header);
+    if (size != sizeof(*p) || header->cbSize != sizeof(*header) || header->InstallFunction != DIF_PROPERTYCHANGE) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    g_tree->calls.push_back(std::string("params ") + (p->StateChange == DICS_ENABLE      ? "enable"
+                                                      : p->StateChange == DICS_PROPCHANGE ? "restart"
+                                                                                         : "other") +
+                            (p->Scope == DICS_FLAG_GLOBAL ? " global" : " profile"));
+    return TRUE;
+}
+BOOL WINAPI callInstaller(DI_FUNCTION function, HDEVINFO set, PSP_DEVINFO_DATA device) {
+    FakeDeviceNode* n = node(set, device);
+    if (n && n->installerWaitsFor) WaitForSingleObject(n->installerWaitsFor, INFINITE);
+    g_tree->calls.push_back(function == DIF_PROPERTYCHANGE ? "install" : "other installer");
+    if (!n || n->installerError) {
+        SetLastError(n ? n->installerError : ERROR_NO_SUCH_DEVINST);
+        return FALSE;
+    }
+    return TRUE;
+}
+BOOL WINAPI getInstallParams(HDEVINFO set, PSP_DEVINFO_DATA device, PSP_DEVINSTALL_PARAMS_W params) {
+    const FakeDeviceNode* n = node(set, device);
+    if (!n || params->cbSize != sizeof(*params)) return FALSE;
+    params->Flags = n->needsReboot ? DI_NEEDREBOOT : 0;
+    return TRUE;
+}
+
 }  // namespace
 
 FakeDeviceTree::FakeDeviceTree() {
     g_tree = this;
-    g_deviceNodeApi = {getClassDevs, enumDeviceInfo, getRegistryProperty, getInstanceId, getProperty, getStatus, destroy};
+    g_deviceNodeApi = {getClassDevs, enumDeviceInfo, getRegistryProperty, getInstanceId, getProperty, getStatus,
+                       destroy,      createList,     openInfo,            setParams,     callInstaller, getInstallParams};
 }
 
 FakeDeviceTree::~FakeDeviceTree() {

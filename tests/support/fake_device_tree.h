@@ -21,6 +21,11 @@ struct FakeDeviceNode {
     bool present = true;
     uint32_t problem = 0, status = 0;
     bool hasProperties = true;  // false: Windows XP, where only CM_Get_DevNode_Status answers
+    // Its class installer: the error it fails with (0: none), whether Windows then needs a
+    // restart, and an event it waits for first (a held call).
+    DWORD installerError = 0;
+    bool needsReboot = false;
+    HANDLE installerWaitsFor = NULL;
 };
 class FakeDeviceTree {
 public:
@@ -33,6 +38,9 @@ public:
     std::vector<FakeDeviceNode> nodes;
     int openSets = 0;
     int setsAsked = 0;  // device information sets asked for
+    // The fixes' calls in order ("open ROOT\MEDIA\0000", "params enable global", "install"),
+    // which worker threads append to while the test waits for them.
+    std::vector<std::string> calls;
 
 private:
     SavedTable<DeviceNodeApi> savedApi_{g_deviceNodeApi};  // Windows as it was
