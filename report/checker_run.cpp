@@ -1,8 +1,10 @@
 #include "report/checker_run.h"
 
 #include <string.h>
+#include <wchar.h>
 
 #include "base/product.h"
+#include "base/text.h"
 #include "checks/driver_causes.h"
 #include "checks/driver_checks.h"
 #include "report/text_report.h"
@@ -19,6 +21,46 @@ bool restartNeededBy(const RunResults& r) {
     for (int32_t i = 0; r.fixes && i < r.fixes->count; ++i)
         if (r.fixes->fixes[i].outcome == FIX_RESTART_NEEDED) return true;
     return false;
+}
+
+const DeviceNodeRecord* nodeOf(const RowEvidence& evidence, const wchar_t* instanceId) {
+    for (int32_t i = 0; i < evidence.nodeCount && i < ROW_EVIDENCE_CAPACITY; ++i)
+        if (equalIgnoringAsciiCase(evidence.nodes[i]->instanceId, instanceId)) return evidence.nodes[i];
+    return NULL;
+}
+
+const WatchedEntry* entryOf(const RowEvidence& evidence, const FixRecord& fix) {
+    for (int32_t i = 0; i < evidence.entryCount && i < ROW_EVIDENCE_CAPACITY; ++i)
+        if (evidence.entries[i]->direction == fix.side && equalIgnoringAsciiCase(evidence.entries[i]->endpointGuid, fix.target))
+            return evidence.entries[i];
+    return NULL;
+}
+
+// Whether this test still finds what a fix Windows did was for: a service not running, a node
+// with a problem (or a driver that still does not answer), a name or icon not the driver's.
+FixConfirmation confirm(const FixRecord& fix, const RunResults& r) {
+    if (fix.outcome != FIX_DONE) return FIX_NOT_CONFIRMED;
+    const bool builder = wcscmp(fix.target, ENDPOINT_BUILDER_SERVICE_NAME) == 0;
+    const DriverResult* row = fix.row >= 0 && fix.row < DRIVER_CATALOG_SIZE ? &r.drivers[fix.row] : NULL;
+    bool gone = false;
+    switch (fix.action) {
+    case FIX_START_SERVICE:
+        gone = (builder ? r.services.endpointBuilder : r.services.audio) == AUDIO_SERVICE_RUNNING;
+        break;
+    case FIX_ENABLE_DEVICE:
+    case FIX_RESTART_DEVICE: {
+        const DeviceNodeRecord* node = row ? nodeOf(row->evidence, fix.target) : NULL;
+        const bool problem = node && (node->known & NODE_PROBLEM_KNOWN) && node->problemCode != 0;
+        gone = node && !problem && row->state != DRIVER_STATE_NOT_ANSWERING && row->state != DRIVER_STATE_NOT_RESPONDING;
+        break;
+    }
+    default: {
+        const WatchedEntry* e = row ? entryOf(row->evidence, fix) : NULL;
+        gone = e && wcscmp(fix.action == FIX_RESTORE_NAME ? e->name : e->icon, fix.after) == 0;
+        break;
+    }
+    }
+    return gone ? FIX_CONFIRMED : FIX_STILL_FOUND;
 }
 
 }  // namespace
@@ -54,6 +96,8 @@ int32_t runTest(const RunContext& context, RunResults* results) {
     }
     r.conclusion = r.errorTotal > 0 ? CONCLUSION_ERRORS_DETECTED : CONCLUSION_OK;
     r.fixes = context.fixes;
+    for (int32_t i = 0; r.fixes && i < r.fixes->count && i < FIXES_CAPACITY; ++i)
+        r.confirmed[i] = confirm(r.fixes->fixes[i], r);
     r.restartNeeded = restartNeededBy(r);
     GetSystemTime(&r.testDate);  // UTC, so that reports from anywhere compare
     return r.errorTotal;

@@ -395,3 +395,13 @@ void formatFixReason(const FixRecord& fix, wchar_t* text, size_t capacity) {
     }
     text[capacity - 1] = 0;
 }
+
+void formatFixOutcome(const FixRecord& fix, bool stillFound, wchar_t* text, size_t capacity) {
+    wchar_t reason[512];
+    formatFixReason(fix, reason, 512);
+    const char* words = fixOutcomeDescriptor(fix.outcome).words;
+    if (reason[0]) _snwprintf(text, capacity, L"%hs (%ls)", words, reason);
+    else if (stillFound) _snwprintf(text, capacity, L"%hs, but the test after it still finds the problem", words);
+    else _snwprintf(text, capacity, L"%hs", words);
+    text[capacity - 1] = 0;
+}

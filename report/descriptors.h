@@ -78,8 +78,10 @@ const FixNoteDescriptor& fixNoteDescriptor(FixNote note);
 
 // What a fix does, in words ("Enable the Halvane Vesso A device"), and the value it changes
 // before and after it, as the fix lines and the JSON report give them; why it was not done
-// (a note, or Windows' own message for its error), empty when it was.
+// (a note, or Windows' own message for its error), empty when it was; and what became of it
+// ("done", "done, but the test after it still finds the problem", "not done (Windows says: ...)").
 void formatFixWords(const FixRecord& fix, wchar_t* text, size_t capacity);
 void formatFixBefore(const FixRecord& fix, wchar_t* text, size_t capacity);
 void formatFixAfter(const FixRecord& fix, wchar_t* text, size_t capacity);
 void formatFixReason(const FixRecord& fix, wchar_t* text, size_t capacity);
+void formatFixOutcome(const FixRecord& fix, bool stillFound, wchar_t* text, size_t capacity);

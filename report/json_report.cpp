@@ -81,6 +81,14 @@ public:
         digits[sizeof(digits) - 1] = 0;
         out_.put(digits);
     }
+    // A value Windows gives as 32 unsigned bits (an error code, a status), never negative.
+    void unsignedNumber(const char* key, uint32_t value) {
+        member(key);
+        char digits[16];
+        _snprintf(digits, sizeof(digits), "%lu", (unsigned long)value);
+        digits[sizeof(digits) - 1] = 0;
+        out_.put(digits);
+    }
     void null(const char* key) {
         member(key);
         out_.put("null");
@@ -398,7 +406,7 @@ void writeDriver(JsonWriter& json, const DriverResult& d) {
 
 // A fix made since the test before: what it did, to which target, the value before and after,
 // and what became of it.
-void writeFix(JsonWriter& json, const FixRecord& fix) {
+void writeFix(JsonWriter& json, const FixRecord& fix, FixConfirmation confirmed) {
     const FixActionDescriptor& action = fixActionDescriptor(fix.action);
     wchar_t text[REPORT_LINE_SIZE];
     json.beginObject();
@@ -418,22 +426,24 @@ void writeFix(JsonWriter& json, const FixRecord& fix) {
     json.ascii("outcome", fixOutcomeDescriptor(fix.outcome).jsonName);
     json.ascii("note", fixNoteDescriptor(fix.note).jsonName);
     if (fix.outcome == FIX_NOT_DONE && fix.note == FIX_NOTE_NONE) {
-        json.number("error", long(fix.error));
+        json.unsignedNumber("error", fix.error);
         windowsMessage(fix.error, text, REPORT_LINE_SIZE);
         json.text("errorText", text);
     } else {
         json.null("error");
         json.null("errorText");
     }
-    formatFixLine(fix, text);
+    if (confirmed == FIX_NOT_CONFIRMED) json.null("confirmedByTest");
+    else json.boolean("confirmedByTest", confirmed == FIX_CONFIRMED);
+    formatFixLine(fix, confirmed, text);
     json.text("line", text);
     json.endObject();
 }
 
-void writeFixes(JsonWriter& json, const FixList* fixes) {
-    if (!fixes) return json.null("fixes");
+void writeFixes(JsonWriter& json, const RunResults& r) {
+    if (!r.fixes) return json.null("fixes");
     json.beginArray("fixes");
-    for (int32_t i = 0; i < fixes->count && i < FIXES_CAPACITY; ++i) writeFix(json, fixes->fixes[i]);
+    for (int32_t i = 0; i < r.fixes->count && i < FIXES_CAPACITY; ++i) writeFix(json, r.fixes->fixes[i], r.confirmed[i]);
     json.endArray();
 }
 
@@ -467,7 +477,7 @@ void writeRun(JsonWriter& json, const RunResults& r) {
     json.ascii("windowsAudio", serviceStateName(r.services.audio));
     json.ascii("endpointBuilder", serviceStateName(r.services.endpointBuilder));
     json.endObject();
-    writeFixes(json, r.fixes);
+    writeFixes(json, r);
     json.boolean("restartNeeded", r.restartNeeded);
     json.number("errorTotal", long(r.errorTotal));
     json.ascii("conclusion", r.conclusion == CONCLUSION_ERRORS_DETECTED ? "errorsDetected" : "ok");

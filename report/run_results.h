@@ -11,6 +11,13 @@
 #include "checks/driver_result.h"
 #include "fixes/fix_plan.h"
 
+// What the test after a fix finds of the problem the fix was for.
+enum FixConfirmation : int32_t {
+    FIX_NOT_CONFIRMED = 0,  // not done, or done pending a restart: the test cannot tell yet
+    FIX_CONFIRMED = 1,      // gone
+    FIX_STILL_FOUND = 2,    // Windows said it was done, and the test still finds it
+};
+
 enum Conclusion : int32_t {
     CONCLUSION_OK = 0,              // nothing bad detected
     CONCLUSION_ERRORS_DETECTED = 1,
@@ -34,8 +41,10 @@ struct RunResults {
     const RecordList* playbackDevices;
     const RecordList* silentFilters;  // kernel-streaming filters that stopped answering in the pass
     DriverResult drivers[DRIVER_CATALOG_SIZE];  // in catalogue order
-    // The fixes made since the test before, which this one tests again; null when none were.
+    // The fixes made since the test before, which this one tests again; null when none were. For
+    // each fix Windows said was done, whether this test still finds what it fixed.
     const FixList* fixes;
+    FixConfirmation confirmed[FIXES_CAPACITY];
     // Windows needs a restart: a cause of a row or finding, or a fix of those above, says so.
     bool restartNeeded;
 };

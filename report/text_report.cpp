@@ -188,29 +188,24 @@ void appendDriverSection(const DriverResult& driver, LogBuffer* log) {
     }
 }
 
-void formatFixLine(const FixRecord& fix, wchar_t* line) {
-    wchar_t words[REPORT_LINE_SIZE], before[FIX_TEXT_SIZE], after[FIX_TEXT_SIZE], reason[REPORT_LINE_SIZE];
+void formatFixLine(const FixRecord& fix, FixConfirmation confirmed, wchar_t* line) {
+    wchar_t words[REPORT_LINE_SIZE], before[FIX_TEXT_SIZE], after[FIX_TEXT_SIZE], outcome[REPORT_LINE_SIZE];
     wchar_t target[FIX_TARGET_SIZE];
     formatFixWords(fix, words, REPORT_LINE_SIZE);
     formatFixBefore(fix, before, FIX_TEXT_SIZE);
     formatFixAfter(fix, after, FIX_TEXT_SIZE);
-    formatFixReason(fix, reason, REPORT_LINE_SIZE);
+    formatFixOutcome(fix, confirmed == FIX_STILL_FOUND, outcome, REPORT_LINE_SIZE);
     copyText(target, fix.target, FIX_TARGET_SIZE);
     makeLineSafe(target);
-    wideLine(line, reason[0] ? L"FIX %ls (%ls): %ls -> %ls: %hs (%ls)" : L"FIX %ls (%ls): %ls -> %ls: %hs%ls", words,
-             target, before, after, fixOutcomeDescriptor(fix.outcome).words, reason);
-}
-
-void appendFixLines(const FixList& fixes, LogBuffer* log) {
-    for (int32_t i = 0; i < fixes.count && i < FIXES_CAPACITY; ++i) {
-        wchar_t line[REPORT_LINE_SIZE];
-        formatFixLine(fixes.fixes[i], line);
-        appendWide(log, line);
-    }
+    wideLine(line, L"FIX %ls (%ls): %ls -> %ls: %ls", words, target, before, after, outcome);
 }
 
 void appendTextReport(const RunResults& results, LogBuffer* log) {
-    if (results.fixes) appendFixLines(*results.fixes, log);
+    for (int32_t i = 0; results.fixes && i < results.fixes->count && i < FIXES_CAPACITY; ++i) {
+        wchar_t line[REPORT_LINE_SIZE];
+        formatFixLine(results.fixes->fixes[i], results.confirmed[i], line);
+        appendWide(log, line);
+    }
     appendDevices(log, results.recordingDevices, DIRECTION_RECORDING);
     appendDevices(log, results.playbackDevices, DIRECTION_PLAYBACK);
     appendNarrow(log, kSeparator);

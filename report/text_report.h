@@ -15,10 +15,9 @@ const size_t REPORT_LINE_SIZE = 2048;  // wide units of a driver's or a finding'
 void appendTextReport(const RunResults& results, LogBuffer* log);
 
 // A fix's line ("FIX Enable the Halvane Vesso A device (ROOT\MEDIA\0000): problem code 22 ->
-// enabled: done"), without the line ending, in REPORT_LINE_SIZE units; and the lines of a run's
-// fixes, which come before its report, one per fix.
-void formatFixLine(const FixRecord& fix, wchar_t* line);
-void appendFixLines(const FixList& fixes, LogBuffer* log);
+// enabled: done"), without the line ending, in REPORT_LINE_SIZE units, with what the run after
+// it found of its problem. A run's fixes have a line each before its report.
+void formatFixLine(const FixRecord& fix, FixConfirmation confirmed, wchar_t* line);
 
 // One driver's section: its "CHECKING" line, then for a checked driver a line per finding and
 // the total.

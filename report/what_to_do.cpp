@@ -98,25 +98,20 @@ void appendDriver(LogBuffer* text, const DriverResult& driver) {
 
 // What the fixes before this test did: what was changed, what was not and why. What is left
 // follows with its steps.
-void appendFixes(LogBuffer* text, const FixList& fixes) {
+void appendFixes(LogBuffer* text, const RunResults& results) {
     appendNarrow(text, "FIXES MADE BEFORE THIS TEST");
+    const FixList& fixes = *results.fixes;
     for (int32_t i = 0; i < fixes.count && i < FIXES_CAPACITY; ++i) {
         const FixRecord& fix = fixes.fixes[i];
-        wchar_t words[REPORT_LINE_SIZE], before[FIX_TEXT_SIZE], after[FIX_TEXT_SIZE], reason[REPORT_LINE_SIZE];
+        wchar_t words[REPORT_LINE_SIZE], before[FIX_TEXT_SIZE], after[FIX_TEXT_SIZE], outcome[REPORT_LINE_SIZE];
         wchar_t line[REPORT_LINE_SIZE * 2];
         formatFixWords(fix, words, REPORT_LINE_SIZE);
         formatFixBefore(fix, before, FIX_TEXT_SIZE);
         formatFixAfter(fix, after, FIX_TEXT_SIZE);
-        formatFixReason(fix, reason, REPORT_LINE_SIZE);
-        wchar_t outcome[64];
-        _snwprintf(outcome, 64, L"%hs", fixOutcomeDescriptor(fix.outcome).words);
-        outcome[63] = 0;
-        if (outcome[0] >= L'a' && outcome[0] <= L'z') outcome[0] = wchar_t(outcome[0] - L'a' + L'A');  // the table's words are ASCII
-        if (reason[0])
-            _snwprintf(line, REPORT_LINE_SIZE * 2, L"%ls: %ls (%ls): %ls.", outcome, words, fix.target, reason);
-        else
-            _snwprintf(line, REPORT_LINE_SIZE * 2, L"%ls: %ls (%ls): %ls -> %ls.", outcome, words, fix.target, before,
-                       after);
+        formatFixOutcome(fix, results.confirmed[i] == FIX_STILL_FOUND, outcome, REPORT_LINE_SIZE);
+        // The table's words are ASCII.
+        if (outcome[0] >= L'a' && outcome[0] <= L'z') outcome[0] = wchar_t(outcome[0] - L'a' + L'A');
+        _snwprintf(line, REPORT_LINE_SIZE * 2, L"%ls: %ls (%ls): %ls -> %ls.", outcome, words, fix.target, before, after);
         line[REPORT_LINE_SIZE * 2 - 1] = 0;
         makeLineSafe(line);
         appendWide(text, line);
@@ -147,7 +142,7 @@ void renderWhatToDo(const RunResults& results, LogBuffer* text) {
     line[sizeof(line) - 1] = 0;
     appendNarrow(text, line);
     appendNarrow(text, kSeparator);
-    if (results.fixes) appendFixes(text, *results.fixes);
+    if (results.fixes) appendFixes(text, results);
     if (results.integrity.cause != CAUSE_NONE) {
         appendNarrow(text, "Halvane Devices Checker");
         appendCause(text, results.integrity, "Halvane Devices Checker", "", NULL);

@@ -286,7 +286,7 @@ TEST_F(CommandTest, SaveReportAsJsonByTypeOrByName) {
             EXPECT_TRUE(sameBytes("\xEF\xBB\xBF" + toUtf8(log), bytes)) << toUtf8(c.written);
             continue;
         }
-        EXPECT_EQ(0u, bytes.find("{\n  \"schemaVersion\": 2,")) << toUtf8(c.written);  // no byte-order mark
+        EXPECT_EQ(0u, bytes.find("{\n  \"schemaVersion\": 3,")) << toUtf8(c.written);  // no byte-order mark
         EXPECT_EQ(2u, countOf(bytes, "\n      \"checkerVersion\": \"1.0.8.8\",")) << toUtf8(c.written);
         if (const char* out = getenv("HV_JSON_OUT")) {
             const std::string base = std::string(out) + "\\save_as_json";
@@ -325,7 +325,7 @@ TEST_F(CommandTest, SaveReportAsAsksBeforeReplacingAFileWhoseExtensionItAdded) {
         std::string bytes;
         ASSERT_TRUE(readWholeFile(added, &bytes));
         if (answer == IDNO) EXPECT_EQ("earlier report", bytes);
-        else EXPECT_EQ(0u, bytes.find("{\n  \"schemaVersion\": 2,"));
+        else EXPECT_EQ(0u, bytes.find("{\n  \"schemaVersion\": 3,"));
         EXPECT_EQ(std::vector<std::wstring>{L"notes.log.json"}, dir.names());
     }
 }

@@ -40,18 +40,23 @@ def device_line(word, device):
 
 
 def reports(text):
-    """The text reports of a session, each from its INPUT DEVICE line to its CONCLUSION line."""
-    found, current = [], None
+    """The text reports of a session, each from its INPUT DEVICE line to its CONCLUSION line, and
+    the lines of the fixes made before each ("FIX ...")."""
+    found, fixes, current, before = [], [], None, []
     # No line of a report holds a CR of its own, so any line ending will do.
     for line in text.replace('\r', '').split('\n'):
         if line.startswith('INPUT DEVICE: '):
             current = []
+            fixes.append(before)
+            before = []
         if current is not None:
             current.append(line)
             if line.startswith('CONCLUSION: '):
                 found.append(current)
                 current = None
-    return found
+        elif line.startswith('FIX '):
+            before.append(line)
+    return found, fixes
 
 
 def compare(run, lines, problems):
@@ -126,11 +131,17 @@ def check(schema, folder, name):
     except FileNotFoundError:
         text = None
     if text is not None:
-        texts = reports(text)
+        texts, fix_lines = reports(text)
         if len(texts) != len(document['runs']):
             problems.append('%d text reports, %d runs' % (len(texts), len(document['runs'])))
-        for run, lines in zip(document['runs'], texts):
+        for run, lines, fixes in zip(document['runs'], texts, fix_lines):
             compare(run, lines, problems)
+            # The fixes made before a run: a line each in the text, in order.
+            made = [f['line'] for f in run['fixes'] or []]
+            if made != fixes:
+                problems.append('fix lines: text %r, JSON %r' % (fixes, made))
+            if any(f['outcome'] == 'restartNeeded' for f in run['fixes'] or []) and not run['restartNeeded']:
+                problems.append('a fix needs a restart the run does not say')
     try:
         code = int(open('%s/%s.exit' % (folder, name)).read())
         if document['runs'] and code != document['runs'][-1]['errorTotal'] % 256:

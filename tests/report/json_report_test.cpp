@@ -69,7 +69,7 @@ TEST(JsonReport, TextsFromOutsideAreEscaped) {
 TEST(JsonReport, ASessionKeepsItsNewestRunsOldestFirst) {
     CheckWorld world;
     JsonRuns runs = {};
-    EXPECT_EQ(0u, document(runs).find("{\n  \"schemaVersion\": 2,\n  \"product\": \"Halvane Devices Checker\",\n"
+    EXPECT_EQ(0u, document(runs).find("{\n  \"schemaVersion\": 3,\n  \"product\": \"Halvane Devices Checker\",\n"
                                       "  \"runsLeftOut\": 0,\n  \"runs\": []\n}\n"));
     // The initialization value marks each run; 1,024 are kept.
     for (int i = 0; i < 1030; ++i)

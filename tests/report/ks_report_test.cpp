@@ -3,11 +3,13 @@
 #include <string.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "checks/driver_checks.h"
 #include "inventory/device_inventory.h"
+#include "fixes/fix_apply.h"
 #include "report/checker_run.h"
 #include "support/check_world.h"
 #include "support/fake_endpoints.h"
@@ -19,6 +21,16 @@
 
 namespace {
 
+const std::wstring kDrivers = L"%SystemRoot%\\System32\\drivers\\";
+
+void removeWave(std::vector<FakeWaveDevice>& devices, const std::wstring& name) {
+    for (size_t i = 0; i < devices.size(); ++i)
+        if (devices[i].name == name) devices.erase(devices.begin() + i--);
+}
+void setEndpointState(FakeEndpoints& endpoints, const std::wstring& guid, DWORD state) {
+    for (FakeEndpoint& e : endpoints.endpoints)
+        if (e.id.find(guid) != std::wstring::npos) e.state = state;
+}
 // Whole reports of worlds in which catalogued drivers are installed in every device list:
 // wave devices, kernel-streaming filters, Core Audio endpoints and their MMDevices entries.
 class KsReportTest : public testing::Test {
@@ -52,11 +64,55 @@ protected:
         devices.ks.addInterface(L"\\\\?\\hdaudio#func_01#{6994ad04-93ef-11d0-a3cc-00a0c9223196}\\speakers",
                                 L"Speakers", "HDAUDIO\\FUNC_01&VEN_10EC", false, true);
     }
-    int32_t run() {
+    // Evidence of every kind, as Windows keeps it, planted in the prefix: device nodes with
+    // problem codes (and a driver's two), the endpoint store's states, names and icons; the
+    // control devices, filters, endpoints and wave devices from the fakes. Each row gets its cause.
+    void plantEveryCause() {
+        const std::wstring render1 = L"{aaaaaaaa-0000-0000-0000-000000000001}";
+        const std::wstring capture1 = L"{bbbbbbbb-0000-0000-0000-000000000001}";
+        // 1: renamed by the user on the recording side; playback endpoint disabled in the Sound
+        // settings, so that neither its endpoint nor its wave device is listed.
+        installFirstDriver();
+        registry.setString(TestRegistry::propertiesPath(L"Capture", capture1), kStoreValue.description, L"My Mic");
+        for (FakeEndpoint& e : endpoints.endpoints)
+            if (e.id.find(capture1) != std::wstring::npos) e.name = L"My Mic (Halvane Virtual Vesso)";
+        for (FakeWaveDevice& w : devices.waveIn)
+            if (w.name.find(L"VESSO Output") == 0) w.name = L"My Mic (Halvane Virtual Vesso)";
+        registry.setDword(TestRegistry::directionPath(L"Render") + L"\\" + render1, L"DeviceState", 2);
+        setEndpointState(endpoints, render1, DEVICE_STATE_DISABLED);
+        removeWave(devices.waveOut, L"VESSO Input (Halvane Virtual Vesso)");
+        // 2 to 5: device nodes Windows did not start, and no control device.
+        for (const auto& n : {std::make_pair(L"HalvaneVSOAWDM", 22), {L"HalvaneVSOBWDM", 52}, {L"Halvane101WDMVessoC", 10},
+                              {L"Halvane102WDMVessoD", 14}})
+            nodes.emplace_back(new PlantedDeviceNode(n.first, n.second));
+        // 6 and 7: an older and a newer driver.
+        devices.addDriver(DRIVER_CATALOG[5].interfaceGuid, 0x01000304);
+        devices.addDriver(DRIVER_CATALOG[6].interfaceGuid, 0x01000306);
+        // 8: installed twice.
+        const DriverCatalogEntry& tondrel = DRIVER_CATALOG[7];
+        for (int number : {8, 18})
+            install(tondrel, number, kDrivers + L"halvane_tdnoda64_win10.sys,-101", kDrivers + L"halvane_tdnoda64_win10.sys,-100");
+        for (int i = 0; i < 2; ++i) nodes.emplace_back(new PlantedDeviceNode(L"HalvaneTDNODA", 0));
+        // 9: a kernel-streaming interface, but no control device.
+        devices.ks.addInterface(L"\\\\?\\root#media#0009#{6994ad04-93ef-11d0-a3cc-00a0c9223196}\\wave",
+                                L"Tondrel Aux noda", "HalvaneTDAUXNODA", true, true);
+        // 10: the playback icon changed by the user, the recording endpoint not present.
+        const DriverCatalogEntry& noda3 = DRIVER_CATALOG[9];
+        install(noda3, 10, kDrivers + L"halvane_tdnoda364_win10.sys,-101", L"C:\\Users\\me\\guitar.ico");
+        registry.setDword(TestRegistry::directionPath(L"Capture") + L"\\{bbbbbbbb-0000-0000-0000-000000000010}",
+                          L"DeviceState", 0x10000004);
+        setEndpointState(endpoints, L"{bbbbbbbb-0000-0000-0000-000000000010}", DEVICE_STATE_NOTPRESENT);
+        removeWave(devices.waveIn, L"Tondrel NODA3 Output (Halvane Tondrel NODA3)");
+        // The checker's own file changed since it was stamped.
+        initValue = -4;
+    }
+    // A run of a new pass; the fixes made before it (null: none), and the plan of its own.
+    int32_t run(const FixList* before = nullptr, FixList* plan = nullptr) {
+        closeInventory();
         openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
         CatalogVersions versions;
-        const RunContext context = {&g_inventory, &os, 1, initValue, askCatalogVersions(&versions)};
-        return runAndRender(context, &log, &json, &whatToDo);
+        const RunContext context = {&g_inventory, &os, 1, initValue, askCatalogVersions(&versions), before};
+        return runAndRender(context, &log, &json, &whatToDo, plan);
     }
     std::wstring text() const { return std::wstring(log.text, log.length); }
     std::string document() const { return std::string(json.bytes, json.length); }
@@ -68,6 +124,7 @@ protected:
     JsonRuns json = {};
     OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
     int32_t initValue = 0;
+    std::vector<std::unique_ptr<PlantedDeviceNode>> nodes;
 };
 
 // Also with another maker's filter that stops answering: it is in no list and in no line, the
@@ -266,19 +323,6 @@ TEST_F(KsReportTest, AWedgedFilterAndAWedgedControlDeviceShareOneWait) {
     }
 }
 
-// Evidence of every kind, as Windows keeps it, planted in the prefix: device nodes with problem
-// codes (and a driver's two), the endpoint store's states, names and icons; the control devices,
-// filters, endpoints and wave devices from the fakes. Each row gets its cause.
-const std::wstring kDrivers = L"%SystemRoot%\\System32\\drivers\\";
-
-void removeWave(std::vector<FakeWaveDevice>& devices, const std::wstring& name) {
-    for (size_t i = 0; i < devices.size(); ++i)
-        if (devices[i].name == name) devices.erase(devices.begin() + i--);
-}
-void setEndpointState(FakeEndpoints& endpoints, const std::wstring& guid, DWORD state) {
-    for (FakeEndpoint& e : endpoints.endpoints)
-        if (e.id.find(guid) != std::wstring::npos) e.state = state;
-}
 // The row's part of a JSON run: its object in the drivers array.
 std::string driverJson(const std::string& doc, const char* name) {
     const size_t at = doc.find("\n        {\n          \"name\": \"" + std::string(name) + "\"");
@@ -287,42 +331,7 @@ std::string driverJson(const std::string& doc, const char* name) {
 }
 
 TEST_F(KsReportTest, EveryCauseFromWhatWindowsKeeps) {
-    const std::wstring render1 = L"{aaaaaaaa-0000-0000-0000-000000000001}";
-    const std::wstring capture1 = L"{bbbbbbbb-0000-0000-0000-000000000001}";
-    // 1: renamed by the user on the recording side; playback endpoint disabled in the Sound
-    // settings, so that neither its endpoint nor its wave device is listed.
-    installFirstDriver();
-    registry.setString(TestRegistry::propertiesPath(L"Capture", capture1), kStoreValue.description, L"My Mic");
-    for (FakeEndpoint& e : endpoints.endpoints)
-        if (e.id.find(capture1) != std::wstring::npos) e.name = L"My Mic (Halvane Virtual Vesso)";
-    for (FakeWaveDevice& w : devices.waveIn)
-        if (w.name.find(L"VESSO Output") == 0) w.name = L"My Mic (Halvane Virtual Vesso)";
-    registry.setDword(TestRegistry::directionPath(L"Render") + L"\\" + render1, L"DeviceState", 2);
-    setEndpointState(endpoints, render1, DEVICE_STATE_DISABLED);
-    removeWave(devices.waveOut, L"VESSO Input (Halvane Virtual Vesso)");
-    // 2 to 5: device nodes Windows did not start, and no control device.
-    PlantedDeviceNode disabled(L"HalvaneVSOAWDM", 22), unsigned_(L"HalvaneVSOBWDM", 52);
-    PlantedDeviceNode failed(L"Halvane101WDMVessoC", 10), restart(L"Halvane102WDMVessoD", 14);
-    // 6 and 7: an older and a newer driver.
-    devices.addDriver(DRIVER_CATALOG[5].interfaceGuid, 0x01000304);
-    devices.addDriver(DRIVER_CATALOG[6].interfaceGuid, 0x01000306);
-    // 8: installed twice.
-    const DriverCatalogEntry& tondrel = DRIVER_CATALOG[7];
-    for (int number : {8, 18})
-        install(tondrel, number, kDrivers + L"halvane_tdnoda64_win10.sys,-101", kDrivers + L"halvane_tdnoda64_win10.sys,-100");
-    PlantedDeviceNode first(L"HalvaneTDNODA", 0), second(L"HalvaneTDNODA", 0);
-    // 9: a kernel-streaming interface, but no control device.
-    devices.ks.addInterface(L"\\\\?\\root#media#0009#{6994ad04-93ef-11d0-a3cc-00a0c9223196}\\wave",
-                            L"Tondrel Aux noda", "HalvaneTDAUXNODA", true, true);
-    // 10: the playback icon changed by the user, the recording endpoint not present.
-    const DriverCatalogEntry& noda3 = DRIVER_CATALOG[9];
-    install(noda3, 10, kDrivers + L"halvane_tdnoda364_win10.sys,-101", L"C:\\Users\\me\\guitar.ico");
-    registry.setDword(TestRegistry::directionPath(L"Capture") + L"\\{bbbbbbbb-0000-0000-0000-000000000010}",
-                      L"DeviceState", 0x10000004);
-    setEndpointState(endpoints, L"{bbbbbbbb-0000-0000-0000-000000000010}", DEVICE_STATE_NOTPRESENT);
-    removeWave(devices.waveIn, L"Tondrel NODA3 Output (Halvane Tondrel NODA3)");
-    // The checker's own file changed since it was stamped.
-    initValue = -4;
+    plantEveryCause();
 
     const int32_t total = run();
     EXPECT_TRUE(matchesGolden(text(), "every_cause.txt"));
@@ -365,6 +374,32 @@ TEST_F(KsReportTest, EveryCauseFromWhatWindowsKeeps) {
                                      .find("\"present\": true,\n                \"problemCode\": 22,\n                "
                                            "\"status\": null,\n                \"flags\": [\n                  "
                                            "\"disabled\"\n                ]"));
+}
+
+// The fixes of that world, made for real in the prefix: the renamed endpoint's name is put back
+// into its entry alone; Wine's class installer refuses the two device nodes, which the fix
+// lines and What To Do tell in Windows' words; the test after them carries them, and the
+// restart is only said, never made.
+TEST_F(KsReportTest, TheFixesOfEveryCauseAndTheTestAgain) {
+    plantEveryCause();
+    static FixList fixes;
+    run(nullptr, &fixes);
+    EXPECT_TRUE(fixes.restartNeeded);
+    applyFixes(true, &fixes);
+    run(&fixes);
+    std::wstring told;
+    for (const std::wstring& line : logLines(log))
+        if (line.compare(0, 4, L"FIX ") == 0) told += line + L"\r\n";
+    const std::wstring advice(whatToDo.text, whatToDo.length);
+    const size_t section = advice.find(L"FIXES MADE");
+    EXPECT_TRUE(matchesGolden(told + advice.substr(section, advice.find(L"-----", section) - section),
+                              "every_cause_fixes.txt"));
+    saveScenario("every_cause_fixed", json, text());
+    wchar_t name[REGISTRY_STRING_SIZE] = L"";
+    readRegistryString((TestRegistry::propertiesPath(L"Capture", L"{bbbbbbbb-0000-0000-0000-000000000001}")).c_str(),
+                       kStoreValue.description, name);
+    EXPECT_STREQ(L"VESSO Output", name);
+    EXPECT_NE(std::string::npos, document().find("\"restartNeeded\": true"));
 }
 
 // Windows Audio stopped and its endpoint builder disabled: the first driver's wave devices and

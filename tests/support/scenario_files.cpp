@@ -14,11 +14,12 @@ void saveScenario(const std::string& name, const JsonRuns& runs, const std::wstr
     EXPECT_EQ(0, writeReportFile((json + L".txt").c_str(), text.c_str())) << name;
 }
 
-int32_t runAndRender(const RunContext& context, LogBuffer* log, JsonRuns* json, LogBuffer* whatToDo) {
+int32_t runAndRender(const RunContext& context, LogBuffer* log, JsonRuns* json, LogBuffer* whatToDo, FixList* plan) {
     RunResults results;
     const int32_t total = runTest(context, &results);
     const RunReports reports = {log, json, whatToDo};
     renderRun(results, reports);
+    if (plan) planFixes(results.drivers, results.services, context.os->osClass, context.is64BitWindows, plan);
     return total;
 }
 
