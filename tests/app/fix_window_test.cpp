@@ -7,6 +7,7 @@
 #include "app/restart_windows.h"
 #include "checker_remote/checker_remote.h"
 #include "support/golden.h"
+#include "support/planted_evidence.h"
 #include "support/saved_table.h"
 
 namespace {
@@ -32,8 +33,8 @@ BOOL WINAPI startCopy(SHELLEXECUTEINFOW* info) {
         return FALSE;
     }
     if (s.answer == Started::NO_PROCESS) return TRUE;
-    // The real checker with those switches, as Windows would start it after the user's Yes.
-    std::wstring line = L"\"" + fromUtf8(checkerExePath()) + L"\" " + s.parameters;
+    // That program with those switches, as Windows would start it after the user's Yes.
+    std::wstring line = L"\"" + s.file + L"\" " + s.parameters;
     STARTUPINFOW startup = {sizeof(startup)};
     PROCESS_INFORMATION process;
     if (!CreateProcessW(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, info->lpDirectory, &startup, &process)) return FALSE;
@@ -41,8 +42,9 @@ BOOL WINAPI startCopy(SHELLEXECUTEINFOW* info) {
     info->hProcess = process.hProcess;
     return TRUE;
 }
+std::wstring g_program;  // the checker the window runs as
 DWORD WINAPI modulePath(HMODULE, LPWSTR path, DWORD size) {
-    wcsncpy(path, L"C:\\Downloads\\HalvaneDevicesChecker.exe", size);
+    wcsncpy(path, g_program.c_str(), size);
     return DWORD(wcslen(path));
 }
 
@@ -50,6 +52,7 @@ class ElevatedFixesTest : public testing::Test {
 protected:
     void SetUp() override {
         g_started = Started();
+        g_program = fromUtf8(checkerExePath());
         g_elevationCalls.shellExecuteEx = startCopy;
         g_elevationCalls.getModuleFileName = modulePath;
         fixes.count = -1;
@@ -63,7 +66,7 @@ TEST_F(ElevatedFixesTest, TheCopyIsAskedForTheAgreedKindsOnlyAndAnswersThroughTh
     g_started.answer = Started::RUN_THE_CHECKER;
     EXPECT_EQ(ELEVATED_FIXES_DONE, fixElevated(NULL, 0x1f, 30000, &fixes, &error));
     EXPECT_EQ(L"runas", g_started.verb);
-    EXPECT_EQ(L"C:\\Downloads\\HalvaneDevicesChecker.exe", g_started.file);
+    EXPECT_EQ(g_program, g_started.file);
     wchar_t system[MAX_PATH];
     GetSystemDirectoryW(system, MAX_PATH);
     EXPECT_EQ(system, g_started.folder);
@@ -71,6 +74,28 @@ TEST_F(ElevatedFixesTest, TheCopyIsAskedForTheAgreedKindsOnlyAndAnswersThroughTh
     EXPECT_TRUE(std::regex_match(toUtf8(g_started.parameters), std::regex("-h -fix:1f:[0-9a-f]{16}")))
         << toUtf8(g_started.parameters);
     EXPECT_EQ(0, fixes.count);  // this machine has nothing to fix: the copy's own test says so
+}
+
+// The copy decides its targets from its own test (a checker on answering drivers whose audio
+// services are planted disabled) and makes only the kinds agreed to: none, then the services.
+TEST_F(ElevatedFixesTest, TheCopyFixesWhatItsOwnTestFindsAsFarAsAgreed) {
+    const std::wstring program = fromUtf8(programFolder() + "test_service.exe");
+    PlantedService builder(L"AudioEndpointBuilder", true, program), audio(L"AudioSrv", true, program);
+    ASSERT_TRUE(builder.created() && audio.created());
+    g_program = fromUtf8(programFolder() + "fix_checker.exe");
+    g_started.answer = Started::RUN_THE_CHECKER;
+    SetEnvironmentVariableW(L"HV_FIX_WORLD", L"services");
+    EXPECT_EQ(ELEVATED_FIXES_DONE, fixElevated(NULL, 0x2 /* the first row's device node */, 30000, &fixes, &error));
+    EXPECT_EQ(0, fixes.count);
+    EXPECT_EQ(DWORD(SERVICE_STOPPED), audio.state());
+    EXPECT_EQ(ELEVATED_FIXES_DONE, fixElevated(NULL, 0x1 /* the services */, 30000, &fixes, &error));
+    SetEnvironmentVariableW(L"HV_FIX_WORLD", NULL);
+    ASSERT_EQ(2, fixes.count);
+    EXPECT_EQ(std::wstring(L"AudioEndpointBuilder"), fixes.fixes[0].target);
+    EXPECT_EQ(std::wstring(L"AudioSrv"), fixes.fixes[1].target);
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(FIX_DONE, fixes.fixes[i].outcome) << i;
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), audio.state());
+    EXPECT_EQ(DWORD(SERVICE_AUTO_START), builder.startType());
 }
 
 TEST_F(ElevatedFixesTest, ACancelledPromptOrACopyThatNeverAnswersChangesNothingHere) {

@@ -1,5 +1,7 @@
 #include "support/check_world.h"
 
+#include "support/catalogued_devices.h"
+
 #include "support/fake_endpoints.h"
 #include "support/fake_world.h"
 #include "support/test_registry.h"
@@ -93,22 +95,10 @@ std::wstring widen(const char* text) {
 FakeKsFilter& installCataloguedDriver(FakeWorld& devices, FakeEndpoints& endpoints, TestRegistry& registry,
                                       const DriverCatalogEntry& row, int number, const std::wstring& recordingIcon,
                                       const std::wstring& playbackIcon) {
-    devices.addDriver(row.interfaceGuid, row.expectedVersion);
-    const std::wstring n = (number < 10 ? L"0" : L"") + std::to_wstring(number);
-    const std::wstring renderGuid = L"{aaaaaaaa-0000-0000-0000-0000000000" + n + L"}";
-    const std::wstring captureGuid = L"{bbbbbbbb-0000-0000-0000-0000000000" + n + L"}";
-    const std::wstring display = widen(row.displayName);
-    const std::wstring driverText = L"{1}.ROOT\\MEDIA\\00" + n + L":" + widen(row.driverHardwareId);
-    registry.addEndpoint(L"Render", renderGuid, widen(row.playbackPinName), display, driverText, playbackIcon);
-    registry.addEndpoint(L"Capture", captureGuid, widen(row.recordingPinName), display, driverText, recordingIcon);
-    const std::wstring playbackName = widen(row.playbackPinName) + L" (" + display + L")";
-    const std::wstring recordingName = widen(row.recordingPinName) + L" (" + display + L")";
-    devices.waveOut.push_back({playbackName, 2, false});
-    devices.waveIn.push_back({recordingName, 2, false});
-    endpoints.add(eRender, L"{0.0.0.00000000}." + renderGuid, playbackName, display);
-    endpoints.add(eCapture, L"{0.0.1.00000000}." + captureGuid, recordingName, display);
-    devices.ks.addInterface(L"\\\\?\\root#media#00" + n + L"#{6994ad04-93ef-11d0-a3cc-00a0c9223196}\\wave",
-                            widen(row.ksName), row.driverHardwareId, true, true)
-        .friendlyName = display;
-    return devices.ks.filters.back();
+    const CataloguedDriver driver(row, number);
+    registry.addEndpoint(L"Render", driver.renderGuid, widen(row.playbackPinName), driver.display, driver.driverText,
+                         playbackIcon);
+    registry.addEndpoint(L"Capture", driver.captureGuid, widen(row.recordingPinName), driver.display, driver.driverText,
+                         recordingIcon);
+    return installCataloguedDevices(devices, endpoints, driver);
 }

@@ -35,12 +35,13 @@ PlantedDeviceNode::~PlantedDeviceNode() {
     SetupDiDestroyDeviceInfoList(set);
 }
 
-PlantedService::PlantedService(const wchar_t* name, bool disabled) : name_(name), created_(false) {
+PlantedService::PlantedService(const wchar_t* name, bool disabled, const std::wstring& program)
+    : name_(name), created_(false) {
     SC_HANDLE manager = OpenSCManagerW(NULL, NULL, SC_MANAGER_CREATE_SERVICE);
     if (!manager) return;
     SC_HANDLE service = CreateServiceW(manager, name, name, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
                                        disabled ? SERVICE_DISABLED : SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
-                                       L"C:\\windows\\system32\\notepad.exe", NULL, NULL, NULL, NULL, NULL);
+                                       program.c_str(), NULL, NULL, NULL, NULL, NULL);
     created_ = service != NULL;
     if (service) CloseServiceHandle(service);
     CloseServiceHandle(manager);
@@ -48,10 +49,45 @@ PlantedService::PlantedService(const wchar_t* name, bool disabled) : name_(name)
 
 PlantedService::~PlantedService() {
     SC_HANDLE manager = OpenSCManagerW(NULL, NULL, SC_MANAGER_CONNECT);
-    SC_HANDLE service = manager ? OpenServiceW(manager, name_.c_str(), DELETE) : NULL;
+    SC_HANDLE service = manager ? OpenServiceW(manager, name_.c_str(), DELETE | SERVICE_STOP | SERVICE_QUERY_STATUS) : NULL;
     if (service) {
+        SERVICE_STATUS status;
+        if (ControlService(service, SERVICE_CONTROL_STOP, &status))
+            for (int i = 0; i < 100 && QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED; ++i)
+                Sleep(20);
         DeleteService(service);
         CloseServiceHandle(service);
     }
     if (manager) CloseServiceHandle(manager);
+}
+
+namespace {
+// The service's status or configuration, read through a handle of query rights.
+template <typename Read>
+DWORD readService(const std::wstring& name, Read read) {
+    SC_HANDLE manager = OpenSCManagerW(NULL, NULL, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceW(manager, name.c_str(), SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG) : NULL;
+    const DWORD value = service ? read(service) : 0;
+    if (service) CloseServiceHandle(service);
+    if (manager) CloseServiceHandle(manager);
+    return value;
+}
+}  // namespace
+
+DWORD PlantedService::state() const {
+    return readService(name_, [](SC_HANDLE s) {
+        SERVICE_STATUS status = {};
+        return QueryServiceStatus(s, &status) ? status.dwCurrentState : 0;
+    });
+}
+
+DWORD PlantedService::startType() const {
+    return readService(name_, [](SC_HANDLE s) {
+        union {
+            QUERY_SERVICE_CONFIGW config;
+            BYTE bytes[8192];
+        } block;
+        DWORD needed = 0;
+        return QueryServiceConfigW(s, &block.config, sizeof(block), &needed) ? block.config.dwStartType : 0;
+    });
 }

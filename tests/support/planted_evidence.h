@@ -25,12 +25,18 @@ private:
 
 class PlantedService {
 public:
-    // Demand start (stopped), or disabled.
-    PlantedService(const wchar_t* name, bool disabled);
+    // Demand start (stopped), or disabled, around a program that is no service (it never runs)
+    // or around a real one (tests/gui/test_service.c), which the service manager starts; a
+    // running one is stopped before it goes.
+    PlantedService(const wchar_t* name, bool disabled,
+                   const std::wstring& program = L"C:\\windows\\system32\\notepad.exe");
     ~PlantedService();
     PlantedService(const PlantedService&) = delete;
     PlantedService& operator=(const PlantedService&) = delete;
     bool created() const { return created_; }
+    // Its state (SERVICE_RUNNING...) and start type (SERVICE_AUTO_START...), 0 when unknown.
+    DWORD state() const;
+    DWORD startType() const;
 
 private:
     std::wstring name_;
