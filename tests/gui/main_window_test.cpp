@@ -161,6 +161,7 @@ const wchar_t* const kMenu[] = {
     L"  item|80|&Save Report As...\tCtrl+S|unchecked",
     L"  item|81|&Copy Report|unchecked",
     L"  item|82|&What To Do\tF1|unchecked",
+    L"  item|86|&Fix Problems...\tCtrl+F|unchecked|grayed",
     L"  item|83|Open Sound Control &Panel|unchecked|grayed",
     L"  item|84|Open Device &Manager|unchecked|grayed",
     L"  item|85|Open Se&rvices|unchecked|grayed",
