@@ -122,12 +122,13 @@ TEST(FixesEndToEnd, AnIconBackInTheStoreAndNothingElseChanged) {
 }
 
 // A disabled device node: Wine's class installer takes the call and changes nothing, which the
-// fix line and the exit code (the errors left) tell, within the fix's deadline.
+// fix line and the exit code (the errors left) tell, within the fix's deadline. Another waits
+// for a restart, which a hidden run never offers: it ends by itself.
 TEST(FixesEndToEnd, ADisabledDeviceNodeWineDoesNotEnable) {
-    PlantedDeviceNode node(L"HalvaneVSOAWDM", 22);
+    PlantedDeviceNode node(L"HalvaneVSOAWDM", 22), restart(L"Halvane102WDMVessoD", 14);
     TempDirectory dir;
     const DWORD start = GetTickCount();
-    EXPECT_EQ(1, hiddenFix(dir, nullptr));
+    EXPECT_EQ(2, hiddenFix(dir, nullptr));
     EXPECT_LT(GetTickCount() - start, 35000u);
     EXPECT_EQ(std::vector<std::wstring>{L"FIX Enable the Halvane Vesso A device (" + node.instanceId() +
                                         L"): problem code 22 -> enabled: done, but the test after it still finds the "
