@@ -103,6 +103,12 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
          DRIVER_STATE_NOT_RUNNING, 1, CAUSE_SIGNATURE_NOT_VERIFIED, {}, 52, L"", none},
         {"failed start", 0, [](CheckWorld&, Evidence& e) { e.node(L"ROOT\\MEDIA\\0000", true, 10); },
          DRIVER_STATE_NOT_RUNNING, 1, CAUSE_DRIVER_NOT_STARTED, {}, 10, L"", {FIX_RESTART_DEVICE}},
+        {"failed start, and an unsigned second device: only the first started again", 0,
+         [](CheckWorld&, Evidence& e) {
+             e.node(L"ROOT\\MEDIA\\0000", true, 10);
+             e.node(L"ROOT\\MEDIA\\0001", true, 52);
+         },
+         DRIVER_STATE_NOT_RUNNING, 1, CAUSE_DRIVER_NOT_STARTED, {}, 10, L"", {FIX_RESTART_DEVICE}},
         {"restart needed", 0, [](CheckWorld&, Evidence& e) { e.node(L"ROOT\\MEDIA\\0000", true, 14); },
          DRIVER_STATE_NOT_RUNNING, 1, CAUSE_RESTART_NEEDED, {}, 14, L"", none, true},
         {"only left-overs stay not installed", 0,
@@ -200,6 +206,14 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
          },
          DRIVER_STATE_CHECKED, 1, CAUSE_ICON_CHANGED_BY_USER, {CAUSE_ICON_CHANGED_BY_USER}, 0, L"VESSO\\pin_in.ico",
          {FIX_RESTORE_ICON}},
+        {"icon changed, no driver's file beside the other side's icon", kRight,
+         [&](CheckWorld& w, Evidence& e) {
+             installVesso(w);
+             wcscpy(find(w, KIND_WDM, false)->iconPath, L"C:\\icons\\mine.ico");
+             e.entry(DIRECTION_PLAYBACK, kPlayGuid, 1, L"VESSO Input", L"C:\\icons\\mine.ico");
+             e.entry(DIRECTION_RECORDING, kRecGuid, 1, L"VESSO Output", L"C:\\nowhere\\VESSO\\pin_out.ico");
+         },
+         DRIVER_STATE_CHECKED, 1, CAUSE_ICON_CHANGED_BY_USER, {CAUSE_ICON_CHANGED_BY_USER}, 0, L"VESSO\\pin_in.ico"},
         {"listed without a version, its device present", 0,
          [](CheckWorld& w, Evidence& e) {
              installVesso(w);
