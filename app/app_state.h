@@ -72,6 +72,7 @@ struct AppState {
     FixList fixPlan;
     FixList fixesMade;
     bool elevated;  // the last run had an administrator's full rights
+    uint32_t placesOffered;  // the Windows places (WindowsPlace bits) the last run's steps name
     bool fixing;
     bool hiddenFixesMade;  // "-fix": once, after the first run
 };

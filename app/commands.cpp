@@ -43,9 +43,13 @@ void handleCommand(HWND window, int command) {
         showAbout(window);
         break;
     default:
-        // The Windows places and the device list commands; any other identifier is ignored.
-        if (placeOfCommand(command) != PLACE_NONE) openWindowsPlace(window, placeOfCommand(command));
-        else if (isDeviceListCommand(command)) handleDeviceListCommand(window, command);
+        // The Windows places (only those the last run's steps name, whose items are enabled) and
+        // the device list commands; any other identifier is ignored.
+        if (placeOfCommand(command) != PLACE_NONE) {
+            if (g_app.placesOffered & placeOfCommand(command)) openWindowsPlace(window, placeOfCommand(command));
+        } else if (isDeviceListCommand(command)) {
+            handleDeviceListCommand(window, command);
+        }
         break;
     }
 }

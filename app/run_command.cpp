@@ -39,7 +39,8 @@ void showRun(HWND window, const RunResults& results) {
     renderRun(results, reports);
     refreshLogView(&g_app.log, g_app.logView);
     refreshWhatToDo(window, results.errorTotal, results.integrity.cause != CAUSE_NONE);
-    offerWindowsPlaces(GetMenu(window), windowsPlacesOf(results));
+    g_app.placesOffered = windowsPlacesOf(results);
+    offerWindowsPlaces(GetMenu(window), g_app.placesOffered);
     planFixes(results.drivers, results.services, g_app.os.osClass, g_app.is64BitWindows, &g_app.fixPlan);
     g_app.elevated = results.machine.elevated != 0;
     offerFixes(GetMenu(window), g_app.fixPlan);

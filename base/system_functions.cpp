@@ -49,6 +49,9 @@ void lookUpCore() {
     find(&F::timeBeginPeriod, winmm, "timeBeginPeriod");
     find(&F::timeEndPeriod, winmm, "timeEndPeriod");
     find(&F::setupDiGetDevicePropertyW, loadSystemLibrary(L"setupapi.dll"), "SetupDiGetDevicePropertyW");
+    // The theme code loads it by its bare name while painting a scroll bar, past the limit set
+    // above (seen under Wine): the system's copy, loaded first, is the one it then gets.
+    loadSystemLibrary(L"msimg32.dll");
 }
 
 void lookUpTrust() {

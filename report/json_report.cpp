@@ -301,9 +301,9 @@ void writeDeviceNodes(JsonWriter& json, const RowEvidence& e) {
         json.beginObject();
         json.text("instanceId", n.instanceId, DEVICE_NODE_ID_SIZE);
         json.boolean("present", (n.known & NODE_PRESENT) != 0);
-        if (n.known & NODE_PROBLEM_KNOWN) json.number("problemCode", long(n.problemCode));
+        if (n.known & NODE_PROBLEM_KNOWN) json.unsignedNumber("problemCode", n.problemCode);
         else json.null("problemCode");
-        if (n.known & NODE_STATUS_KNOWN) json.number("status", long(n.status));
+        if (n.known & NODE_STATUS_KNOWN) json.unsignedNumber("status", n.status);
         else json.null("status");
         // What the problem code and status say, in words a fleet tool can filter on.
         const bool problem = (n.known & NODE_PROBLEM_KNOWN) != 0;
@@ -333,7 +333,7 @@ void writeEndpointEntries(JsonWriter& json, const RowEvidence& e) {
         const char* state = deviceStateName(w);
         if (state) json.ascii("state", state);
         else json.null("state");
-        if (w.known & ENTRY_STATE_KNOWN) json.number("deviceState", long(w.deviceState));
+        if (w.known & ENTRY_STATE_KNOWN) json.unsignedNumber("deviceState", w.deviceState);
         else json.null("deviceState");
         json.text("name", (w.known & ENTRY_HAS_NAME) ? w.name : NULL, ENTRY_NAME_SIZE);
         json.text("icon", (w.known & ENTRY_HAS_ICON) ? w.icon : NULL, ICON_PATH_SIZE);

@@ -25,6 +25,6 @@ mv "$out/hidden start.JSON" "$out/hidden_start.json" 2>/dev/null
 mv "$out/hidden start.exit" "$out/hidden_start.exit"
 
 exec /usr/bin/python3 "$source/tests/report/check_json_reports.py" "$source/report/checker-report.schema.json" "$out" \
-  empty_machine left_overs every_message every_cause every_cause_fixed audio_services_down two_drivers_installed two_drivers_and_a_silent_filter \
+  empty_machine left_overs every_message every_cause every_cause_fixed large_numbers audio_services_down two_drivers_installed two_drivers_and_a_silent_filter \
   filter_not_responding_-1 filter_not_responding_256 filter_refusing_-1 \
   many_store_entries hostile_store save_as_json hidden_start

@@ -402,6 +402,19 @@ TEST_F(KsReportTest, TheFixesOfEveryCauseAndTheTestAgain) {
     EXPECT_NE(std::string::npos, document().find("\"restartNeeded\": true"));
 }
 
+// Values of 2^31 and above as Windows gives them (a problem code, a DeviceState of 0xFFFFFFFF):
+// written unsigned, as the schema takes them.
+TEST_F(KsReportTest, NumbersOfThirtyTwoBitsStayUnsigned) {
+    installFirstDriver();
+    registry.setDword(TestRegistry::directionPath(L"Render") + L"\\{aaaaaaaa-0000-0000-0000-000000000001}",
+                      L"DeviceState", 0xFFFFFFFF);
+    nodes.emplace_back(new PlantedDeviceNode(L"HalvaneVSOAWDM", 0xFFFFFFFF));
+    run();
+    saveScenario("large_numbers", json, text());
+    for (const char* number : {"\"problemCode\": 4294967295,", "\"deviceState\": 4294967295,"})
+        EXPECT_NE(std::string::npos, document().find(number)) << number;
+}
+
 // Windows Audio stopped and its endpoint builder disabled: the first driver's wave devices and
 // endpoints are gone, its filters are not.
 TEST_F(KsReportTest, TheAudioServicesDown) {
