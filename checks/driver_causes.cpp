@@ -38,38 +38,27 @@ void expectNarrow(Diagnosis* why, const char* text) {
 
 // What a device node Windows did not start says.
 void fromNode(Diagnosis* why, const DeviceNodeRecord& node) {
-    Cause cause = CAUSE_DRIVER_NOT_STARTED;
-    if (node.problemCode == PROBLEM_DISABLED) cause = CAUSE_DRIVER_DISABLED;
-    else if (node.problemCode == PROBLEM_UNSIGNED_DRIVER) cause = CAUSE_SIGNATURE_NOT_VERIFIED;
-    else if (node.problemCode == PROBLEM_NEED_RESTART || node.problemCode == 0) cause = CAUSE_RESTART_NEEDED;
-    set(why, cause, EVIDENCE_DEVICE_NODE, node.problemCode);
+    set(why, causeOfNode(node), EVIDENCE_DEVICE_NODE, node.problemCode);
     why->node = &node;
 }
 
-bool sideOf(const WatchedEntry& e, Direction side) { return e.direction == side; }
-
 // The endpoint entries of a side explain a missing device only when none of them is active:
-// the most telling state of the others, a user's choice (disabled) first.
+// the most telling state of the others, a user's choice (disabled) first, as the pass summed
+// them up over every entry of the side.
 bool fromEndpointState(Diagnosis* why, const RowEvidence& evidence, Direction side) {
+    const EntrySummary* summary = evidence.sides[side == DIRECTION_RECORDING ? 1 : 0];
+    if (!summary || summary->active > 0 || !summary->decided) return false;
     static const struct {
         uint32_t state;
         Cause cause;
     } kStates[] = {{STORED_STATE_DISABLED, CAUSE_ENDPOINT_DISABLED},
                    {STORED_STATE_UNPLUGGED, CAUSE_ENDPOINT_UNPLUGGED},
                    {STORED_STATE_NOT_PRESENT, CAUSE_ENDPOINT_NOT_PRESENT}};
-    for (int32_t i = 0; i < evidence.entryCount; ++i) {
-        const WatchedEntry& e = *evidence.entries[i];
-        if (sideOf(e, side) && (e.known & ENTRY_STATE_KNOWN) && (e.deviceState & 0xF) == STORED_STATE_ACTIVE)
-            return false;
-    }
     for (const auto& s : kStates) {
-        for (int32_t i = 0; i < evidence.entryCount; ++i) {
-            const WatchedEntry& e = *evidence.entries[i];
-            if (!sideOf(e, side) || !(e.known & ENTRY_STATE_KNOWN) || (e.deviceState & 0xF) != s.state) continue;
-            set(why, s.cause, EVIDENCE_ENDPOINT_STATE, e.deviceState);
-            why->entry = &e;
-            return true;
-        }
+        if (storedState(summary->deciding) != s.state) continue;
+        set(why, s.cause, EVIDENCE_ENDPOINT_STATE, summary->deciding.deviceState);
+        why->entry = &summary->deciding;
+        return true;
     }
     return false;
 }
@@ -92,9 +81,9 @@ bool fromServices(Diagnosis* why, const DeviceInventory& inventory, DeviceSource
 // The store entry a device was completed from: the one of its side named as its endpoint GUID.
 const WatchedEntry* entryOf(const RowEvidence& evidence, const Finding& f) {
     if (!f.device || !f.device->mmDeviceGuid[0]) return NULL;
-    for (int32_t i = 0; i < evidence.entryCount; ++i) {
+    for (int32_t i = 0; i < evidence.keptEntries; ++i) {
         const WatchedEntry* e = evidence.entries[i];
-        if (sideOf(*e, f.side) && equalIgnoringAsciiCase(e->endpointGuid, f.device->mmDeviceGuid)) return e;
+        if (e->direction == f.side && equalIgnoringAsciiCase(e->endpointGuid, f.device->mmDeviceGuid)) return e;
     }
     return NULL;
 }
@@ -124,7 +113,7 @@ void decideFinding(const DriverCatalogEntry& row, const CheckContext& context, c
         return;
     case FINDING_NOT_LISTED:
     case FINDING_CAPTURE_ONLY_INTERFACE:
-        if (const DeviceNodeRecord* node = firstProblemNode(evidence, true)) return fromNode(why, *node);
+        if (evidence.deciding) return fromNode(why, *evidence.deciding);
         if (f->kind == FINDING_CAPTURE_ONLY_INTERFACE || f->source == KIND_KS || legacy) return;
         if (inventory.evidence.gathered && fromServices(why, inventory, f->source)) return;
         fromEndpointState(why, evidence, f->side);
@@ -164,17 +153,30 @@ void decideFinding(const DriverCatalogEntry& row, const CheckContext& context, c
 void gatherRowEvidence(const DriverCatalogEntry& row, const DeviceInventory& inventory, RowEvidence* evidence) {
     ZeroMemory(evidence, sizeof(*evidence));
     const PassEvidence& pass = inventory.evidence;
-    evidence->gathered = pass.gathered;
+    evidence->gathered = pass.gathered != 0;
+    for (int32_t index = 0; index < inventory.watched.count; ++index) {
+        if (!carries(inventory, index, row.driverHardwareId)) continue;
+        if (index < NODE_SUMMARY_IDS) {
+            const NodeSummary& nodes = pass.nodes.ids[index];
+            evidence->nodeCount += nodes.nodes;
+            evidence->presentNodes += nodes.present;
+            if (nodes.decided && !evidence->deciding) evidence->deciding = &nodes.deciding;
+        }
+        if (index < ENTRY_SUMMARY_IDS)
+            for (int side = 0; side < 2; ++side) {
+                evidence->entryCount += pass.entries.ids[index][side].entries;
+                if (!evidence->sides[side]) evidence->sides[side] = &pass.entries.ids[index][side];
+            }
+    }
     for (int32_t i = 0; i < pass.nodes.count; ++i) {
         const DeviceNodeRecord& node = pass.nodes.nodes[i];
-        if (!carries(inventory, node.idIndex, row.driverHardwareId)) continue;
-        if (node.known & NODE_PRESENT) ++evidence->presentNodes;
-        if (evidence->nodeCount < ROW_EVIDENCE_CAPACITY) evidence->nodes[evidence->nodeCount++] = &node;
+        if (carries(inventory, node.idIndex, row.driverHardwareId) && evidence->keptNodes < ROW_EVIDENCE_CAPACITY)
+            evidence->nodes[evidence->keptNodes++] = &node;
     }
     for (int32_t i = 0; i < pass.entries.count; ++i) {
         const WatchedEntry& entry = pass.entries.entries[i];
-        if (carries(inventory, entry.idIndex, row.driverHardwareId) && evidence->entryCount < ROW_EVIDENCE_CAPACITY)
-            evidence->entries[evidence->entryCount++] = &entry;
+        if (carries(inventory, entry.idIndex, row.driverHardwareId) && evidence->keptEntries < ROW_EVIDENCE_CAPACITY)
+            evidence->entries[evidence->keptEntries++] = &entry;
     }
     const char* id = row.driverHardwareId;
     if (listHolds(inventory.ksInterfaces, KIND_KS, id)) evidence->listed |= LISTED_KS_INTERFACE;
@@ -184,15 +186,14 @@ void gatherRowEvidence(const DriverCatalogEntry& row, const DeviceInventory& inv
         evidence->listed |= LISTED_WAVE_DEVICE;
 }
 
-const DeviceNodeRecord* firstProblemNode(const RowEvidence& evidence, bool needRestartCounts) {
-    for (int32_t i = 0; i < evidence.nodeCount; ++i) {
-        const DeviceNodeRecord* node = evidence.nodes[i];
-        if (!(node->known & NODE_PRESENT)) continue;
-        if ((node->known & NODE_PROBLEM_KNOWN) && node->problemCode != 0) return node;
-        if (needRestartCounts && (node->known & NODE_STATUS_KNOWN) && (node->status & NODE_STATUS_NEED_RESTART))
-            return node;
+Cause causeOfNode(const DeviceNodeRecord& node) {
+    switch (nodeProblem(node)) {
+    case NODE_DISABLED: return CAUSE_DRIVER_DISABLED;
+    case NODE_UNSIGNED: return CAUSE_SIGNATURE_NOT_VERIFIED;
+    case NODE_WAITS_FOR_RESTART: return CAUSE_RESTART_NEEDED;
+    case NODE_NOT_STARTED: return CAUSE_DRIVER_NOT_STARTED;
+    default: return CAUSE_NONE;
     }
-    return NULL;
 }
 
 void decideCauses(const DriverCatalogEntry& row, const CheckContext& context, DriverResult* result) {
@@ -204,7 +205,7 @@ void decideCauses(const DriverCatalogEntry& row, const CheckContext& context, Dr
     ZeroMemory(why, sizeof(*why));
     if (result->errors == 0) return;  // fine, or not installed
     set(why, CAUSE_UNKNOWN, EVIDENCE_NONE);
-    const DeviceNodeRecord* node = firstProblemNode(evidence, true);
+    const DeviceNodeRecord* node = evidence.deciding;
     switch (result->state) {
     case DRIVER_STATE_NOT_RESPONDING:
         set(why, CAUSE_DRIVER_NOT_ANSWERING, EVIDENCE_NO_VERSION_ANSWER);
@@ -227,12 +228,14 @@ void decideCauses(const DriverCatalogEntry& row, const CheckContext& context, Dr
         else set(why, CAUSE_DRIVER_NOT_ANSWERING, EVIDENCE_LISTED, evidence.listed);
         return;
     default:
-        // A checked row: the first of its findings that the evidence explains.
+        // A checked row: the first of its findings that the evidence explains; where none is, a
+        // device of the driver that waits for a restart.
         for (int32_t i = 0; i < result->findingCount && i < DRIVER_FINDINGS_CAPACITY; ++i) {
             if (result->findings[i].why.cause == CAUSE_UNKNOWN) continue;
             *why = result->findings[i].why;
             return;
         }
+        if (node && nodeProblem(*node) == NODE_WAITS_FOR_RESTART) fromNode(why, *node);
         return;
     }
 }

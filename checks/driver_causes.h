@@ -13,9 +13,9 @@
 // its devices.
 void gatherRowEvidence(const DriverCatalogEntry& row, const DeviceInventory& inventory, RowEvidence* evidence);
 
-// The first present device node of the row that Windows did not start: one with a problem code,
-// or (with needRestartCounts) one waiting for a restart. Null when there is none.
-const DeviceNodeRecord* firstProblemNode(const RowEvidence& evidence, bool needRestartCounts);
+// The cause a device node's problem gives (CAUSE_NONE for a node that is fine): the one reading
+// that the row's line, its cause, the fixes and the JSON report all take.
+Cause causeOfNode(const DeviceNodeRecord& node);
 
 // Decides the cause of the row and of each of its findings; the row's state and findings are
 // final. A row that is fine keeps CAUSE_NONE.

@@ -227,7 +227,9 @@ int32_t checkDriver(const DriverCatalogEntry& row, const DriverVersionAnswer& an
     if (version == 0) {
         // No version is not yet "not installed": Windows may hold the driver's device without
         // running it, or list its devices while its control device is silent.
-        if (const DeviceNodeRecord* node = firstProblemNode(result->evidence, false)) {
+        // The node that decides the row's cause decides its line too.
+        const DeviceNodeRecord* node = result->evidence.deciding;
+        if (node && nodeHasProblemCode(*node)) {
             result->state = DRIVER_STATE_NOT_RUNNING;
             result->problemCode = node->problemCode;
             return finish(row, context, result, 1);

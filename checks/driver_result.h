@@ -110,15 +110,20 @@ struct Finding {
 // A checked driver has at most one capture-only finding and 6 + 3 + 6 per side.
 enum { DRIVER_FINDINGS_CAPACITY = 32 };
 
-// What Windows keeps of a row's devices: its device nodes and endpoint entries (pointers into
-// the inventory's evidence), and where its devices are listed.
-enum { ROW_EVIDENCE_CAPACITY = 8 };
+// What Windows keeps of a row's devices (pointers into the inventory's evidence): every node and
+// entry of the row counted, the node that decides, and for each side the entry that does; the
+// nodes and entries the pass kept, for the report and the fixes; where its devices are listed.
+enum { ROW_EVIDENCE_CAPACITY = 32 };
 struct RowEvidence {
-    int32_t gathered;  // 0: the pass read none (the lists were made by hand)
-    int32_t nodeCount;
-    int32_t presentNodes;  // all of them, also beyond the capacity
+    bool gathered;  // false: the pass read none (the lists were made by hand)
+    int32_t nodeCount;     // present or not, also those the pass did not keep
+    int32_t presentNodes;
+    const DeviceNodeRecord* deciding;  // its problem code, or its wait for a restart, decides; null
+    int32_t keptNodes;
     const DeviceNodeRecord* nodes[ROW_EVIDENCE_CAPACITY];
-    int32_t entryCount;
+    int32_t entryCount;    // both sides, also those the pass did not keep
+    const EntrySummary* sides[2];  // by Direction; null when the pass summed none up
+    int32_t keptEntries;
     const WatchedEntry* entries[ROW_EVIDENCE_CAPACITY];
     uint32_t listed;  // LISTED_ bits
 };

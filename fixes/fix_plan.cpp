@@ -43,33 +43,26 @@ void planService(const wchar_t* name, AudioServiceState state, FixList* plan) {
     if (FixRecord* fix = add(plan, FIX_START_SERVICE, -1, name)) fix->serviceBefore = fix->serviceAfter = state;
 }
 
-bool present(const DeviceNodeRecord& node) { return (node.known & NODE_PRESENT) != 0; }
-uint32_t problemOf(const DeviceNodeRecord& node) { return (node.known & NODE_PROBLEM_KNOWN) ? node.problemCode : 0; }
-bool waitsForRestart(const DeviceNodeRecord& node) {
-    return problemOf(node) == PROBLEM_NEED_RESTART ||
-           ((node.known & NODE_STATUS_KNOWN) && (node.status & NODE_STATUS_NEED_RESTART));
-}
-
 // The row's present nodes a cause's fix changes: the disabled ones are enabled; those whose
-// driver did not start (any other problem than a signature or a restart) or that do not answer
-// (no problem at all) are started again.
+// driver did not start, or (no problem code) that do not answer, are started again. Every kept
+// node of the row, and the one that decides it.
 void planNodes(int32_t row, const DriverResult& driver, FixList* plan) {
     const bool disabled = hasCause(driver, CAUSE_DRIVER_DISABLED);
     const bool notStarted = hasCause(driver, CAUSE_DRIVER_NOT_STARTED);
     const bool notAnswering = hasCause(driver, CAUSE_DRIVER_NOT_ANSWERING);
+    const RowEvidence& e = driver.evidence;
     int32_t planned = 0;
-    for (int32_t i = 0; i < driver.evidence.nodeCount && i < ROW_EVIDENCE_CAPACITY; ++i) {
-        const DeviceNodeRecord& node = *driver.evidence.nodes[i];
-        if (!present(node) || waitsForRestart(node) || planned >= FIX_NODES_PER_ROW) continue;
-        const uint32_t problem = problemOf(node);
+    for (int32_t i = -1; i < e.keptNodes && i < ROW_EVIDENCE_CAPACITY && planned < FIX_NODES_PER_ROW; ++i) {
+        const DeviceNodeRecord* node = i < 0 ? e.deciding : e.nodes[i];
+        if (!node || !(node->known & NODE_PRESENT)) continue;
+        const NodeProblem problem = nodeProblem(*node);
         FixAction action;
-        if (disabled && problem == PROBLEM_DISABLED) action = FIX_ENABLE_DEVICE;
-        else if (notStarted && problem != 0 && problem != PROBLEM_DISABLED && problem != PROBLEM_UNSIGNED_DRIVER)
+        if (disabled && problem == NODE_DISABLED) action = FIX_ENABLE_DEVICE;
+        else if ((notStarted && problem == NODE_NOT_STARTED) || (notAnswering && problem == NODE_FINE))
             action = FIX_RESTART_DEVICE;
-        else if (notAnswering && problem == 0) action = FIX_RESTART_DEVICE;
         else continue;
-        if (FixRecord* fix = add(plan, action, row, node.instanceId)) {
-            fix->problemCode = problem;
+        if (FixRecord* fix = add(plan, action, row, node->instanceId)) {
+            fix->problemCode = nodeHasProblemCode(*node) ? node->problemCode : 0;
             ++planned;
         }
     }
@@ -120,7 +113,7 @@ bool findDriverIcon(int32_t row, Direction side, const wchar_t* tail, const RowE
     const wchar_t* otherTail = side == DIRECTION_RECORDING ? entry.playbackIcon : entry.recordingIcon;
     if (!otherTail) return false;
     const size_t otherLength = wcslen(otherTail);
-    for (int32_t i = 0; i < evidence.entryCount && i < ROW_EVIDENCE_CAPACITY; ++i) {
+    for (int32_t i = 0; i < evidence.keptEntries && i < ROW_EVIDENCE_CAPACITY; ++i) {
         const WatchedEntry& other = *evidence.entries[i];
         if (other.direction == side || !(other.known & ENTRY_HAS_ICON) || !iconPathEndsWith(other.icon, otherTail))
             continue;

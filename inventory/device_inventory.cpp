@@ -53,7 +53,9 @@ void completeEndpoint(void* context, DeviceRecord* record, Direction direction) 
 // completed from (read now if none needed it).
 void addWatchedEntriesOfSide(DeviceInventory* inventory, Completion* completion) {
     if (inventory->watched.count <= 0) return;
-    addWatchedEntries(completion->endpointStore(), completion->direction, inventory->watched,
+    const RecordList& devices =
+        completion->direction == DIRECTION_RECORDING ? inventory->inputDevices : inventory->outputDevices;
+    addWatchedEntries(completion->endpointStore(), completion->direction, inventory->watched, devices,
                       &inventory->evidence.entries);
 }
 

@@ -24,13 +24,14 @@ bool restartNeededBy(const RunResults& r) {
 }
 
 const DeviceNodeRecord* nodeOf(const RowEvidence& evidence, const wchar_t* instanceId) {
-    for (int32_t i = 0; i < evidence.nodeCount && i < ROW_EVIDENCE_CAPACITY; ++i)
+    if (evidence.deciding && equalIgnoringAsciiCase(evidence.deciding->instanceId, instanceId)) return evidence.deciding;
+    for (int32_t i = 0; i < evidence.keptNodes && i < ROW_EVIDENCE_CAPACITY; ++i)
         if (equalIgnoringAsciiCase(evidence.nodes[i]->instanceId, instanceId)) return evidence.nodes[i];
     return NULL;
 }
 
 const WatchedEntry* entryOf(const RowEvidence& evidence, const FixRecord& fix) {
-    for (int32_t i = 0; i < evidence.entryCount && i < ROW_EVIDENCE_CAPACITY; ++i)
+    for (int32_t i = 0; i < evidence.keptEntries && i < ROW_EVIDENCE_CAPACITY; ++i)
         if (evidence.entries[i]->direction == fix.side && equalIgnoringAsciiCase(evidence.entries[i]->endpointGuid, fix.target))
             return evidence.entries[i];
     return NULL;
@@ -50,8 +51,8 @@ FixConfirmation confirm(const FixRecord& fix, const RunResults& r) {
     case FIX_ENABLE_DEVICE:
     case FIX_RESTART_DEVICE: {
         const DeviceNodeRecord* node = row ? nodeOf(row->evidence, fix.target) : NULL;
-        const bool problem = node && (node->known & NODE_PROBLEM_KNOWN) && node->problemCode != 0;
-        gone = node && !problem && row->state != DRIVER_STATE_NOT_ANSWERING && row->state != DRIVER_STATE_NOT_RESPONDING;
+        gone = node && nodeProblem(*node) == NODE_FINE && row->state != DRIVER_STATE_NOT_ANSWERING &&
+               row->state != DRIVER_STATE_NOT_RESPONDING;
         break;
     }
     default: {

@@ -9,6 +9,7 @@
 #include "base/owners.h"
 #include "base/product.h"
 #include "base/text.h"
+#include "checks/driver_causes.h"
 #include "inventory/device_inventory.h"
 #include "report/descriptors.h"
 #include "report/text_report.h"
@@ -294,38 +295,36 @@ void writeDiagnosis(JsonWriter& json, const Diagnosis& why, const DriverResult* 
     json.endArray();
 }
 
+void writeDeviceNode(JsonWriter& json, const DeviceNodeRecord& n, bool deciding) {
+    json.beginObject();
+    json.text("instanceId", n.instanceId, DEVICE_NODE_ID_SIZE);
+    json.boolean("present", (n.known & NODE_PRESENT) != 0);
+    if (n.known & NODE_PROBLEM_KNOWN) json.unsignedNumber("problemCode", n.problemCode);
+    else json.null("problemCode");
+    if (n.known & NODE_STATUS_KNOWN) json.unsignedNumber("status", n.status);
+    else json.null("status");
+    // The one reading of its problem that the row's line and cause take too.
+    json.ascii("cause", causeDescriptor(causeOfNode(n)).jsonName);
+    json.boolean("deciding", deciding);
+    json.endObject();
+}
+
+// The row's nodes the pass kept, and the one that decides where it was not kept.
 void writeDeviceNodes(JsonWriter& json, const RowEvidence& e) {
     json.beginArray("deviceNodes");
-    for (int32_t i = 0; i < e.nodeCount && i < ROW_EVIDENCE_CAPACITY; ++i) {
-        const DeviceNodeRecord& n = *e.nodes[i];
-        json.beginObject();
-        json.text("instanceId", n.instanceId, DEVICE_NODE_ID_SIZE);
-        json.boolean("present", (n.known & NODE_PRESENT) != 0);
-        if (n.known & NODE_PROBLEM_KNOWN) json.unsignedNumber("problemCode", n.problemCode);
-        else json.null("problemCode");
-        if (n.known & NODE_STATUS_KNOWN) json.unsignedNumber("status", n.status);
-        else json.null("status");
-        // What the problem code and status say, in words a fleet tool can filter on.
-        const bool problem = (n.known & NODE_PROBLEM_KNOWN) != 0;
-        json.beginArray("flags");
-        if (problem && n.problemCode == PROBLEM_DISABLED) json.ascii(NULL, "disabled");
-        if (problem && n.problemCode == PROBLEM_FAILED_START) json.ascii(NULL, "failedStart");
-        if (problem && (n.problemCode == PROBLEM_NOT_CONFIGURED || n.problemCode == PROBLEM_REINSTALL ||
-                        n.problemCode == PROBLEM_FAILED_INSTALL))
-            json.ascii(NULL, "noDriver");
-        if (problem && n.problemCode == PROBLEM_UNSIGNED_DRIVER) json.ascii(NULL, "signatureNotVerified");
-        if ((problem && n.problemCode == PROBLEM_NEED_RESTART) ||
-            ((n.known & NODE_STATUS_KNOWN) && (n.status & NODE_STATUS_NEED_RESTART)))
-            json.ascii(NULL, "restartNeeded");
-        json.endArray();
-        json.endObject();
+    bool decidingWritten = false;
+    for (int32_t i = 0; i < e.keptNodes && i < ROW_EVIDENCE_CAPACITY; ++i) {
+        const bool deciding = e.deciding && wcscmp(e.nodes[i]->instanceId, e.deciding->instanceId) == 0;
+        decidingWritten = decidingWritten || deciding;
+        writeDeviceNode(json, *e.nodes[i], deciding);
     }
+    if (e.deciding && !decidingWritten) writeDeviceNode(json, *e.deciding, true);
     json.endArray();
 }
 
 void writeEndpointEntries(JsonWriter& json, const RowEvidence& e) {
     json.beginArray("endpoints");
-    for (int32_t i = 0; i < e.entryCount && i < ROW_EVIDENCE_CAPACITY; ++i) {
+    for (int32_t i = 0; i < e.keptEntries && i < ROW_EVIDENCE_CAPACITY; ++i) {
         const WatchedEntry& w = *e.entries[i];
         json.beginObject();
         json.ascii("side", sideName(w.direction));
@@ -345,8 +344,10 @@ void writeEndpointEntries(JsonWriter& json, const RowEvidence& e) {
 // What Windows keeps of a row's devices.
 void writeEvidence(JsonWriter& json, const RowEvidence& e) {
     json.beginObject("evidence");
-    json.boolean("gathered", e.gathered != 0);
+    json.boolean("gathered", e.gathered);
+    json.number("deviceNodeCount", long(e.nodeCount));
     json.number("presentDeviceNodes", long(e.presentNodes));
+    json.number("endpointCount", long(e.entryCount));
     writeDeviceNodes(json, e);
     writeEndpointEntries(json, e);
     json.beginArray("listedIn");

@@ -84,11 +84,21 @@ bool listed(const DeviceNodeList& list, int32_t count, const wchar_t* instanceId
     return false;
 }
 
+// The node decides its hardware ID's summary when none has yet, or when it has a problem code
+// and the one deciding only waits for a restart.
+void sumUp(const DeviceNodeRecord& node, NodeSummary* summary) {
+    ++summary->present;
+    const bool problem = nodeHasProblemCode(node);
+    if (!problem && nodeProblem(node) != NODE_WAITS_FOR_RESTART) return;
+    if (summary->decided && (nodeHasProblemCode(summary->deciding) || !problem)) return;
+    summary->deciding = node;
+    summary->decided = true;
+}
+
 // Walks one set of nodes (the present ones, or all of them) and appends those that carry a
-// watched hardware ID and are not in `skip`; the state is read of present ones only. Returns how
-// many nodes of the set carry one.
-int32_t walk(const DeviceNodeApi& api, bool present, const HardwareIdSet& ids, const DeviceNodeList* skip,
-             DeviceNodeList* list) {
+// watched hardware ID; the state is read of present ones only, each of which takes part in its
+// ID's summary, kept or not. Returns how many nodes of the set carry one.
+int32_t walk(const DeviceNodeApi& api, bool present, const HardwareIdSet& ids, DeviceNodeList* list) {
     DeviceInfoSet set(api.getClassDevsW(NULL, NULL, NULL, DIGCF_ALLCLASSES | DWORD(present ? DIGCF_PRESENT : 0)),
                       api.destroyDeviceInfoList);
     if (!set.valid()) return 0;
@@ -100,17 +110,21 @@ int32_t walk(const DeviceNodeApi& api, bool present, const HardwareIdSet& ids, c
         if (!api.enumDeviceInfo(set.get(), i, &device)) break;
         const int32_t index = matchHardwareIds(api, set.get(), &device, ids);
         if (index < 0) continue;
-        wchar_t instanceId[DEVICE_NODE_ID_SIZE];
-        if (!api.getDeviceInstanceIdW(set.get(), &device, instanceId, DEVICE_NODE_ID_SIZE, NULL)) continue;
-        instanceId[DEVICE_NODE_ID_SIZE - 1] = 0;
-        ++matches;
-        if (list->count >= DEVICE_NODES_CAPACITY || (skip && listed(*skip, skip->count, instanceId))) continue;
-        DeviceNodeRecord& node = list->nodes[list->count++];
+        DeviceNodeRecord node;
         ZeroMemory(&node, sizeof(node));
+        if (!api.getDeviceInstanceIdW(set.get(), &device, node.instanceId, DEVICE_NODE_ID_SIZE, NULL)) continue;
+        node.instanceId[DEVICE_NODE_ID_SIZE - 1] = 0;
         node.idIndex = index;
-        node.known = present ? uint32_t(NODE_PRESENT) : 0u;
-        copyText(node.instanceId, instanceId, DEVICE_NODE_ID_SIZE);
-        if (present) readNodeState(api, set.get(), &device, &node);
+        ++matches;
+        NodeSummary* summary = index < NODE_SUMMARY_IDS ? &list->ids[index] : NULL;
+        if (present) {
+            node.known = NODE_PRESENT;
+            readNodeState(api, set.get(), &device, &node);
+            if (summary) sumUp(node, summary);
+        } else if (summary) {
+            ++summary->nodes;
+        }
+        if (list->count < DEVICE_NODES_CAPACITY) list->nodes[list->count++] = node;
     }
     return matches;
 }
@@ -126,10 +140,15 @@ void collectDeviceNodes(const HardwareIdSet& ids, DeviceNodeList* list) {
     // All nodes first: on a machine without the drivers that one walk is all.
     DeviceNodeList all;
     ZeroMemory(&all, sizeof(all));
-    const int32_t allMatches = walk(api, false, ids, NULL, &all);
+    const int32_t allMatches = walk(api, false, ids, &all);
     if (allMatches == 0) return;
     // Then the present ones, with their state, and after them the others.
-    const int32_t presentMatches = walk(api, true, ids, NULL, list);
+    const int32_t presentMatches = walk(api, true, ids, list);
+    for (int32_t i = 0; i < NODE_SUMMARY_IDS; ++i) {
+        list->ids[i].nodes = all.ids[i].nodes;
+        // Every present node is among all of them.
+        if (list->ids[i].nodes < list->ids[i].present) list->ids[i].nodes = list->ids[i].present;
+    }
     for (int32_t i = 0; i < all.count && list->count < DEVICE_NODES_CAPACITY; ++i)
         if (!listed(*list, list->count, all.nodes[i].instanceId)) list->nodes[list->count++] = all.nodes[i];
     // Every present node is among all of them.
@@ -173,4 +192,22 @@ void changeDeviceNode(const wchar_t* instanceId, const char* hardwareId, NodeCha
     install.cbSize = sizeof(install);
     if (api.getDeviceInstallParamsW(set.get(), &device, &install))
         result->restartNeeded = (install.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) != 0;
+}
+
+bool nodeHasProblemCode(const DeviceNodeRecord& node) {
+    return (node.known & NODE_PRESENT) && (node.known & NODE_PROBLEM_KNOWN) && node.problemCode != 0;
+}
+
+NodeProblem nodeProblem(const DeviceNodeRecord& node) {
+    if (!(node.known & NODE_PRESENT)) return NODE_FINE;
+    if (nodeHasProblemCode(node)) {
+        switch (node.problemCode) {
+        case PROBLEM_DISABLED: return NODE_DISABLED;
+        case PROBLEM_UNSIGNED_DRIVER: return NODE_UNSIGNED;
+        case PROBLEM_NEED_RESTART: return NODE_WAITS_FOR_RESTART;
+        default: return NODE_NOT_STARTED;
+        }
+    }
+    return (node.known & NODE_STATUS_KNOWN) && (node.status & NODE_STATUS_NEED_RESTART) ? NODE_WAITS_FOR_RESTART
+                                                                                       : NODE_FINE;
 }

@@ -38,6 +38,7 @@ extern DeviceNodeApi g_deviceNodeApi;
 enum {
     DEVICE_NODE_ID_SIZE = 200,  // an instance ID's longest form, terminator included
     DEVICE_NODES_CAPACITY = 32,
+    NODE_SUMMARY_IDS = 16,      // the watched hardware IDs whose nodes are summed up (the catalogue has 10)
 };
 
 // What is known of a node.
@@ -70,12 +71,35 @@ struct DeviceNodeRecord {
     wchar_t instanceId[DEVICE_NODE_ID_SIZE];
 };
 
+// What Device Manager says of a present node, the one reading of its problem code and status
+// that every reader takes: the line of a row, its cause, the fixes and the JSON report.
+enum NodeProblem : int32_t {
+    NODE_FINE = 0,              // no problem code, not waiting; or not present, or nothing read
+    NODE_DISABLED = 1,          // problem code 22
+    NODE_UNSIGNED = 2,          // problem code 52
+    NODE_WAITS_FOR_RESTART = 3, // problem code 14, or no code and DN_NEED_RESTART
+    NODE_NOT_STARTED = 4,       // any other problem code
+};
+NodeProblem nodeProblem(const DeviceNodeRecord& node);
+// The node has a problem code (not only a wait for a restart).
+bool nodeHasProblemCode(const DeviceNodeRecord& node);
+
+// Every node of one watched hardware ID, however many there are: counted, and the one that
+// decides kept: the first present node with a problem code, else the first waiting for a restart.
+struct NodeSummary {
+    int32_t nodes;    // present or not
+    int32_t present;
+    bool decided;
+    DeviceNodeRecord deciding;
+};
+
 // The nodes found, present ones first, each in the order Windows lists them; nodes beyond the
-// capacity are only counted.
+// capacity are only counted, but take part in their hardware ID's summary.
 struct DeviceNodeList {
     int32_t count;
     int32_t leftOut;
     DeviceNodeRecord nodes[DEVICE_NODES_CAPACITY];
+    NodeSummary ids[NODE_SUMMARY_IDS];  // by the index of the hardware ID in the set
 };
 
 // Every device node (of any class) one of whose hardware IDs is in the set, compared whole,

@@ -114,6 +114,7 @@ enum : uint32_t {
 enum {
     ENTRY_NAME_SIZE = PIN_NAME_SIZE + 1,  // as much of a name as a device name can show
     WATCHED_ENTRIES_CAPACITY = 32,
+    ENTRY_SUMMARY_IDS = 16,  // the watched hardware IDs whose entries are summed up (the catalogue has 10)
 };
 struct WatchedEntry {
     int32_t idIndex;  // which hardware ID of the set it carries
@@ -124,17 +125,34 @@ struct WatchedEntry {
     wchar_t name[ENTRY_NAME_SIZE];
     wchar_t icon[ICON_PATH_SIZE];
 };
-// The watched entries of both directions, in the order of the readings; more are only counted.
+// Every entry of one watched hardware ID on one side, however many: counted, and the one that
+// says why a device of that side is missing where none is active kept: the first disabled one
+// (a user's choice), else the first unplugged, else the first not present.
+struct EntrySummary {
+    int32_t entries;
+    int32_t active;  // its DeviceState says active
+    bool decided;
+    WatchedEntry deciding;
+};
+// The store's state word of an entry (the low four bits of DeviceState): STORED_STATE_..., 0
+// when not read.
+uint32_t storedState(const WatchedEntry& entry);
+
+// The watched entries of both directions: first those a device of its side was completed from,
+// then the others, each in the order of its reading; more are only counted, but take part in
+// their hardware ID's summary of that side.
 struct WatchedEntryList {
     int32_t count;
     int32_t leftOut;
     WatchedEntry entries[WATCHED_ENTRIES_CAPACITY];
+    EntrySummary ids[ENTRY_SUMMARY_IDS][2];  // by the index of the hardware ID in the set, and Direction
 };
 
 // Appends the reading's entries whose hardware ID is in the set (ignoring ASCII case), each with
-// the "DeviceState" of its key, which is opened for these entries only.
+// the "DeviceState" of its key, which is opened for these entries only; those whose name a record
+// of `devices` (the side's devices) holds as its endpoint GUID first.
 void addWatchedEntries(const EndpointStoreSnapshot& store, Direction direction, const HardwareIdSet& ids,
-                       WatchedEntryList* list);
+                       const RecordList& devices, WatchedEntryList* list);
 
 // Rebuilds the table: for each hardware ID in order whose playback entry exists, a pair of its
 // playback and recording entries (the device list's: those of the catalogue's hardware IDs). One

@@ -181,40 +181,86 @@ int32_t completeFromEndpointStore(const EndpointStoreSnapshot& store, DeviceReco
     return -2;
 }
 
+namespace {
+
+int32_t watchedIndex(const StoreEntry& e, const HardwareIdSet& ids) {
+    if (!(e.flags & STORE_HAS_HARDWARE_ID)) return -1;
+    for (int32_t k = 0; k < ids.count; ++k)
+        if (ids.ids[k] && equalIgnoringAsciiCase(e.hardwareId, ids.ids[k])) return k;
+    return -1;
+}
+
+// A record of the side was completed from the entry: it names the entry as its endpoint GUID.
+bool named(const RecordList& devices, const wchar_t* entryName) {
+    for (uint32_t i = 1; i <= recordCount(devices); ++i)
+        if (equalIgnoringAsciiCase(recordAt(devices, i)->mmDeviceGuid, entryName)) return true;
+    return false;
+}
+
+void readWatched(const EndpointStoreSnapshot& store, const StoreEntry& e, int32_t index, Direction direction,
+                 WatchedEntry* w) {
+    ZeroMemory(w, sizeof(*w));
+    w->idIndex = index;
+    w->direction = direction;
+    copyText(w->endpointGuid, store.text + e.name, DEVICE_GUID_SIZE);
+    if (e.flags & STORE_HAS_DESCRIPTION) {
+        copyText(w->name, store.text + e.description, ENTRY_NAME_SIZE);
+        w->known |= ENTRY_HAS_NAME;
+    }
+    if (e.flags & STORE_HAS_ICON) {
+        copyText(w->icon, store.text + e.icon, ICON_PATH_SIZE);
+        w->known |= ENTRY_HAS_ICON;
+    }
+    // The state is a value of the entry's own key; an entry gone since the walk has none.
+    wchar_t path[STORE_PATH_SIZE];
+    const int written = _snwprintf(path, STORE_PATH_SIZE, L"%ls\\%ls", store.directionPath, w->endpointGuid);
+    path[STORE_PATH_SIZE - 1] = 0;
+    RegistryKey key;
+    bool in64 = false;
+    if (written >= 0 && size_t(written) < STORE_PATH_SIZE && key.openEitherView(path, &in64) &&
+        readDwordValue(key.get(), L"DeviceState", &w->deviceState) == 1)
+        w->known |= ENTRY_STATE_KNOWN;
+}
+
+// How much a state tells of a missing device: a user's choice first.
+int statePriority(uint32_t state) {
+    switch (state) {
+    case STORED_STATE_DISABLED: return 3;
+    case STORED_STATE_UNPLUGGED: return 2;
+    case STORED_STATE_NOT_PRESENT: return 1;
+    default: return 0;
+    }
+}
+
+void sumUp(const WatchedEntry& w, EntrySummary* summary) {
+    ++summary->entries;
+    const uint32_t state = storedState(w);
+    if (state == STORED_STATE_ACTIVE) ++summary->active;
+    if (statePriority(state) > (summary->decided ? statePriority(storedState(summary->deciding)) : 0)) {
+        summary->deciding = w;
+        summary->decided = true;
+    }
+}
+
+}  // namespace
+
+uint32_t storedState(const WatchedEntry& entry) {
+    return (entry.known & ENTRY_STATE_KNOWN) ? (entry.deviceState & 0xF) : 0;
+}
+
 void addWatchedEntries(const EndpointStoreSnapshot& store, Direction direction, const HardwareIdSet& ids,
-                       WatchedEntryList* list) {
-    for (uint32_t i = 0; i < store.count; ++i) {
-        const StoreEntry& e = store.entries[i];
-        if (!(e.flags & STORE_HAS_HARDWARE_ID)) continue;
-        int32_t index = -1;
-        for (int32_t k = 0; k < ids.count && index < 0; ++k)
-            if (ids.ids[k] && equalIgnoringAsciiCase(e.hardwareId, ids.ids[k])) index = k;
-        if (index < 0) continue;
-        if (list->count >= WATCHED_ENTRIES_CAPACITY) {
-            ++list->leftOut;
-            continue;
+                       const RecordList& devices, WatchedEntryList* list) {
+    // The entries the side's devices were completed from, then the others.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (uint32_t i = 0; i < store.count; ++i) {
+            const StoreEntry& e = store.entries[i];
+            const int32_t index = watchedIndex(e, ids);
+            if (index < 0 || named(devices, store.text + e.name) != (pass == 0)) continue;
+            WatchedEntry w;
+            readWatched(store, e, index, direction, &w);
+            if (index < ENTRY_SUMMARY_IDS) sumUp(w, &list->ids[index][direction == DIRECTION_RECORDING ? 1 : 0]);
+            if (list->count < WATCHED_ENTRIES_CAPACITY) list->entries[list->count++] = w;
+            else ++list->leftOut;
         }
-        WatchedEntry& w = list->entries[list->count++];
-        ZeroMemory(&w, sizeof(w));
-        w.idIndex = index;
-        w.direction = direction;
-        copyText(w.endpointGuid, store.text + e.name, DEVICE_GUID_SIZE);
-        if (e.flags & STORE_HAS_DESCRIPTION) {
-            copyText(w.name, store.text + e.description, ENTRY_NAME_SIZE);
-            w.known |= ENTRY_HAS_NAME;
-        }
-        if (e.flags & STORE_HAS_ICON) {
-            copyText(w.icon, store.text + e.icon, ICON_PATH_SIZE);
-            w.known |= ENTRY_HAS_ICON;
-        }
-        // The state is a value of the entry's own key; an entry gone since the walk has none.
-        wchar_t path[STORE_PATH_SIZE];
-        const int written = _snwprintf(path, STORE_PATH_SIZE, L"%ls\\%ls", store.directionPath, w.endpointGuid);
-        path[STORE_PATH_SIZE - 1] = 0;
-        RegistryKey key;
-        bool in64 = false;
-        if (written >= 0 && size_t(written) < STORE_PATH_SIZE && key.openEitherView(path, &in64) &&
-            readDwordValue(key.get(), L"DeviceState", &w.deviceState) == 1)
-            w.known |= ENTRY_STATE_KNOWN;
     }
 }

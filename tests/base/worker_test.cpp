@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "base/driver_walk.h"
 #include "base/worker.h"
 #include "support/fake_ks.h"
 
@@ -65,6 +66,40 @@ TEST_F(WorkerTest, NewsWakesTheWaitingThread) {
     EXPECT_LT(GetTickCount() - start, 1000u);
     ASSERT_TRUE(threads.endThreads());
     EXPECT_EQ(0, work.workersRunning());
+}
+
+// A walk whose one walker is held in its first job while no other thread can start: the jobs it
+// never took are given up at the walk's end, so the walker, let go afterwards, asks nothing more.
+HANDLE g_release;
+volatile LONG g_jobsRun = 0;
+HANDLE(WINAPI* g_countedStart)(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD);
+HANDLE WINAPI onlyTheFirstThread(LPSECURITY_ATTRIBUTES a, SIZE_T b, LPTHREAD_START_ROUTINE c, LPVOID d, DWORD e, LPDWORD f) {
+    static LONG started = 0;
+    if (InterlockedIncrement(&started) > 1) return NULL;
+    return g_countedStart(a, b, c, d, e, f);
+}
+
+TEST_F(WorkerTest, JobsNeverTakenAreGivenUpAtTheWalksEnd) {
+    g_release = go;
+    g_countedStart = g_workerApi.createThread;
+    g_workerApi.createThread = onlyTheFirstThread;
+    {
+        DriverWalk walk(3, 3 * 8);
+        for (int i = 0; i < 3; ++i)
+            *static_cast<int*>(walk.addJob(
+                [](DriverJob* job, void* data) {
+                    const DriverCall call(job);
+                    InterlockedIncrement(&g_jobsRun);
+                    if (*static_cast<int*>(data) == 0) WaitForSingleObject(g_release, INFINITE);
+                },
+                sizeof(int))) = i;
+        walk.run();
+        EXPECT_FALSE(walk.finished(1));
+        SetEvent(go);
+        Sleep(300);  // the walker comes back while the walk still lives
+        EXPECT_EQ(1, g_jobsRun) << "a job was asked after the walk had ended";
+    }
+    ASSERT_TRUE(threads.endThreads());
 }
 
 TEST(Ticks, DeadlinesHoldAcrossTheWrapOfTheCount) {

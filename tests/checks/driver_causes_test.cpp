@@ -6,14 +6,19 @@
 
 #include "checks/driver_causes.h"
 #include "fixes/fix_plan.h"
+#include "report/what_to_do.h"
 #include "support/check_world.h"
+#include "support/fake_device_tree.h"
+#include "support/golden.h"
+#include "support/test_registry.h"
 #include "support/test_files.h"
 
 namespace {
 
 const DriverCatalogEntry& kVesso = DRIVER_CATALOG[0];
 
-// The evidence a pass would have read, put in place by hand.
+// The evidence of a pass, planted as Windows keeps it (a device tree, the store's entries) and
+// read by the pass's own sources.
 struct Evidence {
     explicit Evidence(DeviceInventory& inventory) : inv(inventory) {
         inv.watched = catalogHardwareIds();
@@ -21,21 +26,31 @@ struct Evidence {
         inv.evidence.services = {AUDIO_SERVICE_RUNNING, AUDIO_SERVICE_RUNNING};
     }
     void node(const wchar_t* id, bool present, uint32_t problem, uint32_t status = 0) {
-        DeviceNodeRecord& n = inv.evidence.nodes.nodes[inv.evidence.nodes.count++];
-        n = {0, (present ? NODE_PRESENT : 0u) | NODE_PROBLEM_KNOWN | NODE_STATUS_KNOWN, problem, status, {}};
-        wcscpy(n.instanceId, id);
+        FakeDeviceNode& n = tree.add(id, L"HalvaneVSOWDM");
+        n.present = present;
+        n.problem = problem;
+        n.status = status;
     }
     void entry(Direction side, const wchar_t* guid, uint32_t state, const wchar_t* name = L"", const wchar_t* icon = L"") {
-        WatchedEntry& e = inv.evidence.entries.entries[inv.evidence.entries.count++];
-        e = {};
-        e.direction = side;
-        e.known = ENTRY_STATE_KNOWN | ENTRY_HAS_NAME | ENTRY_HAS_ICON;
-        e.deviceState = state;
-        wcscpy(e.endpointGuid, guid);
-        wcscpy(e.name, name);
-        wcscpy(e.icon, icon);
+        const wchar_t* direction = side == DIRECTION_RECORDING ? L"Capture" : L"Render";
+        registry.addEndpoint(direction, guid, name, L"Halvane Virtual Vesso", L"{1}.ROOT\\MEDIA\\0001:HalvaneVSOWDM", icon);
+        registry.setDword(TestRegistry::directionPath(direction) + L"\\" + guid, L"DeviceState", state);
+        ++entries;
+    }
+    // What the pass reads of it, once the devices are in their lists.
+    void read() {
+        collectDeviceNodes(inv.watched, &inv.evidence.nodes);
+        for (Direction side : {DIRECTION_RECORDING, DIRECTION_PLAYBACK}) {
+            EndpointStoreReading reading;
+            reading.read(side);
+            addWatchedEntries(reading.get(), side, inv.watched,
+                              side == DIRECTION_RECORDING ? inv.inputDevices : inv.outputDevices, &inv.evidence.entries);
+        }
     }
     DeviceInventory& inv;
+    FakeDeviceTree tree;
+    TestRegistry registry;
+    int32_t entries = 0;
 };
 
 // Every device of the first driver in every list, but those a case removes.
@@ -109,6 +124,18 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
              e.node(L"ROOT\\MEDIA\\0001", true, 52);
          },
          DRIVER_STATE_NOT_RUNNING, 1, CAUSE_DRIVER_NOT_STARTED, {}, 10, L"", {FIX_RESTART_DEVICE}},
+        {"a device waiting for a restart before a disabled one: one node decides line and cause", 0,
+         [](CheckWorld&, Evidence& e) {
+             e.node(L"ROOT\\MEDIA\\0000", true, 0, 0x100);
+             e.node(L"ROOT\\MEDIA\\0001", true, 22);
+         },
+         DRIVER_STATE_NOT_RUNNING, 1, CAUSE_DRIVER_DISABLED, {}, 22, L"", {FIX_ENABLE_DEVICE}},
+        {"the problem code of the two hundredth present device", 0,
+         [](CheckWorld&, Evidence& e) {
+             for (int i = 0; i < 199; ++i) e.node((L"ROOT\\MEDIA\\" + std::to_wstring(1000 + i)).c_str(), true, 0);
+             e.node(L"ROOT\\MEDIA\\2000", true, 22);
+         },
+         DRIVER_STATE_NOT_RUNNING, 1, CAUSE_DRIVER_DISABLED, {}, 22, L"", {FIX_ENABLE_DEVICE}},
         {"restart needed", 0, [](CheckWorld&, Evidence& e) { e.node(L"ROOT\\MEDIA\\0000", true, 14); },
          DRIVER_STATE_NOT_RUNNING, 1, CAUSE_RESTART_NEEDED, {}, 14, L"", none, true},
         {"only left-overs stay not installed", 0,
@@ -137,6 +164,29 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
              e.entry(DIRECTION_PLAYBACK, kPlayGuid, 2, L"VESSO Input");
          },
          DRIVER_STATE_CHECKED, 1, CAUSE_ENDPOINT_DISABLED, {CAUSE_ENDPOINT_DISABLED}, 0, L""},
+        {"forty entries of the other side do not hide this side's disabled one", kRight,
+         [](CheckWorld& w, Evidence& e) {
+             installVesso(w, {{KIND_WDM, false}});
+             for (int i = 0; i < 40; ++i) e.entry(DIRECTION_RECORDING, (L"{rec" + std::to_wstring(i) + L"}").c_str(), 8);
+             e.entry(DIRECTION_PLAYBACK, L"{old}", 4);
+             e.entry(DIRECTION_PLAYBACK, kPlayGuid, 2, L"VESSO Input");
+         },
+         DRIVER_STATE_CHECKED, 1, CAUSE_ENDPOINT_DISABLED, {CAUSE_ENDPOINT_DISABLED}, 0, L""},
+        {"an active microphone says nothing of the disabled playback device", kRight,
+         [](CheckWorld& w, Evidence& e) {
+             installVesso(w, {{KIND_WDM, false}});
+             e.entry(DIRECTION_RECORDING, kRecGuid, 1, L"VESSO Output");
+             e.entry(DIRECTION_PLAYBACK, kPlayGuid, 2, L"VESSO Input");
+         },
+         DRIVER_STATE_CHECKED, 1, CAUSE_ENDPOINT_DISABLED, {CAUSE_ENDPOINT_DISABLED}, 0, L""},
+        {"findings nothing explains, a device waiting for a restart", kRight,
+         [](CheckWorld& w, Evidence& e) {
+             installVesso(w);
+             strcpy(find(w, KIND_WDM, true)->pinName, "Other (Halvane Virtual Vesso)");
+             strcpy(find(w, KIND_KS, true)->pinName, "Other Point");
+             e.node(L"ROOT\\MEDIA\\0000", true, 0, 0x100);
+         },
+         DRIVER_STATE_CHECKED, 2, CAUSE_RESTART_NEEDED, {CAUSE_UNKNOWN, CAUSE_UNKNOWN}, 0, L"", none, true},
         {"an active entry of the side explains nothing", kRight,
          [](CheckWorld& w, Evidence& e) {
              installVesso(w, {{KIND_WDM, false}});
@@ -160,6 +210,26 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
          },
          DRIVER_STATE_CHECKED, 3, CAUSE_AUDIO_SERVICE_NOT_RUNNING,
          {CAUSE_AUDIO_SERVICE_NOT_RUNNING, CAUSE_AUDIO_SERVICE_NOT_RUNNING, CAUSE_UNKNOWN}, 0, L"", {FIX_START_SERVICE}},
+        {"a missing kernel-streaming device is not the Sound settings' nor the services'", kRight,
+         [](CheckWorld& w, Evidence& e) {
+             installVesso(w, {{KIND_KS, true}, {KIND_KS, false}});
+             e.entry(DIRECTION_RECORDING, kRecGuid, 2, L"VESSO Output");
+             e.inv.evidence.services = {AUDIO_SERVICE_STOPPED, AUDIO_SERVICE_STOPPED};
+         },
+         DRIVER_STATE_CHECKED, 2, CAUSE_UNKNOWN, {CAUSE_UNKNOWN, CAUSE_UNKNOWN}, 0, L""},
+        {"a service the manager does not tell of is not blamed", kRight,
+         [](CheckWorld& w, Evidence& e) {
+             installVesso(w, {{KIND_MME, true}, {KIND_MME, false}});
+             e.inv.evidence.services = {AUDIO_SERVICE_UNREADABLE, AUDIO_SERVICE_UNREADABLE};
+         },
+         DRIVER_STATE_CHECKED, 2, CAUSE_UNKNOWN, {CAUSE_UNKNOWN, CAUSE_UNKNOWN}, 0, L""},
+        {"listed only as endpoints, without a version", 0,
+         [](CheckWorld& w, Evidence&) {
+             for (bool recording : {true, false})
+                 w.add(recording ? w.inventory.inputDevices : w.inventory.outputDevices,
+                       CheckWorld::correctDevice(kVesso, KIND_WDM, recording));
+         },
+         DRIVER_STATE_NOT_ANSWERING, 1, CAUSE_DRIVER_NOT_ANSWERING, {}, 0, L""},
         {"a service the manager calls stopped while its list holds devices", kRight,
          [](CheckWorld& w, Evidence& e) {
              installVesso(w, {{KIND_MME, true}});
@@ -235,6 +305,7 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
         Evidence evidence(world.inventory);
         if (c.plant) c.plant(world, evidence);
         world.sortLists();
+        evidence.read();
         const CheckContext context = {&world.inventory, OS_WIN10};
         const DriverVersionAnswer answer = {0, c.version};
         DriverResult result;
@@ -246,6 +317,9 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
         for (int i = 0; i < result.findingCount; ++i) findings.push_back(result.findings[i].why.cause);
         EXPECT_EQ(c.findingCauses, findings);
         EXPECT_EQ(std::wstring(c.expected), result.why.expected);
+        // Every node and entry of the row is counted, kept by the pass or not.
+        EXPECT_EQ(int32_t(evidence.tree.nodes.size()), result.evidence.nodeCount);
+        EXPECT_EQ(evidence.entries, result.evidence.entryCount);
         static DriverResult rows[DRIVER_CATALOG_SIZE];
         rows[0] = result;
         FixList plan;
@@ -276,6 +350,35 @@ TEST(DriverCauses, TheCheckerItselfDamaged) {
     EXPECT_EQ(uint32_t(-4), why.value);
     decideIntegrity(0, &why);
     EXPECT_EQ(CAUSE_NONE, why.cause);
+}
+
+}  // namespace
+
+namespace {
+
+// Both sides renamed, each back to its own name: two pieces of advice in What To Do, not one.
+TEST(DriverCauses, TwoRenamesOfOneCauseAreTwoAdvices) {
+    CheckWorld world;
+    Evidence evidence(world.inventory);
+    installVesso(world);
+    for (bool recording : {true, false}) {
+        DeviceRecord* d = find(world, KIND_WDM, recording);
+        wcscpy(d->pinNameW, L"Mine (Halvane Virtual Vesso)");
+        strcpy(d->pinName, "Mine (Halvane Virtual Vesso)");
+        evidence.entry(recording ? DIRECTION_RECORDING : DIRECTION_PLAYBACK, recording ? kRecGuid : kPlayGuid, 1, L"Mine");
+    }
+    world.sortLists();
+    evidence.read();
+    static RunResults results;
+    const CheckContext context = {&world.inventory, OS_WIN10};
+    checkDriver(kVesso, DriverVersionAnswer{0, kRight}, context, &results.drivers[0]);
+    LogBuffer text;
+    createLog(&text);
+    renderWhatToDo(results, &text);
+    const std::wstring advice(text.text, text.length);
+    releaseLog(&text);
+    for (const wchar_t* step : {L"type its name back: VESSO Output,", L"type its name back: VESSO Input,"})
+        EXPECT_NE(std::wstring::npos, advice.find(step)) << toUtf8(step);
 }
 
 }  // namespace

@@ -369,11 +369,15 @@ TEST_F(KsReportTest, EveryCauseFromWhatWindowsKeeps) {
         EXPECT_NE(std::string::npos, row.find("\"steps\": [\n            \"" + std::string(r.firstStep) + "\"")) << r.driver;
     }
     EXPECT_NE(std::string::npos, doc.find("\"checkerIntegrity\": {\n        \"cause\": \"checkerDamaged\","));
+    // The states of a row Windows holds without running it, and of one that does not answer.
+    EXPECT_NE(std::string::npos, driverJson(doc, "Halvane Vesso A").find("\"state\": \"installedNotRunning\","));
+    EXPECT_NE(std::string::npos,
+              driverJson(doc, "Halvane Tondrel AUX NODA").find("\"state\": \"installedNotAnswering\","));
     // The device node of the second driver, as Windows keeps it.
     EXPECT_NE(std::string::npos, driverJson(doc, "Halvane Vesso A")
                                      .find("\"present\": true,\n                \"problemCode\": 22,\n                "
-                                           "\"status\": null,\n                \"flags\": [\n                  "
-                                           "\"disabled\"\n                ]"));
+                                           "\"status\": null,\n                \"cause\": \"driverDisabled\",\n"
+                                           "                \"deciding\": true\n"));
 }
 
 // The fixes of that world, made for real in the prefix: the renamed endpoint's name is put back

@@ -22,8 +22,11 @@ TEST(AudioServices, AsTheServiceManagerTellsThem) {
     EXPECT_EQ(AUDIO_SERVICE_NOT_ASKED, services.endpointBuilder);
 }
 
-// A running service, and one the manager will not tell of, through the table of calls.
-SC_HANDLE WINAPI openService(SC_HANDLE, LPCWSTR name, DWORD) {
+// A running service, and one the manager will not tell of, through the table of calls; the
+// rights asked for, which a standard user has.
+DWORD g_rightsAsked = 0;
+SC_HANDLE WINAPI openService(SC_HANDLE, LPCWSTR name, DWORD access) {
+    g_rightsAsked |= access;
     if (std::wstring(name) == L"AudioSrv") return reinterpret_cast<SC_HANDLE>(1);
     SetLastError(ERROR_ACCESS_DENIED);
     return NULL;
@@ -45,6 +48,7 @@ TEST(AudioServices, RunningAndUnreadable) {
     }
     EXPECT_EQ(AUDIO_SERVICE_RUNNING, services.audio);
     EXPECT_EQ(AUDIO_SERVICE_UNREADABLE, services.endpointBuilder);
+    EXPECT_EQ(DWORD(SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG), g_rightsAsked);
 }
 
 }  // namespace
