@@ -40,6 +40,7 @@ struct DriverJob {
     volatile LONG walkerInside;
     volatile LONG pended;   // the call under way is a request that pended
     volatile DWORD since;   // tick count of the walker's last call begun or ended in the job
+    volatile DWORD begun;   // tick count of the job's taking: all its calls together have one deadline too
 };
 
 namespace {
@@ -64,7 +65,7 @@ void walkJobs(void* state) {
         const LONG taken = InterlockedIncrement(&walk->next) - 1;
         if (taken >= LONG(walk->jobCount)) return;
         DriverJob& job = jobsOf(walk)[taken];
-        job.since = GetTickCount();
+        job.since = job.begun = GetTickCount();
         InterlockedExchange(&job.walkerInside, 1);
         if (moveJob(&job.state, JOB_WAITING, JOB_WALKING)) {
             job.work(&job, dataOf(walk, job));
@@ -159,17 +160,18 @@ void DriverWalk::run() {
                 underWay = true;  // taken a moment ago
                 continue;
             }
-            const DWORD since = job.since;
-            const DWORD spent = now - since;
-            if (LONG(spent) >= LONG(DRIVER_CALL_LIMIT_MS)) {
-                // Given up, unless it finished meanwhile; either way it is settled.
+            const DWORD spent = now - job.since;
+            // A call that takes too long, or a driver whose answers, each in time, add up to as
+            // long (the job's calls share the deadline of its first): the job is given up, unless
+            // it finished meanwhile; either way it is settled.
+            if (LONG(now - job.begun) >= LONG(DRIVER_CALL_LIMIT_MS)) {
                 if (moveJob(&job.state, JOB_WALKING, JOB_LEFT)) ++held;
                 continue;
             }
             underWay = true;
-            wake = earlierTick(wake, since + DRIVER_CALL_LIMIT_MS);
+            wake = earlierTick(wake, job.begun + DRIVER_CALL_LIMIT_MS);
             if (job.pended || LONG(spent) >= LONG(DRIVER_HAND_ON_MS)) ++held;
-            else wake = earlierTick(wake, since + DRIVER_HAND_ON_MS);
+            else wake = earlierTick(wake, job.since + DRIVER_HAND_ON_MS);
         }
         const LONG waiting = count - taken;
         // As many walkers free to take the jobs still waiting as there are held, and at least

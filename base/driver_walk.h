@@ -7,8 +7,9 @@
 // longer than DRIVER_HAND_ON_MS, counts as held, and the walk keeps as many free walkers as are
 // held (at least one), so the calls of drivers that do not answer are all made within moments of
 // each other and their deadlines fall together: the walk waits about once, however many there
-// are. A job whose call misses its deadline is given up and left to its walker; a walk with
-// nothing to wait for runs on one walker.
+// are. A job whose call misses its deadline is given up and left to its walker, and so is a job
+// whose calls, each answered in time, add up to as long (a driver that answers slowly many times);
+// a walk with nothing to wait for runs on one walker.
 #pragma once
 
 #include <windows.h>

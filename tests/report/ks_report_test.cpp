@@ -380,6 +380,21 @@ TEST_F(KsReportTest, EveryCauseFromWhatWindowsKeeps) {
                                            "                \"deciding\": true\n"));
 }
 
+// A filter that answers every request slowly, each answer well within its wait: its answers
+// share one deadline, so the pass ends within it and the row says the filter stopped answering.
+TEST_F(KsReportTest, SlowAnswersAddUpToOneDeadlineAtMost) {
+    FakeKsFilter& filter = installFirstDriver();
+    filter.timing = PEND_THEN_COMPLETE;
+    filter.completeAfterMs = 500;  // its fourteen answers would take 7 s
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(2, run());
+    EXPECT_LT(GetTickCount() - start, 3500u);
+    EXPECT_LT(filter.requestsSeen, 14);
+    const std::vector<std::wstring> lines = logLines(log);
+    for (const wchar_t* line : {L"   *ERROR KS Recording Device not responding.", L"   *ERROR KS Playback Device not responding."})
+        EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), line)) << toUtf8(line);
+}
+
 // The fixes of that world, made for real in the prefix: the renamed endpoint's name is put back
 // into its entry alone; Wine's class installer refuses the two device nodes, which the fix
 // lines and What To Do tell in Windows' words; the test after them carries them, and the

@@ -144,7 +144,11 @@ TEST_F(KsInterfacesTest, WedgedFiltersCostOneWaitTogether) {
         EXPECT_EQ(3u, r->ksAliases);  // a capture and a render alias
         EXPECT_EQ(3 * i + 1, ks.filters[wedged[i]].requestsSeen) << "filter " << i << " asked after it stopped";
     }
-    EXPECT_LE(ks.threadsStarted, 1 + 10);  // the first walker, and at most one per filter that stops
+    // Walkers are started only for jobs waiting behind a held walker, one for each held walker
+    // at most: never one per request, and never more than the filters. (On an idle machine it is
+    // one per filter that stops, and the first; a machine loaded enough to hold a walker up for
+    // 50 ms between two answers makes that filter look held too.)
+    EXPECT_LE(ks.threadsStarted, int(ks.filters.size()));
     EXPECT_EQ(5, ks.liveEvents) << "a request given up keeps its event";
     // The five late answers arrive in the storage the walk left to them.
     Sleep(3000 + 400 > took ? 3000 + 400 - took : 0);
