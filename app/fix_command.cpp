@@ -149,7 +149,7 @@ void fixProblems(HWND window) {
         EnableWindow(window, TRUE);
         g_app.fixing = false;
         if (!changed) {
-            layoutViews(window);
+            showNotice(window);  // in place of the progress line
             return;
         }
         launchRunAfterFixes(window, answered ? &g_app.fixesMade : NULL);

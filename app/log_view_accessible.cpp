@@ -121,6 +121,12 @@ LRESULT CALLBACK namedViewProc(HWND view, UINT message, WPARAM wParam, LPARAM lP
             functions().lresultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(&named->object));
         if (result > 0) return result;
     }
+    // Ctrl+A selects the whole text, as in the text boxes of Windows' own tools (an edit control
+    // of Windows XP has no such key), so that Ctrl+C then copies all of it.
+    if (message == WM_CHAR && wParam == 1) {
+        CallWindowProcW(named->editProc, view, EM_SETSEL, 0, -1);
+        return 0;
+    }
     const WNDPROC editProc = named->editProc;
     if (message == WM_NCDESTROY) {
         named->object.disconnect();

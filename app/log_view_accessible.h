@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
-// Hands the view's WM_GETOBJECT to an object of that name (a literal, which outlives the view);
-// called once the view exists, for at most two views.
+// Hands the view's WM_GETOBJECT to an object of that name (a literal, which outlives the view),
+// and gives it Ctrl+A, which selects its whole text; called once the view exists, for at most two
+// views.
 void nameViewForReaders(HWND view, const wchar_t* name);

@@ -11,8 +11,8 @@
 
 namespace {
 
-const DWORD VIEW_STYLE = WS_CHILD | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | ES_MULTILINE | ES_AUTOHSCROLL |
-                         ES_READONLY | ES_WANTRETURN;
+// Its lines wrap at the view's width, at every scale and window size: no horizontal scrolling.
+const DWORD VIEW_STYLE = WS_CHILD | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_WANTRETURN;
 // Sizes of the 96-DPI design, scaled to the window's DPI.
 const int NOTICE_HEIGHT = 24;
 const int VIEW_MARGIN = 2;
@@ -22,7 +22,7 @@ const int VIEW_MARGIN = 2;
 void createWhatToDoView(HWND window) {
     g_app.whatToDoView = CreateWindowExW(WS_EX_CLIENTEDGE, L"edit", NULL, VIEW_STYLE, 0, 0, 0, 0, window,
                                          reinterpret_cast<HMENU>(IDC_WHAT_TO_DO_VIEW), g_app.instance, NULL);
-    g_app.noticeBar = CreateWindowExW(0, L"static", NULL, WS_CHILD | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_CENTERIMAGE,
+    g_app.noticeBar = CreateWindowExW(0, L"static", NULL, WS_CHILD | SS_ENDELLIPSIS | SS_NOPREFIX | SS_CENTERIMAGE,
                                       0, 0, 0, 0, window, reinterpret_cast<HMENU>(IDC_NOTICE_BAR), g_app.instance,
                                       NULL);
     nameViewForReaders(g_app.whatToDoView, L"What To Do");
@@ -46,23 +46,37 @@ void layoutViews(HWND window) {
     if (shown) SetWindowPos(shown, NULL, 0, top, client.right, client.bottom - top, SWP_NOZORDER | SWP_SHOWWINDOW);
 }
 
+namespace {
+
+// The notice of the last run (empty after one without errors), and the one that says how to go
+// back while What To Do is shown.
+wchar_t g_runNotice[160];
+const wchar_t kBackNotice[] = L" This is What To Do for the last test: F1 (or File > What To Do) goes back to the report.";
+
+}  // namespace
+
+void showNotice(HWND window) {
+    SetWindowTextW(g_app.noticeBar, g_app.whatToDoShown && !g_app.panelShown ? kBackNotice : g_runNotice);
+    layoutViews(window);
+}
+
 void showWhatToDo(HWND window, bool show) {
     g_app.whatToDoShown = show;
     if (show) g_app.panelShown = false;
-    layoutViews(window);
+    showNotice(window);
     SetFocus(show ? g_app.whatToDoView : g_app.logView);
     InvalidateRect(window, NULL, TRUE);
 }
 
 void refreshWhatToDo(HWND window, int32_t errorTotal, bool checkerDamaged) {
     if (g_app.whatToDo.text) SetWindowTextW(g_app.whatToDoView, g_app.whatToDo.text);
-    wchar_t notice[160] = L"";
+    wchar_t* notice = g_runNotice;
+    notice[0] = 0;
     if (errorTotal > 0)
         _snwprintf(notice, 160, L" %d error%ls found: \"What To Do\" (F1, or the File menu) says why and how to fix %ls.",
                    int(errorTotal), errorTotal == 1 ? L"" : L"s", errorTotal == 1 ? L"it" : L"them");
     else if (checkerDamaged)
         _snwprintf(notice, 160, L" This checker's own file failed its check: \"What To Do\" (F1) says what to do.");
     notice[159] = 0;
-    SetWindowTextW(g_app.noticeBar, notice);
-    layoutViews(window);
+    showNotice(window);
 }

@@ -12,6 +12,8 @@ void createWhatToDoView(HWND window);
 void layoutViews(HWND window);
 // Shows the What To Do view (show) or the log view in its place, and gives it the focus.
 void showWhatToDo(HWND window, bool show);
+// The notice as the views stand: the last run's, or while What To Do is shown how to go back.
+void showNotice(HWND window);
 // Takes the last run's text into the view, and shows the notice when the run found errors or
 // the checker's own file failed its integrity check.
 void refreshWhatToDo(HWND window, int32_t errorTotal, bool checkerDamaged);

@@ -4,6 +4,7 @@
 #include <wchar.h>
 
 #include "app/resource_ids.h"
+#include "base/text.h"
 
 WindowsPlaceCalls g_windowsPlaceCalls = {ShellExecuteExW, GetSystemDirectoryW};
 
@@ -69,11 +70,11 @@ bool openWindowsPlace(HWND owner, WindowsPlace place) {
         error = GetLastError();
         if (error == ERROR_CANCELLED) return false;  // the user said no to the elevation prompt
     }
-    wchar_t text[256];
-    _snwprintf(text, 256,
-               L"Windows could not open %ls (error %lu).\n\nThe steps in What To Do say how to open it by hand.",
-               row->name, error);
-    text[255] = 0;
+    wchar_t message[256], text[512];
+    windowsMessage(error, message, 256);
+    _snwprintf(text, 512, L"Windows could not open %ls: %ls\n\nThe steps in What To Do say how to open it by hand.",
+               row->name, message);
+    text[511] = 0;
     MessageBoxW(owner, text, L"What To Do", MB_ICONWARNING);
     return false;
 }

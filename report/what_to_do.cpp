@@ -119,6 +119,12 @@ void appendFixes(LogBuffer* text, const RunResults& results) {
     appendNarrow(text, kSeparator);
 }
 
+bool noneInstalled(const RunResults& results) {
+    for (const DriverResult& driver : results.drivers)
+        if (driver.state != DRIVER_STATE_NOT_INSTALLED) return false;
+    return true;
+}
+
 }  // namespace
 
 void renderWhatToDo(const RunResults& results, LogBuffer* text) {
@@ -137,6 +143,8 @@ void renderWhatToDo(const RunResults& results, LogBuffer* text) {
                   "%i error%s found. For each driver with a problem: its lines in the report, why, and the steps "
                   "that fix it.",
                   int(results.errorTotal), results.errorTotal == 1 ? "" : "s");
+    else if (noneInstalled(results))
+        _snprintf(line, sizeof(line), "No error found: none of Halvane's drivers is installed on this computer.");
     else
         _snprintf(line, sizeof(line), "No error found: the drivers need nothing.");
     line[sizeof(line) - 1] = 0;

@@ -3,6 +3,7 @@
 #include <oleacc.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -532,6 +533,9 @@ TEST(WhatToDo, TheWindowPointsToItAndF1ShowsIt) {
     checker.postCommand(84);
     const HWND refused = checker.waitForDialog(10000);
     ASSERT_NE(nullptr, refused);
+    // In Windows' own words, not a number.
+    EXPECT_EQ(0u, messageBoxText(refused).find(L"Windows could not open Device Manager: ")) << toUtf8(messageBoxText(refused));
+    EXPECT_EQ(std::wstring::npos, messageBoxText(refused).find(L"error 2"));
     EXPECT_TRUE(pressOk(refused));
 
     ASSERT_TRUE(pressKeys(window, {VK_F1}));
@@ -549,9 +553,40 @@ TEST(WhatToDo, TheWindowPointsToItAndF1ShowsIt) {
     EXPECT_EQ(L"What To Do", reader.name);
     EXPECT_EQ(text, reader.value);
     EXPECT_EQ(view, keyboardFocusOf(window));
+    // While it is shown, the notice says how to go back.
+    EXPECT_EQ(L" This is What To Do for the last test: F1 (or File > What To Do) goes back to the report.",
+              windowText(notice));
+    // Ctrl+A and Ctrl+C put the whole text on the clipboard.
+    clipboardText(true);
+    ASSERT_TRUE(typeControlKey(window, 'A'));
+    ASSERT_TRUE(typeControlKey(window, 'C'));
+    EXPECT_TRUE(waitFor(5000, [&] { return clipboardText() == text; })) << toUtf8(clipboardText());
+    // In a window 480 pixels wide every line of it wraps within the view: none runs off its edge.
+    RECT frame;
+    GetWindowRect(window, &frame);
+    SetWindowPos(window, NULL, 0, 0, 480, frame.bottom - frame.top, SWP_NOMOVE | SWP_NOZORDER);
+    ASSERT_TRUE(checker.waitIdle());
+    EXPECT_EQ(0, GetWindowLongW(view, GWL_STYLE) & (WS_HSCROLL | ES_AUTOHSCROLL));
+    RECT client;
+    GetClientRect(view, &client);
+    const int lines = int(SendMessageW(view, EM_GETLINECOUNT, 0, 0));
+    int widest = 0;
+    for (int i = 0; i < lines; ++i) {
+        const int first = int(SendMessageW(view, EM_LINEINDEX, i, 0));
+        const int length = int(SendMessageW(view, EM_LINELENGTH, first, 0));
+        if (length == 0) continue;
+        const LRESULT end = SendMessageW(view, EM_POSFROMCHAR, first + length - 1, 0);
+        if (end != -1 && short(LOWORD(end)) > widest) widest = short(LOWORD(end));
+    }
+    EXPECT_LT(widest, client.right);
+    EXPECT_GT(lines, int(std::count(text.begin(), text.end(), L'\n')) + 1) << "nothing wrapped at 480 pixels";
+    SetWindowPos(window, NULL, 0, 0, frame.right - frame.left, frame.bottom - frame.top, SWP_NOMOVE | SWP_NOZORDER);
     checker.postCommand(82);
     ASSERT_TRUE(waitFor(5000, [&] { return IsWindowVisible(checker.logView()) && !IsWindowVisible(view); }));
     EXPECT_EQ(log, checker.logText());
+    EXPECT_EQ(L" 1 error found: \"What To Do\" (F1, or the File menu) says why and how to fix it.", windowText(notice));
+    // A notice too long for the window ends in an ellipsis where it is cut.
+    EXPECT_EQ(SS_ENDELLIPSIS, GetWindowLongW(notice, GWL_STYLE) & SS_ELLIPSISMASK);
 }
 
 }  // namespace

@@ -103,20 +103,24 @@ TEST(FormatDeviceLine, LongFieldsAreCutToTheLine) {
 
 class CheckerRunTest : public testing::Test {
 protected:
-    void SetUp() override { createLog(&log); }
+    void SetUp() override {
+        createLog(&log);
+        createLog(&whatToDo);
+    }
     void TearDown() override {
         releaseLog(&log);
+        releaseLog(&whatToDo);
         releaseJsonRuns(&json);
     }
     int32_t run(const DeviceInventory& inventory) {
         CatalogVersions versions;
         const RunContext context = {&inventory, &os, is64, initValue, askCatalogVersions(&versions)};
-        return runAndRender(context, &log, &json);
+        return runAndRender(context, &log, &json, &whatToDo);
     }
     std::wstring text() const { return std::wstring(log.text, log.length); }
 
     FakeWorld devices;
-    LogBuffer log;
+    LogBuffer log, whatToDo;
     JsonRuns json = {};
     OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
     int32_t is64 = 1;
@@ -129,6 +133,8 @@ TEST_F(CheckerRunTest, EmptyMachine) {
     closeInventory();
     EXPECT_TRUE(matchesGolden(text(), "empty_machine.txt"));
     saveScenario("empty_machine", json, text());
+    EXPECT_NE(std::wstring::npos, std::wstring(whatToDo.text, whatToDo.length)
+                                      .find(L"\r\nNo error found: none of Halvane's drivers is installed on this computer.\r\n"));
 }
 
 // What an uninstalled driver leaves: a device node that is not present (with the problem code it

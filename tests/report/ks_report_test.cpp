@@ -134,6 +134,8 @@ TEST_F(KsReportTest, TwoDriversInstalledCorrectlyInEveryList) {
     EXPECT_EQ(0, run());
     EXPECT_TRUE(matchesGolden(text(), "two_drivers_installed.txt"));
     saveScenario("two_drivers_installed", json, text());
+    EXPECT_NE(std::wstring::npos,
+              std::wstring(whatToDo.text, whatToDo.length).find(L"\r\nNo error found: the drivers need nothing.\r\n"));
     releaseJsonRuns(&json);
     EXPECT_EQ(0u, recordCount(g_inventory.silentFilters));
 
