@@ -11,3 +11,8 @@ void resetWindowState(AppState* state) {
 }
 
 void quitApplication() { PostMessageA(g_app.mainWindow, WM_DESTROY, 0, 0); }
+
+ReportText sessionReportText() {
+    const ReportText text = {g_app.log.text, g_app.whatToDoForFile.length > 0 ? g_app.whatToDoForFile.text : NULL};
+    return text;
+}

@@ -8,6 +8,7 @@
 #include "base/log_buffer.h"
 #include "base/system_identification.h"
 #include "fixes/fix_plan.h"
+#include "app/report_file.h"
 #include "report/json_report.h"
 #include "sources/store/endpoint_store.h"
 
@@ -53,6 +54,7 @@ struct AppState {
     // The last run's What To Do text, its view, and the notice that points there after a run
     // that found errors.
     LogBuffer whatToDo;
+    LogBuffer whatToDoForFile;  // what a text report file, and Copy Report, end with (empty: nothing)
     HWND whatToDoView;
     HWND noticeBar;
     bool whatToDoShown;
@@ -78,6 +80,10 @@ struct AppState {
 };
 
 extern AppState g_app;
+
+// The session's text report as a file holds it: the log, and the last run's What To Do for the
+// file where that run had problems.
+ReportText sessionReportText();
 
 // Zero-fills the record from mainWindow on, keeping the switches and the 64-bit flag.
 void resetWindowState(AppState* state);

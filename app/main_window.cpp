@@ -31,6 +31,7 @@ const UINT WM_DPICHANGED_MESSAGE = 0x02E0;
 void createLogs() {
     createLog(&g_app.log);
     createLog(&g_app.whatToDo);
+    createLog(&g_app.whatToDoForFile);
     scaleLogView(g_app.dpi);
 }
 
@@ -54,6 +55,7 @@ void destroyWindowResources() {
     }
     releaseLog(&g_app.log);
     releaseLog(&g_app.whatToDo);
+    releaseLog(&g_app.whatToDoForFile);
     releaseJsonRuns(&g_app.jsonRuns);
     closeAudioSide();
 }

@@ -72,12 +72,14 @@ bool settleReportName(HWND owner, wchar_t* path, size_t capacity, DWORD chosenTy
 
 // Puts a copy of the text on the clipboard as Unicode text, in place of what it held; the
 // system keeps the copy from then on.
-bool putOnClipboard(HWND owner, const wchar_t* text, size_t length) {
-    GlobalBlock block((length + 1) * sizeof(wchar_t));
+bool putOnClipboard(HWND owner, const ReportText& text) {
+    const size_t logLength = text.log ? wcslen(text.log) : 0, adviceLength = text.whatToDo ? wcslen(text.whatToDo) : 0;
+    GlobalBlock block((logLength + adviceLength + 1) * sizeof(wchar_t));
     wchar_t* copy = static_cast<wchar_t*>(block.get() ? GlobalLock(block.get()) : NULL);
     if (!copy) return false;
-    memcpy(copy, text, length * sizeof(wchar_t));
-    copy[length] = 0;
+    if (logLength) memcpy(copy, text.log, logLength * sizeof(wchar_t));
+    if (adviceLength) memcpy(copy + logLength, text.whatToDo, adviceLength * sizeof(wchar_t));
+    copy[logLength + adviceLength] = 0;
     GlobalUnlock(block.get());
     // Another program may hold the clipboard for a moment (a clipboard viewer reading it).
     for (int attempt = 0; attempt < 10; ++attempt, Sleep(20)) {
@@ -125,14 +127,14 @@ void saveReportAs(HWND owner) {
     if (!GetSaveFileNameW(&dialog)) return;
     if (!settleReportName(owner, path, REPORT_PATH_CAPACITY, dialog.nFilterIndex)) return;
 
-    if (writeReport(path, g_app.log.text, g_app.jsonRuns) != SAFE_FILE_OK)
+    if (writeReport(path, sessionReportText(), g_app.jsonRuns) != SAFE_FILE_OK)
         showWriteFailure(owner, L"The report could not be saved to the file", path, GetLastError(), L"",
                          L"Save Report As");
 }
 
+// What the report file holds, the What To Do part included.
 void copyReport(HWND owner) {
-    const wchar_t* text = g_app.log.text ? g_app.log.text : L"";
-    const size_t length = g_app.log.text ? size_t(g_app.log.length) : 0;
-    if (!putOnClipboard(owner, text, length))
+    const ReportText text = sessionReportText();
+    if (!putOnClipboard(owner, text))
         MessageBoxA(owner, "The report could not be put on the clipboard.", "Copy Report", MB_ICONWARNING);
 }

@@ -34,11 +34,8 @@ size_t takeChunk(const wchar_t* text, size_t remaining, wchar_t* chunk, int* cou
     return taken;
 }
 
-// The UTF-8 text with its byte-order mark.
-bool writeUtf8(HANDLE file, void* context) {
-    const wchar_t* text = static_cast<const wchar_t*>(context);
-    static const unsigned char kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
-    if (!writeAll(file, kByteOrderMark, sizeof(kByteOrderMark))) return false;
+// A text as UTF-8.
+bool writePart(HANDLE file, const wchar_t* text) {
     wchar_t chunk[kChunkUnits];
     char bytes[kChunkBytes];
     size_t remaining = text ? wcslen(text) : 0;
@@ -53,6 +50,14 @@ bool writeUtf8(HANDLE file, void* context) {
     return true;
 }
 
+// The UTF-8 text with its byte-order mark.
+bool writeUtf8(HANDLE file, void* context) {
+    const ReportText& text = *static_cast<const ReportText*>(context);
+    static const unsigned char kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
+    return writeAll(file, kByteOrderMark, sizeof(kByteOrderMark)) && writePart(file, text.log) &&
+           writePart(file, text.whatToDo);
+}
+
 bool putBytes(const void* bytes, size_t size, void* file) {
     return writeAll(static_cast<HANDLE>(file), bytes, DWORD(size));
 }
@@ -63,8 +68,8 @@ bool writeJson(HANDLE file, void* context) {
 
 }  // namespace
 
-SafeFileResult writeReportFile(const wchar_t* path, const wchar_t* text) {
-    const FileContent content = {writeUtf8, const_cast<wchar_t*>(text)};
+SafeFileResult writeReportFile(const wchar_t* path, const ReportText& text) {
+    const FileContent content = {writeUtf8, const_cast<ReportText*>(&text)};
     return replaceFileSafely(path, content);
 }
 
@@ -75,6 +80,6 @@ SafeFileResult writeJsonReportFile(const wchar_t* path, const JsonRuns& runs) {
 
 bool isJsonReportPath(const wchar_t* path) { return endsWithIgnoringAsciiCase(path, L".json"); }
 
-SafeFileResult writeReport(const wchar_t* path, const wchar_t* text, const JsonRuns& runs) {
+SafeFileResult writeReport(const wchar_t* path, const ReportText& text, const JsonRuns& runs) {
     return isJsonReportPath(path) ? writeJsonReportFile(path, runs) : writeReportFile(path, text);
 }

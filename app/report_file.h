@@ -9,10 +9,16 @@
 #include "app/safe_file.h"
 #include "report/json_report.h"
 
-// Writes text (up to its terminator; null writes an empty report) as UTF-8 with a byte-order
-// mark through replaceFileSafely. Unpaired UTF-16 surrogates become U+FFFD on every Windows
-// version.
-SafeFileResult writeReportFile(const wchar_t* path, const wchar_t* text);
+// The text a report file holds: the log, and after it, where the last run had problems, that
+// run's What To Do for the file (null or empty: none). Each up to its terminator.
+struct ReportText {
+    const wchar_t* log;
+    const wchar_t* whatToDo;
+};
+
+// Writes the text (null parts are empty) as UTF-8 with a byte-order mark through
+// replaceFileSafely. Unpaired UTF-16 surrogates become U+FFFD on every Windows version.
+SafeFileResult writeReportFile(const wchar_t* path, const ReportText& text);
 
 // The session's runs as the JSON report: UTF-8 without a byte-order mark, written as the text
 // report is.
@@ -21,4 +27,4 @@ SafeFileResult writeJsonReportFile(const wchar_t* path, const JsonRuns& runs);
 // A report path that asks for JSON: its name ends in ".json", in any letter case.
 bool isJsonReportPath(const wchar_t* path);
 // Writes the report the path asks for: JSON or text.
-SafeFileResult writeReport(const wchar_t* path, const wchar_t* text, const JsonRuns& runs);
+SafeFileResult writeReport(const wchar_t* path, const ReportText& text, const JsonRuns& runs);

@@ -35,7 +35,7 @@ void runOverPass(RunResults* results, const FixList* fixes) {
 
 // The reports and views, and the fixes the run's causes have (read before the next pass).
 void showRun(HWND window, const RunResults& results) {
-    const RunReports reports = {&g_app.log, &g_app.jsonRuns, &g_app.whatToDo};
+    const RunReports reports = {&g_app.log, &g_app.jsonRuns, &g_app.whatToDo, &g_app.whatToDoForFile};
     renderRun(results, reports);
     refreshLogView(&g_app.log, g_app.logView);
     refreshWhatToDo(window, results.errorTotal, results.integrity.cause != CAUSE_NONE);
@@ -51,7 +51,7 @@ void showRun(HWND window, const RunResults& results) {
 bool writeSessionReportFile(DWORD* error) {
     *error = 0;
     if (!g_app.switches.reportToFile) return true;
-    const bool written = writeReport(g_app.switches.reportPath, g_app.log.text, g_app.jsonRuns) == SAFE_FILE_OK;
+    const bool written = writeReport(g_app.switches.reportPath, sessionReportText(), g_app.jsonRuns) == SAFE_FILE_OK;
     *error = GetLastError();
     return written;
 }

@@ -108,4 +108,5 @@ void renderRun(const RunResults& results, const RunReports& reports) {
     if (reports.log) appendTextReport(results, reports.log);
     if (reports.json) appendJsonRun(reports.json, results);
     if (reports.whatToDo) renderWhatToDo(results, reports.whatToDo);
+    if (reports.whatToDoForFile) renderWhatToDoForFile(results, reports.whatToDoForFile);
 }

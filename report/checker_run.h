@@ -28,10 +28,12 @@ struct RunContext {
 int32_t runTest(const RunContext& context, RunResults* results);
 
 // Where a run's reports go; each may be null. The text report is appended to the log, the JSON
-// run kept as the session's newest, and the What To Do text replaced by this run's.
+// run kept as the session's newest, and the What To Do texts (the view's, and the one a report
+// file ends with) replaced by this run's.
 struct RunReports {
     LogBuffer* log;
     JsonRuns* json;
     LogBuffer* whatToDo;
+    LogBuffer* whatToDoForFile;
 };
 void renderRun(const RunResults& results, const RunReports& reports);

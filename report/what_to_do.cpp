@@ -11,6 +11,15 @@ namespace {
 
 const char kSeparator[] = "------------------------------------------------------------------";
 
+// How the text is laid out: in the view, with each driver's report lines and the report's own
+// separators; at the end of a report file, with neither.
+struct Form {
+    bool inFile;
+    const char* separator;
+};
+const Form kView = {false, kSeparator};
+const Form kFile = {true, "=================================================================="};
+
 bool sameAdvice(const Diagnosis& a, const Diagnosis& b);
 
 // The devices of a row's findings that a cause explains ("MME Playback, WDM Playback").
@@ -76,9 +85,9 @@ bool sameAdvice(const Diagnosis& a, const Diagnosis& b) {
     return wcscmp(foundA, foundB) == 0;
 }
 
-void appendDriver(LogBuffer* text, const DriverResult& driver) {
+void appendDriver(LogBuffer* text, const DriverResult& driver, const Form& form) {
     appendNarrow(text, driver.displayName);
-    appendDriverSection(driver, text);
+    if (!form.inFile) appendDriverSection(driver, text);
     // The row's cause, then each other cause its findings have, once each.
     const Diagnosis* shown[DRIVER_FINDINGS_CAPACITY + 1];
     int count = 0;
@@ -90,15 +99,15 @@ void appendDriver(LogBuffer* text, const DriverResult& driver) {
         if (!seen) shown[count++] = &why;
     }
     for (int k = 0; k < count; ++k) {
-        appendNarrow(text, " ");
+        if (!form.inFile) appendNarrow(text, " ");
         appendCause(text, *shown[k], driver.displayName, driver.hardwareId, &driver);
     }
-    appendNarrow(text, kSeparator);
+    appendNarrow(text, form.separator);
 }
 
 // What the fixes before this test did: what was changed, what was not and why. What is left
 // follows with its steps.
-void appendFixes(LogBuffer* text, const RunResults& results) {
+void appendFixes(LogBuffer* text, const RunResults& results, const Form& form) {
     appendNarrow(text, "FIXES MADE BEFORE THIS TEST");
     const FixList& fixes = *results.fixes;
     for (int32_t i = 0; i < fixes.count && i < FIXES_CAPACITY; ++i) {
@@ -116,7 +125,7 @@ void appendFixes(LogBuffer* text, const RunResults& results) {
         makeLineSafe(line);
         appendWide(text, line);
     }
-    appendNarrow(text, kSeparator);
+    appendNarrow(text, form.separator);
 }
 
 bool noneInstalled(const RunResults& results) {
@@ -125,39 +134,50 @@ bool noneInstalled(const RunResults& results) {
     return true;
 }
 
-}  // namespace
-
-void renderWhatToDo(const RunResults& results, LogBuffer* text) {
+void render(const RunResults& results, LogBuffer* text, const Form& form) {
     clear(text);
-    const SYSTEMTIME& date = results.testDate;
     char line[NARROW_LINE_UNITS];
-    appendNarrow(text, "WHAT TO DO");
-    // The test's date line, as its report has it.
-    _snprintf(line, sizeof(line), "TEST DATE: %04i/%02i/%02i - %02i:%02i:%02i (Checker Version %s)", date.wYear,
-              date.wMonth, date.wDay, date.wHour, date.wMinute, date.wSecond, results.checkerVersion);
-    line[sizeof(line) - 1] = 0;
-    appendNarrow(text, line);
-    appendNarrow(text, kSeparator);
+    if (form.inFile) {
+        appendNarrow(text, form.separator);
+        appendNarrow(text, "WHAT TO DO AFTER THE LAST TEST");
+    } else {
+        const SYSTEMTIME& date = results.testDate;
+        appendNarrow(text, "WHAT TO DO");
+        // The test's date line, as its report has it.
+        _snprintf(line, sizeof(line), "TEST DATE: %04i/%02i/%02i - %02i:%02i:%02i (Checker Version %s)", date.wYear,
+                  date.wMonth, date.wDay, date.wHour, date.wMinute, date.wSecond, results.checkerVersion);
+        line[sizeof(line) - 1] = 0;
+        appendNarrow(text, line);
+        appendNarrow(text, form.separator);
+    }
     if (results.errorTotal > 0)
-        _snprintf(line, sizeof(line),
-                  "%i error%s found. For each driver with a problem: its lines in the report, why, and the steps "
-                  "that fix it.",
-                  int(results.errorTotal), results.errorTotal == 1 ? "" : "s");
+        _snprintf(line, sizeof(line), "%i error%s found. For each driver with a problem: %swhy, and the steps that fix it.",
+                  int(results.errorTotal), results.errorTotal == 1 ? "" : "s",
+                  form.inFile ? "" : "its lines in the report, ");
     else if (noneInstalled(results))
         _snprintf(line, sizeof(line), "No error found: none of Halvane's drivers is installed on this computer.");
     else
         _snprintf(line, sizeof(line), "No error found: the drivers need nothing.");
     line[sizeof(line) - 1] = 0;
     appendNarrow(text, line);
-    appendNarrow(text, kSeparator);
-    if (results.fixes) appendFixes(text, results);
+    appendNarrow(text, form.separator);
+    if (results.fixes) appendFixes(text, results, form);
     if (results.integrity.cause != CAUSE_NONE) {
         appendNarrow(text, "Halvane Devices Checker");
         appendCause(text, results.integrity, "Halvane Devices Checker", "", NULL);
-        appendNarrow(text, kSeparator);
+        appendNarrow(text, form.separator);
     }
     for (const DriverResult& driver : results.drivers)
-        if (driver.why.cause != CAUSE_NONE) appendDriver(text, driver);
+        if (driver.why.cause != CAUSE_NONE) appendDriver(text, driver, form);
+}
+
+}  // namespace
+
+void renderWhatToDo(const RunResults& results, LogBuffer* text) { render(results, text, kView); }
+
+void renderWhatToDoForFile(const RunResults& results, LogBuffer* text) {
+    if (results.errorTotal > 0 || results.integrity.cause != CAUSE_NONE) render(results, text, kFile);
+    else clear(text);
 }
 
 uint32_t windowsPlacesOf(const RunResults& results) {

@@ -8,5 +8,10 @@
 
 // Replaces the text with the run's.
 void renderWhatToDo(const RunResults& results, LogBuffer* text);
+// The same for the end of a text report file, which a desk reads instead of the window: empty
+// after a run without problems; else the why and the steps, in lines of which none is a line of
+// the report (no report line repeated, none of its separators or blank lines), so that a script
+// that counts the report's lines counts the same.
+void renderWhatToDoForFile(const RunResults& results, LogBuffer* text);
 // The Windows places (WindowsPlace bits) where the steps of that text are done.
 uint32_t windowsPlacesOf(const RunResults& results);

@@ -369,7 +369,7 @@ TEST(ParseCommandLine, AReportPathTooLongIsKeptAsUnwritable) {
     const StartSwitches state = parseCommandLine((L"-o C:\\" + std::wstring(300, L'a') + L".txt").c_str());
     EXPECT_EQ(1, state.reportToFile);
     EXPECT_EQ(0, state.reportPath[0]);
-    EXPECT_EQ(-1, writeReportFile(state.reportPath, L"report"));
+    EXPECT_EQ(-1, writeReportFile(state.reportPath, {L"report"}));
 }
 
 TEST(ArgumentsOf, SkipProgramNameAsTheRuntimeDoes) {
@@ -436,7 +436,7 @@ TEST(ReportFile, Utf8WithByteOrderMarkAndTheTextUnchanged) {
     const std::wstring path = dir.widePath() + L"\\report.txt";
     ASSERT_TRUE(writeWholeFile(path, std::string(100000, 'o')));
     for (const auto& c : cases) {
-        EXPECT_EQ(0, writeReportFile(path.c_str(), c.text)) << c.bytes;
+        EXPECT_EQ(0, writeReportFile(path.c_str(), {c.text})) << c.bytes;
         EXPECT_EQ(std::string(c.bytes), fileBytes(path));
     }
     EXPECT_EQ(std::vector<std::wstring>{L"report.txt"}, dir.names());
@@ -456,7 +456,7 @@ TEST(ReportFile, AWholeLogSurvivesTheRoundTrip) {
                                             : L"IN MME Lautsprecher \u00e4\u00f6\u00fc | \u4e2d\u6587"));
     TempDirectory dir;
     const std::wstring path = dir.widePath() + L"\\Pr\u00fcfung \u4e2d.txt";
-    ASSERT_EQ(0, writeReportFile(path.c_str(), log.text));
+    ASSERT_EQ(0, writeReportFile(path.c_str(), {log.text}));
     const std::string bytes = fileBytes(path);
     ASSERT_EQ(std::string("\xEF\xBB\xBF"), bytes.substr(0, 3));
     EXPECT_TRUE(sameBytes(toUtf8(std::wstring(log.text, log.length)), bytes.substr(3)));
@@ -495,7 +495,7 @@ TEST(ReportFile, AFailedWriteLeavesTheFileAsItWas) {
     for (const auto& c : cases) {
         const std::wstring path = c.name ? folder + L"\\" + c.name : std::wstring();
         SetLastError(0);
-        EXPECT_EQ(c.result, writeReportFile(path.c_str(), L"new report\r\n")) << toUtf8(path);
+        EXPECT_EQ(c.result, writeReportFile(path.c_str(), {L"new report\r\n"})) << toUtf8(path);
         EXPECT_EQ(c.error, GetLastError()) << toUtf8(path);
         if (c.contentAfter) EXPECT_EQ(std::string(c.contentAfter), fileBytes(path));
         EXPECT_EQ(namesBefore, dir.names()) << toUtf8(path);
@@ -515,7 +515,7 @@ TEST(ReportFile, ANameWithASlashIsRefused) {
     ASSERT_TRUE(pointLinkAt(folder + L"\\sub", L"B", L"in B"));
     for (const wchar_t* name : {L"sub/r.txt", L"A/r.txt"}) {
         SetLastError(0);
-        EXPECT_EQ(-1, writeReportFile((L"\\\\?\\" + folder + L"\\" + name).c_str(), L"report")) << toUtf8(name);
+        EXPECT_EQ(-1, writeReportFile((L"\\\\?\\" + folder + L"\\" + name).c_str(), {L"report"})) << toUtf8(name);
         EXPECT_EQ(DWORD(ERROR_INVALID_NAME), GetLastError()) << toUtf8(name);
     }
     EXPECT_EQ(std::vector<std::wstring>{L"in B"}, namesIn(folder + L"\\B"));
@@ -550,12 +550,12 @@ TEST(ReportFile, TemporaryNamesAlreadyTakenAreNeverUsed) {
 
     g_nextRandom = 0;
     SetLastError(0);
-    EXPECT_EQ(-3, writeReportFile(report.c_str(), L"report\r\n"));
+    EXPECT_EQ(-3, writeReportFile(report.c_str(), {L"report\r\n"}));
     EXPECT_EQ(DWORD(ERROR_FILE_EXISTS), GetLastError());
     EXPECT_EQ(namesBefore, dir.names());
 
     g_nextRandom = 7;  // the eighth name is taken, the ninth is free
-    EXPECT_EQ(0, writeReportFile(report.c_str(), L"report\r\n"));
+    EXPECT_EQ(0, writeReportFile(report.c_str(), {L"report\r\n"}));
     g_safeFileCalls.temporaryNameRandom = systemRandom;
     EXPECT_EQ(std::string("\xEF\xBB\xBFreport\r\n"), fileBytes(report));
     EXPECT_EQ(std::string("their file"), fileBytes(theirs));
@@ -679,7 +679,7 @@ TEST(ReportFile, ATemporaryFileLinkedBySomeoneElseIsGivenUp) {
     g_realCreateFile = g_safeFileCalls.createFile;
     g_safeFileCalls.createFile = createAndLink;
     SetLastError(0);
-    const int32_t result = writeReportFile(report.c_str(), L"secret report\r\n");
+    const int32_t result = writeReportFile(report.c_str(), {L"secret report\r\n"});
     const DWORD error = GetLastError();
     g_safeFileCalls.createFile = g_realCreateFile;
     EXPECT_EQ(-3, result);
@@ -752,7 +752,7 @@ TEST(ReportFile, AFolderThatIsALinkIsRefusedAndNoNameIsFollowed) {
         g_folderFlags = 0;
         g_optionsInFolder.clear();
         SetLastError(0);
-        EXPECT_EQ(kind.result, writeReportFile((dir.widePath() + L"\\report.txt").c_str(), L"report")) << kind.what;
+        EXPECT_EQ(kind.result, writeReportFile((dir.widePath() + L"\\report.txt").c_str(), {L"report"})) << kind.what;
         if (kind.result != 0) EXPECT_EQ(DWORD(ERROR_ACCESS_DENIED), GetLastError()) << kind.what;
         const std::vector<std::wstring> written = {L"report.txt"};
         EXPECT_EQ(kind.result == 0 ? written : std::vector<std::wstring>(), dir.names()) << kind.what;
@@ -785,7 +785,7 @@ TEST(ReportFile, EveryFormOfThePathIsWritten) {
         {L"relative.txt", L"relative.txt"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(0, writeReportFile(c.path.c_str(), L"report")) << toUtf8(c.path);
+        EXPECT_EQ(0, writeReportFile(c.path.c_str(), {L"report"})) << toUtf8(c.path);
         EXPECT_EQ(std::string("\xEF\xBB\xBFreport"), fileBytes(folder + L"\\" + c.name)) << toUtf8(c.path);
     }
     SetCurrentDirectoryW(savedDirectory);

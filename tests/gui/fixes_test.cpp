@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -130,10 +131,19 @@ TEST(FixesEndToEnd, ADisabledDeviceNodeWineDoesNotEnable) {
     const DWORD start = GetTickCount();
     EXPECT_EQ(2, hiddenFix(dir, nullptr));
     EXPECT_LT(GetTickCount() - start, 35000u);
+    const std::vector<std::wstring> lines = reportLines(dir);
     EXPECT_EQ(std::vector<std::wstring>{L"FIX Enable the Halvane Vesso A device (" + node.instanceId() +
                                         L"): problem code 22 -> enabled: done, but the test after it still finds the "
                                         L"problem"},
-              fixLines(reportLines(dir)));
+              fixLines(lines));
+    // The file a desk receives ends with the why of the last test, in lines the report has not.
+    const auto why = std::find(lines.begin(), lines.end(), L"WHAT TO DO AFTER THE LAST TEST");
+    ASSERT_NE(lines.end(), why);
+    EXPECT_EQ(L"CONCLUSION: 2 error detected (You may consider re-installing audio drivers)", *(why - 2));
+    EXPECT_NE(lines.end(), std::find(why, lines.end(), L"Why: The driver's device is disabled in Device Manager."));
+    const auto section = why - 1;  // its first separator
+    for (auto line = section; line != lines.end(); ++line)
+        EXPECT_EQ(section, std::find(lines.begin(), section, *line)) << toUtf8(*line);
 }
 
 // In the window: the changes listed and asked for first; No changes nothing; Yes makes them,
@@ -164,6 +174,13 @@ TEST(FixProblems, ListedAskedAndMadeOnlyOnYes) {
     const HWND view = GetDlgItem(checker.mainWindow(), 501);
     ASSERT_TRUE(waitFor(5000, [&] { return IsWindowVisible(view) != FALSE; }));
     EXPECT_NE(std::wstring::npos, windowText(view).find(L"\r\nFIXES MADE BEFORE THIS TEST\r\nDone, but the test after it"));
+    // Copy Report copies what a report file holds: the log, then the why of the last test.
+    clipboardText(true);
+    ASSERT_TRUE(checker.sendCommand(81));
+    const std::wstring copied = clipboardText(), shownLog = checker.logText();
+    EXPECT_EQ(0u, copied.find(shownLog));
+    EXPECT_EQ(shownLog.size(), copied.find(L"==========")) << toUtf8(copied.substr(0, 200));
+    EXPECT_NE(std::wstring::npos, copied.find(L"\r\nWHAT TO DO AFTER THE LAST TEST\r\n"));
     planted.reset();
     checker.postCommand(60);
     ASSERT_TRUE(waitFor(20000, [&] {

@@ -38,11 +38,13 @@ protected:
     void SetUp() override {
         createLog(&log);
         createLog(&whatToDo);
+        createLog(&forFile);
     }
     void TearDown() override {
         closeInventory();
         releaseLog(&log);
         releaseLog(&whatToDo);
+        releaseLog(&forFile);
         releaseJsonRuns(&json);
     }
 
@@ -112,7 +114,7 @@ protected:
         openInventory(kCollectionOptions, catalogHardwareIds(), nullptr);
         CatalogVersions versions;
         const RunContext context = {&g_inventory, &os, 1, initValue, askCatalogVersions(&versions), before};
-        return runAndRender(context, &log, &json, &whatToDo, plan);
+        return runAndRender(context, &log, &json, &whatToDo, plan, &forFile);
     }
     std::wstring text() const { return std::wstring(log.text, log.length); }
     std::string document() const { return std::string(json.bytes, json.length); }
@@ -120,7 +122,7 @@ protected:
     FakeWorld devices;
     FakeEndpoints endpoints;
     TestRegistry registry;
-    LogBuffer log, whatToDo;
+    LogBuffer log, whatToDo, forFile;
     JsonRuns json = {};
     OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
     int32_t initValue = 0;
@@ -136,6 +138,7 @@ TEST_F(KsReportTest, TwoDriversInstalledCorrectlyInEveryList) {
     saveScenario("two_drivers_installed", json, text());
     EXPECT_NE(std::wstring::npos,
               std::wstring(whatToDo.text, whatToDo.length).find(L"\r\nNo error found: the drivers need nothing.\r\n"));
+    EXPECT_EQ(0u, forFile.length) << "a report file without problems is written as it always was";
     releaseJsonRuns(&json);
     EXPECT_EQ(0u, recordCount(g_inventory.silentFilters));
 
@@ -337,6 +340,18 @@ TEST_F(KsReportTest, EveryCauseFromWhatWindowsKeeps) {
 
     const int32_t total = run();
     EXPECT_TRUE(matchesGolden(text(), "every_cause.txt"));
+    // The report file ends with the why, in lines of its own: a script that counts the report's
+    // lines (its errors, its rows) counts the same; each line is What To Do's, as the view has it.
+    const std::vector<std::wstring> report = logLines(log), why = logLines(forFile);
+    const std::vector<std::wstring> view = logLines(whatToDo);
+    ASSERT_GT(why.size(), 20u);
+    for (const std::wstring& line : why) {
+        EXPECT_EQ(report.end(), std::find(report.begin(), report.end(), line)) << toUtf8(line);
+        const bool heading = line.find(L"=====") == 0 || line == L"WHAT TO DO AFTER THE LAST TEST" ||
+                             line == L"27 errors found. For each driver with a problem: why, and the steps that fix it.";
+        if (!heading) EXPECT_NE(view.end(), std::find(view.begin(), view.end(), line)) << toUtf8(line);
+    }
+    EXPECT_NE(why.end(), std::find(why.begin(), why.end(), L"Why: The driver's device is disabled in Device Manager."));
     EXPECT_TRUE(matchesGolden(std::wstring(whatToDo.text, whatToDo.length), "every_cause_what_to_do.txt"));
     saveScenario("every_cause", json, text());
     EXPECT_EQ(4 + 1 + 1 + 1 + 1 + 1 + 1 + 12 + 1 + 4, total);

@@ -11,13 +11,14 @@ void saveScenario(const std::string& name, const JsonRuns& runs, const std::wstr
     const std::string base = std::string(folder) + "\\" + name;
     const std::wstring json(base.begin(), base.end());
     EXPECT_EQ(0, writeJsonReportFile((json + L".json").c_str(), runs)) << name;
-    EXPECT_EQ(0, writeReportFile((json + L".txt").c_str(), text.c_str())) << name;
+    EXPECT_EQ(0, writeReportFile((json + L".txt").c_str(), {text.c_str()})) << name;
 }
 
-int32_t runAndRender(const RunContext& context, LogBuffer* log, JsonRuns* json, LogBuffer* whatToDo, FixList* plan) {
+int32_t runAndRender(const RunContext& context, LogBuffer* log, JsonRuns* json, LogBuffer* whatToDo, FixList* plan,
+                     LogBuffer* whatToDoForFile) {
     RunResults results;
     const int32_t total = runTest(context, &results);
-    const RunReports reports = {log, json, whatToDo};
+    const RunReports reports = {log, json, whatToDo, whatToDoForFile};
     renderRun(results, reports);
     if (plan) planFixes(results.drivers, results.services, context.os->osClass, context.is64BitWindows, plan);
     return total;

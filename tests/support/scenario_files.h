@@ -8,10 +8,10 @@
 #include "report/checker_run.h"
 #include "report/json_report.h"
 
-// Runs the test and renders its text into the log, its JSON run and its What To Do text (each
+// Runs the test and renders its text into the log, its JSON run and its What To Do texts (each
 // may be null) as the product does, and plans the fixes of its causes where asked.
 int32_t runAndRender(const RunContext& context, LogBuffer* log, JsonRuns* json, LogBuffer* whatToDo = nullptr,
-                     FixList* plan = nullptr);
+                     FixList* plan = nullptr, LogBuffer* whatToDoForFile = nullptr);
 void saveScenario(const std::string& name, const JsonRuns& runs, const std::wstring& text);
 // The whole JSON document of the runs, as the report file holds it.
 std::string jsonDocument(const JsonRuns& runs);
