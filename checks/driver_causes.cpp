@@ -100,6 +100,31 @@ bool driverNamesItRight(const DriverCatalogEntry& row, const DeviceInventory& in
     return false;
 }
 
+// The driver's own icon as the store would hold it, as far as the evidence tells: a driver file's
+// icon in the drivers folder, as its setup writes it; an icon file beside the one the other side's
+// entry holds, where that one is still the driver's; else only the end the catalogue gives.
+void driverIconLocation(const DriverCatalogEntry& row, Direction side, const RowEvidence& evidence, wchar_t* location) {
+    const wchar_t* tail = side == DIRECTION_RECORDING ? row.recordingIcon : row.playbackIcon;
+    const wchar_t* otherTail = side == DIRECTION_RECORDING ? row.playbackIcon : row.recordingIcon;
+    copyText(location, tail, EXPECTED_TEXT_SIZE);
+    if (row.driverFileBase) {
+        _snwprintf(location, EXPECTED_TEXT_SIZE, L"%%SystemRoot%%\\System32\\drivers\\%ls", tail);
+        location[EXPECTED_TEXT_SIZE - 1] = 0;
+        return;
+    }
+    if (!otherTail) return;
+    for (int32_t i = 0; i < evidence.keptEntries && i < ROW_EVIDENCE_CAPACITY; ++i) {
+        const WatchedEntry& other = *evidence.entries[i];
+        if (other.direction == side || !(other.known & ENTRY_HAS_ICON) || !iconPathEndsWith(other.icon, otherTail))
+            continue;
+        const size_t keep = wcslen(other.icon) - wcslen(otherTail);
+        if (keep + wcslen(tail) + 1 > size_t(EXPECTED_TEXT_SIZE)) continue;
+        wmemcpy(location, other.icon, keep);
+        copyText(location + keep, tail, EXPECTED_TEXT_SIZE - keep);
+        return;
+    }
+}
+
 void decideFinding(const DriverCatalogEntry& row, const CheckContext& context, const RowEvidence& evidence,
                    Finding* f) {
     Diagnosis* why = &f->why;
@@ -134,7 +159,7 @@ void decideFinding(const DriverCatalogEntry& row, const CheckContext& context, c
             const wchar_t* icon = recording ? row.recordingIcon : row.playbackIcon;
             if (!(e->known & ENTRY_HAS_ICON) || !icon || iconPathEndsWith(e->icon, icon)) return;
             set(why, CAUSE_ICON_CHANGED_BY_USER, EVIDENCE_STORED_ICON);
-            copyText(why->expected, icon, EXPECTED_TEXT_SIZE);
+            driverIconLocation(row, f->side, evidence, why->expected);
         }
         why->entry = e;
         return;

@@ -79,17 +79,15 @@ void cutIconIndex(wchar_t* file) {
     *comma = 0;
 }
 
-// The icon location, as stored, names a file that is on a local fixed drive of this machine and
-// whose path ends as the catalogue says.
-bool iconFileFound(const wchar_t* stored, const wchar_t* tail, int32_t is64BitWindows) {
-    wchar_t path[REGISTRY_STRING_SIZE], tailFile[FIX_TEXT_SIZE];
+// The driver's icon location, as the store would hold it, names a file on a local fixed drive of
+// this machine (the location was made from the catalogue's end of it).
+bool iconFileFound(const wchar_t* stored, int32_t is64BitWindows) {
+    wchar_t path[REGISTRY_STRING_SIZE];
     copyText(path, stored, REGISTRY_STRING_SIZE);
     expandIconPath(path);
     cutIconIndex(path);
-    copyText(tailFile, tail, FIX_TEXT_SIZE);
-    cutIconIndex(tailFile);
-    if (!endsWithIgnoringAsciiCase(path, tailFile)) return false;
-    // A drive letter and a root: no share, no device path, no relative name.
+    // A drive letter and a root: no share, no device path, no relative name (a location the
+    // evidence did not complete is only the catalogue's end of it).
     const wchar_t letter = path[0] | 0x20;
     if (!(letter >= L'a' && letter <= L'z' && path[1] == L':' && path[2] == L'\\')) return false;
     const wchar_t root[] = {path[0], L':', L'\\', 0};
@@ -97,33 +95,6 @@ bool iconFileFound(const wchar_t* stored, const wchar_t* tail, int32_t is64BitWi
     if (is64BitWindows == WINDOWS_64_BIT) toSysnativePath(path, REGISTRY_STRING_SIZE);
     const DWORD attributes = GetFileAttributesW(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
-}
-
-// Where the driver's icon file is, as the store would hold it: a driver file's icon in the
-// drivers folder, as its setup writes it; an icon file beside the one the other side's entry
-// holds where that one is still the driver's. False when none is found on this machine.
-bool findDriverIcon(int32_t row, Direction side, const wchar_t* tail, const RowEvidence& evidence,
-                    int32_t is64BitWindows, wchar_t* stored) {
-    const DriverCatalogEntry& entry = DRIVER_CATALOG[row];
-    if (entry.driverFileBase) {
-        _snwprintf(stored, FIX_TEXT_SIZE, L"%%SystemRoot%%\\System32\\drivers\\%ls", tail);
-        stored[FIX_TEXT_SIZE - 1] = 0;
-        return iconFileFound(stored, tail, is64BitWindows);
-    }
-    const wchar_t* otherTail = side == DIRECTION_RECORDING ? entry.playbackIcon : entry.recordingIcon;
-    if (!otherTail) return false;
-    const size_t otherLength = wcslen(otherTail);
-    for (int32_t i = 0; i < evidence.keptEntries && i < ROW_EVIDENCE_CAPACITY; ++i) {
-        const WatchedEntry& other = *evidence.entries[i];
-        if (other.direction == side || !(other.known & ENTRY_HAS_ICON) || !iconPathEndsWith(other.icon, otherTail))
-            continue;
-        const size_t keep = wcslen(other.icon) - otherLength;
-        if (keep + wcslen(tail) + 1 > size_t(FIX_TEXT_SIZE)) continue;
-        memcpy(stored, other.icon, keep * sizeof(wchar_t));
-        wcscpy(stored + keep, tail);
-        if (iconFileFound(stored, tail, is64BitWindows)) return true;
-    }
-    return false;
 }
 
 // The endpoints of the row the user renamed or gave another icon: the entry each finding was
@@ -143,7 +114,8 @@ void planEntries(int32_t row, const DriverResult& driver, int32_t is64BitWindows
         } else if (why.cause == CAUSE_ICON_CHANGED_BY_USER) {
             action = FIX_RESTORE_ICON;
             before = entry->icon;
-            if (!findDriverIcon(row, entry->direction, why.expected, driver.evidence, is64BitWindows, after)) continue;
+            if (!iconFileFound(why.expected, is64BitWindows)) continue;
+            copyText(after, why.expected, FIX_TEXT_SIZE);
         } else {
             continue;
         }

@@ -32,7 +32,7 @@ constexpr CauseDescriptor CAUSE_DESCRIPTORS[CAUSE_COUNT] = {
      {"Install the {driver} driver again (you may consider re-installing audio drivers).", RESTART,
       "If it stays, send this report (File, Save Report As...) to Halvane's support."}, PLACE_NONE},
     {CAUSE_ENDPOINT_DISABLED, "endpointDisabled", "The device is disabled in the Sound settings",
-     {SOUND_PANEL, "On the Playback or Recording tab, right-click the list and tick \"Show Disabled Devices\".",
+     {SOUND_PANEL, "On the {tab} tab, right-click the list and tick \"Show Disabled Devices\".",
       "Right-click {found} and choose \"Enable\".", RUN_AGAIN}, PLACE_SOUND_PANEL},
     {CAUSE_ENDPOINT_NOT_PRESENT, "endpointNotPresent",
      "Windows keeps the device but says it is not present: its driver did not bring it up", {RESTART, REINSTALL},
@@ -40,13 +40,12 @@ constexpr CauseDescriptor CAUSE_DESCRIPTORS[CAUSE_COUNT] = {
     {CAUSE_ENDPOINT_UNPLUGGED, "endpointUnplugged", "Windows says the device is unplugged (a virtual device has no plug)",
      {RESTART, REINSTALL}, PLACE_NONE},
     {CAUSE_RENAMED_BY_USER, "renamedByUser", "The device was renamed in the Sound settings",
-     {SOUND_PANEL, "On the Playback or Recording tab, select {found} and click Properties.",
+     {SOUND_PANEL, "On the {tab} tab, select {found} and click Properties.",
       "On the General tab, type its name back: {expected}, then click OK.", RUN_AGAIN}, PLACE_SOUND_PANEL},
     {CAUSE_ICON_CHANGED_BY_USER, "iconChangedByUser", "The device was given another icon in the Sound settings",
-     {SOUND_PANEL, "On the Playback or Recording tab, select the device and click Properties.",
-      "On the General tab, click \"Change Icon\" and choose the driver's icon, {expected} (installing the {driver} "
-      "driver again also puts it back).",
-      RUN_AGAIN}, PLACE_SOUND_PANEL},
+     {SOUND_PANEL, "On the {tab} tab, select {device} and click Properties.",
+      "On the General tab, click \"Change Icon\" and choose the driver's icon: {expected}", RUN_AGAIN},
+     PLACE_SOUND_PANEL},
     {CAUSE_AUDIO_SERVICE_NOT_RUNNING, "audioServiceNotRunning", "The Windows Audio service is not running",
      {"Open Services: press Windows+R, type services.msc and press Enter.",
       "Open \"Windows Audio\" and \"Windows Audio Endpoint Builder\" in turn: set the Startup type to Automatic and "
@@ -58,17 +57,18 @@ constexpr CauseDescriptor CAUSE_DESCRIPTORS[CAUSE_COUNT] = {
       "before Windows 10).",
       RUN_AGAIN}, PLACE_DEVICE_MANAGER},
     {CAUSE_DRIVER_NOT_STARTED, "driverNotStarted", "Windows did not start the driver (problem code {value})",
-     {RESTART, DEVICE_MANAGER,
-      "Under \"Sound, video and game controllers\", open {driver}: the General tab says why. If it stays, right-click "
-      "it, choose \"Uninstall device\", then install the {driver} driver again and restart Windows."},
+     {RESTART, DEVICE_MANAGER, "Under \"Sound, video and game controllers\", open {driver}: the General tab says why.",
+      REINSTALL},
      PLACE_DEVICE_MANAGER},
     {CAUSE_SIGNATURE_NOT_VERIFIED, "signatureNotVerified",
-     "Windows could not verify the driver's digital signature (problem code {value})",
-     {"Install the {driver} driver again with Halvane's own installer, which is signed.",
-      "Make sure the date and time of this computer are right, then restart Windows.", RUN_AGAIN}, PLACE_NONE},
+     "Windows could not verify the driver's digital signature (problem code {value}): its file may have been changed by "
+     "someone",
+     {"Do not use the {driver} driver as it is: its file may have been changed since Halvane signed it.",
+      "Install the {driver} driver again with Halvane's own installer, which is signed.",
+      "Make sure the date and time of this computer are right.", RESTART}, PLACE_NONE},
     {CAUSE_RESTART_NEEDED, "restartNeeded", "Windows needs a restart to finish installing the driver", {RESTART},
      PLACE_NONE},
-    {CAUSE_INSTALLED_TWICE, "installedTwice", "The driver is installed twice: {value} devices carry its hardware ID",
+    {CAUSE_INSTALLED_TWICE, "installedTwice", "The driver is installed more than once ({value} devices)",
      {DEVICE_MANAGER,
       "Under \"Sound, video and game controllers\", uninstall every {driver} device (right-click, \"Uninstall "
       "device\").",
@@ -230,6 +230,12 @@ void fillCauseText(const char* pattern, const Diagnosis& why, const char* driver
         } else if (length == 7 && strncmp(p, "{found}", 7) == 0) {
             formatFound(why, part, ICON_PATH_SIZE);
             put(text, capacity, &at, part[0] ? part : L"the device");
+        } else if (length == 5 && strncmp(p, "{tab}", 5) == 0) {
+            // The Sound settings' tab of the entry's side.
+            put(text, capacity, &at, why.entry && why.entry->direction == DIRECTION_RECORDING ? L"Recording" : L"Playback");
+        } else if (length == 8 && strncmp(p, "{device}", 8) == 0) {
+            const WatchedEntry* e = why.entry;
+            put(text, capacity, &at, !e ? L"the device" : (e->known & ENTRY_HAS_NAME) && e->name[0] ? e->name : e->endpointGuid);
         } else {
             part[0] = wchar_t(static_cast<unsigned char>(*p));
             part[1] = 0;
@@ -243,15 +249,85 @@ void fillCauseText(const char* pattern, const Diagnosis& why, const char* driver
     makeLineSafe(text);
 }
 
-void formatEvidence(const Diagnosis& why, const char* hardwareId, wchar_t* text, size_t capacity) {
+bool evidenceFromWindows(EvidenceKind evidence) {
+    switch (evidence) {
+    case EVIDENCE_DEVICE_NODE:
+    case EVIDENCE_NODE_COUNT:
+    case EVIDENCE_SERVICE:
+    case EVIDENCE_ENDPOINT_STATE:
+    case EVIDENCE_STORED_NAME:
+    case EVIDENCE_STORED_ICON:
+        return true;
+    default:
+        return false;
+    }
+}
+
+namespace {
+
+// Device Manager's own sentence for a problem code, as its General tab shows it.
+const struct {
+    uint32_t code;
+    const char* sentence;
+} kProblemSentences[] = {
+    {1, "This device is not configured correctly."},
+    {3, "The driver for this device might be corrupted, or your system may be running low on memory or other "
+        "resources."},
+    {10, "This device cannot start."},
+    {12, "This device cannot find enough free resources that it can use."},
+    {14, "This device cannot work properly until you restart your computer."},
+    {18, "Reinstall the drivers for this device."},
+    {19, "Windows cannot start this hardware device because its configuration information (in the registry) is "
+         "incomplete or damaged."},
+    {21, "Windows is removing this device."},
+    {22, "This device is disabled."},
+    {24, "This device is not present, is not working properly, or does not have all its drivers installed."},
+    {28, "The drivers for this device are not installed."},
+    {31, "This device is not working properly because Windows cannot load the drivers required for this device."},
+    {37, "Windows cannot initialize the device driver for this hardware."},
+    {39, "Windows cannot load the device driver for this hardware. The driver may be corrupted or missing."},
+    {43, "Windows has stopped this device because it has reported problems."},
+    {45, "Currently, this hardware device is not connected to the computer."},
+    {52, "Windows cannot verify the digital signature for the drivers required for this device. A recent hardware or "
+         "software change might have installed a file that is signed incorrectly or damaged, or that might be "
+         "malicious software from an unknown source."},
+};
+
+// "ROOT\MEDIA\0000, ROOT\MEDIA\0003": every kept node of the row that says what the deciding one
+// says (its problem code, or its wait for a restart), the deciding one first.
+void nodesSaying(const Diagnosis& why, const RowEvidence* row, wchar_t* text, size_t capacity) {
+    size_t at = 0;
+    text[0] = 0;
+    if (!why.node) return;
+    put(text, capacity, &at, why.node->instanceId);
+    for (int32_t i = 0; row && i < row->keptNodes && i < ROW_EVIDENCE_CAPACITY; ++i) {
+        const DeviceNodeRecord& n = *row->nodes[i];
+        if (wcscmp(n.instanceId, why.node->instanceId) == 0 || !(n.known & NODE_PRESENT) ||
+            n.problemCode != why.node->problemCode || ((n.status ^ why.node->status) & NODE_STATUS_NEED_RESTART))
+            continue;
+        put(text, capacity, &at, L", ");
+        put(text, capacity, &at, n.instanceId);
+    }
+}
+
+}  // namespace
+
+void formatEvidence(const Diagnosis& why, const char* hardwareId, const RowEvidence* row, wchar_t* text,
+                    size_t capacity) {
     wchar_t found[ICON_PATH_SIZE];
     formatFound(why, found, ICON_PATH_SIZE);
-    const wchar_t* node = why.node ? why.node->instanceId : L"";
     switch (why.evidence) {
-    case EVIDENCE_DEVICE_NODE:
-        if (why.value) _snwprintf(text, capacity, L"Device Manager: %ls has problem code %u", node, why.value);
-        else _snwprintf(text, capacity, L"Device Manager: %ls waits for a restart", node);
+    case EVIDENCE_DEVICE_NODE: {
+        wchar_t nodes[REPORT_NODES_TEXT_SIZE];
+        nodesSaying(why, row, nodes, REPORT_NODES_TEXT_SIZE);
+        const char* sentence = NULL;
+        for (const auto& p : kProblemSentences)
+            if (p.code == why.value) sentence = p.sentence;
+        if (!why.value) _snwprintf(text, capacity, L"Device Manager: %ls waits for a restart", nodes);
+        else if (sentence) _snwprintf(text, capacity, L"Device Manager: %ls: \"%hs (Code %u)\"", nodes, sentence, why.value);
+        else _snwprintf(text, capacity, L"Device Manager: %ls has problem code %u", nodes, why.value);
         break;
+    }
     case EVIDENCE_NODE_COUNT:
         _snwprintf(text, capacity, L"Device Manager: %u present devices carry the hardware ID %hs", why.value,
                    hardwareId ? hardwareId : "");
@@ -277,15 +353,17 @@ void formatEvidence(const Diagnosis& why, const char* hardwareId, wchar_t* text,
         _snwprintf(text, capacity, L"Version found: %ls; this checker expects %ls", found, why.expected);
         break;
     case EVIDENCE_NO_VERSION_ANSWER:
-        _snwprintf(text, capacity, L"The driver did not answer its version request in time");
+        _snwprintf(text, capacity, L"The driver does not answer: its version request got no answer in time");
         break;
     case EVIDENCE_FILTER_SILENT:
-        _snwprintf(text, capacity, L"Its kernel-streaming filter stopped answering during the test");
+        _snwprintf(text, capacity, L"The driver does not answer: its kernel-streaming filter stopped answering during "
+                                   L"the test");
         break;
     case EVIDENCE_LISTED: {
         wchar_t lists[128];
         listWords(why.value, lists, 128);
-        _snwprintf(text, capacity, L"Windows lists its devices (%ls), but the driver gave no version", lists);
+        _snwprintf(text, capacity, L"The driver does not answer: Windows lists its devices (%ls), but it gave no version",
+                   lists);
         break;
     }
     case EVIDENCE_INTEGRITY:

@@ -16,7 +16,8 @@ struct FindingDescriptor {
 
 enum { CAUSE_STEPS_MAX = 4 };
 // The words and steps may hold {driver} (the driver's name), {value} (the number the evidence
-// gave), {expected} (the name, icon or version to put back) and {found} (what Windows holds).
+// gave), {expected} (the name, icon or version to put back), {found} (what Windows holds), {tab}
+// (the Sound settings' tab of the entry: Playback or Recording) and {device} (the entry's name).
 // The Windows place a cause's steps are done in, which the window offers to open (bits, so that
 // a run's places make one set).
 enum WindowsPlace : uint32_t {
@@ -47,8 +48,13 @@ void fillCauseText(const char* pattern, const Diagnosis& why, const char* driver
 // What Windows holds in the diagnosis's evidence: the stored name or icon, the endpoint's name,
 // the version found; empty where the evidence holds none.
 void formatFound(const Diagnosis& why, wchar_t* text, size_t capacity);
-// The evidence in words ("Windows Audio service: stopped"), for the row of that hardware ID.
-void formatEvidence(const Diagnosis& why, const char* hardwareId, wchar_t* text, size_t capacity);
+// The evidence in words ("Windows Audio service: stopped"), for the row of that hardware ID, every
+// device node of the row (null: the deciding one alone) that says what the deciding one says
+// named; and whether it is what Windows says (else the checker's own finding).
+enum { REPORT_NODES_TEXT_SIZE = 1024 };
+void formatEvidence(const Diagnosis& why, const char* hardwareId, const RowEvidence* row, wchar_t* text,
+                    size_t capacity);
+bool evidenceFromWindows(EvidenceKind evidence);
 
 // One row per kind of fix, outcome and note: the JSON names and words of the fix lines, the JSON
 // report and the What To Do text. An action's words may hold {driver} (the driver's name),

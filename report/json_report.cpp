@@ -281,7 +281,7 @@ void writeDiagnosis(JsonWriter& json, const Diagnosis& why, const DriverResult* 
     wchar_t text[REPORT_LINE_SIZE];
     fillCauseText(cause.words, why, name, text, REPORT_LINE_SIZE);
     json.text("causeText", text);
-    formatEvidence(why, driver ? driver->hardwareId : "", text, REPORT_LINE_SIZE);
+    formatEvidence(why, driver ? driver->hardwareId : "", driver ? &driver->evidence : NULL, text, REPORT_LINE_SIZE);
     json.text("evidenceText", text);
     json.text("expected", why.expected[0] ? why.expected : NULL, EXPECTED_TEXT_SIZE);
     formatFound(why, text, REPORT_LINE_SIZE);

@@ -175,6 +175,20 @@ bool formatFindingLine(const Finding& finding, wchar_t* line) {
     }
 }
 
+void formatFindingLabel(const Finding& finding, wchar_t* label, size_t capacity) {
+    label[0] = 0;
+    const FindingDescriptor& descriptor = findingDescriptor(finding.kind);
+    if (!descriptor.hasLine) return;
+    const bool recording = finding.side == DIRECTION_RECORDING;
+    if (finding.kind == FINDING_NOT_LISTED || finding.kind == FINDING_NOT_RESPONDING)
+        _snwprintf(label, capacity, L"%hs %ls %hs", sourceWord(finding.source), recording ? L"Recording" : L"Playback",
+                   descriptor.words);
+    else
+        _snwprintf(label, capacity, L"%hs %ls - %hs", sourceWord(finding.source), recording ? L"Input" : L"Output",
+                   descriptor.words);
+    label[capacity - 1] = 0;
+}
+
 void appendDriverSection(const DriverResult& driver, LogBuffer* log) {
     wchar_t line[REPORT_LINE_SIZE];
     formatDriverLine(driver, line);

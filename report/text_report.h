@@ -38,3 +38,6 @@ const char* osClassName(OsClass osClass);
 // (the capture-only interface) gives false and an empty line.
 void formatDriverLine(const DriverResult& driver, wchar_t* line);
 bool formatFindingLine(const Finding& finding, wchar_t* line);
+// What a finding's line says of it, without the value: "MME Input - Bad Pin Name", "WDM Playback
+// Device not listed.", in `capacity` units; empty for a finding without a line.
+void formatFindingLabel(const Finding& finding, wchar_t* label, size_t capacity);

@@ -22,20 +22,31 @@ const Form kFile = {true, "=====================================================
 
 bool sameAdvice(const Diagnosis& a, const Diagnosis& b);
 
-// The devices of a row's findings that a cause explains ("MME Playback, WDM Playback").
+// The findings of a row that a cause explains, in the report's own words, each once
+// ("MME Input - Bad Pin Name; WDM Input - Bad Pin Name").
 void appendExplained(LogBuffer* text, const DriverResult& driver, const Diagnosis& why) {
-    wchar_t line[REPORT_LINE_SIZE] = L"Explains:";
+    wchar_t line[REPORT_LINE_SIZE] = L"Explains: ";
     size_t at = wcslen(line);
     bool any = false;
     for (int32_t i = 0; i < driver.findingCount && i < DRIVER_FINDINGS_CAPACITY; ++i) {
         const Finding& f = driver.findings[i];
         if (!sameAdvice(f.why, why)) continue;
-        wchar_t device[64];
-        const bool recording = f.side == DIRECTION_RECORDING;
-        _snwprintf(device, 64, L"%ls %hs %ls", any ? L"," : L"",
-                   f.source == KIND_MME ? "MME" : f.source == KIND_KS ? "KS" : "WDM", recording ? L"Recording" : L"Playback");
-        device[63] = 0;
-        for (const wchar_t* c = device; *c && at + 1 < REPORT_LINE_SIZE; ++c) line[at++] = *c;
+        wchar_t label[128];
+        formatFindingLabel(f, label, 128);
+        if (!label[0]) continue;
+        const size_t length = wcslen(label);
+        if (label[length - 1] == L'.') label[length - 1] = 0;  // the list has its own punctuation
+        bool named = false;
+        for (int32_t k = 0; k < i && !named; ++k) {
+            wchar_t earlier[128];
+            formatFindingLabel(driver.findings[k], earlier, 128);
+            const size_t n = wcslen(earlier);
+            if (n && earlier[n - 1] == L'.') earlier[n - 1] = 0;
+            named = sameAdvice(driver.findings[k].why, why) && wcscmp(earlier, label) == 0;
+        }
+        if (named) continue;
+        for (const wchar_t* c = any ? L"; " : L""; *c && at + 1 < REPORT_LINE_SIZE; ++c) line[at++] = *c;
+        for (const wchar_t* c = label; *c && at + 1 < REPORT_LINE_SIZE; ++c) line[at++] = *c;
         line[at] = 0;
         any = true;
     }
@@ -53,8 +64,10 @@ void appendCause(LogBuffer* text, const Diagnosis& why, const char* driver, cons
     line[REPORT_LINE_SIZE + 31] = 0;
     appendWide(text, line);
     if (row) appendExplained(text, *row, why);
-    formatEvidence(why, hardwareId, words, REPORT_LINE_SIZE);
-    _snwprintf(line, REPORT_LINE_SIZE + 32, L"Windows says: %ls.", words);
+    formatEvidence(why, hardwareId, row ? &row->evidence : NULL, words, REPORT_LINE_SIZE);
+    // What Windows keeps is what Windows says; the rest is the checker's own finding.
+    _snwprintf(line, REPORT_LINE_SIZE + 32, evidenceFromWindows(why.evidence) ? L"Windows says: %ls." : L"The checker found: %ls.",
+               words);
     line[REPORT_LINE_SIZE + 31] = 0;
     appendWide(text, line);
     if (why.expected[0]) {

@@ -97,7 +97,7 @@ std::wstring plantedIconFolder(TempDirectory& dir) {
 // services' evidence included), with a restart where only one fixes it.
 TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
     TempDirectory icons;
-    const std::wstring iconFolder = plantedIconFolder(icons);
+    const std::wstring iconFolder = plantedIconFolder(icons), foundIcon = iconFolder + L"pin_in.ico";
     const std::vector<FixAction> none;
     const struct Case {
         const char* name;
@@ -274,7 +274,7 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
              e.entry(DIRECTION_PLAYBACK, kPlayGuid, 1, L"VESSO Input", L"C:\\icons\\mine.ico");
              e.entry(DIRECTION_RECORDING, kRecGuid, 1, L"VESSO Output", (iconFolder + L"pin_out.ico").c_str());
          },
-         DRIVER_STATE_CHECKED, 1, CAUSE_ICON_CHANGED_BY_USER, {CAUSE_ICON_CHANGED_BY_USER}, 0, L"VESSO\\pin_in.ico",
+         DRIVER_STATE_CHECKED, 1, CAUSE_ICON_CHANGED_BY_USER, {CAUSE_ICON_CHANGED_BY_USER}, 0, foundIcon.c_str(),
          {FIX_RESTORE_ICON}},
         {"icon changed, no driver's file beside the other side's icon", kRight,
          [&](CheckWorld& w, Evidence& e) {
@@ -283,7 +283,8 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
              e.entry(DIRECTION_PLAYBACK, kPlayGuid, 1, L"VESSO Input", L"C:\\icons\\mine.ico");
              e.entry(DIRECTION_RECORDING, kRecGuid, 1, L"VESSO Output", L"C:\\nowhere\\VESSO\\pin_out.ico");
          },
-         DRIVER_STATE_CHECKED, 1, CAUSE_ICON_CHANGED_BY_USER, {CAUSE_ICON_CHANGED_BY_USER}, 0, L"VESSO\\pin_in.ico"},
+         DRIVER_STATE_CHECKED, 1, CAUSE_ICON_CHANGED_BY_USER, {CAUSE_ICON_CHANGED_BY_USER}, 0,
+         L"C:\\nowhere\\VESSO\\pin_in.ico"},
         {"listed without a version, its device present", 0,
          [](CheckWorld& w, Evidence& e) {
              installVesso(w);

@@ -544,7 +544,7 @@ TEST(WhatToDo, TheWindowPointsToItAndF1ShowsIt) {
     const std::wstring text = windowText(view);
     for (const wchar_t* line : {L"\r\nCHECKING Halvane Virtual Vesso : Installed but not running (problem code 22)\r\n",
                                 L"\r\nWhy: The driver's device is disabled in Device Manager.\r\n",
-                                L"\r\nWindows says: Device Manager: " , L" has problem code 22.\r\n",
+                                L"\r\nWindows says: Device Manager: " , L": \"This device is disabled. (Code 22)\".\r\n",
                                 L"\r\n  1. Open Device Manager: press Windows+R, type devmgmt.msc and press Enter.\r\n"})
         EXPECT_NE(std::wstring::npos, text.find(line)) << toUtf8(line);
     // A reader knows the view by its name and reads the text as its value, the focus on it.

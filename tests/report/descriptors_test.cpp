@@ -39,10 +39,41 @@ TEST(Descriptors, TextsFilledAsOneLine) {
     EXPECT_EQ(std::wstring(L"value -4"), text);
     why.evidence = EVIDENCE_LISTED;
     why.value = 1 | 4;
-    formatEvidence(why, "", text, 256);
-    EXPECT_EQ(std::wstring(L"Windows lists its devices (a kernel-streaming interface, a wave device), but the driver "
-                           L"gave no version"),
+    formatEvidence(why, "", nullptr, text, 256);
+    EXPECT_EQ(std::wstring(L"The driver does not answer: Windows lists its devices (a kernel-streaming interface, a "
+                           L"wave device), but it gave no version"),
               text);
+    EXPECT_FALSE(evidenceFromWindows(EVIDENCE_LISTED));
+    // The tab and the device an entry's steps name.
+    entry.direction = DIRECTION_RECORDING;
+    fillCauseText("On the {tab} tab, select {device}.", why, "", text, 256);
+    EXPECT_EQ(std::wstring(L"On the Recording tab, select Mic??OUT MME Fake."), text);
+}
+
+// Every device of a row that says what the deciding one says, each with Device Manager's own
+// sentence for its code; one that says something else is left out.
+TEST(Descriptors, DeviceManagersSentenceForEveryDeviceWithTheCode) {
+    DeviceNodeRecord nodes[3] = {};
+    const wchar_t* ids[] = {L"ROOT\\MEDIA\\0000", L"ROOT\\MEDIA\\0001", L"ROOT\\MEDIA\\0002"};
+    const uint32_t codes[] = {22, 10, 22};
+    RowEvidence row = {};
+    for (int i = 0; i < 3; ++i) {
+        nodes[i].known = NODE_PRESENT | NODE_PROBLEM_KNOWN;
+        nodes[i].problemCode = codes[i];
+        wcscpy(nodes[i].instanceId, ids[i]);
+        row.nodes[row.keptNodes++] = &nodes[i];
+    }
+    Diagnosis why = {};
+    why.evidence = EVIDENCE_DEVICE_NODE;
+    why.node = &nodes[0];
+    why.value = 22;
+    wchar_t text[512];
+    formatEvidence(why, "", &row, text, 512);
+    EXPECT_EQ(std::wstring(L"Device Manager: ROOT\\MEDIA\\0000, ROOT\\MEDIA\\0002: \"This device is disabled. (Code 22)\""), text);
+    why.value = nodes[0].problemCode = 9999;
+    formatEvidence(why, "", nullptr, text, 512);
+    EXPECT_EQ(std::wstring(L"Device Manager: ROOT\\MEDIA\\0000 has problem code 9999"), text);
+    EXPECT_TRUE(evidenceFromWindows(EVIDENCE_DEVICE_NODE));
 }
 
 // The Windows place each cause's steps are done in, and a run's: those of the causes its What To

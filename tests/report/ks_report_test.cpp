@@ -366,7 +366,7 @@ TEST_F(KsReportTest, EveryCauseFromWhatWindowsKeeps) {
          "Open the Sound control panel: press Windows+R, type mmsys.cpl and press Enter."},
         {"Halvane Vesso A", "driverDisabled", "Open Device Manager: press Windows+R, type devmgmt.msc and press Enter."},
         {"Halvane Vesso B", "signatureNotVerified",
-         "Install the Halvane Vesso B driver again with Halvane's own installer, which is signed."},
+         "Do not use the Halvane Vesso B driver as it is: its file may have been changed since Halvane signed it."},
         {"Halvane Vesso C", "driverNotStarted",
          "Restart Windows (choose Restart, not Shut down), then run the test again."},
         {"Halvane Vesso D", "restartNeeded", "Restart Windows (choose Restart, not Shut down), then run the test again."},
