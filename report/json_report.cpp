@@ -13,6 +13,7 @@
 #include "inventory/device_inventory.h"
 #include "report/descriptors.h"
 #include "report/text_report.h"
+#include "report/what_to_do.h"
 
 namespace {
 
@@ -266,10 +267,39 @@ void writeVersion(JsonWriter& json, const char* key, uint32_t version) {
 
 // A cause with the evidence that decided it, as the What To Do text words it; with its steps for
 // a row.
+// What decided a cause, in fields: the device nodes that say it (the deciding one first), the
+// endpoint entry, the audio services that are down.
+void writeDecidedBy(JsonWriter& json, const Diagnosis& why, const DriverResult* driver) {
+    json.beginObject("decidedBy");
+    json.beginArray("deviceNodes");
+    if (why.node) {
+        json.text(NULL, why.node->instanceId, DEVICE_NODE_ID_SIZE);
+        const RowEvidence* row = driver ? &driver->evidence : NULL;
+        for (int32_t i = 0; row && i < row->keptNodes && i < ROW_EVIDENCE_CAPACITY; ++i) {
+            const DeviceNodeRecord& n = *row->nodes[i];
+            if (wcscmp(n.instanceId, why.node->instanceId) != 0 && causeOfNode(n) == causeOfNode(*why.node) &&
+                n.problemCode == why.node->problemCode)
+                json.text(NULL, n.instanceId, DEVICE_NODE_ID_SIZE);
+        }
+    }
+    json.endArray();
+    if (why.entry) json.text("endpointGuid", why.entry->endpointGuid, DEVICE_GUID_SIZE);
+    else json.null("endpointGuid");
+    json.beginArray("services");
+    if (why.evidence == EVIDENCE_SERVICE) {
+        if (audioServiceDown(AudioServiceState(why.value >> 8)))
+            json.text(NULL, ENDPOINT_BUILDER_SERVICE_NAME);
+        if (audioServiceDown(AudioServiceState(why.value & 0xFF))) json.text(NULL, AUDIO_SERVICE_NAME);
+    }
+    json.endArray();
+    json.endObject();
+}
+
 void writeDiagnosis(JsonWriter& json, const Diagnosis& why, const DriverResult* driver, bool steps) {
     const CauseDescriptor& cause = causeDescriptor(why.cause);
     const char* name = driver ? driver->displayName : PRODUCT_NAME;
     json.ascii("cause", cause.jsonName);
+    writeDecidedBy(json, why, driver);
     if (why.cause == CAUSE_NONE) {
         for (const char* key : {"causeText", "evidenceText", "expected", "found"}) json.null(key);
         if (steps) {
@@ -401,6 +431,16 @@ void writeDriver(JsonWriter& json, const DriverResult& d) {
     for (int32_t i = 0; i < d.findingCount && i < DRIVER_FINDINGS_CAPACITY; ++i) writeFinding(json, d.findings[i], d);
     json.endArray();
     writeDiagnosis(json, d.why, &d, true);
+    // Every cause of the row, each with its steps, as What To Do shows them.
+    json.beginArray("causes");
+    const Diagnosis* causes[DRIVER_FINDINGS_CAPACITY + 1];
+    const int32_t count = d.why.cause == CAUSE_NONE ? 0 : rowCauses(d, causes);
+    for (int32_t i = 0; i < count; ++i) {
+        json.beginObject();
+        writeDiagnosis(json, *causes[i], &d, true);
+        json.endObject();
+    }
+    json.endArray();
     writeEvidence(json, d.evidence);
     json.endObject();
 }

@@ -101,17 +101,9 @@ bool sameAdvice(const Diagnosis& a, const Diagnosis& b) {
 void appendDriver(LogBuffer* text, const DriverResult& driver, const Form& form) {
     appendNarrow(text, driver.displayName);
     if (!form.inFile) appendDriverSection(driver, text);
-    // The row's cause, then each other cause its findings have, once each.
     const Diagnosis* shown[DRIVER_FINDINGS_CAPACITY + 1];
-    int count = 0;
-    shown[count++] = &driver.why;
-    for (int32_t i = 0; i < driver.findingCount && i < DRIVER_FINDINGS_CAPACITY; ++i) {
-        const Diagnosis& why = driver.findings[i].why;
-        bool seen = false;
-        for (int k = 0; k < count && !seen; ++k) seen = sameAdvice(*shown[k], why);
-        if (!seen) shown[count++] = &why;
-    }
-    for (int k = 0; k < count; ++k) {
+    const int32_t count = rowCauses(driver, shown);
+    for (int32_t k = 0; k < count; ++k) {
         if (!form.inFile) appendNarrow(text, " ");
         appendCause(text, *shown[k], driver.displayName, driver.hardwareId, &driver);
     }
@@ -191,6 +183,18 @@ void renderWhatToDo(const RunResults& results, LogBuffer* text) { render(results
 void renderWhatToDoForFile(const RunResults& results, LogBuffer* text) {
     if (results.errorTotal > 0 || results.integrity.cause != CAUSE_NONE) render(results, text, kFile);
     else clear(text);
+}
+
+int32_t rowCauses(const DriverResult& driver, const Diagnosis** causes) {
+    int32_t count = 0;
+    causes[count++] = &driver.why;
+    for (int32_t i = 0; i < driver.findingCount && i < DRIVER_FINDINGS_CAPACITY; ++i) {
+        const Diagnosis& why = driver.findings[i].why;
+        bool seen = false;
+        for (int32_t k = 0; k < count && !seen; ++k) seen = sameAdvice(*causes[k], why);
+        if (!seen) causes[count++] = &why;
+    }
+    return count;
 }
 
 uint32_t windowsPlacesOf(const RunResults& results) {

@@ -13,5 +13,10 @@ void renderWhatToDo(const RunResults& results, LogBuffer* text);
 // the report (no report line repeated, none of its separators or blank lines), so that a script
 // that counts the report's lines counts the same.
 void renderWhatToDoForFile(const RunResults& results, LogBuffer* text);
+// A row's causes as What To Do shows them: its own, then each other one its findings have, once
+// each (one cause with another thing to put back is another). Returns how many, at most
+// DRIVER_FINDINGS_CAPACITY + 1, pointers into the row.
+int32_t rowCauses(const DriverResult& driver, const Diagnosis** causes);
+
 // The Windows places (WindowsPlace bits) where the steps of that text are done.
 uint32_t windowsPlacesOf(const RunResults& results);

@@ -94,6 +94,11 @@ def compare(run, lines, problems):
         expect(d['name'] + ' cause', d['errorCount'] == 0, d['cause'] == 'none')
         if d['cause'] != 'none' and not d['steps']:
             problems.append('%s: cause %s without steps' % (d['name'], d['cause']))
+        # Every cause of the row, its own first, each with steps.
+        expect(d['name'] + ' causes', [d['cause']] if d['cause'] != 'none' else [], [c['cause'] for c in d['causes']][:1])
+        for c in d['causes']:
+            if not c['steps']:
+                problems.append('%s: cause %s without steps' % (d['name'], c['cause']))
         for f in d['findings']:
             if f['cause'] == 'none':
                 problems.append('%s: a finding without a cause' % d['name'])

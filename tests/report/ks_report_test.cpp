@@ -386,6 +386,18 @@ TEST_F(KsReportTest, EveryCauseFromWhatWindowsKeeps) {
         EXPECT_NE(std::string::npos, row.find("\"steps\": [\n            \"" + std::string(r.firstStep) + "\"")) << r.driver;
     }
     EXPECT_NE(std::string::npos, doc.find("\"checkerIntegrity\": {\n        \"cause\": \"checkerDamaged\","));
+    // Every cause of a row with its steps, and what decided each in fields: the first driver's
+    // rename (its recording entry) and its disabled playback endpoint; the second's device node.
+    const std::string vesso = driverJson(doc, "Halvane Virtual Vesso");
+    const size_t causes = vesso.find("\"causes\": [");
+    ASSERT_NE(std::string::npos, causes);
+    for (const char* part : {"\"cause\": \"renamedByUser\",\n              \"decidedBy\": {\n                \"deviceNodes\": [],\n"
+                             "                \"endpointGuid\": \"{bbbbbbbb-0000-0000-0000-000000000001}\",",
+                             "\"cause\": \"endpointDisabled\",\n              \"decidedBy\": {\n                \"deviceNodes\": [],\n"
+                             "                \"endpointGuid\": \"{aaaaaaaa-0000-0000-0000-000000000001}\",",
+                             "\"On the Playback tab, right-click the list and tick \\\"Show Disabled Devices\\\".\""})
+        EXPECT_NE(std::string::npos, vesso.find(part, causes)) << part;
+    EXPECT_NE(std::string::npos, driverJson(doc, "Halvane Vesso A").find("\"decidedBy\": {\n            \"deviceNodes\": [\n              \"ROOT"));
     // The states of a row Windows holds without running it, and of one that does not answer.
     EXPECT_NE(std::string::npos, driverJson(doc, "Halvane Vesso A").find("\"state\": \"installedNotRunning\","));
     EXPECT_NE(std::string::npos,
@@ -465,6 +477,7 @@ TEST_F(KsReportTest, TheAudioServicesDown) {
     saveScenario("audio_services_down", json, text());
     const std::string row = driverJson(document(), "Halvane Virtual Vesso");
     EXPECT_NE(std::string::npos, row.find("\n          \"cause\": \"audioServiceNotRunning\",")) << row;
+    EXPECT_NE(std::string::npos, row.find("\"services\": [\n              \"AudioEndpointBuilder\",\n              \"AudioSrv\"\n")) << row;
 }
 
 // Calls that hold the thread that makes them: a filter whose open never returns, a filter that
