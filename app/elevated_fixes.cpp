@@ -39,7 +39,7 @@ public:
     }
     BlockView(const BlockView&) = delete;
     BlockView& operator=(const BlockView&) = delete;
-    FixReply* get() const { return view_; }
+    FixReply* block() const { return view_; }
 
 private:
     FixReply* view_;
@@ -112,12 +112,12 @@ ElevatedFixesEnd fixElevated(HWND owner, uint64_t agreed, DWORD waitMs, FixList*
         return ELEVATED_FIXES_NOT_STARTED;
     }
     const BlockView view(mapping.get(), FILE_MAP_READ | FILE_MAP_WRITE);
-    if (!view.get()) {
+    if (!view.block()) {
         *error = GetLastError();
         return ELEVATED_FIXES_NOT_STARTED;
     }
-    view.get()->magic = kReplyMagic;
-    view.get()->size = sizeof(FixReply);
+    view.block()->magic = kReplyMagic;
+    view.block()->size = sizeof(FixReply);
     wchar_t arguments[96];
     _snwprintf(arguments, 96, L"-h -fix:%I64x:%016I64x", (unsigned long long)agreed, (unsigned long long)token);
     arguments[95] = 0;
@@ -136,9 +136,9 @@ ElevatedFixesEnd fixElevated(HWND owner, uint64_t agreed, DWORD waitMs, FixList*
         return *error == ERROR_CANCELLED ? ELEVATED_FIXES_CANCELLED : ELEVATED_FIXES_NOT_STARTED;
     }
     Handle process(info.hProcess);
-    waitForCopy(process.valid() ? process.get() : NULL, *view.get(), waitMs);
-    if (!answered(*view.get())) return ELEVATED_FIXES_NO_ANSWER;
-    takeFixes(view.get()->fixes, fixes);
+    waitForCopy(process.valid() ? process.get() : NULL, *view.block(), waitMs);
+    if (!answered(*view.block())) return ELEVATED_FIXES_NO_ANSWER;
+    takeFixes(view.block()->fixes, fixes);
     return ELEVATED_FIXES_DONE;
 }
 
@@ -149,8 +149,8 @@ bool replyToWindow(uint64_t token, const FixList& fixes) {
     if (!mapping.valid()) return false;
     const BlockView view(mapping.get(), FILE_MAP_READ | FILE_MAP_WRITE);
     // Only a block the window made for this: its header says so.
-    if (!view.get() || view.get()->magic != kReplyMagic || view.get()->size != sizeof(FixReply)) return false;
-    memcpy(&view.get()->fixes, &fixes, sizeof(fixes));
-    InterlockedExchange(&view.get()->answered, 1);
+    if (!view.block() || view.block()->magic != kReplyMagic || view.block()->size != sizeof(FixReply)) return false;
+    memcpy(&view.block()->fixes, &fixes, sizeof(fixes));
+    InterlockedExchange(&view.block()->answered, 1);
     return true;
 }

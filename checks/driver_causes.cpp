@@ -24,7 +24,7 @@ bool listHolds(const RecordList& list, DeviceSource source, const char* hardware
     return false;
 }
 
-void set(Diagnosis* why, Cause cause, EvidenceKind evidence, uint32_t value = 0) {
+void decide(Diagnosis* why, Cause cause, EvidenceKind evidence, uint32_t value = 0) {
     why->cause = cause;
     why->evidence = evidence;
     why->value = value;
@@ -38,7 +38,7 @@ void expectNarrow(Diagnosis* why, const char* text) {
 
 // What a device node Windows did not start says.
 void fromNode(Diagnosis* why, const DeviceNodeRecord& node) {
-    set(why, causeOfNode(node), EVIDENCE_DEVICE_NODE, node.problemCode);
+    decide(why, causeOfNode(node), EVIDENCE_DEVICE_NODE, node.problemCode);
     why->node = &node;
 }
 
@@ -56,7 +56,7 @@ bool fromEndpointState(Diagnosis* why, const RowEvidence& evidence, Direction si
                    {STORED_STATE_NOT_PRESENT, CAUSE_ENDPOINT_NOT_PRESENT}};
     for (const auto& s : kStates) {
         if (storedState(summary->deciding) != s.state) continue;
-        set(why, s.cause, EVIDENCE_ENDPOINT_STATE, summary->deciding.deviceState);
+        decide(why, s.cause, EVIDENCE_ENDPOINT_STATE, summary->deciding.deviceState);
         why->entry = &summary->deciding;
         return true;
     }
@@ -73,7 +73,7 @@ bool fromServices(Diagnosis* why, const DeviceInventory& inventory, DeviceSource
         return false;
     if (!(source == KIND_MME && audioServiceDown(services.audio)) && !audioServiceDown(services.endpointBuilder))
         return false;
-    set(why, CAUSE_AUDIO_SERVICE_NOT_RUNNING, EVIDENCE_SERVICE,
+    decide(why, CAUSE_AUDIO_SERVICE_NOT_RUNNING, EVIDENCE_SERVICE,
         uint32_t(services.audio) | uint32_t(services.endpointBuilder) << 8);
     return true;
 }
@@ -129,12 +129,12 @@ void decideFinding(const DriverCatalogEntry& row, const CheckContext& context, c
                    Finding* f) {
     Diagnosis* why = &f->why;
     ZeroMemory(why, sizeof(*why));
-    set(why, CAUSE_UNKNOWN, EVIDENCE_NONE);
+    decide(why, CAUSE_UNKNOWN, EVIDENCE_NONE);
     const bool legacy = isBeforeVista(context.osClass);
     const DeviceInventory& inventory = *context.inventory;
     switch (f->kind) {
     case FINDING_NOT_RESPONDING:
-        set(why, CAUSE_DRIVER_NOT_ANSWERING, EVIDENCE_FILTER_SILENT);
+        decide(why, CAUSE_DRIVER_NOT_ANSWERING, EVIDENCE_FILTER_SILENT);
         return;
     case FINDING_NOT_LISTED:
     case FINDING_CAPTURE_ONLY_INTERFACE:
@@ -153,12 +153,12 @@ void decideFinding(const DriverCatalogEntry& row, const CheckContext& context, c
             wchar_t wideStem[EXPECTED_TEXT_SIZE] = L"";
             MultiByteToWideChar(CP_ACP, 0, stem, -1, wideStem, EXPECTED_TEXT_SIZE - 1);
             if (!(e->known & ENTRY_HAS_NAME) || wcscmp(e->name, wideStem) == 0) return;
-            set(why, CAUSE_RENAMED_BY_USER, EVIDENCE_STORED_NAME);
+            decide(why, CAUSE_RENAMED_BY_USER, EVIDENCE_STORED_NAME);
             copyText(why->expected, wideStem, EXPECTED_TEXT_SIZE);
         } else {
             const wchar_t* icon = recording ? row.recordingIcon : row.playbackIcon;
             if (!(e->known & ENTRY_HAS_ICON) || !icon || iconPathEndsWith(e->icon, icon)) return;
-            set(why, CAUSE_ICON_CHANGED_BY_USER, EVIDENCE_STORED_ICON);
+            decide(why, CAUSE_ICON_CHANGED_BY_USER, EVIDENCE_STORED_ICON);
             driverIconLocation(row, f->side, evidence, why->expected);
         }
         why->entry = e;
@@ -166,7 +166,7 @@ void decideFinding(const DriverCatalogEntry& row, const CheckContext& context, c
     }
     case FINDING_SAME_HARDWARE_ID:
     case FINDING_SAME_ICON:
-        if (evidence.presentNodes >= 2) set(why, CAUSE_INSTALLED_TWICE, EVIDENCE_NODE_COUNT, evidence.presentNodes);
+        if (evidence.presentNodes >= 2) decide(why, CAUSE_INSTALLED_TWICE, EVIDENCE_NODE_COUNT, evidence.presentNodes);
         return;
     default:
         return;
@@ -229,14 +229,14 @@ void decideCauses(const DriverCatalogEntry& row, const CheckContext& context, Dr
     Diagnosis* why = &result->why;
     ZeroMemory(why, sizeof(*why));
     if (result->errors == 0) return;  // fine, or not installed
-    set(why, CAUSE_UNKNOWN, EVIDENCE_NONE);
+    decide(why, CAUSE_UNKNOWN, EVIDENCE_NONE);
     const DeviceNodeRecord* node = evidence.deciding;
     switch (result->state) {
     case DRIVER_STATE_NOT_RESPONDING:
-        set(why, CAUSE_DRIVER_NOT_ANSWERING, EVIDENCE_NO_VERSION_ANSWER);
+        decide(why, CAUSE_DRIVER_NOT_ANSWERING, EVIDENCE_NO_VERSION_ANSWER);
         return;
     case DRIVER_STATE_WRONG_VERSION: {
-        set(why, result->version < row.expectedVersion ? CAUSE_OLDER_DRIVER : CAUSE_NEWER_DRIVER, EVIDENCE_VERSION,
+        decide(why, result->version < row.expectedVersion ? CAUSE_OLDER_DRIVER : CAUSE_NEWER_DRIVER, EVIDENCE_VERSION,
             result->version);
         char version[16];
         _snprintf(version, sizeof(version), "%08X", unsigned(row.expectedVersion));
@@ -250,7 +250,7 @@ void decideCauses(const DriverCatalogEntry& row, const CheckContext& context, Dr
         return;
     case DRIVER_STATE_NOT_ANSWERING:
         if (node) fromNode(why, *node);
-        else set(why, CAUSE_DRIVER_NOT_ANSWERING, EVIDENCE_LISTED, evidence.listed);
+        else decide(why, CAUSE_DRIVER_NOT_ANSWERING, EVIDENCE_LISTED, evidence.listed);
         return;
     default:
         // A checked row: the first of its findings that the evidence explains; where none is, a
@@ -267,5 +267,5 @@ void decideCauses(const DriverCatalogEntry& row, const CheckContext& context, Dr
 
 void decideIntegrity(int32_t initValue, Diagnosis* why) {
     ZeroMemory(why, sizeof(*why));
-    if (initValue != 0) set(why, CAUSE_CHECKER_DAMAGED, EVIDENCE_INTEGRITY, uint32_t(initValue));
+    if (initValue != 0) decide(why, CAUSE_CHECKER_DAMAGED, EVIDENCE_INTEGRITY, uint32_t(initValue));
 }
