@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the checker twice from the same source, in two folders of different names and at
-# different times, and compares the two executables byte for byte. Prints the SHA-256 that every
-# build of this source has.
-# Usage: scripts/check-reproducible.sh    (installs what is missing, as the other commands do)
+# Builds the checker from the same source in a folder of another name, at another time, and
+# compares the executables byte for byte: two such builds, or one and a given executable (the
+# test command's own build). Prints the SHA-256 that every build of this source has.
+# Usage: scripts/check-reproducible.sh [EXE]   (installs what is missing, as the other commands do)
+# HV_BUILD_JOBS: the build's parallel jobs (2).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -17,14 +18,17 @@ build_copy() {  # folder
      tar --null -T - --ignore-failed-read -cf - 2>/dev/null) | tar -C "$source" -xf -
   cmake -S "$source" -B "$work/$1/out" -DCMAKE_TOOLCHAIN_FILE="$source/cmake/toolchain-mingw-i686.cmake" \
     -DHV_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$work/$1/out" -j2 --target HalvaneDevicesChecker >"$work/$1.log" 2>&1 ||
+  cmake --build "$work/$1/out" -j"${HV_BUILD_JOBS:-2}" --target HalvaneDevicesChecker >"$work/$1.log" 2>&1 ||
     { tail -n 40 "$work/$1.log" >&2; exit 1; }
 }
-build_copy first
-sleep 2  # a time stamp taken from the clock would differ now
+if [ $# -ge 1 ]; then
+  a=$1
+else
+  build_copy first
+  sleep 2  # a time stamp taken from the clock would differ now
+  a="$work/first/out/bin/HalvaneDevicesChecker.exe"
+fi
 build_copy "second, elsewhere"
-
-a="$work/first/out/bin/HalvaneDevicesChecker.exe"
 b="$work/second, elsewhere/out/bin/HalvaneDevicesChecker.exe"
 if ! cmp "$a" "$b"; then
   echo "The two builds differ." >&2

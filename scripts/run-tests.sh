@@ -23,15 +23,30 @@ echo "Starting Wine and Xvfb for the tests..."
 # Tests run as 32-bit Windows 7 without audio drivers; the registry store also in a 64-bit
 # prefix, where a 32-bit process sees two registry views.
 wine_env_start "$build/wine/test" win32 xvfb test
+# The GUI tests' own prefix, so that they run beside the unit tests. Each prefix whose tests
+# show windows has a display of its own: tests of two prefixes run side by side, and a capture
+# of the screen must find no other prefix's desktop over its window.
+wine_prefix_start "$build/wine/testgui" win32 xvfb test
+wine_prefix_own_display
 wine_prefix_start "$build/wine/test64" win64 xvfb test
+wine_prefix_own_display
 # The window and the device list again at display scales of 150 % and 200 %.
 wine_prefix_start "$build/wine/test144" win32 xvfb test 144
+wine_prefix_own_display
 wine_prefix_start "$build/wine/test192" win32 xvfb test 192
+wine_prefix_own_display
 unset WINEARCH  # each test names its prefix, which knows its own
 # Measured: when the first unit-test program of this Wine session starts under ctest, every
 # later one takes about 1.5 s instead of 0.2 s (Wine's desktop is set up again each time); one
 # start from here first keeps them fast.
-"$root/tests/wine/wine-run.sh" "$build/wine/test" "$build/bin/unit_tests.exe" --gtest_list_tests >/dev/null 2>&1 || true
+for prefix in test testgui; do
+  "$root/tests/wine/wine-run.sh" "$build/wine/$prefix" "$build/bin/unit_tests.exe" --gtest_list_tests >/dev/null 2>&1 || true
+done
 cd "$build"
 echo "Running the tests..."
-ctest --output-on-failure --timeout 300 "$@"
+# Two at a time, one per Wine prefix at most (each test locks its prefix), unless told otherwise.
+jobs=(-j2)
+for argument in "$@"; do
+  case $argument in -j*|--parallel*) jobs=() ;; esac
+done
+ctest --output-on-failure --timeout 300 "${jobs[@]}" "$@"

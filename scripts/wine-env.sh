@@ -9,35 +9,56 @@
 # the scaled window.
 #   wine_env_stop            (also run on exit)
 
-HV_XVFB_PID=
+HV_XVFB_PIDS=()
 HV_PREFIXES=()
 
 wine_env_stop() {
-  local prefix
+  local prefix pid
   for prefix in "${HV_PREFIXES[@]}"; do
     WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+    rm -f "$prefix/.hv-display"
   done
   HV_PREFIXES=()
-  if [ -n "$HV_XVFB_PID" ]; then
-    kill "$HV_XVFB_PID" >/dev/null 2>&1 || true
-    wait "$HV_XVFB_PID" 2>/dev/null || true
-    HV_XVFB_PID=
-  fi
+  for pid in "${HV_XVFB_PIDS[@]}"; do
+    kill "$pid" >/dev/null 2>&1 || true
+    wait "$pid" 2>/dev/null || true
+  done
+  HV_XVFB_PIDS=()
 }
 
-hv_start_xvfb() {
+# Starts an Xvfb of its own and puts its display in HV_NEW_DISPLAY.
+hv_new_xvfb() {
   local fifo display
   fifo=$(mktemp -u /tmp/hv-xvfb.XXXXXX)
   mkfifo "$fifo"
   Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-  HV_XVFB_PID=$!
+  HV_XVFB_PIDS+=($!)
   read -r -t 30 display <"$fifo" || true
   rm -f "$fifo"
   if [ -z "$display" ]; then
     echo "wine-env: Xvfb did not start" >&2
     return 1
   fi
-  export DISPLAY=":$display"
+  HV_NEW_DISPLAY=":$display"
+}
+
+hv_start_xvfb() {
+  hv_new_xvfb || return 1
+  export DISPLAY=$HV_NEW_DISPLAY
+}
+
+# Gives the last prefix started a display of its own (a second Xvfb), which tests/wine/wine-run.sh
+# hands every program of that prefix: tests in two prefixes can then run side by side without
+# sharing a clipboard, a keyboard focus or a screen.
+wine_prefix_own_display() {
+  local display=$DISPLAY
+  hv_new_xvfb || return 1
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  echo "$HV_NEW_DISPLAY" >"$WINEPREFIX/.hv-display"
+  DISPLAY=$HV_NEW_DISPLAY wineserver -p >/dev/null 2>&1
+  DISPLAY=$HV_NEW_DISPLAY wine cmd /c exit >/dev/null 2>&1
+  export DISPLAY=$display
 }
 
 # Settings every prefix gets: fonts, no crash dialog, and (for Xvfb, which has no window

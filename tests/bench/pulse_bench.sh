@@ -35,7 +35,7 @@ pa=$work/devices.pa
 } >"$pa"
 pulse_start "$work" "$pa" || exit 1
 hv_start_xvfb || exit 1  # the checker needs a display even when it shows no window
-trap 'pulse_stop; kill "$HV_XVFB_PID" >/dev/null 2>&1' EXIT
+trap 'pulse_stop; kill "${HV_XVFB_PIDS[@]}" >/dev/null 2>&1' EXIT
 pulse_prefix "$work/prefix" || exit 1
 checker=${HV_CHECKER:-$build/bin/HalvaneDevicesChecker.exe}  # another build of the checker to compare
 

@@ -11,6 +11,7 @@
 #include "checker_remote/checker_remote.h"
 #include "support/com_apartment.h"
 #include "support/golden.h"
+#include "support/json_folder.h"
 #include "support/planted_evidence.h"
 #include "support/test_files.h"
 
@@ -254,7 +255,7 @@ TEST_F(CommandTest, SaveReportAsOverAReadOnlyFileSaysSoOnce) {
 
 // The type of report "Save Report As..." writes: a name typed with ".json" or ".txt" says it,
 // any other name takes the chosen type and its extension. The JSON holds every test of the
-// session (two here); with HV_JSON_OUT set it is left there with the log for the schema check.
+// session (two here); it is left in the scenarios' folder with the log for the schema check.
 TEST_F(CommandTest, SaveReportAsJsonByTypeOrByName) {
     ASSERT_TRUE(checker.sendCommand(60));  // a second test
     const std::wstring log = checker.logText();
@@ -289,7 +290,7 @@ TEST_F(CommandTest, SaveReportAsJsonByTypeOrByName) {
         }
         EXPECT_EQ(0u, bytes.find("{\n  \"schemaVersion\": 3,")) << toUtf8(c.written);  // no byte-order mark
         EXPECT_EQ(2u, countOf(bytes, "\n      \"checkerVersion\": \"1.0.8.8\",")) << toUtf8(c.written);
-        if (const char* out = getenv("HV_JSON_OUT")) {
+        if (const char* out = jsonScenarioFolder()) {
             const std::string base = std::string(out) + "\\save_as_json";
             writeWholeFile(std::wstring(base.begin(), base.end()) + L".json", bytes);
             writeWholeFile(std::wstring(base.begin(), base.end()) + L".txt", toUtf8(log));

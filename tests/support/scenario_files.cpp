@@ -4,10 +4,11 @@
 #include <stdlib.h>
 
 #include "app/report_file.h"
+#include "support/json_folder.h"
 
 void saveScenario(const std::string& name, const JsonRuns& runs, const std::wstring& text) {
-    const char* folder = getenv("HV_JSON_OUT");
-    if (!folder || !folder[0]) return;
+    const char* folder = jsonScenarioFolder();
+    if (!folder) return;
     const std::string base = std::string(folder) + "\\" + name;
     const std::wstring json(base.begin(), base.end());
     EXPECT_EQ(0, writeJsonReportFile((json + L".json").c_str(), runs)) << name;

@@ -1,6 +1,6 @@
-// The golden scenarios as files for the JSON report check (tests/report/check_json_reports.py):
-// with HV_JSON_OUT set to a folder, a scenario leaves <name>.json, written by the product's JSON
-// report file writer, and <name>.txt, the text report of the same tests.
+// The golden scenarios as files for the JSON report check (tests/report/check_json_reports.py): a
+// scenario leaves <name>.json, written by the product's JSON report file writer, and <name>.txt,
+// the text report of the same tests, in jsonScenarioFolder().
 #pragma once
 
 #include <string>

@@ -8,6 +8,11 @@ shift
 export WINEDEBUG
 : "${WINEDLLOVERRIDES:=mscoree,mshtml=}"
 export WINEDLLOVERRIDES
+# A prefix that has a display of its own (wine-env.sh's wine_prefix_own_display) uses it.
+if [ -f "$WINEPREFIX/.hv-display" ]; then
+  DISPLAY=$(cat "$WINEPREFIX/.hv-display")
+  export DISPLAY
+fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "wine-run: the Wine prefix $WINEPREFIX is not prepared; run scripts/run-tests.sh" >&2
   exit 125
