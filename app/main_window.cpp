@@ -15,6 +15,7 @@
 #include "app/resource_ids.h"
 #include "app/run_command.h"
 #include "app/what_to_do_view.h"
+#include "report/checker_run.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ void onCreate(HWND window) {
     initFocusCues();
     createLogs();
     g_app.initValue = checkOwnIntegrity();
-    openAudioSide();
+    openRunSide();
     createLogView(window);
     createWhatToDoView(window);
     PostMessageA(window, WM_COMMAND, CMD_LAUNCH_TEST, 0);
@@ -57,7 +58,7 @@ void destroyWindowResources() {
     releaseLog(&g_app.whatToDo);
     releaseLog(&g_app.whatToDoForFile);
     releaseJsonRuns(&g_app.jsonRuns);
-    closeAudioSide();
+    closeRunSide();
 }
 
 void onDestroy() {

@@ -8,29 +8,17 @@
 #include "app/report_file.h"
 #include "app/what_to_do_view.h"
 #include "app/windows_places.h"
-#include "checks/driver_checks.h"
 #include "fixes/fix_apply.h"
-#include "inventory/device_inventory.h"
 #include "report/checker_run.h"
 #include "report/what_to_do.h"
 
 namespace {
 
-// The catalogue's version requests, asked in the walk of the run's collection pass (the first
-// run's in the opening pass) so that drivers that do not answer are waited for with the filters;
-// the pass leaves the answers here.
-CatalogVersions g_versions;
-
-// The drivers are asked in the collection pass, so that those that do not answer and filters that
-// stop answering are waited for once. The first run reads the pass the window's creation ran a
-// moment ago; later ones a new one. The exit code is the run's error total. `fixes`: those made
-// since the run before, which this one tests again.
+// A run over its collection pass; its error total is the exit code. `fixes`: those made since
+// the run before, which this one tests again.
 void runOverPass(RunResults* results, const FixList* fixes) {
-    const DriverJobs versions = catalogVersionJobs(&g_versions);
-    collectDevicesForRun(&versions);
-    const RunContext context = {&g_inventory, &g_app.os, g_app.is64BitWindows, g_app.initValue,
-                                    g_versions.answers, fixes};
-    g_app.exitCode = runTest(context, results);
+    const RunSettings settings = {&g_app.os, g_app.is64BitWindows, g_app.initValue};
+    g_app.exitCode = runChecker(settings, fixes, results);
 }
 
 // The reports and views, and the fixes the run's causes have (read before the next pass).
@@ -98,14 +86,6 @@ void finishRun(HWND window) {
 }
 
 }  // namespace
-
-void openAudioSide() {
-    // The first run's drivers are asked in the opening pass, which that run reads.
-    const DriverJobs versions = catalogVersionJobs(&g_versions);
-    openInventory(CHECKER_COLLECTION_OPTIONS, catalogHardwareIds(), &versions);
-}
-
-void closeAudioSide() { closeInventory(); }
 
 void launchRun(HWND window) {
     RunResults results;

@@ -1,13 +1,10 @@
-// The checker's runs ("Launch Test") and the audio side they read. The audio side opens with the
-// main window, in a first collection pass that asks the first run's drivers too, and closes with
-// it. A run reads a collection pass (the first run the opening one), checks the catalogued
-// drivers and renders its reports into the log view, the What To Do view and the "-o" file.
+// The checker's runs ("Launch Test"): each asks the run room below (report/checker_run.h) for a
+// run, and shows it: its reports in the log view, the What To Do view and the "-o" file, the
+// Windows places and the fixes it offers. The audio side the runs read opens with the main window
+// and closes with it (openRunSide, closeRunSide).
 #pragma once
 
 #include <windows.h>
-
-void openAudioSide();
-void closeAudioSide();
 
 struct FixList;
 

@@ -207,10 +207,3 @@ const void* DriverWalk::data(uint32_t job) const {
     WalkState* walk = static_cast<WalkState*>(work_.state());
     return walk && job < walk->jobCount ? dataOf(walk, jobsOf(walk)[job]) : NULL;
 }
-
-void runDriverJobs(const DriverJobs& jobs) {
-    DriverWalk walk(jobs.maxJobs, jobs.maxDataBytes);
-    jobs.add(&walk, jobs.context);
-    walk.run();
-    jobs.take(walk, jobs.context);
-}

@@ -95,5 +95,3 @@ private:
     SharedWork work_;
 };
 
-// Adds the jobs to a walk of their own, runs it and hands the answers over.
-void runDriverJobs(const DriverJobs& jobs);

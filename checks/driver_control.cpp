@@ -152,8 +152,3 @@ DriverJobs driverVersionJobs(DriverVersionJobs* versions) {
                              versions};
     return jobs;
 }
-
-void askDriverVersions(const GUID* interfaceGuids, uint32_t count, DriverVersionAnswer* answers) {
-    DriverVersionJobs versions = {interfaceGuids, count, answers, 0, 0};
-    runDriverJobs(driverVersionJobs(&versions));
-}

@@ -62,6 +62,3 @@ struct DriverVersionJobs {
 };
 DriverJobs driverVersionJobs(DriverVersionJobs* versions);
 
-// The same on a walk of their own, for a caller with no walk to join: the calling thread makes no
-// call into a driver.
-void askDriverVersions(const GUID* interfaceGuids, uint32_t count, DriverVersionAnswer* answers);

@@ -104,6 +104,29 @@ int32_t runTest(const RunContext& context, RunResults* results) {
     return r.errorTotal;
 }
 
+namespace {
+
+// The catalogue's version requests of the run's pass (the first run's in the opening pass), and
+// their answers, which the pass leaves here.
+CatalogVersions g_versions;
+
+}  // namespace
+
+void openRunSide() {
+    const DriverJobs versions = catalogVersionJobs(&g_versions);
+    openInventory(CHECKER_COLLECTION_OPTIONS, catalogHardwareIds(), &versions);
+}
+
+void closeRunSide() { closeInventory(); }
+
+int32_t runChecker(const RunSettings& settings, const FixList* fixes, RunResults* results) {
+    const DriverJobs versions = catalogVersionJobs(&g_versions);
+    collectDevicesForRun(&versions);
+    const RunContext context = {&g_inventory, settings.os, settings.is64BitWindows, settings.initValue,
+                                g_versions.answers, fixes};
+    return runTest(context, results);
+}
+
 void renderRun(const RunResults& results, const RunReports& reports) {
     if (reports.log) appendTextReport(results, reports.log);
     if (reports.json) appendJsonRun(reports.json, results);

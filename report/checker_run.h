@@ -27,6 +27,22 @@ struct RunContext {
 // Returns the error total.
 int32_t runTest(const RunContext& context, RunResults* results);
 
+// The program's runs and the audio side they read. The audio side opens (openRunSide) in a first
+// collection pass that asks the catalogue's drivers their versions too, which the first run reads;
+// each later run asks for a pass of its own, in which its drivers are asked, so that drivers that
+// do not answer and filters that stop answering are waited for once. What a run needs of the
+// program: the Windows release, its bitness, and the integrity check of the checker's own file.
+struct RunSettings {
+    const OsIdentification* os;
+    int32_t is64BitWindows;
+    int32_t initValue;
+};
+void openRunSide();
+void closeRunSide();
+// One run over its pass: the results (read before the next run) and the error total. `fixes`:
+// those made since the run before, which this one tests again (null: none).
+int32_t runChecker(const RunSettings& settings, const FixList* fixes, RunResults* results);
+
 // Where a run's reports go; each may be null. The text report is appended to the log, the JSON
 // run kept as the session's newest, and the What To Do texts (the view's, and the one a report
 // file ends with) replaced by this run's.

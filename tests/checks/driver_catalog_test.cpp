@@ -6,6 +6,7 @@
 #include "checks/driver_checks.h"
 #include "checks/driver_control.h"
 #include "report/text_report.h"
+#include "support/driver_jobs.h"
 #include "support/check_world.h"
 #include "support/fake_world.h"
 

@@ -5,6 +5,7 @@
 
 #include "checks/driver_checks.h"
 #include "checks/driver_control.h"
+#include "support/driver_jobs.h"
 #include "support/fake_world.h"
 
 namespace {

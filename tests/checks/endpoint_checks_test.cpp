@@ -7,6 +7,7 @@
 #include "checks/driver_checks.h"
 #include "report/text_report.h"
 #include "inventory/device_inventory.h"
+#include "support/driver_jobs.h"
 #include "support/check_world.h"
 #include "support/fake_endpoints.h"
 #include "support/fake_world.h"

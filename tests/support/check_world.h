@@ -9,14 +9,9 @@
 #include "base/log_buffer.h"
 #include "checks/driver_checks.h"
 #include "inventory/device_inventory.h"
+#include "support/driver_jobs.h"
 #include "support/records.h"
 
-// The catalogue's version answers asked now, on a walk of their own, for a run over lists that
-// no pass of the checker's made (the checker asks them in its collection pass).
-inline const DriverVersionAnswer* askCatalogVersions(CatalogVersions* versions) {
-    runDriverJobs(catalogVersionJobs(versions));
-    return versions->answers;
-}
 
 class CheckWorld {
 public:
