@@ -108,6 +108,83 @@ constexpr FixNoteDescriptor FIX_NOTE_DESCRIPTORS[FIX_NOTE_COUNT] = {
     {FIX_NOTE_NO_THREAD, "noThread", "Windows could not start a thread for it"},
 };
 
+const char REPORT_SEPARATOR[] = "------------------------------------------------------------------";
+
+namespace {
+
+constexpr SourceWords kSourceWords[] = {
+    {KIND_MME, L"MME", "MME", "MME"},
+    {KIND_KS, L"KS ", "KS", "KS"},
+    {KIND_WDM, L"WDM", "WDM", "WDM"},
+};
+const SourceWords kOtherSource = {DeviceSource(0), L"---", "WDM", "other"};
+constexpr SideWords kSideWords[] = {
+    {DIRECTION_PLAYBACK, L"OUT", "Playback", "Output", "playback"},
+    {DIRECTION_RECORDING, L"IN", "Recording", "Input", "recording"},
+};
+constexpr DriverStateWords kDriverStates[DRIVER_STATE_COUNT] = {
+    {DRIVER_STATE_NOT_INSTALLED, "notInstalled"},
+    {DRIVER_STATE_NOT_RESPONDING, "driverNotResponding"},
+    {DRIVER_STATE_WRONG_VERSION, "wrongVersion"},
+    {DRIVER_STATE_INSTALLATION_PROBLEM, "installationProblem"},
+    {DRIVER_STATE_CHECKED, "checked"},
+    {DRIVER_STATE_NOT_RUNNING, "installedNotRunning"},
+    {DRIVER_STATE_NOT_ANSWERING, "installedNotAnswering"},
+};
+constexpr ServiceStateWords kServiceStates[] = {
+    {AUDIO_SERVICE_NOT_ASKED, "not asked", "notAsked"},
+    {AUDIO_SERVICE_RUNNING, "running", "running"},
+    {AUDIO_SERVICE_STOPPED, "stopped", "stopped"},
+    {AUDIO_SERVICE_DISABLED, "disabled", "disabled"},
+    {AUDIO_SERVICE_MISSING, "missing", "missing"},
+    {AUDIO_SERVICE_UNREADABLE, "not readable", "unreadable"},
+};
+constexpr EndpointStateWords kEndpointStates[] = {
+    {STORED_STATE_ACTIVE, "active", "active"},
+    {STORED_STATE_DISABLED, "disabled", "disabled"},
+    {STORED_STATE_NOT_PRESENT, "not present", "notPresent"},
+    {STORED_STATE_UNPLUGGED, "unplugged", "unplugged"},
+    {0, "in an unknown state", "other"},
+};
+
+}  // namespace
+
+constexpr ListedWords LISTED_WORDS[3] = {
+    {LISTED_KS_INTERFACE, "a kernel-streaming interface", "ksInterface"},
+    {LISTED_ENDPOINT, "an endpoint", "endpoint"},
+    {LISTED_WAVE_DEVICE, "a wave device", "waveDevice"},
+};
+
+const SourceWords& sourceWords(DeviceSource source) {
+    for (const SourceWords& w : kSourceWords)
+        if (w.source == source) return w;
+    return kOtherSource;
+}
+
+const SideWords& sideWords(Direction side) { return kSideWords[side == DIRECTION_RECORDING ? 1 : 0]; }
+
+const char* driverStateJsonName(DriverState state) {
+    return state >= 0 && state < DRIVER_STATE_COUNT ? kDriverStates[state].jsonName : "unknown";
+}
+
+const ServiceStateWords& serviceStateWords(AudioServiceState state) {
+    for (const ServiceStateWords& w : kServiceStates)
+        if (w.state == state) return w;
+    return kServiceStates[0];
+}
+
+const EndpointStateWords& endpointStateWords(uint32_t deviceState) {
+    for (const EndpointStateWords& w : kEndpointStates)
+        if (w.state == (deviceState & 0xF)) return w;
+    return kEndpointStates[sizeof(kEndpointStates) / sizeof(kEndpointStates[0]) - 1];
+}
+
+void formatTestDateLine(const SYSTEMTIME& date, const char* checkerVersion, char* line, size_t size) {
+    _snprintf(line, size, "TEST DATE: %04i/%02i/%02i - %02i:%02i:%02i (Checker Version %s)", date.wYear, date.wMonth,
+              date.wDay, date.wHour, date.wMinute, date.wSecond, checkerVersion);
+    line[size - 1] = 0;
+}
+
 namespace {
 
 template <typename Row, size_t N>
@@ -132,41 +209,18 @@ void putNarrow(wchar_t* text, size_t capacity, size_t* at, const char* part) {
     put(text, capacity, at, wide);
 }
 
-const char* serviceWord(uint32_t state) {
-    switch (state) {
-    case AUDIO_SERVICE_RUNNING: return "running";
-    case AUDIO_SERVICE_STOPPED: return "stopped";
-    case AUDIO_SERVICE_DISABLED: return "disabled";
-    case AUDIO_SERVICE_MISSING: return "missing";
-    case AUDIO_SERVICE_UNREADABLE: return "not readable";
-    default: return "not asked";
-    }
-}
+const char* serviceWord(uint32_t state) { return serviceStateWords(AudioServiceState(state)).word; }
 
-const char* deviceStateWord(uint32_t state) {
-    switch (state & 0xF) {
-    case STORED_STATE_ACTIVE: return "active";
-    case STORED_STATE_DISABLED: return "disabled";
-    case STORED_STATE_NOT_PRESENT: return "not present";
-    case STORED_STATE_UNPLUGGED: return "unplugged";
-    default: return "in an unknown state";
-    }
-}
+const char* deviceStateWord(uint32_t state) { return endpointStateWords(state).word; }
 
 // The lists that hold a driver's devices (LISTED_ bits), in words.
 void listWords(uint32_t listed, wchar_t* text, size_t capacity) {
-    static const struct {
-        uint32_t bit;
-        const wchar_t* words;
-    } kLists[] = {{LISTED_KS_INTERFACE, L"a kernel-streaming interface"},
-                  {LISTED_ENDPOINT, L"an endpoint"},
-                  {LISTED_WAVE_DEVICE, L"a wave device"}};
     size_t at = 0;
     text[0] = 0;
-    for (const auto& l : kLists) {
-        if (!(listed & l.bit)) continue;
+    for (const ListedWords& l : LISTED_WORDS) {
+        if (!(listed & l.list)) continue;
         if (at) put(text, capacity, &at, L", ");
-        put(text, capacity, &at, l.words);
+        putNarrow(text, capacity, &at, l.words);
     }
 }
 
@@ -178,6 +232,8 @@ constexpr int fixNoteOf(const FixNoteDescriptor& row) { return row.note; }
 static_assert(inEnumerationOrder(FIX_ACTION_DESCRIPTORS, fixActionOf), "one row per fix action, in order");
 static_assert(inEnumerationOrder(FIX_OUTCOME_DESCRIPTORS, fixOutcomeOf), "one row per fix outcome, in order");
 static_assert(inEnumerationOrder(FIX_NOTE_DESCRIPTORS, fixNoteOf), "one row per fix note, in order");
+constexpr int driverStateOf(const DriverStateWords& row) { return row.state; }
+static_assert(inEnumerationOrder(kDriverStates, driverStateOf), "one name per driver state, in order");
 static_assert(inEnumerationOrder(FINDING_DESCRIPTORS, findingKindOf), "one finding row per kind, in order");
 static_assert(inEnumerationOrder(CAUSE_DESCRIPTORS, causeOf), "one cause row per cause, in order");
 
@@ -232,7 +288,7 @@ void fillCauseText(const char* pattern, const Diagnosis& why, const char* driver
             put(text, capacity, &at, part[0] ? part : L"the device");
         } else if (length == 5 && strncmp(p, "{tab}", 5) == 0) {
             // The Sound settings' tab of the entry's side.
-            put(text, capacity, &at, why.entry && why.entry->direction == DIRECTION_RECORDING ? L"Recording" : L"Playback");
+            putNarrow(text, capacity, &at, sideWords(why.entry ? why.entry->direction : DIRECTION_PLAYBACK).word);
         } else if (length == 8 && strncmp(p, "{device}", 8) == 0) {
             const WatchedEntry* e = why.entry;
             put(text, capacity, &at, !e ? L"the device" : (e->known & ENTRY_HAS_NAME) && e->name[0] ? e->name : e->endpointGuid);
@@ -404,7 +460,7 @@ void formatFixWords(const FixRecord& fix, wchar_t* text, size_t capacity) {
         const char* part = NULL;
         size_t length = 0;
         if (strncmp(p, "{driver}", 8) == 0) part = rowName(fix.row), length = 8;
-        else if (strncmp(p, "{side}", 6) == 0) part = fix.side == DIRECTION_RECORDING ? "Recording" : "Playback", length = 6;
+        else if (strncmp(p, "{side}", 6) == 0) part = sideWords(fix.side).word, length = 6;
         else if (strncmp(p, "{service}", 9) == 0) part = serviceDisplayName(fix.target), length = 9;
         if (part) {
             putNarrow(text, capacity, &at, part);

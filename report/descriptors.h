@@ -91,3 +91,49 @@ void formatFixBefore(const FixRecord& fix, wchar_t* text, size_t capacity);
 void formatFixAfter(const FixRecord& fix, wchar_t* text, size_t capacity);
 void formatFixReason(const FixRecord& fix, wchar_t* text, size_t capacity);
 void formatFixOutcome(const FixRecord& fix, bool stillFound, wchar_t* text, size_t capacity);
+
+// One row per value of the results that a report names, with its words in the text reports and
+// its name in the JSON report; every renderer takes them from here.
+struct SourceWords {
+    DeviceSource source;
+    const wchar_t* tag;     // a device line's three columns ("KS ")
+    const char* word;       // an error line's ("KS")
+    const char* jsonName;
+};
+struct SideWords {
+    Direction side;
+    const wchar_t* deviceLine;  // "OUT", "IN"
+    const char* word;           // "Playback", "Recording": a list's, the Sound settings' tab
+    const char* port;           // "Output", "Input": a device's pin
+    const char* jsonName;
+};
+struct DriverStateWords {
+    DriverState state;
+    const char* jsonName;
+};
+struct ServiceStateWords {
+    AudioServiceState state;
+    const char* word;
+    const char* jsonName;
+};
+struct EndpointStateWords {
+    uint32_t state;  // STORED_STATE_..., 0 for any other
+    const char* word;
+    const char* jsonName;
+};
+struct ListedWords {
+    uint32_t list;  // LISTED_ bit
+    const char* words;
+    const char* jsonName;
+};
+const SourceWords& sourceWords(DeviceSource source);
+const SideWords& sideWords(Direction side);
+const char* driverStateJsonName(DriverState state);
+const ServiceStateWords& serviceStateWords(AudioServiceState state);
+const EndpointStateWords& endpointStateWords(uint32_t deviceState);  // by its low four bits
+extern const ListedWords LISTED_WORDS[3];
+
+// The report's separator line, and its test date line ("TEST DATE: ... (Checker Version ...)"),
+// which What To Do repeats.
+extern const char REPORT_SEPARATOR[];
+void formatTestDateLine(const SYSTEMTIME& date, const char* checkerVersion, char* line, size_t size);

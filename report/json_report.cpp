@@ -177,42 +177,8 @@ private:
     int members_[16];
 };
 
-const char* sourceName(DeviceSource kind) {
-    switch (kind) {
-    case KIND_MME: return "MME";
-    case KIND_KS: return "KS";
-    case KIND_WDM: return "WDM";
-    default: return "other";
-    }
-}
-
-const char* const kStates[] = {"notInstalled", "driverNotResponding", "wrongVersion",         "installationProblem",
-                               "checked",      "installedNotRunning", "installedNotAnswering"};
-static_assert(sizeof(kStates) / sizeof(kStates[0]) == DRIVER_STATE_COUNT, "one name per driver state");
-
-const char* serviceStateName(AudioServiceState state) {
-    switch (state) {
-    case AUDIO_SERVICE_RUNNING: return "running";
-    case AUDIO_SERVICE_STOPPED: return "stopped";
-    case AUDIO_SERVICE_DISABLED: return "disabled";
-    case AUDIO_SERVICE_MISSING: return "missing";
-    case AUDIO_SERVICE_UNREADABLE: return "unreadable";
-    default: return "notAsked";
-    }
-}
-
-const char* deviceStateName(const WatchedEntry& e) {
-    if (!(e.known & ENTRY_STATE_KNOWN)) return NULL;
-    switch (e.deviceState & 0xF) {
-    case STORED_STATE_ACTIVE: return "active";
-    case STORED_STATE_DISABLED: return "disabled";
-    case STORED_STATE_NOT_PRESENT: return "notPresent";
-    case STORED_STATE_UNPLUGGED: return "unplugged";
-    default: return "other";
-    }
-}
-
-const char* sideName(Direction side) { return side == DIRECTION_RECORDING ? "recording" : "playback"; }
+const char* sourceName(DeviceSource kind) { return sourceWords(kind).jsonName; }
+const char* sideName(Direction side) { return sideWords(side).jsonName; }
 
 void writeDevices(JsonWriter& json, const char* key, const RecordList* list) {
     json.beginArray(key);
@@ -250,8 +216,8 @@ void writeSilentFilters(JsonWriter& json, const RecordList* list) {
         formatHardwareId(f, hardwareId);
         json.text("hardwareId", hardwareId);
         json.beginArray("sides");
-        if (silentFilterIn(f, DIRECTION_RECORDING)) json.ascii(NULL, "recording");
-        if (silentFilterIn(f, DIRECTION_PLAYBACK)) json.ascii(NULL, "playback");
+        for (Direction side : {DIRECTION_RECORDING, DIRECTION_PLAYBACK})
+            if (silentFilterIn(f, side)) json.ascii(NULL, sideName(side));
         json.endArray();
         json.endObject();
     }
@@ -359,8 +325,7 @@ void writeEndpointEntries(JsonWriter& json, const RowEvidence& e) {
         json.beginObject();
         json.ascii("side", sideName(w.direction));
         json.text("endpointGuid", w.endpointGuid, DEVICE_GUID_SIZE);
-        const char* state = deviceStateName(w);
-        if (state) json.ascii("state", state);
+        if (w.known & ENTRY_STATE_KNOWN) json.ascii("state", endpointStateWords(w.deviceState).jsonName);
         else json.null("state");
         if (w.known & ENTRY_STATE_KNOWN) json.unsignedNumber("deviceState", w.deviceState);
         else json.null("deviceState");
@@ -381,9 +346,8 @@ void writeEvidence(JsonWriter& json, const RowEvidence& e) {
     writeDeviceNodes(json, e);
     writeEndpointEntries(json, e);
     json.beginArray("listedIn");
-    if (e.listed & LISTED_KS_INTERFACE) json.ascii(NULL, "ksInterface");
-    if (e.listed & LISTED_ENDPOINT) json.ascii(NULL, "endpoint");
-    if (e.listed & LISTED_WAVE_DEVICE) json.ascii(NULL, "waveDevice");
+    for (const ListedWords& l : LISTED_WORDS)
+        if (e.listed & l.list) json.ascii(NULL, l.jsonName);
     json.endArray();
     json.endObject();
 }
@@ -415,7 +379,7 @@ void writeDriver(JsonWriter& json, const DriverResult& d) {
     json.beginObject();
     json.ascii("name", d.displayName);
     json.ascii("hardwareId", d.hardwareId);
-    json.ascii("state", d.state >= 0 && d.state < DRIVER_STATE_COUNT ? kStates[d.state] : "unknown");
+    json.ascii("state", driverStateJsonName(d.state));
     // A row that gave no version has none, rather than "00000000".
     const bool versioned = d.state == DRIVER_STATE_WRONG_VERSION || d.state == DRIVER_STATE_INSTALLATION_PROBLEM ||
                            d.state == DRIVER_STATE_CHECKED;
@@ -515,8 +479,8 @@ void writeRun(JsonWriter& json, const RunResults& r) {
     }
     json.beginObject("audioServices");
     json.boolean("gathered", r.evidenceGathered != 0);
-    json.ascii("windowsAudio", serviceStateName(r.services.audio));
-    json.ascii("endpointBuilder", serviceStateName(r.services.endpointBuilder));
+    json.ascii("windowsAudio", serviceStateWords(r.services.audio).jsonName);
+    json.ascii("endpointBuilder", serviceStateWords(r.services.endpointBuilder).jsonName);
     json.endObject();
     writeFixes(json, r);
     json.boolean("restartNeeded", r.restartNeeded);

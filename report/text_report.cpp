@@ -9,16 +9,6 @@
 
 namespace {
 
-const char kSeparator[] = "------------------------------------------------------------------";
-
-const wchar_t* sourceTag(DeviceSource kind) {
-    switch (kind) {
-    case KIND_KS: return L"KS ";
-    case KIND_MME: return L"MME";
-    case KIND_WDM: return L"WDM";
-    default: return L"---";
-    }
-}
 
 void appendDevices(LogBuffer* log, const RecordList* list, Direction direction) {
     const uint32_t count = list ? recordCount(*list) : 0;
@@ -27,7 +17,7 @@ void appendDevices(LogBuffer* log, const RecordList* list, Direction direction) 
               int(count));
     line[sizeof(line) - 1] = 0;
     appendNarrow(log, line);
-    appendNarrow(log, kSeparator);
+    appendNarrow(log, REPORT_SEPARATOR);
     wchar_t deviceLine[DEVICE_LINE_SIZE];
     for (uint32_t i = 1; i <= count; ++i) {
         formatDeviceLine(*recordAt(*list, i), direction, deviceLine, DEVICE_LINE_SIZE);
@@ -58,13 +48,8 @@ void wideLine(wchar_t* line, const wchar_t* format, ...) {
     makeLineSafe(line);
 }
 
-const char* sourceWord(DeviceSource source) {
-    switch (source) {
-    case KIND_MME: return "MME";
-    case KIND_KS: return "KS";
-    default: return "WDM";
-    }
-}
+const wchar_t* sourceTag(DeviceSource kind) { return sourceWords(kind).tag; }
+const char* sourceWord(DeviceSource source) { return sourceWords(source).word; }
 
 }  // namespace
 
@@ -95,7 +80,7 @@ void formatHardwareId(const DeviceRecord& record, wchar_t* text) {
 
 void formatDeviceLine(const DeviceRecord& record, Direction direction, wchar_t* line, size_t size) {
     if (!line || size == 0) return;
-    const wchar_t* word = direction == DIRECTION_RECORDING ? L"IN" : L"OUT";
+    const wchar_t* word = sideWords(direction).deviceLine;
     wchar_t hardwareId[128];
     formatHardwareId(record, hardwareId);
     if (record.kind == KIND_KS)
@@ -151,25 +136,25 @@ void formatDriverLine(const DriverResult& driver, wchar_t* line) {
 bool formatFindingLine(const Finding& finding, wchar_t* line) {
     line[0] = 0;
     const char* source = sourceWord(finding.source);
-    const bool recording = finding.side == DIRECTION_RECORDING;
+    const SideWords& side = sideWords(finding.side);
     const FindingDescriptor& descriptor = findingDescriptor(finding.kind);
     if (!descriptor.hasLine) return false;
     switch (finding.kind) {
     case FINDING_NOT_LISTED:
     case FINDING_NOT_RESPONDING:
-        wideLine(line, L"   *ERROR %hs %ls %hs", source, recording ? L"Recording" : L"Playback", descriptor.words);
+        wideLine(line, L"   *ERROR %hs %hs %hs", source, side.word, descriptor.words);
         return true;
     case FINDING_BAD_DRIVER_NAME:
     case FINDING_BAD_PIN_NAME:
-        narrowLine(line, "   *ERROR %s %s - %s: %s", source, recording ? "Input" : "Output", descriptor.words,
+        narrowLine(line, "   *ERROR %s %s - %s: %s", source, side.port, descriptor.words,
                    finding.narrowValue);
         return true;
     case FINDING_BAD_PIN_ICON:
-        wideLine(line, L"   *ERROR %hs %ls - %hs: %ls", source, recording ? L"Input" : L"Output", descriptor.words,
+        wideLine(line, L"   *ERROR %hs %hs - %hs: %ls", source, side.port, descriptor.words,
                  finding.value);
         return true;
     default:
-        wideLine(line, L"   *ERROR %hs %ls - %hs: %ls", source, recording ? L"Input" : L"Output", descriptor.words,
+        wideLine(line, L"   *ERROR %hs %hs - %hs: %ls", source, side.port, descriptor.words,
                  finding.otherName);
         return true;
     }
@@ -179,13 +164,11 @@ void formatFindingLabel(const Finding& finding, wchar_t* label, size_t capacity)
     label[0] = 0;
     const FindingDescriptor& descriptor = findingDescriptor(finding.kind);
     if (!descriptor.hasLine) return;
-    const bool recording = finding.side == DIRECTION_RECORDING;
+    const SideWords& side = sideWords(finding.side);
     if (finding.kind == FINDING_NOT_LISTED || finding.kind == FINDING_NOT_RESPONDING)
-        _snwprintf(label, capacity, L"%hs %ls %hs", sourceWord(finding.source), recording ? L"Recording" : L"Playback",
-                   descriptor.words);
+        _snwprintf(label, capacity, L"%hs %hs %hs", sourceWord(finding.source), side.word, descriptor.words);
     else
-        _snwprintf(label, capacity, L"%hs %ls - %hs", sourceWord(finding.source), recording ? L"Input" : L"Output",
-                   descriptor.words);
+        _snwprintf(label, capacity, L"%hs %hs - %hs", sourceWord(finding.source), side.port, descriptor.words);
     label[capacity - 1] = 0;
 }
 
@@ -222,19 +205,16 @@ void appendTextReport(const RunResults& results, LogBuffer* log) {
     }
     appendDevices(log, results.recordingDevices, DIRECTION_RECORDING);
     appendDevices(log, results.playbackDevices, DIRECTION_PLAYBACK);
-    appendNarrow(log, kSeparator);
+    appendNarrow(log, REPORT_SEPARATOR);
 
     for (const DriverResult& driver : results.drivers) appendDriverSection(driver, log);
 
-    appendNarrow(log, kSeparator);
+    appendNarrow(log, REPORT_SEPARATOR);
     char narrow[NARROW_LINE_UNITS];
     _snprintf(narrow, sizeof(narrow), "Initialization value: %i", int(results.initValue));
     narrow[sizeof(narrow) - 1] = 0;
     appendNarrow(log, narrow);
-    const SYSTEMTIME& date = results.testDate;
-    _snprintf(narrow, sizeof(narrow), "TEST DATE: %04i/%02i/%02i - %02i:%02i:%02i (Checker Version %s)", date.wYear,
-              date.wMonth, date.wDay, date.wHour, date.wMinute, date.wSecond, results.checkerVersion);
-    narrow[sizeof(narrow) - 1] = 0;
+    formatTestDateLine(results.testDate, results.checkerVersion, narrow, sizeof(narrow));
     appendNarrow(log, narrow);
     formatOsLine(results.os, results.is64BitWindows, narrow, sizeof(narrow));
     appendNarrow(log, narrow);

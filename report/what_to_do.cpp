@@ -9,15 +9,13 @@
 
 namespace {
 
-const char kSeparator[] = "------------------------------------------------------------------";
-
 // How the text is laid out: in the view, with each driver's report lines and the report's own
 // separators; at the end of a report file, with neither.
 struct Form {
     bool inFile;
     const char* separator;
 };
-const Form kView = {false, kSeparator};
+const Form kView = {false, REPORT_SEPARATOR};
 const Form kFile = {true, "=================================================================="};
 
 bool sameAdvice(const Diagnosis& a, const Diagnosis& b);
@@ -146,12 +144,9 @@ void render(const RunResults& results, LogBuffer* text, const Form& form) {
         appendNarrow(text, form.separator);
         appendNarrow(text, "WHAT TO DO AFTER THE LAST TEST");
     } else {
-        const SYSTEMTIME& date = results.testDate;
         appendNarrow(text, "WHAT TO DO");
         // The test's date line, as its report has it.
-        _snprintf(line, sizeof(line), "TEST DATE: %04i/%02i/%02i - %02i:%02i:%02i (Checker Version %s)", date.wYear,
-                  date.wMonth, date.wDay, date.wHour, date.wMinute, date.wSecond, results.checkerVersion);
-        line[sizeof(line) - 1] = 0;
+        formatTestDateLine(results.testDate, results.checkerVersion, line, sizeof(line));
         appendNarrow(text, line);
         appendNarrow(text, form.separator);
     }
