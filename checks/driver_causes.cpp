@@ -73,8 +73,8 @@ bool fromServices(Diagnosis* why, const DeviceInventory& inventory, DeviceSource
         return false;
     if (!(source == KIND_MME && audioServiceDown(services.audio)) && !audioServiceDown(services.endpointBuilder))
         return false;
-    decide(why, CAUSE_AUDIO_SERVICE_NOT_RUNNING, EVIDENCE_SERVICE,
-        uint32_t(services.audio) | uint32_t(services.endpointBuilder) << 8);
+    decide(why, CAUSE_AUDIO_SERVICE_NOT_RUNNING, EVIDENCE_SERVICE);
+    why->services = services;
     return true;
 }
 

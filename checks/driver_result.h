@@ -63,7 +63,7 @@ enum EvidenceKind : int32_t {
     EVIDENCE_NONE = 0,
     EVIDENCE_DEVICE_NODE = 1,       // node: its problem code (value) and status
     EVIDENCE_NODE_COUNT = 2,        // value: present device nodes with the hardware ID
-    EVIDENCE_SERVICE = 3,           // value: both services' states, Windows Audio's in the low byte
+    EVIDENCE_SERVICE = 3,           // services: both services' states
     EVIDENCE_ENDPOINT_STATE = 4,    // entry: its DeviceState (value)
     EVIDENCE_STORED_NAME = 5,       // entry: the name the store holds; expected: the driver's
     EVIDENCE_STORED_ICON = 6,       // entry: the icon the store holds; expected: the tail it should end in
@@ -89,6 +89,7 @@ struct Diagnosis {
     Cause cause;
     EvidenceKind evidence;
     uint32_t value;
+    AudioServices services;  // EVIDENCE_SERVICE
     const DeviceNodeRecord* node;
     const WatchedEntry* entry;
     wchar_t expected[EXPECTED_TEXT_SIZE];  // the name, icon or version to put back; empty if none

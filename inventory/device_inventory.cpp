@@ -67,7 +67,7 @@ void collectEndpoints(DeviceInventory* inventory, Completion* completion) {
 
 }  // namespace
 
-int32_t openInventory(uint32_t options, const HardwareIdSet& watched, const DriverJobs* more) {
+void openInventory(uint32_t options, const HardwareIdSet& watched, const DriverJobs* more) {
     const InventoryPlatform& api = g_inventoryPlatform;
     ZeroMemory(&g_inventory, sizeof(g_inventory));
     g_inventory.watched = watched;
@@ -90,18 +90,17 @@ int32_t openInventory(uint32_t options, const HardwareIdSet& watched, const Driv
     g_inventory.opened = 1;
     collectDevices(more);
     g_inventory.openingPassUnused = 1;
-    return 0;
 }
 
-int32_t collectDevicesForRun(const DriverJobs* more) {
+void collectDevicesForRun(const DriverJobs* more) {
     if (g_inventory.openingPassUnused) {
         g_inventory.openingPassUnused = 0;
-        return 0;
+        return;
     }
-    return collectDevices(more);
+    collectDevices(more);
 }
 
-int32_t collectDevices(const DriverJobs* more) {
+void collectDevices(const DriverJobs* more) {
     DeviceInventory& inv = g_inventory;
     inv.openingPassUnused = 0;
     resetList(&inv.inputDevices);
@@ -137,7 +136,6 @@ int32_t collectDevices(const DriverJobs* more) {
 
     sortDevices(&inv.inputDevices);
     sortDevices(&inv.outputDevices);
-    return 0;
 }
 
 void collectSide(DeviceInventory* inventory, Direction direction, uint32_t sources,
@@ -151,7 +149,7 @@ void collectSide(DeviceInventory* inventory, Direction direction, uint32_t sourc
     addWatchedEntriesOfSide(inventory, &completion);
 }
 
-int32_t closeInventory() {
+void closeInventory() {
     const InventoryPlatform& api = g_inventoryPlatform;
     // Only an open audio side is closed: a second close (WM_DESTROY can come twice) finds the
     // inventory zeroed and must not end the timer period or uninitialise COM again. COM stays
@@ -166,7 +164,6 @@ int32_t closeInventory() {
     freeList(&g_inventory.outputDevices);
     freeList(&g_inventory.silentFilters);
     ZeroMemory(&g_inventory, sizeof(g_inventory));
-    return 0;
 }
 
 bool silentFilterIn(const DeviceRecord& filter, Direction direction) {

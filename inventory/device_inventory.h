@@ -63,13 +63,13 @@ extern DeviceInventory g_inventory;
 // (base/driver_walk.h), made on a worker thread and waited for under the walk's deadline: the
 // filters it asks and `more`, the jobs of a caller that asks its own devices in the same walk
 // (a run's version requests), so that drivers that do not answer cost the pass one wait in all.
-int32_t openInventory(uint32_t options, const HardwareIdSet& watched, const DriverJobs* more);
-int32_t collectDevices(const DriverJobs* more);
-int32_t closeInventory();
+void openInventory(uint32_t options, const HardwareIdSet& watched, const DriverJobs* more);
+void collectDevices(const DriverJobs* more);
+void closeInventory();
 // The lists for a run: for the program's first, the pass that opening the audio side ran, when
 // nothing has read it yet (it was made moments before, with nothing in between that could
 // change or see it, and asked the same `more`); otherwise a new pass.
-int32_t collectDevicesForRun(const DriverJobs* more);
+void collectDevicesForRun(const DriverJobs* more);
 
 // One side of a pass, appended to the inventory's list of that side: Core Audio endpoints, then
 // kernel-streaming filters, then wave devices, as far as `sources` (OPT_ flags) names them. Each

@@ -209,7 +209,7 @@ void putNarrow(wchar_t* text, size_t capacity, size_t* at, const char* part) {
     put(text, capacity, at, wide);
 }
 
-const char* serviceWord(uint32_t state) { return serviceStateWords(AudioServiceState(state)).word; }
+const char* serviceWord(AudioServiceState state) { return serviceStateWords(state).word; }
 
 const char* deviceStateWord(uint32_t state) { return endpointStateWords(state).word; }
 
@@ -389,11 +389,11 @@ void formatEvidence(const Diagnosis& why, const char* hardwareId, const RowEvide
                    hardwareId ? hardwareId : "");
         break;
     case EVIDENCE_SERVICE:
-        if ((why.value >> 8) == AUDIO_SERVICE_NOT_ASKED)
-            _snwprintf(text, capacity, L"Windows Audio service: %hs", serviceWord(why.value & 0xFF));
+        if (why.services.endpointBuilder == AUDIO_SERVICE_NOT_ASKED)
+            _snwprintf(text, capacity, L"Windows Audio service: %hs", serviceWord(why.services.audio));
         else
             _snwprintf(text, capacity, L"Windows Audio service: %hs; Windows Audio Endpoint Builder service: %hs",
-                       serviceWord(why.value & 0xFF), serviceWord(why.value >> 8));
+                       serviceWord(why.services.audio), serviceWord(why.services.endpointBuilder));
         break;
     case EVIDENCE_ENDPOINT_STATE:
         _snwprintf(text, capacity, L"Sound settings: %ls is %hs (DeviceState 0x%08X)", found,

@@ -253,9 +253,8 @@ void writeDecidedBy(JsonWriter& json, const Diagnosis& why, const DriverResult* 
     else json.null("endpointGuid");
     json.beginArray("services");
     if (why.evidence == EVIDENCE_SERVICE) {
-        if (audioServiceDown(AudioServiceState(why.value >> 8)))
-            json.text(NULL, ENDPOINT_BUILDER_SERVICE_NAME);
-        if (audioServiceDown(AudioServiceState(why.value & 0xFF))) json.text(NULL, AUDIO_SERVICE_NAME);
+        if (audioServiceDown(why.services.endpointBuilder)) json.text(NULL, ENDPOINT_BUILDER_SERVICE_NAME);
+        if (audioServiceDown(why.services.audio)) json.text(NULL, AUDIO_SERVICE_NAME);
     }
     json.endArray();
     json.endObject();

@@ -78,7 +78,7 @@ int32_t readAudioEndpoint(IMMDeviceCollection* collection, UINT index, DeviceRec
     return 0;
 }
 
-int32_t readActiveEndpoints(RecordList* list, Direction direction, const RecordCompletion& completion) {
+void readActiveEndpoints(RecordList* list, Direction direction, const RecordCompletion& completion) {
     ComPtr<IMMDeviceEnumerator> enumerator;
     ComPtr<IMMDeviceCollection> collection;
     UINT count = 0;
@@ -91,5 +91,4 @@ int32_t readActiveEndpoints(RecordList* list, Direction direction, const RecordC
                 appendRecord(list, &record);
         }
     }
-    return 0;
 }

@@ -13,8 +13,8 @@ extern HRESULT (*g_createDeviceEnumerator)(IMMDeviceEnumerator** enumerator);
 HRESULT createRealDeviceEnumerator(IMMDeviceEnumerator** enumerator);
 
 // Appends the active endpoints of a direction to the list, each
-// handed to the completion before it is listed. Always 0.
-int32_t readActiveEndpoints(RecordList* list, Direction direction, const RecordCompletion& completion);
+// handed to the completion before it is listed.
+void readActiveEndpoints(RecordList* list, Direction direction, const RecordCompletion& completion);
 
 // 0 when the record is complete and to be listed (it has then been through the completion);
 // -1 no such item, -3 no property store, -4 no friendly name, -5 no adapter name.
