@@ -43,7 +43,7 @@ struct StartSwitches {
 
 struct AppState {
     StartSwitches switches;
-    int32_t is64BitWindows;
+    bool is64BitWindows;
     // Everything from here on is zero-filled at start-up.
     HWND mainWindow;
     HINSTANCE instance;

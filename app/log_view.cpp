@@ -62,7 +62,7 @@ void releaseLogFont() {
 
 void refreshLogView(LogBuffer* log, HWND logView) {
     if (!log || !log->changed) return;
-    log->changed = 0;
+    log->changed = false;
     if (!log->text) return;
     SetWindowTextW(logView, log->text);
     PostMessageW(logView, WM_VSCROLL, SB_BOTTOM, 0);

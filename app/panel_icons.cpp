@@ -50,13 +50,13 @@ HICON loadIconFile(const wchar_t* path, int size) {
 
 }  // namespace
 
-HICON loadEndpointIcon(const wchar_t* iconPath, int size, int32_t is64BitWindows) {
+HICON loadEndpointIcon(const wchar_t* iconPath, int size, bool is64BitWindows) {
     if (namesAnotherMachine(iconPath)) return NULL;
     HICON icon = loadIconFile(iconPath, size);
     if (icon) return icon;
     wchar_t path[512];
     copyText(path, iconPath, 512);
-    if (is64BitWindows == WINDOWS_64_BIT) toSysnativePath(path, 512);
+    if (is64BitWindows) toSysnativePath(path, 512);
     long index = 0;
     if (wchar_t* comma = wcschr(path, L',')) {
         index = wcstol(comma + 1, NULL, 10);  // saturates instead of overflowing

@@ -7,7 +7,7 @@
 
 // The endpoint's icon at size x size: an icon file, or an icon inside a file ("path,index"; a
 // negative index is a resource identifier), reached through Sysnative on 64-bit Windows
-// (is64BitWindows WINDOWS_64_BIT). Null when there is none, and for a path on another machine,
+// (is64BitWindows). Null when there is none, and for a path on another machine,
 // which is never opened: anyone who can write one store entry could otherwise make the checker
 // connect there with the user's credentials. The caller destroys the icon.
-HICON loadEndpointIcon(const wchar_t* iconPath, int size, int32_t is64BitWindows);
+HICON loadEndpointIcon(const wchar_t* iconPath, int size, bool is64BitWindows);

@@ -30,7 +30,7 @@ void showRun(HWND window, const RunResults& results) {
     g_app.placesOffered = windowsPlacesOf(results);
     offerWindowsPlaces(GetMenu(window), g_app.placesOffered);
     planFixes(results.drivers, results.services, g_app.os.osClass, g_app.is64BitWindows, &g_app.fixPlan);
-    g_app.elevated = results.machine.elevated != 0;
+    g_app.elevated = results.machine.elevated;
     offerFixes(GetMenu(window), g_app.fixPlan);
 }
 

@@ -20,8 +20,8 @@ void createLogWith(LogBuffer* log, void* (*allocateStorage)(size_t bytes)) {
 int32_t clear(LogBuffer* log) {
     if (!log) return -1;
     log->length = 0;
-    log->changed = 0;
-    log->overflowReported = 0;
+    log->changed = false;
+    log->overflowReported = false;
     if (!log->text) return -2;
     memset(log->text, 0, (size_t(log->capacity) + LOG_SPARE) * sizeof(wchar_t));
     return 0;
@@ -40,8 +40,8 @@ int32_t appendWide(LogBuffer* log, const wchar_t* text) {
                        L"****** Not Enough Memory in TXT Buffer (%i char / %i max)*******",
                        int(log->length), int(log->capacity));
             log->text[log->capacity + LOG_SPARE - 1] = 0;
-            log->overflowReported = 1;
-            log->changed = 1;
+            log->overflowReported = true;
+            log->changed = true;
         }
         return -1;
     }
@@ -58,7 +58,7 @@ int32_t appendWide(LogBuffer* log, const wchar_t* text) {
         log->text[log->length++] = L'\n';
     }
     log->text[log->length] = 0;
-    log->changed = 1;
+    log->changed = true;
     return 0;
 }
 

@@ -16,8 +16,8 @@ struct LogBuffer {
     int32_t capacity;
     wchar_t* text;  // capacity + LOG_SPARE characters; null when the allocation failed
     int32_t length;
-    int32_t changed;
-    int32_t overflowReported;
+    bool changed;
+    bool overflowReported;
 };
 
 void createLog(LogBuffer* log);

@@ -98,14 +98,14 @@ void toSysnativePath(wchar_t* path, size_t capacity) {
     path[length] = 0;
 }
 
-int32_t detectWow64() {
+bool detectWow64() {
     const auto isWow64Process = systemFunctions().isWow64Process;
-    if (!isWow64Process) return WINDOWS_32_BIT;
+    if (!isWow64Process) return false;
     HANDLE process = GetCurrentProcess();
-    if (!process) return WINDOWS_32_BIT;
+    if (!process) return false;
     BOOL wow64 = FALSE;
-    if (!isWow64Process(process, &wow64)) return WINDOWS_32_BIT;
-    return wow64 ? WINDOWS_64_BIT : WINDOWS_32_BIT;
+    if (!isWow64Process(process, &wow64)) return false;
+    return wow64 != FALSE;
 }
 
 const char* windowsReleaseName(const OsIdentification& os) {

@@ -43,7 +43,7 @@ const char* windowsReleaseName(const OsIdentification& os);
 enum { COMPUTER_NAME_SIZE = 64 };
 struct MachineIdentity {
     wchar_t computerName[COMPUTER_NAME_SIZE];  // empty when Windows does not tell
-    int32_t elevated;
+    bool elevated;
 };
 void identifyMachine(MachineIdentity* machine);
 
@@ -57,11 +57,9 @@ struct VersionApi {
 OsClass identifyOs(OsIdentification* os);
 OsClass identifyOsWith(OsIdentification* os, const VersionApi& api);
 
-// The 64-bit flag: WINDOWS_64_BIT when this 32-bit process runs on 64-bit Windows, else
-// WINDOWS_32_BIT. IsWow64Process is looked up at run time because the first Windows XP releases
-// do not have it.
-enum { WINDOWS_32_BIT = 0, WINDOWS_64_BIT = 1 };
-int32_t detectWow64();
+// Whether this 32-bit process runs on 64-bit Windows. IsWow64Process is looked up at run time
+// because the first Windows XP releases do not have it.
+bool detectWow64();
 
 // Rewrites the first "System32" (or, failing that, "system32") of a path as "Sysnative", so that a
 // 32-bit process on 64-bit Windows reaches the real system folder. Other spellings stay. The

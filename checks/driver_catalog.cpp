@@ -69,10 +69,10 @@ const char* driverFileSuffix(OsClass osClass) {
 
 }  // namespace
 
-void driverIconReference(const char* fileBase, Direction direction, OsClass osClass, int32_t is64BitWindows,
+void driverIconReference(const char* fileBase, Direction direction, OsClass osClass, bool is64BitWindows,
                          wchar_t* reference) {
     char narrow[128];
-    _snprintf(narrow, sizeof(narrow), "%s%s%s%s", fileBase ? fileBase : "", is64BitWindows == WINDOWS_64_BIT ? "64" : "",
+    _snprintf(narrow, sizeof(narrow), "%s%s%s%s", fileBase ? fileBase : "", is64BitWindows ? "64" : "",
               driverFileSuffix(osClass), direction == DIRECTION_RECORDING ? ",-101" : ",-100");
     narrow[sizeof(narrow) - 1] = 0;
     ZeroMemory(reference, 128 * sizeof(wchar_t));

@@ -31,5 +31,5 @@ HardwareIdSet catalogHardwareIds();
 // The icon location of a catalogued driver's endpoint inside its driver file, e.g.
 // halvane_vessoc64_win10.sys,-101; one per side.
 // Writes at most 127 characters and a terminator into `reference` (128 units).
-void driverIconReference(const char* fileBase, Direction direction, OsClass osClass, int32_t is64BitWindows,
+void driverIconReference(const char* fileBase, Direction direction, OsClass osClass, bool is64BitWindows,
                          wchar_t* reference);

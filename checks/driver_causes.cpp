@@ -178,7 +178,7 @@ void decideFinding(const DriverCatalogEntry& row, const CheckContext& context, c
 void gatherRowEvidence(const DriverCatalogEntry& row, const DeviceInventory& inventory, RowEvidence* evidence) {
     ZeroMemory(evidence, sizeof(*evidence));
     const PassEvidence& pass = inventory.evidence;
-    evidence->gathered = pass.gathered != 0;
+    evidence->gathered = pass.gathered;
     for (int32_t index = 0; index < inventory.watched.count; ++index) {
         if (!carries(inventory, index, row.driverHardwareId)) continue;
         if (index < NODE_SUMMARY_IDS) {

@@ -81,7 +81,7 @@ void cutIconIndex(wchar_t* file) {
 
 // The driver's icon location, as the store would hold it, names a file on a local fixed drive of
 // this machine (the location was made from the catalogue's end of it).
-bool iconFileFound(const wchar_t* stored, int32_t is64BitWindows) {
+bool iconFileFound(const wchar_t* stored, bool is64BitWindows) {
     wchar_t path[REGISTRY_STRING_SIZE];
     copyText(path, stored, REGISTRY_STRING_SIZE);
     expandIconPath(path);
@@ -92,14 +92,14 @@ bool iconFileFound(const wchar_t* stored, int32_t is64BitWindows) {
     if (!(letter >= L'a' && letter <= L'z' && path[1] == L':' && path[2] == L'\\')) return false;
     const wchar_t root[] = {path[0], L':', L'\\', 0};
     if (GetDriveTypeW(root) != DRIVE_FIXED) return false;
-    if (is64BitWindows == WINDOWS_64_BIT) toSysnativePath(path, REGISTRY_STRING_SIZE);
+    if (is64BitWindows) toSysnativePath(path, REGISTRY_STRING_SIZE);
     const DWORD attributes = GetFileAttributesW(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
 }
 
 // The endpoints of the row the user renamed or gave another icon: the entry each finding was
 // completed from gets the driver's value back.
-void planEntries(int32_t row, const DriverResult& driver, int32_t is64BitWindows, FixList* plan) {
+void planEntries(int32_t row, const DriverResult& driver, bool is64BitWindows, FixList* plan) {
     for (int32_t i = 0; i < driver.findingCount && i < DRIVER_FINDINGS_CAPACITY; ++i) {
         const Diagnosis& why = driver.findings[i].why;
         const WatchedEntry* entry = why.entry;
@@ -130,7 +130,7 @@ void planEntries(int32_t row, const DriverResult& driver, int32_t is64BitWindows
 }  // namespace
 
 void planFixes(const DriverResult (&drivers)[DRIVER_CATALOG_SIZE], const AudioServices& services, OsClass osClass,
-               int32_t is64BitWindows, FixList* plan) {
+               bool is64BitWindows, FixList* plan) {
     ZeroMemory(plan, sizeof(*plan));
     bool servicesDown = false;
     for (const DriverResult& driver : drivers) {

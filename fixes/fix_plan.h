@@ -82,7 +82,7 @@ struct FixList {
 // osClass and is64BitWindows name the driver's icon file; evidence pointers are read now, so the
 // plan outlives the pass.
 void planFixes(const DriverResult (&drivers)[DRIVER_CATALOG_SIZE], const AudioServices& services, OsClass osClass,
-               int32_t is64BitWindows, FixList* plan);
+               bool is64BitWindows, FixList* plan);
 
 // What the user agrees to, without naming a target: a bit per kind of fix and row (and side),
 // so that a checker started elevated to apply them decides its own targets again from its own

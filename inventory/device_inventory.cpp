@@ -76,25 +76,25 @@ void openInventory(uint32_t options, const HardwareIdSet& watched, const DriverJ
 
     g_inventory.ksuserModule = api.loadSystemLibraryA("ksuser.dll");
     if (g_inventory.ksuserModule && api.getProcAddress(g_inventory.ksuserModule, "KsCreatePin"))
-        g_inventory.ksAvailable = 1;
+        g_inventory.ksAvailable = true;
 
     g_inventory.comResult = api.coInitialize(NULL);
 
     HMODULE kernel = api.getModuleHandleA("Kernel32.dll");
-    if (kernel && api.getProcAddress(kernel, "CreateEventExA")) g_inventory.endpointsAvailable = 1;
+    if (kernel && api.getProcAddress(kernel, "CreateEventExA")) g_inventory.endpointsAvailable = true;
 
     initList(&g_inventory.ksInterfaces);
     initList(&g_inventory.inputDevices);
     initList(&g_inventory.outputDevices);
     initList(&g_inventory.silentFilters);
-    g_inventory.opened = 1;
+    g_inventory.opened = true;
     collectDevices(more);
-    g_inventory.openingPassUnused = 1;
+    g_inventory.openingPassUnused = true;
 }
 
 void collectDevicesForRun(const DriverJobs* more) {
     if (g_inventory.openingPassUnused) {
-        g_inventory.openingPassUnused = 0;
+        g_inventory.openingPassUnused = false;
         return;
     }
     collectDevices(more);
@@ -102,15 +102,15 @@ void collectDevicesForRun(const DriverJobs* more) {
 
 void collectDevices(const DriverJobs* more) {
     DeviceInventory& inv = g_inventory;
-    inv.openingPassUnused = 0;
+    inv.openingPassUnused = false;
     resetList(&inv.inputDevices);
     resetList(&inv.outputDevices);
     resetList(&inv.silentFilters);
     collectKsInterfaces(&inv.ksInterfaces);
     ZeroMemory(&inv.evidence, sizeof(inv.evidence));
     if (inv.watched.count > 0) {
-        inv.evidence.gathered = 1;
-        readAudioServices(inv.endpointsAvailable != 0, &inv.evidence.services);
+        inv.evidence.gathered = true;
+        readAudioServices(inv.endpointsAvailable, &inv.evidence.services);
         collectDeviceNodes(inv.watched, &inv.evidence.nodes);
     }
 

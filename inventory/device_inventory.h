@@ -29,7 +29,7 @@ const uint32_t CHECKER_COLLECTION_OPTIONS = OPT_MME | OPT_ENDPOINTS | OPT_KS | O
 // What Windows keeps besides the device lists, for the watched hardware IDs, read with each
 // pass: the state of the audio services, the device nodes and the store's endpoint entries.
 struct PassEvidence {
-    int32_t gathered;  // 0: not read (nothing watched, or an inventory not made by a pass)
+    bool gathered;  // false: not read (nothing watched, or an inventory not made by a pass)
     AudioServices services;
     DeviceNodeList nodes;
     WatchedEntryList entries;
@@ -38,14 +38,14 @@ struct PassEvidence {
 struct DeviceInventory {
     uint32_t options;
     HMODULE ksuserModule;
-    int32_t ksAvailable;
-    int32_t endpointsAvailable;
+    bool ksAvailable;
+    bool endpointsAvailable;
     HRESULT comResult;
     RecordList ksInterfaces;
     RecordList inputDevices;   // recording side
     RecordList outputDevices;  // playback side
-    int32_t opened;            // between openInventory and closeInventory
-    int32_t openingPassUnused; // the lists still hold the opening's pass, which nobody has read
+    bool opened;               // between openInventory and closeInventory
+    bool openingPassUnused;    // the lists still hold the opening's pass, which nobody has read
     // The kernel-streaming filters that stopped answering in the pass (a request missed its
     // deadline), in the order SetupAPI lists them; they are in neither device list. One record
     // per filter: kind KIND_KS; driverNameW / driverName its interface path and pinNameW /

@@ -14,7 +14,7 @@
 struct RunContext {
     const DeviceInventory* inventory;
     const OsIdentification* os;
-    int32_t is64BitWindows;
+    bool is64BitWindows;
     int32_t initValue;  // result of the integrity check of the program's own file
     // The catalogue's answers to the version requests, asked in the collection pass
     // (CatalogVersions) so that their wait is the pass's.
@@ -34,7 +34,7 @@ int32_t runTest(const RunContext& context, RunResults* results);
 // program: the Windows release, its bitness, and the integrity check of the checker's own file.
 struct RunSettings {
     const OsIdentification* os;
-    int32_t is64BitWindows;
+    bool is64BitWindows;
     int32_t initValue;
 };
 void openRunSide();

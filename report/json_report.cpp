@@ -461,7 +461,7 @@ void writeRun(JsonWriter& json, const RunResults& r) {
     date[sizeof(date) - 1] = 0;
     json.ascii("testDate", date);
     json.text("computerName", r.machine.computerName, COMPUTER_NAME_SIZE);
-    json.boolean("elevated", r.machine.elevated != 0);
+    json.boolean("elevated", r.machine.elevated);
     json.beginObject("windows");
     json.ascii("release", windowsReleaseName(r.os));
     json.ascii("class", osClassName(r.os.osClass));
@@ -477,7 +477,7 @@ void writeRun(JsonWriter& json, const RunResults& r) {
         json.endObject();
     }
     json.beginObject("audioServices");
-    json.boolean("gathered", r.evidenceGathered != 0);
+    json.boolean("gathered", r.evidenceGathered);
     json.ascii("windowsAudio", serviceStateWords(r.services.audio).jsonName);
     json.ascii("endpointBuilder", serviceStateWords(r.services.endpointBuilder).jsonName);
     json.endObject();

@@ -29,11 +29,11 @@ struct RunResults {
     const char* checkerVersion;
     SYSTEMTIME testDate;  // UTC
     OsIdentification os;
-    int32_t is64BitWindows;
+    bool is64BitWindows;
     MachineIdentity machine;
     int32_t initValue;  // result of the integrity check of the program's own file
     Diagnosis integrity;  // CAUSE_CHECKER_DAMAGED when that check failed (it counts no error)
-    int32_t evidenceGathered;  // the pass read the evidence below and the rows'
+    bool evidenceGathered;  // the pass read the evidence below and the rows'
     AudioServices services;
     int32_t errorTotal;
     Conclusion conclusion;

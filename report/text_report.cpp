@@ -95,7 +95,7 @@ void formatDeviceLine(const DeviceRecord& record, Direction direction, wchar_t* 
     makeLineSafe(line);
 }
 
-void formatOsLine(const OsIdentification& os, int32_t is64BitWindows, char* line, size_t size) {
+void formatOsLine(const OsIdentification& os, bool is64BitWindows, char* line, size_t size) {
     if (!line || size == 0) return;
     _snprintf(line, size, "Operating System: %s %s Build: %i", osClassName(os.osClass),
               is64BitWindows ? "64Bits" : "32Bits", int(os.osBuild));

@@ -29,7 +29,7 @@ void formatDeviceLine(const DeviceRecord& record, Direction direction, wchar_t* 
 // characters, never read past the record's field. `text` holds 128 units.
 void formatHardwareId(const DeviceRecord& record, wchar_t* text);
 // "Operating System: <class> <32Bits|64Bits> Build: <build>"
-void formatOsLine(const OsIdentification& os, int32_t is64BitWindows, char* line, size_t size);
+void formatOsLine(const OsIdentification& os, bool is64BitWindows, char* line, size_t size);
 // The release class as the OS line names it ("WIN 10"), "unknown" outside the classes.
 const char* osClassName(OsClass osClass);
 

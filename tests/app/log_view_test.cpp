@@ -45,7 +45,7 @@ TEST(LogView, NothingToShowLeavesTheViewAlone) {
     HWND view = CreateWindowExW(0, L"edit", L"untouched", ES_MULTILINE, 0, 0, 100, 100, NULL, NULL,
                                 GetModuleHandleW(NULL), NULL);
     ASSERT_NE(nullptr, view);
-    log.changed = 1;  // even when something claims a change, there is no text to show
+    log.changed = true;  // even when something claims a change, there is no text to show
     refreshLogView(&log, view);
     wchar_t shown[32] = L"";
     GetWindowTextW(view, shown, 32);

@@ -62,7 +62,7 @@ TEST_F(LogBufferTest, FirstLineLengthCountsItsEnding) {
 
 TEST_F(LogBufferTest, EmptyTextAfterACompleteLineOnlyMarksTheLogChanged) {
     ASSERT_EQ(0, appendWide(&log, L"line"));
-    log.changed = 0;
+    log.changed = false;
     EXPECT_EQ(0, appendWide(&log, L""));
     EXPECT_EQ(6, log.length);
     EXPECT_EQ(1, log.changed);
@@ -85,7 +85,7 @@ TEST_F(LogBufferTest, OverflowNoticeIsWrittenOnceBehindTheLastLine) {
     ASSERT_EQ(0, appendWide(&log, std::wstring(log.capacity - 10, L'a').c_str()));
     const int32_t length = log.length;
     ASSERT_EQ(log.capacity - 8, length);
-    log.changed = 0;
+    log.changed = false;
 
     EXPECT_EQ(-1, appendWide(&log, L"0123456789"));
     const std::wstring notice =
@@ -95,7 +95,7 @@ TEST_F(LogBufferTest, OverflowNoticeIsWrittenOnceBehindTheLastLine) {
     EXPECT_EQ(1, log.overflowReported);
     EXPECT_EQ(1, log.changed);
 
-    log.changed = 0;
+    log.changed = false;
     EXPECT_EQ(-1, appendWide(&log, L"0123456789 again"));
     EXPECT_EQ(notice, std::wstring(log.text + length));
     EXPECT_EQ(0, log.changed);

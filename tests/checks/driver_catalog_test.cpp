@@ -377,7 +377,7 @@ TEST(DriverCatalog, TheTenRowsAsPublished) {
 TEST(DriverIconReference, BaseBitnessSuffixAndSide) {
     struct Case {
         int32_t osClass;
-        int32_t is64;
+        bool is64;
         Direction direction;
         const wchar_t* expected;
     } cases[] = {
@@ -391,7 +391,6 @@ TEST(DriverIconReference, BaseBitnessSuffixAndSide) {
         {6, 0, DIRECTION_PLAYBACK, L"halvane_vessoc_win7.sys,-100"},
         {8, 0, DIRECTION_RECORDING, L"halvane_vessoc_win10.sys,-101"},
         {-1, 1, DIRECTION_RECORDING, L"halvane_vessoc64,-101"},
-        {7, 2, DIRECTION_RECORDING, L"halvane_vessoc_win10.sys,-101"},  // only 1 means 64-bit
     };
     for (const Case& c : cases) {
         wchar_t reference[128];

@@ -22,7 +22,7 @@ const DriverCatalogEntry& kVesso = DRIVER_CATALOG[0];
 struct Evidence {
     explicit Evidence(DeviceInventory& inventory) : inv(inventory) {
         inv.watched = catalogHardwareIds();
-        inv.evidence.gathered = 1;
+        inv.evidence.gathered = true;
         inv.evidence.services = {AUDIO_SERVICE_RUNNING, AUDIO_SERVICE_RUNNING};
     }
     void node(const wchar_t* id, bool present, uint32_t problem, uint32_t status = 0) {
@@ -324,7 +324,7 @@ TEST(DriverCauses, TheEvidenceDecidesOneCausePerRowAndFinding) {
         static DriverResult rows[DRIVER_CATALOG_SIZE];
         rows[0] = result;
         FixList plan;
-        planFixes(rows, world.inventory.evidence.services, OS_WIN10, WINDOWS_32_BIT, &plan);
+        planFixes(rows, world.inventory.evidence.services, OS_WIN10, false, &plan);
         std::vector<FixAction> fixes;
         for (int i = 0; i < plan.count; ++i) fixes.push_back(plan.fixes[i].action);
         EXPECT_EQ(c.fixes, fixes);
@@ -364,6 +364,7 @@ TEST(DriverCauses, TwoRenamesOfOneCauseAreTwoAdvices) {
     installVesso(world);
     for (bool recording : {true, false}) {
         DeviceRecord* d = find(world, KIND_WDM, recording);
+        ASSERT_NE(nullptr, d);
         wcscpy(d->pinNameW, L"Mine (Halvane Virtual Vesso)");
         strcpy(d->pinName, "Mine (Halvane Virtual Vesso)");
         evidence.entry(recording ? DIRECTION_RECORDING : DIRECTION_PLAYBACK, recording ? kRecGuid : kPlayGuid, 1, L"Mine");

@@ -123,7 +123,7 @@ protected:
     LogBuffer log, whatToDo;
     JsonRuns json = {};
     OsIdentification os = {OS_WIN10, 10, 0, 19045, 2};
-    int32_t is64 = 1;
+    bool is64 = true;
     int32_t initValue = 0;
 };
 
@@ -312,7 +312,7 @@ TEST_F(CheckerRunTest, ClosingBlock) {
     CheckWorld world;
     initValue = -4;
     os = {OS_SERVER_2003, 5, 2, 3790, 2};
-    is64 = 0;
+    is64 = false;
     SYSTEMTIME before, after;
     GetSystemTime(&before);
     run(world.inventory);
