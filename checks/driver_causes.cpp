@@ -249,8 +249,9 @@ void decideCauses(const DriverCatalogEntry& row, const CheckContext& context, Dr
         if (node) fromNode(why, *node);
         return;
     case DRIVER_STATE_NOT_ANSWERING:
-        if (node) fromNode(why, *node);
-        else decide(why, CAUSE_DRIVER_NOT_ANSWERING, EVIDENCE_LISTED, evidence.listed);
+        if (node) return fromNode(why, *node);
+        decide(why, CAUSE_DRIVER_NOT_ANSWERING, EVIDENCE_LISTED);
+        why->listed = evidence.listed;
         return;
     default:
         // A checked row: the first of its findings that the evidence explains; where none is, a

@@ -70,16 +70,18 @@ enum EvidenceKind : int32_t {
     EVIDENCE_VERSION = 7,           // value: the version found; expected: the version the checker takes
     EVIDENCE_NO_VERSION_ANSWER = 8, // the version request got no answer in time
     EVIDENCE_FILTER_SILENT = 9,     // its kernel-streaming filter stopped answering in the pass
-    EVIDENCE_LISTED = 10,           // value: the lists (LISTED_ bits) that hold it while it gives no version
+    EVIDENCE_LISTED = 10,           // listed: the lists that hold it while it gives no version
     EVIDENCE_INTEGRITY = 11,        // value: the integrity check's result
 };
 
 // Where a row's devices are listed (EVIDENCE_LISTED).
-enum : uint32_t {
+enum ListedIn : uint32_t {
+    LISTED_NOWHERE = 0,
     LISTED_KS_INTERFACE = 1,
     LISTED_ENDPOINT = 2,
     LISTED_WAVE_DEVICE = 4,
 };
+DEFINE_ENUM_FLAG_OPERATORS(ListedIn)
 
 enum { EXPECTED_TEXT_SIZE = 128 };
 
@@ -90,6 +92,7 @@ struct Diagnosis {
     EvidenceKind evidence;
     uint32_t value;
     AudioServices services;  // EVIDENCE_SERVICE
+    ListedIn listed;         // EVIDENCE_LISTED
     const DeviceNodeRecord* node;
     const WatchedEntry* entry;
     wchar_t expected[EXPECTED_TEXT_SIZE];  // the name, icon or version to put back; empty if none
@@ -126,7 +129,7 @@ struct RowEvidence {
     const EntrySummary* sides[2];  // by Direction; null when the pass summed none up
     int32_t keptEntries;
     const WatchedEntry* entries[ROW_EVIDENCE_CAPACITY];
-    uint32_t listed;  // LISTED_ bits
+    ListedIn listed;
 };
 
 struct DriverResult {

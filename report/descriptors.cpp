@@ -214,7 +214,7 @@ const char* serviceWord(AudioServiceState state) { return serviceStateWords(stat
 const char* deviceStateWord(uint32_t state) { return endpointStateWords(state).word; }
 
 // The lists that hold a driver's devices (LISTED_ bits), in words.
-void listWords(uint32_t listed, wchar_t* text, size_t capacity) {
+void listWords(ListedIn listed, wchar_t* text, size_t capacity) {
     size_t at = 0;
     text[0] = 0;
     for (const ListedWords& l : LISTED_WORDS) {
@@ -417,7 +417,7 @@ void formatEvidence(const Diagnosis& why, const char* hardwareId, const RowEvide
         break;
     case EVIDENCE_LISTED: {
         wchar_t lists[128];
-        listWords(why.value, lists, 128);
+        listWords(why.listed, lists, 128);
         _snwprintf(text, capacity, L"The driver does not answer: Windows lists its devices (%ls), but it gave no version",
                    lists);
         break;

@@ -122,7 +122,7 @@ struct EndpointStateWords {
     const char* jsonName;
 };
 struct ListedWords {
-    uint32_t list;  // LISTED_ bit
+    ListedIn list;
     const char* words;
     const char* jsonName;
 };

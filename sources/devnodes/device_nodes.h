@@ -42,11 +42,13 @@ enum {
 };
 
 // What is known of a node.
-enum : uint32_t {
+enum NodeKnown : uint32_t {
+    NODE_KNOWN_NOTHING = 0,
     NODE_PRESENT = 0x1,         // Windows lists it among the present devices
     NODE_PROBLEM_KNOWN = 0x2,   // problemCode was read
     NODE_STATUS_KNOWN = 0x4,    // status was read
 };
+DEFINE_ENUM_FLAG_OPERATORS(NodeKnown)
 
 // Status flags and problem codes as Windows defines them (cfg.h), for the ones the checker reads.
 enum : uint32_t {
@@ -65,7 +67,7 @@ enum : uint32_t {
 
 struct DeviceNodeRecord {
     int32_t idIndex;  // which hardware ID of the set the node carries
-    uint32_t known;   // NODE_ flags
+    NodeKnown known;
     uint32_t problemCode;  // 0: none
     uint32_t status;       // DN_ flags
     wchar_t instanceId[DEVICE_NODE_ID_SIZE];

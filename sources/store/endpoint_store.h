@@ -106,11 +106,13 @@ enum : uint32_t {
     STORED_STATE_NOT_PRESENT = 4,
     STORED_STATE_UNPLUGGED = 8,
 };
-enum : uint32_t {
+enum EntryKnown : uint32_t {
+    ENTRY_KNOWN_NOTHING = 0,
     ENTRY_STATE_KNOWN = 1,  // deviceState was read: a REG_DWORD of 4 bytes
     ENTRY_HAS_NAME = 2,
     ENTRY_HAS_ICON = 4,
 };
+DEFINE_ENUM_FLAG_OPERATORS(EntryKnown)
 enum {
     ENTRY_NAME_SIZE = PIN_NAME_SIZE + 1,  // as much of a name as a device name can show
     WATCHED_ENTRIES_CAPACITY = 32,
@@ -119,7 +121,7 @@ enum {
 struct WatchedEntry {
     int32_t idIndex;  // which hardware ID of the set it carries
     Direction direction;
-    uint32_t known;
+    EntryKnown known;
     uint32_t deviceState;  // the entry key's "DeviceState", as stored
     wchar_t endpointGuid[DEVICE_GUID_SIZE];  // the entry key's name
     wchar_t name[ENTRY_NAME_SIZE];

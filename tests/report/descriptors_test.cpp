@@ -38,7 +38,7 @@ TEST(Descriptors, TextsFilledAsOneLine) {
     fillCauseText("value {value}", why, "", text, 9);
     EXPECT_EQ(std::wstring(L"value -4"), text);
     why.evidence = EVIDENCE_LISTED;
-    why.value = 1 | 4;
+    why.listed = LISTED_KS_INTERFACE | LISTED_WAVE_DEVICE;
     formatEvidence(why, "", nullptr, text, 256);
     EXPECT_EQ(std::wstring(L"The driver does not answer: Windows lists its devices (a kernel-streaming interface, a "
                            L"wave device), but it gave no version"),
