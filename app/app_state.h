@@ -41,6 +41,13 @@ struct StartSwitches {
     wchar_t reportPath[REPORT_PATH_CAPACITY];
 };
 
+// The view that fills the main window: the log, What To Do, or the device list.
+enum ShownView {
+    VIEW_LOG = 0,
+    VIEW_WHAT_TO_DO = 1,
+    VIEW_DEVICE_LIST = 2,
+};
+
 struct AppState {
     StartSwitches switches;
     bool is64BitWindows;
@@ -57,11 +64,10 @@ struct AppState {
     LogBuffer whatToDoForFile;  // what a text report file, and Copy Report, end with (empty: nothing)
     HWND whatToDoView;
     HWND noticeBar;
-    bool whatToDoShown;
+    ShownView shownView;  // the one view that fills the window
     JsonRuns jsonRuns;  // every run of the session, for a JSON report file
     int32_t exitCode;
     int32_t initValue;
-    bool panelShown;
     HMENU popupMenu;
     PanelBox popupTarget;  // the box whose context menu was opened last
     EndpointRegistryTable endpointTable;  // rows of the device list panel

@@ -25,7 +25,7 @@ void handleCommand(HWND window, int command) {
         copyReport(window);
         break;
     case CMD_WHAT_TO_DO:
-        showWhatToDo(window, !g_app.whatToDoShown || g_app.panelShown);
+        showWhatToDo(window, g_app.shownView != VIEW_WHAT_TO_DO);
         break;
     case CMD_FIX_PROBLEMS:
         fixProblems(window);

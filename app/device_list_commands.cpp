@@ -140,22 +140,21 @@ bool isDeviceListCommand(int command) {
 void handleDeviceListCommand(HWND window, int command) {
     switch (command) {
     case CMD_SHOW_DEVICE_LIST:
-        if (!g_app.panelShown) {
-            g_app.panelShown = true;
-            g_app.whatToDoShown = false;
+        if (g_app.shownView != VIEW_DEVICE_LIST) {
+            g_app.shownView = VIEW_DEVICE_LIST;
             layoutViews(window);
             refreshDeviceList();
             settlePanelFocus(window, true);
             InvalidateRect(window, NULL, TRUE);
         } else {
             hidePanelTip();
-            g_app.panelShown = false;
+            g_app.shownView = VIEW_LOG;
             layoutViews(window);
             SetFocus(g_app.logView);
         }
         break;
     case CMD_REFRESH_DEVICE_LIST:
-        if (g_app.panelShown) {
+        if (g_app.shownView == VIEW_DEVICE_LIST) {
             refreshDeviceList();
             settlePanelFocus(window, false);
             InvalidateRect(window, NULL, TRUE);

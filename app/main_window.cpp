@@ -81,7 +81,7 @@ void changeScale(HWND window, int dpi, const RECT* suggested) {
 void paint(HWND window) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    if (g_app.panelShown) paintPanel(dc, g_app.dpi, panelFocusRectBox(window));
+    if (g_app.shownView == VIEW_DEVICE_LIST) paintPanel(dc, g_app.dpi, panelFocusRectBox(window));
     EndPaint(window, &paint);
 }
 
@@ -167,14 +167,14 @@ void onCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     const bool byKeys = lParam == 0 && (HIWORD(wParam) == 1 || g_menuFromKeyboard);
     g_menuFromKeyboard = false;
     handleCommand(window, LOWORD(wParam));
-    if (byKeys && g_app.panelShown) keyboardInUse(window);
+    if (byKeys && g_app.shownView == VIEW_DEVICE_LIST) keyboardInUse(window);
 }
 
 // The menus' marks of the view shown: the device list, or What To Do.
 void markShownView(HMENU menu) {
-    CheckMenuItem(menu, CMD_SHOW_DEVICE_LIST, MF_BYCOMMAND | (g_app.panelShown ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(menu, CMD_SHOW_DEVICE_LIST, MF_BYCOMMAND | (g_app.shownView == VIEW_DEVICE_LIST ? MF_CHECKED : MF_UNCHECKED));
     CheckMenuItem(menu, CMD_WHAT_TO_DO,
-                  MF_BYCOMMAND | (g_app.whatToDoShown && !g_app.panelShown ? MF_CHECKED : MF_UNCHECKED));
+                  MF_BYCOMMAND | (g_app.shownView == VIEW_WHAT_TO_DO ? MF_CHECKED : MF_UNCHECKED));
 }
 
 // The notice above the log view in the system's colours for tips, so that it stands out (high
@@ -187,7 +187,7 @@ LRESULT colourNotice(HDC dc) {
 
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT answer = 0;
-    if (g_app.panelShown && handlePanelMessage(window, message, wParam, lParam, &answer)) return answer;
+    if (g_app.shownView == VIEW_DEVICE_LIST && handlePanelMessage(window, message, wParam, lParam, &answer)) return answer;
     switch (message) {
     case WM_NCCREATE:
         enableNonClientScaling(window);
@@ -208,7 +208,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         g_menuFromKeyboard = !wParam && GetKeyState(VK_LBUTTON) >= 0 && GetKeyState(VK_RBUTTON) >= 0;
         break;
     case WM_RBUTTONDOWN:
-        if (g_app.panelShown) openContextMenu(window, short(LOWORD(lParam)), short(HIWORD(lParam)));
+        if (g_app.shownView == VIEW_DEVICE_LIST) openContextMenu(window, short(LOWORD(lParam)), short(HIWORD(lParam)));
         return 0;
     // The log view takes the keyboard focus the window gets, so that a screen reader reads the
     // report from the start.

@@ -149,14 +149,14 @@ public:
         if (!connected()) return RPC_E_DISCONNECTED;
         if (GetFocus() != window_) return S_FALSE;
         const PanelBox box = g_app.panelFocus;
-        setChild(focus, panelBoxLoaded(box) && g_app.panelShown ? box.number : CHILDID_SELF);
+        setChild(focus, panelBoxLoaded(box) && g_app.shownView == VIEW_DEVICE_LIST ? box.number : CHILDID_SELF);
         return S_OK;
     }
     STDMETHODIMP get_accSelection(VARIANT* selection) override {
         if (!selection) return E_POINTER;
         VariantInitEmpty(selection);
         if (!connected()) return RPC_E_DISCONNECTED;
-        if (!g_app.panelShown || !panelBoxLoaded(g_app.panelFocus)) return S_FALSE;
+        if (g_app.shownView != VIEW_DEVICE_LIST || !panelBoxLoaded(g_app.panelFocus)) return S_FALSE;
         setChild(selection, g_app.panelFocus.number);
         return S_OK;
     }
@@ -227,7 +227,7 @@ public:
         RECT client;
         GetClientRect(window_, &client);
         if (at.x < client.left || at.y < client.top || at.x >= client.right || at.y >= client.bottom) return S_FALSE;
-        const PanelBox box = g_app.panelShown ? hitTestPanel(at.x, at.y, g_app.dpi) : NO_PANEL_BOX;
+        const PanelBox box = g_app.shownView == VIEW_DEVICE_LIST ? hitTestPanel(at.x, at.y, g_app.dpi) : NO_PANEL_BOX;
         setChild(hit, box.none() ? CHILDID_SELF : box.number);
         return S_OK;
     }
@@ -245,7 +245,7 @@ public:
 
 private:
     bool connected() const { return window_ && IsWindow(window_); }
-    static int boxCount() { return g_app.panelShown ? panelBoxCount() : 0; }
+    static int boxCount() { return g_app.shownView == VIEW_DEVICE_LIST ? panelBoxCount() : 0; }
     static void VariantInitEmpty(VARIANT* v) { v->vt = VT_EMPTY; }
     // The box a child names (none for the list itself), or why there is none.
     HRESULT boxOf(const VARIANT& child, PanelBox* box) const {

@@ -19,7 +19,7 @@ void setFocusCues(HWND window, bool on) {
 
 // EVENT_OBJECT_FOCUS (and the selection) for the focused box, while the window has the focus.
 void notifyPanelFocus(HWND window) {
-    if (!g_app.panelShown || GetFocus() != window) return;
+    if (g_app.shownView != VIEW_DEVICE_LIST || GetFocus() != window) return;
     const PanelBox focus = g_app.panelFocus;
     const bool onBox = panelBoxLoaded(focus);
     NotifyWinEvent(EVENT_OBJECT_FOCUS, window, OBJID_CLIENT, onBox ? focus.number : CHILDID_SELF);
@@ -28,7 +28,7 @@ void notifyPanelFocus(HWND window) {
 
 // The list's children changed (loaded again): EVENT_OBJECT_REORDER, then the focus again.
 void notifyPanelChanged(HWND window) {
-    if (!g_app.panelShown) return;
+    if (g_app.shownView != VIEW_DEVICE_LIST) return;
     NotifyWinEvent(EVENT_OBJECT_REORDER, window, OBJID_CLIENT, CHILDID_SELF);
     notifyPanelFocus(window);
 }
@@ -36,7 +36,7 @@ void notifyPanelChanged(HWND window) {
 }  // namespace
 
 void settlePanelFocus(HWND window, bool justShown) {
-    if (!g_app.panelShown) return;
+    if (g_app.shownView != VIEW_DEVICE_LIST) return;
     if (justShown || !panelBoxLoaded(g_app.panelFocus)) g_app.panelFocus = neighbourBox(NO_PANEL_BOX, VK_HOME);
     if (justShown) SetFocus(window);
     notifyPanelChanged(window);

@@ -36,11 +36,13 @@ void layoutViews(HWND window) {
     RECT client;
     GetClientRect(window, &client);
     // The device list paints the whole client area itself.
-    const bool notice = !g_app.panelShown && GetWindowTextLengthW(g_app.noticeBar) > 0;
+    const bool notice = g_app.shownView != VIEW_DEVICE_LIST && GetWindowTextLengthW(g_app.noticeBar) > 0;
     const int top = notice ? scaledPixels(NOTICE_HEIGHT, g_app.dpi) : 0;
     if (notice) SetWindowPos(g_app.noticeBar, NULL, 0, 0, client.right, top, SWP_NOZORDER | SWP_SHOWWINDOW);
     else ShowWindow(g_app.noticeBar, SW_HIDE);
-    const HWND shown = g_app.panelShown ? NULL : g_app.whatToDoShown ? g_app.whatToDoView : g_app.logView;
+    const HWND shown = g_app.shownView == VIEW_DEVICE_LIST ? NULL
+                       : g_app.shownView == VIEW_WHAT_TO_DO ? g_app.whatToDoView
+                                                            : g_app.logView;
     for (HWND view : {g_app.logView, g_app.whatToDoView})
         if (view != shown) ShowWindow(view, SW_HIDE);
     if (shown) SetWindowPos(shown, NULL, 0, top, client.right, client.bottom - top, SWP_NOZORDER | SWP_SHOWWINDOW);
@@ -56,13 +58,12 @@ const wchar_t kBackNotice[] = L" This is What To Do for the last test: F1 (or Fi
 }  // namespace
 
 void showNotice(HWND window) {
-    SetWindowTextW(g_app.noticeBar, g_app.whatToDoShown && !g_app.panelShown ? kBackNotice : g_runNotice);
+    SetWindowTextW(g_app.noticeBar, g_app.shownView == VIEW_WHAT_TO_DO ? kBackNotice : g_runNotice);
     layoutViews(window);
 }
 
 void showWhatToDo(HWND window, bool show) {
-    g_app.whatToDoShown = show;
-    if (show) g_app.panelShown = false;
+    g_app.shownView = show ? VIEW_WHAT_TO_DO : VIEW_LOG;
     showNotice(window);
     SetFocus(show ? g_app.whatToDoView : g_app.logView);
     InvalidateRect(window, NULL, TRUE);
