@@ -10,7 +10,6 @@
 #include "fixes/fix_plan.h"
 #include "app/report_file.h"
 #include "report/json_report.h"
-#include "sources/store/endpoint_store.h"
 
 // Process exit codes besides the error total of the last run.
 enum ExitCode {
@@ -70,7 +69,6 @@ struct AppState {
     int32_t initValue;
     HMENU popupMenu;
     PanelBox popupTarget;  // the box whose context menu was opened last
-    EndpointRegistryTable endpointTable;  // rows of the device list panel
     bool reportFileErrorShown;  // a shown run tells of a failed report file once per session
     int32_t dpi;  // the main window's DPI, which every pixel size is scaled to
     PanelBox panelFocus;  // the box holding the keyboard focus in the panel, or none

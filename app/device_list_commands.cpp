@@ -18,7 +18,7 @@ const int CMD_CHANNELS_BASE = 350;  // 352, 354, 356, 358: 2, 4, 6, 8 channels
 // shown); a hover text of the rows before goes.
 void refreshDeviceList() {
     hidePanelTip();
-    readEndpointRegistryTable(&g_app.endpointTable, catalogHardwareIds());
+    readEndpointRegistryTable(panelTable(), catalogHardwareIds());
 }
 
 struct FormatChange {
@@ -53,7 +53,7 @@ int32_t apply(const FormatChange& change, const EndpointRegistryRecord& record) 
 
 // The records a format command edits, in order.
 int recordsOf(int command, const EndpointRegistryRecord** records) {
-    EndpointRegistryTable& table = g_app.endpointTable;
+    EndpointRegistryTable& table = *panelTable();
     const int pairs = table.pairCount < ENDPOINT_TABLE_SIZE ? table.pairCount : ENDPOINT_TABLE_SIZE;
     int n = 0;
     switch (command) {

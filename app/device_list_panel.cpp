@@ -179,7 +179,7 @@ void paintPanel(HDC dc, int dpi, PanelBox focusBox) {
         Rectangle(dc, r.left, r.top, r.right, r.bottom);
         textLine(dc, title.text, r, colours.text, DT_CENTER | DT_VCENTER);
     }
-    const EndpointRegistryTable& table = g_app.endpointTable;
+    const EndpointRegistryTable& table = *panelTable();
     for (int row = 0; row < table.pairCount && row < ENDPOINT_TABLE_SIZE; ++row) {
         const int top = PANEL_FIRST_BOX_TOP + PANEL_ROW_PITCH * row;
         paintDeviceBox(dc, PANEL_PLAYBACK_LEFT, top, table.renderEntries[row], dpi);

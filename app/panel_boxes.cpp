@@ -1,7 +1,13 @@
 #include "app/panel_boxes.h"
 
-#include "app/app_state.h"
 #include "app/display_scale.h"
+#include "sources/store/endpoint_store.h"
+
+namespace {
+EndpointRegistryTable g_table;
+}  // namespace
+
+EndpointRegistryTable* panelTable() { return &g_table; }
 
 RECT panelBoxRect(PanelBox box, int dpi) {
     const int left = box.playback() ? PANEL_PLAYBACK_LEFT : PANEL_RECORDING_LEFT;
@@ -12,7 +18,7 @@ RECT panelBoxRect(PanelBox box, int dpi) {
 }
 
 int panelBoxCount() {
-    const int pairs = g_app.endpointTable.pairCount;
+    const int pairs = g_table.pairCount;
     return 2 * (pairs < 0 ? 0 : pairs < ENDPOINT_TABLE_SIZE ? pairs : ENDPOINT_TABLE_SIZE);
 }
 
@@ -24,7 +30,7 @@ bool panelBoxLoaded(PanelBox box) { return !box.none() && box.index() < panelBox
 
 const EndpointRegistryRecord* panelRecord(PanelBox box) {
     if (!panelBoxLoaded(box)) return NULL;
-    const EndpointRegistryTable& table = g_app.endpointTable;
+    const EndpointRegistryTable& table = g_table;
     return box.playback() ? &table.renderEntries[box.row()] : &table.captureEntries[box.row()];
 }
 

@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 struct EndpointRegistryRecord;
+struct EndpointRegistryTable;
 
 // A box of the panel: a row's playback or recording box, by its number in reading order (row by
 // row, playback before recording) counted from 1, as a reader counts the list's children; number
@@ -38,6 +39,10 @@ enum {
 // The box's rectangle in client pixels at the DPI. Painting draws it up to (not including) right
 // and bottom; the hit test takes all four edges as inside.
 RECT panelBoxRect(PanelBox box, int dpi);
+
+// The rows the panel shows and edits: the store's entries of the catalogue's drivers, as last
+// read (refreshDeviceList). Alive for the process.
+EndpointRegistryTable* panelTable();
 
 // The boxes of the rows loaded: their count, the box at an index in reading order (none outside),
 // whether a box is among them, and the record it shows (null for none of them).

@@ -39,24 +39,24 @@ void putFormat(uint8_t* header, uint32_t rate, uint16_t bits = 16, uint16_t chan
 // One row painted at 96 DPI: the playback box at 48 kHz against a 44.1 kHz default (the line
 // apart) with the "Ex" badge, the recording box at 48 kHz with no adapter name.
 Capture paintedRow(PanelBox focusBox) {
-    ZeroMemory(&g_app.endpointTable, sizeof(g_app.endpointTable));
-    EndpointRegistryRecord& playback = g_app.endpointTable.renderEntries[0];
+    ZeroMemory(panelTable(), sizeof(*panelTable()));
+    EndpointRegistryRecord& playback = panelTable()->renderEntries[0];
     lstrcpyW(playback.endpointDescription, L"Speakers");
     lstrcpyW(playback.adapterName, L"Card");
     playback.flags = ENDPOINT_PLAYBACK | ENDPOINT_EXCLUSIVE_ON;
     putFormat(playback.deviceFormatHeader, 48000);
     putFormat(playback.oemFormatHeader, 44100);
-    EndpointRegistryRecord& recording = g_app.endpointTable.captureEntries[0];
+    EndpointRegistryRecord& recording = panelTable()->captureEntries[0];
     lstrcpyW(recording.endpointDescription, L"Microphone");
     putFormat(recording.deviceFormatHeader, 48000);
     putFormat(recording.oemFormatHeader, 48000);
-    g_app.endpointTable.pairCount = 1;
+    panelTable()->pairCount = 1;
     const Capture picture = drawOffscreen(780, 90, 0x800080, [&](HDC dc) {
         createPanelResources();
         paintPanel(dc, 96, focusBox);
         deletePanelResources();
     });
-    ZeroMemory(&g_app.endpointTable, sizeof(g_app.endpointTable));
+    ZeroMemory(panelTable(), sizeof(*panelTable()));
     return picture;
 }
 
@@ -139,18 +139,18 @@ TEST(PanelText, EndsBeforeTheBadgesWithAnEllipsisAtEveryScale) {
         for (uint32_t rate : rates)
             for (uint16_t bit : bits)
                 for (uint16_t channel : channels) {
-                    ZeroMemory(&g_app.endpointTable, sizeof(g_app.endpointTable));
-                    g_app.endpointTable.pairCount = 1;
-                    for (EndpointRegistryRecord* r : {&g_app.endpointTable.renderEntries[0],
-                                                      &g_app.endpointTable.captureEntries[0]}) {
+                    ZeroMemory(panelTable(), sizeof(*panelTable()));
+                    panelTable()->pairCount = 1;
+                    for (EndpointRegistryRecord* r : {&panelTable()->renderEntries[0],
+                                                      &panelTable()->captureEntries[0]}) {
                         lstrcpyW(r->endpointDescription, name);
                         lstrcpyW(r->adapterName, adapter);
                         putFormat(r->deviceFormatHeader, rate, bit, channel);
                         putFormat(r->oemFormatHeader, rate == 384000 ? 352800 : 384000, bit, channel);
                     }
-                    g_app.endpointTable.captureEntries[0].flags = ENDPOINT_EXCLUSIVE_ON | ENDPOINT_PRIORITY_ON;
+                    panelTable()->captureEntries[0].flags = ENDPOINT_EXCLUSIVE_ON | ENDPOINT_PRIORITY_ON;
                     wchar_t format[FORMAT_LINE_CAPACITY];
-                    formatLineText(g_app.endpointTable.renderEntries[0], format, FORMAT_LINE_CAPACITY);
+                    formatLineText(panelTable()->renderEntries[0], format, FORMAT_LINE_CAPACITY);
                     const Capture picture = drawOffscreen(at(780), at(90), 0xFFFFFF, [&](HDC dc) {
                         createPanelResources();
                         paintPanel(dc, dpi, NO_PANEL_BOX);
@@ -184,7 +184,7 @@ TEST(PanelText, EndsBeforeTheBadgesWithAnEllipsisAtEveryScale) {
                     }
                 }
     }
-    ZeroMemory(&g_app.endpointTable, sizeof(g_app.endpointTable));
+    ZeroMemory(panelTable(), sizeof(*panelTable()));
     // Both kinds of format line were met: cut ones and whole ones.
     EXPECT_GT(cutFormats, 0);
     EXPECT_GT(wholeFormats, 0);
