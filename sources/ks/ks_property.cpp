@@ -104,11 +104,10 @@ HRESULT askFilterAlloc(KsFilter* filter, uint32_t pinId, uint32_t propertyId, ui
 // Reads a KSMULTIPLE_ITEM answer into a block of its own; false when it cannot be had or is too
 // short to hold its header.
 bool readMultipleItems(KsFilter* filter, uint32_t pinId, uint32_t propertyId, uint8_t** block, uint32_t* bytes,
-                       uint32_t* count, const uint8_t** first) {
+                       uint32_t* count) {
     if (FAILED(askFilterAlloc(filter, pinId, propertyId, block, bytes)) || *bytes < kMultipleItemSize)
         return false;
     *count = readLe32(*block + 4);
-    *first = *block + kMultipleItemSize;
     return true;
 }
 
@@ -176,21 +175,24 @@ HRESULT getPinPropertyAlloc(HANDLE filter, uint32_t pinId, uint32_t propertyId, 
 PinQueryResult queryPinInfo(KsFilter* filter, uint32_t pinId, KsPinInfo* info) {
     ZeroMemory(info, sizeof(*info));
     info->pinId = pinId;
-    askFilter(filter, pinId, KSPROPERTY_PIN_COMMUNICATION_ID, &info->communication, 4);
+    // Asked in this order, whether kept or not (KsPinInfo).
+    uint8_t answer[16];
+    askFilter(filter, pinId, KSPROPERTY_PIN_COMMUNICATION_ID, answer, 4);
     if (!readMultipleItems(filter, pinId, KSPROPERTY_PIN_INTERFACES_ID, &info->interfacesBlock, &info->interfacesBytes,
-                           &info->interfaceCount, &info->interfaces))
+                           &info->interfaceCount))
         return filter->silent ? PIN_FILTER_SILENT : PIN_INTERFACES_UNREADABLE;
     if (!readMultipleItems(filter, pinId, KSPROPERTY_PIN_MEDIUMS_ID, &info->mediumsBlock, &info->mediumsBytes,
-                           &info->mediumCount, &info->mediums))
+                           &info->mediumCount))
         return filter->silent ? PIN_FILTER_SILENT : PIN_MEDIUMS_UNREADABLE;
     if (!readMultipleItems(filter, pinId, KSPROPERTY_PIN_DATARANGES_ID, &info->dataRangesBlock,
-                           &info->dataRangesBytes, &info->dataRangeCount, &info->dataRanges))
+                           &info->dataRangesBytes, &info->dataRangeCount))
         return filter->silent ? PIN_FILTER_SILENT : PIN_DATA_RANGES_UNREADABLE;
-    askFilter(filter, pinId, KSPROPERTY_PIN_DATAFLOW_ID, &info->dataFlow, 4);
-    if (FAILED(askFilter(filter, pinId, KSPROPERTY_PIN_CINSTANCES_ID, &info->instances, 8)))
+    askFilter(filter, pinId, KSPROPERTY_PIN_DATAFLOW_ID, answer, 4);
+    // A pin whose instance counts cannot be read is not taken.
+    if (FAILED(askFilter(filter, pinId, KSPROPERTY_PIN_CINSTANCES_ID, answer, 8)))
         return filter->silent ? PIN_FILTER_SILENT : PIN_INSTANCES_UNREADABLE;
-    askFilter(filter, pinId, KSPROPERTY_PIN_GLOBALCINSTANCES_ID, &info->globalInstances, 8);
-    askFilter(filter, pinId, KSPROPERTY_PIN_CATEGORY_ID, &info->category, 16);
+    askFilter(filter, pinId, KSPROPERTY_PIN_GLOBALCINSTANCES_ID, answer, 8);
+    askFilter(filter, pinId, KSPROPERTY_PIN_CATEGORY_ID, answer, 16);
 
     wchar_t name[(kNameBytes + 1) / 2 + 1];
     ZeroMemory(name, sizeof(name));

@@ -47,27 +47,18 @@ struct KsPinRequest {
     uint32_t reserved;
 };
 
-struct KsPinInstances {
-    uint32_t possibleCount;
-    uint32_t currentCount;
-};
-
+// What the checker keeps of a pin: the three lists its acceptance is decided on, and its name.
+// The pin's communication, data flow, instance counts and category are asked too, in the order
+// drivers have always been asked (a driver may answer a request by what it was asked before),
+// but nothing is decided on them, so they are not kept.
 struct KsPinInfo {
     uint32_t pinId;
     uint32_t interfaceCount;
-    const uint8_t* interfaces;
     uint32_t mediumCount;
-    const uint8_t* mediums;
     uint32_t dataRangeCount;
-    const uint8_t* dataRanges;
-    uint32_t dataFlow;
-    uint32_t communication;
-    KsPinInstances instances;
-    KsPinInstances globalInstances;
     uint8_t* dataRangesBlock;
     uint8_t* mediumsBlock;
     uint8_t* interfacesBlock;
-    GUID category;
     char name[260];
     // Sizes of the three blocks: every walk stays inside them.
     uint32_t dataRangesBytes;
