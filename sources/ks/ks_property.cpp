@@ -195,11 +195,7 @@ PinQueryResult queryPinInfo(KsFilter* filter, uint32_t pinId, KsPinInfo* info) {
     askFilter(filter, pinId, KSPROPERTY_PIN_CATEGORY_ID, answer, 16);
 
     wchar_t name[(kNameBytes + 1) / 2 + 1];
-    ZeroMemory(name, sizeof(name));
-    if (SUCCEEDED(askFilter(filter, pinId, KSPROPERTY_PIN_NAME_ID, name, kNameBytes))) {
-        name[(kNameBytes + 1) / 2] = 0;  // the driver's text may fill the buffer without a terminator
-        toNarrow(name, info->name, sizeof(info->name));
-    }
+    askFilter(filter, pinId, KSPROPERTY_PIN_NAME_ID, name, kNameBytes);
     if (filter->silent) return PIN_FILTER_SILENT;
 
     if (!hasIdentifier(info->interfacesBlock, info->interfacesBytes, info->interfaceCount,

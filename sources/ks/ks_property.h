@@ -47,8 +47,8 @@ struct KsPinRequest {
     uint32_t reserved;
 };
 
-// What the checker keeps of a pin: the three lists its acceptance is decided on, and its name.
-// The pin's communication, data flow, instance counts and category are asked too, in the order
+// What the checker keeps of a pin: the three lists its acceptance is decided on. The pin's
+// communication, data flow, instance counts, category and name are asked too, in the order
 // drivers have always been asked (a driver may answer a request by what it was asked before),
 // but nothing is decided on them, so they are not kept.
 struct KsPinInfo {
@@ -59,7 +59,6 @@ struct KsPinInfo {
     uint8_t* dataRangesBlock;
     uint8_t* mediumsBlock;
     uint8_t* interfacesBlock;
-    char name[260];
     // Sizes of the three blocks: every walk stays inside them.
     uint32_t dataRangesBytes;
     uint32_t mediumsBytes;
