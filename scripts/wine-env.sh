@@ -101,27 +101,46 @@ hv_prefix_settings() {
   return 0
 }
 
-# Boots a new prefix (the current WINEPREFIX) of the architecture given. The first boot of each
-# architecture in a folder of prefixes is kept beside them (boot-win32, boot-win64, never run
-# itself): later prefixes there are copies of it, a second instead of the 15 to 30 that wineboot
-# takes here.
+# Wine's boot of an architecture, kept in a folder of prefixes as boot-win32 or boot-win64 (never
+# run itself): every prefix there starts as a copy of it, a second instead of the 15 to 30 that
+# wineboot takes here. Two boots at once (tests that make their own prefix) each boot into a
+# folder of their own, and the first to rename it into place keeps it.
+hv_boot_template() {
+  local arch=$1 template=$2 tmp
+  [ -f "$template/system.reg" ] && return 0
+  mkdir -p "$(dirname "$template")"
+  tmp=$(mktemp -d "$template.XXXXXX") || return 1
+  if ! WINEPREFIX=$tmp WINEARCH=$arch wineboot -i >"$template.boot.log" 2>&1; then
+    echo "wine-env: wineboot failed, see $template.boot.log" >&2
+    rm -rf "$tmp"
+    return 1
+  fi
+  # The registry is on disk once the boot's server has ended.
+  WINEPREFIX=$tmp wineserver -w
+  mv -T "$tmp" "$template" 2>/dev/null || rm -rf "$tmp"
+  [ -f "$template/system.reg" ]
+}
+
+# Boots both architectures' templates in FOLDER, with a display of their own (run beside the
+# build, which does not need them).
+wine_boot_templates() {
+  local folder=$1 arch status=0
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  hv_start_xvfb || return 1
+  for arch in win32 win64; do
+    hv_boot_template "$arch" "$folder/boot-$arch" || status=1
+  done
+  wine_env_stop
+  return $status
+}
+
+# A new prefix (the current WINEPREFIX) of the architecture given: a copy of its boot.
 hv_boot_prefix() {
-  local arch=$1 template tmp
+  local arch=$1 template
   template="$(dirname "$WINEPREFIX")/boot-$arch"
   rm -rf "$WINEPREFIX"
-  mkdir -p "$(dirname "$WINEPREFIX")"
-  if [ -f "$template/system.reg" ] && cp -a "$template" "$WINEPREFIX" 2>/dev/null; then
-    return 0
-  fi
-  rm -rf "$WINEPREFIX"
-  mkdir -p "$WINEPREFIX"
-  WINEARCH=$arch wineboot -i >"$WINEPREFIX.boot.log" 2>&1 || { echo "wine-env: wineboot failed, see $WINEPREFIX.boot.log" >&2; return 1; }
-  # The registry is on disk once the boot's server has ended. Two tests may boot at once: each
-  # copies into a folder of its own and the first to rename it into place keeps it.
-  wineserver -w
-  tmp=$(mktemp -d "$template.XXXXXX") && rmdir "$tmp" && cp -a "$WINEPREFIX" "$tmp" &&
-    { mv -T "$tmp" "$template" 2>/dev/null || rm -rf "$tmp"; }
-  return 0
+  hv_boot_template "$arch" "$template" || return 1
+  cp -a "$template" "$WINEPREFIX"
 }
 
 # A new prefix for a test of its own (the current WINEPREFIX): Windows 7 unless told, a
