@@ -121,14 +121,17 @@ hv_boot_template() {
   [ -f "$template/system.reg" ]
 }
 
-# Boots both architectures' templates in FOLDER, with a display of their own (run beside the
-# build, which does not need them).
-wine_boot_templates() {
-  local folder=$1 arch status=0
+# Prepares test prefixes in FOLDER, each given as "NAME ARCH DPI" (Xvfb, the test profile), on a
+# display of their own, and leaves nothing running: done beside the build, which does not need
+# them.
+wine_prepare_test_prefixes() {
+  local folder=$1 spec name arch dpi status=0
+  shift
   export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   hv_start_xvfb || return 1
-  for arch in win32 win64; do
-    hv_boot_template "$arch" "$folder/boot-$arch" || status=1
+  for spec in "$@"; do
+    read -r name arch dpi <<<"$spec"
+    wine_prefix_prepare "$folder/$name" "$arch" xvfb test "$dpi" || status=1
   done
   wine_env_stop
   return $status
@@ -167,6 +170,16 @@ wine_env_start() {
 # last one started stays in WINEPREFIX. Wine reads the display scale when its server starts,
 # so it is written before.
 wine_prefix_start() {
+  wine_prefix_prepare "$@" || return 1
+  # A persistent server keeps each later Wine start fast; its output never goes to a pipe.
+  wineserver -p >/dev/null 2>&1
+  HV_PREFIXES+=("$WINEPREFIX")
+  wine cmd /c exit >/dev/null 2>&1
+}
+
+# The prefix made (on first use) and given its profile's settings, with no server left running:
+# what wine_prefix_start does before it starts the server, which can be done beforehand.
+wine_prefix_prepare() {
   local prefix=$1 arch=${2:-win32} screen=${3:-xvfb} profile=${4:-run} dpi=${5:-96} fresh=no
   export WINEPREFIX=$prefix WINEARCH=$arch
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -185,8 +198,4 @@ wine_prefix_start() {
     rm -f "$WINEPREFIX"/.hv-*
     touch "$stamp"
   fi
-  # A persistent server keeps each later Wine start fast; its output never goes to a pipe.
-  wineserver -p >/dev/null 2>&1
-  HV_PREFIXES+=("$WINEPREFIX")
-  wine cmd /c exit >/dev/null 2>&1
 }
