@@ -177,16 +177,13 @@ private:
     int members_[16];
 };
 
-const char* sourceName(DeviceSource kind) { return sourceWords(kind).jsonName; }
-const char* sideName(Direction side) { return sideWords(side).jsonName; }
-
 void writeDevices(JsonWriter& json, const char* key, const RecordList* list) {
     json.beginArray(key);
     const uint32_t count = list ? recordCount(*list) : 0;
     for (uint32_t i = 1; i <= count; ++i) {
         const DeviceRecord& d = *recordAt(*list, i);
         json.beginObject();
-        json.ascii("source", sourceName(d.kind));
+        json.ascii("source", sourceWords(d.kind).jsonName);
         json.text("name", d.pinNameW, PIN_NAME_SIZE);
         wchar_t hardwareId[128];
         formatHardwareId(d, hardwareId);
@@ -217,7 +214,7 @@ void writeSilentFilters(JsonWriter& json, const RecordList* list) {
         json.text("hardwareId", hardwareId);
         json.beginArray("sides");
         for (Direction side : {DIRECTION_RECORDING, DIRECTION_PLAYBACK})
-            if (silentFilterIn(f, side)) json.ascii(NULL, sideName(side));
+            if (silentFilterIn(f, side)) json.ascii(NULL, sideWords(side).jsonName);
         json.endArray();
         json.endObject();
     }
@@ -322,7 +319,7 @@ void writeEndpointEntries(JsonWriter& json, const RowEvidence& e) {
     for (int32_t i = 0; i < e.keptEntries && i < ROW_EVIDENCE_CAPACITY; ++i) {
         const WatchedEntry& w = *e.entries[i];
         json.beginObject();
-        json.ascii("side", sideName(w.direction));
+        json.ascii("side", sideWords(w.direction).jsonName);
         json.text("endpointGuid", w.endpointGuid, DEVICE_GUID_SIZE);
         if (w.known & ENTRY_STATE_KNOWN) json.ascii("state", endpointStateWords(w.deviceState).jsonName);
         else json.null("state");
@@ -353,8 +350,8 @@ void writeEvidence(JsonWriter& json, const RowEvidence& e) {
 
 void writeFinding(JsonWriter& json, const Finding& f, const DriverResult& driver) {
     json.beginObject();
-    json.ascii("source", sourceName(f.source));
-    json.ascii("side", sideName(f.side));
+    json.ascii("source", sourceWords(f.source).jsonName);
+    json.ascii("side", sideWords(f.side).jsonName);
     json.ascii("kind", findingDescriptor(f.kind).jsonName);
     if (f.value) {
         json.text("value", f.value);
@@ -417,7 +414,7 @@ void writeFix(JsonWriter& json, const FixRecord& fix, FixConfirmation confirmed)
     json.ascii("action", action.jsonName);
     const bool ofRow = fix.row >= 0 && fix.row < DRIVER_CATALOG_SIZE;
     json.ascii("driver", ofRow ? DRIVER_CATALOG[fix.row].displayName : NULL);
-    if (fix.action == FIX_RESTORE_NAME || fix.action == FIX_RESTORE_ICON) json.ascii("side", sideName(fix.side));
+    if (fix.action == FIX_RESTORE_NAME || fix.action == FIX_RESTORE_ICON) json.ascii("side", sideWords(fix.side).jsonName);
     else json.null("side");
     json.ascii("targetKind", action.targetKind);
     json.text("target", fix.target, FIX_TARGET_SIZE);

@@ -48,9 +48,6 @@ void wideLine(wchar_t* line, const wchar_t* format, ...) {
     makeLineSafe(line);
 }
 
-const wchar_t* sourceTag(DeviceSource kind) { return sourceWords(kind).tag; }
-const char* sourceWord(DeviceSource source) { return sourceWords(source).word; }
-
 }  // namespace
 
 const char* osClassName(OsClass osClass) {
@@ -81,14 +78,14 @@ void formatHardwareId(const DeviceRecord& record, wchar_t* text) {
 void formatDeviceLine(const DeviceRecord& record, Direction direction, wchar_t* line, size_t size) {
     if (!line || size == 0) return;
     const wchar_t* word = sideWords(direction).deviceLine;
+    const wchar_t* tag = sourceWords(record.kind).tag;
     wchar_t hardwareId[128];
     formatHardwareId(record, hardwareId);
     if (record.kind == KIND_KS)
-        _snwprintf(line, size, L"%ls %ls %ls | %ls | %ls", word, sourceTag(record.kind), record.pinNameW, hardwareId,
-                   record.driverNameW);
+        _snwprintf(line, size, L"%ls %ls %ls | %ls | %ls", word, tag, record.pinNameW, hardwareId, record.driverNameW);
     else
-        _snwprintf(line, size, L"%ls %ls %ls | %ls | %ls | ICON: %ls ", word, sourceTag(record.kind), record.pinNameW,
-                   hardwareId, record.mmDeviceGuid, record.iconPath);
+        _snwprintf(line, size, L"%ls %ls %ls | %ls | %ls | ICON: %ls ", word, tag, record.pinNameW, hardwareId,
+                   record.mmDeviceGuid, record.iconPath);
     line[size - 1] = 0;
     // Names, IDs and paths come from drivers and the registry: whatever they hold, the device
     // stays one line of the report.
@@ -135,7 +132,7 @@ void formatDriverLine(const DriverResult& driver, wchar_t* line) {
 
 bool formatFindingLine(const Finding& finding, wchar_t* line) {
     line[0] = 0;
-    const char* source = sourceWord(finding.source);
+    const char* source = sourceWords(finding.source).word;
     const SideWords& side = sideWords(finding.side);
     const FindingDescriptor& descriptor = findingDescriptor(finding.kind);
     if (!descriptor.hasLine) return false;
@@ -166,9 +163,9 @@ void formatFindingLabel(const Finding& finding, wchar_t* label, size_t capacity)
     if (!descriptor.hasLine) return;
     const SideWords& side = sideWords(finding.side);
     if (finding.kind == FINDING_NOT_LISTED || finding.kind == FINDING_NOT_RESPONDING)
-        _snwprintf(label, capacity, L"%hs %hs %hs", sourceWord(finding.source), side.word, descriptor.words);
+        _snwprintf(label, capacity, L"%hs %hs %hs", sourceWords(finding.source).word, side.word, descriptor.words);
     else
-        _snwprintf(label, capacity, L"%hs %hs - %hs", sourceWord(finding.source), side.port, descriptor.words);
+        _snwprintf(label, capacity, L"%hs %hs - %hs", sourceWords(finding.source).word, side.port, descriptor.words);
     label[capacity - 1] = 0;
 }
 
