@@ -36,8 +36,8 @@ echo "Starting Wine and Xvfb for the tests..."
 # Each prefix has a persistent wineserver; each prefix whose tests show windows has a display of
 # its own: tests of two prefixes run side by side, and a capture of the screen must find no
 # other prefix's desktop over its window.
-for spec in "${prefixes[@]}"; do
-  read -r name arch dpi <<<"$spec"
+for prefix in "${prefixes[@]}"; do
+  read -r name arch dpi <<<"$prefix"
   if [ "$name" = test ]; then
     wine_env_start "$build/wine/$name" "$arch" xvfb test "$dpi"
   else

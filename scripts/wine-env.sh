@@ -125,12 +125,12 @@ hv_boot_template() {
 # display of their own, and leaves nothing running: done beside the build, which does not need
 # them.
 wine_prepare_test_prefixes() {
-  local folder=$1 spec name arch dpi status=0
+  local folder=$1 prefix name arch dpi status=0
   shift
   export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   hv_start_xvfb || return 1
-  for spec in "$@"; do
-    read -r name arch dpi <<<"$spec"
+  for prefix in "$@"; do
+    read -r name arch dpi <<<"$prefix"
     wine_prefix_prepare "$folder/$name" "$arch" xvfb test "$dpi" || status=1
   done
   wine_env_stop
