@@ -209,10 +209,6 @@ void putNarrow(wchar_t* text, size_t capacity, size_t* at, const char* part) {
     put(text, capacity, at, wide);
 }
 
-const char* serviceWord(AudioServiceState state) { return serviceStateWords(state).word; }
-
-const char* deviceStateWord(uint32_t state) { return endpointStateWords(state).word; }
-
 // The lists that hold a driver's devices (LISTED_ bits), in words.
 void listWords(ListedIn listed, wchar_t* text, size_t capacity) {
     size_t at = 0;
@@ -358,9 +354,7 @@ void nodesSaying(const Diagnosis& why, const RowEvidence* row, wchar_t* text, si
     put(text, capacity, &at, why.node->instanceId);
     for (int32_t i = 0; row && i < row->keptNodes && i < ROW_EVIDENCE_CAPACITY; ++i) {
         const DeviceNodeRecord& n = *row->nodes[i];
-        if (wcscmp(n.instanceId, why.node->instanceId) == 0 || !(n.known & NODE_PRESENT) ||
-            n.problemCode != why.node->problemCode || ((n.status ^ why.node->status) & NODE_STATUS_NEED_RESTART))
-            continue;
+        if (wcscmp(n.instanceId, why.node->instanceId) == 0 || !nodesSayTheSame(n, *why.node)) continue;
         put(text, capacity, &at, L", ");
         put(text, capacity, &at, n.instanceId);
     }
@@ -388,16 +382,18 @@ void formatEvidence(const Diagnosis& why, const char* hardwareId, const RowEvide
         _snwprintf(text, capacity, L"Device Manager: %u present devices carry the hardware ID %hs", why.value,
                    hardwareId ? hardwareId : "");
         break;
-    case EVIDENCE_SERVICE:
+    case EVIDENCE_SERVICE: {
+        const char* audio = serviceStateWords(why.services.audio).word;
         if (why.services.endpointBuilder == AUDIO_SERVICE_NOT_ASKED)
-            _snwprintf(text, capacity, L"Windows Audio service: %hs", serviceWord(why.services.audio));
+            _snwprintf(text, capacity, L"Windows Audio service: %hs", audio);
         else
             _snwprintf(text, capacity, L"Windows Audio service: %hs; Windows Audio Endpoint Builder service: %hs",
-                       serviceWord(why.services.audio), serviceWord(why.services.endpointBuilder));
+                       audio, serviceStateWords(why.services.endpointBuilder).word);
         break;
+    }
     case EVIDENCE_ENDPOINT_STATE:
         _snwprintf(text, capacity, L"Sound settings: %ls is %hs (DeviceState 0x%08X)", found,
-                   deviceStateWord(why.value), why.value);
+                   endpointStateWords(why.value).word, why.value);
         break;
     case EVIDENCE_STORED_NAME:
         _snwprintf(text, capacity, L"Sound settings: the device is named \"%ls\"", found);
@@ -476,7 +472,7 @@ void formatFixBefore(const FixRecord& fix, wchar_t* text, size_t capacity) {
     text[0] = 0;
     switch (fix.action) {
     case FIX_START_SERVICE:
-        _snwprintf(text, capacity, L"%hs", serviceWord(fix.serviceBefore));
+        _snwprintf(text, capacity, L"%hs", serviceStateWords(fix.serviceBefore).word);
         break;
     case FIX_ENABLE_DEVICE:
     case FIX_RESTART_DEVICE:
@@ -499,7 +495,7 @@ void formatFixAfter(const FixRecord& fix, wchar_t* text, size_t capacity) {
         const bool tried = fix.outcome != FIX_PLANNED && fix.outcome != FIX_NEEDS_ADMINISTRATOR;
         const bool automatic = tried ? fix.startTypeChanged && !fix.startTypeRestored
                                      : fix.serviceBefore == AUDIO_SERVICE_DISABLED;
-        _snwprintf(text, capacity, L"%hs%ls", tried ? serviceWord(fix.serviceAfter) : "running",
+        _snwprintf(text, capacity, L"%hs%ls", serviceStateWords(tried ? fix.serviceAfter : AUDIO_SERVICE_RUNNING).word,
                    automatic ? L", starts automatically" : L"");
         break;
     }

@@ -240,8 +240,7 @@ void writeDecidedBy(JsonWriter& json, const Diagnosis& why, const DriverResult* 
         const RowEvidence* row = driver ? &driver->evidence : NULL;
         for (int32_t i = 0; row && i < row->keptNodes && i < ROW_EVIDENCE_CAPACITY; ++i) {
             const DeviceNodeRecord& n = *row->nodes[i];
-            if (wcscmp(n.instanceId, why.node->instanceId) != 0 && causeOfNode(n) == causeOfNode(*why.node) &&
-                n.problemCode == why.node->problemCode)
+            if (wcscmp(n.instanceId, why.node->instanceId) != 0 && nodesSayTheSame(n, *why.node))
                 json.text(NULL, n.instanceId, DEVICE_NODE_ID_SIZE);
         }
     }

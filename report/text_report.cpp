@@ -130,33 +130,6 @@ void formatDriverLine(const DriverResult& driver, wchar_t* line) {
     }
 }
 
-bool formatFindingLine(const Finding& finding, wchar_t* line) {
-    line[0] = 0;
-    const char* source = sourceWords(finding.source).word;
-    const SideWords& side = sideWords(finding.side);
-    const FindingDescriptor& descriptor = findingDescriptor(finding.kind);
-    if (!descriptor.hasLine) return false;
-    switch (finding.kind) {
-    case FINDING_NOT_LISTED:
-    case FINDING_NOT_RESPONDING:
-        wideLine(line, L"   *ERROR %hs %hs %hs", source, side.word, descriptor.words);
-        return true;
-    case FINDING_BAD_DRIVER_NAME:
-    case FINDING_BAD_PIN_NAME:
-        narrowLine(line, "   *ERROR %s %s - %s: %s", source, side.port, descriptor.words,
-                   finding.narrowValue);
-        return true;
-    case FINDING_BAD_PIN_ICON:
-        wideLine(line, L"   *ERROR %hs %hs - %hs: %ls", source, side.port, descriptor.words,
-                 finding.value);
-        return true;
-    default:
-        wideLine(line, L"   *ERROR %hs %hs - %hs: %ls", source, side.port, descriptor.words,
-                 finding.otherName);
-        return true;
-    }
-}
-
 void formatFindingLabel(const Finding& finding, wchar_t* label, size_t capacity) {
     label[0] = 0;
     const FindingDescriptor& descriptor = findingDescriptor(finding.kind);
@@ -167,6 +140,30 @@ void formatFindingLabel(const Finding& finding, wchar_t* label, size_t capacity)
     else
         _snwprintf(label, capacity, L"%hs %hs - %hs", sourceWords(finding.source).word, side.port, descriptor.words);
     label[capacity - 1] = 0;
+}
+
+bool formatFindingLine(const Finding& finding, wchar_t* line) {
+    line[0] = 0;
+    wchar_t label[REPORT_LINE_SIZE];
+    formatFindingLabel(finding, label, REPORT_LINE_SIZE);
+    if (!label[0]) return false;
+    switch (finding.kind) {
+    case FINDING_NOT_LISTED:
+    case FINDING_NOT_RESPONDING:
+        wideLine(line, L"   *ERROR %ls", label);
+        return true;
+    case FINDING_BAD_DRIVER_NAME:
+    case FINDING_BAD_PIN_NAME:
+        // The label is ASCII words: made in the code page, it is the same line.
+        narrowLine(line, "   *ERROR %ls: %s", label, finding.narrowValue);
+        return true;
+    case FINDING_BAD_PIN_ICON:
+        wideLine(line, L"   *ERROR %ls: %ls", label, finding.value);
+        return true;
+    default:
+        wideLine(line, L"   *ERROR %ls: %ls", label, finding.otherName);
+        return true;
+    }
 }
 
 void appendDriverSection(const DriverResult& driver, LogBuffer* log) {

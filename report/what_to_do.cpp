@@ -20,6 +20,14 @@ const Form kFile = {true, "=====================================================
 
 bool sameAdvice(const Diagnosis& a, const Diagnosis& b);
 
+// A finding as the report's line names it, without a closing period: a list of them has its own
+// punctuation. Empty for a finding without a line.
+void explainedLabel(const Finding& f, wchar_t (&label)[128]) {
+    formatFindingLabel(f, label, 128);
+    const size_t length = wcslen(label);
+    if (length && label[length - 1] == L'.') label[length - 1] = 0;
+}
+
 // The findings of a row that a cause explains, in the report's own words, each once
 // ("MME Input - Bad Pin Name; WDM Input - Bad Pin Name").
 void appendExplained(LogBuffer* text, const DriverResult& driver, const Diagnosis& why) {
@@ -27,19 +35,14 @@ void appendExplained(LogBuffer* text, const DriverResult& driver, const Diagnosi
     size_t at = wcslen(line);
     bool any = false;
     for (int32_t i = 0; i < driver.findingCount && i < DRIVER_FINDINGS_CAPACITY; ++i) {
-        const Finding& f = driver.findings[i];
-        if (!sameAdvice(f.why, why)) continue;
+        if (!sameAdvice(driver.findings[i].why, why)) continue;
         wchar_t label[128];
-        formatFindingLabel(f, label, 128);
+        explainedLabel(driver.findings[i], label);
         if (!label[0]) continue;
-        const size_t length = wcslen(label);
-        if (label[length - 1] == L'.') label[length - 1] = 0;  // the list has its own punctuation
         bool named = false;
         for (int32_t k = 0; k < i && !named; ++k) {
             wchar_t earlier[128];
-            formatFindingLabel(driver.findings[k], earlier, 128);
-            const size_t n = wcslen(earlier);
-            if (n && earlier[n - 1] == L'.') earlier[n - 1] = 0;
+            explainedLabel(driver.findings[k], earlier);
             named = sameAdvice(driver.findings[k].why, why) && wcscmp(earlier, label) == 0;
         }
         if (named) continue;

@@ -211,3 +211,7 @@ NodeProblem nodeProblem(const DeviceNodeRecord& node) {
     return (node.known & NODE_STATUS_KNOWN) && (node.status & NODE_STATUS_NEED_RESTART) ? NODE_WAITS_FOR_RESTART
                                                                                        : NODE_FINE;
 }
+
+bool nodesSayTheSame(const DeviceNodeRecord& a, const DeviceNodeRecord& b) {
+    return nodeProblem(a) == nodeProblem(b) && a.problemCode == b.problemCode;
+}

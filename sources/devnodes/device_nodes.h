@@ -85,6 +85,8 @@ enum NodeProblem : int32_t {
 NodeProblem nodeProblem(const DeviceNodeRecord& node);
 // The node has a problem code (not only a wait for a restart).
 bool nodeHasProblemCode(const DeviceNodeRecord& node);
+// Two nodes say the same to Device Manager: the same problem, with the same code.
+bool nodesSayTheSame(const DeviceNodeRecord& a, const DeviceNodeRecord& b);
 
 // Every node of one watched hardware ID, however many there are: counted, and the one that
 // decides kept: the first present node with a problem code, else the first waiting for a restart.

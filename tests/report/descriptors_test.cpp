@@ -53,12 +53,14 @@ TEST(Descriptors, TextsFilledAsOneLine) {
 // Every device of a row that says what the deciding one says, each with Device Manager's own
 // sentence for its code; one that says something else is left out.
 TEST(Descriptors, DeviceManagersSentenceForEveryDeviceWithTheCode) {
-    DeviceNodeRecord nodes[3] = {};
-    const wchar_t* ids[] = {L"ROOT\\MEDIA\\0000", L"ROOT\\MEDIA\\0001", L"ROOT\\MEDIA\\0002"};
-    const uint32_t codes[] = {22, 10, 22};
+    // The fourth is not present (its old code says nothing now), the fifth another start failure.
+    DeviceNodeRecord nodes[5] = {};
+    const wchar_t* ids[] = {L"ROOT\\MEDIA\\0000", L"ROOT\\MEDIA\\0001", L"ROOT\\MEDIA\\0002",
+                            L"ROOT\\MEDIA\\0003", L"ROOT\\MEDIA\\0004"};
+    const uint32_t codes[] = {22, 10, 22, 22, 31};
     RowEvidence row = {};
-    for (int i = 0; i < 3; ++i) {
-        nodes[i].known = NODE_PRESENT | NODE_PROBLEM_KNOWN;
+    for (int i = 0; i < 5; ++i) {
+        nodes[i].known = i == 3 ? NODE_PROBLEM_KNOWN : NODE_PRESENT | NODE_PROBLEM_KNOWN;
         nodes[i].problemCode = codes[i];
         wcscpy(nodes[i].instanceId, ids[i]);
         row.nodes[row.keptNodes++] = &nodes[i];
@@ -70,6 +72,11 @@ TEST(Descriptors, DeviceManagersSentenceForEveryDeviceWithTheCode) {
     wchar_t text[512];
     formatEvidence(why, "", &row, text, 512);
     EXPECT_EQ(std::wstring(L"Device Manager: ROOT\\MEDIA\\0000, ROOT\\MEDIA\\0002: \"This device is disabled. (Code 22)\""), text);
+    why.node = &nodes[1];
+    why.value = 10;
+    formatEvidence(why, "", &row, text, 512);
+    EXPECT_EQ(std::wstring(L"Device Manager: ROOT\\MEDIA\\0001: \"This device cannot start. (Code 10)\""), text);
+    why.node = &nodes[0];
     why.value = nodes[0].problemCode = 9999;
     formatEvidence(why, "", nullptr, text, 512);
     EXPECT_EQ(std::wstring(L"Device Manager: ROOT\\MEDIA\\0000 has problem code 9999"), text);
